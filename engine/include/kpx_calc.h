@@ -1,0 +1,44 @@
+/* Korvane Vantrix rating engine: the C interface of libKPX_Calc.so.
+ *
+ * Text results: `text` is the address of a variable that holds a pointer to the
+ * caller's buffer of 256 bytes; the engine writes at most 255 bytes and a zero byte.
+ */
+#ifndef KPX_CALC_H
+#define KPX_CALC_H
+
+#include <stdint.h>
+
+#if defined(_WIN32) && !defined(_WIN64)
+#define KPX_CALL __stdcall
+#else
+#define KPX_CALL
+#endif
+
+#if defined(KPX_CALC_BUILDING)
+#define KPX_EXPORT __attribute__((visibility("default")))
+#else
+#define KPX_EXPORT
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+KPX_EXPORT int32_t KPX_CALL KPX_Initialize(const char* directory);
+KPX_EXPORT int32_t KPX_CALL KPX_GetRefrigerant(int32_t index, int32_t* next, char** text);
+KPX_EXPORT int32_t KPX_CALL KPX_GetFamily(int32_t index, int32_t* next, char** text);
+KPX_EXPORT int32_t KPX_CALL KPX_GetPower(int32_t index, int32_t* next, char** text);
+KPX_EXPORT int32_t KPX_CALL KPX_GetModel(int32_t start, int32_t refrigerant, int32_t family,
+                                         int32_t power, int32_t* next, char** text);
+KPX_EXPORT int32_t KPX_CALL KPX_GetModelData(int32_t model, const char* column, char** text);
+KPX_EXPORT int32_t KPX_CALL KPX_Rating(int32_t model, const char* showName,
+                                       const char* refrigerant, int32_t frequency, double te,
+                                       double tc, double sc, double sh1, double sh2,
+                                       double* capacity, double* power, double* current,
+                                       double* massFlow, double* cop);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KPX_CALC_H */

@@ -1,0 +1,42 @@
+/* Korvane Vantrix refrigerant properties: the C interface of libASEREP32.so.
+ *
+ * Every property function returns 0 on success; on failure a non-zero status and NaN
+ * in the result. Temperatures in K, pressures in Pa, enthalpies in J/kg (IIR reference
+ * state), specific volumes in m3/kg.
+ */
+#ifndef ASERE32_H
+#define ASERE32_H
+
+#include <stdint.h>
+
+#if defined(_WIN32) && !defined(_WIN64)
+#define ILK_CALL __stdcall
+#else
+#define ILK_CALL
+#endif
+
+#if defined(ASEREP32_BUILDING)
+#define ILK_EXPORT __attribute__((visibility("default")))
+#else
+#define ILK_EXPORT
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+ILK_EXPORT int16_t ILK_CALL ILK_Revision(char** text);
+ILK_EXPORT int32_t ILK_CALL ILK_SetDataDirectory(const char* directory);
+ILK_EXPORT int32_t ILK_CALL ILK_SaturationPressure(const char* refrigerant, double T, double* p);
+ILK_EXPORT int32_t ILK_CALL ILK_BubbleTemperature(const char* refrigerant, double p, double* T);
+ILK_EXPORT int32_t ILK_CALL ILK_LiquidEnthalpy(const char* refrigerant, double T, double* h);
+ILK_EXPORT int32_t ILK_CALL ILK_VapourEnthalpy(const char* refrigerant, double T, double p,
+                                               double* h);
+ILK_EXPORT int32_t ILK_CALL ILK_VapourVolume(const char* refrigerant, double T, double p,
+                                             double* v);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* ASERE32_H */
