@@ -1,0 +1,50 @@
+#include "programdir.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace kvtest {
+
+fs::path ProgramDir::builtProgramDir() { return fs::path(KV_TEST_BIN_DIR); }
+
+ProgramDir::ProgramDir(const std::string& codes, const std::string& models, bool writeDataBin) {
+    std::string pattern = (fs::temp_directory_path() / "kv-progdir-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("can't create a temporary program directory");
+    path_ = pattern;
+    const fs::path bin = builtProgramDir();
+    for (const char* lib : {"libKPX_Calc.so", "libASEREP32.so"})
+        fs::copy_file(bin / lib, path_ / lib);
+    fs::create_directories(path_ / "data");
+    if (fs::exists(bin / "data" / "fluids"))
+        fs::create_directory_symlink(fs::absolute(bin / "data" / "fluids"),
+                                     path_ / "data" / "fluids");
+    write("data/kpxcodes.bin", codes);
+    write("data/kpxcalc.bin", models);
+    if (writeDataBin)
+        write("data.bin", std::to_string(static_cast<long long>(models.size()) -
+                                         static_cast<long long>(codes.size())) +
+                              "\r\n");
+}
+
+ProgramDir::~ProgramDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+void ProgramDir::write(const std::string& relative, const std::string& content) const {
+    const fs::path file = path_ / relative;
+    fs::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << content;
+    if (!out)
+        throw std::runtime_error("can't write " + file.string());
+}
+
+void ProgramDir::remove(const std::string& relative) const { fs::remove(path_ / relative); }
+
+} // namespace kvtest

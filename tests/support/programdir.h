@@ -1,0 +1,34 @@
+// A temporary program directory for tests: the built libraries, the fluid files, a
+// catalogue written by the test and a matching data.bin, laid out as the program
+// expects them. Removed again when the object goes out of scope.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace kvtest {
+
+class ProgramDir {
+public:
+    // Copies libKPX_Calc.so and libASEREP32.so from the build's program directory,
+    // links data/fluids, and writes data/kpxcodes.bin, data/kpxcalc.bin and a data.bin
+    // holding the size difference of the two (unless writeDataBin is false).
+    ProgramDir(const std::string& codes, const std::string& models, bool writeDataBin = true);
+    ~ProgramDir();
+    ProgramDir(const ProgramDir&) = delete;
+    ProgramDir& operator=(const ProgramDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path dataDir() const { return path_ / "data"; }
+    // Overwrites a file below the program directory (relative path) with `content`.
+    void write(const std::string& relative, const std::string& content) const;
+    void remove(const std::string& relative) const;
+
+    // The build's program directory (build/bin), where the real libraries are.
+    static std::filesystem::path builtProgramDir();
+
+private:
+    std::filesystem::path path_;
+};
+
+} // namespace kvtest
