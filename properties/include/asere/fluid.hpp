@@ -1,0 +1,180 @@
+// Korvane Vantrix refrigerant properties: the internal C++ interface.
+//
+// A Fluid is one refrigerant's Helmholtz-energy equation of state with its saturation
+// curve, read from one JSON file of the fluids directory. A Fluid is immutable after
+// loading and safe to share between threads. A FluidLibrary finds and loads fluids by
+// name or alias, lazily and once per fluid.
+//
+// Units are SI on a mass basis throughout: K, Pa, kg/m3, m3/kg, J/kg, J/(kg K).
+// Enthalpy and entropy use the IIR reference state: h = 200 kJ/kg and s = 1 kJ/(kg K)
+// for saturated liquid (bubble point) at 0 degC.
+//
+// Property functions never throw: they return a Result whose status tells why a value
+// could not be computed (its value is then NaN). Loading throws FluidError.
+#ifndef ASERE_FLUID_HPP
+#define ASERE_FLUID_HPP
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace asere {
+
+// Why a call failed. The numbers are the status codes of the C interface.
+enum class Status : std::int32_t {
+    Ok = 0,
+    UnknownFluid = 1,    // no fluid file answers the name
+    NoDataDirectory = 2, // no fluids directory set, or it can't be read
+    BadFluidFile = 3,    // the fluid's file can't be read or uses what the library doesn't know
+    OutOfRange = 4,      // a temperature or pressure outside the fluid's range
+    NotVapour = 5,       // (T, p) is not a single-phase vapour state
+    NoConvergence = 6,   // a solver did not converge within its bounded number of steps
+    NullPointer = 7,     // a null argument (C interface only)
+    BadArgument = 8,     // a value that is not finite, or not positive where it must be
+};
+
+// A short English description of a status, e.g. "unknown refrigerant".
+const char* describe(Status status) noexcept;
+
+// The outcome of a property call: a value, or a status and NaN.
+template <class T> struct Result {
+    T value{};
+    Status status = Status::Ok;
+
+    bool ok() const noexcept { return status == Status::Ok; }
+    explicit operator bool() const noexcept { return ok(); }
+    // The value, or throws FluidError with the status; for tools that prefer exceptions.
+    const T& valueOrThrow() const;
+};
+
+class FluidError : public std::runtime_error {
+public:
+    FluidError(Status status, const std::string& message)
+        : std::runtime_error(message), status_(status) {}
+    Status status() const noexcept { return status_; }
+
+private:
+    Status status_;
+};
+
+template <class T> const T& Result<T>::valueOrThrow() const {
+    if (!ok())
+        throw FluidError(status, describe(status));
+    return value;
+}
+
+// A single-phase state (or one side of the saturation curve).
+struct State {
+    double T = NAN;   // temperature, K
+    double p = NAN;   // pressure, Pa
+    double rho = NAN; // density, kg/m3
+    double v = NAN;   // specific volume, m3/kg
+    double h = NAN;   // enthalpy, J/kg
+    double s = NAN;   // entropy, J/(kg K)
+    double cp = NAN;  // isobaric heat capacity, J/(kg K)
+    double cv = NAN;  // isochoric heat capacity, J/(kg K)
+    double w = NAN;   // speed of sound, m/s
+};
+
+namespace detail {
+struct FluidData; // the equation of state and saturation curve, defined in the sources
+}
+
+class Fluid {
+public:
+    // Reads one fluid file. Throws FluidError (BadFluidFile) with a message naming the
+    // file and what is wrong: unreadable, not JSON, missing fields, an unknown term type.
+    static std::shared_ptr<const Fluid> fromFile(const std::filesystem::path& file);
+    // The same from the text of a fluid file; `origin` names it in error messages.
+    static std::shared_ptr<const Fluid> fromJson(std::string_view text,
+                                                 std::string_view origin = "fluid file");
+    // Finds the file in `fluidsDirectory` whose name or one of whose aliases is `name`
+    // (exact match first, then ignoring case) and reads it. Throws FluidError:
+    // NoDataDirectory when the directory can't be read, UnknownFluid when nothing
+    // answers the name, BadFluidFile when the file that answers can't be used.
+    static std::shared_ptr<const Fluid> load(const std::filesystem::path& fluidsDirectory,
+                                             std::string_view name);
+
+    ~Fluid();
+    Fluid(const Fluid&) = delete;
+    Fluid& operator=(const Fluid&) = delete;
+
+    // Identity and constants.
+    const std::string& name() const noexcept;
+    const std::vector<std::string>& aliases() const noexcept;
+    bool isBlend() const noexcept;               // pseudo-pure blend with a glide
+    double molarMass() const noexcept;           // kg/mol
+    double gasConstant() const noexcept;         // specific, J/(kg K)
+    double criticalTemperature() const noexcept; // K
+    double criticalPressure() const noexcept;    // Pa
+    double criticalDensity() const noexcept;     // kg/m3
+    double tripleTemperature() const noexcept;   // K, lowest temperature of saturation
+    // Highest temperature at which saturation is given (the critical temperature for a
+    // pure fluid, the highest temperature of the blend's pressure equations).
+    double maxSaturationTemperature() const noexcept;
+    double maxTemperature() const noexcept; // K, upper limit of the equation of state
+    double maxPressure() const noexcept;    // Pa
+
+    // Saturation. T from the triple point to the top of the saturation curve, p the
+    // matching range of pressures; outside it: OutOfRange.
+    Result<double> dewPressure(double T) const noexcept;
+    Result<double> bubblePressure(double T) const noexcept;
+    Result<double> dewTemperature(double p) const noexcept;
+    Result<double> bubbleTemperature(double p) const noexcept;
+    Result<State> saturatedLiquid(double T) const noexcept; // bubble point at T
+    Result<State> saturatedVapour(double T) const noexcept; // dew point at T
+    Result<double> liquidEnthalpy(double T) const noexcept; // saturated liquid at T, J/kg
+
+    // Vapour at (T, p): NotVapour when p is at or above the dew pressure at T (below the
+    // critical temperature), or when no vapour-like density root exists.
+    Result<State> vapourState(double T, double p) const noexcept;
+    // State at density and temperature (any phase, no phase check).
+    Result<State> stateAt(double T, double rho) const noexcept;
+    // Vapour state at pressure p and entropy s (isentropic compression end point).
+    // NotVapour when (p, s) lies in the two-phase region or in the liquid.
+    Result<State> stateAtPressureEntropy(double p, double s) const noexcept;
+
+    // The internal data; for the library's own sources.
+    const detail::FluidData& data() const noexcept { return *data_; }
+
+private:
+    explicit Fluid(std::unique_ptr<detail::FluidData> data);
+    std::unique_ptr<detail::FluidData> data_;
+};
+
+// The fluids of one directory, each read once, at its first use. Safe to use from
+// several threads. A file that can't be used is refused with the same status every
+// time it is asked for (it is not read again).
+class FluidLibrary {
+public:
+    explicit FluidLibrary(std::filesystem::path fluidsDirectory);
+
+    const std::filesystem::path& directory() const noexcept { return directory_; }
+    // The fluid answering `name` (file name, fluid name or alias).
+    Result<std::shared_ptr<const Fluid>> find(std::string_view name) const;
+    // Like find, with the error message of the failure.
+    std::shared_ptr<const Fluid> get(std::string_view name) const; // throws FluidError
+
+private:
+    struct Entry {
+        std::shared_ptr<const Fluid> fluid;
+        Status status = Status::Ok;
+        std::string message;
+    };
+    const Entry& lookup(std::string_view name) const;
+
+    std::filesystem::path directory_;
+    mutable std::mutex mutex_;
+    mutable std::unordered_map<std::string, Entry> entries_;
+};
+
+} // namespace asere
+
+#endif // ASERE_FLUID_HPP
