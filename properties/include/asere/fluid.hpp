@@ -38,6 +38,7 @@ enum class Status : std::int32_t {
     NoConvergence = 6,   // a solver did not converge within its bounded number of steps
     NullPointer = 7,     // a null argument (C interface only)
     BadArgument = 8,     // a value that is not finite, or not positive where it must be
+    Internal = 9,        // an unexpected internal failure (out of memory and the like)
 };
 
 // A short English description of a status, e.g. "unknown refrigerant".

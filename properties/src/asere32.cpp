@@ -1,0 +1,160 @@
+// The C interface of libASEREP32.so over the fluid library.
+//
+// The only process-wide state is the current data directory with its fluid library.
+// A call that fails leaves it as it was; property calls only read it.
+#include "asere32.h"
+
+#include "asere/fluid.hpp"
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace {
+
+using asere::Fluid;
+using asere::FluidLibrary;
+using asere::Status;
+
+constexpr int16_t kRevision = 1;
+constexpr const char* kRevisionText =
+    "ASEREP32 revision 1: refrigerant properties from Helmholtz-energy equations of state";
+
+struct Current {
+    std::mutex mutex;
+    std::string directory;
+    std::shared_ptr<const FluidLibrary> library;
+    std::atomic<std::uint64_t> generation{1};
+};
+
+Current& current() {
+    static Current c;
+    return c;
+}
+
+// The fluid for a name, with a one-entry memory per thread so that a rating's calls
+// for one refrigerant skip the lookup. It is keyed by the directory's generation, so a
+// new directory is never answered from the old one.
+struct LastFluid {
+    std::uint64_t generation = 0;
+    std::string name;
+    std::shared_ptr<const Fluid> fluid;
+};
+thread_local LastFluid lastFluid;
+
+Status findFluid(const char* name, std::shared_ptr<const Fluid>& out) {
+    Current& c = current();
+    const std::uint64_t gen = c.generation.load(std::memory_order_acquire);
+    if (lastFluid.fluid && lastFluid.generation == gen && lastFluid.name == name) {
+        out = lastFluid.fluid;
+        return Status::Ok;
+    }
+    std::shared_ptr<const FluidLibrary> library;
+    std::uint64_t libraryGen;
+    {
+        std::lock_guard lock(c.mutex);
+        library = c.library;
+        libraryGen = c.generation.load(std::memory_order_relaxed);
+    }
+    if (!library)
+        return Status::NoDataDirectory;
+    const auto found = library->find(name);
+    if (!found)
+        return found.status;
+    lastFluid = {libraryGen, name, found.value};
+    out = found.value;
+    return Status::Ok;
+}
+
+// Runs one property call: checks the pointers, finds the fluid, writes the value or NaN.
+template <class Call> int32_t property(const char* refrigerant, double* out, Call call) {
+    if (out == nullptr)
+        return static_cast<int32_t>(Status::NullPointer);
+    *out = NAN;
+    if (refrigerant == nullptr)
+        return static_cast<int32_t>(Status::NullPointer);
+    try {
+        std::shared_ptr<const Fluid> fluid;
+        if (const Status s = findFluid(refrigerant, fluid); s != Status::Ok)
+            return static_cast<int32_t>(s);
+        const asere::Result<double> r = call(*fluid);
+        if (!r.ok())
+            return static_cast<int32_t>(r.status);
+        if (!std::isfinite(r.value))
+            return static_cast<int32_t>(Status::NoConvergence);
+        *out = r.value;
+        return 0;
+    } catch (...) {
+        return static_cast<int32_t>(Status::Internal);
+    }
+}
+
+asere::Result<double> field(const asere::Result<asere::State>& s, double asere::State::*member) {
+    if (!s.ok())
+        return {NAN, s.status};
+    return {s.value.*member, Status::Ok};
+}
+
+} // namespace
+
+extern "C" {
+
+int16_t ILK_CALL ILK_Revision(char** text) {
+    if (text != nullptr && *text != nullptr)
+        std::snprintf(*text, 256, "%s", kRevisionText);
+    return kRevision;
+}
+
+int32_t ILK_CALL ILK_SetDataDirectory(const char* directory) {
+    if (directory == nullptr)
+        return static_cast<int32_t>(Status::NullPointer);
+    try {
+        std::string dir(directory);
+        if (!dir.empty() && dir.back() != '/')
+            dir += '/';
+        Current& c = current();
+        std::lock_guard lock(c.mutex);
+        if (!c.library || dir != c.directory) {
+            auto library = std::make_shared<const FluidLibrary>(dir + "fluids/");
+            c.directory = std::move(dir);
+            c.library = std::move(library);
+            c.generation.fetch_add(1, std::memory_order_release);
+        }
+        std::error_code ec;
+        if (!std::filesystem::is_directory(c.library->directory(), ec))
+            return static_cast<int32_t>(Status::NoDataDirectory);
+        return 0;
+    } catch (...) {
+        return static_cast<int32_t>(Status::Internal);
+    }
+}
+
+int32_t ILK_CALL ILK_SaturationPressure(const char* refrigerant, double T, double* p) {
+    return property(refrigerant, p, [T](const Fluid& f) { return f.dewPressure(T); });
+}
+
+int32_t ILK_CALL ILK_BubbleTemperature(const char* refrigerant, double p, double* T) {
+    return property(refrigerant, T, [p](const Fluid& f) { return f.bubbleTemperature(p); });
+}
+
+int32_t ILK_CALL ILK_LiquidEnthalpy(const char* refrigerant, double T, double* h) {
+    return property(refrigerant, h, [T](const Fluid& f) { return f.liquidEnthalpy(T); });
+}
+
+int32_t ILK_CALL ILK_VapourEnthalpy(const char* refrigerant, double T, double p, double* h) {
+    return property(refrigerant, h, [T, p](const Fluid& f) {
+        return field(f.vapourState(T, p), &asere::State::h);
+    });
+}
+
+int32_t ILK_CALL ILK_VapourVolume(const char* refrigerant, double T, double p, double* v) {
+    return property(refrigerant, v, [T, p](const Fluid& f) {
+        return field(f.vapourState(T, p), &asere::State::v);
+    });
+}
+
+} // extern "C"

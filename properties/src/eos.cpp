@@ -1,0 +1,170 @@
+// Evaluation of the equation of state and of the saturation-curve expansions.
+#include "fluid_data.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace asere::detail {
+
+Helmholtz FluidData::residual(double tau, double delta) const noexcept {
+    Helmholtz r;
+    const double lnTau = std::log(tau);
+    const double lnDelta = std::log(delta);
+    for (const PowerTerm& k : power) {
+        double e = k.d * lnDelta + k.t * lnTau;
+        double dl = 0; // l delta^l
+        if (k.l != 0) {
+            const double pl = std::exp(k.l * lnDelta);
+            e -= pl;
+            dl = k.l * pl;
+        }
+        const double a = k.n * std::exp(e);
+        const double dd = k.d - dl; // delta dA/ddelta / A
+        r.a += a;
+        r.d += a * dd;
+        r.dd += a * (dd * dd - k.d - (k.l - 1) * dl);
+        r.t += a * k.t;
+        r.tt += a * k.t * (k.t - 1);
+        r.dt += a * k.t * dd;
+    }
+    for (const GaussianTerm& k : gaussian) {
+        const double dm = delta - k.epsilon;
+        const double tm = tau - k.gamma;
+        const double a =
+            k.n * std::exp(k.d * lnDelta + k.t * lnTau - k.eta * dm * dm - k.beta * tm * tm);
+        const double gd = k.d - 2 * k.eta * delta * dm;
+        const double gt = k.t - 2 * k.beta * tau * tm;
+        r.a += a;
+        r.d += a * gd;
+        r.dd += a * (gd * gd - k.d - 2 * k.eta * delta * delta);
+        r.t += a * gt;
+        r.tt += a * (gt * gt - k.t - 2 * k.beta * tau * tau);
+        r.dt += a * gd * gt;
+    }
+    return r;
+}
+
+Helmholtz FluidData::idealGas(double tau, double delta) const noexcept {
+    Helmholtz r;
+    const double lnTau = std::log(tau);
+    r.a = std::log(delta) + ideal.logTau * lnTau;
+    r.d = 1;
+    r.dd = -1;
+    r.t = ideal.logTau;
+    r.tt = -ideal.logTau;
+    for (std::size_t i = 0; i < ideal.powerN.size(); ++i) {
+        const double n = ideal.powerN[i], t = ideal.powerT[i];
+        const double v = n * std::exp(t * lnTau);
+        r.a += v;
+        r.t += t * v;
+        r.tt += t * (t - 1) * v;
+    }
+    for (std::size_t i = 0; i < ideal.einsteinN.size(); ++i) {
+        const double n = ideal.einsteinN[i], th = ideal.einsteinTh[i];
+        const double e = std::exp(-th * tau);    // exp(-theta tau)
+        const double em1 = std::expm1(th * tau); // exp(theta tau) - 1
+        r.a += n * std::log1p(-e);               // n ln(1 - exp(-theta tau))
+        r.t += n * th * tau / em1;               // tau * n theta / (e^(theta tau) - 1)
+        r.tt -= n * th * th * tau * tau * (1 + em1) / (em1 * em1);
+    }
+    for (std::size_t i = 0; i < ideal.cpPolyC.size(); ++i) {
+        const double c = ideal.cpPolyC[i], t = ideal.cpPolyT[i], Tc = ideal.cpPolyTc[i];
+        if (t == 0) {
+            r.a += c * lnTau;
+            r.t += c;
+            r.tt -= c;
+        } else if (t == -1) {
+            const double k = c / Tc;
+            r.a -= k * (tau * lnTau - tau);
+            r.t -= k * tau * lnTau;
+            r.tt -= k * tau;
+        } else {
+            const double k = -c * std::pow(Tc, t) / (t * (t + 1)) * std::exp(-t * lnTau);
+            r.a += k;
+            r.t += -t * k;
+            r.tt += t * (t + 1) * k;
+        }
+    }
+    return r;
+}
+
+std::size_t Chebyshev::pieceOf(double x) const noexcept {
+    // First piece whose upper edge is not below x.
+    auto it = std::lower_bound(pieces.begin(), pieces.end(), x,
+                               [](const Piece& p, double v) { return p.xmax < v; });
+    if (it == pieces.end())
+        return pieces.size() - 1;
+    return static_cast<std::size_t>(it - pieces.begin());
+}
+
+double Chebyshev::eval(double x, double* dfdx) const noexcept {
+    const Piece& p = pieces[pieceOf(x)];
+    const double scale = 2 / (p.xmax - p.xmin);
+    const double u = (2 * x - (p.xmax + p.xmin)) / (p.xmax - p.xmin);
+    const std::size_t n = p.c.size();
+    if (dfdx == nullptr) {
+        // Clenshaw recurrence.
+        double b1 = 0, b2 = 0;
+        for (std::size_t k = n; k-- > 1;) {
+            const double b0 = p.c[k] + 2 * u * b1 - b2;
+            b2 = b1;
+            b1 = b0;
+        }
+        return p.c[0] + u * b1 - b2;
+    }
+    // T_k and U_(k-1) together: T_k' = k U_(k-1).
+    double tPrev = 1, tCur = u, uPrev = 0, uCur = 1;
+    double f = p.c[0], df = 0;
+    for (std::size_t k = 1; k < n; ++k) {
+        f += p.c[k] * tCur;
+        df += p.c[k] * static_cast<double>(k) * uCur;
+        const double tNext = 2 * u * tCur - tPrev;
+        const double uNext = 2 * u * uCur - uPrev;
+        tPrev = tCur;
+        tCur = tNext;
+        uPrev = uCur;
+        uCur = uNext;
+    }
+    *dfdx = df * scale;
+    return f;
+}
+
+double Ancillary::eval(double T) const noexcept {
+    const double theta = 1 - T / Tr;
+    double sum = 0;
+    if (theta > 0) {
+        const double lnTheta = std::log(theta);
+        for (std::size_t i = 0; i < n.size(); ++i)
+            sum += n[i] * std::exp(t[i] * lnTheta);
+    }
+    if (!exponential)
+        return reducing * (1 + sum);
+    return reducing * std::exp(usingTauR ? sum * Tr / T : sum);
+}
+
+double Ancillary::evalLog(double T, double* dlndT) const noexcept {
+    const double theta = 1 - T / Tr;
+    double sum = 0, dsum = 0; // dsum = d sum / d theta
+    if (theta > 0) {
+        const double lnTheta = std::log(theta);
+        for (std::size_t i = 0; i < n.size(); ++i) {
+            const double v = n[i] * std::exp(t[i] * lnTheta);
+            sum += v;
+            dsum += t[i] * v / theta;
+        }
+    }
+    // d theta / dT = -1/Tr
+    double lnv, dln;
+    if (usingTauR) {
+        lnv = sum * Tr / T;
+        dln = -sum * Tr / (T * T) - dsum / T;
+    } else {
+        lnv = sum;
+        dln = -dsum / Tr;
+    }
+    if (dlndT)
+        *dlndT = dln;
+    return reducing * std::exp(lnv);
+}
+
+} // namespace asere::detail

@@ -1,0 +1,573 @@
+// Fluid: states from the equation of state, saturation, and the solvers behind them.
+#include "asere/fluid.hpp"
+
+#include "fluid_data.hpp"
+#include "loader.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace asere {
+
+using detail::FluidData;
+using detail::Helmholtz;
+
+const char* describe(Status status) noexcept {
+    switch (status) {
+    case Status::Ok:
+        return "ok";
+    case Status::UnknownFluid:
+        return "unknown refrigerant";
+    case Status::NoDataDirectory:
+        return "no fluids directory";
+    case Status::BadFluidFile:
+        return "the fluid file can't be used";
+    case Status::OutOfRange:
+        return "state outside the fluid's range";
+    case Status::NotVapour:
+        return "not a vapour state";
+    case Status::NoConvergence:
+        return "the solver did not converge";
+    case Status::NullPointer:
+        return "null pointer";
+    case Status::BadArgument:
+        return "bad argument";
+    case Status::Internal:
+        return "internal error";
+    }
+    return "unknown status";
+}
+
+namespace {
+
+constexpr double kReferenceT = 273.15;   // IIR reference state: saturated liquid at 0 degC
+constexpr double kReferenceH = 200000.0; // J/kg
+constexpr double kReferenceS = 1000.0;   // J/(kg K)
+constexpr int kMaxIterations = 100;      // every solver gives up after this many steps
+constexpr double kDewTolerance = 1e-9;   // relative slack when comparing with the dew pressure
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+template <class T> Result<T> failure(Status s) {
+    if constexpr (std::is_same_v<T, double>)
+        return Result<T>{kNaN, s};
+    else
+        return Result<T>{T{}, s};
+}
+
+bool finite(double x) {
+    return std::isfinite(x);
+}
+
+// Pressure and its density derivative at (T, rho).
+struct PressureSlope {
+    double p, dpdrho;
+};
+
+PressureSlope pressureAt(const FluidData& f, double T, double rho) {
+    const Helmholtz r = f.residual(f.Tr / T, rho / f.rhor);
+    return {rho * f.R * T * (1 + r.d), f.R * T * (1 + 2 * r.d + r.dd)};
+}
+
+State stateFrom(const FluidData& f, double T, double rho) {
+    const double tau = f.Tr / T, delta = rho / f.rhor;
+    const Helmholtz r = f.residual(tau, delta);
+    const Helmholtz o = f.idealGas(tau, delta);
+    State s;
+    s.T = T;
+    s.rho = rho;
+    s.v = 1 / rho;
+    s.p = rho * f.R * T * (1 + r.d);
+    s.h = f.R * T * (1 + o.t + r.t + r.d) + f.dh;
+    s.s = f.R * (o.t + r.t - o.a - r.a) + f.ds;
+    const double tt = o.tt + r.tt;
+    s.cv = -f.R * tt;
+    const double num = 1 + r.d - r.dt;
+    const double den = 1 + 2 * r.d + r.dd;
+    s.cp = s.cv + f.R * num * num / den;
+    const double w2 = f.R * T * (den - num * num / tt);
+    s.w = w2 > 0 ? std::sqrt(w2) : kNaN;
+    return s;
+}
+
+// Density of the vapour-side root of p(T, rho) = p. Starts below the root (ideal gas,
+// or `start`), where Newton's method climbs the concave vapour branch from below, and
+// keeps a bracket so that an overshoot, or a step past the spinodal, falls back to
+// bisection. `rhoMax` bounds the search from above (infinity when unknown).
+Result<double> vapourDensity(const FluidData& f, double T, double p, double start, double rhoMax) {
+    double lo = 0, hi = rhoMax;
+    double rho = start > 0 ? start : p / (f.R * T);
+    if (!(rho < hi))
+        rho = 0.5 * hi;
+    for (int i = 0; i < kMaxIterations; ++i) {
+        const PressureSlope ps = pressureAt(f, T, rho);
+        if (!finite(ps.p) || !finite(ps.dpdrho))
+            return failure<double>(Status::NoConvergence);
+        const double diff = ps.p - p;
+        if (ps.dpdrho > 0 &&
+            (std::abs(diff) <= 1e-13 * p || std::abs(diff) <= 1e-14 * rho * ps.dpdrho))
+            return {rho - diff / ps.dpdrho, Status::Ok};
+        if (diff > 0 || ps.dpdrho <= 0)
+            hi = rho; // too dense, or beyond the vapour spinodal
+        else
+            lo = rho;
+        double next = ps.dpdrho > 0 ? rho - diff / ps.dpdrho : kNaN;
+        if (!(next > lo && next < hi))
+            next = std::isfinite(hi) ? 0.5 * (lo + hi) : 2 * rho;
+        if (std::abs(next - rho) <= 1e-14 * rho) {
+            const PressureSlope last = pressureAt(f, T, next);
+            if (last.dpdrho > 0 && std::abs(last.p - p) <= 1e-9 * p)
+                return {next, Status::Ok};
+            return failure<double>(Status::NoConvergence);
+        }
+        rho = next;
+    }
+    return failure<double>(Status::NoConvergence);
+}
+
+// Density of the liquid-side root of p(T, rho) = p, from a start above the root: the
+// liquid branch is convex, so Newton's method descends onto the root from above.
+Result<double> liquidDensity(const FluidData& f, double T, double p, double start) {
+    double rho = start;
+    double lo = 0, hi = std::numeric_limits<double>::infinity();
+    for (int i = 0; i < kMaxIterations; ++i) {
+        const PressureSlope ps = pressureAt(f, T, rho);
+        if (!finite(ps.p) || !finite(ps.dpdrho))
+            return failure<double>(Status::NoConvergence);
+        const double diff = ps.p - p;
+        // Converged when the Newton step is below the density's own precision (the
+        // liquid is too stiff to ask that of the pressure).
+        if (ps.dpdrho > 0 && std::abs(diff) <= 1e-13 * rho * ps.dpdrho)
+            return {rho - diff / ps.dpdrho, Status::Ok};
+        double next;
+        if (ps.dpdrho <= 0) {
+            lo = rho; // below the liquid spinodal: denser
+            next = std::isfinite(hi) ? 0.5 * (lo + hi) : rho * 1.02;
+        } else {
+            if (diff > 0)
+                hi = rho;
+            else
+                lo = std::max(lo, rho);
+            next = rho - diff / ps.dpdrho;
+            if (!(next > lo && next < hi))
+                next = std::isfinite(hi) ? 0.5 * (lo + hi) : rho * 1.02;
+        }
+        if (std::abs(next - rho) <= 1e-15 * rho)
+            return failure<double>(Status::NoConvergence);
+        rho = next;
+    }
+    return failure<double>(Status::NoConvergence);
+}
+
+// Saturation of a pure fluid without expansions: the pressure at which liquid and
+// vapour have the same Gibbs energy, by Newton's method on p (dg/dp = v).
+struct Coexistence {
+    double p, rhoL, rhoV;
+};
+
+Result<Coexistence> coexistence(const FluidData& f, double T) {
+    double p = f.pS.eval(T);
+    for (int i = 0; i < kMaxIterations; ++i) {
+        const auto rl = liquidDensity(f, T, p, 1.02 * f.rhoL.eval(T));
+        const auto rv = vapourDensity(f, T, p, 0, f.rhoL.eval(T));
+        if (!rl || !rv || !(rl.value > rv.value * 1.0001))
+            return failure<Coexistence>(Status::NoConvergence);
+        const State l = stateFrom(f, T, rl.value), v = stateFrom(f, T, rv.value);
+        const double dg = (v.h - T * v.s) - (l.h - T * l.s);
+        const double next = p - dg / (v.v - l.v);
+        if (!(next > 0) || !finite(next))
+            return failure<Coexistence>(Status::NoConvergence);
+        if (std::abs(next - p) <= 1e-13 * p)
+            return {{next, rl.value, rv.value}, Status::Ok};
+        p = std::clamp(next, 0.5 * p, 2 * p);
+    }
+    return failure<Coexistence>(Status::NoConvergence);
+}
+
+// Temperature at which the increasing function `lnp(T, dlnpdT)` reaches ln(p), in
+// [Tlo, Thi]: Newton's method in 1/T (where ln p is nearly linear) inside a bracket.
+template <class LnP>
+Result<double> invertPressure(LnP lnp, double p, double Tlo, double Thi, double plo, double phi) {
+    const double target = std::log(p);
+    double xlo = 1 / Thi, xhi = 1 / Tlo; // x = 1/T; ln p falls with x
+    const double flo = std::log(phi), fhi = std::log(plo);
+    double x = xlo + (target - flo) / (fhi - flo) * (xhi - xlo);
+    for (int i = 0; i < kMaxIterations; ++i) {
+        const double T = 1 / x;
+        double dlnpdT;
+        const double f = lnp(T, &dlnpdT) - target;
+        if (!finite(f) || !finite(dlnpdT))
+            return failure<double>(Status::NoConvergence);
+        if (std::abs(f) <= 1e-15)
+            return {T, Status::Ok};
+        if (f > 0)
+            xlo = x; // pressure too high: lower T, larger x
+        else
+            xhi = x;
+        const double dfdx = -dlnpdT * T * T;
+        double next = dfdx < 0 ? x - f / dfdx : kNaN;
+        if (!(next >= xlo && next <= xhi))
+            next = 0.5 * (xlo + xhi);
+        if (std::abs(next - x) <= 1e-15 * x)
+            return {1 / next, Status::Ok};
+        x = next;
+    }
+    return failure<double>(Status::NoConvergence);
+}
+
+// A few recent states per thread, keyed by the fluid's unique id and the exact inputs.
+// Fluids never change after loading, so an entry can never be stale.
+struct CacheEntry {
+    std::uint64_t id = 0;
+    int kind = 0;
+    double a = 0, b = 0;
+    State state;
+};
+enum CacheKind { kVapour = 1, kSatLiquid = 2, kSatVapour = 3 };
+constexpr std::size_t kCacheSize = 8;
+thread_local std::array<CacheEntry, kCacheSize> cache;
+thread_local std::size_t cacheNext = 0;
+
+const State* cached(std::uint64_t id, int kind, double a, double b) {
+    for (const CacheEntry& e : cache)
+        if (e.id == id && e.kind == kind && e.a == a && e.b == b)
+            return &e.state;
+    return nullptr;
+}
+
+void remember(std::uint64_t id, int kind, double a, double b, const State& s) {
+    cache[cacheNext] = {id, kind, a, b, s};
+    cacheNext = (cacheNext + 1) % kCacheSize;
+}
+
+} // namespace
+
+Fluid::Fluid(std::unique_ptr<FluidData> data) : data_(std::move(data)) {}
+Fluid::~Fluid() = default;
+
+std::shared_ptr<const Fluid> Fluid::fromFile(const std::filesystem::path& file) {
+    return fromJson(detail::readFile(file), file.string());
+}
+
+const std::string& Fluid::name() const noexcept {
+    return data_->name;
+}
+const std::vector<std::string>& Fluid::aliases() const noexcept {
+    return data_->aliases;
+}
+bool Fluid::isBlend() const noexcept {
+    return data_->blend;
+}
+double Fluid::molarMass() const noexcept {
+    return data_->molarMass;
+}
+double Fluid::gasConstant() const noexcept {
+    return data_->R;
+}
+double Fluid::criticalTemperature() const noexcept {
+    return data_->Tr;
+}
+double Fluid::criticalPressure() const noexcept {
+    return data_->pc;
+}
+double Fluid::criticalDensity() const noexcept {
+    return data_->rhor;
+}
+double Fluid::tripleTemperature() const noexcept {
+    return data_->Ttriple;
+}
+double Fluid::maxSaturationTemperature() const noexcept {
+    return data_->TsatMax;
+}
+double Fluid::maxTemperature() const noexcept {
+    return data_->Tmax;
+}
+double Fluid::maxPressure() const noexcept {
+    return data_->pmax;
+}
+
+namespace {
+
+bool inSaturationRange(const FluidData& f, double T) {
+    return T >= f.Ttriple && T <= f.TsatMax;
+}
+
+// Dew (vapour = true) or bubble pressure at T, T inside the saturation range.
+Result<double> saturationPressure(const FluidData& f, double T, bool vapour) {
+    if (f.blend)
+        return {(vapour ? f.pV : f.pL).eval(T), Status::Ok};
+    if (f.hasSuperancillary())
+        return {f.satP.eval(T), Status::Ok};
+    const auto c = coexistence(f, T);
+    if (!c)
+        return failure<double>(c.status);
+    return {c.value.p, Status::Ok};
+}
+
+Result<double> saturationTemperature(const FluidData& f, double p, bool vapour) {
+    if (!finite(p) || !(p > 0))
+        return failure<double>(Status::BadArgument);
+    if (f.blend) {
+        const detail::Ancillary& a = vapour ? f.pV : f.pL;
+        const double Tlo = f.Ttriple, Thi = f.TsatMax;
+        const double plo = a.eval(Tlo), phi = a.eval(Thi);
+        if (p < plo || p > phi)
+            return failure<double>(Status::OutOfRange);
+        return invertPressure([&a](double T, double* d) { return std::log(a.evalLog(T, d)); }, p,
+                              Tlo, Thi, plo, phi);
+    }
+    if (f.hasSuperancillary()) {
+        const auto& edges = f.satPEdges;
+        if (p < edges.front() || p > edges.back())
+            return failure<double>(Status::OutOfRange);
+        // The piece whose pressures hold p.
+        auto it = std::upper_bound(edges.begin(), edges.end() - 1, p);
+        const std::size_t k = std::max<std::ptrdiff_t>(0, (it - edges.begin()) - 1);
+        const auto& piece = f.satP.pieces[std::min(k, f.satP.pieces.size() - 1)];
+        const double plo = edges[k], phi = edges[k + 1];
+        if (p == plo)
+            return {piece.xmin, Status::Ok};
+        if (p == phi)
+            return {piece.xmax, Status::Ok};
+        return invertPressure(
+            [&f](double T, double* d) {
+                double dp;
+                const double v = f.satP.eval(T, &dp);
+                *d = dp / v;
+                return std::log(v);
+            },
+            p, piece.xmin, piece.xmax, plo, phi);
+    }
+    // From the equation of state: Newton's method with the Clapeyron slope.
+    const double Tlo = f.Ttriple, Thi = f.TsatMax;
+    const double plo = f.pS.eval(Tlo), phi = f.pS.eval(Thi);
+    if (p < plo * 0.9 || p > phi * 1.1)
+        return failure<double>(Status::OutOfRange);
+    auto lnp = [&f](double T, double* d) {
+        const auto c = coexistence(f, T);
+        if (!c) {
+            *d = kNaN;
+            return kNaN;
+        }
+        const State l = stateFrom(f, T, c.value.rhoL), v = stateFrom(f, T, c.value.rhoV);
+        *d = (v.s - l.s) / (v.v - l.v) / c.value.p;
+        return std::log(c.value.p);
+    };
+    double d;
+    const double lnLo = lnp(Tlo, &d), lnHi = lnp(Thi, &d);
+    if (!finite(lnLo) || !finite(lnHi))
+        return failure<double>(Status::NoConvergence);
+    if (std::log(p) < lnLo || std::log(p) > lnHi)
+        return failure<double>(Status::OutOfRange);
+    return invertPressure(lnp, p, Tlo, Thi, std::exp(lnLo), std::exp(lnHi));
+}
+
+// Saturated liquid (bubble point) or vapour (dew point) at T, without the cache.
+Result<State> saturatedState(const FluidData& f, double T, bool vapour) {
+    if (!finite(T))
+        return failure<State>(Status::BadArgument);
+    if (!inSaturationRange(f, T))
+        return failure<State>(Status::OutOfRange);
+    if (!f.blend && f.hasSuperancillary()) {
+        const double rho = (vapour ? f.satRhoV : f.satRhoL).eval(T);
+        State s = stateFrom(f, T, rho);
+        s.p = f.satP.eval(T);
+        return {s, Status::Ok};
+    }
+    if (!f.blend) {
+        const auto c = coexistence(f, T);
+        if (!c)
+            return failure<State>(c.status);
+        State s = stateFrom(f, T, vapour ? c.value.rhoV : c.value.rhoL);
+        s.p = c.value.p;
+        return {s, Status::Ok};
+    }
+    // Blend: the equation's liquid root at the bubble pressure, or its vapour root at
+    // the dew pressure.
+    const double p = (vapour ? f.pV : f.pL).eval(T);
+    const auto rho = vapour ? vapourDensity(f, T, p, 0, std::numeric_limits<double>::infinity())
+                            : liquidDensity(f, T, p, 1.02 * f.rhoL.eval(T));
+    if (!rho)
+        return failure<State>(rho.status);
+    if (vapour ? !(rho.value < f.rhor) : !(rho.value > f.rhor))
+        return failure<State>(Status::NoConvergence);
+    State s = stateFrom(f, T, rho.value);
+    s.p = p;
+    return {s, Status::Ok};
+}
+
+Result<State> cachedSaturatedState(const FluidData& f, double T, bool vapour) {
+    const int kind = vapour ? kSatVapour : kSatLiquid;
+    if (const State* s = cached(f.id, kind, T, 0))
+        return {*s, Status::Ok};
+    auto r = saturatedState(f, T, vapour);
+    if (r)
+        remember(f.id, kind, T, 0, r.value);
+    return r;
+}
+
+} // namespace
+
+std::shared_ptr<const Fluid> Fluid::fromJson(std::string_view text, std::string_view origin) {
+    std::shared_ptr<Fluid> fluid(new Fluid(detail::parseFluid(text, std::string(origin))));
+    // IIR reference state: the zero of the file's enthalpy and entropy is moved so that
+    // saturated liquid (bubble point) at 0 degC has h = 200 kJ/kg, s = 1 kJ/(kg K).
+    const auto liquid = saturatedState(*fluid->data_, kReferenceT, false);
+    if (!liquid || !finite(liquid.value.h) || !finite(liquid.value.s))
+        throw FluidError(Status::BadFluidFile,
+                         std::string(origin) +
+                             ": the reference state (saturated liquid at 0 degC) can't be "
+                             "computed");
+    fluid->data_->dh = kReferenceH - liquid.value.h;
+    fluid->data_->ds = kReferenceS - liquid.value.s;
+    return fluid;
+}
+
+Result<double> Fluid::dewPressure(double T) const noexcept {
+    if (!finite(T))
+        return failure<double>(Status::BadArgument);
+    if (!inSaturationRange(*data_, T))
+        return failure<double>(Status::OutOfRange);
+    return saturationPressure(*data_, T, true);
+}
+
+Result<double> Fluid::bubblePressure(double T) const noexcept {
+    if (!finite(T))
+        return failure<double>(Status::BadArgument);
+    if (!inSaturationRange(*data_, T))
+        return failure<double>(Status::OutOfRange);
+    return saturationPressure(*data_, T, false);
+}
+
+Result<double> Fluid::dewTemperature(double p) const noexcept {
+    return saturationTemperature(*data_, p, true);
+}
+
+Result<double> Fluid::bubbleTemperature(double p) const noexcept {
+    return saturationTemperature(*data_, p, false);
+}
+
+Result<State> Fluid::saturatedLiquid(double T) const noexcept {
+    return cachedSaturatedState(*data_, T, false);
+}
+
+Result<State> Fluid::saturatedVapour(double T) const noexcept {
+    return cachedSaturatedState(*data_, T, true);
+}
+
+Result<double> Fluid::liquidEnthalpy(double T) const noexcept {
+    const auto s = saturatedLiquid(T);
+    if (!s)
+        return failure<double>(s.status);
+    return {s.value.h, Status::Ok};
+}
+
+Result<State> Fluid::stateAt(double T, double rho) const noexcept {
+    if (!finite(T) || !finite(rho) || !(T > 0) || !(rho > 0))
+        return failure<State>(Status::BadArgument);
+    const State s = stateFrom(*data_, T, rho);
+    if (!finite(s.p) || !finite(s.h) || !finite(s.s))
+        return failure<State>(Status::OutOfRange);
+    return {s, Status::Ok};
+}
+
+Result<State> Fluid::vapourState(double T, double p) const noexcept {
+    const FluidData& f = *data_;
+    if (!finite(T) || !finite(p) || !(p > 0))
+        return failure<State>(Status::BadArgument);
+    if (T < f.Ttriple || T > f.Tmax || p > f.pmax)
+        return failure<State>(Status::OutOfRange);
+    if (const State* s = cached(f.id, kVapour, T, p))
+        return {*s, Status::Ok};
+
+    double rhoMax = std::numeric_limits<double>::infinity();
+    if (T <= f.TsatMax) {
+        const auto dew = saturationPressure(f, T, true);
+        if (!dew)
+            return failure<State>(dew.status);
+        if (p > dew.value * (1 + kDewTolerance))
+            return failure<State>(Status::NotVapour);
+        if (!f.blend && p >= dew.value * (1 - 1e-12)) {
+            // On the dew line: the saturated vapour itself.
+            auto sat = cachedSaturatedState(f, T, true);
+            if (!sat)
+                return sat;
+            sat.value.p = p;
+            remember(f.id, kVapour, T, p, sat.value);
+            return sat;
+        }
+        if (!f.blend && f.hasSuperancillary())
+            rhoMax = f.satRhoV.eval(T) * (1 + 1e-9);
+        else
+            rhoMax = f.rhor;
+    }
+    const auto rho = vapourDensity(f, T, p, 0, rhoMax);
+    if (!rho)
+        return failure<State>(rho.status);
+    State s = stateFrom(f, T, rho.value);
+    if (!finite(s.h) || !finite(s.s))
+        return failure<State>(Status::OutOfRange);
+    s.p = p;
+    remember(f.id, kVapour, T, p, s);
+    return {s, Status::Ok};
+}
+
+Result<State> Fluid::stateAtPressureEntropy(double p, double s) const noexcept {
+    const FluidData& f = *data_;
+    if (!finite(p) || !finite(s) || !(p > 0))
+        return failure<State>(Status::BadArgument);
+    if (p > f.pmax)
+        return failure<State>(Status::OutOfRange);
+    double Tlo, Thi = f.Tmax;
+    Result<State> lowState;
+    const auto dewT = dewTemperature(p);
+    if (dewT) {
+        Tlo = dewT.value;
+        lowState = f.blend ? vapourState(Tlo, p) : saturatedVapour(Tlo);
+        if (!lowState)
+            return lowState;
+        if (s < lowState.value.s - 1e-9 * std::abs(lowState.value.s))
+            return failure<State>(Status::NotVapour);
+    } else if (dewT.status == Status::OutOfRange && p > f.pc) {
+        Tlo = std::max(f.TsatMax, f.Tr) * 1.0001;
+        lowState = vapourState(Tlo, p);
+        if (!lowState)
+            return lowState;
+        if (s < lowState.value.s)
+            return failure<State>(Status::OutOfRange);
+    } else {
+        return failure<State>(dewT.status);
+    }
+    const auto high = vapourState(Thi, p);
+    if (!high)
+        return high;
+    if (s > high.value.s)
+        return failure<State>(Status::OutOfRange);
+
+    // Newton's method on s(T) at fixed p (ds/dT = cp/T), inside the bracket.
+    State cur = lowState.value;
+    double T = Tlo;
+    for (int i = 0; i < kMaxIterations; ++i) {
+        const double diff = cur.s - s;
+        if (std::abs(diff) <= 1e-12 * std::max(1.0, std::abs(s)))
+            return {cur, Status::Ok};
+        if (diff < 0)
+            Tlo = T;
+        else
+            Thi = T;
+        double next = T - diff * T / cur.cp;
+        if (!(next > Tlo && next < Thi) || !finite(next))
+            next = 0.5 * (Tlo + Thi);
+        if (std::abs(next - T) <= 1e-13 * T)
+            return {cur, Status::Ok};
+        T = next;
+        const auto st = vapourState(T, p);
+        if (!st)
+            return st;
+        cur = st.value;
+    }
+    return failure<State>(Status::NoConvergence);
+}
+
+} // namespace asere

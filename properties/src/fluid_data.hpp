@@ -1,0 +1,110 @@
+// The data of one fluid: its Helmholtz-energy equation of state, its saturation curve
+// (Chebyshev expansions or ancillary equations) and its reference-state offsets.
+#ifndef ASERE_FLUID_DATA_HPP
+#define ASERE_FLUID_DATA_HPP
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace asere::detail {
+
+// Residual term n * delta^d * tau^t * exp(-delta^l) (no exponential for l = 0).
+struct PowerTerm {
+    double n, d, t, l;
+};
+
+// Residual term n * delta^d * tau^t * exp(-eta (delta - epsilon)^2 - beta (tau - gamma)^2).
+struct GaussianTerm {
+    double n, d, t, eta, epsilon, beta, gamma;
+};
+
+// Reduced Helmholtz energy and its derivatives, each scaled by the matching powers of
+// delta and tau: a, delta a_d, delta^2 a_dd, tau a_t, tau^2 a_tt, delta tau a_dt.
+struct Helmholtz {
+    double a = 0, d = 0, dd = 0, t = 0, tt = 0, dt = 0;
+};
+
+// The ideal-gas part, up to terms linear in tau (constant and linear terms only move
+// the zero of enthalpy and entropy, which the reference state fixes).
+struct IdealGas {
+    double logTau = 0;              // a ln(tau)
+    std::vector<double> powerN;     // n tau^t
+    std::vector<double> powerT;     //
+    std::vector<double> einsteinN;  // n ln(1 - exp(-theta tau))
+    std::vector<double> einsteinTh; //
+    std::vector<double> cpPolyC;    // cp0/R contribution c T^t, T = Tc / tau
+    std::vector<double> cpPolyT;    //
+    std::vector<double> cpPolyTc;   //
+};
+
+// A piecewise Chebyshev expansion of a function of temperature.
+struct Chebyshev {
+    struct Piece {
+        double xmin, xmax;
+        std::vector<double> c;
+    };
+    std::vector<Piece> pieces; // ordered, contiguous
+
+    bool empty() const noexcept { return pieces.empty(); }
+    double xmin() const noexcept { return pieces.front().xmin; }
+    double xmax() const noexcept { return pieces.back().xmax; }
+    // Value (and derivative when dfdx is not null) at x, x inside [xmin, xmax].
+    double eval(double x, double* dfdx = nullptr) const noexcept;
+    std::size_t pieceOf(double x) const noexcept;
+};
+
+// An ancillary equation of a saturation property.
+//   exponential: value = reducing * exp(f * sum n_i theta^t_i), f = Tr/T or 1
+//   linear:      value = reducing * (1 + sum n_i theta^t_i)
+// with theta = 1 - T/Tr.
+struct Ancillary {
+    bool present = false;
+    bool exponential = true;
+    bool usingTauR = false;
+    double reducing = 0, Tr = 0, Tmin = 0, Tmax = 0;
+    std::vector<double> n, t;
+
+    double eval(double T) const noexcept;
+    // Value and d ln(value)/dT, for the exponential form.
+    double evalLog(double T, double* dlndT) const noexcept;
+};
+
+struct FluidData {
+    std::uint64_t id = 0; // unique per loaded fluid; keys the state cache
+    std::string name;
+    std::vector<std::string> aliases;
+    std::string origin; // the file it came from
+    bool blend = false;
+
+    double molarMass = 0; // kg/mol
+    double R = 0;         // J/(kg K)
+    double Tr = 0;        // reducing temperature, K
+    double rhor = 0;      // reducing density, kg/m3
+    double pc = 0;        // critical pressure, Pa
+    double Ttriple = 0;
+    double Tmax = 0;
+    double pmax = 0;
+    double TsatMax = 0; // top of the saturation curve
+
+    std::vector<PowerTerm> power;
+    std::vector<GaussianTerm> gaussian;
+    IdealGas ideal;
+
+    // Pure fluids: saturation from these when present.
+    Chebyshev satP, satRhoL, satRhoV;
+    std::vector<double> satPEdges; // pressure at each piece's lower edge, then the top
+    // Blends: bubble and dew pressure; all: density estimates.
+    Ancillary pL, pV, pS, rhoL, rhoV;
+
+    // Reference-state offsets added to the equation's enthalpy and entropy.
+    double dh = 0, ds = 0;
+
+    Helmholtz residual(double tau, double delta) const noexcept;
+    Helmholtz idealGas(double tau, double delta) const noexcept;
+    bool hasSuperancillary() const noexcept { return !satP.empty(); }
+};
+
+} // namespace asere::detail
+
+#endif // ASERE_FLUID_DATA_HPP

@@ -1,0 +1,142 @@
+// Finding fluid files by refrigerant name or alias, and the per-directory fluid cache.
+#include "asere/fluid.hpp"
+
+#include "loader.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <system_error>
+
+namespace asere {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// A name that can stand as a file name in the directory: no separators, no "." or "..".
+bool plainFileName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("/\\") == std::string_view::npos &&
+           name.find('\0') == std::string_view::npos;
+}
+
+void requireDirectory(const fs::path& dir) {
+    std::error_code ec;
+    if (dir.empty() || !fs::is_directory(dir, ec))
+        throw FluidError(Status::NoDataDirectory,
+                         "no fluids directory" + (dir.empty() ? "" : ": " + dir.string()));
+}
+
+std::vector<fs::path> fluidFiles(const fs::path& dir) {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code fec;
+        if (it->path().extension() == ".json" && it->is_regular_file(fec))
+            files.push_back(it->path());
+    }
+    if (ec)
+        throw FluidError(Status::NoDataDirectory, "the fluids directory can't be read: " +
+                                                      dir.string() + " (" + ec.message() + ")");
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// The file that answers `name`: a file named "<name>.json", else a file whose fluid name
+// or alias is `name`; exact matches before matches that ignore case.
+fs::path findFluidFile(const fs::path& dir, std::string_view name) {
+    requireDirectory(dir);
+    if (name.empty())
+        throw FluidError(Status::UnknownFluid, "no refrigerant name given");
+    std::error_code ec;
+    if (plainFileName(name)) {
+        const fs::path direct = dir / (std::string(name) + ".json");
+        if (fs::is_regular_file(direct, ec))
+            return direct;
+    }
+    const auto files = fluidFiles(dir);
+    for (const auto& f : files)
+        if (sameIgnoringCase(f.stem().string(), name))
+            return f;
+    fs::path caseless;
+    for (const auto& f : files) {
+        for (const std::string& n : detail::fluidNames(f)) {
+            if (n == name)
+                return f;
+            if (caseless.empty() && sameIgnoringCase(n, name))
+                caseless = f;
+        }
+    }
+    if (!caseless.empty())
+        return caseless;
+    throw FluidError(Status::UnknownFluid, "unknown refrigerant \"" + std::string(name) +
+                                               "\" (no fluid file in " + dir.string() + ")");
+}
+
+} // namespace
+
+std::shared_ptr<const Fluid> Fluid::load(const std::filesystem::path& fluidsDirectory,
+                                         std::string_view name) {
+    return fromFile(findFluidFile(fluidsDirectory, name));
+}
+
+FluidLibrary::FluidLibrary(std::filesystem::path fluidsDirectory)
+    : directory_(std::move(fluidsDirectory)) {}
+
+const FluidLibrary::Entry& FluidLibrary::lookup(std::string_view name) const {
+    std::lock_guard lock(mutex_);
+    const std::string key(name);
+    if (auto it = entries_.find(key); it != entries_.end())
+        return it->second;
+    Entry entry;
+    try {
+        const fs::path file = findFluidFile(directory_, name);
+        // One Fluid per file, whichever of its names asked first.
+        std::string fileKey(1, '\x01'); // never a refrigerant name
+        fileKey.append(file.lexically_normal().string());
+        if (auto it = entries_.find(fileKey); it != entries_.end()) {
+            entry = it->second;
+        } else {
+            try {
+                entry.fluid = Fluid::fromFile(file);
+            } catch (const FluidError& e) {
+                entry.status = e.status();
+                entry.message = e.what();
+            }
+            entries_.emplace(fileKey, entry);
+        }
+    } catch (const FluidError& e) {
+        entry.status = e.status();
+        entry.message = e.what();
+        if (entry.status == Status::NoDataDirectory)
+            return entries_.emplace("\x02", entry).first->second; // not remembered by name
+    }
+    return entries_.emplace(key, std::move(entry)).first->second;
+}
+
+Result<std::shared_ptr<const Fluid>> FluidLibrary::find(std::string_view name) const {
+    try {
+        const Entry& e = lookup(name);
+        if (e.status != Status::Ok)
+            return {nullptr, e.status};
+        return {e.fluid, Status::Ok};
+    } catch (const std::bad_alloc&) {
+        return {nullptr, Status::Internal};
+    }
+}
+
+std::shared_ptr<const Fluid> FluidLibrary::get(std::string_view name) const {
+    const Entry& e = lookup(name);
+    if (e.status != Status::Ok)
+        throw FluidError(e.status, e.message);
+    return e.fluid;
+}
+
+} // namespace asere

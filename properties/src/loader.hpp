@@ -1,0 +1,25 @@
+// Reading fluid files.
+#ifndef ASERE_LOADER_HPP
+#define ASERE_LOADER_HPP
+
+#include "asere/fluid.hpp"
+#include "fluid_data.hpp"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace asere::detail {
+
+// The fluid described by a fluid file's text; throws FluidError (BadFluidFile).
+std::unique_ptr<FluidData> parseFluid(std::string_view text, const std::string& origin);
+// The whole content of a file; throws FluidError (BadFluidFile).
+std::string readFile(const std::filesystem::path& file);
+// The fluid name and aliases a file declares; empty when it can't be read.
+std::vector<std::string> fluidNames(const std::filesystem::path& file);
+
+} // namespace asere::detail
+
+#endif // ASERE_LOADER_HPP
