@@ -1,0 +1,182 @@
+// Printing a picture of a window: the refusal while a warning is shown, a cancelled
+// dialog, the picture on the clipboard, the page in a PDF file and the busy pointer.
+#include "printing.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QLabel>
+#include <QPrinter>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// What the replaceable dialog and message box saw.
+struct Recorder {
+    QStringList refusals;
+    int dialogs = 0;
+    bool accept = true;
+    QString pdf; // where an accepted dialog sends the page
+
+    kvw::PrintHooks hooks() {
+        kvw::PrintHooks h;
+        h.setup = [this](QPrinter& printer, QWidget*) {
+            ++dialogs;
+            if (accept) {
+                printer.setOutputFormat(QPrinter::PdfFormat);
+                printer.setOutputFileName(pdf);
+            }
+            return accept;
+        };
+        h.refuse = [this](QWidget*, const QString& text) { refusals << text; };
+        return h;
+    }
+};
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class PrintingTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void refusedWhileAWarningIsShown_data();
+    void refusedWhileAWarningIsShown();
+    void cancelledDialogPrintsNothing();
+    void printsThePictureAtTheOrigin();
+    void busyPointerDuringCaptureOnly();
+    void printerFailureIsSilent();
+    void hiddenWindowIsRenderedItself();
+
+private:
+    std::unique_ptr<QWidget> window_;
+    QTemporaryDir dir_;
+};
+
+void PrintingTest::init() {
+    window_ = std::make_unique<QWidget>();
+    window_->setFixedSize(320, 180);
+    window_->setStyleSheet("background: white");
+    auto* label = new QLabel("Results : 3", window_.get());
+    label->move(10, 10);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QGuiApplication::clipboard()->setText("held before");
+}
+
+void PrintingTest::cleanup() {
+    window_.reset();
+}
+
+void PrintingTest::refusedWhileAWarningIsShown_data() {
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("stale results") << "Displayed results are not under these conditions";
+    QTest::newRow("low superheat") << "Low superheat. Risk on liquid return !";
+    QTest::newRow("a single blank") << " ";
+}
+
+void PrintingTest::refusedWhileAWarningIsShown() {
+    QFETCH(QString, warning);
+    Recorder rec;
+    rec.pdf = dir_.filePath("refused.pdf");
+    QCOMPARE(kvw::printWindow(window_.get(), warning, rec.hooks()), kvw::PrintOutcome::Refused);
+    QCOMPARE(rec.refusals, QStringList{"The results can't be printed. Please recalculate !"});
+    QCOMPARE(rec.dialogs, 0);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("held before"));
+    QVERIFY(!QFile::exists(rec.pdf));
+}
+
+void PrintingTest::cancelledDialogPrintsNothing() {
+    Recorder rec;
+    rec.accept = false;
+    rec.pdf = dir_.filePath("cancelled.pdf");
+    QCOMPARE(kvw::printWindow(window_.get(), QString(), rec.hooks()), kvw::PrintOutcome::Cancelled);
+    QCOMPARE(rec.dialogs, 1);
+    QVERIFY(rec.refusals.isEmpty());
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("held before"));
+    QVERIFY(QGuiApplication::clipboard()->image().isNull());
+    QVERIFY(!QFile::exists(rec.pdf));
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+}
+
+void PrintingTest::printsThePictureAtTheOrigin() {
+    Recorder rec;
+    rec.pdf = dir_.filePath("printed.pdf");
+    QCOMPARE(kvw::printWindow(window_.get(), QString(), rec.hooks()), kvw::PrintOutcome::Printed);
+
+    // The clipboard keeps the window's picture, at the window's size in pixels.
+    const QImage held = QGuiApplication::clipboard()->image();
+    QVERIFY(!held.isNull());
+    const qreal dpr = window_->devicePixelRatioF();
+    QCOMPARE(held.size(), window_->frameGeometry().size() * dpr);
+    // It is the window, not a blank: its white background with the label's dark text.
+    const QPoint client = window_->geometry().topLeft() - window_->frameGeometry().topLeft();
+    QCOMPARE(held.pixelColor((client + QPoint(300, 150)) * dpr), QColor(Qt::white));
+    bool text = false;
+    for (int y = 10; y < 30 && !text; ++y)
+        for (int x = 10; x < 60 && !text; ++x)
+            text = held.pixelColor((client + QPoint(x, y)) * dpr).lightness() < 128;
+    QVERIFY(text);
+
+    // One page holding one picture of that size.
+    const QByteArray pdf = readAll(rec.pdf);
+    QVERIFY(pdf.startsWith("%PDF"));
+    QCOMPARE(pdf.count("/Type /Page\n") + pdf.count("/Type /Page "), 1);
+    const QRegularExpression image(R"(/Subtype /Image\s*/Width (\d+)\s*/Height (\d+))");
+    const QRegularExpressionMatch m = image.match(QString::fromLatin1(pdf));
+    QVERIFY2(m.hasMatch(), "no image in the printed page");
+    QCOMPARE(QSize(m.captured(1).toInt(), m.captured(2).toInt()), held.size());
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+}
+
+void PrintingTest::busyPointerDuringCaptureOnly() {
+    Recorder rec;
+    rec.pdf = dir_.filePath("busy.pdf");
+    Qt::CursorShape atDialog = Qt::ArrowCursor;
+    Qt::CursorShape atCapture = Qt::ArrowCursor;
+    kvw::PrintHooks hooks = rec.hooks();
+    auto setup = hooks.setup;
+    hooks.setup = [&](QPrinter& printer, QWidget* parent) {
+        atDialog = QGuiApplication::overrideCursor() ? QGuiApplication::overrideCursor()->shape()
+                                                     : Qt::ArrowCursor;
+        return setup(printer, parent);
+    };
+    QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [&] {
+        if (QGuiApplication::overrideCursor())
+            atCapture = QGuiApplication::overrideCursor()->shape();
+    });
+    QCOMPARE(kvw::printWindow(window_.get(), QString(), hooks), kvw::PrintOutcome::Printed);
+    QObject::disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
+    QCOMPARE(atDialog, Qt::ArrowCursor);
+    QCOMPARE(atCapture, Qt::WaitCursor);
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+}
+
+void PrintingTest::printerFailureIsSilent() {
+    Recorder rec;
+    rec.pdf = dir_.filePath("no/such/folder/page.pdf");
+    QCOMPARE(kvw::printWindow(window_.get(), QString(), rec.hooks()), kvw::PrintOutcome::Failed);
+    QVERIFY(rec.refusals.isEmpty());
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+}
+
+void PrintingTest::hiddenWindowIsRenderedItself() {
+    window_->hide();
+    const QImage picture = kvw::captureScreen(window_.get());
+    QCOMPARE(picture.size(), window_->frameGeometry().size() * window_->devicePixelRatioF());
+    QCOMPARE(QGuiApplication::clipboard()->image().size(), picture.size());
+    QCOMPARE(picture.pixelColor(picture.width() / 2, picture.height() - 3), QColor(Qt::white));
+}
+
+QTEST_MAIN(PrintingTest)
+#include "printing_test.moc"
