@@ -1,0 +1,23 @@
+// Korvane_Vantrix: the window program. Its program directory is the folder of the
+// executable; the text up to the first space of the arguments names the data-sheet root.
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QStringList>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Korvane_Vantrix"));
+    QApplication::setOrganizationName(QStringLiteral("Korvane_Vantrix"));
+
+    kvw::MainWindowOptions options;
+    options.programDir = QApplication::applicationDirPath();
+    options.argumentText = QApplication::arguments().mid(1).join(QLatin1Char(' '));
+
+    kvw::MainWindow window(options);
+    const kvw::StartupStatus status = window.startUp();
+    if (status != kvw::StartupStatus::Ready)
+        return static_cast<int>(status);
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,601 @@
+#include "mainwindow.h"
+
+#include "conditions.h"
+#include "datacheck.h"
+#include "keyrule.h"
+#include "logo.h"
+#include "resultsgrid.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace kvw {
+namespace {
+
+const QColor kInputGrey(224, 224, 224);
+const QColor kWarningRed(255, 0, 0);
+
+QString fromEngine(const std::string& text) { return QString::fromLocal8Bit(text); }
+std::string toEngine(const QString& text) { return text.toLocal8Bit().toStdString(); }
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void defaultMessageBox(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox::information(parent, title, text, QMessageBox::Ok);
+}
+
+template <typename W> W* place(W* widget, const char* name, int left, int top, int width,
+                               int height) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(left, top, width, height);
+    return widget;
+}
+
+} // namespace
+
+MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
+    : QWidget(parent), options_(std::move(options)) {
+    if (!options_.messageBox)
+        options_.messageBox = defaultMessageBox;
+    if (!options_.volumes)
+        options_.volumes = mountedVolumes;
+    if (!options_.bind)
+        options_.bind = kv::bindLibraries;
+    createControls();
+    connectHandlers();
+    setFocusOrder();
+}
+
+MainWindow::~MainWindow() = default;
+
+// ---- the window ------------------------------------------------------------------
+
+void MainWindow::createControls() {
+    setObjectName(QStringLiteral("Main"));
+    setWindowTitle(kTitle);
+    setFixedSize(704, 542);
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(8.25);
+    setFont(font);
+
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+
+    auto label = [this](const char* name, const QString& text, int l, int t, int w, int h) {
+        return place(new QLabel(text, this), name, l, t, w, h);
+    };
+    auto field = [this](const char* name, const QString& text, int l, int t, int w, int h) {
+        auto* edit = place(new QLineEdit(text, this), name, l, t, w, h);
+        QPalette p = edit->palette();
+        p.setColor(QPalette::Base, kInputGrey);
+        edit->setPalette(p);
+        return edit;
+    };
+    auto list = [this](const char* name, int l, int t, int w, int h) {
+        auto* combo = place(new QComboBox(this), name, l, t, w, h);
+        QPalette p = combo->palette();
+        p.setColor(QPalette::Base, kInputGrey);
+        p.setColor(QPalette::Button, kInputGrey);
+        combo->setPalette(p);
+        combo->setEditable(false);
+        combo->setMaxVisibleItems(16);
+        return combo;
+    };
+    auto button = [this](const char* name, const QString& text, int l, int t, int w, int h) {
+        return place(new QPushButton(text, this), name, l, t, w, h);
+    };
+    auto option = [](QWidget* parent, const char* name, const QString& text, int l, int t,
+                     int w, int h) {
+        return place(new QRadioButton(text, parent), name, l, t, w, h);
+    };
+    auto frame = [this](const char* name, int l, int t, int w, int h) {
+        return place(new QWidget(this), name, l, t, w, h);
+    };
+
+    Label19 = label("Label19", QStringLiteral("Unit system"), 24, 43, 89, 17);
+    opt_intsyst[0] = option(this, "opt_intsyst_0", fromUtf8(kv::kUnitSystemTextSI), 120, 40,
+                            97, 25);
+    opt_intsyst[1] = option(this, "opt_intsyst_1", fromUtf8(kv::kUnitSystemTextImperial), 192,
+                            40, 97, 25);
+    Label20 = label("Label20", QStringLiteral("Frequency"), 24, 64, 89, 17);
+    Frame2 = frame("Frame2", 120, 64, 177, 17);
+    opt_freq[0] = option(Frame2, "opt_freq_0", QStringLiteral("50 Hz"), 0, 0, 57, 17);
+    opt_freq[1] = option(Frame2, "opt_freq_1", QStringLiteral("60 Hz"), 72, 0, 81, 17);
+    Label1 = label("Label1", QStringLiteral("Refrigerant"), 24, 88, 89, 17);
+    cbRefrig = list("cbRefrig", 120, 83, 145, 21);
+    Label2 = label("Label2", QStringLiteral("Product type"), 24, 112, 89, 17);
+    cbFamily = list("cbFamily", 120, 107, 145, 21);
+    Label3 = label("Label3", QStringLiteral("Voltage / Freq"), 24, 136, 89, 17);
+    cbVoltage = list("cbVoltage", 120, 131, 145, 21);
+    Label15 = label("Label15", QStringLiteral("Target capacity"), 24, 160, 89, 17);
+    txtCapacity = field("txtCapacity", QString(), 120, 155, 89, 19);
+    lblUnit_Target = label("lblUnit_Target", QStringLiteral("W"), 216, 160, 33, 17);
+    Label16 = label("Label16", QStringLiteral("Model filter"), 24, 184, 89, 17);
+    txtModelFilter = field("txtModelFilter", QString(), 120, 179, 89, 19);
+    Label21 = label("Label21", QStringLiteral("Order results by"), 24, 208, 89, 17);
+    Frame1 = frame("Frame1", 120, 192, 193, 33);
+    opt_order[0] = option(Frame1, "opt_order_0", QStringLiteral("Model name"), 0, 16, 89, 17);
+    opt_order[1] = option(Frame1, "opt_order_1", QStringLiteral("Cooling capacity"), 88, 16,
+                          105, 17);
+    txtWarning = label("txtWarning", QString(), 24, 224, 297, 17);
+    Label4 = label("Label4", QStringLiteral("Conditions"), 312, 48, 73, 17);
+    cbConditions = list("cbConditions", 394, 45, 137, 21);
+    Label5 = label("Label5", QStringLiteral("Evaporating temperature"), 312, 72, 129, 17);
+    txtTe = field("txtTe", QStringLiteral("0"), 450, 69, 57, 19);
+    lblUnit_Te = label("lblUnit_Te", QStringLiteral("°C"), 512, 72, 33, 17);
+    Label6 = label("Label6", QStringLiteral("Condensing temperature"), 312, 96, 129, 17);
+    txtTc = field("txtTc", QStringLiteral("50"), 450, 93, 57, 19);
+    lblUnit_Tc = label("lblUnit_Tc", QStringLiteral("°C"), 512, 96, 33, 17);
+    Label7 = label("Label7", QStringLiteral("Subcooling"), 312, 120, 129, 17);
+    txtSc = field("txtSc", QStringLiteral("8.3"), 450, 117, 57, 19);
+    lblUnit_Sc = label("lblUnit_Sc", QStringLiteral("K"), 512, 120, 33, 17);
+    Label8 = label("Label8", QStringLiteral("Evaporator superheat"), 312, 144, 129, 17);
+    txtSh1 = field("txtSh1", QStringLiteral("11.1"), 450, 141, 57, 19);
+    lblUnit_Sh1 = label("lblUnit_Sh1", QStringLiteral("K"), 512, 144, 33, 17);
+    Label9 = label("Label9", QStringLiteral("Total superheat"), 312, 168, 129, 17);
+    txtSh2 = field("txtSh2", QStringLiteral("11.1"), 450, 165, 57, 19);
+    lblUnit_Sh2 = label("lblUnit_Sh2", QStringLiteral("K"), 512, 168, 33, 17);
+    Image1 = label("Image1", QString(), 584, 1, kLogoWidth, kLogoHeight);
+    Image1->setPixmap(makeLogo());
+    btnCalculate = button("btnCalculate", QStringLiteral("Calculate"), 448, 200, 81, 25);
+    btnResetAll = button("btnResetAll", QStringLiteral("Reset All"), 611, 200, 81, 25);
+    Grid = place(new ResultsGrid(this), "Grid", 8, 240, 685, 265);
+    lblResults = label("lblResults", QStringLiteral("Results :"), 8, 512, 97, 17);
+    btnDatasheet = button("btnDatasheet", QStringLiteral("Datasheet"), 420, 512, 81, 25);
+    btnDatasheetOnLine = button("btnDatasheetOnLine", QStringLiteral("Online datasheet"), 508,
+                                512, 97, 25);
+    btnPrint = button("btnPrint", QStringLiteral("Print"), 612, 512, 81, 25);
+
+    opt_intsyst[0]->setChecked(true);
+    opt_freq[0]->setChecked(true);
+    opt_order[0]->setChecked(true);
+
+    QPalette red = txtWarning->palette();
+    red.setColor(QPalette::WindowText, kWarningRed);
+    txtWarning->setPalette(red);
+
+    // The borderless groups overlap the model filter and the warning label by a few
+    // pixels; keep those on top so that clicks reach them.
+    txtModelFilter->raise();
+    txtWarning->raise();
+}
+
+void MainWindow::connectHandlers() {
+    connect(cbConditions, &QComboBox::currentIndexChanged, this,
+            [this](int) { cbConditions_Click(); });
+    for (QRadioButton* b : opt_freq)
+        connect(b, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                opt_freq_Click();
+        });
+    for (QRadioButton* b : opt_intsyst)
+        connect(b, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                opt_intsyst_Click();
+        });
+    for (QRadioButton* b : opt_order)
+        connect(b, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                opt_order_Click();
+        });
+    connect(btnCalculate, &QPushButton::clicked, this, [this] { btnCalculate_Click(); });
+    connect(btnResetAll, &QPushButton::clicked, this, [this] { resetAll(); });
+    connect(btnPrint, &QPushButton::clicked, this, [this] { btnPrint_Click(); });
+    connect(btnDatasheet, &QPushButton::clicked, this, [this] { btnDatasheet_Click(); });
+    connect(btnDatasheetOnLine, &QPushButton::clicked, this,
+            [this] { btnDatasheetOnLine_Click(); });
+
+    keyFilter_ = new FieldKeyFilter(this);
+    for (QLineEdit* f : {txtTe, txtTc, txtSc, txtSh1, txtSh2})
+        f->installEventFilter(keyFilter_);
+    connect(keyFilter_, &FieldKeyFilter::characterKey, this,
+            [this](QObject*) { conditionField_KeyPress(); });
+}
+
+void MainWindow::setFocusOrder() {
+    const QList<QWidget*> order{opt_intsyst[0], opt_intsyst[1], cbRefrig,     cbFamily,
+                                cbVoltage,      txtCapacity,    txtModelFilter, cbConditions,
+                                txtTe,          txtTc,          txtSc,        txtSh1,
+                                txtSh2,         btnCalculate,   btnDatasheet, btnResetAll,
+                                btnPrint,       btnDatasheetOnLine, opt_order[0], opt_order[1],
+                                opt_freq[0],    opt_freq[1],    Grid};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    for (QLabel* l : findChildren<QLabel*>())
+        l->setFocusPolicy(Qt::NoFocus);
+}
+
+kv::UnitSystem MainWindow::unitSystem() const {
+    return opt_intsyst[1]->isChecked() ? kv::UnitSystem::Imperial : kv::UnitSystem::SI;
+}
+
+kv::Frequency MainWindow::frequency() const {
+    return opt_freq[1]->isChecked() ? kv::Frequency::Hz60 : kv::Frequency::Hz50;
+}
+
+kv::OrderBy MainWindow::order() const {
+    return opt_order[0]->isChecked() ? kv::OrderBy::ModelName : kv::OrderBy::Capacity;
+}
+
+kv::NumberFormat MainWindow::numberFormat() {
+    const QLocale locale;
+    kv::NumberFormat format;
+    format.decimal = locale.decimalPoint().toStdString();
+    format.group = locale.groupSeparator().toStdString();
+    if (format.group.empty())
+        format.group.assign(1, format.decimal == "," ? '.' : ',');
+    return format;
+}
+
+void MainWindow::showMessage(const QString& text) { options_.messageBox(this, kTitle, text); }
+
+// ---- start-up --------------------------------------------------------------------
+
+StartupStatus MainWindow::startUp() {
+    if (status_ != StartupStatus::NotStarted)
+        return status_;
+
+    // 1. data.bin against the sizes of the catalogue files. A file that is missing or
+    //    can't be read is named, and the program ends as after a data problem.
+    const kv::DataCheck check = kv::checkDataFiles(options_.programDir.toStdString());
+    if (!check.ok) {
+        const QFileInfo named(QString::fromStdString(check.file));
+        const bool mismatch = named.fileName() == QLatin1String("data.bin") && named.isFile() &&
+                              named.isReadable();
+        if (mismatch) {
+            showMessage(kDataProblem);
+            return status_ = StartupStatus::DataProblem;
+        }
+        showMessage(QString::fromLocal8Bit(check.message) +
+                    QStringLiteral(". Quit the application"));
+        return status_ = StartupStatus::MissingFile;
+    }
+
+    // 2. Data-sheet root: first word of the arguments, else the first optical drive.
+    DatasheetRoot = datasheetRootFrom(
+        options_.argumentText,
+        options_.argumentText.isEmpty() ? options_.volumes() : QList<Volume>{});
+
+    // 3, 4. Bind the property library and the engine; load the catalogue.
+    if (!bindAndInitialise())
+        return status_ = StartupStatus::BindingFailed;
+
+    // 6. Conditions list, with its first preset applied.
+    {
+        const QSignalBlocker block(cbConditions);
+        cbConditions->clear();
+        for (const std::string& item : kv::conditionItems())
+            cbConditions->addItem(fromUtf8(item));
+        cbConditions->setCurrentIndex(-1);
+    }
+    selectItem(cbConditions, fromUtf8(kv::kDefaultCondition));
+
+    // 7, 8. Refrigerant and family lists.
+    fillCatalogueLists();
+
+    // 9. Reset All.
+    resetAll();
+
+    // 10, 11. The stored choices.
+    restoreSettings();
+
+    // 12, 13. Grid header and unit labels for the unit system now selected.
+    InitGridHeader();
+    Grid->selectGridRow(1);
+    SetUnitLabels();
+    return status_ = StartupStatus::Ready;
+}
+
+bool MainWindow::bindAndInitialise() {
+    const kv::BindResult bound = options_.bind(options_.programDir.toStdString());
+    if (!bound.ok) {
+        showMessage(QString::fromLocal8Bit(bound.message) +
+                    QStringLiteral(". Quit the application"));
+        return false;
+    }
+    api_ = bound.api;
+    char* revisionText = nullptr; // an empty text: nothing is written
+    api_.ILK_Revision(&revisionText);
+    const QByteArray dataDir = (options_.programDir + QStringLiteral("/data/")).toLocal8Bit();
+    api_.KPX_Initialize(dataDir.constData());
+    return true;
+}
+
+void MainWindow::fillCatalogueLists() {
+    for (auto [combo, list] : {std::pair{cbRefrig, kv::CodeList::Refrigerant},
+                               std::pair{cbFamily, kv::CodeList::Family}}) {
+        combo->clear();
+        for (const std::string& item : kv::selectionItems(api_, list))
+            combo->addItem(fromEngine(item));
+    }
+}
+
+QString MainWindow::readSetting(const QString& /*key*/, const QString& fallback) const {
+    // Reading the store comes with the settings module; until then every key is missing.
+    return fallback;
+}
+
+void MainWindow::restoreSettings() {
+    // Settings: restores the stored choices (start-up steps 10 and 11). A stored value
+    // that its control can't take is skipped and start-up goes on.
+    const kv::NumberFormat format = numberFormat();
+    selectItem(cbRefrig, readSetting(QStringLiteral("Refrigerant"), QStringLiteral("All")));
+    selectItem(cbFamily, readSetting(QStringLiteral("Family"), QStringLiteral("All")));
+
+    const QString conditions = readSetting(QStringLiteral("Conditions"), QString());
+    if (!conditions.isEmpty())
+        selectItem(cbConditions, conditions);
+
+    const std::pair<const char*, QLineEdit*> fields[] = {
+        {"Te", txtTe}, {"Tc", txtTc}, {"Sc", txtSc}, {"Sh1", txtSh1}, {"Sh2", txtSh2}};
+    for (const auto& [key, edit] : fields) {
+        const QString stored = readSetting(QString::fromLatin1(key), QString());
+        if (const auto value = kv::parseNumber(stored.toStdString(), format))
+            edit->setText(fromUtf8(kv::numberText(kv::roundHalfEven(*value, 2), format)));
+    }
+
+    txtModelFilter->setText(readSetting(QStringLiteral("ModelFilter"), QString()));
+    txtCapacity->setText(readSetting(QStringLiteral("TargetCapacity"), QString()));
+
+    const bool at50 = readSetting(QStringLiteral("Freq"), QStringLiteral("1")) == QLatin1String("1");
+    opt_freq[at50 ? 0 : 1]->setChecked(true);
+    Is50Hz = at50;
+
+    selectItem(cbVoltage, readSetting(QStringLiteral("Voltage"), QStringLiteral("All")));
+
+    const bool byName =
+        readSetting(QStringLiteral("Order"), QStringLiteral("1")) == QLatin1String("1");
+    opt_order[byName ? 0 : 1]->setChecked(true);
+    SuppressReorder = true;
+    opt_order_Click();
+    SuppressReorder = false;
+
+    const bool si = readSetting(QStringLiteral("Unit"), QStringLiteral("1")) == QLatin1String("1");
+    opt_intsyst[si ? 0 : 1]->setChecked(true);
+}
+
+void MainWindow::saveSettings() {
+    // Settings: writes the user's choices when the window closes (settings module).
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // Only a window that finished its start-up has choices worth keeping: after a data
+    // problem the stored choices must survive.
+    if (status_ == StartupStatus::Ready)
+        saveSettings();
+    event->accept();
+}
+
+// ---- lists, presets, fields ------------------------------------------------------
+
+bool MainWindow::selectItem(QComboBox* list, const QString& text) {
+    const int index = list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index < 0)
+        return false;
+    list->setCurrentIndex(index);
+    return true;
+}
+
+kv::ConditionTexts MainWindow::conditionTexts() const {
+    return {txtTe->text().toStdString(), txtTc->text().toStdString(),
+            txtSc->text().toStdString(), txtSh1->text().toStdString(),
+            txtSh2->text().toStdString()};
+}
+
+void MainWindow::setConditionTexts(const kv::ConditionTexts& texts) {
+    txtTe->setText(fromUtf8(texts.te));
+    txtTc->setText(fromUtf8(texts.tc));
+    txtSc->setText(fromUtf8(texts.sc));
+    txtSh1->setText(fromUtf8(texts.sh1));
+    txtSh2->setText(fromUtf8(texts.sh2));
+}
+
+void MainWindow::showStaleMessage() {
+    if (ResultCount != 0)
+        txtWarning->setText(fromUtf8(kv::kStaleResultsWarning));
+}
+
+void MainWindow::cbConditions_Click() {
+    if (const auto texts =
+            kv::presetTexts(cbConditions->currentText().toStdString(), unitSystem(), numberFormat()))
+        setConditionTexts(*texts);
+    showStaleMessage();
+}
+
+void MainWindow::conditionField_KeyPress() {
+    selectItem(cbConditions, fromUtf8(kv::kUserMode));
+    showStaleMessage();
+}
+
+void MainWindow::opt_freq_Click() {
+    cbVoltage->clear();
+    for (const std::string& item : kv::voltageItems(api_, frequency()))
+        cbVoltage->addItem(fromEngine(item));
+    cbVoltage->setCurrentIndex(-1);
+}
+
+// ---- units -----------------------------------------------------------------------
+
+void MainWindow::SetUnitLabels() {
+    const kv::UnitLabels labels = kv::unitLabels(unitSystem());
+    lblUnit_Target->setText(fromUtf8(labels.target));
+    lblUnit_Te->setText(fromUtf8(labels.te));
+    lblUnit_Tc->setText(fromUtf8(labels.tc));
+    lblUnit_Sc->setText(fromUtf8(labels.sc));
+    lblUnit_Sh1->setText(fromUtf8(labels.sh1));
+    lblUnit_Sh2->setText(fromUtf8(labels.sh2));
+}
+
+void MainWindow::opt_intsyst_Click() {
+    SetUnitLabels();
+    const kv::UnitSwitchFields before{conditionTexts(), txtCapacity->text().toStdString()};
+    const kv::UnitSwitchFields after = kv::switchUnits(before, unitSystem(), numberFormat());
+    setConditionTexts(after.conditions);
+    if (!txtCapacity->text().isEmpty())
+        txtCapacity->setText(fromUtf8(after.capacity));
+}
+
+// ---- the results grid ------------------------------------------------------------
+
+void MainWindow::InitGridHeader() {
+    const kv::GridHeader header = kv::gridHeader(unitSystem());
+    GridModel* model = Grid->grid();
+    for (int c = 0; c < kv::kGridColumns; ++c) {
+        Grid->setColumnWidth(c, header.widthsPixels[static_cast<size_t>(c)]);
+        model->setText(0, c, fromUtf8(header.texts[static_cast<size_t>(c)]));
+    }
+    Grid->horizontalHeader()->setFixedHeight(header.rowHeightPixels);
+}
+
+void MainWindow::emptyGrid(bool clearFormatting) {
+    GridModel* model = Grid->grid();
+    model->clearCells(clearFormatting);
+    for (int n = model->gridRowCount() - 2; n > 0; --n)
+        model->removeGridRow(1);
+    if (model->gridRowCount() < 2)
+        model->setGridRowCount(2);
+}
+
+void MainWindow::resetAll() {
+    // Reset All: the catalogue selections, the free-text fields, the frequency and the
+    // results area. Unit system, order, conditions and Is50Hz are left as they are.
+    selectItem(cbRefrig, fromUtf8(kv::kAllItem));
+    selectItem(cbFamily, fromUtf8(kv::kAllItem));
+    txtModelFilter->clear();
+    txtCapacity->clear();
+    if (opt_freq[0]->isChecked())
+        opt_freq_Click();
+    else
+        opt_freq[0]->setChecked(true); // runs the frequency switch
+    selectItem(cbVoltage, fromUtf8(kv::kAllItem));
+
+    Grid->setRedraw(false);
+    emptyGrid(false);
+    Grid->setRedraw(true);
+    InitGridHeader();
+    Grid->selectGridRow(1);
+    ResultCount = 0;
+    lblResults->setText(fromUtf8(kv::resultsLabel(ResultCount)));
+    txtWarning->clear();
+}
+
+void MainWindow::markOrderHeader() {
+    GridModel* model = Grid->grid();
+    const bool byName = order() == kv::OrderBy::ModelName;
+    model->setBold(0, kv::kNameColumn, byName);
+    model->setBold(0, kv::kCapacityColumn, !byName);
+}
+
+void MainWindow::opt_order_Click() {
+    GridModel* model = Grid->grid();
+    if (!SuppressReorder && ResultCount > 0) {
+        // The grid's texts are the only store of the results: read the rows back, order
+        // them and write them back in place.
+        const kv::NumberFormat format = numberFormat();
+        std::vector<kv::GridRow> rows(static_cast<size_t>(ResultCount));
+        for (int r = 1; r <= ResultCount; ++r)
+            for (int c = 0; c < kv::kGridColumns; ++c)
+                rows[static_cast<size_t>(r - 1)][static_cast<size_t>(c)] =
+                    model->text(r, c).toStdString();
+        kv::sortRows(rows, order(), format);
+        for (int r = 1; r <= ResultCount; ++r) {
+            QStringList texts;
+            for (const std::string& t : rows[static_cast<size_t>(r - 1)])
+                texts << fromUtf8(t);
+            model->setRowTexts(r, texts);
+        }
+    }
+    const int selected = Grid->selectedGridRow();
+    const bool redraw = Grid->redraw();
+    if (redraw)
+        Grid->setRedraw(false);
+    markOrderHeader();
+    Grid->selectGridRow(selected);
+    if (redraw)
+        Grid->setRedraw(true);
+}
+
+void MainWindow::btnCalculate_Click() {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+
+    kv::CalcRequest request;
+    request.refrigerant = toEngine(cbRefrig->currentText());
+    request.family = toEngine(cbFamily->currentText());
+    request.voltage = toEngine(cbVoltage->currentText());
+    request.frequency = frequency();
+    request.conditions = conditionTexts();
+    request.units = unitSystem();
+    request.modelFilter = toEngine(txtModelFilter->text());
+    request.targetCapacity = txtCapacity->text().toStdString();
+    request.order = order();
+    request.format = numberFormat();
+
+    // Empty the grid to its header row and one empty row.
+    Grid->setRedraw(false);
+    emptyGrid(true);
+    ResultCount = 0;
+    InitGridHeader();
+    Grid->setRedraw(true);
+    Grid->setRedraw(false);
+
+    const kv::CalcResult result = kv::runCalculation(api_, request);
+    txtWarning->setText(fromUtf8(result.warning));
+    if (result.is50Hz)
+        Is50Hz = *result.is50Hz;
+
+    GridModel* model = Grid->grid();
+    for (const kv::GridRow& row : result.rows) {
+        QStringList texts;
+        for (const std::string& t : row)
+            texts << fromEngine(t);
+        model->insertGridRow(ResultCount + 1, texts);
+        ++ResultCount;
+    }
+    ResultCount = result.resultCount;
+
+    // The run has ordered the rows already; the order handler only marks the header.
+    SuppressReorder = true;
+    if (result.order == kv::OrderBy::Capacity)
+        opt_order[1]->setChecked(true);
+    opt_order_Click();
+    SuppressReorder = false;
+
+    for (int row : result.redRows)
+        model->setColor(row, kv::kCapacityColumn, kWarningRed);
+
+    Grid->setRedraw(true);
+    Grid->setFocus();
+    Grid->selectGridRow(result.selectedRow);
+    lblResults->setText(fromUtf8(kv::resultsLabel(ResultCount)));
+    QGuiApplication::restoreOverrideCursor();
+}
+
+// ---- printing and data sheets ----------------------------------------------------
+
+void MainWindow::btnPrint_Click() {
+    // Printing: refused while txtWarning holds text; otherwise the window picture goes to
+    // the clipboard and the printer (printing module).
+}
+
+void MainWindow::btnDatasheet_Click() {
+    // Data sheets: opens DatasheetRoot/ds/<model>_<50|60>[_us].PDF (data-sheet module).
+}
+
+void MainWindow::btnDatasheetOnLine_Click() {
+    // Data sheets: opens the maker's online data-sheet page (data-sheet module).
+}
+
+} // namespace kvw

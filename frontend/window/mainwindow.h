@@ -1,0 +1,194 @@
+// The window `Main`: selection lists, rating conditions, unit system, the Calculate run
+// and the results grid. Every behaviour is a handler named after its control.
+//
+// The program directory, the argument text, the volume list and the message box are
+// handed in through MainWindowOptions, so tests can run the real start-up against a
+// temporary program directory and watch the message boxes instead of showing them.
+#pragma once
+
+#include "binding.h"
+#include "calcrun.h"
+#include "codelists.h"
+#include "datacheck.h"
+#include "startup.h"
+#include "units.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace kvw {
+
+class FieldKeyFilter;
+class ResultsGrid;
+
+struct MainWindowOptions {
+    // Folder of the executable, without a trailing separator.
+    QString programDir;
+    // The program's arguments joined by single spaces.
+    QString argumentText;
+    // The machine's mounted volumes, for the data-sheet root on an optical drive.
+    std::function<QList<Volume>()> volumes = mountedVolumes;
+    // Shows a modal message box with an OK button. Tests replace it.
+    std::function<void(QWidget* parent, const QString& title, const QString& text)> messageBox;
+    // Binds the property library and the engine from the program directory.
+    std::function<kv::BindResult(const std::string& programDir)> bind = kv::bindLibraries;
+};
+
+// Exit statuses of a start-up that stops before the window is shown.
+enum class StartupStatus {
+    Ready = 0,
+    DataProblem = 1,     // data.bin doesn't match the catalogue files
+    MissingFile = 2,     // data.bin or a catalogue file is missing or can't be read
+    BindingFailed = 3,   // a library or one of its exports can't be bound
+    NotStarted = 4,
+};
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    static inline const QString kTitle = QStringLiteral("Korvane Vantrix - Version 1.0");
+    static inline const QString kDataProblem = QString::fromUtf8(
+        kv::kDataProblemMessage.data(), static_cast<qsizetype>(kv::kDataProblemMessage.size()));
+
+    explicit MainWindow(MainWindowOptions options, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The start-up sequence. Runs once, before the window is shown. On a status other
+    // than Ready a message box has named the problem and the window must not be shown;
+    // the status is the program's exit status.
+    StartupStatus startUp();
+    StartupStatus startupStatus() const { return status_; }
+
+    // Form variables.
+    int resultCount() const { return ResultCount; }
+    bool is50Hz() const { return Is50Hz; }
+    const QString& datasheetRoot() const { return DatasheetRoot; }
+    bool suppressReorder() const { return SuppressReorder; }
+
+    ResultsGrid* grid() const { return Grid; }
+    const kv::EngineApi& engine() const { return api_; }
+    const QString& programDir() const { return options_.programDir; }
+
+    kv::UnitSystem unitSystem() const;
+    kv::Frequency frequency() const;
+    kv::OrderBy order() const;
+    // The user's regional number format (the default locale).
+    static kv::NumberFormat numberFormat();
+
+    // Shows a modal message box with the program's title (through the options' hook).
+    void showMessage(const QString& text);
+
+    // ---- handlers -----------------------------------------------------------------
+    void cbConditions_Click();               // conditions preset
+    void conditionField_KeyPress();          // a character key in txtTe .. txtSh2
+    void opt_freq_Click();                   // frequency switch: refills cbVoltage
+    void opt_intsyst_Click();                // unit switch
+    void opt_order_Click();                  // order handler
+    void btnCalculate_Click();               // the calculation run
+    void SetUnitLabels();
+    void InitGridHeader();
+
+    // Reset All: catalogue selections, free-text fields, frequency and results area.
+    // Also start-up step 9.
+    void resetAll();
+    // Start-up steps 10 and 11: put the stored choices back into the controls. Every
+    // key is read through readSetting(); a value that doesn't fit is skipped.
+    void restoreSettings();
+    // Writes the user's choices to the settings store; runs when the window closes.
+    void saveSettings();
+    // Print: a picture of the window on the printer (and the clipboard).
+    void btnPrint_Click();
+    // Opens the local data sheet of the selected model.
+    void btnDatasheet_Click();
+    // Opens the maker's online data-sheet page.
+    void btnDatasheetOnLine_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // A stored setting, or `fallback` when the key is missing.
+    QString readSetting(const QString& key, const QString& fallback) const;
+
+    void createControls();
+    void connectHandlers();
+    void setFocusOrder();
+    bool bindAndInitialise();
+    void fillCatalogueLists();
+    void emptyGrid(bool clearFormatting);
+    void showStaleMessage();
+    void setConditionTexts(const kv::ConditionTexts& texts);
+    kv::ConditionTexts conditionTexts() const;
+    // Selects `text` in a list when it holds it; false when it doesn't.
+    static bool selectItem(QComboBox* list, const QString& text);
+    void markOrderHeader();
+
+    MainWindowOptions options_;
+    StartupStatus status_ = StartupStatus::NotStarted;
+    kv::EngineApi api_;
+
+    // Form variables.
+    int ResultCount = 0;
+    bool Is50Hz = false;
+    QString DatasheetRoot;
+    bool SuppressReorder = false;
+
+    // Controls, named as in the window's design.
+    QLabel* Label19 = nullptr;
+    QRadioButton* opt_intsyst[2] = {};
+    QLabel* Label20 = nullptr;
+    QWidget* Frame2 = nullptr;
+    QRadioButton* opt_freq[2] = {};
+    QLabel* Label1 = nullptr;
+    QComboBox* cbRefrig = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* cbFamily = nullptr;
+    QLabel* Label3 = nullptr;
+    QComboBox* cbVoltage = nullptr;
+    QLabel* Label15 = nullptr;
+    QLineEdit* txtCapacity = nullptr;
+    QLabel* lblUnit_Target = nullptr;
+    QLabel* Label16 = nullptr;
+    QLineEdit* txtModelFilter = nullptr;
+    QLabel* Label21 = nullptr;
+    QWidget* Frame1 = nullptr;
+    QRadioButton* opt_order[2] = {};
+    QLabel* txtWarning = nullptr;
+    QLabel* Label4 = nullptr;
+    QComboBox* cbConditions = nullptr;
+    QLabel* Label5 = nullptr;
+    QLineEdit* txtTe = nullptr;
+    QLabel* lblUnit_Te = nullptr;
+    QLabel* Label6 = nullptr;
+    QLineEdit* txtTc = nullptr;
+    QLabel* lblUnit_Tc = nullptr;
+    QLabel* Label7 = nullptr;
+    QLineEdit* txtSc = nullptr;
+    QLabel* lblUnit_Sc = nullptr;
+    QLabel* Label8 = nullptr;
+    QLineEdit* txtSh1 = nullptr;
+    QLabel* lblUnit_Sh1 = nullptr;
+    QLabel* Label9 = nullptr;
+    QLineEdit* txtSh2 = nullptr;
+    QLabel* lblUnit_Sh2 = nullptr;
+    QLabel* Image1 = nullptr;
+    QPushButton* btnCalculate = nullptr;
+    QPushButton* btnResetAll = nullptr;
+    ResultsGrid* Grid = nullptr;
+    QLabel* lblResults = nullptr;
+    QPushButton* btnDatasheet = nullptr;
+    QPushButton* btnDatasheetOnLine = nullptr;
+    QPushButton* btnPrint = nullptr;
+
+    FieldKeyFilter* keyFilter_ = nullptr;
+};
+
+} // namespace kvw
