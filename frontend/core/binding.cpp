@@ -69,4 +69,13 @@ std::string bufferText(const char* buffer) {
     return std::string(buffer, strnlen(buffer, 256));
 }
 
+void initializeEngine(const EngineApi& api, const std::string& programDir) {
+    if (api.ILK_Revision != nullptr) {
+        char* none = nullptr;
+        api.ILK_Revision(&none);
+    }
+    if (api.KPX_Initialize != nullptr)
+        api.KPX_Initialize(joinPath(programDir, "data/").c_str());
+}
+
 } // namespace kv

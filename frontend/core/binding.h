@@ -16,9 +16,8 @@ struct EngineApi {
     using Enumerate = int32_t (*)(int32_t, int32_t*, char**);
     using GetModel = int32_t (*)(int32_t, int32_t, int32_t, int32_t, int32_t*, char**);
     using GetModelData = int32_t (*)(int32_t, const char*, char**);
-    using Rating = int32_t (*)(int32_t, const char*, const char*, int32_t, double, double,
-                               double, double, double, double*, double*, double*, double*,
-                               double*);
+    using Rating = int32_t (*)(int32_t, const char*, const char*, int32_t, double, double, double,
+                               double, double, double*, double*, double*, double*, double*);
 
     Revision ILK_Revision = nullptr;
     Initialize KPX_Initialize = nullptr;
@@ -45,6 +44,10 @@ struct BindResult {
 // export. Libraries stay loaded for the life of the process: the engine's catalogue
 // lives until the library is unloaded, and nothing unloads it.
 BindResult bindLibraries(const std::string& programDir);
+
+// Start-up's calls after binding: ILK_Revision once (its result is not used), then
+// KPX_Initialize with the program directory followed by "/data/".
+void initializeEngine(const EngineApi& api, const std::string& programDir);
 
 // Text a query export wrote into a 256-byte buffer, cut at its first zero byte.
 std::string bufferText(const char* buffer);

@@ -215,11 +215,15 @@ std::optional<double> parseNumber(std::string_view text, const NumberFormat& for
     return parsePlain(plain);
 }
 
-double GetDoubleField(std::string_view text, const NumberFormat& format) {
+std::optional<double> readDoubleField(std::string_view text, const NumberFormat& format) {
     const double probe = parseNumber("11.1", format).value_or(0.0);
     const std::string normalised =
         probe != 0.0 ? replaceAll(text, ',', '.') : replaceAll(text, '.', ',');
-    return parseNumber(normalised, format).value_or(0.0);
+    return parseNumber(normalised, format);
+}
+
+double GetDoubleField(std::string_view text, const NumberFormat& format) {
+    return readDoubleField(text, format).value_or(0.0);
 }
 
 std::string numberText(double value, const NumberFormat& format) {

@@ -88,6 +88,9 @@ std::optional<double> parseNumber(std::string_view text, const NumberFormat& for
 // sign: when the probe "11.1" converts to a non-zero number under `format`, every "," is
 // replaced by "."; otherwise every "." by ",". A text that doesn't convert gives 0.
 double GetDoubleField(std::string_view text, const NumberFormat& format);
+// The same reading, but no value for a text that doesn't convert (where 0 would hide a
+// typing error, as on a command line).
+std::optional<double> readDoubleField(std::string_view text, const NumberFormat& format);
 
 // Plain decimal text: regional decimal sign, no thousands separators, no trailing zeros,
 // at most 15 significant digits (45 °F in °C gives 7.22222222222222). This is the text the

@@ -1,0 +1,103 @@
+#include "test_catalogue.h"
+
+#include <charconv>
+
+namespace kvtest {
+namespace {
+
+std::string num(double v) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+// Envelope wide open around the preset points: no refusal and no warning for
+// Te -60..30 °C, Tc 0..80 °C, Sc up to 20 K, superheats up to 40 K.
+const std::vector<std::pair<std::string, std::string>>& baseColumns() {
+    static const std::vector<std::pair<std::string, std::string>> cols = [] {
+        std::vector<std::pair<std::string, std::string>> c{
+            {"Frequency", "50"}, {"ScBase", "0"},  {"ShBase", "10"}, {"RgtBase", "-"},
+            {"TeLow", "-60"},    {"TeHig", "30"},  {"TcLow", "0"},   {"TcHig", "80"},
+            {"TeMin", "-60"},    {"TeMax", "30"},  {"TcMin", "0"},   {"TcMax", "80"},
+            {"ShMax", "40"},     {"RgtMax", "90"}, {"ShTol", "0"},   {"ScMax", "20"},
+            {"TcTol", "0"},      {"K1e", "0"},     {"K1c", "0"},     {"K2e", "0"},
+            {"K2c", "0"},        {"ShF", "10"},    {"ShH", "20"},    {"RgtH", "-"},
+            {"F0e", "-60"},      {"F0c", "200"},   {"F1e", "40"},    {"F1c", "200"},
+            {"H0e", "-60"},      {"H0c", "200"},   {"H1e", "40"},    {"H1c", "200"}};
+        for (int n = 2; n <= 6; ++n) {
+            c.push_back({"F" + std::to_string(n) + "e", "-"});
+            c.push_back({"F" + std::to_string(n) + "c", "-"});
+        }
+        for (int n = 2; n <= 4; ++n) {
+            c.push_back({"H" + std::to_string(n) + "e", "-"});
+            c.push_back({"H" + std::to_string(n) + "c", "-"});
+        }
+        return c;
+    }();
+    return cols;
+}
+
+} // namespace
+
+std::vector<CodeLine> defaultCodes() {
+    return {{"DLLR", 1, "R134a"},
+            {"DLLR", 2, "R404A"},
+            {"DLLF", 1, "Scroll ZB"},
+            {"DLLF", 4, "Recip"},
+            {"DLLP", 1, "208-230V 1ph 60Hz"},
+            {"DLLP", 2, "460V 3ph 60Hz"},
+            {"DLLP", 3, "200-230V 3ph 60Hz"},
+            {"DLLP", 4, "400V 3ph 50Hz"},
+            {"DLLP", 5, "230V 1ph 50Hz"},
+            {"DLLP", 6, "230V 3ph 50Hz"},
+            {"DLLP", 7, "500V 3ph 50Hz"},
+            {"DLLP", 8, "575V 3ph 60Hz"},
+            {"DLLP", 9, "380V 3ph 60Hz"},
+            {"DLLP", 10, "Special 50Hz/60Hz"}};
+}
+
+std::string codesFile(const std::vector<CodeLine>& lines) {
+    std::string out = "List\tNumber\tText\n";
+    for (const auto& l : lines)
+        out += l.list + "\t" + std::to_string(l.number) + "\t" + l.text + "\n";
+    return out;
+}
+
+std::string modelsFile(const std::vector<TestModel>& models) {
+    std::vector<std::string> names{"ShowName", "Name", "Refrigerant", "DLLR", "DLLF", "DLLP"};
+    for (const auto& [k, v] : baseColumns())
+        names.push_back(k);
+    for (const char set : {'Q', 'P', 'A', 'M'})
+        for (int i = 0; i <= 9; ++i)
+            names.push_back(std::string(1, set) + std::to_string(i));
+
+    std::string out;
+    for (const auto& n : names)
+        out += n + "\t";
+    out += "\n";
+    for (const auto& m : models) {
+        std::map<std::string, std::string> fields{{"ShowName", m.showName},
+                                                  {"Name", m.name.empty() ? m.showName : m.name},
+                                                  {"Refrigerant", m.refrigerant},
+                                                  {"DLLR", m.dllr},
+                                                  {"DLLF", m.dllf},
+                                                  {"DLLP", m.dllp}};
+        for (const auto& [k, v] : baseColumns())
+            fields[k] = v;
+        for (const char set : {'Q', 'P', 'A', 'M'})
+            for (int i = 0; i <= 9; ++i)
+                fields[std::string(1, set) + std::to_string(i)] = "0";
+        fields["Q0"] = num(m.capacity);
+        fields["P0"] = num(m.power);
+        fields["A0"] = num(m.current);
+        fields["M0"] = num(m.massFlow);
+        for (const auto& [k, v] : m.overrides)
+            fields[k] = v;
+        for (const auto& n : names)
+            out += fields[n] + "\t";
+        out += "\n";
+    }
+    return out;
+}
+
+} // namespace kvtest

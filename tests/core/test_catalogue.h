@@ -1,0 +1,39 @@
+// Small catalogues written by the tests: code lists and model tables whose models rate
+// cleanly at the preset "Asercom, AC / HBP" (Te 5 °C, Tc 50 °C, Sc 0 K, Sh1 = Sh2 = 10 K),
+// which are also their base conditions, so capacity and mass flow equal their constant
+// coefficients exactly. Needs a property library that can rate the refrigerant there.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kvtest {
+
+struct TestModel {
+    std::string showName;
+    std::string name; // "Name"; the ShowName when empty
+    std::string refrigerant = "R134a";
+    std::string dllr = "1", dllf = "1", dllp = "4";
+    double capacity = 1000; // W  (Q0)
+    double power = 500;     // W  (P0)
+    double current = 2;     // A  (A0)
+    double massFlow = 0.01; // kg/s (M0)
+    // Columns to set differently, e.g. {"TeMax", "0"} for a model that rates with a warning.
+    std::map<std::string, std::string> overrides;
+};
+
+struct CodeLine {
+    std::string list; // DLLR, DLLF, DLLP
+    int number;
+    std::string text;
+};
+
+// Refrigerants 1 R134a, 2 R404A; families 1 "Scroll ZB", 4 "Recip"; power supplies 1..9
+// with texts carrying the "50Hz" / "60Hz" tags, and 10 "Special".
+std::vector<CodeLine> defaultCodes();
+
+std::string codesFile(const std::vector<CodeLine>& lines);
+std::string modelsFile(const std::vector<TestModel>& models);
+
+} // namespace kvtest
