@@ -1,0 +1,246 @@
+#include "catalogue.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kpx {
+
+std::optional<std::string> readWholeFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    std::string content;
+    content.resize(static_cast<std::size_t>(info.st_size) + 1);
+    std::size_t used = 0;
+    for (;;) {
+        if (used == content.size())
+            content.resize(content.size() * 2 + 4096);
+        const ssize_t n = ::read(fd, content.data() + used, content.size() - used);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        used += static_cast<std::size_t>(n);
+    }
+    content.resize(used);
+    return content;
+}
+
+Catalogue::Catalogue() = default;
+
+void Catalogue::initialize(const char* directory) {
+    dataDirectory_ = directory != nullptr ? directory : "";
+    if (loaded_)
+        return;
+    if (auto codes = readWholeFile(dataDirectory_ + CodesFileName))
+        readCodes(*codes);
+    if (auto models = readWholeFile(dataDirectory_ + ModelsFileName))
+        readModels(std::move(*models));
+}
+
+void Catalogue::readCodes(std::string_view content) {
+    bool header = true;
+    forEachLine(content, [&](std::string_view line) {
+        if (header) {
+            header = false;
+            return;
+        }
+        const std::size_t tab1 = line.find('\t');
+        if (tab1 == std::string_view::npos) {
+            codes_.store("_", std::string(line));
+            return;
+        }
+        const std::string_view list = line.substr(0, tab1);
+        const std::size_t tab2 = line.find('\t', tab1 + 1);
+        std::string key(list);
+        key += '_';
+        if (tab2 == std::string_view::npos) {
+            codes_.store(std::move(key), std::string(line.substr(tab1 + 1)));
+            return;
+        }
+        key += line.substr(tab1 + 1, tab2 - tab1 - 1);
+        codes_.store(std::move(key), std::string(line.substr(tab2 + 1)));
+    });
+}
+
+void Catalogue::readModels(std::string content) {
+    columnNames_.clear();
+    columns_.clear();
+    fields_.clear();
+    records_.clear();
+    text_ = std::move(content);
+    // Field positions are 32-bit; a larger content keeps its lines below that limit.
+    constexpr std::size_t limit = std::numeric_limits<std::uint32_t>::max();
+    if (text_.size() > limit) {
+        const std::size_t lastEnd = text_.rfind('\n', limit - 1);
+        text_.resize(lastEnd == std::string::npos ? 0 : lastEnd + 1);
+    }
+    loaded_ = true;
+
+    const std::string_view all(text_);
+    std::size_t lines = 0;
+    for (std::size_t lf = all.find('\n'); lf != std::string_view::npos; lf = all.find('\n', lf + 1))
+        ++lines;
+
+    bool header = true;
+    forEachLine(all, [&](std::string_view line) {
+        const auto offset = static_cast<std::uint32_t>(line.data() - text_.data());
+        if (header) {
+            header = false;
+            std::size_t pos = 0;
+            for (;;) {
+                const std::size_t tab = line.find('\t', pos);
+                if (tab == std::string_view::npos || tab == pos)
+                    break;
+                columnNames_.emplace_back(line.substr(pos, tab - pos));
+                pos = tab + 1;
+            }
+            resolveColumns();
+            const std::size_t expected = lines * columnNames_.size();
+            fields_.reserve(std::min(expected, text_.size()));
+            records_.reserve(lines);
+            return;
+        }
+        Record record{static_cast<std::uint32_t>(fields_.size()), 0};
+        const std::size_t columns = columnNames_.size();
+        std::size_t pos = 0;
+        // Fields beyond the last column are dropped.
+        while (record.count < columns) {
+            const void* hit = std::memchr(line.data() + pos, '\t', line.size() - pos);
+            if (hit == nullptr)
+                break;
+            const std::size_t tab = static_cast<const char*>(hit) - line.data();
+            const std::string_view value = line.substr(pos, tab - pos);
+            fields_.push_back(Field{offset + static_cast<std::uint32_t>(pos),
+                                    static_cast<std::uint32_t>(value.size()),
+                                    kpx::fieldNumber(value)});
+            text_[offset + tab] = '\0';
+            ++record.count;
+            pos = tab + 1;
+        }
+        records_.push_back(record);
+    });
+}
+
+void Catalogue::resolveColumns() {
+    for (std::size_t i = 0; i < columnNames_.size(); ++i)
+        columns_[columnNames_[i]].push_back(static_cast<std::uint32_t>(i));
+    showName_ = column("ShowName");
+    refrigerant_ = column("Refrigerant");
+    frequency_ = column("Frequency");
+    dllr_ = column("DLLR");
+    dllf_ = column("DLLF");
+    dllp_ = column("DLLP");
+    ratingColumns_.clear();
+    RatingRecord names;
+    forEachRatingColumn(
+        names, [&](std::string_view name, double&) { ratingColumns_.push_back(column(name)); });
+}
+
+Catalogue::ColumnRef Catalogue::column(std::string_view name) const {
+    const auto it = columns_.find(name);
+    return it == columns_.end() ? nullptr : &it->second;
+}
+
+const Catalogue::Field* Catalogue::field(std::size_t position, ColumnRef ref) const {
+    if (ref == nullptr)
+        return nullptr;
+    const Record& record = records_[position];
+    for (auto it = ref->rbegin(); it != ref->rend(); ++it)
+        if (*it < record.count)
+            return &fields_[record.first + *it];
+    return nullptr;
+}
+
+std::string_view Catalogue::text(const Field* f) const {
+    if (f == nullptr)
+        return {};
+    return std::string_view(text_.data() + f->offset, f->length);
+}
+
+std::string_view Catalogue::fieldText(std::size_t position, std::string_view column) const {
+    return text(field(position, this->column(column)));
+}
+
+double Catalogue::fieldNumber(std::size_t position, std::string_view column) const {
+    const Field* f = field(position, this->column(column));
+    return f != nullptr ? f->number : NoValue;
+}
+
+bool Catalogue::hasField(std::size_t position, std::string_view column) const {
+    return field(position, this->column(column)) != nullptr;
+}
+
+std::optional<Catalogue::CodeEntry> Catalogue::nextCode(std::string_view prefix,
+                                                        std::int32_t index) const {
+    std::string needle(prefix);
+    needle += '_';
+    const std::string startKey = needle + std::to_string(index);
+    bool passed = false;
+    std::optional<CodeEntry> hit;
+    codes_.walk([&](const CodeTable::Entry& entry) {
+        if ((passed || index == 0) && entry.key.find(needle) != std::string::npos) {
+            const std::size_t underscore = entry.key.find('_');
+            hit = CodeEntry{leadingInteger(std::string_view(entry.key).substr(underscore + 1)),
+                            entry.value};
+            return true;
+        }
+        if (entry.key == startKey)
+            passed = true;
+        return false;
+    });
+    return hit;
+}
+
+std::optional<std::size_t> Catalogue::findModel(std::size_t start, std::int32_t refrigerant,
+                                                std::int32_t family, std::int32_t power) const {
+    const auto matches = [this](std::size_t i, ColumnRef ref, std::int32_t code) {
+        if (code == 0)
+            return true;
+        const Field* f = field(i, ref);
+        return static_cast<double>(code) == (f != nullptr ? f->number : NoValue);
+    };
+    for (std::size_t i = start; i < records_.size(); ++i)
+        if (matches(i, dllr_, refrigerant) && matches(i, dllf_, family) && matches(i, dllp_, power))
+            return i;
+    return std::nullopt;
+}
+
+std::optional<std::size_t> Catalogue::findModel(std::string_view showName,
+                                                std::string_view refrigerant,
+                                                std::int32_t frequency) const {
+    const std::string frequencyText = std::to_string(frequency);
+    for (std::size_t i = 0; i < records_.size(); ++i)
+        if (text(field(i, refrigerant_)) == refrigerant &&
+            text(field(i, frequency_)) == frequencyText && text(field(i, showName_)) == showName)
+            return i;
+    return std::nullopt;
+}
+
+RatingRecord Catalogue::ratingRecord(std::size_t position) const {
+    RatingRecord r;
+    std::size_t i = 0;
+    forEachRatingColumn(r, [&](std::string_view, double& value) {
+        const Field* f = field(position, ratingColumns_[i++]);
+        value = f != nullptr ? f->number : NoValue;
+    });
+    const Field* refrigerant = field(position, refrigerant_);
+    r.refrigerant = refrigerant != nullptr ? text_.data() + refrigerant->offset : "";
+    return r;
+}
+
+} // namespace kpx

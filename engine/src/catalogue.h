@@ -1,0 +1,136 @@
+// The catalogue in memory: the code lists of "kpxcodes.bin" and the model table of
+// "kpxcalc.bin", with the queries the exports answer.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "code_table.h"
+#include "rating.h"
+
+namespace kpx {
+
+inline constexpr const char* CodesFileName = "kpxcodes.bin";
+inline constexpr const char* ModelsFileName = "kpxcalc.bin";
+
+// Calls `visit(line)` for every line of a catalogue file: a line ends at a line feed, a
+// carriage return directly before it belongs to the line end, and the last line needs no
+// line end. An empty content has no lines.
+template <typename Visitor> void forEachLine(std::string_view content, Visitor&& visit) {
+    std::size_t start = 0;
+    while (start < content.size()) {
+        const std::size_t lf = content.find('\n', start);
+        if (lf == std::string_view::npos) {
+            visit(content.substr(start));
+            return;
+        }
+        std::size_t end = lf;
+        if (end > start && content[end - 1] == '\r')
+            --end;
+        visit(content.substr(start, end - start));
+        start = lf + 1;
+    }
+}
+
+// Reads a whole file. Returns nothing when it can't be opened as a regular file or
+// reading fails before its end.
+std::optional<std::string> readWholeFile(const std::string& path);
+
+class Catalogue {
+public:
+    Catalogue();
+    Catalogue(const Catalogue&) = delete; // holds references into itself
+    Catalogue& operator=(const Catalogue&) = delete;
+    Catalogue(Catalogue&&) = default;
+    Catalogue& operator=(Catalogue&&) = default;
+
+    // Stores the directory, and unless the model table is loaded already, reads
+    // directory + "kpxcodes.bin" into the code lists and directory + "kpxcalc.bin" into
+    // the model table. A file that can't be read is skipped. A null directory counts as
+    // an empty text.
+    void initialize(const char* directory);
+
+    // Adds the entries of a "kpxcodes.bin" content to the code lists (line 1 skipped).
+    void readCodes(std::string_view content);
+    // Replaces the model table by the one a "kpxcalc.bin" content holds and marks the
+    // catalogue loaded.
+    void readModels(std::string content);
+
+    bool loaded() const { return loaded_; }
+    const std::string& dataDirectory() const { return dataDirectory_; }
+    const CodeTable& codes() const { return codes_; }
+    const std::vector<std::string>& columnNames() const { return columnNames_; }
+    std::size_t modelCount() const { return records_.size(); }
+
+    // One field of the model at 0-based `position` (< modelCount()): its text, empty when
+    // the record has no such column; its number, NoValue when absent, empty or "-". The
+    // text is followed by a zero byte in memory.
+    std::string_view fieldText(std::size_t position, std::string_view column) const;
+    double fieldNumber(std::size_t position, std::string_view column) const;
+    bool hasField(std::size_t position, std::string_view column) const;
+
+    struct CodeEntry {
+        std::int32_t number;
+        std::string_view text;
+    };
+    // The entry of list `prefix` that follows, in walk order, the entry keyed
+    // prefix + "_" + index; with index 0 the list's first entry.
+    std::optional<CodeEntry> nextCode(std::string_view prefix, std::int32_t index) const;
+
+    // Position of the first model at or after `start` whose "DLLR", "DLLF" and "DLLP"
+    // numbers match the codes (0 matches anything).
+    std::optional<std::size_t> findModel(std::size_t start, std::int32_t refrigerant,
+                                         std::int32_t family, std::int32_t power) const;
+    // Position of the first model with this "ShowName", "Refrigerant" and "Frequency"
+    // (the frequency's decimal text), each compared byte by byte.
+    std::optional<std::size_t> findModel(std::string_view showName, std::string_view refrigerant,
+                                         std::int32_t frequency) const;
+
+    // The rating columns of the model at `position`.
+    RatingRecord ratingRecord(std::size_t position) const;
+
+private:
+    struct Field {
+        std::uint32_t offset; // into text_, zero-terminated there
+        std::uint32_t length;
+        double number;
+    };
+    struct Record {
+        std::uint32_t first; // into fields_
+        std::uint32_t count; // fields 0 .. count-1 belong to columns 0 .. count-1
+    };
+    // All column positions that carry a name, ascending; the last one present wins.
+    using ColumnRef = const std::vector<std::uint32_t>*;
+
+    ColumnRef column(std::string_view name) const;
+    const Field* field(std::size_t position, ColumnRef ref) const;
+    std::string_view text(const Field* f) const;
+    void resolveColumns();
+
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+
+    bool loaded_ = false;
+    std::string dataDirectory_;
+    CodeTable codes_;
+    std::vector<std::string> columnNames_;
+    std::unordered_map<std::string, std::vector<std::uint32_t>, Hash, std::equal_to<>> columns_;
+    std::string text_; // the model file's content, each stored field zero-terminated
+    std::vector<Field> fields_;
+    std::vector<Record> records_;
+
+    // Columns the queries and the rating read, resolved once per load.
+    ColumnRef showName_ = nullptr, refrigerant_ = nullptr, frequency_ = nullptr;
+    ColumnRef dllr_ = nullptr, dllf_ = nullptr, dllp_ = nullptr;
+    std::vector<ColumnRef> ratingColumns_;
+};
+
+} // namespace kpx

@@ -1,0 +1,29 @@
+#include "code_table.h"
+
+namespace kpx {
+
+std::uint32_t keyHash(std::string_view key) {
+    std::uint32_t hash = 0;
+    for (const char c : key)
+        hash = hash * 33u +
+               static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<signed char>(c)));
+    return hash;
+}
+
+void CodeTable::store(std::string key, std::string value) {
+    if (const auto it = index_.find(key); it != index_.end()) {
+        entries_[it->second].value = std::move(value);
+        return;
+    }
+    const std::size_t position = entries_.size();
+    buckets_[bucketOf(key)].push_back(position);
+    index_.emplace(key, position);
+    entries_.push_back(Entry{std::move(key), std::move(value)});
+}
+
+const std::string* CodeTable::find(std::string_view key) const {
+    const auto it = index_.find(key);
+    return it == index_.end() ? nullptr : &entries_[it->second].value;
+}
+
+} // namespace kpx

@@ -1,0 +1,164 @@
+// The C interface of the engine: thin calls into one process-wide catalogue. No
+// exception crosses it.
+#include "kpx_calc.h"
+
+#include <asere32.h>
+
+#include "catalogue.h"
+#include "rating.h"
+#include "text_out.h"
+
+namespace {
+
+kpx::Catalogue& catalogue() {
+    static kpx::Catalogue instance;
+    return instance;
+}
+
+// The property library linked with the engine.
+class LinkedProperties final : public kpx::PropertyProvider {
+public:
+    void revision(char** text) override { ILK_Revision(text); }
+    void setDataDirectory(const char* directory) override { ILK_SetDataDirectory(directory); }
+    std::int32_t saturationPressure(const char* r, double t, double* p) override {
+        return ILK_SaturationPressure(r, t, p);
+    }
+    std::int32_t bubbleTemperature(const char* r, double p, double* t) override {
+        return ILK_BubbleTemperature(r, p, t);
+    }
+    std::int32_t liquidEnthalpy(const char* r, double t, double* h) override {
+        return ILK_LiquidEnthalpy(r, t, h);
+    }
+    std::int32_t vapourEnthalpy(const char* r, double t, double p, double* h) override {
+        return ILK_VapourEnthalpy(r, t, p, h);
+    }
+    std::int32_t vapourVolume(const char* r, double t, double p, double* v) override {
+        return ILK_VapourVolume(r, t, p, v);
+    }
+};
+
+bool usable(char** text) {
+    return text != nullptr && *text != nullptr;
+}
+
+std::int32_t nextCode(const char* prefix, std::int32_t index, std::int32_t* next, char** text) {
+    if (next == nullptr || !usable(text))
+        return -1;
+    try {
+        *next = 0;
+        const auto hit = catalogue().nextCode(prefix, index);
+        if (!hit)
+            return -1;
+        kpx::writeText(*text, hit->text);
+        *next = hit->number;
+        return 0;
+    } catch (...) {
+        return -1;
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+KPX_EXPORT int32_t KPX_CALL KPX_Initialize(const char* directory) {
+    try {
+        catalogue().initialize(directory);
+    } catch (...) {
+        // Out of memory while loading: what was stored so far stays.
+    }
+    return 0;
+}
+
+KPX_EXPORT int32_t KPX_CALL KPX_GetRefrigerant(int32_t index, int32_t* next, char** text) {
+    return nextCode("DLLR", index, next, text);
+}
+
+KPX_EXPORT int32_t KPX_CALL KPX_GetFamily(int32_t index, int32_t* next, char** text) {
+    return nextCode("DLLF", index, next, text);
+}
+
+KPX_EXPORT int32_t KPX_CALL KPX_GetPower(int32_t index, int32_t* next, char** text) {
+    return nextCode("DLLP", index, next, text);
+}
+
+KPX_EXPORT int32_t KPX_CALL KPX_GetModel(int32_t start, int32_t refrigerant, int32_t family,
+                                         int32_t power, int32_t* next, char** text) {
+    try {
+        const kpx::Catalogue& c = catalogue();
+        if (next == nullptr || !usable(text) || !c.loaded())
+            return -1;
+        *next = 0;
+        if (start < 0)
+            return -1;
+        const auto position =
+            c.findModel(static_cast<std::size_t>(start), refrigerant, family, power);
+        if (!position)
+            return -1;
+        kpx::writeText(*text, c.fieldText(*position, "ShowName"));
+        *next = static_cast<int32_t>(*position + 1);
+        return 0;
+    } catch (...) {
+        return -1;
+    }
+}
+
+KPX_EXPORT int32_t KPX_CALL KPX_GetModelData(int32_t model, const char* column, char** text) {
+    try {
+        const kpx::Catalogue& c = catalogue();
+        if (column == nullptr || !usable(text) || !c.loaded())
+            return -1;
+        if (model < 1 || static_cast<std::size_t>(model) > c.modelCount())
+            return 1;
+        return kpx::writeText(*text, c.fieldText(static_cast<std::size_t>(model) - 1, column));
+    } catch (...) {
+        return -1;
+    }
+}
+
+KPX_EXPORT int32_t KPX_CALL KPX_Rating(int32_t model, const char* showName, const char* refrigerant,
+                                       int32_t frequency, double te, double tc, double sc,
+                                       double sh1, double sh2, double* capacity, double* power,
+                                       double* current, double* massFlow, double* cop) {
+    double* outputs[] = {capacity, power, current, massFlow, cop};
+    bool allOutputs = true;
+    for (double* out : outputs) {
+        if (out != nullptr)
+            *out = kpx::NotRated;
+        else
+            allOutputs = false;
+    }
+    if (!allOutputs)
+        return -1;
+    try {
+        const kpx::Catalogue& c = catalogue();
+        if (!c.loaded())
+            return -1;
+        std::size_t position = 0;
+        if (model != 0) {
+            if (model < 0 || static_cast<std::size_t>(model) > c.modelCount())
+                return -1;
+            position = static_cast<std::size_t>(model) - 1;
+        } else {
+            if (showName == nullptr || refrigerant == nullptr)
+                return -1;
+            const auto found = c.findModel(showName, refrigerant, frequency);
+            if (!found)
+                return -1;
+            position = *found;
+        }
+        LinkedProperties properties;
+        const kpx::RatingResult r = kpx::rate(c.ratingRecord(position), {te, tc, sc, sh1, sh2},
+                                              properties, c.dataDirectory().c_str());
+        *capacity = r.capacity;
+        *power = r.power;
+        *current = r.current;
+        *massFlow = r.massFlow;
+        *cop = r.cop;
+        return r.code;
+    } catch (...) {
+        return -1;
+    }
+}
+
+} // extern "C"

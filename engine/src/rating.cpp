@@ -1,0 +1,204 @@
+#include "rating.h"
+
+#include <cmath>
+
+namespace kpx {
+namespace {
+
+// A breakpoint without Te takes both values of the one before it.
+template <std::size_t N> void fillCurve(std::array<double, N>& e, std::array<double, N>& c) {
+    for (std::size_t n = 1; n < N; ++n)
+        if (e[n] == NoValue) {
+            e[n] = e[n - 1];
+            c[n] = c[n - 1];
+        }
+}
+
+struct Terms {
+    std::array<double, 10> t;
+    Terms(double te, double tc)
+        : t{1.0,     te,           tc,           te * te,      te * tc,
+            tc * tc, te * te * te, te * te * tc, te * tc * tc, tc * tc * tc} {}
+};
+
+double sumInOrder(const std::array<double, 10>& k, const Terms& terms,
+                  const std::array<std::size_t, 10>& order) {
+    double sum = 0.0;
+    for (const std::size_t i : order)
+        sum += k[i] * terms.t[i];
+    return sum;
+}
+
+constexpr std::array<std::size_t, 10> CapacityOrder{7, 8, 9, 6, 3, 4, 5, 1, 2, 0};
+constexpr std::array<std::size_t, 10> PowerOrder{6, 7, 8, 9, 3, 4, 5, 1, 2, 0};
+constexpr std::array<std::size_t, 10> MassFlowOrder{9, 6, 7, 8, 3, 4, 5, 1, 2, 0};
+
+} // namespace
+
+double curveValue(const double* xe, const double* xc, std::size_t lastIndex, double te) {
+    double lowerE = NoValue, lowerC = NoValue;
+    for (std::size_t n = 0; n < lastIndex; ++n)
+        if (te >= xe[n] && xe[n] != NoValue) {
+            lowerE = xe[n];
+            lowerC = xc[n];
+        }
+    double upperE = NoValue, upperC = NoValue;
+    if (te <= xe[lastIndex] && xe[lastIndex] != NoValue) {
+        upperE = xe[lastIndex];
+        upperC = xc[lastIndex];
+    }
+    for (std::size_t n = lastIndex - 1; n >= 1; --n)
+        if (te < xe[n] && xe[n] != NoValue) {
+            upperE = xe[n];
+            upperC = xc[n];
+        }
+    // Te on the last real breakpoint of a curve that ends in repeats of it: the span has
+    // no width, and the curve's value there is that breakpoint's Tc.
+    if (upperE == lowerE && lowerE != NoValue)
+        return lowerC;
+    return lowerC + (upperC - lowerC) * (te - lowerE) / (upperE - lowerE);
+}
+
+TcLimits tcLimits(const Envelope& env, const Conditions& c) {
+    auto fe = env.fe, fc = env.fc;
+    auto he = env.he, hc = env.hc;
+    fillCurve(fe, fc);
+    fillCurve(he, hc);
+    const bool hasShH = env.shH != NoValue;
+    const bool hasRgtH = env.rgtH != NoValue;
+    // A model that gives both ShH and RgtH: the H curve's own breakpoints serve as limits.
+    if (hasShH && hasRgtH)
+        return TcLimits{hc[1], hc[4]};
+    double sH = NoValue;
+    if (!hasShH)
+        sH = env.rgtH - c.te;
+    if (!hasRgtH)
+        sH = env.shH;
+    const double tcF = curveValue(fe.data(), fc.data(), 6, c.te);
+    const double tcH = curveValue(he.data(), hc.data(), 4, c.te);
+    const auto limit = [&](double s) { return tcH + (tcF - tcH) * (s - sH) / (env.shF - sH); };
+    return TcLimits{limit(c.sh2), limit(c.sh2 - env.shTol)};
+}
+
+std::int32_t classify(const Envelope& e, const Conditions& c) {
+    const double te = c.te, tc = c.tc, sc = c.sc, sh1 = c.sh1, sh2 = c.sh2;
+    if (te < e.teLow)
+        return code::TeTooLow;
+    if (te > e.teHig)
+        return code::TeTooHigh;
+    if (tc < e.tcLow)
+        return code::TcTooLow;
+    if (tc > e.tcHig)
+        return code::TcTooHigh;
+    if (sh2 > e.shTol + e.shMax)
+        return code::SuperheatTooHigh;
+    if (sh2 > (e.rgtMax - te) + e.shTol)
+        return code::SuperheatTooHigh;
+    if (sc > e.scMax)
+        return code::SubcoolingTooHigh;
+    if (sh1 < 0 || sh2 < 0)
+        return code::SuperheatNegative;
+    if (sc < 0)
+        return code::SubcoolingNegative;
+
+    std::int32_t working = code::Working;
+    if (sh2 < sh1)
+        working = code::Sh2BelowSh1;
+    if (sh2 > e.shMax || sh2 > e.rgtMax - te)
+        working = code::SuperheatHigh;
+    if (te < e.teMin)
+        working = code::TeBelowInner;
+    if (te > e.teMax)
+        working = code::TeAboveInner;
+    if (tc < e.tcMin)
+        working = code::TcBelowInner;
+    if (tc > e.tcMax)
+        working = code::TcAboveInner;
+    if (e.k2e - e.k1e > 0 && e.k1c + (te - e.k1e) * (e.k2c - e.k1c) / (e.k2e - e.k1e) > tc)
+        working = code::BelowKLine;
+
+    const TcLimits limits = tcLimits(e, c);
+    if (tc > limits.atSh2MinusTol && tc > limits.atSh2 + e.tcTol)
+        return code::TcTooLow;
+    if (tc > limits.atSh2)
+        working = code::TcAboveLimit;
+    return working;
+}
+
+double capacityPolynomial(const std::array<double, 10>& k, double te, double tc) {
+    return sumInOrder(k, Terms(te, tc), CapacityOrder);
+}
+double powerPolynomial(const std::array<double, 10>& k, double te, double tc) {
+    return sumInOrder(k, Terms(te, tc), PowerOrder);
+}
+double massFlowPolynomial(const std::array<double, 10>& k, double te, double tc) {
+    return sumInOrder(k, Terms(te, tc), MassFlowOrder);
+}
+
+RatingResult rate(const RatingRecord& record, const Conditions& c, PropertyProvider& properties,
+                  const char* dataDirectory) {
+    RatingResult result;
+    const std::int32_t working = classify(record.envelope, c);
+    if (working < 0) {
+        result.code = working;
+        return result;
+    }
+    for (const double x : {c.te, c.tc, c.sc, c.sh1, c.sh2})
+        if (!std::isfinite(x)) {
+            result.code = code::PropertiesFailed;
+            return result;
+        }
+
+    const double capacity = capacityPolynomial(record.q, c.te, c.tc);
+    const double power = powerPolynomial(record.p, c.te, c.tc);
+    const double current = powerPolynomial(record.a, c.te, c.tc);
+    const double massFlow = massFlowPolynomial(record.m, c.te, c.tc);
+
+    char revisionText[256] = {};
+    char* revisionBuffer = revisionText;
+    properties.revision(&revisionBuffer);
+    properties.setDataDirectory(dataDirectory);
+
+    const double scBase = record.scBase;
+    const double shBase = record.shBase != NoValue ? record.shBase : record.rgtBase - c.te;
+    const double teK = c.te + 273.15;
+    const double tcK = c.tc + 273.15;
+    const char* refrigerant = record.refrigerant;
+
+    bool ok = true;
+    // The value is read through a reference, after the call has written it.
+    const auto check = [&ok](std::int32_t status, const double& value) {
+        if (status != 0 || !std::isfinite(value))
+            ok = false;
+        return ok;
+    };
+    double pe = 0, pc = 0, tb = 0, hLiq = 0, hLiqBase = 0, hOut = 0, v = 0, hOutBase = 0, vBase = 0;
+    // The calls stop at the first failure.
+    check(properties.saturationPressure(refrigerant, teK, &pe), pe) &&
+        check(properties.saturationPressure(refrigerant, tcK, &pc), pc) &&
+        check(properties.bubbleTemperature(refrigerant, pc, &tb), tb) &&
+        check(properties.liquidEnthalpy(refrigerant, tb - c.sc, &hLiq), hLiq) &&
+        check(properties.liquidEnthalpy(refrigerant, tb - scBase, &hLiqBase), hLiqBase) &&
+        check(properties.vapourEnthalpy(refrigerant, teK + c.sh1, pe, &hOut), hOut) &&
+        check(properties.vapourVolume(refrigerant, teK + c.sh2, pe, &v), v) &&
+        check(properties.vapourEnthalpy(refrigerant, teK + shBase, pe, &hOutBase), hOutBase) &&
+        check(properties.vapourVolume(refrigerant, teK + shBase, pe, &vBase), vBase);
+    if (!ok) {
+        result.code = code::PropertiesFailed;
+        return result;
+    }
+
+    const double fm = v == 0 ? 1.0 : vBase / v;
+    const double baseEffect = hOutBase - hLiqBase;
+    const double fq = baseEffect == 0 ? 1.0 : fm * (hOut - hLiq) / baseEffect;
+
+    result.capacity = capacity * fq;
+    result.power = power;
+    result.current = current;
+    result.massFlow = massFlow * fm;
+    result.cop = result.power == 0 ? result.capacity : result.capacity / result.power;
+    result.code = working == code::Working ? code::Clean : working;
+    return result;
+}
+
+} // namespace kpx

@@ -1,0 +1,299 @@
+// Loading: the line and field grammar of both files, numbers, and the initialisation
+// sequence over real files.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <unistd.h>
+
+#include "engine_test_support.h"
+
+using kpx::NoValue;
+using kpxtest::catalogueFrom;
+using kpxtest::TempDir;
+
+namespace {
+
+std::vector<std::string> linesOf(std::string_view content) {
+    std::vector<std::string> lines;
+    kpx::forEachLine(content, [&](std::string_view l) { lines.emplace_back(l); });
+    return lines;
+}
+
+TEST(Lines, LineFeedEndsALineAndOnlyACarriageReturnBeforeItBelongsToTheEnd) {
+    const struct {
+        std::string content;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {"", {}},
+        {"\n", {""}},
+        {"a", {"a"}},
+        {"a\r\nb", {"a", "b"}},
+        {"a\n\n", {"a", ""}},
+        {"a\r\r\n", {"a\r"}},
+        {"a\rb\n", {"a\rb"}},
+        {"a\r", {"a\r"}},
+        {"\r\n\r\n", {"", ""}},
+        {std::string("a\0b\n", 4), {std::string("a\0b", 3)}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(linesOf(row.content), row.lines) << "content: " << row.content;
+}
+
+TEST(ModelFile, HeaderTakesOnlyTabTerminatedNamesUpToTheFirstEmptyOne) {
+    const struct {
+        std::string header;
+        std::vector<std::string> columns;
+    } rows[] = {
+        {"A\tB\tC", {"A", "B"}},
+        {"A\tB\tC\t", {"A", "B", "C"}},
+        {"A\t\tC\t", {"A"}},
+        {"\tA\tB\t", {}},
+        {"A\tB\t\r\n", {"A", "B"}},
+        {"A\tB\r\t\n", {"A", "B\r"}},
+        {"", {}},
+        {"ABC", {}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(catalogueFrom("", row.header).columnNames(), row.columns) << row.header;
+}
+
+TEST(ModelFile, DataLineStoresTabTerminatedFieldsUnderTheirColumns) {
+    const std::optional<std::string> absent;
+    const struct {
+        std::string line;
+        std::optional<std::string> a, b;
+    } rows[] = {
+        {"x\ty\t", "x", "y"},     {"x\ty", "x", absent},
+        {"", absent, absent},     {"xy", absent, absent},
+        {"\t\t", "", ""},         {"x\ty\tz\t", "x", "y"}, // fields without a column are dropped
+        {"x\ty\tz", "x", "y"},    {"x\r\ty\t\r", "x\r", "y"},
+        {" 1 \t-\t", " 1 ", "-"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        const auto c = catalogueFrom("", "A\tB\t\n" + row.line + "\n");
+        ASSERT_EQ(c.modelCount(), 1u);
+        EXPECT_EQ(c.hasField(0, "A"), row.a.has_value());
+        EXPECT_EQ(c.hasField(0, "B"), row.b.has_value());
+        EXPECT_EQ(c.fieldText(0, "A"), row.a.value_or(""));
+        EXPECT_EQ(c.fieldText(0, "B"), row.b.value_or(""));
+        EXPECT_FALSE(c.hasField(0, "C"));
+    }
+}
+
+TEST(ModelFile, RecordsFollowTheLinesIncludingEmptyOnes) {
+    const auto c = catalogueFrom("", "Name\t\r\nfirst\t\r\n\r\nthird\t\n\n");
+    ASSERT_EQ(c.modelCount(), 4u);
+    EXPECT_EQ(c.fieldText(0, "Name"), "first");
+    EXPECT_FALSE(c.hasField(1, "Name"));
+    EXPECT_EQ(c.fieldText(2, "Name"), "third");
+    EXPECT_FALSE(c.hasField(3, "Name")); // the file ended with an empty line
+
+    const auto lastLineWithoutEnd = catalogueFrom("", "Name\t\nfirst\t\nsecond\t");
+    ASSERT_EQ(lastLineWithoutEnd.modelCount(), 2u);
+    EXPECT_EQ(lastLineWithoutEnd.fieldText(1, "Name"), "second");
+}
+
+TEST(ModelFile, LaterColumnOfTheSameNameWinsWhereTheLineReachesIt) {
+    const auto c = catalogueFrom("", "A\tB\tA\t\n1\t2\t3\t\n4\t5\t\n");
+    EXPECT_EQ(c.fieldText(0, "A"), "3");
+    EXPECT_EQ(c.fieldNumber(0, "A"), 3.0);
+    EXPECT_EQ(c.fieldText(1, "A"), "4");
+}
+
+TEST(ModelFile, ColumnNamesAreCaseSensitiveAndEmptyFileLoadsNothing) {
+    const auto c = catalogueFrom("", "Name\t\nx\t\n");
+    EXPECT_EQ(c.fieldText(0, "name"), "");
+    EXPECT_FALSE(c.hasField(0, "name"));
+    const auto empty = catalogueFrom("", "");
+    EXPECT_TRUE(empty.loaded());
+    EXPECT_EQ(empty.modelCount(), 0u);
+    EXPECT_TRUE(empty.columnNames().empty());
+}
+
+TEST(FieldNumber, ReadsTheLeadingDecimalNumber) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        std::string text;
+        double value;
+    } rows[] = {
+        {"", NoValue},
+        {"-", NoValue},
+        {"12.5abc", 12.5},
+        {"abc", 0},
+        {" 7", 7},
+        {"\v\f\r 4", 4},
+        {"+3", 3},
+        {"-2.5e2", -250},
+        {".5", 0.5},
+        {"-.5", -0.5},
+        {"5.", 5},
+        {"1e", 1},
+        {"1e+", 1},
+        {"1E-2x", 0.01},
+        {"0x1A", 0},
+        {"inf", 0},
+        {"nan", 0},
+        {"-inf", 0},
+        {"--1", 0},
+        {" -", 0},
+        {"+", 0},
+        {".", 0},
+        {"1,5", 1},
+        {"- 1", 0},
+        {"1e999", inf},
+        {"-1e999", -inf},
+        {"1e-999", 0},
+        {"007", 7},
+        {"-999999", NoValue},
+        {"1 2", 1},
+        {"12345678901234567890", 12345678901234567890.0},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(kpx::fieldNumber(row.text), row.value) << '"' << row.text << '"';
+    EXPECT_TRUE(std::signbit(kpx::fieldNumber("-0")));
+    EXPECT_DOUBLE_EQ(kpx::fieldNumber("4.9e-320"), 4.9e-320);
+}
+
+TEST(FieldNumber, CatalogueGivesNoValueForAbsentEmptyAndDash) {
+    const auto c = catalogueFrom("", "A\tB\tC\tD\t\n1.5\t\t-\t");
+    EXPECT_EQ(c.fieldNumber(0, "A"), 1.5);
+    EXPECT_EQ(c.fieldNumber(0, "B"), NoValue);
+    EXPECT_EQ(c.fieldNumber(0, "C"), NoValue);
+    EXPECT_EQ(c.fieldNumber(0, "D"), NoValue); // the line has no field for D
+    EXPECT_EQ(c.fieldNumber(0, "E"), NoValue); // no such column
+}
+
+TEST(LeadingInteger, ReadsLikeTheCLibraryAndClampsTo32Bits) {
+    const struct {
+        std::string text;
+        std::int32_t value;
+    } rows[] = {
+        {"12", 12},
+        {" -3x", -3},
+        {"x", 0},
+        {"", 0},
+        {"+7", 7},
+        {"1.9", 1},
+        {"99999999999", 2147483647},
+        {"-99999999999", -2147483647 - 1},
+        {"-2147483648", -2147483647 - 1},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(kpx::leadingInteger(row.text), row.value) << row.text;
+}
+
+TEST(CodeFile, EachLineAfterTheHeaderGivesOneEntry) {
+    const struct {
+        std::string line;
+        std::string key, value;
+    } rows[] = {
+        {"DLLR\t3\tx\ty", "DLLR_3", "x\ty"},
+        {"DLLR\t3\t", "DLLR_3", ""},
+        {"DLLR\t3", "DLLR_", "3"},
+        {"DLLF\t\tFam", "DLLF_", "Fam"},
+        {"hello", "_", "hello"},
+        {"", "_", ""},
+        {"\t\t\t", "_", "\t"},
+        {"DLLP\t 2\tV\r", "DLLP_ 2", "V\r"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        const auto c = catalogueFrom("header\n" + row.line + "\r\n", "");
+        ASSERT_EQ(c.codes().size(), 1u);
+        const std::string* value = c.codes().find(row.key);
+        ASSERT_NE(value, nullptr);
+        EXPECT_EQ(*value, row.value);
+    }
+}
+
+TEST(CodeFile, HeaderIsNeverStoredAndRepeatedKeysReplace) {
+    const auto c = catalogueFrom("DLLR\t1\tOne\nDLLR\t2\tTwo\nDLLR\t2\tZwei\n", "");
+    EXPECT_EQ(c.codes().find("DLLR_1"), nullptr);
+    ASSERT_NE(c.codes().find("DLLR_2"), nullptr);
+    EXPECT_EQ(*c.codes().find("DLLR_2"), "Zwei");
+    EXPECT_EQ(c.codes().size(), 1u);
+}
+
+const std::string Codes = "List\tNo\tText\nDLLR\t1\tR134a\nDLLF\t1\tScroll\n";
+const std::string Models = "ShowName\tDLLR\t\nM1\t1\t\n";
+
+TEST(Initialize, LoadsBothFilesFromTheDirectory) {
+    TempDir dir;
+    dir.write("kpxcodes.bin", Codes);
+    dir.write("kpxcalc.bin", Models);
+    kpx::Catalogue c;
+    c.initialize(dir.slash().c_str());
+    EXPECT_TRUE(c.loaded());
+    EXPECT_EQ(c.dataDirectory(), dir.slash());
+    EXPECT_EQ(c.codes().size(), 2u);
+    ASSERT_EQ(c.modelCount(), 1u);
+    EXPECT_EQ(c.fieldText(0, "ShowName"), "M1");
+}
+
+TEST(Initialize, MissingModelFileLeavesItUnloadedAndALaterCallRetriesWithoutDuplicates) {
+    TempDir dir;
+    dir.write("kpxcodes.bin", Codes);
+    kpx::Catalogue c;
+    c.initialize(dir.slash().c_str());
+    EXPECT_FALSE(c.loaded());
+    EXPECT_EQ(c.codes().size(), 2u);
+
+    dir.write("kpxcalc.bin", Models);
+    c.initialize(dir.slash().c_str());
+    EXPECT_TRUE(c.loaded());
+    EXPECT_EQ(c.codes().size(), 2u);
+    EXPECT_EQ(c.modelCount(), 1u);
+}
+
+TEST(Initialize, AfterLoadingOnlyTheDirectoryChanges) {
+    TempDir first, second;
+    first.write("kpxcalc.bin", Models);
+    second.write("kpxcodes.bin", Codes);
+    second.write("kpxcalc.bin", Models + "M2\t1\t\n");
+    kpx::Catalogue c;
+    c.initialize(first.slash().c_str());
+    ASSERT_TRUE(c.loaded());
+    EXPECT_EQ(c.codes().size(), 0u); // stays empty for good
+    c.initialize(second.slash().c_str());
+    EXPECT_EQ(c.dataDirectory(), second.slash());
+    EXPECT_EQ(c.modelCount(), 1u);
+    EXPECT_EQ(c.codes().size(), 0u);
+}
+
+TEST(Initialize, DirectoryIsJoinedInFrontOfTheFileNames) {
+    TempDir dir;
+    dir.write("x-kpxcalc.bin", Models);
+    kpx::Catalogue c;
+    c.initialize((dir.slash() + "x-").c_str());
+    EXPECT_TRUE(c.loaded());
+    kpx::Catalogue noSeparator;
+    noSeparator.initialize(dir.path().c_str());
+    EXPECT_FALSE(noSeparator.loaded());
+}
+
+TEST(Initialize, NullDirectoryReadsFromTheCurrentDirectory) {
+    TempDir dir;
+    dir.write("kpxcalc.bin", Models);
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    kpx::Catalogue c;
+    c.initialize(nullptr);
+    std::filesystem::current_path(previous);
+    EXPECT_TRUE(c.loaded());
+    EXPECT_EQ(c.dataDirectory(), "");
+}
+
+TEST(Initialize, DirectoryInPlaceOfAFileCountsAsMissing) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "kpxcalc.bin");
+    std::filesystem::create_directory(dir.path() / "kpxcodes.bin");
+    kpx::Catalogue c;
+    c.initialize(dir.slash().c_str());
+    EXPECT_FALSE(c.loaded());
+    EXPECT_EQ(c.codes().size(), 0u);
+}
+
+} // namespace

@@ -1,0 +1,164 @@
+// The code table's hash and walk order, the code-list enumeration and the model search.
+#include <gtest/gtest.h>
+
+#include "engine_test_support.h"
+
+using kpxtest::catalogueFrom;
+
+namespace {
+
+TEST(CodeTable, KeyHashTakesBytesAsSigned) {
+    EXPECT_EQ(kpx::keyHash("abc"), 108966u);
+    EXPECT_EQ(kpx::CodeTable::bucketOf("abc"), 13u);
+    EXPECT_EQ(kpx::keyHash(""), 0u);
+    EXPECT_EQ(kpx::keyHash("a\x80"), 97u * 33u - 128u);
+    EXPECT_EQ(kpx::keyHash("\xff"), 0xFFFFFFFFu);
+    EXPECT_EQ(kpx::CodeTable::bucketOf("\xff"), 0u); // 2^32 - 1 is a multiple of 17
+    EXPECT_EQ(kpx::CodeTable::bucketOf("DLLR_1"), 2u);
+    EXPECT_EQ(kpx::CodeTable::bucketOf("DLLR_2"), 3u);
+    EXPECT_EQ(kpx::CodeTable::bucketOf("DLLR_10"), 8u);
+    EXPECT_EQ(kpx::CodeTable::bucketOf("DLLR_7"), 8u);
+}
+
+std::vector<std::string> walkOrder(const kpx::CodeTable& table) {
+    std::vector<std::string> keys;
+    table.walk([&](const kpx::CodeTable::Entry& e) {
+        keys.push_back(e.key + "=" + e.value);
+        return false;
+    });
+    return keys;
+}
+
+TEST(CodeTable, WalkGoesThroughBucketsInTurnLatestNewKeyFirst) {
+    kpx::CodeTable t;
+    t.store("DLLR_7", "a");  // bucket 8
+    t.store("abc", "b");     // bucket 13
+    t.store("DLLR_10", "c"); // bucket 8, in front of DLLR_7
+    t.store("DLLR_1", "d");  // bucket 2
+    EXPECT_EQ(walkOrder(t),
+              (std::vector<std::string>{"DLLR_1=d", "DLLR_10=c", "DLLR_7=a", "abc=b"}));
+    t.store("DLLR_7", "e"); // replaced in place
+    EXPECT_EQ(walkOrder(t),
+              (std::vector<std::string>{"DLLR_1=d", "DLLR_10=c", "DLLR_7=e", "abc=b"}));
+    EXPECT_EQ(t.size(), 4u);
+}
+
+std::string listFile(std::initializer_list<std::string> lines) {
+    std::string s = "List\tNumber\tText\n";
+    for (const auto& l : lines)
+        s += l + "\n";
+    return s;
+}
+
+std::vector<std::int32_t> enumerate(const kpx::Catalogue& c, std::string_view prefix) {
+    std::vector<std::int32_t> numbers;
+    std::int32_t index = 0;
+    for (int guard = 0; guard < 1000; ++guard) {
+        const auto entry = c.nextCode(prefix, index);
+        if (!entry)
+            break;
+        numbers.push_back(entry->number);
+        index = entry->number;
+        if (index == 0)
+            break;
+    }
+    return numbers;
+}
+
+TEST(NextCode, ListComesOutInWalkOrderWhateverTheOtherLists) {
+    std::string plain = "List\tNumber\tText\n";
+    std::string mixed = plain;
+    for (int i = 1; i <= 12; ++i) {
+        plain += "DLLR\t" + std::to_string(i) + "\tR" + std::to_string(i) + "\n";
+        mixed += "DLLF\t" + std::to_string(i) + "\tF\n";
+        mixed += "DLLR\t" + std::to_string(i) + "\tR" + std::to_string(i) + "\n";
+        mixed += "DLLP\t" + std::to_string(i) + "\tP\n";
+    }
+    const std::vector<std::int32_t> expected{1, 2, 3, 4, 5, 6, 10, 7, 11, 8, 12, 9};
+    EXPECT_EQ(enumerate(catalogueFrom(plain, ""), "DLLR"), expected);
+    EXPECT_EQ(enumerate(catalogueFrom(mixed, ""), "DLLR"), expected);
+}
+
+TEST(NextCode, EndsAndUnknownIndices) {
+    const auto c = catalogueFrom(listFile({"DLLR\t1\tR134a\tmore", "DLLR\t2\tR404A"}), "");
+    const auto first = c.nextCode("DLLR", 0);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->number, 1);
+    EXPECT_EQ(first->text, "R134a\tmore");
+    EXPECT_EQ(c.nextCode("DLLR", 1)->number, 2);
+    EXPECT_FALSE(c.nextCode("DLLR", 2)); // the last entry in walk order
+    EXPECT_FALSE(c.nextCode("DLLR", 99));
+    EXPECT_FALSE(c.nextCode("DLLR", -1));
+    EXPECT_FALSE(c.nextCode("DLLF", 0));
+    EXPECT_FALSE(catalogueFrom("", "").nextCode("DLLR", 0));
+}
+
+TEST(NextCode, KeyContainingThePrefixAnywhereBelongsToTheList) {
+    // "XDLLR_5" lies in the list; its number is read after the key's first "_".
+    const auto c = catalogueFrom(listFile({"XDLLR\t5\tOdd"}), "");
+    const auto e = c.nextCode("DLLR", 0);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->number, 5);
+    const auto zero = catalogueFrom(listFile({"A_DLLR\t5\tOdd"}), "").nextCode("DLLR", 0);
+    ASSERT_TRUE(zero);
+    EXPECT_EQ(zero->number, 0); // "DLLR_5" after the first "_" reads as 0
+}
+
+const std::string SearchFile = "ShowName\tDLLR\tDLLF\tDLLP\t\n"
+                               "A\t3\t1\t2\t\n"
+                               "B\t-\t1\t2\t\n"
+                               "C\t\t1\t2\t\n"
+                               "D\t\n"
+                               "E\t3.0\t2\t2\t\n"
+                               "F\t2.5\t1\t2\t\n"
+                               "\t3\t1\t1\t\n";
+
+std::vector<std::string> search(const kpx::Catalogue& c, std::int32_t r, std::int32_t f,
+                                std::int32_t p) {
+    std::vector<std::string> names;
+    for (std::size_t start = 0;;) {
+        const auto hit = c.findModel(start, r, f, p);
+        if (!hit)
+            break;
+        names.emplace_back(c.fieldText(*hit, "ShowName"));
+        start = *hit + 1;
+    }
+    return names;
+}
+
+TEST(FindModel, CodesMatchNumericallyAndZeroMatchesAll) {
+    const auto c = catalogueFrom("", SearchFile);
+    const struct {
+        std::int32_t r, f, p;
+        std::vector<std::string> names;
+    } rows[] = {
+        {0, 0, 0, {"A", "B", "C", "D", "E", "F", ""}},
+        {3, 0, 0, {"A", "E", ""}},
+        {3, 1, 0, {"A", ""}},
+        {3, 1, 2, {"A"}},
+        {0, 0, 1, {""}},
+        {2, 0, 0, {}},
+        {-999999, 0, 0, {"B", "C", "D"}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(search(c, row.r, row.f, row.p), row.names)
+            << row.r << " " << row.f << " " << row.p;
+    EXPECT_FALSE(c.findModel(c.modelCount(), 0, 0, 0));
+    EXPECT_EQ(c.findModel(4, 0, 0, 0), 4u);
+}
+
+TEST(FindModel, ByNameComparesTextsExactly) {
+    const auto c = catalogueFrom("", "ShowName\tRefrigerant\tFrequency\t\n"
+                                     "K1\tR134a\t50.0\t\n"
+                                     "K1\tR134a\t 50\t\n"
+                                     "K1\tr134a\t50\t\n"
+                                     "K1\tR134a\t50\t\n"
+                                     "K1\tR134a\t60\t\n");
+    EXPECT_EQ(c.findModel("K1", "R134a", 50), 3u);
+    EXPECT_EQ(c.findModel("K1", "R134a", 60), 4u);
+    EXPECT_FALSE(c.findModel("k1", "R134a", 50));
+    EXPECT_FALSE(c.findModel("K1", "R134a", 0));
+    EXPECT_FALSE(c.findModel("K1", "R134a", -50));
+}
+
+} // namespace

@@ -1,0 +1,482 @@
+// The envelope classification, the superheat-dependent condensing limit, the polynomials
+// and the correction factors, against values worked out by hand.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#include "engine_test_support.h"
+
+using kpx::Conditions;
+using kpx::Envelope;
+using kpx::NotRated;
+using kpx::NoValue;
+
+namespace {
+
+// Limits wide enough for the base point (-10, 40, 0, 10, 10) to be clean; the F and H
+// curves give TcLim(s) = 110 - s, far above the point.
+Envelope baseEnvelope() {
+    Envelope e;
+    e.teLow = -45, e.teHig = 15, e.tcLow = 10, e.tcHig = 70;
+    e.teMin = -40, e.teMax = 10, e.tcMin = 20, e.tcMax = 65;
+    e.shMax = 30, e.shTol = 5, e.rgtMax = 60, e.scMax = 15, e.tcTol = 3;
+    e.fe[0] = -60, e.fc[0] = 100, e.fe[1] = 30, e.fc[1] = 100;
+    e.he[0] = -60, e.hc[0] = 90, e.he[1] = 30, e.hc[1] = 90;
+    e.shF = 10, e.shH = 20;
+    return e;
+}
+const Conditions BasePoint{-10, 40, 0, 10, 10};
+
+struct Row {
+    const char* name;
+    std::function<void(Envelope&, Conditions&)> change;
+    std::int32_t expected;
+};
+
+void checkRows(const std::vector<Row>& rows, const Envelope& start) {
+    for (const Row& row : rows) {
+        Envelope e = start;
+        Conditions c = BasePoint;
+        row.change(e, c);
+        EXPECT_EQ(kpx::classify(e, c), row.expected) << row.name;
+    }
+}
+
+TEST(Classify, LimitsTolerancesAndWarningOrder) {
+    checkRows(
+        {
+            {"clean", [](Envelope&, Conditions&) {}, 1},
+            {"Te on outer low limit", [](Envelope&, Conditions& c) { c.te = -45; }, 2},
+            {"Te below outer", [](Envelope&, Conditions& c) { c.te = -45.5; }, -2},
+            {"Te on outer high limit", [](Envelope&, Conditions& c) { c.te = 15; }, 3},
+            {"Te above outer", [](Envelope&, Conditions& c) { c.te = 15.5; }, -3},
+            {"Tc on outer low limit", [](Envelope&, Conditions& c) { c.tc = 10; }, 4},
+            {"Tc below outer", [](Envelope&, Conditions& c) { c.tc = 9.5; }, -4},
+            {"Tc on outer high limit", [](Envelope&, Conditions& c) { c.tc = 70; }, 5},
+            {"Tc above outer", [](Envelope&, Conditions& c) { c.tc = 70.5; }, -5},
+            {"Sh2 = ShMax + ShTol", [](Envelope&, Conditions& c) { c.sh2 = 35; }, 6},
+            {"Sh2 beyond ShMax + ShTol", [](Envelope&, Conditions& c) { c.sh2 = 35.5; }, -6},
+            {"Sh2 on return gas bound + ShTol",
+             [](Envelope& e, Conditions& c) { e.rgtMax = 10, c.sh2 = 25; }, 6},
+            {"Sh2 beyond return gas bound + ShTol",
+             [](Envelope& e, Conditions& c) { e.rgtMax = 10, c.sh2 = 25.5; }, -6},
+            {"Sc = ScMax", [](Envelope&, Conditions& c) { c.sc = 15; }, 1},
+            {"Sc above ScMax", [](Envelope&, Conditions& c) { c.sc = 15.5; }, -7},
+            {"Sh1 negative", [](Envelope&, Conditions& c) { c.sh1 = -0.5; }, -8},
+            {"Sh2 negative", [](Envelope&, Conditions& c) { c.sh1 = 0, c.sh2 = -0.5; }, -8},
+            {"Sc negative", [](Envelope&, Conditions& c) { c.sc = -0.5; }, -9},
+            {"zeros pass", [](Envelope&, Conditions& c) { c.sc = 0, c.sh1 = 0, c.sh2 = 0; }, 1},
+            {"Sh2 below Sh1", [](Envelope&, Conditions& c) { c.sh1 = 12; }, 10},
+            {"later Te warning replaces 10",
+             [](Envelope&, Conditions& c) { c.sh1 = 12, c.te = -42; }, 2},
+            {"later Te warning replaces 6",
+             [](Envelope&, Conditions& c) { c.sh2 = 32, c.te = -42; }, 2},
+            {"Tc warning replaces Te warning",
+             [](Envelope&, Conditions& c) { c.te = -42, c.tc = 66; }, 5},
+            {"Te above inner", [](Envelope&, Conditions& c) { c.te = 12; }, 3},
+            {"Tc below inner", [](Envelope&, Conditions& c) { c.tc = 15; }, 4},
+            {"first refusal wins", [](Envelope&, Conditions& c) { c.te = -50, c.sc = -1; }, -2},
+            {"Sc refusal before Sh1", [](Envelope&, Conditions& c) { c.sc = 20, c.sh1 = -1; }, -7},
+        },
+        baseEnvelope());
+}
+
+TEST(Classify, AbsentColumnsActAsNoValue) {
+    checkRows(
+        {
+            {"no TeHig", [](Envelope& e, Conditions&) { e.teHig = NoValue; }, -3},
+            {"no TcHig", [](Envelope& e, Conditions&) { e.tcHig = NoValue; }, -5},
+            {"no ShMax", [](Envelope& e, Conditions&) { e.shMax = NoValue; }, -6},
+            {"no ShTol", [](Envelope& e, Conditions&) { e.shTol = NoValue; }, -6},
+            {"no RgtMax", [](Envelope& e, Conditions&) { e.rgtMax = NoValue; }, -6},
+            {"no ScMax", [](Envelope& e, Conditions&) { e.scMax = NoValue; }, -7},
+            {"no TeMax", [](Envelope& e, Conditions&) { e.teMax = NoValue; }, 3},
+            {"no TcMax", [](Envelope& e, Conditions&) { e.tcMax = NoValue; }, 5},
+            {"no lower limits",
+             [](Envelope& e, Conditions& c) {
+                 e.teLow = e.tcLow = e.teMin = e.tcMin = NoValue;
+                 c.te = -50, c.tc = 5;
+             },
+             1},
+        },
+        baseEnvelope());
+}
+
+TEST(Classify, KLineWarnsStrictlyBelowAndIsNotCutOff) {
+    Envelope k = baseEnvelope();
+    k.k1e = -20, k.k1c = 30, k.k2e = 0, k.k2c = 50; // Tc = 40 at Te = -10, 60 at Te = 10
+    checkRows(
+        {
+            {"below", [](Envelope&, Conditions& c) { c.tc = 39.5; }, 11},
+            {"on the line", [](Envelope&, Conditions&) {}, 1},
+            {"beyond K2e", [](Envelope&, Conditions& c) { c.te = 10, c.tc = 55; }, 11},
+            {"replaces Tc above inner", [](Envelope& e, Conditions& c) { e.k2c = 200, c.tc = 66; },
+             11},
+            {"K2e = K1e switches it off",
+             [](Envelope& e, Conditions& c) { e.k2e = -20, c.tc = 39.5; }, 1},
+            {"K2e < K1e switches it off",
+             [](Envelope& e, Conditions& c) { e.k2e = -30, c.tc = 21; }, 1},
+            {"absent K1e and K2e switch it off",
+             [](Envelope& e, Conditions& c) { e.k1e = e.k2e = NoValue, c.tc = 21; }, 1},
+        },
+        k);
+}
+
+// F curve constant 60, H curve constant 50, ShF 20, ShH 10: TcLim(s) = 40 + s, so 50 at
+// Sh2 = 10 and 45 at Sh2 - ShTol = 5; TcTol 3.
+Envelope limitEnvelope(double fc = 60) {
+    Envelope e = baseEnvelope();
+    e.fc[0] = e.fc[1] = fc;
+    e.hc[0] = e.hc[1] = 50;
+    e.shF = 20, e.shH = 10;
+    return e;
+}
+
+TEST(Classify, SuperheatDependentCondensingLimit) {
+    checkRows(
+        {
+            {"on the limit", [](Envelope&, Conditions& c) { c.tc = 50; }, 1},
+            {"above, within tolerance", [](Envelope&, Conditions& c) { c.tc = 50.5; }, 15},
+            {"on limit + TcTol", [](Envelope&, Conditions& c) { c.tc = 53; }, 15},
+            {"beyond both", [](Envelope&, Conditions& c) { c.tc = 53.5; }, -4},
+            {"replaces an earlier warning", [](Envelope&, Conditions& c) { c.te = -42, c.tc = 51; },
+             15},
+            {"refused despite an earlier warning",
+             [](Envelope&, Conditions& c) { c.te = -42, c.tc = 53.5; }, -4},
+        },
+        limitEnvelope());
+    // Falling with superheat: TcLim(s) = 60 - s, 50 at Sh2 and 55 at Sh2 - ShTol.
+    checkRows(
+        {
+            {"beyond TcLim + TcTol only", [](Envelope&, Conditions& c) { c.tc = 54; }, 15},
+            {"beyond both", [](Envelope&, Conditions& c) { c.tc = 55.5; }, -4},
+        },
+        limitEnvelope(40));
+}
+
+TEST(TcLimits, SuperheatOfTheHCurve) {
+    const struct {
+        const char* name;
+        double shH, rgtH, te;
+        double atSh2, atSh2MinusTol;
+    } rows[] = {
+        {"ShH", 10, NoValue, -10, 50, 45},
+        {"RgtH - Te", NoValue, 0, -5, 50 + 10.0 * (10 - 5) / (20 - 5), 50},
+        {"neither", NoValue, NoValue, -10, 50 + 10.0 * (10 - NoValue) / (20 - NoValue),
+         50 + 10.0 * (5 - NoValue) / (20 - NoValue)},
+    };
+    for (const auto& row : rows) {
+        Envelope e = limitEnvelope();
+        e.shH = row.shH, e.rgtH = row.rgtH;
+        const auto limits = kpx::tcLimits(e, Conditions{row.te, 40, 0, 10, 10});
+        EXPECT_DOUBLE_EQ(limits.atSh2, row.atSh2) << row.name;
+        EXPECT_DOUBLE_EQ(limits.atSh2MinusTol, row.atSh2MinusTol) << row.name;
+    }
+}
+
+TEST(TcLimits, BothShHAndRgtHUseTheFilledHCurveBreakpoints) {
+    Envelope e = limitEnvelope();
+    e.shH = 10, e.rgtH = 0;
+    e.he = {-60, -50, -40, 0, NoValue};
+    e.hc = {50, 52, 54, 56, 99}; // H4 is filled from H3
+    const auto limits = kpx::tcLimits(e, BasePoint);
+    EXPECT_EQ(limits.atSh2, 52);
+    EXPECT_EQ(limits.atSh2MinusTol, 56);
+    checkRows({{"above H1c", [](Envelope&, Conditions& c) { c.tc = 53; }, 15},
+               {"above H4c and H1c + TcTol", [](Envelope&, Conditions& c) { c.tc = 57; }, -4}},
+              e);
+}
+
+// The F curve alone, read through TcLim at Sh2 = ShF with ShH = 0 and ShF = 1 over a flat
+// H curve at 0, so that TcLim(Sh2) is exactly TcF.
+double fCurveAt(const Envelope& curve, double te) {
+    Envelope e = curve;
+    e.he[0] = -100, e.hc[0] = 0, e.he[1] = 100, e.hc[1] = 0;
+    e.shH = 1, e.shF = 2;
+    return kpx::tcLimits(e, Conditions{te, 0, 0, 2, 2}).atSh2;
+}
+
+TEST(TcLimits, FCurveFillingAndInterpolation) {
+    Envelope e;
+    e.fe = {-40, -20, 0, 10, NoValue, NoValue, NoValue};
+    e.fc = {50, 60, 65, 65, 99, NoValue, NoValue}; // F4c is ignored: F4e is absent
+    const struct {
+        double te, tc;
+    } rows[] = {
+        {-30, 55},
+        {-20, 60},
+        {5, 65},
+        {10, 65}, // on the last real breakpoint
+        {20, 65 + (NoValue - 65) * (20 - 10) / (NoValue - 10)},
+        {-50, NoValue + (60 - NoValue) * (-50 - NoValue) / (-20 - NoValue)}, // towards F1
+    };
+    for (const auto& row : rows)
+        EXPECT_DOUBLE_EQ(fCurveAt(e, row.te), row.tc) << "Te " << row.te;
+}
+
+TEST(Polynomials, TermsBelongToTheirSuffixes) {
+    // Coefficient i + 1 at Te = 2, Tc = 3: 1 + 2*2 + 3*3 + 4*4 + 5*6 + 6*9 + 7*8 + 8*12 +
+    // 9*18 + 10*27.
+    const std::array<double, 10> k{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    EXPECT_EQ(kpx::capacityPolynomial(k, 2, 3), 698);
+    EXPECT_EQ(kpx::powerPolynomial(k, 2, 3), 698);
+    EXPECT_EQ(kpx::massFlowPolynomial(k, 2, 3), 698);
+}
+
+// With every term 1, a first coefficient of 1e16, ones, and -1e16 last, the ones vanish
+// in the sum only when the coefficients are added in the given order.
+std::array<double, 10> orderProbe(const std::array<std::size_t, 10>& order) {
+    std::array<double, 10> k{};
+    k.fill(1);
+    k[order.front()] = 1e16;
+    k[order.back()] = -1e16;
+    return k;
+}
+
+TEST(Polynomials, SummedInTheirOwnSuffixOrder) {
+    const std::array<std::size_t, 10> capacity{7, 8, 9, 6, 3, 4, 5, 1, 2, 0};
+    const std::array<std::size_t, 10> power{6, 7, 8, 9, 3, 4, 5, 1, 2, 0};
+    const std::array<std::size_t, 10> mass{9, 6, 7, 8, 3, 4, 5, 1, 2, 0};
+    EXPECT_EQ(kpx::capacityPolynomial(orderProbe(capacity), 1, 1), 0);
+    EXPECT_EQ(kpx::powerPolynomial(orderProbe(power), 1, 1), 0);
+    EXPECT_EQ(kpx::massFlowPolynomial(orderProbe(mass), 1, 1), 0);
+    EXPECT_NE(kpx::capacityPolynomial(orderProbe(power), 1, 1), 0);
+    EXPECT_NE(kpx::massFlowPolynomial(orderProbe(capacity), 1, 1), 0);
+}
+
+// At Te = -10, Tc = 40: capacity 1000 + 20 Te - 10 Tc = 400, power 500 + 5 Tc = 700,
+// current 2 + 0.05 Tc = 4, mass flow 0.01 + 0.0002 Te = 0.008.
+kpx::RatingRecord ratingRecord() {
+    kpx::RatingRecord r = kpxtest::recordWith({{"Q0", 1000},
+                                               {"Q1", 20},
+                                               {"Q2", -10},
+                                               {"P0", 500},
+                                               {"P2", 5},
+                                               {"A0", 2},
+                                               {"A2", 0.05},
+                                               {"M0", 0.01},
+                                               {"M1", 0.0002},
+                                               {"ScBase", 0},
+                                               {"ShBase", 10}});
+    for (std::size_t i = 3; i < 10; ++i)
+        r.q[i] = r.p[i] = r.a[i] = r.m[i] = 0;
+    r.p[1] = r.a[1] = r.m[2] = 0;
+    r.envelope = baseEnvelope();
+    r.refrigerant = "R404A";
+    return r;
+}
+
+kpx::RatingResult rate(const kpx::RatingRecord& r, const Conditions& c,
+                       kpxtest::FakeProperties& properties) {
+    return kpx::rate(r, c, properties, "data/");
+}
+
+void expectNotRated(const kpx::RatingResult& r) {
+    for (const double v : {r.capacity, r.power, r.current, r.massFlow, r.cop})
+        EXPECT_EQ(v, NotRated);
+}
+
+TEST(Rate, AtBaseConditionsTheFiguresAreThePolynomials) {
+    kpxtest::FakeProperties properties;
+    const auto r = rate(ratingRecord(), BasePoint, properties);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.capacity, 400);
+    EXPECT_EQ(r.power, 700);
+    EXPECT_EQ(r.current, 4);
+    EXPECT_EQ(r.massFlow, kpx::massFlowPolynomial(ratingRecord().m, -10, 40));
+    EXPECT_EQ(r.cop, 400.0 / 700.0);
+}
+
+TEST(Rate, PropertyCallsInOrderAndTheCorrectionFactors) {
+    kpx::RatingRecord record = ratingRecord();
+    record.scBase = 3;
+    kpxtest::FakeProperties properties;
+    const auto r = rate(record, Conditions{-10, 40, 2, 8, 12}, properties);
+
+    const double teK = -10 + 273.15, tcK = 40 + 273.15;
+    const double pe = 100 * teK, pc = 100 * tcK, tb = pc / 100 - 0.25;
+    const std::vector<std::tuple<std::string, double, double>> expected{
+        {"pressure", teK, 0},     {"pressure", tcK, 0},     {"bubble", pc, 0},
+        {"liquid", tb - 2, 0},    {"liquid", tb - 3, 0},    {"vapour", teK + 8, pe},
+        {"volume", teK + 12, pe}, {"vapour", teK + 10, pe}, {"volume", teK + 10, pe},
+    };
+    ASSERT_EQ(properties.calls.size(), 2 + expected.size());
+    EXPECT_EQ(properties.calls[0].function, "revision");
+    EXPECT_EQ(properties.calls[1].function, "directory");
+    EXPECT_EQ(properties.calls[1].refrigerant, "data/");
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const auto& call = properties.calls[2 + i];
+        EXPECT_EQ(call.function, std::get<0>(expected[i])) << i;
+        EXPECT_EQ(call.refrigerant, "R404A") << i;
+        EXPECT_DOUBLE_EQ(call.a, std::get<1>(expected[i])) << i;
+        EXPECT_DOUBLE_EQ(call.b, std::get<2>(expected[i])) << i;
+    }
+
+    const double hLiq = 1500 * (tb - 2), hLiqBase = 1500 * (tb - 3);
+    const double hOut = 1e5 + 1000 * (teK + 8) + 0.001 * pe;
+    const double hOutBase = 1e5 + 1000 * (teK + 10) + 0.001 * pe;
+    const double fm = ((teK + 10) / pe) / ((teK + 12) / pe);
+    const double fq = fm * (hOut - hLiq) / (hOutBase - hLiqBase);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_DOUBLE_EQ(r.capacity, 400 * fq);
+    EXPECT_DOUBLE_EQ(r.massFlow, kpx::massFlowPolynomial(record.m, -10, 40) * fm);
+    EXPECT_EQ(r.power, 700);
+    EXPECT_EQ(r.current, 4);
+    EXPECT_DOUBLE_EQ(r.cop, r.capacity / 700);
+}
+
+TEST(Rate, ReturnGasBaseWhenShBaseIsAbsent) {
+    kpx::RatingRecord record = ratingRecord();
+    record.shBase = NoValue;
+    record.rgtBase = 5; // ShBase = 5 - (-10) = 15
+    kpxtest::FakeProperties properties;
+    rate(record, BasePoint, properties);
+    ASSERT_EQ(properties.calls.size(), 11u);
+    EXPECT_DOUBLE_EQ(properties.calls[9].a, -10 + 273.15 + 15);
+    EXPECT_DOUBLE_EQ(properties.calls[10].a, -10 + 273.15 + 15);
+}
+
+TEST(Rate, ZeroDivisorsGiveFactorOneAndCopEqualToCapacity) {
+    kpx::RatingRecord record = ratingRecord();
+    kpxtest::FakeProperties zeroVolume;
+    zeroVolume.override = [](std::size_t i, double& v) {
+        if (i == 6) // v
+            v = 0;
+        return 0;
+    };
+    const Conditions raised{-10, 40, 0, 10, 14};
+    const auto a = rate(record, raised, zeroVolume);
+    EXPECT_EQ(a.massFlow, kpx::massFlowPolynomial(record.m, -10, 40));
+
+    kpxtest::FakeProperties noBaseEffect;
+    double hLiqBase = 0;
+    noBaseEffect.override = [&](std::size_t i, double& v) {
+        if (i == 4)
+            hLiqBase = v;
+        if (i == 7) // hOutBase equal to hLiqBase
+            v = hLiqBase;
+        return 0;
+    };
+    const auto b = rate(record, raised, noBaseEffect);
+    EXPECT_EQ(b.capacity, 400); // fq is 1, not fm
+    EXPECT_NE(b.massFlow, kpx::massFlowPolynomial(record.m, -10, 40));
+
+    record.p.fill(0);
+    kpxtest::FakeProperties properties;
+    const auto c = rate(record, raised, properties);
+    EXPECT_EQ(c.power, 0);
+    EXPECT_EQ(c.cop, c.capacity);
+}
+
+TEST(Rate, AbsentCoefficientsCountAsNoValue) {
+    kpx::RatingRecord record = ratingRecord();
+    record.m.fill(NoValue);
+    kpxtest::FakeProperties properties;
+    // Terms at (-10, 40): 1 - 10 + 40 + 100 - 400 + 1600 - 1000 + 4000 - 16000 + 64000.
+    EXPECT_EQ(rate(record, BasePoint, properties).massFlow, -999999.0 * 52331);
+}
+
+TEST(Rate, TotalSuperheatScalesCapacityAndMassFlowAlike) {
+    kpxtest::FakeProperties p1, p2;
+    const auto base = rate(ratingRecord(), Conditions{-10, 40, 2, 10, 10}, p1);
+    const auto raised = rate(ratingRecord(), Conditions{-10, 40, 2, 10, 16}, p2);
+    EXPECT_EQ(raised.code, 0);
+    EXPECT_NE(raised.massFlow, base.massFlow);
+    EXPECT_DOUBLE_EQ(raised.capacity / base.capacity, raised.massFlow / base.massFlow);
+    EXPECT_EQ(raised.power, base.power);
+    EXPECT_EQ(raised.current, base.current);
+}
+
+TEST(Rate, RefusalCallsNothingAndWarningStillComputes) {
+    kpxtest::FakeProperties refused;
+    const auto r = rate(ratingRecord(), Conditions{20, 40, 0, 10, 10}, refused);
+    EXPECT_EQ(r.code, -3);
+    expectNotRated(r);
+    EXPECT_TRUE(refused.calls.empty());
+
+    kpxtest::FakeProperties warned;
+    const auto w = rate(ratingRecord(), Conditions{-42, 40, 0, 10, 10}, warned);
+    EXPECT_EQ(w.code, 2);
+    EXPECT_NE(w.capacity, NotRated);
+    EXPECT_NE(w.massFlow, NotRated);
+}
+
+TEST(Rate, FailedPropertyCallGivesMinusTenAndNotRated) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        const char* name;
+        std::int32_t status;
+        double value;
+        bool replace;
+    } modes[] = {{"status", 3, 0, false}, {"NaN", 0, nan, true}, {"infinity", 0, inf, true}};
+    for (std::size_t failing = 0; failing < 9; ++failing)
+        for (const auto& mode : modes) {
+            SCOPED_TRACE(std::string(mode.name) + " at call " + std::to_string(failing));
+            kpxtest::FakeProperties properties;
+            properties.override = [&](std::size_t i, double& v) {
+                if (i != failing)
+                    return 0;
+                if (mode.replace)
+                    v = mode.value;
+                return mode.status;
+            };
+            const auto r = rate(ratingRecord(), BasePoint, properties);
+            EXPECT_EQ(r.code, -10);
+            expectNotRated(r);
+            EXPECT_EQ(properties.calls.size(), 2 + failing + 1); // stops there
+        }
+}
+
+TEST(Rate, ConditionThatIsNoNumberGivesMinusTen) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const Conditions& c : {Conditions{nan, 40, 0, 10, 10}, Conditions{-10, nan, 0, 10, 10},
+                                Conditions{-10, 40, nan, 10, 10}, Conditions{-10, 40, 0, inf, 10},
+                                Conditions{-10, 40, 0, 10, nan}}) {
+        kpxtest::FakeProperties properties;
+        const auto r = rate(ratingRecord(), c, properties);
+        EXPECT_EQ(r.code, -10);
+        expectNotRated(r);
+        EXPECT_TRUE(properties.calls.empty());
+    }
+}
+
+TEST(Rate, CatalogueFillsEveryRatingColumnByName) {
+    std::string header, line;
+    double value = 0.5;
+    kpx::RatingRecord names;
+    kpx::forEachRatingColumn(names, [&](std::string_view name, double&) {
+        header += std::string(name) + "\t";
+        line += std::to_string(value) + "\t";
+        value += 1;
+    });
+    const auto c = kpxtest::catalogueFrom("", "Refrigerant\t" + header + "\nR407C\t" + line + "\n");
+    const kpx::RatingRecord r = c.ratingRecord(0);
+    EXPECT_STREQ(r.refrigerant, "R407C");
+    // Spot checks against the column order above: Q0 is 0.5, Q7 7.5, M9 39.5, ScBase 40.5.
+    EXPECT_EQ(r.q[7], 7.5);
+    EXPECT_EQ(r.m[9], 39.5);
+    EXPECT_EQ(r.scBase, 40.5);
+    EXPECT_EQ(r.envelope.fe[0], c.fieldNumber(0, "F0e"));
+    EXPECT_EQ(r.envelope.fc[6], c.fieldNumber(0, "F6c"));
+    EXPECT_EQ(r.envelope.he[4], c.fieldNumber(0, "H4e"));
+    EXPECT_EQ(r.envelope.k2c, c.fieldNumber(0, "K2c"));
+    EXPECT_EQ(r.envelope.rgtH, c.fieldNumber(0, "RgtH"));
+    EXPECT_EQ(r.envelope.tcTol, c.fieldNumber(0, "TcTol"));
+    kpx::RatingRecord copy = r;
+    std::size_t checked = 0;
+    kpx::forEachRatingColumn(copy, [&](std::string_view name, double& v) {
+        EXPECT_EQ(v, c.fieldNumber(0, name)) << name;
+        ++checked;
+    });
+    EXPECT_EQ(checked, 87u);
+
+    const auto empty = kpxtest::catalogueFrom("", "Refrigerant\t\n\n");
+    EXPECT_STREQ(empty.ratingRecord(0).refrigerant, "");
+    EXPECT_EQ(empty.ratingRecord(0).envelope.teHig, NoValue);
+}
+
+} // namespace

@@ -1,0 +1,13 @@
+// Loads a catalogue from one byte string holding both files and runs every query over it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kpxfuzz {
+
+// Input layout: two bytes (little-endian) give the length n of the code-list file, the
+// next n bytes are "kpxcodes.bin", the rest is "kpxcalc.bin".
+void exerciseCatalogue(const std::uint8_t* data, std::size_t size);
+
+} // namespace kpxfuzz
