@@ -339,28 +339,31 @@ Result<double> saturationTemperature(const FluidData& f, double p, bool vapour) 
             },
             p, piece.xmin, piece.xmax, plo, phi);
     }
-    // From the equation of state: Newton's method with the Clapeyron slope.
+    // From the equation of state: start from the ancillary equation's temperature, then
+    // Newton's method with the Clapeyron slope.
     const double Tlo = f.Ttriple, Thi = f.TsatMax;
     const double plo = f.pS.eval(Tlo), phi = f.pS.eval(Thi);
     if (p < plo * 0.9 || p > phi * 1.1)
         return failure<double>(Status::OutOfRange);
-    auto lnp = [&f](double T, double* d) {
+    auto start = invertPressure([&f](double T, double* d) { return std::log(f.pS.evalLog(T, d)); },
+                                std::clamp(p, plo, phi), Tlo, Thi, plo, phi);
+    if (!start)
+        return start;
+    double T = start.value;
+    for (int i = 0; i < kMaxIterations; ++i) {
         const auto c = coexistence(f, T);
-        if (!c) {
-            *d = kNaN;
-            return kNaN;
-        }
+        if (!c)
+            return failure<double>(c.status);
         const State l = stateFrom(f, T, c.value.rhoL), v = stateFrom(f, T, c.value.rhoV);
-        *d = (v.s - l.s) / (v.v - l.v) / c.value.p;
-        return std::log(c.value.p);
-    };
-    double d;
-    const double lnLo = lnp(Tlo, &d), lnHi = lnp(Thi, &d);
-    if (!finite(lnLo) || !finite(lnHi))
-        return failure<double>(Status::NoConvergence);
-    if (std::log(p) < lnLo || std::log(p) > lnHi)
-        return failure<double>(Status::OutOfRange);
-    return invertPressure(lnp, p, Tlo, Thi, std::exp(lnLo), std::exp(lnHi));
+        const double dlnpdT = (v.s - l.s) / (v.v - l.v) / c.value.p;
+        const double next = T - (std::log(c.value.p) - std::log(p)) / dlnpdT;
+        if (!finite(next) || next < Tlo || next > Thi)
+            return failure<double>(Status::OutOfRange);
+        if (std::abs(next - T) <= 1e-12 * T)
+            return {next, Status::Ok};
+        T = next;
+    }
+    return failure<double>(Status::NoConvergence);
 }
 
 // Saturated liquid (bubble point) or vapour (dew point) at T, without the cache.

@@ -1,0 +1,121 @@
+// The seven C exports as the rating engine calls them.
+#include "reference.hpp"
+
+#include "asere32.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+const std::string kDataDir = proptest::fluidsDir().parent_path().string() + "/";
+
+struct Calls {
+    int32_t rc[5];
+    double v[5];
+};
+
+Calls allCalls(const char* refrigerant, double T, double p) {
+    Calls c;
+    c.rc[0] = ILK_SaturationPressure(refrigerant, T, &c.v[0]);
+    c.rc[1] = ILK_BubbleTemperature(refrigerant, p, &c.v[1]);
+    c.rc[2] = ILK_LiquidEnthalpy(refrigerant, T, &c.v[2]);
+    c.rc[3] = ILK_VapourEnthalpy(refrigerant, T, p, &c.v[3]);
+    c.rc[4] = ILK_VapourVolume(refrigerant, T, p, &c.v[4]);
+    return c;
+}
+
+void expectAllFail(const Calls& c, int32_t status, const char* what) {
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(c.rc[i], status) << what << " call " << i;
+        EXPECT_TRUE(std::isnan(c.v[i])) << what << " call " << i;
+    }
+}
+
+// Runs first: nothing is set up yet.
+TEST(CInterface, FailsCleanlyBeforeTheDataDirectoryIsSet) {
+    expectAllFail(allCalls("R134a", 263.15, 2e5), 2, "no directory");
+    EXPECT_EQ(ILK_SetDataDirectory(nullptr), 7);
+    expectAllFail(allCalls("R134a", 263.15, 2e5), 2, "still no directory");
+}
+
+TEST(CInterface, Revision) {
+    char buffer[256];
+    std::memset(buffer, 'x', sizeof buffer);
+    char* text = buffer;
+    const int16_t rev = ILK_Revision(&text);
+    EXPECT_GT(rev, 0);
+    EXPECT_LT(std::strlen(buffer), 256u);
+    EXPECT_NE(std::string(buffer).find("revision"), std::string::npos);
+    EXPECT_EQ(ILK_Revision(nullptr), rev);
+    char* none = nullptr;
+    EXPECT_EQ(ILK_Revision(&none), rev);
+}
+
+TEST(CInterface, DataDirectorySwitches) {
+    ASSERT_EQ(ILK_SetDataDirectory(kDataDir.c_str()), 0);
+    double p = 0;
+    ASSERT_EQ(ILK_SaturationPressure("R134a", 263.15, &p), 0);
+    // A directory without fluids: calls fail, and the good one works again afterwards.
+    EXPECT_EQ(ILK_SetDataDirectory("/nonexistent/"), 2);
+    expectAllFail(allCalls("R134a", 263.15, 2e5), 2, "missing directory");
+    // Without the closing separator.
+    std::string noSlash = kDataDir.substr(0, kDataDir.size() - 1);
+    ASSERT_EQ(ILK_SetDataDirectory(noSlash.c_str()), 0);
+    double p2 = 0;
+    ASSERT_EQ(ILK_SaturationPressure("R134a", 263.15, &p2), 0);
+    EXPECT_EQ(p2, p);
+    // A null directory changes nothing.
+    EXPECT_EQ(ILK_SetDataDirectory(nullptr), 7);
+    EXPECT_EQ(ILK_SaturationPressure("R134a", 263.15, &p2), 0);
+}
+
+TEST(CInterface, BadArgumentsGiveAStatusAndNaN) {
+    ASSERT_EQ(ILK_SetDataDirectory(kDataDir.c_str()), 0);
+    expectAllFail(allCalls(nullptr, 263.15, 2e5), 7, "null refrigerant");
+    expectAllFail(allCalls("R999", 263.15, 2e5), 1, "unknown refrigerant");
+    expectAllFail(allCalls("", 263.15, 2e5), 1, "empty name");
+    EXPECT_EQ(ILK_SaturationPressure("R134a", 263.15, nullptr), 7);
+    EXPECT_EQ(ILK_BubbleTemperature("R134a", 2e5, nullptr), 7);
+    EXPECT_EQ(ILK_LiquidEnthalpy("R134a", 263.15, nullptr), 7);
+    EXPECT_EQ(ILK_VapourEnthalpy("R134a", 263.15, 2e5, nullptr), 7);
+    EXPECT_EQ(ILK_VapourVolume("R134a", 263.15, 2e5, nullptr), 7);
+
+    double v = 0;
+    EXPECT_EQ(ILK_SaturationPressure("R134a", 100, &v), 4); // below the triple point
+    EXPECT_TRUE(std::isnan(v));
+    EXPECT_EQ(ILK_SaturationPressure("R134a", 400, &v), 4); // above the critical point
+    EXPECT_EQ(ILK_LiquidEnthalpy("R404A", 360, &v), 4);
+    EXPECT_EQ(ILK_BubbleTemperature("R134a", 1e8, &v), 4);
+    EXPECT_EQ(ILK_VapourEnthalpy("R134a", 263.15, 1e6, &v), 5); // liquid
+    EXPECT_TRUE(std::isnan(v));
+    EXPECT_EQ(ILK_VapourVolume("R410A", 263.15, 2e6, &v), 5);
+    EXPECT_EQ(ILK_VapourVolume("R410A", NAN, 2e5, &v), 8);
+    // A failure leaves nothing behind for the next call.
+    EXPECT_EQ(ILK_VapourEnthalpy("R134a", 263.15, 1e5, &v), 0);
+    EXPECT_TRUE(std::isfinite(v));
+}
+
+// The calls of one rating for every refrigerant, at -10 degC evaporating and +45 degC
+// condensing, against the reference tables.
+TEST(CInterface, RatingCallsMatchTheReference) {
+    ASSERT_EQ(ILK_SetDataDirectory(kDataDir.c_str()), 0);
+    for (const auto& f : proptest::referenceFluids()) {
+        const auto sat = proptest::readTable(std::string(f.prefix) + "_sat.tsv", 7);
+        for (const auto& row : sat) {
+            if (std::abs(row[0] - 263.15) > 1e-6 && std::abs(row[0] - 318.15) > 1e-6)
+                continue;
+            const Calls c = allCalls(f.name, row[0], row[1]);
+            for (int i = 0; i < 5; ++i)
+                ASSERT_EQ(c.rc[i], 0) << f.name << " call " << i;
+            EXPECT_NEAR(c.v[0] / row[1], 1, 1e-5) << f.name;
+            EXPECT_NEAR(c.v[1], row[3], 1e-3) << f.name;
+            EXPECT_NEAR(c.v[2], row[4], 1.0) << f.name;
+            EXPECT_NEAR(c.v[3], row[5], 1.0) << f.name;
+            EXPECT_NEAR(c.v[4] / row[6], 1, 1e-5) << f.name;
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,192 @@
+// Between the reference rows: the values at midpoints against the tables' smooth
+// interpolation, the saturation curve against the equation of state, and the
+// thermodynamic identities the solvers must keep.
+#include "reference.hpp"
+
+#include "asere/fluid.hpp"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using proptest::RefFluid;
+
+// Four-point Lagrange interpolation at the midpoint of the middle interval of equally
+// spaced points.
+double midpoint(double a, double b, double c, double d) {
+    return (-a + 9 * b + 9 * c - d) / 16;
+}
+
+class Between : public ::testing::TestWithParam<RefFluid> {
+protected:
+    void SetUp() override { fluid_ = asere::Fluid::load(proptest::fluidsDir(), GetParam().name); }
+    std::shared_ptr<const asere::Fluid> fluid_;
+};
+
+// Midway between the table's rows (1 K apart) the values agree with the table's smooth
+// interpolation as closely as on the rows. Near the critical point the properties bend
+// too sharply for interpolation, so the last 10 K are left out.
+TEST_P(Between, MidpointsFollowTheTable) {
+    const auto rows = proptest::readTable(std::string(GetParam().prefix) + "_sat.tsv", 7);
+    const double top = fluid_->maxSaturationTemperature() - 10;
+    int checked = 0;
+    for (std::size_t i = 1; i + 2 < rows.size(); ++i) {
+        const auto &a = rows[i - 1], &b = rows[i], &c = rows[i + 1], &d = rows[i + 2];
+        if (d[0] > top || std::abs(c[0] - b[0] - 1) > 1e-9 || std::abs(d[0] - a[0] - 3) > 1e-9)
+            continue;
+        const double T = 0.5 * (b[0] + c[0]);
+        auto lnMid = [&](int k) {
+            return std::exp(
+                midpoint(std::log(a[k]), std::log(b[k]), std::log(c[k]), std::log(d[k])));
+        };
+        auto mid = [&](int k) { return midpoint(a[k], b[k], c[k], d[k]); };
+        const double pDew = lnMid(1);
+        EXPECT_NEAR(fluid_->dewPressure(T).value / pDew, 1, 1e-5) << T;
+        EXPECT_NEAR(fluid_->bubblePressure(T).value / lnMid(2), 1, 1e-5) << T;
+        EXPECT_NEAR(fluid_->liquidEnthalpy(T).value, mid(4), 1.0) << T;
+        const auto vap = fluid_->vapourState(T, fluid_->dewPressure(T).value);
+        ASSERT_TRUE(vap.ok()) << T;
+        EXPECT_NEAR(vap.value.h, mid(5), 1.0) << T;
+        EXPECT_NEAR(vap.value.v / lnMid(6), 1, 1e-5) << T;
+        ++checked;
+    }
+    EXPECT_GT(checked, 50);
+}
+
+// The saturation curve (expansions or ancillaries) and the equation of state describe
+// the same fluid: for a pure fluid the liquid and vapour have the pressure of the curve
+// and equal Gibbs energy, and the curve's slope is the Clapeyron slope.
+TEST_P(Between, SaturationAgreesWithTheEquationOfState) {
+    const double Tlo = std::max(fluid_->tripleTemperature(), 213.15);
+    const double Thi = fluid_->maxSaturationTemperature() - 2;
+    for (double T = Tlo + 0.5; T < Thi; T += 7.25) {
+        const auto liq = fluid_->saturatedLiquid(T);
+        const auto vap = fluid_->saturatedVapour(T);
+        ASSERT_TRUE(liq.ok() && vap.ok()) << T;
+        const auto pl = fluid_->stateAt(T, liq.value.rho);
+        const auto pv = fluid_->stateAt(T, vap.value.rho);
+        EXPECT_NEAR(pl.value.p / fluid_->bubblePressure(T).value, 1, 1e-8) << T;
+        EXPECT_NEAR(pv.value.p / fluid_->dewPressure(T).value, 1, 1e-8) << T;
+        if (GetParam().blend) {
+            // The glide: bubble pressure above dew pressure, bubble point below dew point.
+            const double pd = fluid_->dewPressure(T).value;
+            EXPECT_GT(fluid_->bubblePressure(T).value, pd) << T;
+            EXPECT_LT(fluid_->bubbleTemperature(pd).value, T) << T;
+            EXPECT_NEAR(fluid_->dewTemperature(pd).value, T, 1e-9) << T;
+            continue;
+        }
+        const double gl = liq.value.h - T * liq.value.s, gv = vap.value.h - T * vap.value.s;
+        EXPECT_NEAR(gl, gv, 1e-6 * fluid_->gasConstant() * T) << T;
+        const double dT = 1e-3;
+        const double slope =
+            (fluid_->dewPressure(T + dT).value - fluid_->dewPressure(T - dT).value) / (2 * dT);
+        const double clapeyron = (vap.value.s - liq.value.s) / (vap.value.v - liq.value.v);
+        EXPECT_NEAR(slope / clapeyron, 1, 1e-6) << T;
+    }
+}
+
+// Vapour states: cp is the slope of h along the isobar, the density solve gives back the
+// pressure, and an isentropic change of pressure lands back on the start.
+TEST_P(Between, VapourStatesAreConsistent) {
+    const auto rows = proptest::readTable(std::string(GetParam().prefix) + "_superheat.tsv", 5);
+    for (std::size_t i = 0; i < rows.size(); i += 3) {
+        const double p = rows[i][1], T = rows[i][2];
+        const auto s = fluid_->vapourState(T, p);
+        ASSERT_TRUE(s.ok()) << T << " " << p;
+        const double dT = 1e-3;
+        const double cpNum =
+            (fluid_->vapourState(T + dT, p).value.h - fluid_->vapourState(T - dT, p).value.h) /
+            (2 * dT);
+        EXPECT_NEAR(s.value.cp / cpNum, 1, 1e-6) << T << " " << p;
+        EXPECT_NEAR(fluid_->stateAt(T, s.value.rho).value.p / p, 1, 1e-12);
+
+        const auto back = fluid_->stateAtPressureEntropy(p, s.value.s);
+        ASSERT_TRUE(back.ok()) << T << " " << p;
+        EXPECT_NEAR(back.value.T, T, 1e-7) << p;
+        EXPECT_NEAR(back.value.h, s.value.h, 1e-3) << p;
+    }
+}
+
+// Compression from -10 degC dew point plus 10 K superheat to the dew pressure at +45 degC:
+// the end point has the start's entropy, lies above the condensing temperature and
+// needs work.
+TEST_P(Between, IsentropicCompressionEndPoint) {
+    const double Te = 263.15, Tc = 318.15;
+    const auto in = fluid_->vapourState(Te + 10, fluid_->dewPressure(Te).value);
+    ASSERT_TRUE(in.ok());
+    const double pc = fluid_->dewPressure(Tc).value;
+    const auto out = fluid_->stateAtPressureEntropy(pc, in.value.s);
+    ASSERT_TRUE(out.ok());
+    EXPECT_NEAR(out.value.s, in.value.s, 1e-6);
+    EXPECT_GT(out.value.T, Tc);
+    EXPECT_GT(out.value.h, in.value.h);
+    EXPECT_NEAR(out.value.p / pc, 1, 1e-12);
+}
+
+// Isobutane's vapour dome leans over: compressing saturated vapour isentropically ends
+// inside the dome, which is no vapour state.
+TEST(IsentropicCompression, SaturatedIsobutaneEndsWet) {
+    const auto f = asere::Fluid::load(proptest::fluidsDir(), "R600a");
+    const auto in = f->saturatedVapour(263.15);
+    const auto out = f->stateAtPressureEntropy(f->dewPressure(318.15).value, in.value.s);
+    EXPECT_EQ(out.status, asere::Status::NotVapour);
+}
+
+std::string fluidName(const ::testing::TestParamInfo<RefFluid>& info) {
+    return info.param.prefix;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFluids, Between, ::testing::ValuesIn(proptest::referenceFluids()),
+                         fluidName);
+
+// A pure fluid whose file has no superancillary is saturated by solving the phase
+// equilibrium of the equation of state; it agrees with the expansions.
+TEST(PhaseEquilibrium, SolvedSaturationMatchesTheExpansions) {
+    std::ifstream in(proptest::fluidsDir() / "n-Propane.json");
+    nlohmann::json doc = nlohmann::json::parse(in);
+    doc["EOS"][0].erase("SUPERANCILLARY");
+    const auto solved = asere::Fluid::fromJson(doc.dump(), "propane without expansions");
+    const auto expanded = asere::Fluid::load(proptest::fluidsDir(), "R290");
+    for (double T : {200.0, 233.15, 263.15, 273.15, 300.0, 330.0, 350.0}) {
+        const double p = expanded->dewPressure(T).value;
+        EXPECT_NEAR(solved->dewPressure(T).value / p, 1, 1e-9) << T;
+        EXPECT_NEAR(solved->bubbleTemperature(p).value, T, 1e-6) << T;
+        EXPECT_NEAR(solved->liquidEnthalpy(T).value, expanded->liquidEnthalpy(T).value, 1e-3) << T;
+        EXPECT_NEAR(solved->vapourState(T + 10, p).value.h,
+                    expanded->vapourState(T + 10, p).value.h, 1e-6)
+            << T;
+    }
+}
+
+// Recent states are remembered per fluid: answers never depend on what was asked before,
+// and two fluids (or two loads of one file) never answer for each other.
+TEST(StateMemory, AnswersDoNotDependOnEarlierCalls) {
+    const auto a = asere::Fluid::load(proptest::fluidsDir(), "R134a");
+    const auto b = asere::Fluid::load(proptest::fluidsDir(), "R32");
+    const auto a2 = asere::Fluid::load(proptest::fluidsDir(), "R134a");
+    const double T = 268.15, p = 200000;
+    const double ha = a->vapourState(T, p).value.h;
+    const double hb = b->vapourState(T, p).value.h;
+    const double la = a->liquidEnthalpy(T).value, lb = b->liquidEnthalpy(T).value;
+    EXPECT_NE(ha, hb);
+    EXPECT_NE(la, lb);
+    for (int round = 0; round < 20; ++round) {
+        // More distinct states than the memory holds, interleaved.
+        for (int k = 0; k < 12; ++k)
+            (k % 2 ? a : b)->vapourState(T + k, p - 1000 * k);
+        EXPECT_EQ(b->vapourState(T, p).value.h, hb);
+        EXPECT_EQ(a->vapourState(T, p).value.h, ha);
+        EXPECT_EQ(a2->vapourState(T, p).value.h, ha);
+        EXPECT_EQ(b->liquidEnthalpy(T).value, lb);
+        EXPECT_EQ(a->liquidEnthalpy(T).value, la);
+    }
+    // A failed call leaves nothing behind.
+    EXPECT_FALSE(a->vapourState(T, 5e6).ok());
+    EXPECT_EQ(a->vapourState(T, p).value.h, ha);
+}
+
+} // namespace

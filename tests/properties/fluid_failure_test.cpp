@@ -1,0 +1,272 @@
+// Finding fluids, refusing unusable files, and every way a property call can fail.
+#include "reference.hpp"
+
+#include "asere/fluid.hpp"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+#include <fstream>
+#include <functional>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using asere::Fluid;
+using asere::FluidLibrary;
+using asere::Status;
+using nlohmann::json;
+
+// A fresh directory of fluid files, removed at the end of the test.
+class TempFluids {
+public:
+    TempFluids() {
+        static std::atomic<int> counter{0};
+        dir_ = fs::temp_directory_path() /
+               ("asere-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        fs::create_directories(dir_);
+    }
+    ~TempFluids() {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    const fs::path& dir() const { return dir_; }
+    void write(const std::string& name, const std::string& text) const {
+        std::ofstream(dir_ / name, std::ios::binary) << text;
+    }
+    void copy(const std::string& name) const {
+        fs::copy_file(proptest::fluidsDir() / name, dir_ / name);
+    }
+
+private:
+    fs::path dir_;
+};
+
+json fluidJson(const char* file) {
+    std::ifstream in(proptest::fluidsDir() / file);
+    return json::parse(in);
+}
+
+Status loadStatus(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const asere::FluidError& e) {
+        return e.status();
+    }
+    return Status::Ok;
+}
+
+TEST(FindingFluids, NamesAndAliasesOfTheCatalogue) {
+    FluidLibrary lib(proptest::fluidsDir());
+    const struct {
+        const char* asked;
+        const char* name;
+    } cases[] = {
+        {"R134a", "R134a"},     {"R290", "n-Propane"},  {"Propane", "n-Propane"},
+        {"R600a", "IsoButane"}, {"R1270", "Propylene"}, {"R1234ze(E)", "R1234ze(E)"},
+        {"R1234yf", "R1234yf"}, {"R407C", "R407C"},     {"R407c", "R407C"},
+        {"r410a", "R410A"},     {"R22", "R22"},         {"n-Propane", "n-Propane"},
+    };
+    for (const auto& c : cases) {
+        const auto found = lib.find(c.asked);
+        ASSERT_TRUE(found.ok()) << c.asked;
+        EXPECT_EQ(found.value->name(), c.name) << c.asked;
+    }
+    // One fluid object per file, whichever name asked for it.
+    EXPECT_EQ(lib.find("R290").value, lib.find("Propane").value);
+    EXPECT_TRUE(lib.find("R404A").value->isBlend());
+    EXPECT_FALSE(lib.find("R134a").value->isBlend());
+}
+
+TEST(FindingFluids, UnknownNamesAndMissingDirectories) {
+    FluidLibrary lib(proptest::fluidsDir());
+    for (const char* name : {"R999", "", "R134", "../fluids/R134a", "R134a/", ".", "..", "README"})
+        EXPECT_EQ(lib.find(name).status, Status::UnknownFluid) << name;
+    EXPECT_THROW(lib.get("R999"), asere::FluidError);
+
+    for (const char* dir : {"", "/nonexistent/asere/fluids"}) {
+        FluidLibrary none{fs::path(dir)};
+        EXPECT_EQ(none.find("R134a").status, Status::NoDataDirectory) << dir;
+        EXPECT_EQ(loadStatus([&] { Fluid::load(dir, "R134a"); }), Status::NoDataDirectory);
+    }
+    // A file in place of the directory.
+    FluidLibrary file(proptest::fluidsDir() / "R134a.json");
+    EXPECT_EQ(file.find("R134a").status, Status::NoDataDirectory);
+}
+
+// Each broken file is refused with a message that says what is wrong.
+TEST(BrokenFluidFiles, RefusedWithAClearMessage) {
+    const json good = fluidJson("R134a.json");
+    const json blend = fluidJson("R407C.json");
+    auto with = [](json j, const std::function<void(json&)>& change) {
+        change(j);
+        return j.dump();
+    };
+    const struct {
+        const char* what;
+        std::string text;
+        const char* message;
+    } cases[] = {
+        {"empty", "", "not a readable JSON"},
+        {"cut short", good.dump().substr(0, 5000), "not a readable JSON"},
+        {"a list", "[1, 2, 3]", "not an object"},
+        {"no EOS", with(good, [](json& j) { j.erase("EOS"); }), "EOS"},
+        {"unknown ideal-gas term",
+         with(good,
+              [](json& j) { j["EOS"][0]["alpha0"][1]["type"] = "IdealGasHelmholtzCP0AlyLee"; }),
+         "IdealGasHelmholtzCP0AlyLee"},
+        {"unknown residual term",
+         with(good,
+              [](json& j) { j["EOS"][0]["alphar"][0]["type"] = "ResidualHelmholtzNonAnalytic"; }),
+         "ResidualHelmholtzNonAnalytic"},
+        {"lists of different lengths",
+         with(good, [](json& j) { j["EOS"][0]["alphar"][0]["t"].erase(0); }), "alphar[0].t"},
+        {"a number as text", with(good, [](json& j) { j["EOS"][0]["molar_mass"] = "0.102"; }),
+         "molar_mass"},
+        {"negative molar mass", with(good, [](json& j) { j["EOS"][0]["molar_mass"] = -0.1; }),
+         "molar_mass"},
+        {"no reducing state", with(good, [](json& j) { j["EOS"][0]["STATES"].erase("reducing"); }),
+         "reducing"},
+        {"falling saturation pressure",
+         with(good,
+              [](json& j) {
+                  auto& c = j["EOS"][0]["SUPERANCILLARY"]["jexpansions_p"][3]["coef"];
+                  c[0] = -c[0].get<double>();
+              }),
+         "saturation-pressure"},
+        {"blend without dew pressure", with(blend, [](json& j) { j["ANCILLARIES"].erase("pV"); }),
+         "pV"},
+        {"saturation curve ends below 0 degC",
+         with(blend,
+              [](json& j) {
+                  j["ANCILLARIES"]["pL"]["Tmax"] = 260.0;
+                  j["ANCILLARIES"]["pV"]["Tmax"] = 260.0;
+              }),
+         "reference state"},
+    };
+    for (const auto& c : cases) {
+        try {
+            Fluid::fromJson(c.text, "test.json");
+            ADD_FAILURE() << c.what << ": accepted";
+        } catch (const asere::FluidError& e) {
+            EXPECT_EQ(e.status(), Status::BadFluidFile) << c.what;
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos)
+                << c.what << ": " << e.what();
+            EXPECT_NE(std::string(e.what()).find("test.json"), std::string::npos) << c.what;
+        }
+    }
+}
+
+TEST(BrokenFluidFiles, OneBadFileLeavesTheOthersUsable) {
+    TempFluids dir;
+    dir.write("R134a.json", "{\"INFO\": ");
+    json alias = fluidJson("R32.json");
+    alias["EOS"][0]["alpha0"][0]["type"] = "Unknown";
+    alias["INFO"]["ALIASES"] = {"R32bad"};
+    dir.write("Broken32.json", alias.dump());
+    dir.copy("R407C.json");
+    FluidLibrary lib(dir.dir());
+    EXPECT_EQ(lib.find("R134a").status, Status::BadFluidFile);
+    EXPECT_EQ(lib.find("R134a").status, Status::BadFluidFile); // refused every time
+    EXPECT_EQ(lib.find("R32bad").status, Status::BadFluidFile);
+    EXPECT_EQ(lib.find("R22").status, Status::UnknownFluid);
+    ASSERT_TRUE(lib.find("R407c").ok());
+    EXPECT_TRUE(lib.find("R407C").value->dewPressure(263.15).ok());
+}
+
+class Failures : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        pure = Fluid::load(proptest::fluidsDir(), "R134a");
+        blend = Fluid::load(proptest::fluidsDir(), "R407C");
+    }
+    static void TearDownTestSuite() {
+        pure.reset();
+        blend.reset();
+    }
+    static std::shared_ptr<const Fluid> pure, blend;
+};
+std::shared_ptr<const Fluid> Failures::pure, Failures::blend;
+
+template <class T> void expectFailure(const asere::Result<T>& r, Status s, const char* what) {
+    EXPECT_EQ(r.status, s) << what;
+    if constexpr (std::is_same_v<T, double>) {
+        EXPECT_TRUE(std::isnan(r.value)) << what;
+    }
+    EXPECT_THROW(r.valueOrThrow(), asere::FluidError) << what;
+}
+
+TEST_F(Failures, SaturationOutsideTheCurve) {
+    for (const auto& f : {pure, blend}) {
+        const double Tt = f->tripleTemperature(), Ts = f->maxSaturationTemperature();
+        EXPECT_TRUE(f->dewPressure(Tt).ok());
+        EXPECT_TRUE(f->dewPressure(Ts).ok());
+        const struct {
+            double T;
+            Status s;
+        } temps[] = {{Tt - 0.01, Status::OutOfRange}, {Ts + 0.01, Status::OutOfRange},
+                     {0, Status::OutOfRange},         {-300, Status::OutOfRange},
+                     {NAN, Status::BadArgument},      {INFINITY, Status::BadArgument}};
+        for (const auto& c : temps) {
+            expectFailure(f->dewPressure(c.T), c.s, "dew pressure");
+            expectFailure(f->bubblePressure(c.T), c.s, "bubble pressure");
+            expectFailure(f->liquidEnthalpy(c.T), c.s, "liquid enthalpy");
+            expectFailure(f->saturatedVapour(c.T), c.s, "saturated vapour");
+        }
+        const double pmin = f->bubblePressure(Tt).value, pmax = f->bubblePressure(Ts).value;
+        const struct {
+            double p;
+            Status s;
+        } pressures[] = {{pmin * 0.99, Status::OutOfRange}, {pmax * 1.01, Status::OutOfRange},
+                         {0, Status::BadArgument},          {-1e5, Status::BadArgument},
+                         {NAN, Status::BadArgument},        {INFINITY, Status::BadArgument}};
+        for (const auto& c : pressures)
+            expectFailure(f->bubbleTemperature(c.p), c.s, "bubble temperature");
+    }
+}
+
+TEST_F(Failures, StatesThatAreNotVapour) {
+    for (const auto& f : {pure, blend}) {
+        const double T = 263.15, pd = f->dewPressure(T).value;
+        EXPECT_TRUE(f->vapourState(T, pd).ok()); // the dew point itself
+        expectFailure(f->vapourState(T, pd * 1.001), Status::NotVapour, "just above dew");
+        if (f->isBlend())
+            expectFailure(f->vapourState(T, f->bubblePressure(T).value), Status::NotVapour,
+                          "bubble pressure");
+        expectFailure(f->vapourState(T, 2e6), Status::NotVapour, "liquid");
+        expectFailure(f->vapourState(f->tripleTemperature() - 1, 1000), Status::OutOfRange,
+                      "below the triple point");
+        expectFailure(f->vapourState(f->maxTemperature() + 1, 1e5), Status::OutOfRange,
+                      "above the equation's range");
+        expectFailure(f->vapourState(400, f->maxPressure() * 2), Status::OutOfRange,
+                      "above the equation's pressures");
+        expectFailure(f->vapourState(T, 0), Status::BadArgument, "zero pressure");
+        expectFailure(f->vapourState(NAN, 1e5), Status::BadArgument, "NaN temperature");
+        // Above the critical temperature there is one fluid phase, gas-like.
+        EXPECT_TRUE(f->vapourState(f->criticalTemperature() + 20, 2e6).ok());
+
+        const auto liquid = f->saturatedLiquid(T);
+        expectFailure(f->stateAtPressureEntropy(pd, liquid.value.s), Status::NotVapour,
+                      "two-phase entropy");
+        expectFailure(f->stateAtPressureEntropy(pd, 1e9), Status::OutOfRange, "huge entropy");
+        expectFailure(f->stateAtPressureEntropy(-1, 1000), Status::BadArgument, "negative p");
+        expectFailure(f->stateAt(T, -1), Status::BadArgument, "negative density");
+    }
+}
+
+TEST_F(Failures, ConstantsAreSensible) {
+    for (const auto& f : {pure, blend}) {
+        EXPECT_GT(f->criticalTemperature(), f->tripleTemperature());
+        EXPECT_GT(f->maxTemperature(), f->criticalTemperature());
+        EXPECT_GT(f->criticalPressure(), 1e6);
+        EXPECT_GT(f->molarMass(), 0.01);
+        EXPECT_NEAR(f->gasConstant() * f->molarMass(), 8.3145, 1e-3);
+    }
+    EXPECT_NEAR(pure->molarMass(), 0.102032, 1e-9);
+    EXPECT_NEAR(pure->criticalTemperature(), 374.18, 1e-9);
+    EXPECT_STREQ(asere::describe(Status::NotVapour), "not a vapour state");
+}
+
+} // namespace

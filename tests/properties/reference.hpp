@@ -1,0 +1,62 @@
+// Reference property tables (tab-separated, one header line) and the fluids they cover.
+#pragma once
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace proptest {
+
+inline std::filesystem::path referenceDir() {
+    return KV_PROPERTY_REFERENCE_DIR;
+}
+inline std::filesystem::path fluidsDir() {
+    return KV_FLUIDS_DIR;
+}
+
+// A reference fluid: the tables' file prefix and the refrigerant name the catalogue uses.
+struct RefFluid {
+    const char* prefix;
+    const char* name;
+    bool blend;
+};
+
+inline const std::vector<RefFluid>& referenceFluids() {
+    static const std::vector<RefFluid> fluids = {
+        {"R134a", "R134a", false},         {"R22", "R22", false},     {"R32", "R32", false},
+        {"R290", "R290", false},           {"R600a", "R600a", false}, {"R1234yf", "R1234yf", false},
+        {"R1234zeE", "R1234ze(E)", false}, {"R1270", "R1270", false}, {"R404A", "R404A", true},
+        {"R407C", "R407C", true},          {"R410A", "R410A", true},  {"R507A", "R507A", true},
+    };
+    return fluids;
+}
+
+// Rows of numbers, columns in the file's order.
+inline std::vector<std::vector<double>> readTable(const std::string& file, std::size_t columns) {
+    std::ifstream in(referenceDir() / file);
+    if (!in)
+        throw std::runtime_error("missing reference table " + file);
+    std::string line;
+    std::getline(in, line); // header
+    std::vector<std::vector<double>> rows;
+    while (std::getline(in, line)) {
+        if (line.empty())
+            continue;
+        std::vector<double> row;
+        std::istringstream ss(line);
+        std::string cell;
+        while (std::getline(ss, cell, '\t'))
+            row.push_back(std::strtod(cell.c_str(), nullptr));
+        if (row.size() != columns)
+            throw std::runtime_error("bad row in " + file + ": " + line);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+} // namespace proptest
