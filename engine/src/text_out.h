@@ -19,7 +19,8 @@ inline std::int32_t writeText(char* out, std::string_view text) {
         n = text.size();
     if (n > MaxTextLength)
         n = MaxTextLength;
-    std::memcpy(out, text.data(), n);
+    if (n > 0)
+        std::memcpy(out, text.data(), n);
     out[n] = '\0';
     return static_cast<std::int32_t>(n);
 }

@@ -37,6 +37,14 @@ private:
     std::filesystem::path path_;
 };
 
+// `base` with the entries of `changes` added or replaced.
+inline std::map<std::string, double> merged(std::map<std::string, double> base,
+                                            const std::map<std::string, double>& changes) {
+    for (const auto& [name, value] : changes)
+        base[name] = value;
+    return base;
+}
+
 // A rating record from column names and numbers; every other column is absent.
 kpx::RatingRecord recordWith(const std::map<std::string, double>& columns);
 

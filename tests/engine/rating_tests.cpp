@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <limits>
+#include <map>
 
 #include "engine_test_support.h"
 
@@ -15,145 +15,118 @@ using kpx::NoValue;
 
 namespace {
 
+using Columns = std::map<std::string, double>;
+
 // Limits wide enough for the base point (-10, 40, 0, 10, 10) to be clean; the F and H
 // curves give TcLim(s) = 110 - s, far above the point.
-Envelope baseEnvelope() {
-    Envelope e;
-    e.teLow = -45, e.teHig = 15, e.tcLow = 10, e.tcHig = 70;
-    e.teMin = -40, e.teMax = 10, e.tcMin = 20, e.tcMax = 65;
-    e.shMax = 30, e.shTol = 5, e.rgtMax = 60, e.scMax = 15, e.tcTol = 3;
-    e.fe[0] = -60, e.fc[0] = 100, e.fe[1] = 30, e.fc[1] = 100;
-    e.he[0] = -60, e.hc[0] = 90, e.he[1] = 30, e.hc[1] = 90;
-    e.shF = 10, e.shH = 20;
-    return e;
-}
+const Columns BaseEnvelope{
+    {"TeLow", -45}, {"TeHig", 15}, {"TcLow", 10}, {"TcHig", 70}, {"TeMin", -40}, {"TeMax", 10},
+    {"TcMin", 20},  {"TcMax", 65}, {"ShMax", 30}, {"ShTol", 5},  {"RgtMax", 60}, {"ScMax", 15},
+    {"TcTol", 3},   {"F0e", -60},  {"F0c", 100},  {"F1e", 30},   {"F1c", 100},   {"H0e", -60},
+    {"H0c", 90},    {"H1e", 30},   {"H1c", 90},   {"ShF", 10},   {"ShH", 20}};
 const Conditions BasePoint{-10, 40, 0, 10, 10};
+
+Envelope envelope(const Columns& base, const Columns& changes = {}) {
+    return kpxtest::recordWith(kpxtest::merged(base, changes)).envelope;
+}
 
 struct Row {
     const char* name;
-    std::function<void(Envelope&, Conditions&)> change;
+    Conditions point;
+    Columns changes;
     std::int32_t expected;
 };
 
-void checkRows(const std::vector<Row>& rows, const Envelope& start) {
-    for (const Row& row : rows) {
-        Envelope e = start;
-        Conditions c = BasePoint;
-        row.change(e, c);
-        EXPECT_EQ(kpx::classify(e, c), row.expected) << row.name;
-    }
+void checkRows(const std::vector<Row>& rows, const Columns& base = BaseEnvelope) {
+    for (const Row& row : rows)
+        EXPECT_EQ(kpx::classify(envelope(base, row.changes), row.point), row.expected) << row.name;
 }
 
 TEST(Classify, LimitsTolerancesAndWarningOrder) {
-    checkRows(
-        {
-            {"clean", [](Envelope&, Conditions&) {}, 1},
-            {"Te on outer low limit", [](Envelope&, Conditions& c) { c.te = -45; }, 2},
-            {"Te below outer", [](Envelope&, Conditions& c) { c.te = -45.5; }, -2},
-            {"Te on outer high limit", [](Envelope&, Conditions& c) { c.te = 15; }, 3},
-            {"Te above outer", [](Envelope&, Conditions& c) { c.te = 15.5; }, -3},
-            {"Tc on outer low limit", [](Envelope&, Conditions& c) { c.tc = 10; }, 4},
-            {"Tc below outer", [](Envelope&, Conditions& c) { c.tc = 9.5; }, -4},
-            {"Tc on outer high limit", [](Envelope&, Conditions& c) { c.tc = 70; }, 5},
-            {"Tc above outer", [](Envelope&, Conditions& c) { c.tc = 70.5; }, -5},
-            {"Sh2 = ShMax + ShTol", [](Envelope&, Conditions& c) { c.sh2 = 35; }, 6},
-            {"Sh2 beyond ShMax + ShTol", [](Envelope&, Conditions& c) { c.sh2 = 35.5; }, -6},
-            {"Sh2 on return gas bound + ShTol",
-             [](Envelope& e, Conditions& c) { e.rgtMax = 10, c.sh2 = 25; }, 6},
-            {"Sh2 beyond return gas bound + ShTol",
-             [](Envelope& e, Conditions& c) { e.rgtMax = 10, c.sh2 = 25.5; }, -6},
-            {"Sc = ScMax", [](Envelope&, Conditions& c) { c.sc = 15; }, 1},
-            {"Sc above ScMax", [](Envelope&, Conditions& c) { c.sc = 15.5; }, -7},
-            {"Sh1 negative", [](Envelope&, Conditions& c) { c.sh1 = -0.5; }, -8},
-            {"Sh2 negative", [](Envelope&, Conditions& c) { c.sh1 = 0, c.sh2 = -0.5; }, -8},
-            {"Sc negative", [](Envelope&, Conditions& c) { c.sc = -0.5; }, -9},
-            {"zeros pass", [](Envelope&, Conditions& c) { c.sc = 0, c.sh1 = 0, c.sh2 = 0; }, 1},
-            {"Sh2 below Sh1", [](Envelope&, Conditions& c) { c.sh1 = 12; }, 10},
-            {"later Te warning replaces 10",
-             [](Envelope&, Conditions& c) { c.sh1 = 12, c.te = -42; }, 2},
-            {"later Te warning replaces 6",
-             [](Envelope&, Conditions& c) { c.sh2 = 32, c.te = -42; }, 2},
-            {"Tc warning replaces Te warning",
-             [](Envelope&, Conditions& c) { c.te = -42, c.tc = 66; }, 5},
-            {"Te above inner", [](Envelope&, Conditions& c) { c.te = 12; }, 3},
-            {"Tc below inner", [](Envelope&, Conditions& c) { c.tc = 15; }, 4},
-            {"first refusal wins", [](Envelope&, Conditions& c) { c.te = -50, c.sc = -1; }, -2},
-            {"Sc refusal before Sh1", [](Envelope&, Conditions& c) { c.sc = 20, c.sh1 = -1; }, -7},
-        },
-        baseEnvelope());
+    checkRows({
+        {"clean", BasePoint, {}, 1},
+        {"Te on outer low limit", {-45, 40, 0, 10, 10}, {}, 2},
+        {"Te below outer", {-45.5, 40, 0, 10, 10}, {}, -2},
+        {"Te on outer high limit", {15, 40, 0, 10, 10}, {}, 3},
+        {"Te above outer", {15.5, 40, 0, 10, 10}, {}, -3},
+        {"Tc on outer low limit", {-10, 10, 0, 10, 10}, {}, 4},
+        {"Tc below outer", {-10, 9.5, 0, 10, 10}, {}, -4},
+        {"Tc on outer high limit", {-10, 70, 0, 10, 10}, {}, 5},
+        {"Tc above outer", {-10, 70.5, 0, 10, 10}, {}, -5},
+        {"Sh2 = ShMax + ShTol", {-10, 40, 0, 10, 35}, {}, 6},
+        {"Sh2 beyond ShMax + ShTol", {-10, 40, 0, 10, 35.5}, {}, -6},
+        {"Sh2 = RgtMax - Te + ShTol", {-10, 40, 0, 10, 25}, {{"RgtMax", 10}}, 6},
+        {"Sh2 beyond RgtMax - Te + ShTol", {-10, 40, 0, 10, 25.5}, {{"RgtMax", 10}}, -6},
+        {"Sc = ScMax", {-10, 40, 15, 10, 10}, {}, 1},
+        {"Sc above ScMax", {-10, 40, 15.5, 10, 10}, {}, -7},
+        {"Sh1 negative", {-10, 40, 0, -0.5, 10}, {}, -8},
+        {"Sh2 negative", {-10, 40, 0, 0, -0.5}, {}, -8},
+        {"Sc negative", {-10, 40, -0.5, 10, 10}, {}, -9},
+        {"zeros pass", {-10, 40, 0, 0, 0}, {}, 1},
+        {"Sh2 below Sh1", {-10, 40, 0, 12, 10}, {}, 10},
+        {"Te warning replaces 10", {-42, 40, 0, 12, 10}, {}, 2},
+        {"Te warning replaces 6", {-42, 40, 0, 10, 32}, {}, 2},
+        {"Tc warning replaces Te warning", {-42, 66, 0, 10, 10}, {}, 5},
+        {"Te above inner", {12, 40, 0, 10, 10}, {}, 3},
+        {"Tc below inner", {-10, 15, 0, 10, 10}, {}, 4},
+        {"first refusal wins", {-50, 40, -1, 10, 10}, {}, -2},
+        {"Sc refusal before Sh1", {-10, 40, 20, -1, 10}, {}, -7},
+    });
 }
 
 TEST(Classify, AbsentColumnsActAsNoValue) {
-    checkRows(
-        {
-            {"no TeHig", [](Envelope& e, Conditions&) { e.teHig = NoValue; }, -3},
-            {"no TcHig", [](Envelope& e, Conditions&) { e.tcHig = NoValue; }, -5},
-            {"no ShMax", [](Envelope& e, Conditions&) { e.shMax = NoValue; }, -6},
-            {"no ShTol", [](Envelope& e, Conditions&) { e.shTol = NoValue; }, -6},
-            {"no RgtMax", [](Envelope& e, Conditions&) { e.rgtMax = NoValue; }, -6},
-            {"no ScMax", [](Envelope& e, Conditions&) { e.scMax = NoValue; }, -7},
-            {"no TeMax", [](Envelope& e, Conditions&) { e.teMax = NoValue; }, 3},
-            {"no TcMax", [](Envelope& e, Conditions&) { e.tcMax = NoValue; }, 5},
-            {"no lower limits",
-             [](Envelope& e, Conditions& c) {
-                 e.teLow = e.tcLow = e.teMin = e.tcMin = NoValue;
-                 c.te = -50, c.tc = 5;
-             },
-             1},
-        },
-        baseEnvelope());
+    checkRows({
+        {"no TeHig", BasePoint, {{"TeHig", NoValue}}, -3},
+        {"no TcHig", BasePoint, {{"TcHig", NoValue}}, -5},
+        {"no ShMax", BasePoint, {{"ShMax", NoValue}}, -6},
+        {"no ShTol", BasePoint, {{"ShTol", NoValue}}, -6},
+        {"no RgtMax", BasePoint, {{"RgtMax", NoValue}}, -6},
+        {"no ScMax", BasePoint, {{"ScMax", NoValue}}, -7},
+        {"no TeMax", BasePoint, {{"TeMax", NoValue}}, 3},
+        {"no TcMax", BasePoint, {{"TcMax", NoValue}}, 5},
+        {"no lower limits",
+         {-50, 5, 0, 10, 10},
+         {{"TeLow", NoValue}, {"TcLow", NoValue}, {"TeMin", NoValue}, {"TcMin", NoValue}},
+         1},
+    });
 }
 
 TEST(Classify, KLineWarnsStrictlyBelowAndIsNotCutOff) {
-    Envelope k = baseEnvelope();
-    k.k1e = -20, k.k1c = 30, k.k2e = 0, k.k2c = 50; // Tc = 40 at Te = -10, 60 at Te = 10
-    checkRows(
-        {
-            {"below", [](Envelope&, Conditions& c) { c.tc = 39.5; }, 11},
-            {"on the line", [](Envelope&, Conditions&) {}, 1},
-            {"beyond K2e", [](Envelope&, Conditions& c) { c.te = 10, c.tc = 55; }, 11},
-            {"replaces Tc above inner", [](Envelope& e, Conditions& c) { e.k2c = 200, c.tc = 66; },
-             11},
-            {"K2e = K1e switches it off",
-             [](Envelope& e, Conditions& c) { e.k2e = -20, c.tc = 39.5; }, 1},
-            {"K2e < K1e switches it off",
-             [](Envelope& e, Conditions& c) { e.k2e = -30, c.tc = 21; }, 1},
-            {"absent K1e and K2e switch it off",
-             [](Envelope& e, Conditions& c) { e.k1e = e.k2e = NoValue, c.tc = 21; }, 1},
-        },
-        k);
+    // Tc = 40 at Te = -10, 60 at Te = 10.
+    const Columns k =
+        kpxtest::merged(BaseEnvelope, {{"K1e", -20}, {"K1c", 30}, {"K2e", 0}, {"K2c", 50}});
+    checkRows({{"below", {-10, 39.5, 0, 10, 10}, {}, 11},
+               {"on the line", BasePoint, {}, 1},
+               {"beyond K2e", {10, 55, 0, 10, 10}, {}, 11},
+               {"replaces Tc above inner", {-10, 66, 0, 10, 10}, {{"K2c", 200}}, 11},
+               {"K2e = K1e: off", {-10, 39.5, 0, 10, 10}, {{"K2e", -20}}, 1},
+               {"K2e < K1e: off", {-10, 21, 0, 10, 10}, {{"K2e", -30}}, 1},
+               {"no K1e, K2e: off", {-10, 21, 0, 10, 10}, {{"K1e", NoValue}, {"K2e", NoValue}}, 1}},
+              k);
 }
 
 // F curve constant 60, H curve constant 50, ShF 20, ShH 10: TcLim(s) = 40 + s, so 50 at
 // Sh2 = 10 and 45 at Sh2 - ShTol = 5; TcTol 3.
-Envelope limitEnvelope(double fc = 60) {
-    Envelope e = baseEnvelope();
-    e.fc[0] = e.fc[1] = fc;
-    e.hc[0] = e.hc[1] = 50;
-    e.shF = 20, e.shH = 10;
+Columns limitEnvelope(double fc = 60) {
+    Columns e = BaseEnvelope;
+    e["F0c"] = e["F1c"] = fc;
+    e["H0c"] = e["H1c"] = 50;
+    e["ShF"] = 20, e["ShH"] = 10;
     return e;
 }
 
 TEST(Classify, SuperheatDependentCondensingLimit) {
-    checkRows(
-        {
-            {"on the limit", [](Envelope&, Conditions& c) { c.tc = 50; }, 1},
-            {"above, within tolerance", [](Envelope&, Conditions& c) { c.tc = 50.5; }, 15},
-            {"on limit + TcTol", [](Envelope&, Conditions& c) { c.tc = 53; }, 15},
-            {"beyond both", [](Envelope&, Conditions& c) { c.tc = 53.5; }, -4},
-            {"replaces an earlier warning", [](Envelope&, Conditions& c) { c.te = -42, c.tc = 51; },
-             15},
-            {"refused despite an earlier warning",
-             [](Envelope&, Conditions& c) { c.te = -42, c.tc = 53.5; }, -4},
-        },
-        limitEnvelope());
+    checkRows({{"on the limit", {-10, 50, 0, 10, 10}, {}, 1},
+               {"above, within tolerance", {-10, 50.5, 0, 10, 10}, {}, 15},
+               {"on limit + TcTol", {-10, 53, 0, 10, 10}, {}, 15},
+               {"beyond both", {-10, 53.5, 0, 10, 10}, {}, -4},
+               {"replaces an earlier warning", {-42, 51, 0, 10, 10}, {}, 15},
+               {"refused despite an earlier warning", {-42, 53.5, 0, 10, 10}, {}, -4}},
+              limitEnvelope());
     // Falling with superheat: TcLim(s) = 60 - s, 50 at Sh2 and 55 at Sh2 - ShTol.
-    checkRows(
-        {
-            {"beyond TcLim + TcTol only", [](Envelope&, Conditions& c) { c.tc = 54; }, 15},
-            {"beyond both", [](Envelope&, Conditions& c) { c.tc = 55.5; }, -4},
-        },
-        limitEnvelope(40));
+    checkRows({{"beyond TcLim + TcTol only", {-10, 54, 0, 10, 10}, {}, 15},
+               {"beyond both", {-10, 55.5, 0, 10, 10}, {}, -4}},
+              limitEnvelope(40));
 }
 
 TEST(TcLimits, SuperheatOfTheHCurve) {
@@ -168,8 +141,7 @@ TEST(TcLimits, SuperheatOfTheHCurve) {
          50 + 10.0 * (5 - NoValue) / (20 - NoValue)},
     };
     for (const auto& row : rows) {
-        Envelope e = limitEnvelope();
-        e.shH = row.shH, e.rgtH = row.rgtH;
+        const Envelope e = envelope(limitEnvelope(), {{"ShH", row.shH}, {"RgtH", row.rgtH}});
         const auto limits = kpx::tcLimits(e, Conditions{row.te, 40, 0, 10, 10});
         EXPECT_DOUBLE_EQ(limits.atSh2, row.atSh2) << row.name;
         EXPECT_DOUBLE_EQ(limits.atSh2MinusTol, row.atSh2MinusTol) << row.name;
@@ -177,16 +149,21 @@ TEST(TcLimits, SuperheatOfTheHCurve) {
 }
 
 TEST(TcLimits, BothShHAndRgtHUseTheFilledHCurveBreakpoints) {
-    Envelope e = limitEnvelope();
-    e.shH = 10, e.rgtH = 0;
-    e.he = {-60, -50, -40, 0, NoValue};
-    e.hc = {50, 52, 54, 56, 99}; // H4 is filled from H3
-    const auto limits = kpx::tcLimits(e, BasePoint);
+    // H4 is filled from H3: H4c 99 is ignored.
+    const Columns both = kpxtest::merged(limitEnvelope(), {{"RgtH", 0},
+                                                           {"H1e", -50},
+                                                           {"H1c", 52},
+                                                           {"H2e", -40},
+                                                           {"H2c", 54},
+                                                           {"H3e", 0},
+                                                           {"H3c", 56},
+                                                           {"H4c", 99}});
+    const auto limits = kpx::tcLimits(envelope(both), BasePoint);
     EXPECT_EQ(limits.atSh2, 52);
     EXPECT_EQ(limits.atSh2MinusTol, 56);
-    checkRows({{"above H1c", [](Envelope&, Conditions& c) { c.tc = 53; }, 15},
-               {"above H4c and H1c + TcTol", [](Envelope&, Conditions& c) { c.tc = 57; }, -4}},
-              e);
+    checkRows({{"above H1c", {-10, 53, 0, 10, 10}, {}, 15},
+               {"above H4c and H1c + TcTol", {-10, 57, 0, 10, 10}, {}, -4}},
+              both);
 }
 
 // The F curve alone, read through TcLim at Sh2 = ShF with ShH = 0 and ShF = 1 over a flat
@@ -263,7 +240,7 @@ kpx::RatingRecord ratingRecord() {
     for (std::size_t i = 3; i < 10; ++i)
         r.q[i] = r.p[i] = r.a[i] = r.m[i] = 0;
     r.p[1] = r.a[1] = r.m[2] = 0;
-    r.envelope = baseEnvelope();
+    r.envelope = envelope(BaseEnvelope);
     r.refrigerant = "R404A";
     return r;
 }
