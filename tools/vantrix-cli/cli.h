@@ -1,0 +1,61 @@
+// vantrix-cli: the selection of the window in a terminal and in scripts.
+//
+// The command line is read into `CliOptions`; `runCli` does the work and returns the exit
+// status: 0 on success, 2 for a usage error, 3 for a data problem (catalogue files that
+// don't belong together, a missing file, a library that can't be bound).
+#pragma once
+
+#include "calcrun.h"
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace kvcli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitData = 3;
+
+enum class Command { None, Rate, List, Help };
+enum class OutputFormat { Table, Csv, Json };
+
+struct CliOptions {
+    Command command = Command::None;
+    std::string listWhat; // refrigerants, families, voltages, conditions
+    std::string programDir;
+    OutputFormat format = OutputFormat::Table;
+    std::string refrigerant = "All", family = "All", voltage = "All";
+    kv::Frequency frequency = kv::Frequency::Hz50;
+    std::string conditions = "Asercom, AC / HBP";
+    std::optional<std::string> te, tc, sc, sh1, sh2;
+    kv::UnitSystem units = kv::UnitSystem::SI;
+    std::string filter, target;
+    kv::OrderBy order = kv::OrderBy::ModelName;
+};
+
+// A usage error: the message names what was wrong and what is accepted.
+struct UsageError {
+    std::string message;
+};
+
+// Reads the arguments (without the program name). Gives the options or a usage error.
+std::variant<CliOptions, UsageError> parseArguments(const std::vector<std::string>& args);
+
+std::string usageText();
+
+// Runs the command; output to `out`, messages and warnings to `err`.
+int runCli(const CliOptions& options, const std::string& defaultProgramDir,
+           const kv::NumberFormat& format, std::ostream& out, std::ostream& err);
+
+// ---- output --------------------------------------------------------------------------
+
+// One CSV field as RFC 4180 writes it: quoted when it holds a comma, quote, CR or LF.
+std::string csvField(const std::string& text);
+
+// Display width of a UTF-8 text (its code points).
+std::size_t displayWidth(const std::string& text);
+
+} // namespace kvcli
