@@ -6,23 +6,70 @@
 
 namespace asere::detail {
 
+int tableIndex(double exponent) noexcept {
+    if (exponent >= 0 && exponent <= kMaxTableExponent && exponent == std::floor(exponent))
+        return static_cast<int>(exponent);
+    return -1;
+}
+
+namespace {
+
+// delta^i for whole i, and exp(-delta^l) for whole l, by multiplication and a few exps.
+struct DeltaPowers {
+    double pw[kMaxTableExponent + 1];
+    double el[kMaxTableExponent + 1];
+
+    explicit DeltaPowers(double delta) noexcept {
+        pw[0] = 1;
+        for (int i = 1; i <= kMaxTableExponent; ++i)
+            pw[i] = pw[i - 1] * delta;
+        el[0] = 1;
+        for (int i = 1; i <= kMaxTableExponent; ++i)
+            el[i] = 0; // filled on demand
+    }
+    double expMinus(int l) noexcept {
+        if (el[l] == 0)
+            el[l] = std::exp(-pw[l]);
+        return el[l];
+    }
+};
+
+// delta^d and, for l > 0, l delta^l and exp(-delta^l) of a power term.
+struct PowerParts {
+    double dpow, ldl, ex;
+};
+
+inline PowerParts powerParts(const PowerTerm& k, DeltaPowers& dp, double lnDelta) noexcept {
+    PowerParts r;
+    r.dpow = k.di >= 0 ? dp.pw[k.di] : std::exp(k.d * lnDelta);
+    if (k.li == 0) {
+        r.ldl = 0;
+        r.ex = 1;
+    } else if (k.li > 0) {
+        r.ldl = k.l * dp.pw[k.li];
+        r.ex = dp.expMinus(k.li);
+    } else {
+        const double pl = std::exp(k.l * lnDelta);
+        r.ldl = k.l * pl;
+        r.ex = std::exp(-pl);
+    }
+    return r;
+}
+
+} // namespace
+
 Helmholtz FluidData::residual(double tau, double delta) const noexcept {
     Helmholtz r;
     const double lnTau = std::log(tau);
     const double lnDelta = std::log(delta);
+    DeltaPowers dp(delta);
     for (const PowerTerm& k : power) {
-        double e = k.d * lnDelta + k.t * lnTau;
-        double dl = 0; // l delta^l
-        if (k.l != 0) {
-            const double pl = std::exp(k.l * lnDelta);
-            e -= pl;
-            dl = k.l * pl;
-        }
-        const double a = k.n * std::exp(e);
-        const double dd = k.d - dl; // delta dA/ddelta / A
+        const PowerParts pp = powerParts(k, dp, lnDelta);
+        const double a = k.n * std::exp(k.t * lnTau) * pp.dpow * pp.ex;
+        const double dd = k.d - pp.ldl; // delta dA/ddelta / A
         r.a += a;
         r.d += a * dd;
-        r.dd += a * (dd * dd - k.d - (k.l - 1) * dl);
+        r.dd += a * (dd * dd - k.d - (k.l - 1) * pp.ldl);
         r.t += a * k.t;
         r.tt += a * k.t * (k.t - 1);
         r.dt += a * k.t * dd;
@@ -30,8 +77,8 @@ Helmholtz FluidData::residual(double tau, double delta) const noexcept {
     for (const GaussianTerm& k : gaussian) {
         const double dm = delta - k.epsilon;
         const double tm = tau - k.gamma;
-        const double a =
-            k.n * std::exp(k.d * lnDelta + k.t * lnTau - k.eta * dm * dm - k.beta * tm * tm);
+        const double dpow = k.di >= 0 ? dp.pw[k.di] : std::exp(k.d * lnDelta);
+        const double a = k.n * dpow * std::exp(k.t * lnTau - k.eta * dm * dm - k.beta * tm * tm);
         const double gd = k.d - 2 * k.eta * delta * dm;
         const double gt = k.t - 2 * k.beta * tau * tm;
         r.a += a;
@@ -40,6 +87,38 @@ Helmholtz FluidData::residual(double tau, double delta) const noexcept {
         r.t += a * gt;
         r.tt += a * (gt * gt - k.t - 2 * k.beta * tau * tau);
         r.dt += a * gd * gt;
+    }
+    return r;
+}
+
+void FluidData::tauFactors(double tau, double* out) const noexcept {
+    const double lnTau = std::log(tau);
+    for (const PowerTerm& k : power)
+        *out++ = k.n * std::exp(k.t * lnTau);
+    for (const GaussianTerm& k : gaussian) {
+        const double tm = tau - k.gamma;
+        *out++ = k.n * std::exp(k.t * lnTau - k.beta * tm * tm);
+    }
+}
+
+DeltaDerivatives FluidData::residualDelta(const double* tf, double delta) const noexcept {
+    DeltaDerivatives r;
+    const double lnDelta = std::log(delta);
+    DeltaPowers dp(delta);
+    for (const PowerTerm& k : power) {
+        const PowerParts pp = powerParts(k, dp, lnDelta);
+        const double a = *tf++ * pp.dpow * pp.ex;
+        const double dd = k.d - pp.ldl;
+        r.d += a * dd;
+        r.dd += a * (dd * dd - k.d - (k.l - 1) * pp.ldl);
+    }
+    for (const GaussianTerm& k : gaussian) {
+        const double dm = delta - k.epsilon;
+        const double dpow = k.di >= 0 ? dp.pw[k.di] : std::exp(k.d * lnDelta);
+        const double a = *tf++ * dpow * std::exp(-k.eta * dm * dm);
+        const double gd = k.d - 2 * k.eta * delta * dm;
+        r.d += a * gd;
+        r.dd += a * (gd * gd - k.d - 2 * k.eta * delta * delta);
     }
     return r;
 }
@@ -61,10 +140,10 @@ Helmholtz FluidData::idealGas(double tau, double delta) const noexcept {
     }
     for (std::size_t i = 0; i < ideal.einsteinN.size(); ++i) {
         const double n = ideal.einsteinN[i], th = ideal.einsteinTh[i];
-        const double e = std::exp(-th * tau);    // exp(-theta tau)
-        const double em1 = std::expm1(th * tau); // exp(theta tau) - 1
-        r.a += n * std::log1p(-e);               // n ln(1 - exp(-theta tau))
-        r.t += n * th * tau / em1;               // tau * n theta / (e^(theta tau) - 1)
+        const double e = std::exp(-th * tau); // exp(-theta tau)
+        const double em1 = (1 - e) / e;       // exp(theta tau) - 1
+        r.a += n * std::log1p(-e);            // n ln(1 - exp(-theta tau))
+        r.t += n * th * tau / em1;            // tau * n theta / (e^(theta tau) - 1)
         r.tt -= n * th * th * tau * tau * (1 + em1) / (em1 * em1);
     }
     for (std::size_t i = 0; i < ideal.cpPolyC.size(); ++i) {

@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace asere {
 
@@ -65,10 +66,33 @@ struct PressureSlope {
     double p, dpdrho;
 };
 
-PressureSlope pressureAt(const FluidData& f, double T, double rho) {
-    const Helmholtz r = f.residual(f.Tr / T, rho / f.rhor);
-    return {rho * f.R * T * (1 + r.d), f.R * T * (1 + 2 * r.d + r.dd)};
-}
+// The pressure along one isotherm, with the temperature-dependent parts of the
+// equation computed once.
+class Isotherm {
+public:
+    Isotherm(const FluidData& f, double T) : f_(f), RT_(f.R * T) {
+        const std::size_t n = f.termCount();
+        if (n > buffer_.size()) {
+            heap_.resize(n);
+            factors_ = heap_.data();
+        }
+        f.tauFactors(f.Tr / T, factors_);
+    }
+    Isotherm(const Isotherm&) = delete;
+    Isotherm& operator=(const Isotherm&) = delete;
+
+    PressureSlope at(double rho) const {
+        const detail::DeltaDerivatives r = f_.residualDelta(factors_, rho / f_.rhor);
+        return {rho * RT_ * (1 + r.d), RT_ * (1 + 2 * r.d + r.dd)};
+    }
+
+private:
+    const FluidData& f_;
+    double RT_;
+    std::array<double, 64> buffer_{};
+    std::vector<double> heap_;
+    double* factors_ = buffer_.data();
+};
 
 State stateFrom(const FluidData& f, double T, double rho) {
     const double tau = f.Tr / T, delta = rho / f.rhor;
@@ -96,12 +120,13 @@ State stateFrom(const FluidData& f, double T, double rho) {
 // keeps a bracket so that an overshoot, or a step past the spinodal, falls back to
 // bisection. `rhoMax` bounds the search from above (infinity when unknown).
 Result<double> vapourDensity(const FluidData& f, double T, double p, double start, double rhoMax) {
+    const Isotherm iso(f, T);
     double lo = 0, hi = rhoMax;
     double rho = start > 0 ? start : p / (f.R * T);
     if (!(rho < hi))
         rho = 0.5 * hi;
     for (int i = 0; i < kMaxIterations; ++i) {
-        const PressureSlope ps = pressureAt(f, T, rho);
+        const PressureSlope ps = iso.at(rho);
         if (!finite(ps.p) || !finite(ps.dpdrho))
             return failure<double>(Status::NoConvergence);
         const double diff = ps.p - p;
@@ -116,7 +141,7 @@ Result<double> vapourDensity(const FluidData& f, double T, double p, double star
         if (!(next > lo && next < hi))
             next = std::isfinite(hi) ? 0.5 * (lo + hi) : 2 * rho;
         if (std::abs(next - rho) <= 1e-14 * rho) {
-            const PressureSlope last = pressureAt(f, T, next);
+            const PressureSlope last = iso.at(next);
             if (last.dpdrho > 0 && std::abs(last.p - p) <= 1e-9 * p)
                 return {next, Status::Ok};
             return failure<double>(Status::NoConvergence);
@@ -126,13 +151,15 @@ Result<double> vapourDensity(const FluidData& f, double T, double p, double star
     return failure<double>(Status::NoConvergence);
 }
 
-// Density of the liquid-side root of p(T, rho) = p, from a start above the root: the
-// liquid branch is convex, so Newton's method descends onto the root from above.
+// Density of the liquid-side root of p(T, rho) = p, from an estimate near it. The liquid
+// branch is convex: from above, Newton's method descends onto the root; from below, its
+// first step lands above the root.
 Result<double> liquidDensity(const FluidData& f, double T, double p, double start) {
+    const Isotherm iso(f, T);
     double rho = start;
     double lo = 0, hi = std::numeric_limits<double>::infinity();
     for (int i = 0; i < kMaxIterations; ++i) {
-        const PressureSlope ps = pressureAt(f, T, rho);
+        const PressureSlope ps = iso.at(rho);
         if (!finite(ps.p) || !finite(ps.dpdrho))
             return failure<double>(Status::NoConvergence);
         const double diff = ps.p - p;
@@ -169,7 +196,7 @@ struct Coexistence {
 Result<Coexistence> coexistence(const FluidData& f, double T) {
     double p = f.pS.eval(T);
     for (int i = 0; i < kMaxIterations; ++i) {
-        const auto rl = liquidDensity(f, T, p, 1.02 * f.rhoL.eval(T));
+        const auto rl = liquidDensity(f, T, p, f.rhoL.eval(T));
         const auto rv = vapourDensity(f, T, p, 0, f.rhoL.eval(T));
         if (!rl || !rv || !(rl.value > rv.value * 1.0001))
             return failure<Coexistence>(Status::NoConvergence);
@@ -390,7 +417,7 @@ Result<State> saturatedState(const FluidData& f, double T, bool vapour) {
     // the dew pressure.
     const double p = (vapour ? f.pV : f.pL).eval(T);
     const auto rho = vapour ? vapourDensity(f, T, p, 0, std::numeric_limits<double>::infinity())
-                            : liquidDensity(f, T, p, 1.02 * f.rhoL.eval(T));
+                            : liquidDensity(f, T, p, f.rhoL.eval(T));
     if (!rho)
         return failure<State>(rho.status);
     if (vapour ? !(rho.value < f.rhor) : !(rho.value > f.rhor))

@@ -9,14 +9,28 @@
 
 namespace asere::detail {
 
+// Exponents up to this are taken from tables of powers of delta; others by exp/log.
+constexpr int kMaxTableExponent = 16;
+
+// The table index of an exponent: the exponent itself when it is a whole number from 0
+// to kMaxTableExponent, else -1.
+int tableIndex(double exponent) noexcept;
+
 // Residual term n * delta^d * tau^t * exp(-delta^l) (no exponential for l = 0).
 struct PowerTerm {
     double n, d, t, l;
+    int di = -1, li = -1; // table indices of d and l
 };
 
 // Residual term n * delta^d * tau^t * exp(-eta (delta - epsilon)^2 - beta (tau - gamma)^2).
 struct GaussianTerm {
     double n, d, t, eta, epsilon, beta, gamma;
+    int di = -1;
+};
+
+// The density derivatives of the residual part: delta a_d and delta^2 a_dd.
+struct DeltaDerivatives {
+    double d = 0, dd = 0;
 };
 
 // Reduced Helmholtz energy and its derivatives, each scaled by the matching powers of
@@ -101,6 +115,12 @@ struct FluidData {
     double dh = 0, ds = 0;
 
     Helmholtz residual(double tau, double delta) const noexcept;
+    // The density solvers work at one temperature: the factors of each residual term
+    // that depend on tau only (power terms first, then Gaussian terms) are computed
+    // once, and each density step needs only the delta-dependent parts.
+    std::size_t termCount() const noexcept { return power.size() + gaussian.size(); }
+    void tauFactors(double tau, double* out) const noexcept;
+    DeltaDerivatives residualDelta(const double* tauFactors, double delta) const noexcept;
     Helmholtz idealGas(double tau, double delta) const noexcept;
     bool hasSuperancillary() const noexcept { return !satP.empty(); }
 };

@@ -156,7 +156,7 @@ void readResidual(const Reader& r, const json& terms, FluidData& f) {
             for (std::size_t k = 0; k < n.size(); ++k) {
                 if (l[k] < 0)
                     r.fail(where + ".l must not be negative");
-                f.power.push_back({n[k], d[k], t[k], l[k]});
+                f.power.push_back({n[k], d[k], t[k], l[k], tableIndex(d[k]), tableIndex(l[k])});
             }
         } else if (type == "ResidualHelmholtzGaussian") {
             auto n = r.numbers(term, "n", where);
@@ -167,7 +167,8 @@ void readResidual(const Reader& r, const json& terms, FluidData& f) {
             auto beta = r.numbers(term, "beta", where, n.size());
             auto gamma = r.numbers(term, "gamma", where, n.size());
             for (std::size_t k = 0; k < n.size(); ++k)
-                f.gaussian.push_back({n[k], d[k], t[k], eta[k], eps[k], beta[k], gamma[k]});
+                f.gaussian.push_back(
+                    {n[k], d[k], t[k], eta[k], eps[k], beta[k], gamma[k], tableIndex(d[k])});
         } else {
             r.fail(where + " has the term type \"" + type + "\", which this library doesn't know");
         }
@@ -293,6 +294,8 @@ std::unique_ptr<FluidData> parseFluid(std::string_view text, const std::string& 
         f->pS = readAncillary(r, anc, "pS");
         f->rhoL = readAncillary(r, anc, "rhoL");
         f->rhoV = readAncillary(r, anc, "rhoV");
+        f->rhoL.reducing *= f->molarMass; // mol/m3 to kg/m3
+        f->rhoV.reducing *= f->molarMass;
         if (f->blend) {
             if (!f->pL.present || !f->pV.present)
                 r.fail("a blend needs the ancillaries \"pL\" and \"pV\"");

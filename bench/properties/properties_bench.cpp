@@ -1,0 +1,196 @@
+// Median time per property call through the C exports, as the rating engine makes them.
+// Inputs change from call to call, so the memory of recent states does not answer them
+// (except in RatingRepeated, which repeats one rating as a calculation run does).
+#include "asere32.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+const char* const kFluids[] = {"R134a", "R407C", "R290", "R410A"};
+
+void setUp() {
+    static const bool ok = ILK_SetDataDirectory(KV_DATA_DIR) == 0;
+    if (!ok) {
+        std::fprintf(stderr, "no fluid files in %s\n", KV_DATA_DIR);
+        std::abort();
+    }
+}
+
+const char* fluidOf(const benchmark::State& state) {
+    return kFluids[state.range(0)];
+}
+
+// n values spread over [lo, hi], visited in a scattered order.
+std::vector<double> spread(double lo, double hi, int n = 997) {
+    std::vector<double> v(n);
+    for (int i = 0; i < n; ++i)
+        v[i] = lo + (hi - lo) * ((i * 389) % n) / (n - 1);
+    return v;
+}
+
+void check(int32_t rc, benchmark::State& state) {
+    if (rc != 0)
+        state.SkipWithError("property call failed");
+}
+
+void SaturationPressure(benchmark::State& state) {
+    setUp();
+    const char* fluid = fluidOf(state);
+    const auto temps = spread(233.15, 333.15);
+    std::size_t i = 0;
+    double p;
+    for (auto _ : state) {
+        check(ILK_SaturationPressure(fluid, temps[i], &p), state);
+        benchmark::DoNotOptimize(p);
+        i = (i + 1) % temps.size();
+    }
+}
+
+void BubbleTemperature(benchmark::State& state) {
+    setUp();
+    const char* fluid = fluidOf(state);
+    std::vector<double> pressures;
+    for (double T : spread(253.15, 333.15)) {
+        double p;
+        ILK_SaturationPressure(fluid, T, &p);
+        pressures.push_back(p);
+    }
+    std::size_t i = 0;
+    double T;
+    for (auto _ : state) {
+        check(ILK_BubbleTemperature(fluid, pressures[i], &T), state);
+        benchmark::DoNotOptimize(T);
+        i = (i + 1) % pressures.size();
+    }
+}
+
+void LiquidEnthalpy(benchmark::State& state) {
+    setUp();
+    const char* fluid = fluidOf(state);
+    const auto temps = spread(253.15, 323.15);
+    std::size_t i = 0;
+    double h;
+    for (auto _ : state) {
+        check(ILK_LiquidEnthalpy(fluid, temps[i], &h), state);
+        benchmark::DoNotOptimize(h);
+        i = (i + 1) % temps.size();
+    }
+}
+
+// Suction states: evaporating -40 to +10 degC, superheat 0 to 30 K.
+struct Suction {
+    double T, p;
+};
+std::vector<Suction> suctionStates(const char* fluid) {
+    std::vector<Suction> states;
+    const auto te = spread(233.15, 283.15, 101);
+    const auto sh = spread(0, 30, 13);
+    for (std::size_t k = 0; k < 997; ++k) {
+        double p;
+        ILK_SaturationPressure(fluid, te[k % te.size()], &p);
+        states.push_back({te[k % te.size()] + sh[k % sh.size()], p});
+    }
+    return states;
+}
+
+void VapourEnthalpy(benchmark::State& state) {
+    setUp();
+    const char* fluid = fluidOf(state);
+    const auto states = suctionStates(fluid);
+    std::size_t i = 0;
+    double h;
+    for (auto _ : state) {
+        check(ILK_VapourEnthalpy(fluid, states[i].T, states[i].p, &h), state);
+        benchmark::DoNotOptimize(h);
+        i = (i + 1) % states.size();
+    }
+}
+
+void VapourVolume(benchmark::State& state) {
+    setUp();
+    const char* fluid = fluidOf(state);
+    const auto states = suctionStates(fluid);
+    std::size_t i = 0;
+    double v;
+    for (auto _ : state) {
+        check(ILK_VapourVolume(fluid, states[i].T, states[i].p, &v), state);
+        benchmark::DoNotOptimize(v);
+        i = (i + 1) % states.size();
+    }
+}
+
+// The property calls of one rating, in the engine's order, with the revision and data
+// directory calls that come before them.
+double rate(const char* fluid, double te, double tc, double sc, double sh1, double sh2,
+            double scBase, double shBase) {
+    char buffer[256];
+    char* text = buffer;
+    ILK_Revision(&text);
+    ILK_SetDataDirectory(KV_DATA_DIR);
+    const double teK = te + 273.15, tcK = tc + 273.15;
+    double pe, pc, tb, hLiq, hLiqBase, hOut, v, hOutBase, vBase;
+    int32_t rc = ILK_SaturationPressure(fluid, teK, &pe);
+    rc |= ILK_SaturationPressure(fluid, tcK, &pc);
+    rc |= ILK_BubbleTemperature(fluid, pc, &tb);
+    rc |= ILK_LiquidEnthalpy(fluid, tb - sc, &hLiq);
+    rc |= ILK_LiquidEnthalpy(fluid, tb - scBase, &hLiqBase);
+    rc |= ILK_VapourEnthalpy(fluid, teK + sh1, pe, &hOut);
+    rc |= ILK_VapourVolume(fluid, teK + sh2, pe, &v);
+    rc |= ILK_VapourEnthalpy(fluid, teK + shBase, pe, &hOutBase);
+    rc |= ILK_VapourVolume(fluid, teK + shBase, pe, &vBase);
+    if (rc != 0)
+        return -1;
+    return vBase / v * (hOut - hLiq) / (hOutBase - hLiqBase);
+}
+
+void RatingCalls(benchmark::State& state) {
+    setUp();
+    const char* fluid = fluidOf(state);
+    const auto te = spread(-35, 5, 101), tc = spread(30, 55, 89);
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const double f = rate(fluid, te[i % te.size()], tc[i % tc.size()], 3, 5, 12, 0, 10);
+        if (f < 0)
+            state.SkipWithError("rating calls failed");
+        benchmark::DoNotOptimize(f);
+        ++i;
+    }
+}
+
+// A calculation run rates every model at the same conditions; only the base superheat
+// and subcooling vary between models.
+void RatingRepeated(benchmark::State& state) {
+    setUp();
+    const char* fluid = fluidOf(state);
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const double f = rate(fluid, -10, 45, 3, 5, 12, 0, i % 2 ? 10 : 11.1);
+        if (f < 0)
+            state.SkipWithError("rating calls failed");
+        benchmark::DoNotOptimize(f);
+        ++i;
+    }
+}
+
+void fluidArgs(benchmark::internal::Benchmark* b) {
+    for (int i = 0; i < 4; ++i)
+        b->Arg(i);
+    b->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
+}
+
+BENCHMARK(SaturationPressure)->Apply(fluidArgs);
+BENCHMARK(BubbleTemperature)->Apply(fluidArgs);
+BENCHMARK(LiquidEnthalpy)->Apply(fluidArgs);
+BENCHMARK(VapourEnthalpy)->Apply(fluidArgs);
+BENCHMARK(VapourVolume)->Apply(fluidArgs);
+BENCHMARK(RatingCalls)->Apply(fluidArgs);
+BENCHMARK(RatingRepeated)->Apply(fluidArgs);
+
+} // namespace
+
+BENCHMARK_MAIN();
