@@ -43,12 +43,14 @@ QImage renderedPicture(QWidget* window) {
 
 } // namespace
 
+bool runPrintDialog(QPrinter& printer, QWidget* parent) {
+    QPrintDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
+}
+
 PrintHooks standardPrintHooks(const QString& title) {
     PrintHooks hooks;
-    hooks.setup = [](QPrinter& printer, QWidget* parent) {
-        QPrintDialog dialog(&printer, parent);
-        return dialog.exec() == QDialog::Accepted;
-    };
+    hooks.setup = runPrintDialog;
     hooks.refuse = [title](QWidget* parent, const QString& text) {
         QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
         box.exec();

@@ -27,6 +27,9 @@ struct PrintHooks {
     std::function<void(QWidget* parent, const QString& text)> refuse;
 };
 
+// The platform's print-setup dialog for `printer`: true when the user confirms.
+bool runPrintDialog(QPrinter& printer, QWidget* parent);
+
 // The platform's print dialog and a message box with `title` and an OK button.
 PrintHooks standardPrintHooks(const QString& title);
 
