@@ -393,6 +393,63 @@ Result<double> saturationTemperature(const FluidData& f, double p, bool vapour) 
     return failure<double>(Status::NoConvergence);
 }
 
+// A blend's saturated density (liquid root at the bubble pressure, or vapour root at
+// the dew pressure) solved from the ancillary estimates.
+Result<double> blendDensity(const FluidData& f, double T, bool vapour, double start) {
+    const double p = (vapour ? f.pV : f.pL).eval(T);
+    const auto rho = vapour ? vapourDensity(f, T, p, start, std::numeric_limits<double>::infinity())
+                            : liquidDensity(f, T, p, start > 0 ? start : f.rhoL.eval(T));
+    if (rho && (vapour ? !(rho.value < f.rhor) : !(rho.value > f.rhor)))
+        return failure<double>(Status::NoConvergence);
+    return rho;
+}
+
+// Chebyshev expansions of a blend's saturated densities, piece by piece from the lowest
+// temperature upwards, in narrower pieces towards the top of the curve. They stop below
+// the first piece where a density can't be solved.
+detail::Chebyshev fitBlendDensity(const FluidData& f, bool vapour) {
+    constexpr int N = 12;
+    constexpr double kPi = 3.14159265358979323846;
+    std::vector<double> edges;
+    for (double T = f.Ttriple; T < f.TsatMax - 4; T += 2)
+        edges.push_back(T);
+    for (double w = 2; w > 0.02; w /= 2)
+        edges.push_back(f.TsatMax - w);
+    detail::Chebyshev c;
+    for (std::size_t i = 0; i + 1 < edges.size(); ++i) {
+        const double a = edges[i], b = edges[i + 1];
+        if (!(b > a))
+            continue;
+        double values[N + 1];
+        for (int j = 0; j <= N; ++j) {
+            const double T = 0.5 * (a + b) + 0.5 * (b - a) * std::cos(kPi * j / N);
+            const auto rho = blendDensity(f, std::clamp(T, a, b), vapour, 0);
+            if (!rho)
+                return c;
+            values[j] = rho.value;
+        }
+        detail::Chebyshev::Piece piece{a, b, std::vector<double>(N + 1), false};
+        for (int k = 0; k <= N; ++k) {
+            double sum = 0;
+            for (int j = 0; j <= N; ++j)
+                sum += (j == 0 || j == N ? 0.5 : 1.0) * values[j] * std::cos(kPi * j * k / N);
+            piece.c[k] = 2.0 / N * sum * (k == 0 || k == N ? 0.5 : 1.0);
+        }
+        // Between the nodes the expansion must agree with the solver to 1e-11.
+        detail::Chebyshev one;
+        one.pieces.push_back(piece);
+        bool exact = true;
+        for (int j = 0; j < 2 * N && exact; ++j) {
+            const double T = a + (b - a) * (j + 0.5) / (2 * N);
+            const auto rho = blendDensity(f, T, vapour, 0);
+            exact = rho && std::abs(one.eval(T) - rho.value) <= 1e-11 * rho.value;
+        }
+        piece.exact = exact;
+        c.pieces.push_back(std::move(piece));
+    }
+    return c;
+}
+
 // Saturated liquid (bubble point) or vapour (dew point) at T, without the cache.
 Result<State> saturatedState(const FluidData& f, double T, bool vapour) {
     if (!finite(T))
@@ -414,16 +471,16 @@ Result<State> saturatedState(const FluidData& f, double T, bool vapour) {
         return {s, Status::Ok};
     }
     // Blend: the equation's liquid root at the bubble pressure, or its vapour root at
-    // the dew pressure.
-    const double p = (vapour ? f.pV : f.pL).eval(T);
-    const auto rho = vapour ? vapourDensity(f, T, p, 0, std::numeric_limits<double>::infinity())
-                            : liquidDensity(f, T, p, f.rhoL.eval(T));
+    // the dew pressure, from the fitted density.
+    const detail::Chebyshev& fit = vapour ? f.blendRhoV : f.blendRhoL;
+    const bool fitted = !fit.empty() && T >= fit.xmin() && T <= fit.xmax();
+    Result<double> rho{fitted ? fit.eval(T) : 0, Status::Ok};
+    if (!fitted || !fit.exactAt(T))
+        rho = blendDensity(f, T, vapour, rho.value);
     if (!rho)
         return failure<State>(rho.status);
-    if (vapour ? !(rho.value < f.rhor) : !(rho.value > f.rhor))
-        return failure<State>(Status::NoConvergence);
     State s = stateFrom(f, T, rho.value);
-    s.p = p;
+    s.p = (vapour ? f.pV : f.pL).eval(T);
     return {s, Status::Ok};
 }
 
@@ -441,6 +498,10 @@ Result<State> cachedSaturatedState(const FluidData& f, double T, bool vapour) {
 
 std::shared_ptr<const Fluid> Fluid::fromJson(std::string_view text, std::string_view origin) {
     std::shared_ptr<Fluid> fluid(new Fluid(detail::parseFluid(text, std::string(origin))));
+    if (fluid->data_->blend) {
+        fluid->data_->blendRhoL = fitBlendDensity(*fluid->data_, false);
+        fluid->data_->blendRhoV = fitBlendDensity(*fluid->data_, true);
+    }
     // IIR reference state: the zero of the file's enthalpy and entropy is moved so that
     // saturated liquid (bubble point) at 0 degC has h = 200 kJ/kg, s = 1 kJ/(kg K).
     const auto liquid = saturatedState(*fluid->data_, kReferenceT, false);

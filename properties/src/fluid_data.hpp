@@ -57,6 +57,7 @@ struct Chebyshev {
     struct Piece {
         double xmin, xmax;
         std::vector<double> c;
+        bool exact = true; // checked to stand for the function itself, not just a start
     };
     std::vector<Piece> pieces; // ordered, contiguous
 
@@ -66,6 +67,7 @@ struct Chebyshev {
     // Value (and derivative when dfdx is not null) at x, x inside [xmin, xmax].
     double eval(double x, double* dfdx = nullptr) const noexcept;
     std::size_t pieceOf(double x) const noexcept;
+    bool exactAt(double x) const noexcept { return pieces[pieceOf(x)].exact; }
 };
 
 // An ancillary equation of a saturation property.
@@ -108,6 +110,10 @@ struct FluidData {
     // Pure fluids: saturation from these when present.
     Chebyshev satP, satRhoL, satRhoV;
     std::vector<double> satPEdges; // pressure at each piece's lower edge, then the top
+    // Blends: the liquid root at the bubble pressure and the vapour root at the dew
+    // pressure, fitted when the fluid is loaded. Where a piece was checked against the
+    // solver it stands for the root; elsewhere it is the solver's starting point.
+    Chebyshev blendRhoL, blendRhoV;
     // Blends: bubble and dew pressure; all: density estimates.
     Ancillary pL, pV, pS, rhoL, rhoV;
 
