@@ -82,6 +82,7 @@ void Catalogue::readModels(std::string content) {
     columns_.clear();
     fields_.clear();
     records_.clear();
+    numbers_.clear();
     text_ = std::move(content);
     // Field positions are 32-bit; a larger content keeps its lines below that limit.
     constexpr std::size_t limit = std::numeric_limits<std::uint32_t>::max();
@@ -113,6 +114,7 @@ void Catalogue::readModels(std::string content) {
             const std::size_t expected = lines * columnNames_.size();
             fields_.reserve(std::min(expected, text_.size()));
             records_.reserve(lines);
+            numbers_.reserve(lines * numberColumns_.size());
             return;
         }
         Record record{static_cast<std::uint32_t>(fields_.size()), 0};
@@ -126,14 +128,21 @@ void Catalogue::readModels(std::string content) {
             const std::size_t tab = static_cast<const char*>(hit) - line.data();
             const std::string_view value = line.substr(pos, tab - pos);
             fields_.push_back(Field{offset + static_cast<std::uint32_t>(pos),
-                                    static_cast<std::uint32_t>(value.size()),
-                                    kpx::fieldNumber(value)});
+                                    static_cast<std::uint32_t>(value.size())});
             text_[offset + tab] = '\0';
             ++record.count;
             pos = tab + 1;
         }
         records_.push_back(record);
+        storeNumbers(records_.size() - 1);
     });
+}
+
+void Catalogue::storeNumbers(std::size_t position) {
+    for (const ColumnRef ref : numberColumns_) {
+        const Field* f = field(position, ref);
+        numbers_.push_back(f != nullptr ? kpx::fieldNumber(text(f)) : NoValue);
+    }
 }
 
 void Catalogue::resolveColumns() {
@@ -142,13 +151,12 @@ void Catalogue::resolveColumns() {
     showName_ = column("ShowName");
     refrigerant_ = column("Refrigerant");
     frequency_ = column("Frequency");
-    dllr_ = column("DLLR");
-    dllf_ = column("DLLF");
-    dllp_ = column("DLLP");
-    ratingColumns_.clear();
+    numberColumns_.clear();
     RatingRecord names;
     forEachRatingColumn(
-        names, [&](std::string_view name, double&) { ratingColumns_.push_back(column(name)); });
+        names, [&](std::string_view name, double&) { numberColumns_.push_back(column(name)); });
+    for (const char* code : {"DLLR", "DLLF", "DLLP"})
+        numberColumns_.push_back(column(code));
 }
 
 Catalogue::ColumnRef Catalogue::column(std::string_view name) const {
@@ -178,7 +186,11 @@ std::string_view Catalogue::fieldText(std::size_t position, std::string_view col
 
 double Catalogue::fieldNumber(std::size_t position, std::string_view column) const {
     const Field* f = field(position, this->column(column));
-    return f != nullptr ? f->number : NoValue;
+    return f != nullptr ? kpx::fieldNumber(text(f)) : NoValue;
+}
+
+std::string_view Catalogue::showName(std::size_t position) const {
+    return text(field(position, showName_));
 }
 
 bool Catalogue::hasField(std::size_t position, std::string_view column) const {
@@ -208,15 +220,15 @@ std::optional<Catalogue::CodeEntry> Catalogue::nextCode(std::string_view prefix,
 
 std::optional<std::size_t> Catalogue::findModel(std::size_t start, std::int32_t refrigerant,
                                                 std::int32_t family, std::int32_t power) const {
-    const auto matches = [this](std::size_t i, ColumnRef ref, std::int32_t code) {
-        if (code == 0)
-            return true;
-        const Field* f = field(i, ref);
-        return static_cast<double>(code) == (f != nullptr ? f->number : NoValue);
+    const std::size_t codes = numberColumns_.size() - 3; // DLLR, DLLF, DLLP follow
+    const auto matches = [](std::int32_t code, double value) {
+        return code == 0 || static_cast<double>(code) == value;
     };
-    for (std::size_t i = start; i < records_.size(); ++i)
-        if (matches(i, dllr_, refrigerant) && matches(i, dllf_, family) && matches(i, dllp_, power))
+    for (std::size_t i = start; i < records_.size(); ++i) {
+        const double* row = numberRow(i) + codes;
+        if (matches(refrigerant, row[0]) && matches(family, row[1]) && matches(power, row[2]))
             return i;
+    }
     return std::nullopt;
 }
 
@@ -233,11 +245,8 @@ std::optional<std::size_t> Catalogue::findModel(std::string_view showName,
 
 RatingRecord Catalogue::ratingRecord(std::size_t position) const {
     RatingRecord r;
-    std::size_t i = 0;
-    forEachRatingColumn(r, [&](std::string_view, double& value) {
-        const Field* f = field(position, ratingColumns_[i++]);
-        value = f != nullptr ? f->number : NoValue;
-    });
+    const double* row = numberRow(position);
+    forEachRatingColumn(r, [&row](std::string_view, double& value) { value = *row++; });
     const Field* refrigerant = field(position, refrigerant_);
     r.refrigerant = refrigerant != nullptr ? text_.data() + refrigerant->offset : "";
     return r;

@@ -92,12 +92,13 @@ public:
 
     // The rating columns of the model at `position`.
     RatingRecord ratingRecord(std::size_t position) const;
+    // Its "ShowName" text.
+    std::string_view showName(std::size_t position) const;
 
 private:
     struct Field {
         std::uint32_t offset; // into text_, zero-terminated there
         std::uint32_t length;
-        double number;
     };
     struct Record {
         std::uint32_t first; // into fields_
@@ -110,6 +111,7 @@ private:
     const Field* field(std::size_t position, ColumnRef ref) const;
     std::string_view text(const Field* f) const;
     void resolveColumns();
+    void storeNumbers(std::size_t position);
 
     struct Hash {
         using is_transparent = void;
@@ -129,8 +131,13 @@ private:
 
     // Columns the queries and the rating read, resolved once per load.
     ColumnRef showName_ = nullptr, refrigerant_ = nullptr, frequency_ = nullptr;
-    ColumnRef dllr_ = nullptr, dllf_ = nullptr, dllp_ = nullptr;
-    std::vector<ColumnRef> ratingColumns_;
+    // The numbers of the rating columns (in the order of forEachRatingColumn) followed by
+    // "DLLR", "DLLF" and "DLLP", parsed once at load: one row of NumberColumns per model.
+    std::vector<ColumnRef> numberColumns_;
+    std::vector<double> numbers_;
+    const double* numberRow(std::size_t position) const {
+        return numbers_.data() + position * numberColumns_.size();
+    }
 };
 
 } // namespace kpx

@@ -95,7 +95,7 @@ KPX_EXPORT int32_t KPX_CALL KPX_GetModel(int32_t start, int32_t refrigerant, int
             c.findModel(static_cast<std::size_t>(start), refrigerant, family, power);
         if (!position)
             return -1;
-        kpx::writeText(*text, c.fieldText(*position, "ShowName"));
+        kpx::writeText(*text, c.showName(*position));
         *next = static_cast<int32_t>(*position + 1);
         return 0;
     } catch (...) {
