@@ -9,7 +9,7 @@
 
 namespace kvcat {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 namespace {
 

@@ -1,0 +1,212 @@
+// The demo catalogue as committed: reproduced byte for byte by the builder, data.bin
+// consistent, a plausible range, and polynomials that follow the physics.
+#include "catalogue.h"
+#include "catalogue_text.h"
+#include "engine_handle.h"
+#include "programdir.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
+#include <tuple>
+
+namespace {
+
+using namespace kvcat;
+using namespace kvcattest;
+namespace fs = std::filesystem;
+
+class DemoCatalogue : public ::testing::Test {
+protected:
+    Range range = loadRange(KV_CATALOGUE_RANGE_FILE);
+    asere::FluidLibrary fluids{sourceData("fluids")};
+    std::string codes = readFile(sourceData("kpxcodes.bin"));
+    std::string models = readFile(sourceData("kpxcalc.bin"));
+    std::vector<Row> rows = parseModels(models);
+
+    const Family& family(const Row& row) const {
+        const int code = static_cast<int>(num(row, "DLLF"));
+        for (const Family& f : range.families)
+            if (f.code == code)
+                return f;
+        throw std::runtime_error("no family " + std::to_string(code));
+    }
+    const Supply& supply(const Row& row) const {
+        for (const Supply& s : range.supplies)
+            if (s.code == static_cast<int>(num(row, "DLLP")))
+                return s;
+        throw std::runtime_error("no supply");
+    }
+};
+
+TEST_F(DemoCatalogue, BuilderReproducesTheCommittedFilesByteForByte) {
+    const Catalogue cat = buildCatalogue(range, fluids);
+    const std::string builtCodes = codesText(range);
+    const std::string builtModels = modelsText(cat.models);
+    EXPECT_TRUE(builtCodes == codes) << "kpxcodes.bin differs: run the kv_catalogue_update target";
+    EXPECT_TRUE(builtModels == models) << "kpxcalc.bin differs: run the kv_catalogue_update target";
+    EXPECT_EQ(readFile(sourceData("data.bin")), dataBinText(builtModels.size(), builtCodes.size()));
+    // And the build laid out the same bytes in the program directory.
+    const fs::path bin = kvtest::ProgramDir::builtProgramDir();
+    EXPECT_TRUE(readFile((bin / "data" / "kpxcodes.bin").string()) == codes);
+    EXPECT_TRUE(readFile((bin / "data" / "kpxcalc.bin").string()) == models);
+    EXPECT_EQ(readFile((bin / "data.bin").string()), readFile(sourceData("data.bin")));
+}
+
+// The window's start-up check: the first line of data.bin is the size of the model
+// table minus the size of the code lists, as a plain decimal integer.
+TEST_F(DemoCatalogue, DataBinHoldsTheSizeDifference) {
+    const fs::path bin = kvtest::ProgramDir::builtProgramDir();
+    for (const auto& [dataBin, dir] :
+         {std::pair{fs::path(sourceData("data.bin")), fs::path(sourceData(""))},
+          std::pair{bin / "data.bin", bin / "data"}}) {
+        std::string line = readFile(dataBin.string());
+        line = line.substr(0, line.find_first_of("\r\n"));
+        const long long diff = static_cast<long long>(fs::file_size(dir / "kpxcalc.bin")) -
+                               static_cast<long long>(fs::file_size(dir / "kpxcodes.bin"));
+        EXPECT_EQ(line, std::to_string(diff)) << dataBin;
+    }
+}
+
+TEST_F(DemoCatalogue, RangeIsThatOfARealMaker) {
+    EXPECT_GE(rows.size(), 1500u);
+    EXPECT_LE(rows.size(), 2500u);
+    std::set<std::string> names;
+    std::set<std::tuple<std::string, std::string, std::string>> searchKeys;
+    std::map<int, std::set<std::string>> refrigerantsByFamily;
+    std::set<int> supplies;
+    for (const Row& row : rows) {
+        const std::string& name = row.at("Name");
+        SCOPED_TRACE(name);
+        EXPECT_LE(name.size(), 255u);
+        EXPECT_LE(row.at("ShowName").size(), 255u);
+        EXPECT_TRUE(names.insert(name).second);
+        // The name search (show name, refrigerant, frequency) finds each model.
+        EXPECT_TRUE(
+            searchKeys.insert({row.at("ShowName"), row.at("Refrigerant"), row.at("Frequency")})
+                .second);
+        // The model filter upper-cases what the user types: show names are upper case.
+        std::string upper = row.at("ShowName");
+        std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+        EXPECT_EQ(upper, row.at("ShowName"));
+        const int dllp = static_cast<int>(num(row, "DLLP"));
+        const int hz = (dllp >= 4 && dllp <= 7) ? 50 : 60; // the voltage table's frequency
+        EXPECT_EQ(row.at("Frequency"), std::to_string(hz));
+        EXPECT_EQ(num(row, "Speed"), hz == 50 ? 2900 : 3500);
+        supplies.insert(dllp);
+        refrigerantsByFamily[static_cast<int>(num(row, "DLLF"))].insert(row.at("Refrigerant"));
+        // Exactly one of the base superheat and the base return gas temperature.
+        EXPECT_NE(row.at("ShBase") == "-", row.at("RgtBase") == "-");
+        EXPECT_NE(row.at("ShH") == "-", row.at("RgtH") == "-");
+        EXPECT_NE(num(row, "ShF"), num(row, "ShH"));
+    }
+    EXPECT_EQ(supplies, (std::set<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    const std::map<int, std::set<std::string>> expected = {
+        {1, {"R410A", "R32", "R407C"}},
+        {2, {"R404A", "R507A", "R134a", "R290"}},
+        {3, {"R404A", "R507A", "R290"}},
+        {4, {"R134a", "R404A", "R507A", "R290", "R1234yf", "R1234ze(E)"}},
+        {5, {"R404A", "R507A", "R290", "R1270"}},
+    };
+    EXPECT_EQ(refrigerantsByFamily, expected);
+    // Every refrigerant of the catalogue has a fluid file.
+    for (const Refrigerant& r : range.refrigerants)
+        EXPECT_TRUE(fluids.find(r.name).ok()) << r.name;
+}
+
+Envelope envelopeOf(const Row& row) {
+    Envelope e;
+    e.teLow = num(row, "TeLow");
+    e.teHig = num(row, "TeHig");
+    e.tcLow = num(row, "TcLow");
+    e.tcHig = num(row, "TcHig");
+    e.shTol = num(row, "ShTol");
+    e.tcTol = num(row, "TcTol");
+    e.shF = num(row, "ShF");
+    if (row.at("ShH") != "-")
+        e.shH = num(row, "ShH");
+    else
+        e.rgtH = num(row, "RgtH");
+    for (int n = 0; n < 7; ++n)
+        e.f[n] = {num(row, "F" + std::to_string(n) + "e"), num(row, "F" + std::to_string(n) + "c")};
+    for (int n = 0; n < 5; ++n)
+        e.h[n] = {num(row, "H" + std::to_string(n) + "e"), num(row, "H" + std::to_string(n) + "c")};
+    return e;
+}
+
+Coefficients coefficients(const Row& row, char set) {
+    Coefficients c{};
+    for (int i = 0; i < 10; ++i)
+        c[i] = num(row, std::string(1, set) + std::to_string(i));
+    return c;
+}
+
+// Each written polynomial against the physical model it was fitted to, over the grid
+// that covers the written envelope: within 1 % of capacity and power (the current and
+// mass flow are held to the same band).
+TEST_F(DemoCatalogue, PolynomialsFollowThePhysicsWithinOnePercent) {
+    struct Cycles {
+        std::vector<std::pair<double, double>> grid;
+        std::vector<CyclePoint> points;
+        CyclePoint rated;
+    };
+    std::map<std::tuple<int, std::string, std::string>, Cycles> cache;
+    double worst[4] = {0, 0, 0, 0};
+    std::string worstModel[4];
+    for (const Row& row : rows) {
+        const Family& fam = family(row);
+        BaseConditions base;
+        base.sc = num(row, "ScBase");
+        if (row.at("ShBase") != "-")
+            base.sh = num(row, "ShBase");
+        else
+            base.rgt = num(row, "RgtBase");
+        const auto key = std::make_tuple(fam.code, row.at("Refrigerant"), row.at("Frequency"));
+        auto it = cache.find(key);
+        if (it == cache.end()) {
+            const Thermo thermo(fluids.get(row.at("Refrigerant")));
+            Cycles c;
+            c.grid = fitGrid(envelopeOf(row), fam);
+            for (const auto& [te, tc] : c.grid)
+                c.points.push_back(thermo.cycle(te, tc, base.suctionTemperature(te), base.sc));
+            c.rated = thermo.cycle(fam.typicalTe, fam.typicalTc,
+                                   base.suctionTemperature(fam.typicalTe), base.sc);
+            it = cache.emplace(key, std::move(c)).first;
+        }
+        const Cycles& cycles = it->second;
+        const double displacement = num(row, "Displacement");
+        const Compressor compressor(fam.physics, displacement, supply(row),
+                                    motorEfficiencyForSize(fam.physics, displacement,
+                                                           fam.displacements.front(),
+                                                           fam.displacements.back()),
+                                    cycles.rated);
+        const Coefficients q = coefficients(row, 'Q'), p = coefficients(row, 'P'),
+                           a = coefficients(row, 'A'), m = coefficients(row, 'M');
+        for (std::size_t i = 0; i < cycles.grid.size(); ++i) {
+            const auto [te, tc] = cycles.grid[i];
+            const Performance perf = compressor.at(cycles.points[i]);
+            const double err[4] = {
+                std::fabs(evaluate(q, te, tc) / perf.capacity - 1),
+                std::fabs(evaluate(p, te, tc) / perf.power - 1),
+                std::fabs(evaluate(a, te, tc) / perf.current - 1),
+                std::fabs(evaluate(m, te, tc) / perf.massFlow - 1),
+            };
+            for (int k = 0; k < 4; ++k)
+                if (err[k] > worst[k]) {
+                    worst[k] = err[k];
+                    worstModel[k] = row.at("Name");
+                }
+        }
+    }
+    const char* what[4] = {"capacity", "power", "current", "mass flow"};
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_LT(worst[k], 0.01) << what[k] << " of " << worstModel[k];
+        std::printf("largest fit error, %s: %.3f %% (%s)\n", what[k], 100 * worst[k],
+                    worstModel[k].c_str());
+    }
+}
+
+} // namespace

@@ -1,0 +1,46 @@
+// The real rating engine of a temporary program directory, opened with dlopen so that
+// every test has its own engine instance and catalogue.
+#pragma once
+
+#include "programdir.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kvcattest {
+
+struct Rating {
+    int32_t code = 0;
+    double capacity = 0, power = 0, current = 0, massFlow = 0, cop = 0;
+};
+
+class Engine {
+public:
+    // Lays out a program directory with the given catalogue texts and loads it.
+    Engine(const std::string& codes, const std::string& models);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Display texts and numbers of a code list ("DLLR", "DLLF", "DLLP") in
+    // enumeration order.
+    std::vector<std::pair<int32_t, std::string>> codeList(const std::string& list) const;
+    // Model numbers matching the codes (0 = any), in catalogue order.
+    std::vector<int32_t> models(int32_t refrigerant, int32_t family, int32_t power) const;
+    std::string field(int32_t model, const std::string& column) const;
+    double number(int32_t model, const std::string& column) const;
+    Rating rate(int32_t model, double te, double tc, double sc, double sh1, double sh2) const;
+
+private:
+    struct Api;
+    kvtest::ProgramDir dir_;
+    void* handle_ = nullptr;
+    std::unique_ptr<Api> api_;
+};
+
+// Reads a file whole, as bytes.
+std::string readFile(const std::string& path);
+
+} // namespace kvcattest
