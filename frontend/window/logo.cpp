@@ -43,14 +43,12 @@ QPixmap makeLogo() {
     name.setBold(true);
     p.setFont(name);
     p.setPen(Qt::white);
-    p.drawText(QRectF(42, 5, 66, 20), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("KORVANE"));
+    p.drawText(QRectF(42, 5, 66, 20), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("KORVANE"));
     QFont sub(QStringLiteral("Arial"));
     sub.setPixelSize(11);
     p.setFont(sub);
     p.setPen(QColor(170, 210, 255));
-    p.drawText(QRectF(42, 23, 66, 16), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Vantrix"));
+    p.drawText(QRectF(42, 23, 66, 16), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Vantrix"));
     p.end();
     return pixmap;
 }

@@ -25,8 +25,12 @@ namespace {
 const QColor kInputGrey(224, 224, 224);
 const QColor kWarningRed(255, 0, 0);
 
-QString fromEngine(const std::string& text) { return QString::fromLocal8Bit(text); }
-std::string toEngine(const QString& text) { return text.toLocal8Bit().toStdString(); }
+QString fromEngine(const std::string& text) {
+    return QString::fromLocal8Bit(text);
+}
+std::string toEngine(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
 QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -35,8 +39,8 @@ void defaultMessageBox(QWidget* parent, const QString& title, const QString& tex
     QMessageBox::information(parent, title, text, QMessageBox::Ok);
 }
 
-template <typename W> W* place(W* widget, const char* name, int left, int top, int width,
-                               int height) {
+template <typename W>
+W* place(W* widget, const char* name, int left, int top, int width, int height) {
     widget->setObjectName(QString::fromLatin1(name));
     widget->setGeometry(left, top, width, height);
     return widget;
@@ -97,19 +101,17 @@ void MainWindow::createControls() {
     auto button = [this](const char* name, const QString& text, int l, int t, int w, int h) {
         return place(new QPushButton(text, this), name, l, t, w, h);
     };
-    auto option = [](QWidget* parent, const char* name, const QString& text, int l, int t,
-                     int w, int h) {
-        return place(new QRadioButton(text, parent), name, l, t, w, h);
-    };
+    auto option = [](QWidget* parent, const char* name, const QString& text, int l, int t, int w,
+                     int h) { return place(new QRadioButton(text, parent), name, l, t, w, h); };
     auto frame = [this](const char* name, int l, int t, int w, int h) {
         return place(new QWidget(this), name, l, t, w, h);
     };
 
     Label19 = label("Label19", QStringLiteral("Unit system"), 24, 43, 89, 17);
-    opt_intsyst[0] = option(this, "opt_intsyst_0", fromUtf8(kv::kUnitSystemTextSI), 120, 40,
-                            97, 25);
-    opt_intsyst[1] = option(this, "opt_intsyst_1", fromUtf8(kv::kUnitSystemTextImperial), 192,
-                            40, 97, 25);
+    opt_intsyst[0] =
+        option(this, "opt_intsyst_0", fromUtf8(kv::kUnitSystemTextSI), 120, 40, 97, 25);
+    opt_intsyst[1] =
+        option(this, "opt_intsyst_1", fromUtf8(kv::kUnitSystemTextImperial), 192, 40, 97, 25);
     Label20 = label("Label20", QStringLiteral("Frequency"), 24, 64, 89, 17);
     Frame2 = frame("Frame2", 120, 64, 177, 17);
     opt_freq[0] = option(Frame2, "opt_freq_0", QStringLiteral("50 Hz"), 0, 0, 57, 17);
@@ -128,8 +130,8 @@ void MainWindow::createControls() {
     Label21 = label("Label21", QStringLiteral("Order results by"), 24, 208, 89, 17);
     Frame1 = frame("Frame1", 120, 192, 193, 33);
     opt_order[0] = option(Frame1, "opt_order_0", QStringLiteral("Model name"), 0, 16, 89, 17);
-    opt_order[1] = option(Frame1, "opt_order_1", QStringLiteral("Cooling capacity"), 88, 16,
-                          105, 17);
+    opt_order[1] =
+        option(Frame1, "opt_order_1", QStringLiteral("Cooling capacity"), 88, 16, 105, 17);
     txtWarning = label("txtWarning", QString(), 24, 224, 297, 17);
     Label4 = label("Label4", QStringLiteral("Conditions"), 312, 48, 73, 17);
     cbConditions = list("cbConditions", 394, 45, 137, 21);
@@ -155,8 +157,8 @@ void MainWindow::createControls() {
     Grid = place(new ResultsGrid(this), "Grid", 8, 240, 685, 265);
     lblResults = label("lblResults", QStringLiteral("Results :"), 8, 512, 97, 17);
     btnDatasheet = button("btnDatasheet", QStringLiteral("Datasheet"), 420, 512, 81, 25);
-    btnDatasheetOnLine = button("btnDatasheetOnLine", QStringLiteral("Online datasheet"), 508,
-                                512, 97, 25);
+    btnDatasheetOnLine =
+        button("btnDatasheetOnLine", QStringLiteral("Online datasheet"), 508, 512, 97, 25);
     btnPrint = button("btnPrint", QStringLiteral("Print"), 612, 512, 81, 25);
 
     opt_intsyst[0]->setChecked(true);
@@ -206,12 +208,11 @@ void MainWindow::connectHandlers() {
 }
 
 void MainWindow::setFocusOrder() {
-    const QList<QWidget*> order{opt_intsyst[0], opt_intsyst[1], cbRefrig,     cbFamily,
-                                cbVoltage,      txtCapacity,    txtModelFilter, cbConditions,
-                                txtTe,          txtTc,          txtSc,        txtSh1,
-                                txtSh2,         btnCalculate,   btnDatasheet, btnResetAll,
-                                btnPrint,       btnDatasheetOnLine, opt_order[0], opt_order[1],
-                                opt_freq[0],    opt_freq[1],    Grid};
+    const QList<QWidget*> order{
+        opt_intsyst[0], opt_intsyst[1], cbRefrig,     cbFamily,    cbVoltage, txtCapacity,
+        txtModelFilter, cbConditions,   txtTe,        txtTc,       txtSc,     txtSh1,
+        txtSh2,         btnCalculate,   btnDatasheet, btnResetAll, btnPrint,  btnDatasheetOnLine,
+        opt_order[0],   opt_order[1],   opt_freq[0],  opt_freq[1], Grid};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     for (QLabel* l : findChildren<QLabel*>())
@@ -240,7 +241,9 @@ kv::NumberFormat MainWindow::numberFormat() {
     return format;
 }
 
-void MainWindow::showMessage(const QString& text) { options_.messageBox(this, kTitle, text); }
+void MainWindow::showMessage(const QString& text) {
+    options_.messageBox(this, kTitle, text);
+}
 
 // ---- start-up --------------------------------------------------------------------
 
@@ -253,8 +256,8 @@ StartupStatus MainWindow::startUp() {
     const kv::DataCheck check = kv::checkDataFiles(options_.programDir.toStdString());
     if (!check.ok) {
         const QFileInfo named(QString::fromStdString(check.file));
-        const bool mismatch = named.fileName() == QLatin1String("data.bin") && named.isFile() &&
-                              named.isReadable();
+        const bool mismatch =
+            named.fileName() == QLatin1String("data.bin") && named.isFile() && named.isReadable();
         if (mismatch) {
             showMessage(kDataProblem);
             return status_ = StartupStatus::DataProblem;
@@ -265,9 +268,9 @@ StartupStatus MainWindow::startUp() {
     }
 
     // 2. Data-sheet root: first word of the arguments, else the first optical drive.
-    DatasheetRoot = datasheetRootFrom(
-        options_.argumentText,
-        options_.argumentText.isEmpty() ? options_.volumes() : QList<Volume>{});
+    DatasheetRoot =
+        datasheetRootFrom(options_.argumentText,
+                          options_.argumentText.isEmpty() ? options_.volumes() : QList<Volume>{});
 
     // 3, 4. Bind the property library and the engine; load the catalogue.
     if (!bindAndInitialise())
@@ -350,7 +353,8 @@ void MainWindow::restoreSettings() {
     txtModelFilter->setText(readSetting(QStringLiteral("ModelFilter"), QString()));
     txtCapacity->setText(readSetting(QStringLiteral("TargetCapacity"), QString()));
 
-    const bool at50 = readSetting(QStringLiteral("Freq"), QStringLiteral("1")) == QLatin1String("1");
+    const bool at50 =
+        readSetting(QStringLiteral("Freq"), QStringLiteral("1")) == QLatin1String("1");
     opt_freq[at50 ? 0 : 1]->setChecked(true);
     Is50Hz = at50;
 
@@ -390,9 +394,8 @@ bool MainWindow::selectItem(QComboBox* list, const QString& text) {
 }
 
 kv::ConditionTexts MainWindow::conditionTexts() const {
-    return {txtTe->text().toStdString(), txtTc->text().toStdString(),
-            txtSc->text().toStdString(), txtSh1->text().toStdString(),
-            txtSh2->text().toStdString()};
+    return {txtTe->text().toStdString(), txtTc->text().toStdString(), txtSc->text().toStdString(),
+            txtSh1->text().toStdString(), txtSh2->text().toStdString()};
 }
 
 void MainWindow::setConditionTexts(const kv::ConditionTexts& texts) {
@@ -409,8 +412,8 @@ void MainWindow::showStaleMessage() {
 }
 
 void MainWindow::cbConditions_Click() {
-    if (const auto texts =
-            kv::presetTexts(cbConditions->currentText().toStdString(), unitSystem(), numberFormat()))
+    if (const auto texts = kv::presetTexts(cbConditions->currentText().toStdString(), unitSystem(),
+                                           numberFormat()))
         setConditionTexts(*texts);
     showStaleMessage();
 }

@@ -45,9 +45,9 @@ struct MainWindowOptions {
 // Exit statuses of a start-up that stops before the window is shown.
 enum class StartupStatus {
     Ready = 0,
-    DataProblem = 1,     // data.bin doesn't match the catalogue files
-    MissingFile = 2,     // data.bin or a catalogue file is missing or can't be read
-    BindingFailed = 3,   // a library or one of its exports can't be bound
+    DataProblem = 1,   // data.bin doesn't match the catalogue files
+    MissingFile = 2,   // data.bin or a catalogue file is missing or can't be read
+    BindingFailed = 3, // a library or one of its exports can't be bound
     NotStarted = 4,
 };
 
@@ -72,6 +72,7 @@ public:
     bool is50Hz() const { return Is50Hz; }
     const QString& datasheetRoot() const { return DatasheetRoot; }
     bool suppressReorder() const { return SuppressReorder; }
+    void setSuppressReorder(bool on) { SuppressReorder = on; }
 
     ResultsGrid* grid() const { return Grid; }
     const kv::EngineApi& engine() const { return api_; }
@@ -87,12 +88,12 @@ public:
     void showMessage(const QString& text);
 
     // ---- handlers -----------------------------------------------------------------
-    void cbConditions_Click();               // conditions preset
-    void conditionField_KeyPress();          // a character key in txtTe .. txtSh2
-    void opt_freq_Click();                   // frequency switch: refills cbVoltage
-    void opt_intsyst_Click();                // unit switch
-    void opt_order_Click();                  // order handler
-    void btnCalculate_Click();               // the calculation run
+    void cbConditions_Click();      // conditions preset
+    void conditionField_KeyPress(); // a character key in txtTe .. txtSh2
+    void opt_freq_Click();          // frequency switch: refills cbVoltage
+    void opt_intsyst_Click();       // unit switch
+    void opt_order_Click();         // order handler
+    void btnCalculate_Click();      // the calculation run
     void SetUnitLabels();
     void InitGridHeader();
 

@@ -1,0 +1,329 @@
+// The Calculate run on the real window and libraries with small catalogues: filter,
+// frequency check, warnings, formats, the capacity window, ordering and the grid.
+#include "harness.h"
+#include "resultsgrid.h"
+
+#include <QLocale>
+#include <QTest>
+
+using kvtest::TestModel;
+using kvtest::WindowHarness;
+using kvw::StartupStatus;
+
+namespace {
+
+const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
+const QLocale kGerman(QLocale::German, QLocale::Germany);
+
+TestModel model(const std::string& name, double capacity = 1000, const std::string& dllp = "4") {
+    TestModel m;
+    m.showName = name;
+    m.capacity = capacity;
+    m.dllp = dllp;
+    return m;
+}
+
+#define REQUIRE_RATINGS()                                                                          \
+    do {                                                                                           \
+        if (!kvtest::ratingsAvailable())                                                           \
+            QSKIP("the libraries don't rate the reference model yet");                             \
+    } while (false)
+
+} // namespace
+
+class CalculateTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QLocale::setDefault(kEnglish); }
+    void cleanup() { QLocale::setDefault(kEnglish); }
+
+    // The filter is upper-cased and must occur exactly in the ShowName.
+    void modelFilter_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("empty filter") << "" << QStringList{"ZB45KCE", "ZR61", "zb38kce"};
+        QTest::newRow("lower case matches upper-case name") << "zb" << QStringList{"ZB45KCE"};
+        QTest::newRow("upper case") << "KCE" << QStringList{"ZB45KCE"};
+        QTest::newRow("middle of the name") << "b4" << QStringList{"ZB45KCE"};
+        QTest::newRow("no match") << "xyz" << QStringList{};
+    }
+    void modelFilter() {
+        REQUIRE_RATINGS();
+        QFETCH(QString, filter);
+        QFETCH(QStringList, names);
+        WindowHarness h({model("ZB45KCE"), model("zb38kce"), model("ZR61")});
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.field("txtModelFilter")->setText(filter);
+        h.click("btnCalculate");
+        QCOMPARE(h.column(2), names);
+        QCOMPARE(h.window().resultCount(), names.size());
+        QCOMPARE(h.label("lblResults")->text(), QStringLiteral("Results : %1").arg(names.size()));
+    }
+
+    // Models are kept or left out by their power supply and the selected frequency.
+    void frequencyCheck_data() {
+        QTest::addColumn<bool>("at60");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("voltages");
+        QTest::newRow("50 Hz") << false << QStringList{"M04", "M05", "M06", "M07", "M10"}
+                               << QStringList{"400/3/50", "230/1/50", "230/3/50", "500/3/50", "10"};
+        QTest::newRow("60 Hz") << true << QStringList{"M01", "M02", "M03", "M08", "M09", "M10"}
+                               << QStringList{"208-230/1/60", "460/3/60", "200-230/3/60",
+                                              "575/3/60",     "380/3/60", "10"};
+    }
+    void frequencyCheck() {
+        REQUIRE_RATINGS();
+        QFETCH(bool, at60);
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, voltages);
+        std::vector<TestModel> models;
+        for (int p = 1; p <= 10; ++p)
+            models.push_back(
+                model(QStringLiteral("M%1").arg(p, 2, 10, QLatin1Char('0')).toStdString(), 1000,
+                      std::to_string(p)));
+        WindowHarness h(models);
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        if (at60)
+            h.option("opt_freq_1")->click(); // cbVoltage shows no item: read as "All"
+        h.click("btnCalculate");
+        QCOMPARE(h.column(2), names);
+        QCOMPARE(h.column(4), voltages);
+        QCOMPARE(h.window().is50Hz(), !at60);
+        QCOMPARE(h.column(1).value(0), QStringLiteral("Scroll")); // "DLLF" 1
+    }
+
+    // A model rated with a positive warning code is left out.
+    void warningCodeLeftOut() {
+        REQUIRE_RATINGS();
+        TestModel warned = model("WARN-1");
+        warned.overrides = {{"TeMax", "0"}};
+        WindowHarness h({model("OK-1"), warned});
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        double out[5];
+        const int32_t code = h.window().engine().KPX_Rating(2, "", "", 0, 5, 50, 0, 10, 10, &out[0],
+                                                            &out[1], &out[2], &out[3], &out[4]);
+        QVERIFY2(code > 0, "the catalogue's second model must rate with a warning");
+        h.click("btnCalculate");
+        QCOMPARE(h.column(2), QStringList{"OK-1"});
+    }
+
+    // Sh2 below 5 K warns; exactly 5 K (9 °F) doesn't.
+    void lowSuperheat_data() {
+        QTest::addColumn<bool>("imperial");
+        QTest::addColumn<QString>("sh2");
+        QTest::addColumn<bool>("warns");
+        QTest::newRow("SI 5") << false << "5" << false;
+        QTest::newRow("SI 4.99") << false << "4.99" << true;
+        QTest::newRow("SI 4,99") << false << "4,99" << true;
+        QTest::newRow("SI empty") << false << "" << true;
+        QTest::newRow("imperial 9") << true << "9" << false;
+        QTest::newRow("imperial 8.98") << true << "8.98" << true;
+        QTest::newRow("imperial 18") << true << "18" << false;
+    }
+    void lowSuperheat() {
+        QFETCH(bool, imperial);
+        QFETCH(QString, sh2);
+        QFETCH(bool, warns);
+        WindowHarness h({model("A-1")});
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        if (imperial)
+            h.option("opt_intsyst_1")->click();
+        h.field("txtSh2")->setText(sh2);
+        h.click("btnCalculate");
+        QCOMPARE(h.label("txtWarning")->text(),
+                 warns ? QStringLiteral("Low superheat. Risk on liquid return !") : QString());
+    }
+
+    // Cell texts of one row in both unit systems and two locales.
+    void formats_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<bool>("imperial");
+        QTest::addColumn<double>("capacity");
+        QTest::addColumn<double>("massFlow");
+        QTest::addColumn<QStringList>("cells"); // columns 5 to 9
+        QTest::newRow("small numbers keep three digits")
+            << kEnglish << false << 45.0 << 0.01
+            << QStringList{"045", "500", "0.09", "2.00", "036"};
+        QTest::newRow("thousands, English") << kEnglish << false << 1234.0 << 0.1
+                                            << QStringList{"1,234", "500", "2.47", "2.00", "360"};
+        QTest::newRow("thousands, German") << kGerman << false << 1234.0 << 0.1
+                                           << QStringList{"1.234", "500", "2,47", "2,00", "360"};
+        QTest::newRow("imperial") << kEnglish << true << 1000.0 << 0.01
+                                  << QStringList{"3,413", "500", "6.83", "2.00", "079"};
+    }
+    void formats() {
+        REQUIRE_RATINGS();
+        QFETCH(QLocale, locale);
+        QFETCH(bool, imperial);
+        QFETCH(double, capacity);
+        QFETCH(double, massFlow);
+        QFETCH(QStringList, cells);
+        QLocale::setDefault(locale);
+        TestModel m = model("F-1", capacity);
+        m.massFlow = massFlow;
+        WindowHarness h({m});
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        if (imperial) {
+            h.option("opt_intsyst_1")->click();
+            h.list("cbConditions")->setCurrentText(QStringLiteral("User Mode"));
+            // 41 / 122 / 0 / 18 / 18 °F are the base conditions 5 / 50 / 0 / 10 / 10.
+            h.list("cbConditions")->setCurrentText(QStringLiteral("Asercom, AC / HBP"));
+        }
+        h.click("btnCalculate");
+        QCOMPARE(h.window().resultCount(), 1);
+        const QStringList row = h.window().grid()->grid()->rowTexts(1);
+        QCOMPARE(row.mid(5), cells);
+        QCOMPARE(h.window().grid()->grid()->text(0, 5),
+                 imperial ? QStringLiteral("Cooling capacity (Btu/h)")
+                          : QStringLiteral("Cooling capacity (W)"));
+    }
+
+    // Twenty models of 100 W to 2000 W: at most five rows either side of the nearest.
+    void capacityWindow_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("last");
+        QTest::addColumn<int>("selected");
+        QTest::newRow("nearest row 12") << "1200"
+                                        << "M07"
+                                        << "M17" << 6;
+        QTest::newRow("nearest row 12 from below") << "1180"
+                                                   << "M07"
+                                                   << "M17" << 6;
+        QTest::newRow("nearest row 3") << "300"
+                                       << "M01"
+                                       << "M08" << 3;
+        QTest::newRow("tie keeps the earlier row") << "1250"
+                                                   << "M07"
+                                                   << "M17" << 6;
+        QTest::newRow("nearest the last row") << "5000"
+                                              << "M15"
+                                              << "M20" << 6;
+        QTest::newRow("no number centres on the smallest") << "abc"
+                                                           << "M01"
+                                                           << "M06" << 1;
+        QTest::newRow("grouped target") << "1,200"
+                                        << "M07"
+                                        << "M17" << 6;
+    }
+    void capacityWindow() {
+        REQUIRE_RATINGS();
+        QFETCH(QString, target);
+        QFETCH(QString, first);
+        QFETCH(QString, last);
+        QFETCH(int, selected);
+        std::vector<TestModel> models;
+        // Written in reverse so that the run's own ordering matters.
+        for (int i = 20; i >= 1; --i)
+            models.push_back(model(
+                QStringLiteral("M%1").arg(i, 2, 10, QLatin1Char('0')).toStdString(), 100.0 * i));
+        WindowHarness h(models);
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.field("txtCapacity")->setText(target);
+        h.click("btnCalculate");
+        const QStringList names = h.column(2);
+        QCOMPARE(names.value(0), first);
+        QCOMPARE(names.value(names.size() - 1), last);
+        const int count = last.mid(1).toInt() - first.mid(1).toInt() + 1;
+        QCOMPARE(h.window().resultCount(), count);
+        QCOMPARE(h.label("lblResults")->text(), QStringLiteral("Results : %1").arg(count));
+        QCOMPARE(h.window().grid()->selectedGridRow(), selected);
+        QCOMPARE(h.window().grid()->grid()->gridRowCount(), count + 2);
+        // A target orders by capacity, and the header marks column 5.
+        QVERIFY(h.option("opt_order_1")->isChecked());
+        QVERIFY(h.window().grid()->grid()->bold(0, 5));
+        QVERIFY(!h.window().grid()->grid()->bold(0, 2));
+        QVERIFY(!h.window().suppressReorder());
+    }
+
+    // Rows, colours and selection of a run, and of one without results.
+    void gridAfterRun() {
+        REQUIRE_RATINGS();
+        WindowHarness h({model("B-1", 2000), model("A-1", 3000), model("C-1", 1000)});
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.click("btnCalculate");
+        const kvw::GridModel* grid = h.window().grid()->grid();
+        QCOMPARE(h.column(2), (QStringList{"A-1", "B-1", "C-1"}));
+        QCOMPARE(grid->gridRowCount(), 5);
+        for (int r = 1; r <= 4; ++r) // the trailing empty row too
+            QCOMPARE(grid->color(r, 5), QColor(255, 0, 0));
+        QVERIFY(grid->rowTexts(4).join(QString()).isEmpty());
+        QCOMPARE(h.window().grid()->selectedGridRow(), 1);
+        QVERIFY(grid->bold(0, 2));
+
+        h.field("txtModelFilter")->setText(QStringLiteral("nothing"));
+        h.click("btnCalculate");
+        QCOMPARE(h.window().resultCount(), 0);
+        QCOMPARE(grid->gridRowCount(), 2);
+        QCOMPARE(h.window().grid()->selectedGridRow(), 1);
+        QCOMPARE(h.label("lblResults")->text(), QStringLiteral("Results : 0"));
+    }
+
+    // Ordering by name by character codes, by capacity as numbers, keeping the row.
+    void ordering() {
+        REQUIRE_RATINGS();
+        WindowHarness h({model("ab-1", 900), model("AB-2", 12000), model("Cx", 1500)});
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.click("btnCalculate");
+        QCOMPARE(h.column(2), (QStringList{"AB-2", "Cx", "ab-1"}));
+        h.window().grid()->selectGridRow(3);
+        h.option("opt_order_1")->click();
+        QCOMPARE(h.column(5), (QStringList{"900", "1,500", "12,000"}));
+        QCOMPARE(h.column(2), (QStringList{"ab-1", "Cx", "AB-2"}));
+        QCOMPARE(h.window().grid()->selectedGridRow(), 3); // the row number, not the model
+        QVERIFY(h.window().grid()->grid()->bold(0, 5));
+        QVERIFY(!h.window().grid()->grid()->bold(0, 2));
+        h.option("opt_order_0")->click();
+        QCOMPARE(h.column(2), (QStringList{"AB-2", "Cx", "ab-1"}));
+
+        // With SuppressReorder set a click only marks the header and keeps the selection.
+        h.window().setSuppressReorder(true);
+        h.window().grid()->selectGridRow(2);
+        h.option("opt_order_1")->click();
+        QCOMPARE(h.column(2), (QStringList{"AB-2", "Cx", "ab-1"}));
+        QVERIFY(h.window().grid()->grid()->bold(0, 5));
+        QCOMPARE(h.window().grid()->selectedGridRow(), 2);
+        h.window().setSuppressReorder(false);
+    }
+
+    // The stale-results message: only with results shown, only for condition changes.
+    void staleResults() {
+        REQUIRE_RATINGS();
+        const QString stale = QStringLiteral("Displayed results are not under these conditions");
+        WindowHarness h({model("A-1")});
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.list("cbConditions")->setCurrentText(QStringLiteral("ARI, MBP"));
+        QVERIFY(h.label("txtWarning")->text().isEmpty()); // empty grid: not stale
+
+        h.list("cbConditions")->setCurrentText(QStringLiteral("Asercom, AC / HBP"));
+        h.click("btnCalculate");
+        QCOMPARE(h.window().resultCount(), 1);
+        QVERIFY(h.label("txtWarning")->text().isEmpty());
+        h.option("opt_freq_1")->click();
+        h.option("opt_intsyst_1")->click();
+        QVERIFY(h.label("txtWarning")->text().isEmpty()); // neither switch marks results
+        h.list("cbConditions")->setCurrentText(QStringLiteral("ARI, MBP"));
+        QCOMPARE(h.label("txtWarning")->text(), stale);
+
+        h.option("opt_intsyst_0")->click();
+        h.option("opt_freq_0")->click();
+        h.list("cbConditions")->setCurrentText(QStringLiteral("Asercom, AC / HBP"));
+        h.click("btnCalculate");
+        QVERIFY(h.label("txtWarning")->text().isEmpty());
+        QTest::keyClick(h.field("txtTc"), Qt::Key_Backspace);
+        QCOMPARE(h.label("txtWarning")->text(), stale);
+        QCOMPARE(h.list("cbConditions")->currentText(), QStringLiteral("User Mode"));
+
+        h.click("btnResetAll");
+        QVERIFY(h.label("txtWarning")->text().isEmpty());
+        QCOMPARE(h.window().resultCount(), 0);
+        QCOMPARE(h.window().grid()->grid()->gridRowCount(), 2);
+    }
+};
+
+int runCalculateTests(int argc, char** argv) {
+    CalculateTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "calculate_test.moc"

@@ -1,0 +1,363 @@
+// Rating conditions, the key rule of the condition fields, the frequency switch and the
+// unit switch, on the real window.
+#include "harness.h"
+#include "resultsgrid.h"
+
+#include <QLocale>
+#include <QTest>
+
+using kvtest::WindowHarness;
+using kvw::StartupStatus;
+
+namespace {
+
+const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
+const QLocale kGerman(QLocale::German, QLocale::Germany);
+
+// Replaces "{d}" with the default locale's decimal sign.
+QString decimal(QString text) {
+    return text.replace(QStringLiteral("{d}"), QLocale().decimalPoint());
+}
+
+} // namespace
+
+class ConditionsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QLocale::setDefault(kEnglish); }
+    void cleanup() { QLocale::setDefault(kEnglish); }
+
+    void presets_data() {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<bool>("imperial");
+        QTest::addColumn<QStringList>("fields");
+        const struct {
+            const char* item;
+            QStringList si;
+            QStringList imperial;
+        } rows[] = {
+            {"Asercom, AC / HBP", {"5", "50", "0", "10", "10"}, {"41", "122", "0", "18", "18"}},
+            {"Asercom, MBP", {"-10", "45", "0", "10", "10"}, {"14", "113", "0", "18", "18"}},
+            {"Asercom, LBP", {"-35", "40", "0", "10", "10"}, {"-31", "104", "0", "18", "18"}},
+            {"ARI, AC / HBP",
+             {"7,22", "54,44", "8,33", "11,11", "11,11"},
+             {"45", "130", "15", "20", "20"}},
+            {"ARI, MBP", {"-6,67", "48,89", "0", "11,11", "11,11"}, {"20", "120", "0", "20", "20"}},
+            {"ARI, LBP",
+             {"-31,67", "40,56", "0", "11,11", "11,11"},
+             {"-25", "105", "0", "20", "20"}},
+        };
+        for (const auto& r : rows) {
+            QTest::addRow("%s SI", r.item) << QString::fromLatin1(r.item) << false << r.si;
+            QTest::addRow("%s imperial", r.item)
+                << QString::fromLatin1(r.item) << true << r.imperial;
+        }
+    }
+    void presets() {
+        QFETCH(QString, item);
+        QFETCH(bool, imperial);
+        QFETCH(QStringList, fields);
+        WindowHarness h;
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        if (imperial)
+            h.option("opt_intsyst_1")->click();
+        // Start from another item so that every row is a change of selection.
+        h.list("cbConditions")->setCurrentText(QStringLiteral("User Mode"));
+        h.list("cbConditions")->setCurrentText(item);
+        QCOMPARE(h.conditions(), fields);
+        QVERIFY(h.label("txtWarning")->text().isEmpty()); // no results shown: not stale
+    }
+
+    void userModeChangesNoField_data() {
+        QTest::addColumn<bool>("imperial");
+        QTest::newRow("SI") << false;
+        QTest::newRow("imperial") << true;
+    }
+    void userModeChangesNoField() {
+        QFETCH(bool, imperial);
+        WindowHarness h;
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        if (imperial)
+            h.option("opt_intsyst_1")->click();
+        const QStringList odd{"1,234", "x", "", "7.5", "-0"};
+        h.setConditions(odd);
+        h.list("cbConditions")->setCurrentText(QStringLiteral("User Mode"));
+        QCOMPARE(h.conditions(), odd);
+    }
+
+    // Keys that produce a character turn the list to "User Mode" and reach the field.
+    void keyRule_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("userMode");
+        QTest::addColumn<QString>("text"); // field text after the key, from "10"
+        QTest::newRow("letter") << "txtTe" << int(Qt::Key_A) << 0 << true << "10a";
+        QTest::newRow("digit") << "txtTc" << int(Qt::Key_7) << 0 << true << "107";
+        QTest::newRow("comma") << "txtSc" << int(Qt::Key_Comma) << 0 << true << "10,";
+        QTest::newRow("backspace") << "txtSh2" << int(Qt::Key_Backspace) << 0 << true << "1";
+        QTest::newRow("enter") << "txtSh1" << int(Qt::Key_Return) << 0 << true << "10";
+        QTest::newRow("control combination")
+            << "txtTe" << int(Qt::Key_A) << int(Qt::ControlModifier) << true << "10";
+        QTest::newRow("delete") << "txtSh2" << int(Qt::Key_Delete) << 0 << false << "10";
+        QTest::newRow("left arrow") << "txtTe" << int(Qt::Key_Left) << 0 << false << "10";
+        QTest::newRow("right arrow") << "txtTe" << int(Qt::Key_Right) << 0 << false << "10";
+        QTest::newRow("up arrow") << "txtTc" << int(Qt::Key_Up) << 0 << false << "10";
+        QTest::newRow("home") << "txtTc" << int(Qt::Key_Home) << 0 << false << "10";
+        QTest::newRow("function key") << "txtSc" << int(Qt::Key_F2) << 0 << false << "10";
+    }
+    void keyRule() {
+        QFETCH(QString, field);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(bool, userMode);
+        QFETCH(QString, text);
+        WindowHarness h;
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        QLineEdit* edit = h.field(field.toLatin1().constData());
+        edit->setText(QStringLiteral("10"));
+        edit->setFocus();
+        edit->end(false);
+        QTest::keyClick(edit, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(h.list("cbConditions")->currentText(),
+                 userMode ? QStringLiteral("User Mode") : QStringLiteral("Asercom, AC / HBP"));
+        QCOMPARE(edit->text(), text);
+    }
+
+    void keysInOtherFieldsDontSwitch() {
+        WindowHarness h;
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        QTest::keyClicks(h.field("txtCapacity"), QStringLiteral("12"));
+        QTest::keyClicks(h.field("txtModelFilter"), QStringLiteral("zb"));
+        QCOMPARE(h.list("cbConditions")->currentText(), QStringLiteral("Asercom, AC / HBP"));
+    }
+
+    // The power-supply texts listed under each frequency.
+    void frequencyTags_data() {
+        QTest::addColumn<QString>("power");
+        QTest::addColumn<bool>("at50");
+        QTest::addColumn<bool>("at60");
+        QTest::newRow("50Hz only") << "400V 3ph 50Hz" << true << false;
+        QTest::newRow("60Hz only") << "460V 3ph 60Hz" << false << true;
+        QTest::newRow("space before Hz") << "230V 1ph 50 Hz" << false << false;
+        QTest::newRow("both tags") << "Dual 50Hz/60Hz" << true << true;
+        QTest::newRow("lower case tag") << "230V 50hz" << false << false;
+    }
+    void frequencyTags() {
+        QFETCH(QString, power);
+        QFETCH(bool, at50);
+        QFETCH(bool, at60);
+        std::vector<kvtest::CodeLine> codes{{"DLLR", 1, "R134a"},
+                                            {"DLLP", 1, "Other 50Hz"},
+                                            {"DLLP", 2, power.toStdString()},
+                                            {"DLLP", 3, "Other 60Hz"}};
+        WindowHarness h({}, codes);
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        QCOMPARE(h.items("cbVoltage").contains(power), at50);
+        QCOMPARE(h.items("cbVoltage").first(), QStringLiteral("All"));
+        QVERIFY(h.items("cbVoltage").contains(QStringLiteral("Other 50Hz")));
+
+        h.option("opt_freq_1")->click();
+        QCOMPARE(h.items("cbVoltage").contains(power), at60);
+        QCOMPARE(h.items("cbVoltage").first(), QStringLiteral("All"));
+        QVERIFY(!h.items("cbVoltage").contains(QStringLiteral("Other 50Hz")));
+        QCOMPARE(h.list("cbVoltage")->currentIndex(), -1); // nothing selected after a switch
+        QVERIFY(h.window().is50Hz());                      // the switch leaves Is50Hz alone
+    }
+
+    void emptyPowerListGivesAllAlone() {
+        WindowHarness h({}, {{"DLLR", 1, "R134a"}, {"DLLP", 1, "230V 1ph 50 Hz"}});
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        QCOMPARE(h.items("cbVoltage"), QStringList{"All"});
+        h.option("opt_freq_1")->click();
+        QCOMPARE(h.items("cbVoltage"), QStringList{"All"});
+    }
+
+    void resetAllAfter60Hz() {
+        WindowHarness h;
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.option("opt_freq_1")->click();
+        h.list("cbRefrig")->setCurrentText(QStringLiteral("R404A"));
+        h.field("txtCapacity")->setText(QStringLiteral("1200"));
+        h.field("txtModelFilter")->setText(QStringLiteral("zb"));
+        h.setConditions({"1", "2", "3", "4", "5"});
+        h.click("btnResetAll");
+        QVERIFY(h.option("opt_freq_0")->isChecked());
+        QCOMPARE(h.list("cbVoltage")->currentText(), QStringLiteral("All"));
+        QCOMPARE(h.list("cbVoltage")->currentIndex(), 0);
+        QVERIFY(h.items("cbVoltage").contains(QStringLiteral("400V 3ph 50Hz")));
+        QVERIFY(!h.items("cbVoltage").contains(QStringLiteral("460V 3ph 60Hz")));
+        QCOMPARE(h.list("cbRefrig")->currentText(), QStringLiteral("All"));
+        QVERIFY(h.field("txtCapacity")->text().isEmpty());
+        QVERIFY(h.field("txtModelFilter")->text().isEmpty());
+        // Reset All leaves the conditions alone.
+        QCOMPARE(h.conditions(), (QStringList{"1", "2", "3", "4", "5"}));
+        QCOMPARE(h.label("lblResults")->text(), QStringLiteral("Results : 0"));
+    }
+};
+
+class UnitsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { QLocale::setDefault(kEnglish); }
+
+    // One field's text in SI, after the switch to imperial, and after switching back;
+    // "{d}" stands for the locale's decimal sign.
+    void roundTrips_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("si");
+        QTest::addColumn<QString>("imperial");
+        QTest::addColumn<QString>("back");
+        for (const QLocale& locale : {kEnglish, kGerman}) {
+            const QByteArray l = locale.name().toLatin1();
+            auto row = [&](const char* what) -> QTestData& {
+                return QTest::addRow("%s %s", l.constData(), what) << locale;
+            };
+            row("0 °C") << "txtTe"
+                        << "0"
+                        << "32"
+                        << "0";
+            row("-40 °C") << "txtTc"
+                          << "-40"
+                          << "-40"
+                          << "-40";
+            row("100 °C") << "txtTc"
+                          << "100"
+                          << "212"
+                          << "100";
+            row("7,22 °C") << "txtTe"
+                           << "7,22"
+                           << "45"
+                           << "7{d}22";
+            row("7.22 °C") << "txtTe"
+                           << "7.22"
+                           << "45"
+                           << "7{d}22";
+            row("5 K") << "txtSh2"
+                       << "5"
+                       << "9"
+                       << "5";
+            row("10 K") << "txtSc"
+                        << "10"
+                        << "18"
+                        << "10";
+            row("rounded to 2 decimals") << "txtSh1"
+                                         << "1"
+                                         << "1{d}8"
+                                         << "1";
+            row("temperature no number") << "txtTe"
+                                         << "abc"
+                                         << "32"
+                                         << "0";
+            row("empty difference") << "txtSc"
+                                    << ""
+                                    << "0"
+                                    << "0";
+        }
+    }
+    void roundTrips() {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, field);
+        QFETCH(QString, si);
+        QFETCH(QString, imperial);
+        QFETCH(QString, back);
+        QLocale::setDefault(locale);
+        WindowHarness h;
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        QLineEdit* edit = h.field(field.toLatin1().constData());
+        edit->setText(si);
+        h.option("opt_intsyst_1")->click();
+        QCOMPARE(edit->text(), decimal(imperial));
+        h.option("opt_intsyst_0")->click();
+        QCOMPARE(edit->text(), decimal(back));
+    }
+
+    void targetCapacity_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("si");
+        QTest::addColumn<QString>("imperial");
+        QTest::addColumn<QString>("back");
+        QTest::newRow("1000 W en") << kEnglish << "1000"
+                                   << "3412.96928327645"
+                                   << "1000";
+        QTest::newRow("1000 W de") << kGerman << "1000"
+                                   << "3412,96928327645"
+                                   << "1000";
+        QTest::newRow("empty stays empty") << kEnglish << ""
+                                           << ""
+                                           << "";
+        QTest::newRow("no number reads 0") << kEnglish << "abc"
+                                           << "0"
+                                           << "0";
+    }
+    void targetCapacity() {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, si);
+        QFETCH(QString, imperial);
+        QFETCH(QString, back);
+        QLocale::setDefault(locale);
+        WindowHarness h;
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.field("txtCapacity")->setText(si);
+        h.option("opt_intsyst_1")->click();
+        QCOMPARE(h.field("txtCapacity")->text(), imperial);
+        h.option("opt_intsyst_0")->click();
+        QCOMPARE(h.field("txtCapacity")->text(), back);
+    }
+
+    // GetDoubleField takes "." and "," alike under a "." and a "," locale.
+    void eitherDecimalSign_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("text");
+        for (const QLocale& locale : {kEnglish, kGerman})
+            for (const char* text : {"12,5", "12.5"})
+                QTest::addRow("%s %s", locale.name().toLatin1().constData(), text)
+                    << locale << QString::fromLatin1(text);
+    }
+    void eitherDecimalSign() {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, text);
+        QLocale::setDefault(locale);
+        WindowHarness h;
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.field("txtSh1")->setText(text);
+        h.option("opt_intsyst_1")->click();
+        QCOMPARE(h.field("txtSh1")->text(), decimal(QStringLiteral("22{d}5")));
+    }
+
+    void labelsFollowTheOptionHeadersWait() {
+        WindowHarness h;
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.option("opt_intsyst_1")->click();
+        const QStringList imperial{"Btu/h", "°F", "°F", "°F", "°F", "°F"};
+        QStringList shown;
+        for (const char* l : {"lblUnit_Target", "lblUnit_Te", "lblUnit_Tc", "lblUnit_Sc",
+                              "lblUnit_Sh1", "lblUnit_Sh2"})
+            shown << h.label(l)->text();
+        QCOMPARE(shown, imperial);
+        // The grid keeps its header until the next run or Reset All.
+        QCOMPARE(h.window().grid()->grid()->text(0, 5), QStringLiteral("Cooling capacity (W)"));
+        h.click("btnResetAll");
+        QCOMPARE(h.window().grid()->grid()->text(0, 5), QStringLiteral("Cooling capacity (Btu/h)"));
+        QCOMPARE(h.window().grid()->grid()->text(0, 7), QStringLiteral("EER (Btu/W.h)"));
+        // The conditions list keeps its item and txtWarning is not touched.
+        QCOMPARE(h.list("cbConditions")->currentText(), QStringLiteral("Asercom, AC / HBP"));
+        QVERIFY(h.label("txtWarning")->text().isEmpty());
+    }
+};
+
+int runConditionsTests(int argc, char** argv) {
+    int status = 0;
+    {
+        ConditionsTest t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    {
+        UnitsTest t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    return status;
+}
+
+#include "conditions_test.moc"

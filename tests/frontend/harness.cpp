@@ -1,0 +1,87 @@
+#include "harness.h"
+
+#include "resultsgrid.h"
+
+#include <QTest>
+
+namespace kvtest {
+
+WindowHarness::WindowHarness(const std::vector<TestModel>& models,
+                             const std::vector<CodeLine>& codes)
+    : dir_(std::make_unique<ProgramDir>(codesFile(codes), modelsFile(models))) {}
+
+WindowHarness::~WindowHarness() = default;
+
+kvw::MainWindow& WindowHarness::create(const QString& argumentText,
+                                       const QList<kvw::Volume>& volumes) {
+    kvw::MainWindowOptions options;
+    options.programDir = QString::fromStdString(dir_->path().string());
+    options.argumentText = argumentText;
+    options.volumes = [volumes] { return volumes; };
+    options.messageBox = [this](QWidget*, const QString&, const QString& text) {
+        messages_ << text;
+    };
+    window_ = std::make_unique<kvw::MainWindow>(options);
+    return *window_;
+}
+
+kvw::StartupStatus WindowHarness::start(const QString& argumentText,
+                                        const QList<kvw::Volume>& volumes) {
+    create(argumentText, volumes);
+    const kvw::StartupStatus status = window_->startUp();
+    if (status == kvw::StartupStatus::Ready) {
+        window_->show();
+        (void)QTest::qWaitForWindowExposed(window_.get());
+    }
+    return status;
+}
+
+void WindowHarness::click(const char* name) const {
+    QAbstractButton* button = get<QAbstractButton>(name);
+    if (button != nullptr)
+        button->click();
+}
+
+QStringList WindowHarness::items(const char* name) const {
+    QStringList texts;
+    QComboBox* combo = list(name);
+    for (int i = 0; i < combo->count(); ++i)
+        texts << combo->itemText(i);
+    return texts;
+}
+
+QStringList WindowHarness::conditions() const {
+    QStringList texts;
+    for (const char* f : {"txtTe", "txtTc", "txtSc", "txtSh1", "txtSh2"})
+        texts << field(f)->text();
+    return texts;
+}
+
+void WindowHarness::setConditions(const QStringList& texts) const {
+    const char* names[] = {"txtTe", "txtTc", "txtSc", "txtSh1", "txtSh2"};
+    for (int i = 0; i < 5 && i < texts.size(); ++i)
+        field(names[i])->setText(texts[i]);
+}
+
+QStringList WindowHarness::column(int column) const {
+    QStringList texts;
+    const kvw::GridModel* model = window_->grid()->grid();
+    for (int r = 1; r <= window_->resultCount(); ++r)
+        texts << model->text(r, column);
+    return texts;
+}
+
+bool ratingsAvailable() {
+    static const bool available = [] {
+        TestModel probe;
+        probe.showName = "PROBE-1";
+        WindowHarness h({probe});
+        if (h.start() != kvw::StartupStatus::Ready)
+            return false;
+        h.click("btnCalculate");
+        return h.window().resultCount() == 1;
+    }();
+    return available;
+}
+
+} // namespace kvtest

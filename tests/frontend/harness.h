@@ -1,0 +1,67 @@
+// A window on a temporary program directory: the real start-up, the real libraries and a
+// catalogue written by the test. Message boxes are recorded instead of shown.
+#pragma once
+
+#include "mainwindow.h"
+#include "programdir.h"
+#include "test_catalogue.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStringList>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kvtest {
+
+class WindowHarness {
+public:
+    explicit WindowHarness(const std::vector<TestModel>& models = {},
+                           const std::vector<CodeLine>& codes = defaultCodes());
+    ~WindowHarness();
+
+    ProgramDir& dir() { return *dir_; }
+
+    // Creates the window (not yet started) with the given argument text and volumes.
+    kvw::MainWindow& create(const QString& argumentText = {},
+                            const QList<kvw::Volume>& volumes = {});
+    // Creates the window, runs the start-up and shows it (offscreen) when it is ready.
+    kvw::StartupStatus start(const QString& argumentText = {},
+                             const QList<kvw::Volume>& volumes = {});
+
+    kvw::MainWindow& window() { return *window_; }
+    const QStringList& messages() const { return messages_; }
+
+    template <typename T> T* get(const char* name) const {
+        return window_->findChild<T*>(QString::fromLatin1(name));
+    }
+    QLineEdit* field(const char* name) const { return get<QLineEdit>(name); }
+    QComboBox* list(const char* name) const { return get<QComboBox>(name); }
+    QLabel* label(const char* name) const { return get<QLabel>(name); }
+    QRadioButton* option(const char* name) const { return get<QRadioButton>(name); }
+    void click(const char* name) const;
+    QStringList items(const char* list) const;
+
+    // The five condition texts, txtTe to txtSh2.
+    QStringList conditions() const;
+    void setConditions(const QStringList& texts) const;
+
+    // Grid rows 1..ResultCount as texts of one column.
+    QStringList column(int column) const;
+
+private:
+    std::unique_ptr<ProgramDir> dir_;
+    std::unique_ptr<kvw::MainWindow> window_;
+    QStringList messages_;
+};
+
+// Whether the built libraries rate the reference model cleanly; rating-dependent tests
+// skip otherwise (while the property library is not complete every rating fails).
+bool ratingsAvailable();
+
+} // namespace kvtest

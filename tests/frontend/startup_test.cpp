@@ -1,0 +1,368 @@
+// Start-up of the window on a temporary program directory: the data check, the
+// data-sheet root, the failures that end the program, the first-start state, and the
+// window's layout.
+#include "harness.h"
+#include "resultsgrid.h"
+
+#include <QDir>
+#include <QHeaderView>
+#include <QStandardPaths>
+#include <QTest>
+
+using kvtest::WindowHarness;
+using kvw::StartupStatus;
+
+Q_DECLARE_METATYPE(kvw::StartupStatus)
+Q_DECLARE_METATYPE(kvw::Volume)
+
+namespace {
+
+// Every file below the settings location: nothing may be written on a failed start.
+QStringList settingsFiles() {
+    QStringList files;
+    const QDir dir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    for (const QFileInfo& info : dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot))
+        files << info.fileName();
+    for (const QFileInfo& info : dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot))
+        for (const QString& f : QDir(info.filePath()).entryList(QDir::Files))
+            files << info.fileName() + QLatin1Char('/') + f;
+    return files;
+}
+
+} // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+private slots:
+    void dataCheck_data() {
+        QTest::addColumn<QByteArray>("firstLine");
+        QTest::addColumn<int>("codesExtra"); // bytes added to kpxcodes.bin
+        QTest::addColumn<int>("calcExtra");  // bytes added to kpxcalc.bin
+        QTest::addColumn<bool>("passes");
+        // "=" stands for the size difference of the catalogue files before the extra bytes.
+        QTest::newRow("matching difference") << QByteArray("=") << 0 << 0 << true;
+        QTest::newRow("empty first line skips the check") << QByteArray("") << 5 << 0 << true;
+        QTest::newRow("empty file skips the check") << QByteArray("<none>") << 5 << 0 << true;
+        QTest::newRow("code lists grew") << QByteArray("=") << 1 << 0 << false;
+        QTest::newRow("model table grew") << QByteArray("=") << 0 << 3 << false;
+        QTest::newRow("trailing space") << QByteArray("= ") << 0 << 0 << false;
+        QTest::newRow("plus sign") << QByteArray("+=") << 0 << 0 << false;
+        QTest::newRow("leading zero") << QByteArray("0=") << 0 << 0 << false;
+        QTest::newRow("second line ignored") << QByteArray("=\r\ngarbage") << 0 << 0 << true;
+    }
+    void dataCheck() {
+        QFETCH(QByteArray, firstLine);
+        QFETCH(int, codesExtra);
+        QFETCH(int, calcExtra);
+        QFETCH(bool, passes);
+        WindowHarness h;
+        const auto codes = kvtest::codesFile(kvtest::defaultCodes());
+        const auto models = kvtest::modelsFile({});
+        // The difference of the files as written first; then they may grow.
+        const QByteArray difference = QByteArray::number(static_cast<qlonglong>(models.size()) -
+                                                         static_cast<qlonglong>(codes.size()));
+        h.dir().write("data/kpxcodes.bin", codes + std::string(codesExtra, '\n'));
+        h.dir().write("data/kpxcalc.bin", models + std::string(calcExtra, '\n'));
+        QByteArray line = firstLine == "<none>" ? QByteArray() : firstLine;
+        line.replace("=", difference);
+        h.dir().write("data.bin", line.toStdString() + (firstLine == "<none>" ? "" : "\r\n"));
+
+        const StartupStatus status = h.start();
+        if (passes) {
+            QCOMPARE(status, StartupStatus::Ready);
+            QVERIFY(h.messages().isEmpty());
+        } else {
+            QCOMPARE(status, StartupStatus::DataProblem);
+            QCOMPARE(h.messages(), QStringList{kvw::MainWindow::kDataProblem});
+        }
+    }
+
+    void sizeDifferenceSigns_data() {
+        QTest::addColumn<int>("codesSize");
+        QTest::addColumn<int>("calcSize");
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<bool>("passes");
+        QTest::newRow("equal sizes, 0") << 40 << 40 << QByteArray("0") << true;
+        QTest::newRow("codes 12 larger, -12") << 52 << 40 << QByteArray("-12") << true;
+        QTest::newRow("codes 12 larger, 12") << 52 << 40 << QByteArray("12") << false;
+        QTest::newRow("codes 12 larger, - 12") << 52 << 40 << QByteArray("- 12") << false;
+    }
+    void sizeDifferenceSigns() {
+        QFETCH(int, codesSize);
+        QFETCH(int, calcSize);
+        QFETCH(QByteArray, line);
+        QFETCH(bool, passes);
+        WindowHarness h;
+        h.dir().write("data/kpxcodes.bin", std::string(static_cast<size_t>(codesSize), 'c'));
+        h.dir().write("data/kpxcalc.bin", std::string(static_cast<size_t>(calcSize), 'm'));
+        h.dir().write("data.bin", line.toStdString() + "\n");
+        QCOMPARE(h.start() == StartupStatus::Ready, passes);
+    }
+
+    // Files that are missing or can't be bound: a message naming the file, a non-zero
+    // status, and nothing written to the settings store even when the window closes.
+    void missingFiles_data() {
+        QTest::addColumn<QString>("removed");
+        QTest::addColumn<StartupStatus>("status");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("data.bin") << "data.bin" << StartupStatus::MissingFile << "data.bin";
+        QTest::newRow("model table")
+            << "data/kpxcalc.bin" << StartupStatus::MissingFile << "kpxcalc.bin";
+        QTest::newRow("code lists")
+            << "data/kpxcodes.bin" << StartupStatus::MissingFile << "kpxcodes.bin";
+        QTest::newRow("engine") << "libKPX_Calc.so" << StartupStatus::BindingFailed
+                                << "libKPX_Calc.so";
+        QTest::newRow("property library")
+            << "libASEREP32.so" << StartupStatus::BindingFailed << "libASEREP32.so";
+    }
+    void missingFiles() {
+        QFETCH(QString, removed);
+        QFETCH(StartupStatus, status);
+        QFETCH(QString, named);
+        const QStringList before = settingsFiles();
+        WindowHarness h;
+        h.dir().remove(removed.toStdString());
+        QCOMPARE(h.start(), status);
+        QVERIFY(static_cast<int>(status) != 0);
+        QCOMPARE(h.messages().size(), 1);
+        QVERIFY2(h.messages().first().contains(named), qPrintable(h.messages().first()));
+        h.window().close();
+        QCOMPARE(settingsFiles(), before);
+    }
+
+    void libraryWithoutExport() {
+        WindowHarness h;
+        // A file of that name that is no library at all.
+        h.dir().write("libKPX_Calc.so", "not a library");
+        QCOMPARE(h.start(), StartupStatus::BindingFailed);
+        QVERIFY(h.messages().value(0).contains(QLatin1String("libKPX_Calc.so")));
+    }
+
+    void dataProblemLeavesSettingsAlone() {
+        const QStringList before = settingsFiles();
+        WindowHarness h;
+        h.dir().write("data.bin", "999999\r\n");
+        QCOMPARE(h.start(), StartupStatus::DataProblem);
+        h.window().close();
+        QCOMPARE(settingsFiles(), before);
+    }
+
+    void datasheetRoot_data() {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QList<kvw::Volume>>("volumes");
+        QTest::addColumn<QString>("root");
+        const QList<kvw::Volume> twoDrives{
+            {"/", "ext4"}, {"/media/cdrom0", "iso9660"}, {"/media/cdrom1", "udf"}};
+        QTest::newRow("first word of the arguments") << "E:\\docs extra" << twoDrives << "E:\\docs";
+        QTest::newRow("one word") << "/srv/sheets" << twoDrives << "/srv/sheets";
+        QTest::newRow("leading space gives an empty root") << " /srv/sheets" << twoDrives << "";
+        QTest::newRow("first optical drive") << "" << twoDrives << "/media/cdrom0";
+        QTest::newRow("udf drive")
+            << "" << QList<kvw::Volume>{{"/", "ext4"}, {"/mnt/dvd", "udf"}} << "/mnt/dvd";
+        QTest::newRow("no optical drive")
+            << "" << QList<kvw::Volume>{{"/", "ext4"}, {"/boot", "vfat"}} << "";
+    }
+    void datasheetRoot() {
+        QFETCH(QString, arguments);
+        QFETCH(QList<kvw::Volume>, volumes);
+        QFETCH(QString, root);
+        WindowHarness h;
+        QCOMPARE(h.start(arguments, volumes), StartupStatus::Ready);
+        QCOMPARE(h.window().datasheetRoot(), root);
+    }
+
+    // A first start with an empty store: every control at its default.
+    void firstStartDefaults() {
+        WindowHarness h;
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        QCOMPARE(h.list("cbConditions")->currentText(), QStringLiteral("Asercom, AC / HBP"));
+        QCOMPARE(h.conditions(), (QStringList{"5", "50", "0", "10", "10"}));
+        QVERIFY(h.option("opt_freq_0")->isChecked());
+        QVERIFY(h.window().is50Hz());
+        QCOMPARE(h.list("cbVoltage")->currentText(), QStringLiteral("All"));
+        QCOMPARE(h.list("cbVoltage")->currentIndex(), 0);
+        QCOMPARE(h.list("cbRefrig")->currentText(), QStringLiteral("All"));
+        QCOMPARE(h.list("cbFamily")->currentText(), QStringLiteral("All"));
+        QVERIFY(h.option("opt_order_0")->isChecked());
+        QVERIFY(h.option("opt_intsyst_0")->isChecked());
+        QVERIFY(h.field("txtCapacity")->text().isEmpty());
+        QVERIFY(h.field("txtModelFilter")->text().isEmpty());
+        QCOMPARE(h.label("lblResults")->text(), QStringLiteral("Results : 0"));
+        QVERIFY(h.label("txtWarning")->text().isEmpty());
+        QCOMPARE(h.label("lblUnit_Te")->text(), QStringLiteral("°C"));
+        QCOMPARE(h.label("lblUnit_Target")->text(), QStringLiteral("W"));
+        QCOMPARE(h.window().resultCount(), 0);
+        QVERIFY(!h.window().suppressReorder());
+
+        const kvw::GridModel* grid = h.window().grid()->grid();
+        QCOMPARE(grid->gridRowCount(), 2);
+        QCOMPARE(grid->text(0, 2), QStringLiteral("Model"));
+        QCOMPARE(grid->text(0, 5), QStringLiteral("Cooling capacity (W)"));
+        QVERIFY(grid->bold(0, 2));
+        QVERIFY(!grid->bold(0, 5));
+        QCOMPARE(h.window().grid()->selectedGridRow(), 1);
+    }
+
+    void catalogueLists_data() {
+        QTest::addColumn<QString>("codes");
+        QTest::addColumn<QStringList>("refrigerants");
+        QTest::addColumn<QStringList>("families");
+        QTest::newRow("demo lists")
+            << QString::fromStdString(kvtest::codesFile(kvtest::defaultCodes()))
+            << QStringList{"All", "R134a", "R404A"} << QStringList{"All", "Scroll ZB", "Recip"};
+        QTest::newRow("empty code lists") << "List\tNumber\tText\n"
+                                          << QStringList{"All"} << QStringList{"All"};
+        QTest::newRow("no code file") << "<none>" << QStringList{"All"} << QStringList{"All"};
+    }
+    void catalogueLists() {
+        QFETCH(QString, codes);
+        QFETCH(QStringList, refrigerants);
+        QFETCH(QStringList, families);
+        WindowHarness h;
+        // An empty data.bin line skips the size check, so the files may change freely.
+        h.dir().write("data.bin", "\r\n");
+        if (codes == QLatin1String("<none>"))
+            h.dir().remove("data/kpxcodes.bin");
+        else
+            h.dir().write("data/kpxcodes.bin", codes.toStdString());
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        QCOMPARE(h.items("cbRefrig"), refrigerants);
+        QCOMPARE(h.items("cbFamily"), families);
+        QCOMPARE(h.items("cbVoltage").value(0), QStringLiteral("All"));
+    }
+
+    // Places, texts at creation, colours and focus order of the window.
+    void layout_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("place");
+        QTest::addColumn<QString>("text");
+        const struct {
+            const char* name;
+            QRect place;
+            const char* text;
+        } controls[] = {
+            {"Label19", {24, 43, 89, 17}, "Unit system"},
+            {"opt_intsyst_0", {120, 40, 97, 25}, "°C - W"},
+            {"opt_intsyst_1", {192, 40, 97, 25}, "°F - Btu/h"},
+            {"Label20", {24, 64, 89, 17}, "Frequency"},
+            {"Frame2", {120, 64, 177, 17}, ""},
+            {"opt_freq_0", {0, 0, 57, 17}, "50 Hz"},
+            {"opt_freq_1", {72, 0, 81, 17}, "60 Hz"},
+            {"Label1", {24, 88, 89, 17}, "Refrigerant"},
+            {"cbRefrig", {120, 83, 145, 21}, ""},
+            {"Label2", {24, 112, 89, 17}, "Product type"},
+            {"cbFamily", {120, 107, 145, 21}, ""},
+            {"Label3", {24, 136, 89, 17}, "Voltage / Freq"},
+            {"cbVoltage", {120, 131, 145, 21}, ""},
+            {"Label15", {24, 160, 89, 17}, "Target capacity"},
+            {"txtCapacity", {120, 155, 89, 19}, ""},
+            {"lblUnit_Target", {216, 160, 33, 17}, "W"},
+            {"Label16", {24, 184, 89, 17}, "Model filter"},
+            {"txtModelFilter", {120, 179, 89, 19}, ""},
+            {"Label21", {24, 208, 89, 17}, "Order results by"},
+            {"Frame1", {120, 192, 193, 33}, ""},
+            {"opt_order_0", {0, 16, 89, 17}, "Model name"},
+            {"opt_order_1", {88, 16, 105, 17}, "Cooling capacity"},
+            {"txtWarning", {24, 224, 297, 17}, ""},
+            {"Label4", {312, 48, 73, 17}, "Conditions"},
+            {"cbConditions", {394, 45, 137, 21}, ""},
+            {"Label5", {312, 72, 129, 17}, "Evaporating temperature"},
+            {"txtTe", {450, 69, 57, 19}, "0"},
+            {"lblUnit_Te", {512, 72, 33, 17}, "°C"},
+            {"Label6", {312, 96, 129, 17}, "Condensing temperature"},
+            {"txtTc", {450, 93, 57, 19}, "50"},
+            {"lblUnit_Tc", {512, 96, 33, 17}, "°C"},
+            {"Label7", {312, 120, 129, 17}, "Subcooling"},
+            {"txtSc", {450, 117, 57, 19}, "8.3"},
+            {"lblUnit_Sc", {512, 120, 33, 17}, "K"},
+            {"Label8", {312, 144, 129, 17}, "Evaporator superheat"},
+            {"txtSh1", {450, 141, 57, 19}, "11.1"},
+            {"lblUnit_Sh1", {512, 144, 33, 17}, "K"},
+            {"Label9", {312, 168, 129, 17}, "Total superheat"},
+            {"txtSh2", {450, 165, 57, 19}, "11.1"},
+            {"lblUnit_Sh2", {512, 168, 33, 17}, "K"},
+            {"Image1", {584, 1, 110, 44}, ""},
+            {"btnCalculate", {448, 200, 81, 25}, "Calculate"},
+            {"btnResetAll", {611, 200, 81, 25}, "Reset All"},
+            {"Grid", {8, 240, 685, 265}, ""},
+            {"lblResults", {8, 512, 97, 17}, "Results :"},
+            {"btnDatasheet", {420, 512, 81, 25}, "Datasheet"},
+            {"btnDatasheetOnLine", {508, 512, 97, 25}, "Online datasheet"},
+            {"btnPrint", {612, 512, 81, 25}, "Print"},
+        };
+        for (const auto& c : controls)
+            QTest::newRow(c.name) << QString::fromLatin1(c.name) << c.place
+                                  << QString::fromUtf8(c.text);
+    }
+    void layout() {
+        QFETCH(QString, name);
+        QFETCH(QRect, place);
+        QFETCH(QString, text);
+        WindowHarness h;
+        kvw::MainWindow& w = h.create(); // as created, before the start-up
+        QWidget* control = w.findChild<QWidget*>(name);
+        QVERIFY(control != nullptr);
+        QCOMPARE(control->geometry(), place);
+        QString shown;
+        if (auto* l = qobject_cast<QLabel*>(control))
+            shown = l->text();
+        else if (auto* e = qobject_cast<QLineEdit*>(control))
+            shown = e->text();
+        else if (auto* b = qobject_cast<QAbstractButton*>(control))
+            shown = b->text();
+        else if (auto* c = qobject_cast<QComboBox*>(control))
+            shown = c->currentText();
+        QCOMPARE(shown, text);
+    }
+
+    void windowAndColours() {
+        WindowHarness h;
+        kvw::MainWindow& w = h.create();
+        QCOMPARE(w.objectName(), QStringLiteral("Main"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Korvane Vantrix - Version 1.0"));
+        QCOMPARE(w.size(), QSize(704, 542));
+        QCOMPARE(w.minimumSize(), w.maximumSize());
+        QCOMPARE(w.palette().color(QPalette::Window), QColor(255, 255, 255));
+        QCOMPARE(h.label("txtWarning")->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        for (const char* f : {"txtTe", "txtCapacity", "txtModelFilter"})
+            QCOMPARE(h.field(f)->palette().color(QPalette::Base), QColor(224, 224, 224));
+        for (const char* l : {"cbRefrig", "cbConditions"})
+            QCOMPARE(h.list(l)->palette().color(QPalette::Button), QColor(224, 224, 224));
+        QVERIFY(h.option("opt_intsyst_0")->isChecked());
+        QVERIFY(h.option("opt_freq_0")->isChecked());
+        QVERIFY(h.option("opt_order_0")->isChecked());
+        QCOMPARE(h.label("Image1")->pixmap().size(), QSize(110, 44));
+        const QFont gridFont = w.grid()->font();
+        QCOMPARE(gridFont.family(), QStringLiteral("Arial"));
+        QCOMPARE(gridFont.pointSizeF(), 8.25);
+        QCOMPARE(w.grid()->grid()->columnCount(), 10);
+    }
+
+    void focusOrder() {
+        WindowHarness h;
+        kvw::MainWindow& w = h.create();
+        const QStringList expected{"opt_intsyst_0",  "opt_intsyst_1", "cbRefrig",
+                                   "cbFamily",       "cbVoltage",     "txtCapacity",
+                                   "txtModelFilter", "cbConditions",  "txtTe",
+                                   "txtTc",          "txtSc",         "txtSh1",
+                                   "txtSh2",         "btnCalculate",  "btnDatasheet",
+                                   "btnResetAll",    "btnPrint",      "btnDatasheetOnLine",
+                                   "opt_order_0",    "opt_order_1",   "opt_freq_0",
+                                   "opt_freq_1",     "Grid"};
+        QWidget* widget = w.findChild<QWidget*>(expected.first());
+        QStringList seen{widget->objectName()};
+        for (int steps = 0; seen.size() < expected.size() && steps < 500; ++steps) {
+            widget = widget->nextInFocusChain();
+            if (widget->focusPolicy() != Qt::NoFocus && expected.contains(widget->objectName()))
+                seen << widget->objectName();
+        }
+        QCOMPARE(seen, expected);
+    }
+};
+
+int runStartupTests(int argc, char** argv) {
+    StartupTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "startup_test.moc"
