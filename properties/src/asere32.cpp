@@ -28,6 +28,7 @@ struct Current {
     std::mutex mutex;
     std::string directory;
     std::shared_ptr<const FluidLibrary> library;
+    bool found = false; // the fluids directory was there when last looked for
     std::atomic<std::uint64_t> generation{1};
 };
 
@@ -118,6 +119,10 @@ int32_t ILK_CALL ILK_SetDataDirectory(const char* directory) {
             dir += '/';
         Current& c = current();
         std::lock_guard lock(c.mutex);
+        // The engine hands over the same directory before every rating: that costs a
+        // comparison once the fluids directory has been seen.
+        if (c.library && dir == c.directory && c.found)
+            return 0;
         if (!c.library || dir != c.directory) {
             auto library = std::make_shared<const FluidLibrary>(dir + "fluids/");
             c.directory = std::move(dir);
@@ -125,9 +130,8 @@ int32_t ILK_CALL ILK_SetDataDirectory(const char* directory) {
             c.generation.fetch_add(1, std::memory_order_release);
         }
         std::error_code ec;
-        if (!std::filesystem::is_directory(c.library->directory(), ec))
-            return static_cast<int32_t>(Status::NoDataDirectory);
-        return 0;
+        c.found = std::filesystem::is_directory(c.library->directory(), ec);
+        return c.found ? 0 : static_cast<int32_t>(Status::NoDataDirectory);
     } catch (...) {
         return static_cast<int32_t>(Status::Internal);
     }

@@ -49,9 +49,20 @@ std::vector<fs::path> fluidFiles(const fs::path& dir) {
     return files;
 }
 
+using NameIndex = std::vector<std::pair<fs::path, std::vector<std::string>>>;
+
+NameIndex indexNames(const fs::path& dir) {
+    NameIndex index;
+    for (const auto& f : fluidFiles(dir))
+        index.emplace_back(f, detail::fluidNames(f));
+    return index;
+}
+
 // The file that answers `name`: a file named "<name>.json", else a file whose fluid name
-// or alias is `name`; exact matches before matches that ignore case.
-fs::path findFluidFile(const fs::path& dir, std::string_view name) {
+// or alias is `name`; exact matches before matches that ignore case. `index` is the
+// directory's names, read here when it is still empty.
+fs::path findFluidFile(const fs::path& dir, std::string_view name, NameIndex& index,
+                       bool& indexed) {
     requireDirectory(dir);
     if (name.empty())
         throw FluidError(Status::UnknownFluid, "no refrigerant name given");
@@ -61,17 +72,20 @@ fs::path findFluidFile(const fs::path& dir, std::string_view name) {
         if (fs::is_regular_file(direct, ec))
             return direct;
     }
-    const auto files = fluidFiles(dir);
-    for (const auto& f : files)
-        if (sameIgnoringCase(f.stem().string(), name))
-            return f;
+    if (!indexed) {
+        index = indexNames(dir);
+        indexed = true;
+    }
+    for (const auto& entry : index)
+        if (sameIgnoringCase(entry.first.stem().string(), name))
+            return entry.first;
     fs::path caseless;
-    for (const auto& f : files) {
-        for (const std::string& n : detail::fluidNames(f)) {
+    for (const auto& [file, names] : index) {
+        for (const std::string& n : names) {
             if (n == name)
-                return f;
+                return file;
             if (caseless.empty() && sameIgnoringCase(n, name))
-                caseless = f;
+                caseless = file;
         }
     }
     if (!caseless.empty())
@@ -84,7 +98,9 @@ fs::path findFluidFile(const fs::path& dir, std::string_view name) {
 
 std::shared_ptr<const Fluid> Fluid::load(const std::filesystem::path& fluidsDirectory,
                                          std::string_view name) {
-    return fromFile(findFluidFile(fluidsDirectory, name));
+    NameIndex index;
+    bool indexed = false;
+    return fromFile(findFluidFile(fluidsDirectory, name, index, indexed));
 }
 
 FluidLibrary::FluidLibrary(std::filesystem::path fluidsDirectory)
@@ -97,7 +113,7 @@ const FluidLibrary::Entry& FluidLibrary::lookup(std::string_view name) const {
         return it->second;
     Entry entry;
     try {
-        const fs::path file = findFluidFile(directory_, name);
+        const fs::path file = findFluidFile(directory_, name, index_, indexed_);
         // One Fluid per file, whichever of its names asked first.
         std::string fileKey(1, '\x01'); // never a refrigerant name
         fileKey.append(file.lexically_normal().string());

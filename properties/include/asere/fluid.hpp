@@ -23,6 +23,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace asere {
@@ -174,6 +175,10 @@ private:
     std::filesystem::path directory_;
     mutable std::mutex mutex_;
     mutable std::unordered_map<std::string, Entry> entries_;
+    // The names each file of the directory declares, read once when a name is not a
+    // file name.
+    mutable std::vector<std::pair<std::filesystem::path, std::vector<std::string>>> index_;
+    mutable bool indexed_ = false;
 };
 
 } // namespace asere
