@@ -80,6 +80,8 @@ TEST(ModelFile, DataLineStoresTabTerminatedFieldsUnderTheirColumns) {
         EXPECT_EQ(c.fieldText(0, "A"), row.a.value_or(""));
         EXPECT_EQ(c.fieldText(0, "B"), row.b.value_or(""));
         EXPECT_FALSE(c.hasField(0, "C"));
+        EXPECT_EQ(c.fieldNumber(0, "B"),
+                  row.b && *row.b != "-" && !row.b->empty() ? kpx::fieldNumber(*row.b) : NoValue);
     }
 }
 
@@ -101,16 +103,7 @@ TEST(ModelFile, LaterColumnOfTheSameNameWinsWhereTheLineReachesIt) {
     EXPECT_EQ(c.fieldText(0, "A"), "3");
     EXPECT_EQ(c.fieldNumber(0, "A"), 3.0);
     EXPECT_EQ(c.fieldText(1, "A"), "4");
-}
-
-TEST(ModelFile, ColumnNamesAreCaseSensitiveAndEmptyFileLoadsNothing) {
-    const auto c = catalogueFrom("", "Name\t\nx\t\n");
-    EXPECT_EQ(c.fieldText(0, "name"), "");
-    EXPECT_FALSE(c.hasField(0, "name"));
-    const auto empty = catalogueFrom("", "");
-    EXPECT_TRUE(empty.loaded());
-    EXPECT_EQ(empty.modelCount(), 0u);
-    EXPECT_TRUE(empty.columnNames().empty());
+    EXPECT_FALSE(c.hasField(0, "a")); // names are case-sensitive
 }
 
 TEST(FieldNumber, ReadsTheLeadingDecimalNumber) {
@@ -155,15 +148,6 @@ TEST(FieldNumber, ReadsTheLeadingDecimalNumber) {
         EXPECT_EQ(kpx::fieldNumber(row.text), row.value) << '"' << row.text << '"';
     EXPECT_TRUE(std::signbit(kpx::fieldNumber("-0")));
     EXPECT_DOUBLE_EQ(kpx::fieldNumber("4.9e-320"), 4.9e-320);
-}
-
-TEST(FieldNumber, CatalogueGivesNoValueForAbsentEmptyAndDash) {
-    const auto c = catalogueFrom("", "A\tB\tC\tD\t\n1.5\t\t-\t");
-    EXPECT_EQ(c.fieldNumber(0, "A"), 1.5);
-    EXPECT_EQ(c.fieldNumber(0, "B"), NoValue);
-    EXPECT_EQ(c.fieldNumber(0, "C"), NoValue);
-    EXPECT_EQ(c.fieldNumber(0, "D"), NoValue); // the line has no field for D
-    EXPECT_EQ(c.fieldNumber(0, "E"), NoValue); // no such column
 }
 
 TEST(LeadingInteger, ReadsLikeTheCLibraryAndClampsTo32Bits) {
@@ -220,80 +204,44 @@ TEST(CodeFile, HeaderIsNeverStoredAndRepeatedKeysReplace) {
 const std::string Codes = "List\tNo\tText\nDLLR\t1\tR134a\nDLLF\t1\tScroll\n";
 const std::string Models = "ShowName\tDLLR\t\nM1\t1\t\n";
 
-TEST(Initialize, LoadsBothFilesFromTheDirectory) {
-    TempDir dir;
-    dir.write("kpxcodes.bin", Codes);
-    dir.write("kpxcalc.bin", Models);
+TEST(Initialize, LoadsOnceAndThenOnlyTakesTheNewDirectory) {
+    TempDir first, second;
+    first.write("kpxcodes.bin", Codes);
+    second.write("kpxcodes.bin", Codes + "DLLP\t1\t230V\n");
+    second.write("kpxcalc.bin", Models + "M2\t1\t\n");
     kpx::Catalogue c;
-    c.initialize(dir.slash().c_str());
-    EXPECT_TRUE(c.loaded());
-    EXPECT_EQ(c.dataDirectory(), dir.slash());
-    EXPECT_EQ(c.codes().size(), 2u);
-    ASSERT_EQ(c.modelCount(), 1u);
-    EXPECT_EQ(c.fieldText(0, "ShowName"), "M1");
-}
-
-TEST(Initialize, MissingModelFileLeavesItUnloadedAndALaterCallRetriesWithoutDuplicates) {
-    TempDir dir;
-    dir.write("kpxcodes.bin", Codes);
-    kpx::Catalogue c;
-    c.initialize(dir.slash().c_str());
+    c.initialize(first.slash().c_str()); // no model table: not loaded, code lists read
     EXPECT_FALSE(c.loaded());
     EXPECT_EQ(c.codes().size(), 2u);
-
-    dir.write("kpxcalc.bin", Models);
-    c.initialize(dir.slash().c_str());
+    first.write("kpxcalc.bin", Models);
+    c.initialize(first.slash().c_str()); // codes read again under the same keys
     EXPECT_TRUE(c.loaded());
     EXPECT_EQ(c.codes().size(), 2u);
     EXPECT_EQ(c.modelCount(), 1u);
-}
-
-TEST(Initialize, AfterLoadingOnlyTheDirectoryChanges) {
-    TempDir first, second;
-    first.write("kpxcalc.bin", Models);
-    second.write("kpxcodes.bin", Codes);
-    second.write("kpxcalc.bin", Models + "M2\t1\t\n");
-    kpx::Catalogue c;
-    c.initialize(first.slash().c_str());
-    ASSERT_TRUE(c.loaded());
-    EXPECT_EQ(c.codes().size(), 0u); // stays empty for good
     c.initialize(second.slash().c_str());
     EXPECT_EQ(c.dataDirectory(), second.slash());
     EXPECT_EQ(c.modelCount(), 1u);
-    EXPECT_EQ(c.codes().size(), 0u);
+    EXPECT_EQ(c.codes().size(), 2u);
 }
 
-TEST(Initialize, DirectoryIsJoinedInFrontOfTheFileNames) {
+TEST(Initialize, WhereTheFilesAreLookedFor) {
     TempDir dir;
     dir.write("x-kpxcalc.bin", Models);
-    kpx::Catalogue c;
-    c.initialize((dir.slash() + "x-").c_str());
-    EXPECT_TRUE(c.loaded());
-    kpx::Catalogue noSeparator;
-    noSeparator.initialize(dir.path().c_str());
-    EXPECT_FALSE(noSeparator.loaded());
-}
-
-TEST(Initialize, NullDirectoryReadsFromTheCurrentDirectory) {
-    TempDir dir;
-    dir.write("kpxcalc.bin", Models);
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-    kpx::Catalogue c;
-    c.initialize(nullptr);
-    std::filesystem::current_path(previous);
-    EXPECT_TRUE(c.loaded());
-    EXPECT_EQ(c.dataDirectory(), "");
-}
-
-TEST(Initialize, DirectoryInPlaceOfAFileCountsAsMissing) {
-    TempDir dir;
+    kpx::Catalogue joined, isDirectory, nullDirectory;
+    joined.initialize((dir.slash() + "x-").c_str()); // the text goes right before the name
+    EXPECT_TRUE(joined.loaded());
     std::filesystem::create_directory(dir.path() / "kpxcalc.bin");
-    std::filesystem::create_directory(dir.path() / "kpxcodes.bin");
-    kpx::Catalogue c;
-    c.initialize(dir.slash().c_str());
-    EXPECT_FALSE(c.loaded());
-    EXPECT_EQ(c.codes().size(), 0u);
+    isDirectory.initialize(dir.slash().c_str());
+    EXPECT_FALSE(isDirectory.loaded());
+
+    TempDir current; // a null directory reads from the current directory
+    current.write("kpxcalc.bin", Models);
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(current.path());
+    nullDirectory.initialize(nullptr);
+    std::filesystem::current_path(previous);
+    EXPECT_TRUE(nullDirectory.loaded());
+    EXPECT_EQ(nullDirectory.dataDirectory(), "");
 }
 
 } // namespace

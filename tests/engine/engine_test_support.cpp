@@ -20,21 +20,23 @@ TempDir::~TempDir() {
 
 void TempDir::write(const std::string& name, const std::string& content) const {
     std::ofstream out(path_ / name, std::ios::binary | std::ios::trunc);
-    out << content;
-    if (!out)
+    if (!(out << content))
         throw std::runtime_error("can't write " + name);
 }
 
-kpx::RatingRecord recordWith(const std::map<std::string, double>& columns) {
+Columns merged(Columns base, const Columns& changes) {
+    for (const auto& [name, value] : changes)
+        base[name] = value;
+    return base;
+}
+
+kpx::RatingRecord recordWith(const Columns& columns) {
     kpx::RatingRecord r;
     std::size_t used = 0;
     kpx::forEachRatingColumn(r, [&](std::string_view name, double& value) {
         const auto it = columns.find(std::string(name));
-        value = kpx::NoValue;
-        if (it != columns.end()) {
-            value = it->second;
-            ++used;
-        }
+        used += it != columns.end();
+        value = it != columns.end() ? it->second : kpx::NoValue;
     });
     if (used != columns.size())
         throw std::invalid_argument("recordWith: a column the rating does not read");
@@ -52,29 +54,11 @@ void FakeProperties::setDataDirectory(const char* directory) {
 
 std::int32_t FakeProperties::answer(const char* function, const char* r, double a, double b,
                                     double value, double* out) {
+    const std::size_t index = calls.size() - 2; // after revision and directory
     calls.push_back({function, r, a, b});
-    std::int32_t status = 0;
-    if (override)
-        status = override(propertyCalls_, value);
-    ++propertyCalls_;
+    const std::int32_t status = override ? override(index, value) : 0;
     *out = value;
     return status;
-}
-
-std::int32_t FakeProperties::saturationPressure(const char* r, double t, double* p) {
-    return answer("pressure", r, t, 0, 100 * t, p);
-}
-std::int32_t FakeProperties::bubbleTemperature(const char* r, double p, double* t) {
-    return answer("bubble", r, p, 0, p / 100 - 0.25, t);
-}
-std::int32_t FakeProperties::liquidEnthalpy(const char* r, double t, double* h) {
-    return answer("liquid", r, t, 0, 1500 * t, h);
-}
-std::int32_t FakeProperties::vapourEnthalpy(const char* r, double t, double p, double* h) {
-    return answer("vapour", r, t, p, 1e5 + 1000 * t + 0.001 * p, h);
-}
-std::int32_t FakeProperties::vapourVolume(const char* r, double t, double p, double* v) {
-    return answer("volume", r, t, p, t / p, v);
 }
 
 } // namespace kpxtest

@@ -1,8 +1,7 @@
-// Helpers of the engine tests: catalogues from texts, a temporary data directory and a
+// Helpers of the engine tests: catalogues from texts, a temporary directory and a
 // recording test double of the property library.
 #pragma once
 
-#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -37,27 +36,20 @@ private:
     std::filesystem::path path_;
 };
 
+using Columns = std::map<std::string, double>;
 // `base` with the entries of `changes` added or replaced.
-inline std::map<std::string, double> merged(std::map<std::string, double> base,
-                                            const std::map<std::string, double>& changes) {
-    for (const auto& [name, value] : changes)
-        base[name] = value;
-    return base;
-}
-
+Columns merged(Columns base, const Columns& changes);
 // A rating record from column names and numbers; every other column is absent.
-kpx::RatingRecord recordWith(const std::map<std::string, double>& columns);
+kpx::RatingRecord recordWith(const Columns& columns);
 
-// Records every call and answers with simple closed forms:
-//   saturation pressure 100 * T, bubble temperature p / 100 - 0.25,
-//   liquid enthalpy 1500 * T, vapour enthalpy 1e5 + 1000 * T + 0.001 * p, volume T / p.
-// `override` may replace the answer of one call, given its 0-based index among the nine
-// property calls.
+// Records every call and answers with simple closed forms: saturation pressure 100 T,
+// bubble temperature p / 100 - 0.25, liquid enthalpy 1500 T, vapour enthalpy
+// 1e5 + 1000 T + 0.001 p, volume T / p. `override` may change the answer and the status
+// of a property call, given its 0-based index among the nine.
 class FakeProperties final : public kpx::PropertyProvider {
 public:
     struct Call {
-        std::string function;
-        std::string refrigerant;
+        std::string function, text;
         double a = 0, b = 0;
     };
     std::vector<Call> calls;
@@ -65,16 +57,25 @@ public:
 
     void revision(char** text) override;
     void setDataDirectory(const char* directory) override;
-    std::int32_t saturationPressure(const char* r, double t, double* p) override;
-    std::int32_t bubbleTemperature(const char* r, double p, double* t) override;
-    std::int32_t liquidEnthalpy(const char* r, double t, double* h) override;
-    std::int32_t vapourEnthalpy(const char* r, double t, double p, double* h) override;
-    std::int32_t vapourVolume(const char* r, double t, double p, double* v) override;
+    std::int32_t saturationPressure(const char* r, double t, double* p) override {
+        return answer("pressure", r, t, 0, 100 * t, p);
+    }
+    std::int32_t bubbleTemperature(const char* r, double p, double* t) override {
+        return answer("bubble", r, p, 0, p / 100 - 0.25, t);
+    }
+    std::int32_t liquidEnthalpy(const char* r, double t, double* h) override {
+        return answer("liquid", r, t, 0, 1500 * t, h);
+    }
+    std::int32_t vapourEnthalpy(const char* r, double t, double p, double* h) override {
+        return answer("vapour", r, t, p, 1e5 + 1000 * t + 0.001 * p, h);
+    }
+    std::int32_t vapourVolume(const char* r, double t, double p, double* v) override {
+        return answer("volume", r, t, p, t / p, v);
+    }
 
 private:
     std::int32_t answer(const char* function, const char* r, double a, double b, double value,
                         double* out);
-    std::size_t propertyCalls_ = 0;
 };
 
 } // namespace kpxtest

@@ -93,17 +93,6 @@ TEST(NextCode, EndsAndUnknownIndices) {
     EXPECT_FALSE(catalogueFrom("", "").nextCode("DLLR", 0));
 }
 
-TEST(NextCode, KeyContainingThePrefixAnywhereBelongsToTheList) {
-    // "XDLLR_5" lies in the list; its number is read after the key's first "_".
-    const auto c = catalogueFrom(listFile({"XDLLR\t5\tOdd"}), "");
-    const auto e = c.nextCode("DLLR", 0);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->number, 5);
-    const auto zero = catalogueFrom(listFile({"A_DLLR\t5\tOdd"}), "").nextCode("DLLR", 0);
-    ASSERT_TRUE(zero);
-    EXPECT_EQ(zero->number, 0); // "DLLR_5" after the first "_" reads as 0
-}
-
 const std::string SearchFile = "ShowName\tDLLR\tDLLF\tDLLP\t\n"
                                "A\t3\t1\t2\t\n"
                                "B\t-\t1\t2\t\n"
