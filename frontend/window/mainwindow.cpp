@@ -310,10 +310,9 @@ bool MainWindow::bindAndInitialise() {
         return false;
     }
     api_ = bound.api;
-    char* revisionText = nullptr; // an empty text: nothing is written
-    api_.ILK_Revision(&revisionText);
-    const QByteArray dataDir = (options_.programDir + QStringLiteral("/data/")).toLocal8Bit();
-    api_.KPX_Initialize(dataDir.constData());
+    // ILK_Revision once (nothing of it is used), then KPX_Initialize with the program
+    // directory followed by "/data/".
+    kv::initializeEngine(api_, options_.programDir.toStdString());
     return true;
 }
 
@@ -464,12 +463,11 @@ void MainWindow::InitGridHeader() {
 }
 
 void MainWindow::emptyGrid(bool clearFormatting) {
+    // Clear the cells, then delete data row 1 until the header row and one empty row are
+    // left; the rows go in one step, which ends in the same grid.
     GridModel* model = Grid->grid();
     model->clearCells(clearFormatting);
-    for (int n = model->gridRowCount() - 2; n > 0; --n)
-        model->removeGridRow(1);
-    if (model->gridRowCount() < 2)
-        model->setGridRowCount(2);
+    model->setGridRowCount(2);
 }
 
 void MainWindow::resetAll() {
