@@ -77,20 +77,37 @@ void Catalogue::readCodes(std::string_view content) {
     });
 }
 
-void Catalogue::readModels(std::string content) {
+void Catalogue::clearModels() {
+    loaded_ = false;
     columnNames_.clear();
     columns_.clear();
     fields_.clear();
     records_.clear();
     numbers_.clear();
+    numberColumns_.clear();
+    text_.clear();
+}
+
+void Catalogue::readModels(std::string content) {
+    clearModels();
     text_ = std::move(content);
+    // Out of memory half-way leaves no half-built table behind.
+    try {
+        parseModels();
+    } catch (...) {
+        clearModels();
+        throw;
+    }
+    loaded_ = true;
+}
+
+void Catalogue::parseModels() {
     // Field positions are 32-bit; a larger content keeps its lines below that limit.
     constexpr std::size_t limit = std::numeric_limits<std::uint32_t>::max();
     if (text_.size() > limit) {
         const std::size_t lastEnd = text_.rfind('\n', limit - 1);
         text_.resize(lastEnd == std::string::npos ? 0 : lastEnd + 1);
     }
-    loaded_ = true;
 
     const std::string_view all(text_);
     std::size_t lines = 0;

@@ -110,6 +110,8 @@ private:
     ColumnRef column(std::string_view name) const;
     const Field* field(std::size_t position, ColumnRef ref) const;
     std::string_view text(const Field* f) const;
+    void clearModels();
+    void parseModels();
     void resolveColumns();
     void storeNumbers(std::size_t position);
 
