@@ -8,11 +8,11 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <ostream>
-#include <sstream>
 
 namespace kvcli {
 namespace {
@@ -199,8 +199,10 @@ std::variant<CliOptions, UsageError> parseArguments(const std::vector<std::strin
             help = true;
             continue;
         }
-        if (a.size() > 1 && a[0] == '-' &&
-            !(a.size() > 1 && (std::isdigit(static_cast<unsigned char>(a[1])) != 0))) {
+        // An option starts with "-" and a letter or a second "-".
+        const bool isOption = a.size() > 1 && a[0] == '-' &&
+                              std::isdigit(static_cast<unsigned char>(a[1])) == 0 && a[1] != '.';
+        if (isOption) {
             std::string name = a, value;
             bool hasValue = false;
             if (const auto eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
