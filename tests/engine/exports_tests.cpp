@@ -20,7 +20,8 @@ const std::string Codes = "List\tNumber\tText\n"
                           "DLLP\t1\t" +
                           std::string(300, 'V') + "\n";
 
-// Model 1 has a full envelope; model 2 has no "TeHig"; model 3 a long name.
+// Model 1 has a full envelope and constant polynomials; model 2 has no "TeHig"; model 3 a
+// long name.
 std::string models() {
     std::string header = "ShowName\tRefrigerant\tFrequency\tDLLR\tDLLF\tDLLP\t"
                          "TeLow\tTeHig\tTcLow\tTcHig\tTeMin\tTeMax\tTcMin\tTcMax\t"
@@ -29,6 +30,12 @@ std::string models() {
                        "30\t5\t40\t15\t3\t0\t10\t1000\t400\t2\t0.01\t";
     std::string noTeHig = "K-200\tR134a\t50\t1\t1\t1\t-30\t\t20\t70\t-25\t10\t25\t65\t"
                           "30\t5\t40\t15\t3\t0\t10\t1000\t400\t2\t0.01\t";
+    for (const char set : {'Q', 'P', 'A', 'M'})
+        for (char digit = '1'; digit <= '9'; ++digit) {
+            header += std::string{set, digit, '\t'};
+            full += "0\t";
+            noTeHig += "0\t";
+        }
     return header + "\r\n" + full + "\r\n" + noTeHig + "\r\n" + std::string(400, 'L') +
            "\tR404A\t60\t2\t1\t1\t\r\n";
 }
@@ -42,6 +49,8 @@ struct Buffer {
 
 TEST(Exports, WholeSequenceThroughTheSharedLibrary) {
     kpxtest::TempDir dir;
+    if (std::filesystem::exists(KPX_TEST_FLUIDS_DIR))
+        std::filesystem::create_directory_symlink(KPX_TEST_FLUIDS_DIR, dir.path() / "fluids");
     double out[5] = {1, 2, 3, 4, 5};
     Buffer b;
     int32_t next = 77;
@@ -137,10 +146,18 @@ TEST(Exports, WholeSequenceThroughTheSharedLibrary) {
     double p = 0;
     const bool propertiesServe = ILK_SaturationPressure("R134a", 263.15, &p) == 0;
     if (propertiesServe) {
+        // At the model's base conditions both factors are exactly 1.
         EXPECT_EQ(code, 0);
-        EXPECT_GT(out[0], 0);
+        EXPECT_EQ(out[0], 1000);
         EXPECT_EQ(out[1], 400);
-        EXPECT_TRUE(std::isfinite(out[3]));
+        EXPECT_EQ(out[3], 0.01);
+        EXPECT_EQ(out[4], 2.5);
+        // More suction superheat: thinner suction gas, less mass flow.
+        EXPECT_EQ(KPX_Rating(1, "", "", 0, -10, 40, 0, 10, 20, &out[0], &out[1], &out[2], &out[3],
+                             &out[4]),
+                  0);
+        EXPECT_LT(out[3], 0.01);
+        EXPECT_GT(out[3], 0.008);
     } else {
         EXPECT_EQ(code, -10);
         for (double v : out)
