@@ -337,12 +337,17 @@ Result<double> saturationTemperature(const FluidData& f, double p, bool vapour) 
         return failure<double>(Status::BadArgument);
     if (f.blend) {
         const detail::Ancillary& a = vapour ? f.pV : f.pL;
-        const double Tlo = f.Ttriple, Thi = f.TsatMax;
-        const double plo = a.eval(Tlo), phi = a.eval(Thi);
-        if (p < plo || p > phi)
+        const auto& nodes = a.nodeValue;
+        if (p < nodes.front() || p > nodes.back())
             return failure<double>(Status::OutOfRange);
+        const auto it = std::upper_bound(nodes.begin(), nodes.end() - 1, p);
+        const std::size_t k = std::max<std::ptrdiff_t>(1, it - nodes.begin()) - 1;
+        if (p == nodes[k])
+            return {a.nodeT[k], Status::Ok};
+        if (p == nodes[k + 1])
+            return {a.nodeT[k + 1], Status::Ok};
         return invertPressure([&a](double T, double* d) { return std::log(a.evalLog(T, d)); }, p,
-                              Tlo, Thi, plo, phi);
+                              a.nodeT[k], a.nodeT[k + 1], nodes[k], nodes[k + 1]);
     }
     if (f.hasSuperancillary()) {
         const auto& edges = f.satPEdges;

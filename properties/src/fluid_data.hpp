@@ -81,6 +81,10 @@ struct Ancillary {
     double reducing = 0, Tr = 0, Tmin = 0, Tmax = 0;
     std::vector<double> n, t;
 
+    // Temperatures and values at nodes along the range in use (rising), for inverting
+    // the equation: a value between two nodes has its temperature between theirs.
+    std::vector<double> nodeT, nodeValue;
+
     double eval(double T) const noexcept;
     // Value and d ln(value)/dT, for the exponential form.
     double evalLog(double T, double* dlndT) const noexcept;

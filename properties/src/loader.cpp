@@ -300,6 +300,20 @@ std::unique_ptr<FluidData> parseFluid(std::string_view text, const std::string& 
             if (!f->pL.present || !f->pV.present)
                 r.fail("a blend needs the ancillaries \"pL\" and \"pV\"");
             f->TsatMax = std::min(f->pL.Tmax, f->pV.Tmax);
+            // Nodes evenly spaced in 1/T, where ln p is nearly straight.
+            constexpr int kNodes = 96;
+            for (Ancillary* a : {&f->pL, &f->pV}) {
+                for (int i = 0; i <= kNodes; ++i) {
+                    const double x =
+                        1 / f->Ttriple + (1 / f->TsatMax - 1 / f->Ttriple) * i / kNodes;
+                    const double T = i == 0 ? f->Ttriple : i == kNodes ? f->TsatMax : 1 / x;
+                    const double v = a->eval(T);
+                    if (!(v > 0) || !std::isfinite(v) || (i > 0 && !(v > a->nodeValue.back())))
+                        r.fail("the blend's pressure equations do not rise with temperature");
+                    a->nodeT.push_back(T);
+                    a->nodeValue.push_back(v);
+                }
+            }
         } else if (f->hasSuperancillary()) {
             f->TsatMax = f->satP.xmax();
             f->Ttriple = std::max(f->Ttriple, f->satP.xmin());
