@@ -34,39 +34,34 @@ QStringList settingsFiles() {
 class StartupTest : public QObject {
     Q_OBJECT
 private slots:
+    // data.bin's first line against the size of kpxcalc.bin minus that of kpxcodes.bin.
     void dataCheck_data() {
-        QTest::addColumn<QByteArray>("firstLine");
-        QTest::addColumn<int>("codesExtra"); // bytes added to kpxcodes.bin
-        QTest::addColumn<int>("calcExtra");  // bytes added to kpxcalc.bin
+        QTest::addColumn<int>("codesSize");
+        QTest::addColumn<int>("calcSize");
+        QTest::addColumn<QByteArray>("dataBin"); // the whole file
         QTest::addColumn<bool>("passes");
-        // "=" stands for the size difference of the catalogue files before the extra bytes.
-        QTest::newRow("matching difference") << QByteArray("=") << 0 << 0 << true;
-        QTest::newRow("empty first line skips the check") << QByteArray("") << 5 << 0 << true;
-        QTest::newRow("empty file skips the check") << QByteArray("<none>") << 5 << 0 << true;
-        QTest::newRow("code lists grew") << QByteArray("=") << 1 << 0 << false;
-        QTest::newRow("model table grew") << QByteArray("=") << 0 << 3 << false;
-        QTest::newRow("trailing space") << QByteArray("= ") << 0 << 0 << false;
-        QTest::newRow("plus sign") << QByteArray("+=") << 0 << 0 << false;
-        QTest::newRow("leading zero") << QByteArray("0=") << 0 << 0 << false;
-        QTest::newRow("second line ignored") << QByteArray("=\r\ngarbage") << 0 << 0 << true;
+        QTest::newRow("equal sizes, 0") << 40 << 40 << QByteArray("0\r\n") << true;
+        QTest::newRow("line feed only") << 40 << 40 << QByteArray("0\n") << true;
+        QTest::newRow("no line end") << 45 << 40 << QByteArray("-5") << true;
+        QTest::newRow("codes 12 larger, -12") << 52 << 40 << QByteArray("-12\r\n") << true;
+        QTest::newRow("codes 12 larger, 12") << 52 << 40 << QByteArray("12\r\n") << false;
+        QTest::newRow("wrong size") << 40 << 41 << QByteArray("0\r\n") << false;
+        QTest::newRow("empty first line skips") << 52 << 40 << QByteArray("\r\n-3\r\n") << true;
+        QTest::newRow("empty file skips") << 52 << 40 << QByteArray() << true;
+        QTest::newRow("trailing space") << 40 << 40 << QByteArray("0 \r\n") << false;
+        QTest::newRow("plus sign") << 40 << 41 << QByteArray("+1\r\n") << false;
+        QTest::newRow("leading zero") << 40 << 41 << QByteArray("01\r\n") << false;
+        QTest::newRow("second line ignored") << 40 << 40 << QByteArray("0\r\ngarbage") << true;
     }
     void dataCheck() {
-        QFETCH(QByteArray, firstLine);
-        QFETCH(int, codesExtra);
-        QFETCH(int, calcExtra);
+        QFETCH(int, codesSize);
+        QFETCH(int, calcSize);
+        QFETCH(QByteArray, dataBin);
         QFETCH(bool, passes);
         WindowHarness h;
-        const auto codes = kvtest::codesFile(kvtest::defaultCodes());
-        const auto models = kvtest::modelsFile({});
-        // The difference of the files as written first; then they may grow.
-        const QByteArray difference = QByteArray::number(static_cast<qlonglong>(models.size()) -
-                                                         static_cast<qlonglong>(codes.size()));
-        h.dir().write("data/kpxcodes.bin", codes + std::string(codesExtra, '\n'));
-        h.dir().write("data/kpxcalc.bin", models + std::string(calcExtra, '\n'));
-        QByteArray line = firstLine == "<none>" ? QByteArray() : firstLine;
-        line.replace("=", difference);
-        h.dir().write("data.bin", line.toStdString() + (firstLine == "<none>" ? "" : "\r\n"));
-
+        h.dir().write("data/kpxcodes.bin", std::string(static_cast<size_t>(codesSize), 'c'));
+        h.dir().write("data/kpxcalc.bin", std::string(static_cast<size_t>(calcSize), 'm'));
+        h.dir().write("data.bin", dataBin.toStdString());
         const StartupStatus status = h.start();
         if (passes) {
             QCOMPARE(status, StartupStatus::Ready);
@@ -77,72 +72,45 @@ private slots:
         }
     }
 
-    void sizeDifferenceSigns_data() {
-        QTest::addColumn<int>("codesSize");
-        QTest::addColumn<int>("calcSize");
-        QTest::addColumn<QByteArray>("line");
-        QTest::addColumn<bool>("passes");
-        QTest::newRow("equal sizes, 0") << 40 << 40 << QByteArray("0") << true;
-        QTest::newRow("codes 12 larger, -12") << 52 << 40 << QByteArray("-12") << true;
-        QTest::newRow("codes 12 larger, 12") << 52 << 40 << QByteArray("12") << false;
-        QTest::newRow("codes 12 larger, - 12") << 52 << 40 << QByteArray("- 12") << false;
-    }
-    void sizeDifferenceSigns() {
-        QFETCH(int, codesSize);
-        QFETCH(int, calcSize);
-        QFETCH(QByteArray, line);
-        QFETCH(bool, passes);
-        WindowHarness h;
-        h.dir().write("data/kpxcodes.bin", std::string(static_cast<size_t>(codesSize), 'c'));
-        h.dir().write("data/kpxcalc.bin", std::string(static_cast<size_t>(calcSize), 'm'));
-        h.dir().write("data.bin", line.toStdString() + "\n");
-        QCOMPARE(h.start() == StartupStatus::Ready, passes);
-    }
-
-    // Files that are missing or can't be bound: a message naming the file, a non-zero
-    // status, and nothing written to the settings store even when the window closes.
-    void missingFiles_data() {
-        QTest::addColumn<QString>("removed");
+    // Start-ups that end the program: one message naming the file, a non-zero status,
+    // and nothing written to the settings store, even when the window is closed.
+    void failedStartUp_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("content"); // written over the file; null: removed
         QTest::addColumn<StartupStatus>("status");
-        QTest::addColumn<QString>("named");
-        QTest::newRow("data.bin") << "data.bin" << StartupStatus::MissingFile << "data.bin";
-        QTest::newRow("model table")
-            << "data/kpxcalc.bin" << StartupStatus::MissingFile << "kpxcalc.bin";
-        QTest::newRow("code lists")
-            << "data/kpxcodes.bin" << StartupStatus::MissingFile << "kpxcodes.bin";
-        QTest::newRow("engine") << "libKPX_Calc.so" << StartupStatus::BindingFailed
-                                << "libKPX_Calc.so";
-        QTest::newRow("property library")
-            << "libASEREP32.so" << StartupStatus::BindingFailed << "libASEREP32.so";
+        QTest::addColumn<QString>("message"); // a part of the message
+        QTest::newRow("no data.bin")
+            << "data.bin" << QByteArray() << StartupStatus::MissingFile << "data.bin";
+        QTest::newRow("no model table")
+            << "data/kpxcalc.bin" << QByteArray() << StartupStatus::MissingFile << "kpxcalc.bin";
+        QTest::newRow("no code lists")
+            << "data/kpxcodes.bin" << QByteArray() << StartupStatus::MissingFile << "kpxcodes.bin";
+        QTest::newRow("no engine")
+            << "libKPX_Calc.so" << QByteArray() << StartupStatus::BindingFailed << "libKPX_Calc.so";
+        QTest::newRow("no property library")
+            << "libASEREP32.so" << QByteArray() << StartupStatus::BindingFailed << "libASEREP32.so";
+        QTest::newRow("engine no library") << "libKPX_Calc.so" << QByteArray("not a library")
+                                           << StartupStatus::BindingFailed << "libKPX_Calc.so";
+        QTest::newRow("data problem")
+            << "data.bin" << QByteArray("999999\r\n") << StartupStatus::DataProblem
+            << kvw::MainWindow::kDataProblem;
     }
-    void missingFiles() {
-        QFETCH(QString, removed);
+    void failedStartUp() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, content);
         QFETCH(StartupStatus, status);
-        QFETCH(QString, named);
+        QFETCH(QString, message);
         const QStringList before = settingsFiles();
         WindowHarness h;
-        h.dir().remove(removed.toStdString());
+        if (content.isNull())
+            h.dir().remove(file.toStdString());
+        else
+            h.dir().write(file.toStdString(), content.toStdString());
         QCOMPARE(h.start(), status);
         QVERIFY(static_cast<int>(status) != 0);
         QCOMPARE(h.messages().size(), 1);
-        QVERIFY2(h.messages().first().contains(named), qPrintable(h.messages().first()));
-        h.window().close();
-        QCOMPARE(settingsFiles(), before);
-    }
-
-    void libraryWithoutExport() {
-        WindowHarness h;
-        // A file of that name that is no library at all.
-        h.dir().write("libKPX_Calc.so", "not a library");
-        QCOMPARE(h.start(), StartupStatus::BindingFailed);
-        QVERIFY(h.messages().value(0).contains(QLatin1String("libKPX_Calc.so")));
-    }
-
-    void dataProblemLeavesSettingsAlone() {
-        const QStringList before = settingsFiles();
-        WindowHarness h;
-        h.dir().write("data.bin", "999999\r\n");
-        QCOMPARE(h.start(), StartupStatus::DataProblem);
+        QVERIFY2(h.messages().first().contains(message), qPrintable(h.messages().first()));
+        QVERIFY(!h.window().isVisible());
         h.window().close();
         QCOMPARE(settingsFiles(), before);
     }
