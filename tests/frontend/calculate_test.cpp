@@ -134,6 +134,39 @@ private slots:
                  warns ? QStringLiteral("Low superheat. Risk on liquid return !") : QString());
     }
 
+    // Any text in any field: the unit switches and a run read it, never crash, and show
+    // a result count.
+    void anyTextIsAccepted_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("letters") << "abc";
+        QTest::newRow("huge") << "1E308";
+        QTest::newRow("overflowing") << "1e400";
+        QTest::newRow("not a number") << "nan";
+        QTest::newRow("infinity") << "-inf";
+        QTest::newRow("both signs") << "1,234.5,6";
+        QTest::newRow("long") << QString(5000, QLatin1Char('9'));
+        QTest::newRow("unicode") << QStringLiteral("\u00b0\u20ac\U0001F600");
+        QTest::newRow("control characters") << QStringLiteral("1\t2\n3");
+    }
+    void anyTextIsAccepted() {
+        QFETCH(QString, text);
+        WindowHarness h({model("A-1")});
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.setConditions({text, text, text, text, text});
+        h.field("txtCapacity")->setText(text);
+        h.field("txtModelFilter")->setText(text);
+        h.option("opt_intsyst_1")->click();
+        h.option("opt_intsyst_0")->click();
+        h.click("btnCalculate");
+        QVERIFY(h.label("lblResults")->text().startsWith(QStringLiteral("Results : ")));
+        QCOMPARE(h.window().grid()->grid()->gridRowCount(), h.window().resultCount() + 2);
+        h.field("txtModelFilter")->clear();
+        h.click("btnCalculate");
+        h.option("opt_order_0")->click();
+        h.click("btnResetAll");
+        QCOMPARE(h.window().resultCount(), 0);
+    }
+
     // Cell texts of one row in both unit systems and two locales.
     void formats_data() {
         QTest::addColumn<QLocale>("locale");
