@@ -9,6 +9,7 @@
 #include <atomic>
 #include <fstream>
 #include <functional>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -94,6 +95,34 @@ TEST(FindingFluids, UnknownNamesAndMissingDirectories) {
     // A file in place of the directory.
     FluidLibrary file(proptest::fluidsDir() / "R134a.json");
     EXPECT_EQ(file.find("R134a").status, Status::NoDataDirectory);
+}
+
+// Several threads asking one library at once get the same fluids and the same values
+// (each thread keeps its own memory of recent states).
+TEST(FindingFluids, SharedBetweenThreads) {
+    FluidLibrary lib(proptest::fluidsDir());
+    const char* names[] = {"R290", "R407C", "R134a", "Propane"};
+    double expected[4];
+    {
+        FluidLibrary alone(proptest::fluidsDir());
+        for (int i = 0; i < 4; ++i)
+            expected[i] = alone.get(names[i])->vapourState(270.0 + i, 1.5e5).value.h;
+    }
+    std::vector<std::thread> threads;
+    std::atomic<int> mismatches{0};
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 20; ++round) {
+                const int i = (t + round) % 4;
+                const auto f = lib.find(names[i]);
+                if (!f.ok() || f.value->vapourState(270.0 + i, 1.5e5).value.h != expected[i])
+                    ++mismatches;
+            }
+        });
+    for (auto& th : threads)
+        th.join();
+    EXPECT_EQ(mismatches.load(), 0);
+    EXPECT_EQ(lib.find("R290").value, lib.find("Propane").value);
 }
 
 // Each broken file is refused with a message that says what is wrong.
