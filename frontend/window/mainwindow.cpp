@@ -253,7 +253,14 @@ StartupStatus MainWindow::startUp() {
 
     // 1. data.bin against the sizes of the catalogue files. A file that is missing or
     //    can't be read is named, and the program ends as after a data problem.
-    const kv::DataCheck check = kv::checkDataFiles(options_.programDir.toStdString());
+    kv::DataCheck check = kv::checkDataFiles(options_.programDir.toStdString());
+    const QFileInfo dataBin(QDir(options_.programDir).filePath(QStringLiteral("data.bin")));
+    if (check.ok && dataBin.exists() && !dataBin.isFile()) {
+        // A folder of that name opens like an empty file; it is no data.bin all the same.
+        check.ok = false;
+        check.file = dataBin.filePath().toStdString();
+        check.message = "The file " + check.file + " is missing or can't be read";
+    }
     if (!check.ok) {
         const QFileInfo named(QString::fromStdString(check.file));
         const bool mismatch =

@@ -91,6 +91,8 @@ private slots:
             << "libASEREP32.so" << QByteArray() << StartupStatus::BindingFailed << "libASEREP32.so";
         QTest::newRow("engine no library") << "libKPX_Calc.so" << QByteArray("not a library")
                                            << StartupStatus::BindingFailed << "libKPX_Calc.so";
+        QTest::newRow("data.bin a folder")
+            << "data.bin/x" << QByteArray("0") << StartupStatus::MissingFile << "data.bin";
         QTest::newRow("data problem")
             << "data.bin" << QByteArray("999999\r\n") << StartupStatus::DataProblem
             << kvw::MainWindow::kDataProblem;
@@ -102,6 +104,8 @@ private slots:
         QFETCH(QString, message);
         const QStringList before = settingsFiles();
         WindowHarness h;
+        if (file.startsWith(QLatin1String("data.bin/")))
+            h.dir().remove("data.bin"); // a folder takes its place below
         if (content.isNull())
             h.dir().remove(file.toStdString());
         else
