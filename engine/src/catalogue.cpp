@@ -82,7 +82,7 @@ void Catalogue::clearModels() {
     columnNames_.clear();
     columns_.clear();
     fields_.clear();
-    records_.clear();
+    modelTable_.clear();
     numbers_.clear();
     numberColumns_.clear();
     text_.clear();
@@ -130,11 +130,11 @@ void Catalogue::parseModels() {
             resolveColumns();
             const std::size_t expected = lines * columnNames_.size();
             fields_.reserve(std::min(expected, text_.size()));
-            records_.reserve(lines);
+            modelTable_.reserve(lines);
             numbers_.reserve(lines * numberColumns_.size());
             return;
         }
-        Record record{static_cast<std::uint32_t>(fields_.size()), 0};
+        ModelRecord record{static_cast<std::uint32_t>(fields_.size()), 0};
         const std::size_t columns = columnNames_.size();
         std::size_t pos = 0;
         // Fields beyond the last column are dropped.
@@ -150,15 +150,15 @@ void Catalogue::parseModels() {
             ++record.count;
             pos = tab + 1;
         }
-        records_.push_back(record);
-        storeNumbers(records_.size() - 1);
+        modelTable_.push_back(record);
+        storeNumbers(modelTable_.size() - 1);
     });
 }
 
 void Catalogue::storeNumbers(std::size_t position) {
     for (const ColumnRef ref : numberColumns_) {
         const Field* f = field(position, ref);
-        numbers_.push_back(f != nullptr ? kpx::fieldNumber(text(f)) : NoValue);
+        numbers_.push_back(f != nullptr ? kpx::FieldNumber(text(f)) : NoValue);
     }
 }
 
@@ -184,7 +184,7 @@ Catalogue::ColumnRef Catalogue::column(std::string_view name) const {
 const Catalogue::Field* Catalogue::field(std::size_t position, ColumnRef ref) const {
     if (ref == nullptr)
         return nullptr;
-    const Record& record = records_[position];
+    const ModelRecord& record = modelTable_[position];
     for (auto it = ref->rbegin(); it != ref->rend(); ++it)
         if (*it < record.count)
             return &fields_[record.first + *it];
@@ -197,13 +197,13 @@ std::string_view Catalogue::text(const Field* f) const {
     return std::string_view(text_.data() + f->offset, f->length);
 }
 
-std::string_view Catalogue::fieldText(std::size_t position, std::string_view column) const {
+std::string_view Catalogue::FieldText(std::size_t position, std::string_view column) const {
     return text(field(position, this->column(column)));
 }
 
-double Catalogue::fieldNumber(std::size_t position, std::string_view column) const {
+double Catalogue::FieldNumber(std::size_t position, std::string_view column) const {
     const Field* f = field(position, this->column(column));
-    return f != nullptr ? kpx::fieldNumber(text(f)) : NoValue;
+    return f != nullptr ? kpx::FieldNumber(text(f)) : NoValue;
 }
 
 std::string_view Catalogue::showName(std::size_t position) const {
@@ -214,7 +214,7 @@ bool Catalogue::hasField(std::size_t position, std::string_view column) const {
     return field(position, this->column(column)) != nullptr;
 }
 
-std::optional<Catalogue::CodeEntry> Catalogue::nextCode(std::string_view prefix,
+std::optional<Catalogue::CodeEntry> Catalogue::NextCode(std::string_view prefix,
                                                         std::int32_t index) const {
     std::string needle(prefix);
     needle += '_';
@@ -241,7 +241,7 @@ std::optional<std::size_t> Catalogue::findModel(std::size_t start, std::int32_t 
     const auto matches = [](std::int32_t code, double value) {
         return code == 0 || static_cast<double>(code) == value;
     };
-    for (std::size_t i = start; i < records_.size(); ++i) {
+    for (std::size_t i = start; i < modelTable_.size(); ++i) {
         const double* row = numberRow(i) + codes;
         if (matches(refrigerant, row[0]) && matches(family, row[1]) && matches(power, row[2]))
             return i;
@@ -253,7 +253,7 @@ std::optional<std::size_t> Catalogue::findModel(std::string_view showName,
                                                 std::string_view refrigerant,
                                                 std::int32_t frequency) const {
     const std::string frequencyText = std::to_string(frequency);
-    for (std::size_t i = 0; i < records_.size(); ++i)
+    for (std::size_t i = 0; i < modelTable_.size(); ++i)
         if (text(field(i, refrigerant_)) == refrigerant &&
             text(field(i, frequency_)) == frequencyText && text(field(i, showName_)) == showName)
             return i;

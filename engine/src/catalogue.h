@@ -15,6 +15,12 @@
 namespace kpx {
 
 inline constexpr const char* CodesFileName = "kpxcodes.bin";
+// The code lists the engine enumerates.
+struct CodeListPrefix {
+    static constexpr const char* Refrigerants = "DLLR";
+    static constexpr const char* Families = "DLLF";
+    static constexpr const char* PowerSupplies = "DLLP";
+};
 inline constexpr const char* ModelsFileName = "kpxcalc.bin";
 
 // Calls `visit(line)` for every line of a catalogue file: a line ends at a line feed, a
@@ -60,17 +66,17 @@ public:
     // catalogue loaded.
     void readModels(std::string content);
 
-    bool loaded() const { return loaded_; }
-    const std::string& dataDirectory() const { return dataDirectory_; }
+    bool CatalogueLoaded() const { return loaded_; }
+    const std::string& DataDirectory() const { return dataDirectory_; }
     const CodeTable& codes() const { return codes_; }
-    const std::vector<std::string>& columnNames() const { return columnNames_; }
-    std::size_t modelCount() const { return records_.size(); }
+    const std::vector<std::string>& ColumnNames() const { return columnNames_; }
+    std::size_t modelCount() const { return modelTable_.size(); }
 
     // One field of the model at 0-based `position` (< modelCount()): its text, empty when
     // the record has no such column; its number, NoValue when absent, empty or "-". The
     // text is followed by a zero byte in memory.
-    std::string_view fieldText(std::size_t position, std::string_view column) const;
-    double fieldNumber(std::size_t position, std::string_view column) const;
+    std::string_view FieldText(std::size_t position, std::string_view column) const;
+    double FieldNumber(std::size_t position, std::string_view column) const;
     bool hasField(std::size_t position, std::string_view column) const;
 
     struct CodeEntry {
@@ -79,7 +85,7 @@ public:
     };
     // The entry of list `prefix` that follows, in walk order, the entry keyed
     // prefix + "_" + index; with index 0 the list's first entry.
-    std::optional<CodeEntry> nextCode(std::string_view prefix, std::int32_t index) const;
+    std::optional<CodeEntry> NextCode(std::string_view prefix, std::int32_t index) const;
 
     // Position of the first model at or after `start` whose "DLLR", "DLLF" and "DLLP"
     // numbers match the codes (0 matches anything).
@@ -100,7 +106,7 @@ private:
         std::uint32_t offset; // into text_, zero-terminated there
         std::uint32_t length;
     };
-    struct Record {
+    struct ModelRecord {
         std::uint32_t first; // into fields_
         std::uint32_t count; // fields 0 .. count-1 belong to columns 0 .. count-1
     };
@@ -129,7 +135,7 @@ private:
     std::unordered_map<std::string, std::vector<std::uint32_t>, Hash, std::equal_to<>> columns_;
     std::string text_; // the model file's content, each stored field zero-terminated
     std::vector<Field> fields_;
-    std::vector<Record> records_;
+    std::vector<ModelRecord> modelTable_;
 
     // Columns the queries and the rating read, resolved once per load.
     ColumnRef showName_ = nullptr, refrigerant_ = nullptr, frequency_ = nullptr;

@@ -2,7 +2,7 @@
 
 namespace kpx {
 
-std::uint32_t keyHash(std::string_view key) {
+std::uint32_t KeyHash(std::string_view key) {
     std::uint32_t hash = 0;
     for (const char c : key)
         hash = hash * 33u +

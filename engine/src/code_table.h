@@ -13,7 +13,7 @@ namespace kpx {
 
 // Hash of a key: starting at 0, hash * 33 + byte for every byte, the byte taken as a
 // signed 8-bit value, unsigned 32-bit arithmetic with wrap-around.
-std::uint32_t keyHash(std::string_view key);
+std::uint32_t KeyHash(std::string_view key);
 
 class CodeTable {
 public:
@@ -24,7 +24,7 @@ public:
         std::string value;
     };
 
-    static std::size_t bucketOf(std::string_view key) { return keyHash(key) % BucketCount; }
+    static std::size_t bucketOf(std::string_view key) { return KeyHash(key) % BucketCount; }
 
     // A new key goes to the front of its bucket; a known key keeps its place and takes
     // the new value.

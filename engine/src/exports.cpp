@@ -41,12 +41,12 @@ bool usable(char** text) {
     return text != nullptr && *text != nullptr;
 }
 
-std::int32_t nextCode(const char* prefix, std::int32_t index, std::int32_t* next, char** text) {
+std::int32_t NextCode(const char* prefix, std::int32_t index, std::int32_t* next, char** text) {
     if (next == nullptr || !usable(text))
         return -1;
     try {
         *next = 0;
-        const auto hit = catalogue().nextCode(prefix, index);
+        const auto hit = catalogue().NextCode(prefix, index);
         if (!hit)
             return -1;
         kpx::writeText(*text, hit->text);
@@ -71,22 +71,22 @@ KPX_EXPORT int32_t KPX_CALL KPX_Initialize(const char* directory) {
 }
 
 KPX_EXPORT int32_t KPX_CALL KPX_GetRefrigerant(int32_t index, int32_t* next, char** text) {
-    return nextCode("DLLR", index, next, text);
+    return NextCode(kpx::CodeListPrefix::Refrigerants, index, next, text);
 }
 
 KPX_EXPORT int32_t KPX_CALL KPX_GetFamily(int32_t index, int32_t* next, char** text) {
-    return nextCode("DLLF", index, next, text);
+    return NextCode(kpx::CodeListPrefix::Families, index, next, text);
 }
 
 KPX_EXPORT int32_t KPX_CALL KPX_GetPower(int32_t index, int32_t* next, char** text) {
-    return nextCode("DLLP", index, next, text);
+    return NextCode(kpx::CodeListPrefix::PowerSupplies, index, next, text);
 }
 
 KPX_EXPORT int32_t KPX_CALL KPX_GetModel(int32_t start, int32_t refrigerant, int32_t family,
                                          int32_t power, int32_t* next, char** text) {
     try {
         const kpx::Catalogue& c = catalogue();
-        if (next == nullptr || !usable(text) || !c.loaded())
+        if (next == nullptr || !usable(text) || !c.CatalogueLoaded())
             return -1;
         *next = 0;
         if (start < 0)
@@ -106,11 +106,11 @@ KPX_EXPORT int32_t KPX_CALL KPX_GetModel(int32_t start, int32_t refrigerant, int
 KPX_EXPORT int32_t KPX_CALL KPX_GetModelData(int32_t model, const char* column, char** text) {
     try {
         const kpx::Catalogue& c = catalogue();
-        if (column == nullptr || !usable(text) || !c.loaded())
+        if (column == nullptr || !usable(text) || !c.CatalogueLoaded())
             return -1;
         if (model < 1 || static_cast<std::size_t>(model) > c.modelCount())
             return 1;
-        return kpx::writeText(*text, c.fieldText(static_cast<std::size_t>(model) - 1, column));
+        return kpx::writeText(*text, c.FieldText(static_cast<std::size_t>(model) - 1, column));
     } catch (...) {
         return -1;
     }
@@ -132,7 +132,7 @@ KPX_EXPORT int32_t KPX_CALL KPX_Rating(int32_t model, const char* showName, cons
         return -1;
     try {
         const kpx::Catalogue& c = catalogue();
-        if (!c.loaded())
+        if (!c.CatalogueLoaded())
             return -1;
         std::size_t position = 0;
         if (model != 0) {
@@ -149,7 +149,7 @@ KPX_EXPORT int32_t KPX_CALL KPX_Rating(int32_t model, const char* showName, cons
         }
         LinkedProperties properties;
         const kpx::RatingResult r = kpx::rate(c.ratingRecord(position), {te, tc, sc, sh1, sh2},
-                                              properties, c.dataDirectory().c_str());
+                                              properties, c.DataDirectory().c_str());
         *capacity = r.capacity;
         *power = r.power;
         *current = r.current;

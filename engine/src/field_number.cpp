@@ -26,7 +26,7 @@ double convertOutOfRange(const char* first, const char* last) {
 
 } // namespace
 
-double fieldNumber(std::string_view text) {
+double FieldNumber(std::string_view text) {
     if (text.empty() || text == "-")
         return NoValue;
     const char* p = text.data();

@@ -13,7 +13,7 @@ inline constexpr double NoValue = -999999.0;
 // leading decimal number of the text (white space skipped, optional sign, digits with an
 // optional "." fraction and an optional exponent), 0 when no number starts the text.
 // Decimal forms only; "." is the decimal point whatever the process locale says.
-double fieldNumber(std::string_view text);
+double FieldNumber(std::string_view text);
 
 // The leading integer of a text as the C library's integer conversion reads it: white
 // space skipped, optional sign, decimal digits; 0 when no digit follows. Values beyond

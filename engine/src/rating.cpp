@@ -80,7 +80,7 @@ TcLimits tcLimits(const Envelope& env, const Conditions& c) {
     return TcLimits{limit(c.sh2), limit(c.sh2 - env.shTol)};
 }
 
-std::int32_t classify(const Envelope& e, const Conditions& c) {
+RatingCode classify(const Envelope& e, const Conditions& c) {
     const double te = c.te, tc = c.tc, sc = c.sc, sh1 = c.sh1, sh2 = c.sh2;
     if (te < e.teLow)
         return code::TeTooLow;
@@ -101,7 +101,7 @@ std::int32_t classify(const Envelope& e, const Conditions& c) {
     if (sc < 0)
         return code::SubcoolingNegative;
 
-    std::int32_t working = code::Working;
+    RatingCode working = code::Working;
     if (sh2 < sh1)
         working = code::Sh2BelowSh1;
     if (sh2 > e.shMax || sh2 > e.rgtMax - te)
@@ -138,7 +138,7 @@ double massFlowPolynomial(const std::array<double, 10>& k, double te, double tc)
 RatingResult rate(const RatingRecord& record, const Conditions& c, PropertyProvider& properties,
                   const char* dataDirectory) {
     RatingResult result;
-    const std::int32_t working = classify(record.envelope, c);
+    const RatingCode working = classify(record.envelope, c);
     if (working < 0) {
         result.code = working;
         return result;

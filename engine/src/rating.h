@@ -14,28 +14,32 @@ namespace kpx {
 // The value of every rating output until a rating succeeds.
 inline constexpr double NotRated = -9999.999;
 
+// The result of a rating: 0 clean, positive for a warning, negative when nothing was
+// computed.
+using RatingCode = std::int32_t;
+
 // Result codes of a rating.
 namespace code {
-inline constexpr std::int32_t Clean = 0;
-inline constexpr std::int32_t NotFound = -1; // also: catalogue not loaded
-inline constexpr std::int32_t TeTooLow = -2;
-inline constexpr std::int32_t TeTooHigh = -3;
-inline constexpr std::int32_t TcTooLow = -4; // also: Tc beyond the superheat-dependent limit
-inline constexpr std::int32_t TcTooHigh = -5;
-inline constexpr std::int32_t SuperheatTooHigh = -6;
-inline constexpr std::int32_t SubcoolingTooHigh = -7;
-inline constexpr std::int32_t SuperheatNegative = -8;
-inline constexpr std::int32_t SubcoolingNegative = -9;
-inline constexpr std::int32_t PropertiesFailed = -10;
-inline constexpr std::int32_t Working = 1; // classification passed without a warning
-inline constexpr std::int32_t TeBelowInner = 2;
-inline constexpr std::int32_t TeAboveInner = 3;
-inline constexpr std::int32_t TcBelowInner = 4;
-inline constexpr std::int32_t TcAboveInner = 5;
-inline constexpr std::int32_t SuperheatHigh = 6;
-inline constexpr std::int32_t Sh2BelowSh1 = 10;
-inline constexpr std::int32_t BelowKLine = 11;
-inline constexpr std::int32_t TcAboveLimit = 15;
+inline constexpr RatingCode Clean = 0;
+inline constexpr RatingCode NotFound = -1; // also: catalogue not loaded
+inline constexpr RatingCode TeTooLow = -2;
+inline constexpr RatingCode TeTooHigh = -3;
+inline constexpr RatingCode TcTooLow = -4; // also: Tc beyond the superheat-dependent limit
+inline constexpr RatingCode TcTooHigh = -5;
+inline constexpr RatingCode SuperheatTooHigh = -6;
+inline constexpr RatingCode SubcoolingTooHigh = -7;
+inline constexpr RatingCode SuperheatNegative = -8;
+inline constexpr RatingCode SubcoolingNegative = -9;
+inline constexpr RatingCode PropertiesFailed = -10;
+inline constexpr RatingCode Working = 1; // classification passed without a warning
+inline constexpr RatingCode TeBelowInner = 2;
+inline constexpr RatingCode TeAboveInner = 3;
+inline constexpr RatingCode TcBelowInner = 4;
+inline constexpr RatingCode TcAboveInner = 5;
+inline constexpr RatingCode SuperheatHigh = 6;
+inline constexpr RatingCode Sh2BelowSh1 = 10;
+inline constexpr RatingCode BelowKLine = 11;
+inline constexpr RatingCode TcAboveLimit = 15;
 } // namespace code
 
 // The envelope columns of one model, NoValue where the catalogue gives nothing.
@@ -133,7 +137,7 @@ struct Conditions {
 };
 
 struct RatingResult {
-    std::int32_t code = code::NotFound;
+    RatingCode code = code::NotFound;
     double capacity = NotRated, power = NotRated, current = NotRated, massFlow = NotRated,
            cop = NotRated;
 };
@@ -166,7 +170,7 @@ TcLimits tcLimits(const Envelope& e, const Conditions& c);
 
 // Classifies the point against the envelope: a negative refusal code, or the working
 // code (1 when no warning applies, else the last warning that applied).
-std::int32_t classify(const Envelope& e, const Conditions& c);
+RatingCode classify(const Envelope& e, const Conditions& c);
 
 // The four polynomials at Te and Tc, each summed in its own order of suffixes.
 double capacityPolynomial(const std::array<double, 10>& k, double te, double tc);

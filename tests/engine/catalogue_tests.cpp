@@ -56,7 +56,7 @@ TEST(ModelFile, HeaderTakesOnlyTabTerminatedNamesUpToTheFirstEmptyOne) {
         {"ABC", {}},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(catalogueFrom("", row.header).columnNames(), row.columns) << row.header;
+        EXPECT_EQ(catalogueFrom("", row.header).ColumnNames(), row.columns) << row.header;
 }
 
 TEST(ModelFile, DataLineStoresTabTerminatedFieldsUnderTheirColumns) {
@@ -77,32 +77,32 @@ TEST(ModelFile, DataLineStoresTabTerminatedFieldsUnderTheirColumns) {
         ASSERT_EQ(c.modelCount(), 1u);
         EXPECT_EQ(c.hasField(0, "A"), row.a.has_value());
         EXPECT_EQ(c.hasField(0, "B"), row.b.has_value());
-        EXPECT_EQ(c.fieldText(0, "A"), row.a.value_or(""));
-        EXPECT_EQ(c.fieldText(0, "B"), row.b.value_or(""));
+        EXPECT_EQ(c.FieldText(0, "A"), row.a.value_or(""));
+        EXPECT_EQ(c.FieldText(0, "B"), row.b.value_or(""));
         EXPECT_FALSE(c.hasField(0, "C"));
-        EXPECT_EQ(c.fieldNumber(0, "B"),
-                  row.b && *row.b != "-" && !row.b->empty() ? kpx::fieldNumber(*row.b) : NoValue);
+        EXPECT_EQ(c.FieldNumber(0, "B"),
+                  row.b && *row.b != "-" && !row.b->empty() ? kpx::FieldNumber(*row.b) : NoValue);
     }
 }
 
 TEST(ModelFile, RecordsFollowTheLinesIncludingEmptyOnes) {
     const auto c = catalogueFrom("", "Name\t\r\nfirst\t\r\n\r\nthird\t\n\n");
     ASSERT_EQ(c.modelCount(), 4u);
-    EXPECT_EQ(c.fieldText(0, "Name"), "first");
+    EXPECT_EQ(c.FieldText(0, "Name"), "first");
     EXPECT_FALSE(c.hasField(1, "Name"));
-    EXPECT_EQ(c.fieldText(2, "Name"), "third");
+    EXPECT_EQ(c.FieldText(2, "Name"), "third");
     EXPECT_FALSE(c.hasField(3, "Name")); // the file ended with an empty line
 
     const auto lastLineWithoutEnd = catalogueFrom("", "Name\t\nfirst\t\nsecond\t");
     ASSERT_EQ(lastLineWithoutEnd.modelCount(), 2u);
-    EXPECT_EQ(lastLineWithoutEnd.fieldText(1, "Name"), "second");
+    EXPECT_EQ(lastLineWithoutEnd.FieldText(1, "Name"), "second");
 }
 
 TEST(ModelFile, LaterColumnOfTheSameNameWinsWhereTheLineReachesIt) {
     const auto c = catalogueFrom("", "A\tB\tA\t\n1\t2\t3\t\n4\t5\t\n");
-    EXPECT_EQ(c.fieldText(0, "A"), "3");
-    EXPECT_EQ(c.fieldNumber(0, "A"), 3.0);
-    EXPECT_EQ(c.fieldText(1, "A"), "4");
+    EXPECT_EQ(c.FieldText(0, "A"), "3");
+    EXPECT_EQ(c.FieldNumber(0, "A"), 3.0);
+    EXPECT_EQ(c.FieldText(1, "A"), "4");
     EXPECT_FALSE(c.hasField(0, "a")); // names are case-sensitive
 }
 
@@ -145,9 +145,9 @@ TEST(FieldNumber, ReadsTheLeadingDecimalNumber) {
         {"12345678901234567890", 12345678901234567890.0},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(kpx::fieldNumber(row.text), row.value) << '"' << row.text << '"';
-    EXPECT_TRUE(std::signbit(kpx::fieldNumber("-0")));
-    EXPECT_DOUBLE_EQ(kpx::fieldNumber("4.9e-320"), 4.9e-320);
+        EXPECT_EQ(kpx::FieldNumber(row.text), row.value) << '"' << row.text << '"';
+    EXPECT_TRUE(std::signbit(kpx::FieldNumber("-0")));
+    EXPECT_DOUBLE_EQ(kpx::FieldNumber("4.9e-320"), 4.9e-320);
 }
 
 TEST(LeadingInteger, ReadsLikeTheCLibraryAndClampsTo32Bits) {
@@ -211,15 +211,15 @@ TEST(Initialize, LoadsOnceAndThenOnlyTakesTheNewDirectory) {
     second.write("kpxcalc.bin", Models + "M2\t1\t\n");
     kpx::Catalogue c;
     c.initialize(first.slash().c_str()); // no model table: not loaded, code lists read
-    EXPECT_FALSE(c.loaded());
+    EXPECT_FALSE(c.CatalogueLoaded());
     EXPECT_EQ(c.codes().size(), 2u);
     first.write("kpxcalc.bin", Models);
     c.initialize(first.slash().c_str()); // codes read again under the same keys
-    EXPECT_TRUE(c.loaded());
+    EXPECT_TRUE(c.CatalogueLoaded());
     EXPECT_EQ(c.codes().size(), 2u);
     EXPECT_EQ(c.modelCount(), 1u);
     c.initialize(second.slash().c_str());
-    EXPECT_EQ(c.dataDirectory(), second.slash());
+    EXPECT_EQ(c.DataDirectory(), second.slash());
     EXPECT_EQ(c.modelCount(), 1u);
     EXPECT_EQ(c.codes().size(), 2u);
 }
@@ -229,10 +229,10 @@ TEST(Initialize, WhereTheFilesAreLookedFor) {
     dir.write("x-kpxcalc.bin", Models);
     kpx::Catalogue joined, isDirectory, nullDirectory;
     joined.initialize((dir.slash() + "x-").c_str()); // the text goes right before the name
-    EXPECT_TRUE(joined.loaded());
+    EXPECT_TRUE(joined.CatalogueLoaded());
     std::filesystem::create_directory(dir.path() / "kpxcalc.bin");
     isDirectory.initialize(dir.slash().c_str());
-    EXPECT_FALSE(isDirectory.loaded());
+    EXPECT_FALSE(isDirectory.CatalogueLoaded());
 
     TempDir current; // a null directory reads from the current directory
     current.write("kpxcalc.bin", Models);
@@ -240,8 +240,8 @@ TEST(Initialize, WhereTheFilesAreLookedFor) {
     std::filesystem::current_path(current.path());
     nullDirectory.initialize(nullptr);
     std::filesystem::current_path(previous);
-    EXPECT_TRUE(nullDirectory.loaded());
-    EXPECT_EQ(nullDirectory.dataDirectory(), "");
+    EXPECT_TRUE(nullDirectory.CatalogueLoaded());
+    EXPECT_EQ(nullDirectory.DataDirectory(), "");
 }
 
 } // namespace

@@ -8,11 +8,11 @@ using kpxtest::catalogueFrom;
 namespace {
 
 TEST(CodeTable, KeyHashTakesBytesAsSigned) {
-    EXPECT_EQ(kpx::keyHash("abc"), 108966u);
+    EXPECT_EQ(kpx::KeyHash("abc"), 108966u);
     EXPECT_EQ(kpx::CodeTable::bucketOf("abc"), 13u);
-    EXPECT_EQ(kpx::keyHash(""), 0u);
-    EXPECT_EQ(kpx::keyHash("a\x80"), 97u * 33u - 128u);
-    EXPECT_EQ(kpx::keyHash("\xff"), 0xFFFFFFFFu);
+    EXPECT_EQ(kpx::KeyHash(""), 0u);
+    EXPECT_EQ(kpx::KeyHash("a\x80"), 97u * 33u - 128u);
+    EXPECT_EQ(kpx::KeyHash("\xff"), 0xFFFFFFFFu);
     EXPECT_EQ(kpx::CodeTable::bucketOf("\xff"), 0u); // 2^32 - 1 is a multiple of 17
     EXPECT_EQ(kpx::CodeTable::bucketOf("DLLR_1"), 2u);
     EXPECT_EQ(kpx::CodeTable::bucketOf("DLLR_2"), 3u);
@@ -54,7 +54,7 @@ std::vector<std::int32_t> enumerate(const kpx::Catalogue& c, std::string_view pr
     std::vector<std::int32_t> numbers;
     std::int32_t index = 0;
     for (int guard = 0; guard < 1000; ++guard) {
-        const auto entry = c.nextCode(prefix, index);
+        const auto entry = c.NextCode(prefix, index);
         if (!entry)
             break;
         numbers.push_back(entry->number);
@@ -81,16 +81,16 @@ TEST(NextCode, ListComesOutInWalkOrderWhateverTheOtherLists) {
 
 TEST(NextCode, EndsAndUnknownIndices) {
     const auto c = catalogueFrom(listFile({"DLLR\t1\tR134a\tmore", "DLLR\t2\tR404A"}), "");
-    const auto first = c.nextCode("DLLR", 0);
+    const auto first = c.NextCode("DLLR", 0);
     ASSERT_TRUE(first);
     EXPECT_EQ(first->number, 1);
     EXPECT_EQ(first->text, "R134a\tmore");
-    EXPECT_EQ(c.nextCode("DLLR", 1)->number, 2);
-    EXPECT_FALSE(c.nextCode("DLLR", 2)); // the last entry in walk order
-    EXPECT_FALSE(c.nextCode("DLLR", 99));
-    EXPECT_FALSE(c.nextCode("DLLR", -1));
-    EXPECT_FALSE(c.nextCode("DLLF", 0));
-    EXPECT_FALSE(catalogueFrom("", "").nextCode("DLLR", 0));
+    EXPECT_EQ(c.NextCode("DLLR", 1)->number, 2);
+    EXPECT_FALSE(c.NextCode("DLLR", 2)); // the last entry in walk order
+    EXPECT_FALSE(c.NextCode("DLLR", 99));
+    EXPECT_FALSE(c.NextCode("DLLR", -1));
+    EXPECT_FALSE(c.NextCode("DLLF", 0));
+    EXPECT_FALSE(catalogueFrom("", "").NextCode("DLLR", 0));
 }
 
 const std::string SearchFile = "ShowName\tDLLR\tDLLF\tDLLP\t\n"
@@ -109,7 +109,7 @@ std::vector<std::string> search(const kpx::Catalogue& c, std::int32_t r, std::in
         const auto hit = c.findModel(start, r, f, p);
         if (!hit)
             break;
-        names.emplace_back(c.fieldText(*hit, "ShowName"));
+        names.emplace_back(c.FieldText(*hit, "ShowName"));
         start = *hit + 1;
     }
     return names;

@@ -410,7 +410,7 @@ TEST(Rate, CatalogueFillsEveryRatingColumnByName) {
     kpx::RatingRecord copy = r;
     std::size_t checked = 0;
     kpx::forEachRatingColumn(copy, [&](std::string_view name, double& v) {
-        EXPECT_EQ(v, c.fieldNumber(0, name)) << name;
+        EXPECT_EQ(v, c.FieldNumber(0, name)) << name;
         ++checked;
     });
     EXPECT_EQ(checked, 87u);

@@ -67,13 +67,13 @@ void exerciseCatalogue(const std::uint8_t* data, std::size_t size) {
         std::int32_t index = 0;
         // The numbers come from the data; a cycle must not run forever.
         for (std::size_t step = 0; step <= catalogue.codes().size(); ++step) {
-            const auto entry = catalogue.nextCode(prefix, index);
+            const auto entry = catalogue.NextCode(prefix, index);
             if (!entry || entry->number == 0)
                 break;
             use(entry->text);
             index = entry->number;
         }
-        catalogue.nextCode(prefix, -1);
+        catalogue.NextCode(prefix, -1);
     }
 
     SmoothProperties properties;
@@ -82,18 +82,18 @@ void exerciseCatalogue(const std::uint8_t* data, std::size_t size) {
         const auto position = catalogue.findModel(start, 0, 0, 0);
         if (!position)
             break;
-        use(catalogue.fieldText(*position, "ShowName"));
+        use(catalogue.FieldText(*position, "ShowName"));
         if (rated++ < 16) {
-            for (const std::string& name : catalogue.columnNames()) {
-                use(catalogue.fieldText(*position, name));
-                catalogue.fieldNumber(*position, name);
+            for (const std::string& name : catalogue.ColumnNames()) {
+                use(catalogue.FieldText(*position, name));
+                catalogue.FieldNumber(*position, name);
             }
             const kpx::RatingRecord record = catalogue.ratingRecord(*position);
             for (const kpx::Conditions& c :
                  {kpx::Conditions{-10, 45, 0, 10, 20}, kpx::Conditions{5, 50, 3, 5, 5},
                   kpx::Conditions{-35, 40, 0, 0, 0}}) {
                 const kpx::RatingResult r =
-                    kpx::rate(record, c, properties, catalogue.dataDirectory().c_str());
+                    kpx::rate(record, c, properties, catalogue.DataDirectory().c_str());
                 if (r.code < 0 && r.capacity != kpx::NotRated)
                     std::abort();
             }
