@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -152,6 +153,7 @@ void MainWindow::createControls() {
     lblUnit_Sh2 = label("lblUnit_Sh2", QStringLiteral("K"), 512, 168, 33, 17);
     Image1 = label("Image1", QString(), 584, 1, kLogoWidth, kLogoHeight);
     Image1->setPixmap(makeLogo());
+    setWindowIcon(QIcon(makeLogo()));
     btnCalculate = button("btnCalculate", QStringLiteral("Calculate"), 448, 200, 81, 25);
     btnResetAll = button("btnResetAll", QStringLiteral("Reset All"), 611, 200, 81, 25);
     Grid = place(new ResultsGrid(this), "Grid", 8, 240, 685, 265);
