@@ -120,6 +120,33 @@ TEST_F(RatedCatalogue, NearlyEveryModelRatesCleanlyAtItsFamilysTypicalPoint) {
     EXPECT_GE(clean, all.size() * 95 / 100);
 }
 
+// The window's standard rating conditions, each for the families it is meant for.
+TEST_F(RatedCatalogue, StandardConditionsRateCleanlyForTheirFamilies) {
+    struct Preset {
+        const char* name;
+        double te, tc, sc, sh;
+        std::vector<int> families;
+    };
+    const std::vector<Preset> presets = {
+        {"Asercom, AC / HBP", 5, 50, 0, 10, {1}},
+        {"Asercom, MBP", -10, 45, 0, 10, {2, 4}},
+        {"Asercom, LBP", -35, 40, 0, 10, {3, 5}},
+        {"ARI, AC / HBP", 7.22, 54.44, 8.33, 11.11, {1}},
+        {"ARI, MBP", -6.67, 48.89, 0, 11.11, {2, 4}},
+        {"ARI, LBP", -31.67, 40.56, 0, 11.11, {3, 5}},
+    };
+    for (const Preset& p : presets) {
+        std::size_t rated = 0, clean = 0;
+        for (int f : p.families)
+            for (int32_t m : engine.models(0, f, 0)) {
+                ++rated;
+                clean += engine.rate(m, p.te, p.tc, p.sc, p.sh, p.sh).code == 0 ? 1 : 0;
+            }
+        EXPECT_GE(clean, rated * 95 / 100) << p.name;
+        EXPECT_GT(rated, 0u) << p.name;
+    }
+}
+
 // A sweep over evaporating and condensing temperatures and a set of subcoolings and
 // superheats, across the catalogue, meets every refusal and every warning the rating
 // has, and no other outcome.
