@@ -10,7 +10,9 @@
 namespace kpx {
 
 std::optional<std::string> readWholeFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a named pipe without a writer must not hang the load. Regular files,
+    // the only ones read, ignore the flag.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
     struct FdCloser {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "engine_test_support.h"
@@ -227,12 +228,12 @@ TEST(Initialize, LoadsOnceAndThenOnlyTakesTheNewDirectory) {
 TEST(Initialize, WhereTheFilesAreLookedFor) {
     TempDir dir;
     dir.write("x-kpxcalc.bin", Models);
-    kpx::Catalogue joined, isDirectory, nullDirectory;
+    kpx::Catalogue joined, notRegular, nullDirectory;
     joined.initialize((dir.slash() + "x-").c_str()); // the text goes right before the name
     EXPECT_TRUE(joined.CatalogueLoaded());
     std::filesystem::create_directory(dir.path() / "kpxcalc.bin");
-    isDirectory.initialize(dir.slash().c_str());
-    EXPECT_FALSE(isDirectory.CatalogueLoaded());
+    notRegular.initialize(dir.slash().c_str());
+    EXPECT_FALSE(notRegular.CatalogueLoaded());
 
     TempDir current; // a null directory reads from the current directory
     current.write("kpxcalc.bin", Models);
