@@ -232,8 +232,10 @@ TEST(Initialize, WhereTheFilesAreLookedFor) {
     joined.initialize((dir.slash() + "x-").c_str()); // the text goes right before the name
     EXPECT_TRUE(joined.CatalogueLoaded());
     std::filesystem::create_directory(dir.path() / "kpxcalc.bin");
+    ASSERT_EQ(mkfifo((dir.path() / "kpxcodes.bin").c_str(), 0600), 0); // nobody writes to it
     notRegular.initialize(dir.slash().c_str());
     EXPECT_FALSE(notRegular.CatalogueLoaded());
+    EXPECT_EQ(notRegular.codes().size(), 0u);
 
     TempDir current; // a null directory reads from the current directory
     current.write("kpxcalc.bin", Models);
