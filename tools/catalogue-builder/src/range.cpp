@@ -216,10 +216,11 @@ Range parseRange(const std::string& jsonText) {
                 fail(w, "limits are [TeLow, TeHig, TcLow, TcHig]");
             EnvelopeLimits l{limits[0].get<double>(), limits[1].get<double>(),
                              limits[2].get<double>(), limits[3].get<double>()};
-            if (!(l.teLow + 2 * f.rules.innerTe < l.teHig) ||
+            if (!(l.teLow + std::max(2 * f.rules.innerTe, 6.0) < l.teHig) ||
                 !(l.tcLow + 2 * f.rules.innerTc < l.tcHig) || !(l.teHig + 5 <= l.tcLow))
-                fail(w, "limits must be rising, leave room for the inner limits and keep "
-                        "condensing 5 K above evaporating");
+                fail(w, "limits must be rising, leave room for the inner limits (and at "
+                        "least 6 K of Te for distinct curve breakpoints) and keep condensing "
+                        "5 K above evaporating");
             if (f.rules.rgtH && !(*f.rules.rgtH - l.teHig > f.rules.shF + 5))
                 fail(w, "\"RgtH\" must lie more than ShF + 5 K above TeHig");
             f.refrigerants.emplace_back(name, l);
