@@ -369,12 +369,13 @@ TEST(Rate, FailedPropertyCallGivesMinusTenAndNotRated) {
     const double inf = std::numeric_limits<double>::infinity();
     // Each of the nine calls fails once by status, once with NaN, once with infinity.
     for (std::size_t failing = 0; failing < 9; ++failing)
-        for (const auto& [status, value] : {std::pair{3, 1.0}, {0, nan}, {0, inf}}) {
-            SCOPED_TRACE("call " + std::to_string(failing) + " status " + std::to_string(status));
+        for (const auto& mode : {std::pair{3, 1.0}, {0, nan}, {0, inf}}) {
+            SCOPED_TRACE("call " + std::to_string(failing) + " value " +
+                         std::to_string(mode.second));
             kpxtest::FakeProperties properties;
             properties.override = [&](std::size_t i, double& v) {
-                v = i == failing ? value : v;
-                return i == failing ? status : 0;
+                v = i == failing ? mode.second : v;
+                return i == failing ? mode.first : 0;
             };
             const auto r = rate(ratingRecord(), BasePoint, properties);
             EXPECT_EQ(r.code, -10);
