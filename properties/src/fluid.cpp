@@ -61,6 +61,21 @@ bool finite(double x) {
     return std::isfinite(x);
 }
 
+// A computed value or state that is not finite (a damaged file, or a corner of the
+// equation where it breaks down) is reported, never handed out.
+Result<double> usable(Result<double> r) {
+    if (r && !(finite(r.value) && r.value > 0))
+        return failure<double>(Status::OutOfRange);
+    return r;
+}
+
+Result<State> usable(Result<State> r) {
+    if (r && !(finite(r.value.p) && r.value.p > 0 && finite(r.value.rho) && r.value.rho > 0 &&
+               finite(r.value.h) && finite(r.value.s)))
+        return failure<State>(Status::OutOfRange);
+    return r;
+}
+
 // Pressure and its density derivative at (T, rho).
 struct PressureSlope {
     double p, dpdrho;
@@ -493,7 +508,7 @@ Result<State> cachedSaturatedState(const FluidData& f, double T, bool vapour) {
     const int kind = vapour ? kSatVapour : kSatLiquid;
     if (const State* s = cached(f.id, kind, T, 0))
         return {*s, Status::Ok};
-    auto r = saturatedState(f, T, vapour);
+    auto r = usable(saturatedState(f, T, vapour));
     if (r)
         remember(f.id, kind, T, 0, r.value);
     return r;
@@ -509,7 +524,7 @@ std::shared_ptr<const Fluid> Fluid::fromJson(std::string_view text, std::string_
     }
     // IIR reference state: the zero of the file's enthalpy and entropy is moved so that
     // saturated liquid (bubble point) at 0 degC has h = 200 kJ/kg, s = 1 kJ/(kg K).
-    const auto liquid = saturatedState(*fluid->data_, kReferenceT, false);
+    const auto liquid = usable(saturatedState(*fluid->data_, kReferenceT, false));
     if (!liquid || !finite(liquid.value.h) || !finite(liquid.value.s))
         throw FluidError(Status::BadFluidFile,
                          std::string(origin) +
@@ -525,7 +540,7 @@ Result<double> Fluid::dewPressure(double T) const noexcept {
         return failure<double>(Status::BadArgument);
     if (!inSaturationRange(*data_, T))
         return failure<double>(Status::OutOfRange);
-    return saturationPressure(*data_, T, true);
+    return usable(saturationPressure(*data_, T, true));
 }
 
 Result<double> Fluid::bubblePressure(double T) const noexcept {
@@ -533,15 +548,15 @@ Result<double> Fluid::bubblePressure(double T) const noexcept {
         return failure<double>(Status::BadArgument);
     if (!inSaturationRange(*data_, T))
         return failure<double>(Status::OutOfRange);
-    return saturationPressure(*data_, T, false);
+    return usable(saturationPressure(*data_, T, false));
 }
 
 Result<double> Fluid::dewTemperature(double p) const noexcept {
-    return saturationTemperature(*data_, p, true);
+    return usable(saturationTemperature(*data_, p, true));
 }
 
 Result<double> Fluid::bubbleTemperature(double p) const noexcept {
-    return saturationTemperature(*data_, p, false);
+    return usable(saturationTemperature(*data_, p, false));
 }
 
 Result<State> Fluid::saturatedLiquid(double T) const noexcept {
@@ -579,7 +594,7 @@ Result<State> Fluid::vapourState(double T, double p) const noexcept {
 
     double rhoMax = std::numeric_limits<double>::infinity();
     if (T <= f.TsatMax) {
-        const auto dew = saturationPressure(f, T, true);
+        const auto dew = usable(saturationPressure(f, T, true));
         if (!dew)
             return failure<State>(dew.status);
         if (p > dew.value * (1 + kDewTolerance))
