@@ -1,5 +1,6 @@
 #include "catalogue.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -87,6 +88,9 @@ void Catalogue::clearModels() {
     modelTable_.clear();
     numbers_.clear();
     numberColumns_.clear();
+    presentSlots_.clear();
+    slotPlace_.clear();
+    rowWidth_ = 1;
     text_.clear();
 }
 
@@ -133,10 +137,11 @@ void Catalogue::parseModels() {
             const std::size_t expected = lines * columnNames_.size();
             fields_.reserve(std::min(expected, text_.size()));
             modelTable_.reserve(lines);
-            numbers_.reserve(lines * numberColumns_.size());
+            const std::size_t present = std::max<std::size_t>(presentSlots_.size(), 1);
+            numbers_.reserve(std::min(lines, text_.size() / present) * rowWidth_);
             return;
         }
-        ModelRecord record{static_cast<std::uint32_t>(fields_.size()), 0};
+        ModelRecord record{static_cast<std::uint32_t>(fields_.size()), 0, NoRow};
         const std::size_t columns = columnNames_.size();
         std::size_t pos = 0;
         // Fields beyond the last column are dropped.
@@ -153,15 +158,28 @@ void Catalogue::parseModels() {
             pos = tab + 1;
         }
         modelTable_.push_back(record);
-        storeNumbers(modelTable_.size() - 1);
+        storeNumbers(modelTable_.back());
     });
 }
 
-void Catalogue::storeNumbers(std::size_t position) {
-    for (const ColumnRef ref : numberColumns_) {
-        const Field* f = field(position, ref);
+void Catalogue::storeNumbers(ModelRecord& record) {
+    if (record.count == 0 || record.count < presentSlots_.size())
+        return;
+    record.row = static_cast<std::uint32_t>(numbers_.size() / rowWidth_);
+    const std::size_t position = modelTable_.size() - 1;
+    for (const std::size_t slot : presentSlots_) {
+        const Field* f = field(position, numberColumns_[slot]);
         numbers_.push_back(f != nullptr ? kpx::FieldNumber(text(f)) : NoValue);
     }
+    numbers_.push_back(NoValue);
+}
+
+double Catalogue::number(std::size_t position, std::size_t slot) const {
+    const ModelRecord& record = modelTable_[position];
+    if (record.row != NoRow)
+        return numbers_[record.row * rowWidth_ + slotPlace_[slot]];
+    const Field* f = field(position, numberColumns_[slot]);
+    return f != nullptr ? kpx::FieldNumber(text(f)) : NoValue;
 }
 
 void Catalogue::resolveColumns() {
@@ -176,6 +194,15 @@ void Catalogue::resolveColumns() {
         names, [&](std::string_view name, double&) { numberColumns_.push_back(column(name)); });
     for (const char* code : {"DLLR", "DLLF", "DLLP"})
         numberColumns_.push_back(column(code));
+    presentSlots_.clear();
+    slotPlace_.clear();
+    for (std::size_t slot = 0; slot < numberColumns_.size(); ++slot)
+        if (numberColumns_[slot] != nullptr)
+            presentSlots_.push_back(slot);
+    rowWidth_ = presentSlots_.size() + 1;
+    for (std::size_t slot = 0, place = 0; slot < numberColumns_.size(); ++slot)
+        slotPlace_.push_back(static_cast<std::uint32_t>(
+            numberColumns_[slot] != nullptr ? place++ : presentSlots_.size()));
 }
 
 Catalogue::ColumnRef Catalogue::column(std::string_view name) const {
@@ -239,15 +266,13 @@ std::optional<Catalogue::CodeEntry> Catalogue::NextCode(std::string_view prefix,
 
 std::optional<std::size_t> Catalogue::findModel(std::size_t start, std::int32_t refrigerant,
                                                 std::int32_t family, std::int32_t power) const {
-    const std::size_t codes = numberColumns_.size() - 3; // DLLR, DLLF, DLLP follow
-    const auto matches = [](std::int32_t code, double value) {
-        return code == 0 || static_cast<double>(code) == value;
+    const auto matches = [this](std::size_t i, std::size_t slot, std::int32_t code) {
+        return code == 0 || static_cast<double>(code) == number(i, slot);
     };
-    for (std::size_t i = start; i < modelTable_.size(); ++i) {
-        const double* row = numberRow(i) + codes;
-        if (matches(refrigerant, row[0]) && matches(family, row[1]) && matches(power, row[2]))
+    for (std::size_t i = start; i < modelTable_.size(); ++i)
+        if (matches(i, CodeSlot, refrigerant) && matches(i, CodeSlot + 1, family) &&
+            matches(i, CodeSlot + 2, power))
             return i;
-    }
     return std::nullopt;
 }
 
@@ -264,8 +289,16 @@ std::optional<std::size_t> Catalogue::findModel(std::string_view showName,
 
 RatingRecord Catalogue::ratingRecord(std::size_t position) const {
     RatingRecord r;
-    const double* row = numberRow(position);
-    forEachRatingColumn(r, [&row](std::string_view, double& value) { value = *row++; });
+    const ModelRecord& record = modelTable_[position];
+    if (record.row != NoRow) {
+        const double* row = numbers_.data() + record.row * rowWidth_;
+        const std::uint32_t* place = slotPlace_.data();
+        forEachRatingColumn(r, [&](std::string_view, double& value) { value = row[*place++]; });
+    } else {
+        std::size_t slot = 0;
+        forEachRatingColumn(
+            r, [&](std::string_view, double& value) { value = number(position, slot++); });
+    }
     const Field* refrigerant = field(position, refrigerant_);
     r.refrigerant = refrigerant != nullptr ? text_.data() + refrigerant->offset : "";
     return r;

@@ -109,7 +109,9 @@ private:
     struct ModelRecord {
         std::uint32_t first; // into fields_
         std::uint32_t count; // fields 0 .. count-1 belong to columns 0 .. count-1
+        std::uint32_t row;   // into numbers_, or NoRow: numbers are read from the fields
     };
+    static constexpr std::uint32_t NoRow = 0xFFFFFFFFu;
     // All column positions that carry a name, ascending; the last one present wins.
     using ColumnRef = const std::vector<std::uint32_t>*;
 
@@ -119,7 +121,8 @@ private:
     void clearModels();
     void parseModels();
     void resolveColumns();
-    void storeNumbers(std::size_t position);
+    void storeNumbers(ModelRecord& record);
+    double number(std::size_t position, std::size_t slot) const;
 
     struct Hash {
         using is_transparent = void;
@@ -139,13 +142,18 @@ private:
 
     // Columns the queries and the rating read, resolved once per load.
     ColumnRef showName_ = nullptr, refrigerant_ = nullptr, frequency_ = nullptr;
-    // The numbers of the rating columns (in the order of forEachRatingColumn) followed by
-    // "DLLR", "DLLF" and "DLLP", parsed once at load: one row of NumberColumns per model.
+    // Number slots: the rating columns in the order of forEachRatingColumn, then "DLLR",
+    // "DLLF" and "DLLP". Their numbers are parsed once at load into one row per model that
+    // has at least as many fields as the header has number columns; a row holds the
+    // present number columns and NoValue last, where the absent ones point. Shorter lines
+    // (malformed ones) are read from their fields, so that they cost no more memory than
+    // their text.
+    static constexpr std::size_t CodeSlot = 87; // DLLR; DLLF and DLLP follow
     std::vector<ColumnRef> numberColumns_;
+    std::vector<std::size_t> presentSlots_;
+    std::vector<std::uint32_t> slotPlace_;
+    std::size_t rowWidth_ = 1;
     std::vector<double> numbers_;
-    const double* numberRow(std::size_t position) const {
-        return numbers_.data() + position * numberColumns_.size();
-    }
 };
 
 } // namespace kpx

@@ -415,6 +415,14 @@ TEST(Rate, CatalogueFillsEveryRatingColumnByName) {
         ++checked;
     });
     EXPECT_EQ(checked, 87u);
+
+    // A line shorter than the header gives the same numbers for the fields it has.
+    const auto shortLine =
+        kpxtest::catalogueFrom("", header + "\n" + line.substr(0, line.find("10.5")) + "\n");
+    const kpx::RatingRecord s = shortLine.ratingRecord(0);
+    EXPECT_EQ(s.q[9], 9.5);
+    EXPECT_EQ(s.p[0], NoValue);
+    EXPECT_EQ(s.envelope.teHig, NoValue);
     EXPECT_STREQ(kpxtest::catalogueFrom("", "Refrigerant\t\n\n").ratingRecord(0).refrigerant, "");
 }
 
