@@ -91,6 +91,54 @@ Helmholtz FluidData::residual(double tau, double delta) const noexcept {
     return r;
 }
 
+Helmholtz FluidData::residual(const double* tf, double tau, double delta) const noexcept {
+    Helmholtz r;
+    const double lnDelta = std::log(delta);
+    DeltaPowers dp(delta);
+    for (const PowerTerm& k : power) {
+        const PowerParts pp = powerParts(k, dp, lnDelta);
+        const double a = *tf++ * pp.dpow * pp.ex;
+        const double dd = k.d - pp.ldl;
+        r.a += a;
+        r.d += a * dd;
+        r.dd += a * (dd * dd - k.d - (k.l - 1) * pp.ldl);
+        r.t += a * k.t;
+        r.tt += a * k.t * (k.t - 1);
+        r.dt += a * k.t * dd;
+    }
+    for (const GaussianTerm& k : gaussian) {
+        const double dm = delta - k.epsilon;
+        const double tm = tau - k.gamma;
+        const double dpow = k.di >= 0 ? dp.pw[k.di] : std::exp(k.d * lnDelta);
+        const double a = *tf++ * dpow * std::exp(-k.eta * dm * dm);
+        const double gd = k.d - 2 * k.eta * delta * dm;
+        const double gt = k.t - 2 * k.beta * tau * tm;
+        r.a += a;
+        r.d += a * gd;
+        r.dd += a * (gd * gd - k.d - 2 * k.eta * delta * delta);
+        r.t += a * gt;
+        r.tt += a * (gt * gt - k.t - 2 * k.beta * tau * tau);
+        r.dt += a * gd * gt;
+    }
+    return r;
+}
+
+double FluidData::secondVirial(const double* tf) const noexcept {
+    // delta a_d tends to delta * (sum over the terms with d = 1 of their factors).
+    double sum = 0;
+    for (const PowerTerm& k : power) {
+        if (k.d == 1)
+            sum += *tf;
+        ++tf;
+    }
+    for (const GaussianTerm& k : gaussian) {
+        if (k.d == 1)
+            sum += *tf * std::exp(-k.eta * k.epsilon * k.epsilon);
+        ++tf;
+    }
+    return sum / rhor;
+}
+
 void FluidData::tauFactors(double tau, double* out) const noexcept {
     const double lnTau = std::log(tau);
     for (const PowerTerm& k : power)

@@ -96,6 +96,8 @@ public:
     Isotherm(const Isotherm&) = delete;
     Isotherm& operator=(const Isotherm&) = delete;
 
+    const double* factors() const { return factors_; }
+
     PressureSlope at(double rho) const {
         const detail::DeltaDerivatives r = f_.residualDelta(factors_, rho / f_.rhor);
         return {rho * RT_ * (1 + r.d), RT_ * (1 + 2 * r.d + r.dd)};
@@ -109,9 +111,9 @@ private:
     double* factors_ = buffer_.data();
 };
 
-State stateFrom(const FluidData& f, double T, double rho) {
+State stateFrom(const FluidData& f, double T, double rho, const Isotherm* iso = nullptr) {
     const double tau = f.Tr / T, delta = rho / f.rhor;
-    const Helmholtz r = f.residual(tau, delta);
+    const Helmholtz r = iso ? f.residual(iso->factors(), tau, delta) : f.residual(tau, delta);
     const Helmholtz o = f.idealGas(tau, delta);
     State s;
     s.T = T;
@@ -130,14 +132,21 @@ State stateFrom(const FluidData& f, double T, double rho) {
     return s;
 }
 
-// Density of the vapour-side root of p(T, rho) = p. Starts below the root (ideal gas,
-// or `start`), where Newton's method climbs the concave vapour branch from below, and
-// keeps a bracket so that an overshoot, or a step past the spinodal, falls back to
-// bisection. `rhoMax` bounds the search from above (infinity when unknown).
-Result<double> vapourDensity(const FluidData& f, double T, double p, double start, double rhoMax) {
-    const Isotherm iso(f, T);
+// Density of the vapour-side root of p(T, rho) = p, by Newton's method from `start` or
+// the virial estimate, which lies close to the root. On the concave vapour branch the
+// method climbs onto the root from below; a bracket catches an overshoot or a step past
+// the spinodal with bisection. `rhoMax` bounds the search from above (infinity when
+// unknown).
+Result<double> vapourDensity(const Isotherm& iso, const FluidData& f, double T, double p,
+                             double start, double rhoMax) {
     double lo = 0, hi = rhoMax;
-    double rho = start > 0 ? start : p / (f.R * T);
+    double rho = start;
+    if (!(rho > 0)) {
+        // The virial estimate Z = 1 + B rho, or the ideal gas when it has no root.
+        const double c = p / (f.R * T);
+        const double disc = 1 + 4 * f.secondVirial(iso.factors()) * c;
+        rho = disc > 0 ? 2 * c / (1 + std::sqrt(disc)) : c;
+    }
     if (!(rho < hi))
         rho = 0.5 * hi;
     for (int i = 0; i < kMaxIterations; ++i) {
@@ -164,6 +173,11 @@ Result<double> vapourDensity(const FluidData& f, double T, double p, double star
         rho = next;
     }
     return failure<double>(Status::NoConvergence);
+}
+
+Result<double> vapourDensity(const FluidData& f, double T, double p, double start, double rhoMax) {
+    const Isotherm iso(f, T);
+    return vapourDensity(iso, f, T, p, start, rhoMax);
 }
 
 // Density of the liquid-side root of p(T, rho) = p, from an estimate near it. The liquid
@@ -613,10 +627,11 @@ Result<State> Fluid::vapourState(double T, double p) const noexcept {
         else
             rhoMax = f.rhor;
     }
-    const auto rho = vapourDensity(f, T, p, 0, rhoMax);
+    const Isotherm iso(f, T);
+    const auto rho = vapourDensity(iso, f, T, p, 0, rhoMax);
     if (!rho)
         return failure<State>(rho.status);
-    State s = stateFrom(f, T, rho.value);
+    State s = stateFrom(f, T, rho.value, &iso);
     if (!finite(s.h) || !finite(s.s))
         return failure<State>(Status::OutOfRange);
     s.p = p;

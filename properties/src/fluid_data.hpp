@@ -131,6 +131,10 @@ struct FluidData {
     std::size_t termCount() const noexcept { return power.size() + gaussian.size(); }
     void tauFactors(double tau, double* out) const noexcept;
     DeltaDerivatives residualDelta(const double* tauFactors, double delta) const noexcept;
+    // The second virial coefficient B (m3/kg) from the tau factors: Z = 1 + B rho + ...
+    double secondVirial(const double* tauFactors) const noexcept;
+    // The whole residual part with the tau factors already at hand.
+    Helmholtz residual(const double* tauFactors, double tau, double delta) const noexcept;
     Helmholtz idealGas(double tau, double delta) const noexcept;
     bool hasSuperancillary() const noexcept { return !satP.empty(); }
 };
