@@ -101,7 +101,7 @@ std::string formatCoefficient(double value) {
     if (value == 0)
         return "0";
     char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 8);
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 7);
     return std::string(buf, r.ptr);
 }
 

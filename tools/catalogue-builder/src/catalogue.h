@@ -64,7 +64,7 @@ std::string modelsText(const std::vector<Model>& models);
 // The first line of data.bin: size of the model table minus size of the code lists.
 std::string dataBinText(std::size_t modelsBytes, std::size_t codesBytes);
 
-// A number as the catalogue writes it: coefficients with eight significant digits, other
+// A number as the catalogue writes it: coefficients with seven significant digits, other
 // values (already rounded) in their shortest form. Locale-independent, "." as point.
 std::string formatCoefficient(double value);
 std::string formatValue(double value);
