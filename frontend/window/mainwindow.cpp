@@ -255,13 +255,15 @@ StartupStatus MainWindow::startUp() {
 
     // 1. data.bin against the sizes of the catalogue files. A file that is missing or
     //    can't be read is named, and the program ends as after a data problem.
-    kv::DataCheck check = kv::checkDataFiles(options_.programDir.toStdString());
+    // Only a regular file is a data.bin: a folder would read like an empty file and a
+    // named pipe would block the read.
     const QFileInfo dataBin(QDir(options_.programDir).filePath(QStringLiteral("data.bin")));
-    if (check.ok && dataBin.exists() && !dataBin.isFile()) {
-        // A folder of that name opens like an empty file; it is no data.bin all the same.
-        check.ok = false;
+    kv::DataCheck check;
+    if (dataBin.exists() && !dataBin.isFile()) {
         check.file = dataBin.filePath().toStdString();
         check.message = "The file " + check.file + " is missing or can't be read";
+    } else {
+        check = kv::checkDataFiles(options_.programDir.toStdString());
     }
     if (!check.ok) {
         const QFileInfo named(QString::fromStdString(check.file));

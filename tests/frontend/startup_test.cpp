@@ -9,6 +9,8 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using kvtest::WindowHarness;
 using kvw::StartupStatus;
 
@@ -93,6 +95,8 @@ private slots:
                                            << StartupStatus::BindingFailed << "libKPX_Calc.so";
         QTest::newRow("data.bin a folder")
             << "data.bin/x" << QByteArray("0") << StartupStatus::MissingFile << "data.bin";
+        QTest::newRow("data.bin a named pipe")
+            << "data.bin" << QByteArray("<fifo>") << StartupStatus::MissingFile << "data.bin";
         QTest::newRow("data problem")
             << "data.bin" << QByteArray("999999\r\n") << StartupStatus::DataProblem
             << kvw::MainWindow::kDataProblem;
@@ -106,7 +110,10 @@ private slots:
         WindowHarness h;
         if (file.startsWith(QLatin1String("data.bin/")))
             h.dir().remove("data.bin"); // a folder takes its place below
-        if (content.isNull())
+        if (content == "<fifo>") {
+            h.dir().remove(file.toStdString());
+            QCOMPARE(::mkfifo((h.dir().path() / file.toStdString()).c_str(), 0600), 0);
+        } else if (content.isNull())
             h.dir().remove(file.toStdString());
         else
             h.dir().write(file.toStdString(), content.toStdString());
