@@ -5,6 +5,7 @@
 #include "keyrule.h"
 #include "logo.h"
 #include "resultsgrid.h"
+#include "settings.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -19,6 +20,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 
 namespace kvw {
 namespace {
@@ -57,6 +59,10 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
         options_.volumes = mountedVolumes;
     if (!options_.bind)
         options_.bind = kv::bindLibraries;
+    if (!options_.printSetup)
+        options_.printSetup = runPrintDialog;
+    if (!options_.openDocument)
+        options_.openDocument = desktopOpener();
     createControls();
     connectHandlers();
     setFocusOrder();
@@ -336,53 +342,68 @@ void MainWindow::fillCatalogueLists() {
     }
 }
 
-QString MainWindow::readSetting(const QString& /*key*/, const QString& fallback) const {
-    // Reading the store comes with the settings module; until then every key is missing.
-    return fallback;
-}
-
 void MainWindow::restoreSettings() {
-    // Settings: restores the stored choices (start-up steps 10 and 11). A stored value
-    // that its control can't take is skipped and start-up goes on.
+    // At start-up, after Reset All: the stored choices go back into the controls. A stored
+    // value that its control can't take (a list text that names no item, a condition
+    // value that is no number in the regional format) is skipped, and the control keeps
+    // what Reset All or the preset gave it.
+    const StoredChoices stored = readStoredChoices(*openSettingsStore());
     const kv::NumberFormat format = numberFormat();
-    selectItem(cbRefrig, readSetting(QStringLiteral("Refrigerant"), QStringLiteral("All")));
-    selectItem(cbFamily, readSetting(QStringLiteral("Family"), QStringLiteral("All")));
+    auto text = [](const std::string& s) { return QString::fromStdString(s); };
 
-    const QString conditions = readSetting(QStringLiteral("Conditions"), QString());
-    if (!conditions.isEmpty())
-        selectItem(cbConditions, conditions);
+    selectItem(cbRefrig, text(stored.refrigerant));
+    selectItem(cbFamily, text(stored.family));
 
-    const std::pair<const char*, QLineEdit*> fields[] = {
-        {"Te", txtTe}, {"Tc", txtTc}, {"Sc", txtSc}, {"Sh1", txtSh1}, {"Sh2", txtSh2}};
-    for (const auto& [key, edit] : fields) {
-        const QString stored = readSetting(QString::fromLatin1(key), QString());
-        if (const auto value = kv::parseNumber(stored.toStdString(), format))
-            edit->setText(fromUtf8(kv::numberText(kv::roundHalfEven(*value, 2), format)));
+    // Selecting a condition applies its preset.
+    if (!stored.conditions.empty())
+        selectItem(cbConditions, text(stored.conditions));
+
+    // SI values, rounded to 2 decimals; the unit switch at the end converts them.
+    const std::pair<const std::string*, QLineEdit*> fields[] = {{&stored.te, txtTe},
+                                                                {&stored.tc, txtTc},
+                                                                {&stored.sc, txtSc},
+                                                                {&stored.sh1, txtSh1},
+                                                                {&stored.sh2, txtSh2}};
+    for (const auto& [value, edit] : fields) {
+        if (const std::optional<std::string> shown = restoredConditionText(*value, format))
+            edit->setText(text(*shown));
     }
 
-    txtModelFilter->setText(readSetting(QStringLiteral("ModelFilter"), QString()));
-    txtCapacity->setText(readSetting(QStringLiteral("TargetCapacity"), QString()));
+    txtModelFilter->setText(text(stored.modelFilter));
+    txtCapacity->setText(text(stored.targetCapacity));
 
-    const bool at50 =
-        readSetting(QStringLiteral("Freq"), QStringLiteral("1")) == QLatin1String("1");
+    // Selecting the other button runs the frequency switch, which refills cbVoltage.
+    const bool at50 = selectsFirstOption(stored.freq);
     opt_freq[at50 ? 0 : 1]->setChecked(true);
     Is50Hz = at50;
 
-    selectItem(cbVoltage, readSetting(QStringLiteral("Voltage"), QStringLiteral("All")));
+    // Looked up in the voltage list of the stored frequency.
+    selectItem(cbVoltage, text(stored.voltage));
 
-    const bool byName =
-        readSetting(QStringLiteral("Order"), QStringLiteral("1")) == QLatin1String("1");
-    opt_order[byName ? 0 : 1]->setChecked(true);
+    // The order handler runs once and sorts nothing.
+    opt_order[selectsFirstOption(stored.order) ? 0 : 1]->setChecked(true);
     SuppressReorder = true;
     opt_order_Click();
     SuppressReorder = false;
 
-    const bool si = readSetting(QStringLiteral("Unit"), QStringLiteral("1")) == QLatin1String("1");
-    opt_intsyst[si ? 0 : 1]->setChecked(true);
+    // Selecting the imperial system runs the unit switch.
+    opt_intsyst[selectsFirstOption(stored.unit) ? 0 : 1]->setChecked(true);
 }
 
 void MainWindow::saveSettings() {
-    // Settings: writes the user's choices when the window closes (settings module).
+    // The user's choices as the controls hold them, conditions and target stored in SI.
+    ControlState state;
+    state.refrigerant = cbRefrig->currentText().toStdString();
+    state.family = cbFamily->currentText().toStdString();
+    state.voltage = cbVoltage->currentText().toStdString();
+    state.conditions = conditionTexts();
+    state.conditionsItem = cbConditions->currentText().toStdString();
+    state.targetCapacity = txtCapacity->text().toStdString();
+    state.modelFilter = txtModelFilter->text().toStdString();
+    state.freq50 = opt_freq[0]->isChecked();
+    state.orderByName = opt_order[0]->isChecked();
+    state.units = unitSystem();
+    writeStoredChoices(*openSettingsStore(), storedFromControls(state, numberFormat()));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -598,16 +619,30 @@ void MainWindow::btnCalculate_Click() {
 // ---- printing and data sheets ----------------------------------------------------
 
 void MainWindow::btnPrint_Click() {
-    // Printing: refused while txtWarning holds text; otherwise the window picture goes to
-    // the clipboard and the printer (printing module).
+    // Refused while txtWarning holds text; otherwise the print-setup dialog, then the
+    // window's picture goes to the clipboard and from there onto the page.
+    PrintHooks hooks;
+    hooks.setup = options_.printSetup;
+    hooks.refuse = [this](QWidget*, const QString& text) { showMessage(text); };
+    printWindow(this, txtWarning->text(), hooks);
 }
 
 void MainWindow::btnDatasheet_Click() {
-    // Data sheets: opens DatasheetRoot/ds/<model>_<50|60>[_us].PDF (data-sheet module).
+    // The local data sheet of the model in the selected row: nothing for the empty row
+    // after the results, or when no row is selected.
+    const int row = Grid->selectedGridRow();
+    if (row < 1)
+        return;
+    DatasheetRequest request;
+    request.root = DatasheetRoot;
+    request.model = Grid->grid()->text(row, kv::kNameColumn);
+    request.is50Hz = Is50Hz;
+    request.imperial = unitSystem() == kv::UnitSystem::Imperial;
+    openLocalDatasheet(options_.openDocument, request);
 }
 
 void MainWindow::btnDatasheetOnLine_Click() {
-    // Data sheets: opens the maker's online data-sheet page (data-sheet module).
+    openOnlineDatasheet(options_.openDocument);
 }
 
 } // namespace kvw

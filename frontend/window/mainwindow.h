@@ -10,6 +10,8 @@
 #include "calcrun.h"
 #include "codelists.h"
 #include "datacheck.h"
+#include "datasheet.h"
+#include "printing.h"
 #include "startup.h"
 #include "units.h"
 
@@ -40,6 +42,10 @@ struct MainWindowOptions {
     std::function<void(QWidget* parent, const QString& title, const QString& text)> messageBox;
     // Binds the property library and the engine from the program directory.
     std::function<kv::BindResult(const std::string& programDir)> bind = kv::bindLibraries;
+    // The print-setup dialog: false when it is cancelled. Tests replace it.
+    std::function<bool(QPrinter& printer, QWidget* parent)> printSetup = runPrintDialog;
+    // Opens a data sheet or a web address with the desktop. Tests replace it.
+    DocumentOpener openDocument = desktopOpener();
 };
 
 // Exit statuses of a start-up that stops before the window is shown.
@@ -100,8 +106,8 @@ public:
     // Reset All: catalogue selections, free-text fields, frequency and results area.
     // Also start-up step 9.
     void resetAll();
-    // Start-up steps 10 and 11: put the stored choices back into the controls. Every
-    // key is read through readSetting(); a value that doesn't fit is skipped.
+    // Start-up steps 10 and 11: put the stored choices back into the controls. A value
+    // that doesn't fit its control is skipped.
     void restoreSettings();
     // Writes the user's choices to the settings store; runs when the window closes.
     void saveSettings();
@@ -116,9 +122,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // A stored setting, or `fallback` when the key is missing.
-    QString readSetting(const QString& key, const QString& fallback) const;
-
     void createControls();
     void connectHandlers();
     void setFocusOrder();
