@@ -153,6 +153,7 @@ private slots:
     void badStore_data();
     void badStore();
     void dataProblemLeavesTheStoreAlone();
+    void storeThatCantBeReadOrWritten();
     void resetAllWith60HzSelected();
     void printing();
     void datasheets();
@@ -380,6 +381,19 @@ void WindowSettingsTest::dataProblemLeavesTheStoreAlone() {
     }
     QCOMPARE(rec.messages, QStringList{"Data Problem ! Quit the application"});
     QCOMPARE(fileContent(storeFile()), before);
+}
+
+void WindowSettingsTest::storeThatCantBeReadOrWritten() {
+    QVERIFY(QDir().mkpath(storeFile())); // a folder where the file should be
+    Recorder rec;
+    {
+        Session s(*programDir_, rec);
+        QCOMPARE(s.status, kvw::StartupStatus::Ready);
+        QCOMPARE(s.list("cbConditions")->currentText(), QString("Asercom, AC / HBP"));
+        s.option("opt_freq_1")->click();
+    }
+    QVERIFY(QFileInfo(storeFile()).isDir());
+    QVERIFY(rec.messages.isEmpty());
 }
 
 void WindowSettingsTest::resetAllWith60HzSelected() {
