@@ -1,6 +1,7 @@
 #include "printing.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPainter>
@@ -107,6 +108,10 @@ PrintOutcome printWindow(QWidget* window, const QString& warningText, const Prin
         return PrintOutcome::Cancelled;
 
     const BusyPointer busy;
+    // The dialog has just closed over the window: paint the window again, so that the
+    // screen shows the window and not what the dialog left, before its picture is taken.
+    window->repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     if (captureScreen(window).isNull())
         return PrintOutcome::Failed;
     // The page shows what the clipboard now holds.
