@@ -23,12 +23,6 @@ TestModel model(const std::string& name, double capacity = 1000, const std::stri
     return m;
 }
 
-#define REQUIRE_RATINGS()                                                                          \
-    do {                                                                                           \
-        if (!kvtest::ratingsAvailable())                                                           \
-            QSKIP("the libraries don't rate the reference model yet");                             \
-    } while (false)
-
 } // namespace
 
 class CalculateTest : public QObject {
@@ -48,7 +42,6 @@ private slots:
         QTest::newRow("no match") << "xyz" << QStringList{};
     }
     void modelFilter() {
-        REQUIRE_RATINGS();
         QFETCH(QString, filter);
         QFETCH(QStringList, names);
         WindowHarness h({model("ZB45KCE"), model("zb38kce"), model("ZR61")});
@@ -72,7 +65,6 @@ private slots:
                                               "575/3/60",     "380/3/60", "10"};
     }
     void frequencyCheck() {
-        REQUIRE_RATINGS();
         QFETCH(bool, at60);
         QFETCH(QStringList, names);
         QFETCH(QStringList, voltages);
@@ -94,7 +86,6 @@ private slots:
 
     // A model rated with a positive warning code is left out.
     void warningCodeLeftOut() {
-        REQUIRE_RATINGS();
         TestModel warned = model("WARN-1");
         warned.overrides = {{"TeMax", "0"}};
         WindowHarness h({model("OK-1"), warned});
@@ -185,7 +176,6 @@ private slots:
                                   << QStringList{"3,413", "500", "6.83", "2.00", "079"};
     }
     void formats() {
-        REQUIRE_RATINGS();
         QFETCH(QLocale, locale);
         QFETCH(bool, imperial);
         QFETCH(double, capacity);
@@ -240,7 +230,6 @@ private slots:
                                         << "M17" << 6;
     }
     void capacityWindow() {
-        REQUIRE_RATINGS();
         QFETCH(QString, target);
         QFETCH(QString, first);
         QFETCH(QString, last);
@@ -271,7 +260,6 @@ private slots:
 
     // Rows, colours and selection of a run, and of one without results.
     void gridAfterRun() {
-        REQUIRE_RATINGS();
         WindowHarness h({model("B-1", 2000), model("A-1", 3000), model("C-1", 1000)});
         QCOMPARE(h.start(), StartupStatus::Ready);
         h.click("btnCalculate");
@@ -294,7 +282,6 @@ private slots:
 
     // Ordering by name by character codes, by capacity as numbers, keeping the row.
     void ordering() {
-        REQUIRE_RATINGS();
         WindowHarness h({model("ab-1", 900), model("AB-2", 12000), model("Cx", 1500)});
         QCOMPARE(h.start(), StartupStatus::Ready);
         h.click("btnCalculate");
@@ -321,7 +308,6 @@ private slots:
 
     // The stale-results message: only with results shown, only for condition changes.
     void staleResults() {
-        REQUIRE_RATINGS();
         const QString stale = QStringLiteral("Displayed results are not under these conditions");
         WindowHarness h({model("A-1")});
         QCOMPARE(h.start(), StartupStatus::Ready);

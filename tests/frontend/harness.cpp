@@ -1,6 +1,9 @@
 #include "harness.h"
 
 #include "resultsgrid.h"
+#include "settings.h"
+
+#include <QSettings>
 
 #include <QTest>
 
@@ -8,7 +11,12 @@ namespace kvtest {
 
 WindowHarness::WindowHarness(const std::vector<TestModel>& models,
                              const std::vector<CodeLine>& codes)
-    : dir_(std::make_unique<ProgramDir>(codesFile(codes), modelsFile(models))) {}
+    : dir_(std::make_unique<ProgramDir>(codesFile(codes), modelsFile(models))) {
+    // Every window starts on an empty store: no test sees what another one left.
+    const std::unique_ptr<QSettings> store = kvw::openSettingsStore();
+    store->clear();
+    store->sync();
+}
 
 WindowHarness::~WindowHarness() = default;
 
@@ -69,19 +77,6 @@ QStringList WindowHarness::column(int column) const {
     for (int r = 1; r <= window_->resultCount(); ++r)
         texts << model->text(r, column);
     return texts;
-}
-
-bool ratingsAvailable() {
-    static const bool available = [] {
-        TestModel probe;
-        probe.showName = "PROBE-1";
-        WindowHarness h({probe});
-        if (h.start() != kvw::StartupStatus::Ready)
-            return false;
-        h.click("btnCalculate");
-        return h.window().resultCount() == 1;
-    }();
-    return available;
 }
 
 } // namespace kvtest

@@ -60,8 +60,4 @@ private:
     QStringList messages_;
 };
 
-// Whether the built libraries rate the reference model cleanly; rating-dependent tests
-// skip otherwise (while the property library is not complete every rating fails).
-bool ratingsAvailable();
-
 } // namespace kvtest

@@ -5,6 +5,7 @@
 #include "resultsgrid.h"
 
 #include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QStandardPaths>
 #include <QTest>
@@ -19,15 +20,22 @@ Q_DECLARE_METATYPE(kvw::Volume)
 
 namespace {
 
-// Every file below the settings location: nothing may be written on a failed start.
+// Every file below the settings location with its content: nothing may be written on a
+// failed start.
 QStringList settingsFiles() {
     QStringList files;
     const QDir dir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    QStringList paths;
     for (const QFileInfo& info : dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot))
-        files << info.fileName();
+        paths << info.filePath();
     for (const QFileInfo& info : dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot))
-        for (const QString& f : QDir(info.filePath()).entryList(QDir::Files))
-            files << info.fileName() + QLatin1Char('/') + f;
+        for (const QFileInfo& f : QDir(info.filePath()).entryInfoList(QDir::Files))
+            paths << f.filePath();
+    for (const QString& path : paths) {
+        QFile file(path);
+        (void)file.open(QIODevice::ReadOnly);
+        files << dir.relativeFilePath(path) + QLatin1Char('\n') + QString::fromUtf8(file.readAll());
+    }
     return files;
 }
 
@@ -106,8 +114,8 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(StartupStatus, status);
         QFETCH(QString, message);
-        const QStringList before = settingsFiles();
         WindowHarness h;
+        const QStringList before = settingsFiles();
         if (file.startsWith(QLatin1String("data.bin/")))
             h.dir().remove("data.bin"); // a folder takes its place below
         if (content == "<fifo>") {
@@ -124,6 +132,16 @@ private slots:
         QVERIFY(!h.window().isVisible());
         h.window().close();
         QCOMPARE(settingsFiles(), before);
+    }
+
+    // The same store is written when a started window closes: the check above looks at
+    // the right place.
+    void readyWindowWritesOnClose() {
+        WindowHarness h;
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.field("txtModelFilter")->setText(QStringLiteral("written-at-close"));
+        h.window().close();
+        QVERIFY(settingsFiles().join(QString()).contains(QLatin1String("written-at-close")));
     }
 
     void datasheetRoot_data() {
