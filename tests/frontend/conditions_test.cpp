@@ -86,30 +86,39 @@ private slots:
     }
 
     // Keys that produce a character turn the list to "User Mode" and reach the field.
+    // Each key with the text the X11 platform delivers with it.
     void keyRule_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("sent");
         QTest::addColumn<bool>("userMode");
         QTest::addColumn<QString>("text"); // field text after the key, from "10"
-        QTest::newRow("letter") << "txtTe" << int(Qt::Key_A) << 0 << true << "10a";
-        QTest::newRow("digit") << "txtTc" << int(Qt::Key_7) << 0 << true << "107";
-        QTest::newRow("comma") << "txtSc" << int(Qt::Key_Comma) << 0 << true << "10,";
-        QTest::newRow("backspace") << "txtSh2" << int(Qt::Key_Backspace) << 0 << true << "1";
-        QTest::newRow("enter") << "txtSh1" << int(Qt::Key_Return) << 0 << true << "10";
-        QTest::newRow("control combination")
-            << "txtTe" << int(Qt::Key_A) << int(Qt::ControlModifier) << true << "10";
-        QTest::newRow("delete") << "txtSh2" << int(Qt::Key_Delete) << 0 << false << "10";
-        QTest::newRow("left arrow") << "txtTe" << int(Qt::Key_Left) << 0 << false << "10";
-        QTest::newRow("right arrow") << "txtTe" << int(Qt::Key_Right) << 0 << false << "10";
-        QTest::newRow("up arrow") << "txtTc" << int(Qt::Key_Up) << 0 << false << "10";
-        QTest::newRow("home") << "txtTc" << int(Qt::Key_Home) << 0 << false << "10";
-        QTest::newRow("function key") << "txtSc" << int(Qt::Key_F2) << 0 << false << "10";
+        auto row = [](const char* name, const char* field, Qt::Key key, int modifiers,
+                      const QString& sent, bool userMode, const char* text) {
+            QTest::newRow(name) << QString::fromLatin1(field) << int(key) << modifiers << sent
+                                << userMode << QString::fromLatin1(text);
+        };
+        row("letter", "txtTe", Qt::Key_A, 0, "a", true, "10a");
+        row("digit", "txtTc", Qt::Key_7, 0, "7", true, "107");
+        row("comma", "txtSc", Qt::Key_Comma, 0, ",", true, "10,");
+        row("backspace", "txtSh2", Qt::Key_Backspace, 0, "\b", true, "1");
+        row("enter", "txtSh1", Qt::Key_Return, 0, "\r", true, "10");
+        row("keypad enter", "txtSh1", Qt::Key_Enter, 0, "\r", true, "10");
+        row("control combination", "txtTe", Qt::Key_A, Qt::ControlModifier, "\x01", true, "10");
+        row("delete", "txtSh2", Qt::Key_Delete, 0, "\x7f", false, "10");
+        row("left arrow", "txtTe", Qt::Key_Left, 0, "", false, "10");
+        row("right arrow", "txtTe", Qt::Key_Right, 0, "", false, "10");
+        row("up arrow", "txtTc", Qt::Key_Up, 0, "", false, "10");
+        row("home", "txtTc", Qt::Key_Home, 0, "", false, "10");
+        row("function key", "txtSc", Qt::Key_F2, 0, "", false, "10");
+        row("shift alone", "txtSc", Qt::Key_Shift, Qt::ShiftModifier, "", false, "10");
     }
     void keyRule() {
         QFETCH(QString, field);
         QFETCH(int, key);
         QFETCH(int, modifiers);
+        QFETCH(QString, sent);
         QFETCH(bool, userMode);
         QFETCH(QString, text);
         WindowHarness h;
@@ -118,7 +127,8 @@ private slots:
         edit->setText(QStringLiteral("10"));
         edit->setFocus();
         edit->end(false);
-        QTest::keyClick(edit, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QTest::sendKeyEvent(QTest::Click, edit, Qt::Key(key), sent,
+                            Qt::KeyboardModifiers(modifiers));
         QCOMPARE(h.list("cbConditions")->currentText(),
                  userMode ? QStringLiteral("User Mode") : QStringLiteral("Asercom, AC / HBP"));
         QCOMPARE(edit->text(), text);
