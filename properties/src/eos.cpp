@@ -58,39 +58,6 @@ inline PowerParts powerParts(const PowerTerm& k, DeltaPowers& dp, double lnDelta
 
 } // namespace
 
-Helmholtz FluidData::residual(double tau, double delta) const noexcept {
-    Helmholtz r;
-    const double lnTau = std::log(tau);
-    const double lnDelta = std::log(delta);
-    DeltaPowers dp(delta);
-    for (const PowerTerm& k : power) {
-        const PowerParts pp = powerParts(k, dp, lnDelta);
-        const double a = k.n * std::exp(k.t * lnTau) * pp.dpow * pp.ex;
-        const double dd = k.d - pp.ldl; // delta dA/ddelta / A
-        r.a += a;
-        r.d += a * dd;
-        r.dd += a * (dd * dd - k.d - (k.l - 1) * pp.ldl);
-        r.t += a * k.t;
-        r.tt += a * k.t * (k.t - 1);
-        r.dt += a * k.t * dd;
-    }
-    for (const GaussianTerm& k : gaussian) {
-        const double dm = delta - k.epsilon;
-        const double tm = tau - k.gamma;
-        const double dpow = k.di >= 0 ? dp.pw[k.di] : std::exp(k.d * lnDelta);
-        const double a = k.n * dpow * std::exp(k.t * lnTau - k.eta * dm * dm - k.beta * tm * tm);
-        const double gd = k.d - 2 * k.eta * delta * dm;
-        const double gt = k.t - 2 * k.beta * tau * tm;
-        r.a += a;
-        r.d += a * gd;
-        r.dd += a * (gd * gd - k.d - 2 * k.eta * delta * delta);
-        r.t += a * gt;
-        r.tt += a * (gt * gt - k.t - 2 * k.beta * tau * tau);
-        r.dt += a * gd * gt;
-    }
-    return r;
-}
-
 Helmholtz FluidData::residual(const double* tf, double tau, double delta) const noexcept {
     Helmholtz r;
     const double lnDelta = std::log(delta);

@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace asere {
@@ -112,8 +113,11 @@ private:
 };
 
 State stateFrom(const FluidData& f, double T, double rho, const Isotherm* iso = nullptr) {
+    std::optional<Isotherm> own;
+    if (iso == nullptr)
+        iso = &own.emplace(f, T);
     const double tau = f.Tr / T, delta = rho / f.rhor;
-    const Helmholtz r = iso ? f.residual(iso->factors(), tau, delta) : f.residual(tau, delta);
+    const Helmholtz r = f.residual(iso->factors(), tau, delta);
     const Helmholtz o = f.idealGas(tau, delta);
     State s;
     s.T = T;

@@ -124,7 +124,6 @@ struct FluidData {
     // Reference-state offsets added to the equation's enthalpy and entropy.
     double dh = 0, ds = 0;
 
-    Helmholtz residual(double tau, double delta) const noexcept;
     // The density solvers work at one temperature: the factors of each residual term
     // that depend on tau only (power terms first, then Gaussian terms) are computed
     // once, and each density step needs only the delta-dependent parts.
