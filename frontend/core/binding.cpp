@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <dlfcn.h>
+#include <filesystem>
+#include <system_error>
 
 namespace kv {
 namespace {
@@ -26,6 +28,13 @@ bool resolve(void* handle, const char* name, Fn& out, const std::string& path, B
 }
 
 void* openLibrary(const std::string& path, BindResult& r) {
+    // Only a regular file is opened: a named pipe in its place would block the load.
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec)) {
+        r.failedFile = path;
+        r.message = "The library " + path + " can't be loaded: it is not a regular file";
+        return nullptr;
+    }
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (handle == nullptr) {
         const char* why = dlerror();

@@ -14,8 +14,11 @@ std::string sizeDifferenceText(long long calcSize, long long codesSize) {
 DataCheck checkDataFiles(const fs::path& programDir) {
     DataCheck r;
     const fs::path dataBin = programDir / "data.bin";
-    std::ifstream in(dataBin, std::ios::binary);
-    if (!in) {
+    std::error_code kindError;
+    std::ifstream in;
+    if (fs::is_regular_file(dataBin, kindError))
+        in.open(dataBin, std::ios::binary);
+    if (!in.is_open() || !in) {
         r.file = dataBin.string();
         r.message = "The file " + r.file + " is missing or can't be read";
         return r;
@@ -25,6 +28,7 @@ DataCheck checkDataFiles(const fs::path& programDir) {
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     if (line.empty()) {
+        r.outcome = DataCheck::Outcome::Ok;
         r.ok = true;
         return r;
     }
@@ -44,10 +48,12 @@ DataCheck checkDataFiles(const fs::path& programDir) {
     const std::string expected = sizeDifferenceText(sizes[0], sizes[1]);
     if (line != expected) {
         r.file = dataBin.string();
+        r.outcome = DataCheck::Outcome::Mismatch;
         r.message = "The catalogue files don't match " + r.file + ": its first line is \"" + line +
                     "\", the files' size difference is " + expected;
         return r;
     }
+    r.outcome = DataCheck::Outcome::Ok;
     r.ok = true;
     return r;
 }

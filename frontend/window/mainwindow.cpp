@@ -261,21 +261,9 @@ StartupStatus MainWindow::startUp() {
 
     // 1. data.bin against the sizes of the catalogue files. A file that is missing or
     //    can't be read is named, and the program ends as after a data problem.
-    // Only a regular file is a data.bin: a folder would read like an empty file and a
-    // named pipe would block the read.
-    const QFileInfo dataBin(QDir(options_.programDir).filePath(QStringLiteral("data.bin")));
-    kv::DataCheck check;
-    if (dataBin.exists() && !dataBin.isFile()) {
-        check.file = dataBin.filePath().toStdString();
-        check.message = "The file " + check.file + " is missing or can't be read";
-    } else {
-        check = kv::checkDataFiles(options_.programDir.toStdString());
-    }
+    const kv::DataCheck check = kv::checkDataFiles(options_.programDir.toStdString());
     if (!check.ok) {
-        const QFileInfo named(QString::fromStdString(check.file));
-        const bool mismatch =
-            named.fileName() == QLatin1String("data.bin") && named.isFile() && named.isReadable();
-        if (mismatch) {
+        if (check.outcome == kv::DataCheck::Outcome::Mismatch) {
             showMessage(kDataProblem);
             return status_ = StartupStatus::DataProblem;
         }

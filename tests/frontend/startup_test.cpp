@@ -101,6 +101,8 @@ private slots:
             << "libASEREP32.so" << QByteArray() << StartupStatus::BindingFailed << "libASEREP32.so";
         QTest::newRow("engine no library") << "libKPX_Calc.so" << QByteArray("not a library")
                                            << StartupStatus::BindingFailed << "libKPX_Calc.so";
+        QTest::newRow("engine a named pipe") << "libKPX_Calc.so" << QByteArray("<fifo>")
+                                             << StartupStatus::BindingFailed << "libKPX_Calc.so";
         QTest::newRow("data.bin a folder")
             << "data.bin/x" << QByteArray("0") << StartupStatus::MissingFile << "data.bin";
         QTest::newRow("data.bin a named pipe")
