@@ -8,7 +8,6 @@
 #include <array>
 #include <cmath>
 #include <limits>
-#include <optional>
 #include <vector>
 
 namespace asere {
@@ -112,12 +111,9 @@ private:
     double* factors_ = buffer_.data();
 };
 
-State stateFrom(const FluidData& f, double T, double rho, const Isotherm* iso = nullptr) {
-    std::optional<Isotherm> own;
-    if (iso == nullptr)
-        iso = &own.emplace(f, T);
+State stateFrom(const FluidData& f, double T, double rho, const Isotherm& iso) {
     const double tau = f.Tr / T, delta = rho / f.rhor;
-    const Helmholtz r = f.residual(iso->factors(), tau, delta);
+    const Helmholtz r = f.residual(iso.factors(), tau, delta);
     const Helmholtz o = f.idealGas(tau, delta);
     State s;
     s.T = T;
@@ -134,6 +130,11 @@ State stateFrom(const FluidData& f, double T, double rho, const Isotherm* iso = 
     const double w2 = f.R * T * (den - num * num / tt);
     s.w = w2 > 0 ? std::sqrt(w2) : kNaN;
     return s;
+}
+
+State stateFrom(const FluidData& f, double T, double rho) {
+    const Isotherm iso(f, T);
+    return stateFrom(f, T, rho, iso);
 }
 
 // Density of the vapour-side root of p(T, rho) = p, by Newton's method from `start` or
@@ -635,7 +636,7 @@ Result<State> Fluid::vapourState(double T, double p) const noexcept {
     const auto rho = vapourDensity(iso, f, T, p, 0, rhoMax);
     if (!rho)
         return failure<State>(rho.status);
-    State s = stateFrom(f, T, rho.value, &iso);
+    State s = stateFrom(f, T, rho.value, iso);
     if (!finite(s.h) || !finite(s.s))
         return failure<State>(Status::OutOfRange);
     s.p = p;
