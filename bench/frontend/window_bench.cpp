@@ -1,0 +1,98 @@
+// The window with 2,000 matching models that all rate cleanly: a Calculate click until the
+// grid is filled and painted, and a switch of the ordering over the shown rows.
+#include "mainwindow.h"
+#include "programdir.h"
+#include "test_catalogue.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QStandardPaths>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+struct WindowSetup {
+    std::unique_ptr<kvtest::ProgramDir> dir;
+    std::unique_ptr<kvw::MainWindow> window;
+    bool ready = false;
+
+    WindowSetup() {
+        std::vector<kvtest::TestModel> models;
+        for (int i = 0; i < 2000; ++i) {
+            kvtest::TestModel m;
+            char name[32];
+            std::snprintf(name, sizeof name, "BM-%04d", (i * 7919) % 2000);
+            m.showName = name;
+            m.capacity = 500.0 + 13.7 * i;
+            models.push_back(std::move(m));
+        }
+        dir = std::make_unique<kvtest::ProgramDir>(kvtest::codesFile(kvtest::defaultCodes()),
+                                                   kvtest::modelsFile(models));
+        kvw::MainWindowOptions options;
+        options.programDir = QString::fromStdString(dir->path().string());
+        options.volumes = [] { return QList<kvw::Volume>{}; };
+        options.messageBox = [](QWidget*, const QString&, const QString&) {};
+        window = std::make_unique<kvw::MainWindow>(options);
+        ready = window->startUp() == kvw::StartupStatus::Ready;
+        if (ready)
+            window->show();
+    }
+
+    void click(const char* name) const {
+        window->findChild<QAbstractButton*>(QString::fromLatin1(name))->click();
+        QApplication::processEvents(); // the grid paints
+    }
+};
+
+WindowSetup& setup() {
+    static WindowSetup s;
+    return s;
+}
+
+void BM_CalculateClick2000Models(benchmark::State& state) {
+    WindowSetup& s = setup();
+    if (!s.ready) {
+        state.SkipWithError("the window did not start");
+        return;
+    }
+    for (auto _ : state)
+        s.click("btnCalculate");
+    state.counters["rows"] = s.window->resultCount();
+    if (s.window->resultCount() != 2000)
+        state.SkipWithError("not every model rated cleanly");
+}
+BENCHMARK(BM_CalculateClick2000Models)->Unit(benchmark::kMillisecond);
+
+void BM_ReorderShownRows(benchmark::State& state) {
+    WindowSetup& s = setup();
+    if (!s.ready) {
+        state.SkipWithError("the window did not start");
+        return;
+    }
+    s.click("btnCalculate");
+    bool byCapacity = false;
+    for (auto _ : state) {
+        byCapacity = !byCapacity;
+        s.click(byCapacity ? "opt_order_1" : "opt_order_0");
+    }
+    state.counters["rows"] = s.window->resultCount();
+}
+BENCHMARK(BM_ReorderShownRows)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QStandardPaths::setTestModeEnabled(
+        true); // the settings written at close stay out of the user's
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
