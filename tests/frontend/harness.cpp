@@ -3,6 +3,7 @@
 #include "resultsgrid.h"
 #include "settings.h"
 
+#include <QPrinter>
 #include <QSettings>
 
 #include <QTest>
@@ -29,6 +30,18 @@ kvw::MainWindow& WindowHarness::create(const QString& argumentText,
     options.messageBox = [this](QWidget*, const QString&, const QString& text) {
         messages_ << text;
     };
+    options.printSetup = [this](QPrinter& printer, QWidget*) {
+        ++printDialogs;
+        if (pdf.isEmpty())
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    };
+    options.openDocument = [this](const QUrl& url) {
+        opened << url;
+        return true;
+    };
     window_ = std::make_unique<kvw::MainWindow>(options);
     return *window_;
 }
@@ -42,6 +55,12 @@ kvw::StartupStatus WindowHarness::start(const QString& argumentText,
         (void)QTest::qWaitForWindowExposed(window_.get());
     }
     return status;
+}
+
+void WindowHarness::close() {
+    if (window_)
+        window_->close();
+    window_.reset();
 }
 
 void WindowHarness::click(const char* name) const {

@@ -1,5 +1,6 @@
 // A window on a temporary program directory: the real start-up, the real libraries and a
-// catalogue written by the test. Message boxes are recorded instead of shown.
+// catalogue written by the test. Message boxes, print-setup dialogs and opened documents
+// are recorded instead of shown.
 #pragma once
 
 #include "mainwindow.h"
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringList>
+#include <QUrl>
 
 #include <memory>
 #include <string>
@@ -34,6 +36,9 @@ public:
     kvw::StartupStatus start(const QString& argumentText = {},
                              const QList<kvw::Volume>& volumes = {});
 
+    // Closes the window as the user would (which writes the store) and drops it.
+    void close();
+
     kvw::MainWindow& window() { return *window_; }
     const QStringList& messages() const { return messages_; }
 
@@ -47,12 +52,18 @@ public:
     void click(const char* name) const;
     QStringList items(const char* list) const;
 
+    QString warning() const { return label("txtWarning")->text(); }
     // The five condition texts, txtTe to txtSh2.
     QStringList conditions() const;
     void setConditions(const QStringList& texts) const;
 
     // Grid rows 1..ResultCount as texts of one column.
     QStringList column(int column) const;
+
+    // Where an accepted print-setup dialog sends the page; empty: the dialog is cancelled.
+    QString pdf;
+    int printDialogs = 0;
+    QList<QUrl> opened;
 
 private:
     std::unique_ptr<ProgramDir> dir_;
