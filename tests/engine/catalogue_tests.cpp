@@ -36,10 +36,10 @@ TEST(Lines, LineFeedEndsALineAndOnlyACarriageReturnBeforeItBelongsToTheEnd) {
         {"a\rb\n", {"a\rb"}},
         {"a\r", {"a\r"}},
         {"\r\n\r\n", {"", ""}},
-        {std::string("a\0b\n", 4), {std::string("a\0b", 3)}},
     };
     for (const auto& row : rows)
         EXPECT_EQ(linesOf(row.content), row.lines) << "content: " << row.content;
+    EXPECT_EQ(linesOf(std::string("a\0b\n", 4)), std::vector<std::string>{std::string("a\0b", 3)});
 }
 
 TEST(ModelFile, HeaderTakesOnlyTabTerminatedNamesUpToTheFirstEmptyOne) {
@@ -113,40 +113,16 @@ TEST(FieldNumber, ReadsTheLeadingDecimalNumber) {
         std::string text;
         double value;
     } rows[] = {
-        {"", NoValue},
-        {"-", NoValue},
-        {"12.5abc", 12.5},
-        {"abc", 0},
-        {" 7", 7},
-        {"\v\f\r 4", 4},
-        {"+3", 3},
-        {"-2.5e2", -250},
-        {".5", 0.5},
-        {"-.5", -0.5},
-        {"5.", 5},
-        {"1e", 1},
-        {"1e+", 1},
-        {"1E-2x", 0.01},
-        {"0x1A", 0},
-        {"inf", 0},
-        {"nan", 0},
-        {"-inf", 0},
-        {"--1", 0},
-        {" -", 0},
-        {"+", 0},
-        {".", 0},
-        {"1,5", 1},
-        {"- 1", 0},
-        {"1e999", inf},
-        {"-1e999", -inf},
-        {"1e-999", 0},
-        {"007", 7},
-        {"-999999", NoValue},
-        {"1 2", 1},
-        {"12345678901234567890", 12345678901234567890.0},
+        {"", NoValue},    {"-", NoValue}, {"12.5abc", 12.5}, {"abc", 0},           {" 7", 7},
+        {"\v\f\r 4", 4},  {"+3", 3},      {"-2.5e2", -250},  {".5", 0.5},          {"-.5", -0.5},
+        {"5.", 5},        {"1e", 1},      {"1e+", 1},        {"1E-2x", 0.01},      {"0x1A", 0},
+        {"inf", 0},       {"nan", 0},     {"-inf", 0},       {"--1", 0},           {" -", 0},
+        {"+", 0},         {".", 0},       {"1,5", 1},        {"- 1", 0},           {"1e999", inf},
+        {"-1e999", -inf}, {"1e-999", 0},  {"007", 7},        {"-999999", NoValue}, {"1 2", 1},
     };
     for (const auto& row : rows)
         EXPECT_EQ(kpx::FieldNumber(row.text), row.value) << '"' << row.text << '"';
+    EXPECT_EQ(kpx::FieldNumber("12345678901234567890"), 12345678901234567890.0);
     EXPECT_TRUE(std::signbit(kpx::FieldNumber("-0")));
     EXPECT_DOUBLE_EQ(kpx::FieldNumber("4.9e-320"), 4.9e-320);
 }

@@ -65,18 +65,14 @@ TEST(Exports, WholeSequenceThroughTheSharedLibrary) {
     for (double v : out)
         EXPECT_EQ(v, -9999.999);
 
-    // Code lists without a model table.
     dir.write("kpxcodes.bin", Codes);
-    EXPECT_EQ(KPX_Initialize(dir.slash().c_str()), 0);
-    EXPECT_EQ(KPX_GetRefrigerant(0, &next, &b.pointer), 0);
-    EXPECT_EQ(next, 1);
-    EXPECT_EQ(b.text(), "R134a");
-    EXPECT_EQ(KPX_GetModel(0, 0, 0, 0, &next, &b.pointer), -1);
-
     dir.write("kpxcalc.bin", models());
     EXPECT_EQ(KPX_Initialize(dir.slash().c_str()), 0);
 
     // Enumerations and the cut of long texts at 255 bytes.
+    EXPECT_EQ(KPX_GetRefrigerant(0, &next, &b.pointer), 0);
+    EXPECT_EQ(next, 1);
+    EXPECT_EQ(b.text(), "R134a");
     EXPECT_EQ(KPX_GetRefrigerant(1, &next, &b.pointer), 0);
     EXPECT_EQ(next, 2);
     EXPECT_EQ(KPX_GetRefrigerant(2, &next, &b.pointer), -1);
@@ -101,7 +97,6 @@ TEST(Exports, WholeSequenceThroughTheSharedLibrary) {
     EXPECT_EQ(KPX_GetModelData(3, "ShowName", &b.pointer), 255);
     EXPECT_EQ(KPX_GetModelData(1, "Refrigerant", &b.pointer), 5);
     EXPECT_EQ(b.text(), "R134a");
-    EXPECT_EQ(KPX_GetModelData(1, "DLLR", &b.pointer), 1);
     EXPECT_EQ(KPX_GetModelData(1, "Nothing", &b.pointer), 0);
     EXPECT_EQ(b.text(), "");
 
@@ -117,11 +112,6 @@ TEST(Exports, WholeSequenceThroughTheSharedLibrary) {
         KPX_Rating(1, "", "", 50, -10, 40, 0, 10, 10, &out[0], nullptr, &out[2], &out[3], &out[4]),
         -1);
     EXPECT_EQ(out[0], -9999.999);
-
-    // A second call keeps the catalogue.
-    EXPECT_EQ(KPX_Initialize(nullptr), 0);
-    EXPECT_EQ(KPX_GetModelData(1, "ShowName", &b.pointer), 5);
-    EXPECT_EQ(KPX_Initialize(dir.slash().c_str()), 0);
 
     // Ratings: selection, refusal, and a clean point that the property library rates,
     // or answers with -10 when it can't serve the refrigerant.

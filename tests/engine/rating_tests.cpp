@@ -250,17 +250,6 @@ void expectNotRated(const kpx::RatingResult& r) {
         EXPECT_EQ(v, NotRated);
 }
 
-TEST(Rate, AtBaseConditionsTheFiguresAreThePolynomials) {
-    kpxtest::FakeProperties properties;
-    const auto r = rate(ratingRecord(), BasePoint, properties);
-    EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(r.capacity, 400);
-    EXPECT_EQ(r.power, 700);
-    EXPECT_EQ(r.current, 4);
-    EXPECT_EQ(r.massFlow, kpx::massFlowPolynomial(ratingRecord().m, -10, 40));
-    EXPECT_EQ(r.cop, 400.0 / 700.0);
-}
-
 TEST(Rate, PropertyCallsInOrderAndTheCorrectionFactors) {
     kpx::RatingRecord record = ratingRecord();
     record.scBase = 3;

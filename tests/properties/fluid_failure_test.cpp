@@ -22,28 +22,16 @@ using asere::Status;
 using nlohmann::json;
 
 // A fresh directory of fluid files, removed at the end of the test.
-class TempFluids {
-public:
-    TempFluids() {
-        static std::atomic<int> counter{0};
-        dir_ = fs::temp_directory_path() /
-               ("asere-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::create_directories(dir_);
-    }
+struct TempFluids {
+    const fs::path dir = fs::temp_directory_path() / ("asere-test-" + std::to_string(::getpid()));
+    TempFluids() { fs::create_directories(dir); }
     ~TempFluids() {
         std::error_code ec;
-        fs::remove_all(dir_, ec);
+        fs::remove_all(dir, ec);
     }
-    const fs::path& dir() const { return dir_; }
     void write(const std::string& name, const std::string& text) const {
-        std::ofstream(dir_ / name, std::ios::binary) << text;
+        std::ofstream(dir / name, std::ios::binary) << text;
     }
-    void copy(const std::string& name) const {
-        fs::copy_file(proptest::fluidsDir() / name, dir_ / name);
-    }
-
-private:
-    fs::path dir_;
 };
 
 json fluidJson(const char* file) {
@@ -253,8 +241,9 @@ TEST(BrokenFluidFiles, OneBadFileLeavesTheOthersUsable) {
     alias["EOS"][0]["alpha0"][0]["type"] = "Unknown";
     alias["INFO"]["ALIASES"] = {"R32bad"};
     dir.write("Broken32.json", alias.dump());
-    dir.copy("R407C.json");
-    FluidLibrary lib(dir.dir());
+    fs::copy_file(proptest::fluidsDir() / "R407C.json", dir.dir / "R407C.json",
+                  fs::copy_options::overwrite_existing);
+    FluidLibrary lib(dir.dir);
     EXPECT_EQ(lib.find("R134a").status, Status::BadFluidFile);
     EXPECT_EQ(lib.find("R134a").status, Status::BadFluidFile); // refused every time
     EXPECT_EQ(lib.find("R32bad").status, Status::BadFluidFile);
@@ -341,19 +330,6 @@ TEST_F(Failures, StatesThatAreNotVapour) {
         expectFailure(f->stateAtPressureEntropy(-1, 1000), Status::BadArgument, "negative p");
         expectFailure(f->stateAt(T, -1), Status::BadArgument, "negative density");
     }
-}
-
-TEST_F(Failures, ConstantsAreSensible) {
-    for (const auto& f : {pure, blend}) {
-        EXPECT_GT(f->criticalTemperature(), f->tripleTemperature());
-        EXPECT_GT(f->maxTemperature(), f->criticalTemperature());
-        EXPECT_GT(f->criticalPressure(), 1e6);
-        EXPECT_GT(f->molarMass(), 0.01);
-        EXPECT_NEAR(f->gasConstant() * f->molarMass(), 8.3145, 1e-3);
-    }
-    EXPECT_NEAR(pure->molarMass(), 0.102032, 1e-9);
-    EXPECT_NEAR(pure->criticalTemperature(), 374.18, 1e-9);
-    EXPECT_STREQ(asere::describe(Status::NotVapour), "not a vapour state");
 }
 
 } // namespace
