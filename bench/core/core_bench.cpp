@@ -20,17 +20,7 @@ struct RunSetup {
     kv::CalcRequest request;
 
     RunSetup() {
-        std::vector<kvtest::TestModel> models;
-        for (int i = 0; i < 2000; ++i) {
-            kvtest::TestModel m;
-            char name[32];
-            std::snprintf(name, sizeof name, "BM-%04d", (i * 7919) % 2000);
-            m.showName = name;
-            m.capacity = 500.0 + 13.7 * i;
-            m.refrigerant = i % 2 == 0 ? "R134a" : "R404A";
-            m.dllr = i % 2 == 0 ? "1" : "2";
-            models.push_back(std::move(m));
-        }
+        const std::vector<kvtest::TestModel> models = kvtest::manyModels(2000);
         dir = std::make_unique<kvtest::ProgramDir>(kvtest::codesFile(kvtest::defaultCodes()),
                                                    kvtest::modelsFile(models));
         bound = kv::bindLibraries(dir->path().string());

@@ -11,7 +11,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <memory>
 
 namespace {
@@ -22,15 +21,7 @@ struct WindowSetup {
     bool ready = false;
 
     WindowSetup() {
-        std::vector<kvtest::TestModel> models;
-        for (int i = 0; i < 2000; ++i) {
-            kvtest::TestModel m;
-            char name[32];
-            std::snprintf(name, sizeof name, "BM-%04d", (i * 7919) % 2000);
-            m.showName = name;
-            m.capacity = 500.0 + 13.7 * i;
-            models.push_back(std::move(m));
-        }
+        const std::vector<kvtest::TestModel> models = kvtest::manyModels(2000);
         dir = std::make_unique<kvtest::ProgramDir>(kvtest::codesFile(kvtest::defaultCodes()),
                                                    kvtest::modelsFile(models));
         kvw::MainWindowOptions options;

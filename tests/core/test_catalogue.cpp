@@ -1,6 +1,7 @@
 #include "test_catalogue.h"
 
 #include <charconv>
+#include <cstdio>
 
 namespace kvtest {
 namespace {
@@ -98,6 +99,21 @@ std::string modelsFile(const std::vector<TestModel>& models) {
         out += "\n";
     }
     return out;
+}
+
+std::vector<TestModel> manyModels(int count) {
+    std::vector<TestModel> models;
+    for (int i = 0; i < count; ++i) {
+        TestModel m;
+        char name[32];
+        std::snprintf(name, sizeof name, "BM-%04d", (i * 7919) % count);
+        m.showName = name;
+        m.capacity = 500.0 + 13.7 * i;
+        m.refrigerant = i % 2 == 0 ? "R134a" : "R404A";
+        m.dllr = i % 2 == 0 ? "1" : "2";
+        models.push_back(std::move(m));
+    }
+    return models;
 }
 
 } // namespace kvtest

@@ -33,6 +33,10 @@ struct CodeLine {
 // with texts carrying the "50Hz" / "60Hz" tags, and 10 "Special".
 std::vector<CodeLine> defaultCodes();
 
+// `count` models that all match the default selection and all rate cleanly, with names
+// out of order and capacities rising, R134a and R404A alternating (benchmarks).
+std::vector<TestModel> manyModels(int count);
+
 std::string codesFile(const std::vector<CodeLine>& lines);
 std::string modelsFile(const std::vector<TestModel>& models);
 
