@@ -4,6 +4,8 @@
 #include "engine_handle.h"
 
 #include <benchmark/benchmark.h>
+
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -43,6 +45,10 @@ BENCHMARK(BM_BuildDemoCatalogue)->Unit(benchmark::kMillisecond)->Iterations(1);
 // point, as the window does with every selection list at "All".
 void BM_RateLargeCatalogue(benchmark::State& state) {
     const std::string dir = KV_LARGE_CATALOGUE_DIR;
+    if (!std::filesystem::exists(dir + "/data/kpxcalc.bin")) {
+        state.SkipWithError("the large catalogue is not built (target kv_large_catalogue)");
+        return;
+    }
     const kvcattest::Engine engine(kvcattest::readFile(dir + "/data/kpxcodes.bin"),
                                    kvcattest::readFile(dir + "/data/kpxcalc.bin"));
     const Range range = loadRange(KV_CATALOGUE_RANGE_FILE);
