@@ -90,7 +90,9 @@ $(BENCH_BUILD)/build.ninja: $(DEPS_STAMP) $(CMAKE_FILES)
 bench: $(BENCH_BUILD)/build.ninja
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	cmake --build $(BENCH_BUILD) --target kv_large_catalogue
-	@for b in $(BENCH_BUILD)/bench/*; do [ -x "$$b" ] && echo "== $$b" && $$b || exit 1; done
+	@for b in $(BENCH_BUILD)/bench/*; do \
+	    if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$b"; "$$b" || exit 1; fi; \
+	done
 
 format:
 	git ls-files '*.cpp' '*.h' '*.hpp' | xargs clang-format -i

@@ -40,9 +40,16 @@ struct WindowSetup {
     }
 };
 
-WindowSetup& setup() {
-    static WindowSetup s;
+// Made at the first benchmark, destroyed in main() while the application still exists.
+std::unique_ptr<WindowSetup>& setupHolder() {
+    static std::unique_ptr<WindowSetup> s;
     return s;
+}
+
+WindowSetup& setup() {
+    if (!setupHolder())
+        setupHolder() = std::make_unique<WindowSetup>();
+    return *setupHolder();
 }
 
 void BM_CalculateClick2000Models(benchmark::State& state) {
@@ -85,5 +92,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    setupHolder().reset();
     return 0;
 }
