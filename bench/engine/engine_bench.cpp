@@ -188,9 +188,9 @@ int measureLoad(const char* dir) {
     return c.modelCount() == ModelCount ? 0 : 1;
 }
 
-void BM_LoadCatalogue(benchmark::State& state) {
-    const auto& g = generated();
-    const std::string dir = g.dir.string() + "/";
+// Loads the catalogue in `dir` (ending in "/") at every iteration, and reports the files'
+// size, the peak memory growth of one load and the limit it must stay under.
+void loadCatalogue(benchmark::State& state, const std::string& dir, std::uintmax_t bytes) {
     const double growth = peakGrowthOfOneLoad(dir);
     for (auto _ : state) {
         kpx::Catalogue c;
@@ -199,10 +199,15 @@ void BM_LoadCatalogue(benchmark::State& state) {
             state.SkipWithError("catalogue not loaded");
         benchmark::DoNotOptimize(c.modelCount());
     }
-    const double filesMb = static_cast<double>(g.bytes) / (1024.0 * 1024.0);
+    const double filesMb = static_cast<double>(bytes) / (1024.0 * 1024.0);
     state.counters["files_MB"] = filesMb;
     state.counters["peak_rss_growth_MB"] = growth;
     state.counters["peak_limit_MB"] = 3 * filesMb + 20;
+}
+
+void BM_LoadCatalogue(benchmark::State& state) {
+    const auto& g = generated();
+    loadCatalogue(state, g.dir.string() + "/", g.bytes);
 }
 BENCHMARK(BM_LoadCatalogue)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
@@ -220,18 +225,7 @@ void BM_LoadBuiltLargeCatalogue(benchmark::State& state) {
             return;
         }
     }
-    const double growth = peakGrowthOfOneLoad(dir);
-    for (auto _ : state) {
-        kpx::Catalogue c;
-        c.initialize(dir.c_str());
-        if (c.modelCount() != ModelCount)
-            state.SkipWithError("catalogue not loaded");
-        benchmark::DoNotOptimize(c.modelCount());
-    }
-    const double filesMb = static_cast<double>(bytes) / (1024.0 * 1024.0);
-    state.counters["files_MB"] = filesMb;
-    state.counters["peak_rss_growth_MB"] = growth;
-    state.counters["peak_limit_MB"] = 3 * filesMb + 20;
+    loadCatalogue(state, dir, bytes);
 }
 BENCHMARK(BM_LoadBuiltLargeCatalogue)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 #endif
