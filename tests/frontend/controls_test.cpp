@@ -11,7 +11,6 @@
 #include <QTest>
 #include <QToolTip>
 
-using kvtest::TestModel;
 using kvtest::WindowHarness;
 using kvw::StartupStatus;
 
@@ -40,20 +39,14 @@ void startActive(WindowHarness& h) {
     QVERIFY(QTest::qWaitForWindowActive(&h.window()));
 }
 
-TestModel named(const std::string& name, double capacity) {
-    TestModel m;
-    m.showName = name;
-    m.capacity = capacity;
-    return m;
-}
-
 } // namespace
 
 class ControlsTest : public QObject {
     Q_OBJECT
 private slots:
     // A click on the selected option changes nothing and runs no handler; a click on the
-    // other one selects it and leaves the other pairs alone.
+    // other one selects it. The arrow keys move within the pair and select as they go.
+    // Neither touches the other pairs.
     void optionPairs_data() {
         QTest::addColumn<QString>("pair");
         for (const QString& pair : kPairs)
@@ -78,6 +71,15 @@ private slots:
         clickOption(second);
         QVERIFY(second->isChecked());
         QVERIFY(!first->isChecked());
+        QCOMPARE(focusName(), second->objectName());
+        for (const auto& [key, focused] :
+             {std::pair{Qt::Key_Right, second}, std::pair{Qt::Key_Left, first},
+              std::pair{Qt::Key_Left, first}, std::pair{Qt::Key_Down, first},
+              std::pair{Qt::Key_Up, first}, std::pair{Qt::Key_Right, second}}) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            QCOMPARE(focusName(), focused->objectName());
+            QVERIFY(focused->isChecked());
+        }
         for (const QString& other : kPairs)
             if (other != pair)
                 QVERIFY2(option(h, other, 0)->isChecked(), qPrintable(other));
@@ -127,29 +129,6 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
             QCOMPARE(focusName(), order[i]);
         }
-    }
-
-    // The arrow keys move within a pair and select as they go; they never leave it.
-    void arrowKeysStayInAPair_data() { optionPairs_data(); }
-    void arrowKeysStayInAPair() {
-        QFETCH(QString, pair);
-        WindowHarness h;
-        startActive(h);
-        QRadioButton* first = option(h, pair, 0);
-        QRadioButton* second = option(h, pair, 1);
-        first->setFocus(Qt::TabFocusReason);
-        for (const auto& [key, focused] :
-             {std::pair{Qt::Key_Right, second}, std::pair{Qt::Key_Right, second},
-              std::pair{Qt::Key_Left, first}, std::pair{Qt::Key_Left, first},
-              std::pair{Qt::Key_Down, first}, std::pair{Qt::Key_Up, first},
-              std::pair{Qt::Key_Right, second}}) {
-            QTest::keyClick(QApplication::focusWidget(), key);
-            QCOMPARE(focusName(), focused->objectName());
-            QVERIFY(focused->isChecked());
-        }
-        for (const QString& other : kPairs)
-            if (other != pair)
-                QVERIFY2(option(h, other, 0)->isChecked(), qPrintable(other));
     }
 
     // A number the program writes into a field is shown from its start, after a unit
@@ -219,7 +198,8 @@ private slots:
 
     // Ctrl+C copies the selected rows, with the header row, as tab-separated text.
     void copyRows() {
-        WindowHarness h({named("A-1", 1000), named("B-2", 2000), named("C-3", 3000)});
+        WindowHarness h({kvtest::namedModel("A-1", 1000), kvtest::namedModel("B-2", 2000),
+                         kvtest::namedModel("C-3", 3000)});
         startActive(h);
         h.click("btnCalculate");
         kvw::ResultsGrid* grid = h.window().grid();
