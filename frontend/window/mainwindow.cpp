@@ -290,6 +290,9 @@ void MainWindow::setFocusOrder() {
         opt_order[0],   opt_order[1],   opt_freq[0],  opt_freq[1], Grid};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
+    // The grid is no stop of the Tab key: it takes the focus by a click or after a run,
+    // and Tab goes on from it to the start of the order.
+    Grid->setFocusPolicy(Qt::ClickFocus);
     for (QLabel* l : findChildren<QLabel*>())
         l->setFocusPolicy(Qt::NoFocus);
 }

@@ -117,8 +117,7 @@ private slots:
                                 "btnPrint",
                                 "btnDatasheetOnLine",
                                 "opt_order_" + s,
-                                "opt_freq_" + s,
-                                "Grid"};
+                                "opt_freq_" + s};
         h.option(qPrintable(order.first()))->setFocus(Qt::OtherFocusReason);
         QCOMPARE(focusName(), order.first());
         for (qsizetype i = 1; i <= order.size(); ++i) {
@@ -129,6 +128,12 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
             QCOMPARE(focusName(), order[i]);
         }
+        // The grid takes the focus by a click, and Tab leaves it for the start of the order.
+        QWidget* grid = h.window().grid()->viewport();
+        QTest::mouseClick(grid, Qt::LeftButton, {}, QPoint(40, 8));
+        QCOMPARE(focusName(), QStringLiteral("Grid"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(focusName(), order.first());
     }
 
     // A number the program writes into a field is shown from its start, after a unit
