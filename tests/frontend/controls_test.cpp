@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QHelpEvent>
 #include <QSignalSpy>
+#include <QStyleFactory>
 #include <QTest>
 #include <QToolTip>
 
@@ -165,14 +166,18 @@ private slots:
             for (const int y : {3, list->height() - 4})
                 QCOMPARE(QColor(image.pixel(list->width() * 2 / 3, y)), QColor(224, 224, 224));
         }
+        // Also in a style that opens a list only as wide as the closed one.
         QComboBox* family = h.list("cbFamily");
+        QStyle* narrow = QStyleFactory::create(QStringLiteral("windows"));
+        narrow->setParent(family);
+        family->setStyle(narrow);
         family->addItem(QStringLiteral("Reciprocating - medium/high temperature, long"));
         QTest::mouseClick(family, Qt::LeftButton);
         QAbstractItemView* view = family->view();
         QVERIFY(QTest::qWaitForWindowExposed(view->window()));
         for (int i = 0; i < family->count(); ++i)
             QVERIFY2(view->fontMetrics().horizontalAdvance(family->itemText(i)) <
-                         view->visualRect(family->model()->index(i, 0)).width(),
+                         view->viewport()->width(),
                      qPrintable(family->itemText(i)));
         family->hidePopup();
     }
