@@ -49,13 +49,10 @@ $(BUILD)/build.ninja: $(DEPS_STAMP) $(CMAKE_FILES)
 build: $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The window when the display can take it (checked first: a display that is set but can't
+# be reached would end the window in the toolkit's abort), the terminal otherwise.
 run: build
-	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ] || [ "$$QT_QPA_PLATFORM" = offscreen ]; then \
-	    $(BUILD)/bin/Korvane_Vantrix; \
-	else \
-	    echo "No display found (DISPLAY and WAYLAND_DISPLAY are unset): showing the default selection in the terminal instead."; \
-	    $(BUILD)/bin/vantrix-cli rate; \
-	fi
+	@tools/run-window.sh $(BUILD)/bin $(BUILD)/tools/kv-display-check
 
 test-unit: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
