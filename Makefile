@@ -86,6 +86,7 @@ fuzz: $(FUZZ_BUILD)/build.ninja
 	done
 
 package: build
+	rm -f $(BUILD)/korvane-vantrix_*.deb
 	cmake --build $(BUILD) --target package
 
 # Installs the package, runs it as a user who can't write to it, purges it (needs root).
