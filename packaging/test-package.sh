@@ -41,9 +41,11 @@ fi
 
 # The places the package or its triggers write to, as they are before the install.
 tracked=(/opt /usr/share/applications /usr/share/metainfo /usr/share/icons/hicolor
-         /usr/share/bash-completion/completions /usr/share/lintian/overrides /usr/share/doc)
+         /usr/share/bash-completion/completions /usr/share/lintian/overrides
+         /usr/share/doc/$PACKAGE)
 snapshot() {
-    find "${tracked[@]}" -not -name icon-theme.cache 2>/dev/null | sort
+    # A folder that is not there (yet) lists nothing.
+    { find "${tracked[@]}" -not -name icon-theme.cache 2>/dev/null || true; } | sort
     ls /var/lib/dpkg/info | grep "^$PACKAGE[.:]" || true
 }
 snapshot >"$work/before"
