@@ -1,6 +1,8 @@
 # Korvane Vantrix: set-up, build, run and test on Debian 12.
 #   make run    install what is missing, build, open the window on the demo catalogue
-#   make test   the same, then every test (unit, window, sanitizer and fuzz runs)
+#   make test   the same, then every test (unit, window, sanitizer and fuzz runs, and the
+#               Debian package installed, run and purged again)
+#   make package  the Debian package build/korvane-vantrix_<version>_<arch>.deb
 #   make bench  build and run the benchmarks
 # CMake does the building; this file wraps it with stamp files so that package checks and
 # configuration run again only when needed.
@@ -18,14 +20,15 @@ PACKAGES := build-essential cmake ninja-build pkg-config git \
             qt6-base-dev qt6-base-dev-tools libgl-dev \
             nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev \
             clang libclang-rt-14-dev \
-            fonts-liberation xvfb xauth
+            fonts-liberation xvfb xauth \
+            dpkg-dev file help2man desktop-file-utils appstream lintian
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 DEPS_STAMP := .deps-stamp
 CMAKE_FILES := $(shell find . -name CMakeLists.txt -not -path './build*' 2>/dev/null) \
                $(wildcard cmake/*.cmake)
 
-.PHONY: all deps build run test test-unit test-sanitize fuzz bench format clean
+.PHONY: all deps build run test test-unit test-sanitize fuzz package test-package bench format clean
 
 all: build
 
@@ -79,7 +82,15 @@ fuzz: $(FUZZ_BUILD)/build.ninja
 	    $$f -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $$work $$corpus || exit 1; \
 	done
 
-test: test-unit test-sanitize fuzz
+package: build
+	rm -f $(BUILD)/korvane-vantrix_*.deb
+	cmake --build $(BUILD) --target package
+
+# Installs the package, runs it as a user who can't write to it, purges it (needs root).
+test-package: package
+	$(SUDO) packaging/test-package.sh $(BUILD)
+
+test: test-unit test-sanitize fuzz test-package
 
 $(BENCH_BUILD)/build.ninja: $(DEPS_STAMP) $(CMAKE_FILES)
 	cmake -S . -B $(BENCH_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release
