@@ -358,7 +358,9 @@ void checkPlausible(const Reader& r, const FluidData& f, double Rmolar) {
                pressure ? " Pa" : " mol/m3");
         within(where + "T_r", a->Tr, f.Ttriple, f.Tmax, " K (Ttriple to T_max)");
         within(where + "Tmin", a->Tmin, kMinTemperature, a->Tr, " K");
-        within(where + "Tmax", a->Tmax, kMinTemperature, a->Tr, " K (up to T_r)");
+        // Saturation ends at the critical point.
+        within(where + "Tmax", a->Tmax, kMinTemperature, std::min(a->Tr, f.Tr * 1.01),
+               " K (up to T_r and the critical point)");
     }
 }
 
