@@ -72,14 +72,21 @@ $(FUZZ_BUILD)/build.ninja: $(DEPS_STAMP) $(CMAKE_FILES)
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug \
 	    -DKV_FUZZ=ON -DKV_ONLY_LIBS=ON -DKV_BENCH=OFF
 
+# FUZZ_SECONDS is the time of the whole run, shared evenly by the targets the build made.
+# The longest input is 4 KB or the longest seed of the target's corpus, which libFuzzer
+# picks when no -max_len is given.
 fuzz: $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	@for f in $(FUZZ_BUILD)/fuzz/*; do \
-	    [ -x "$$f" ] || continue; \
+	@targets=""; for f in $(FUZZ_BUILD)/fuzz/*; do \
+	    if [ -f "$$f" ] && [ -x "$$f" ]; then targets="$$targets $$f"; fi; \
+	done; \
+	count=$$(echo $$targets | wc -w); [ $$count -gt 0 ] || exit 0; \
+	seconds=$$(( $(FUZZ_SECONDS) / count )); [ $$seconds -gt 0 ] || seconds=1; \
+	for f in $$targets; do \
 	    name=$$(basename $$f); corpus=tests/fuzz/corpus/$$name; work=$(FUZZ_BUILD)/corpus-$$name; \
 	    mkdir -p $$work; \
-	    echo "Fuzzing $$name for $(FUZZ_SECONDS) s"; \
-	    $$f -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $$work $$corpus || exit 1; \
+	    echo "Fuzzing $$name for $$seconds s"; \
+	    $$f -max_total_time=$$seconds $$work $$corpus || exit 1; \
 	done
 
 package: build
