@@ -2,7 +2,8 @@
 //
 // The command line is read into `CliOptions`; `runCli` does the work and returns the exit
 // status: 0 on success, 2 for a usage error, 3 for a data problem (catalogue files that
-// don't belong together, a missing file, a library that can't be bound).
+// don't belong together, a missing file, a library that can't be bound, a fluid file that
+// can't be used).
 #pragma once
 
 #include "calcrun.h"
