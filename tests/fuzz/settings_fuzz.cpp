@@ -20,12 +20,21 @@
 
 namespace {
 
+char scratchDir[] = "/tmp/kv-settings-fuzz-XXXXXX";
+
+void removeScratch() {
+    for (const char* file : {"/store.conf", "/target.conf"})
+        ::unlink((std::string(scratchDir) + file).c_str());
+    ::rmdir(scratchDir);
+}
+
+// A folder of this run's own, removed when the run ends.
 const std::string& scratch() {
     static const std::string dir = [] {
-        std::string pattern = "/tmp/kv-settings-fuzz-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr)
+        if (::mkdtemp(scratchDir) == nullptr)
             std::abort();
-        return pattern;
+        std::atexit(removeScratch);
+        return std::string(scratchDir);
     }();
     return dir;
 }
