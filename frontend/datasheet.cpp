@@ -60,17 +60,18 @@ bool startDoc(const DocumentOpener& opener, const QString& docName) {
     return opener(QUrl::fromLocalFile(QDir::cleanPath(QFileInfo(docName).absoluteFilePath())));
 }
 
-bool openLocalDatasheet(const DocumentOpener& opener, const DatasheetRequest& request) {
+bool openLocalDatasheet(const DocumentOpener& opener, const DatasheetRequest& request,
+                        const QByteArray& modelBytes) {
     const std::optional<QString> name = datasheetFileName(request);
     if (!name)
         return false;
-    if (request.modelBytes.isEmpty() || request.modelBytes == request.model.toUtf8()) {
+    if (modelBytes.isEmpty() || modelBytes == request.model.toUtf8()) {
         startDoc(opener, *name);
         return true;
     }
     // No text can hold bytes that are no UTF-8, so the address is built from the bytes:
     // percent-encoded, which the desktop's opener decodes to the same bytes.
-    const QByteArray path = QFile::encodeName(datasheetFolder(request)) + '/' + request.modelBytes +
+    const QByteArray path = QFile::encodeName(datasheetFolder(request)) + '/' + modelBytes +
                             datasheetSuffix(request).toUtf8();
     if (opener)
         opener(QUrl::fromEncoded("file://" + path.toPercentEncoding("/"), QUrl::StrictMode));

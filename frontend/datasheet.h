@@ -28,7 +28,6 @@ DocumentOpener desktopOpener();
 struct DatasheetRequest {
     QString root;          // DatasheetRoot; may be empty
     QString model;         // column 2 of the selected grid row
-    QByteArray modelBytes; // the catalogue's bytes of that name; empty: the name's UTF-8
     bool is50Hz = true;    // frequency of the shown results
     bool imperial = false; // "°F - Btu/h" selected
 };
@@ -48,7 +47,9 @@ bool startDoc(const DocumentOpener& opener, const QString& docName);
 // The click on btnDatasheet: opens the local data sheet when the request names a model
 // safely. Gives false when nothing was handed to the opener. A name whose catalogue
 // bytes are no UTF-8 names the file with those bytes, percent-encoded in the address.
-bool openLocalDatasheet(const DocumentOpener& opener, const DatasheetRequest& request);
+// `modelBytes` are the catalogue's bytes of the model name; empty: the name's UTF-8.
+bool openLocalDatasheet(const DocumentOpener& opener, const DatasheetRequest& request,
+                        const QByteArray& modelBytes = {});
 
 // The click on btnDatasheetOnLine.
 bool openOnlineDatasheet(const DocumentOpener& opener);

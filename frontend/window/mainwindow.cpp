@@ -652,10 +652,9 @@ void MainWindow::btnDatasheet_Click() {
     DatasheetRequest request;
     request.root = DatasheetRoot;
     request.model = Grid->grid()->text(row, kv::kNameColumn);
-    request.modelBytes = modelNameBytes_.value(request.model);
     request.is50Hz = Is50Hz;
     request.imperial = unitSystem() == kv::UnitSystem::Imperial;
-    openLocalDatasheet(options_.openDocument, request);
+    openLocalDatasheet(options_.openDocument, request, modelNameBytes_.value(request.model));
 }
 
 void MainWindow::btnDatasheetOnLine_Click() {
