@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace kvw {
@@ -20,20 +21,30 @@ bool isSafeModelName(const QString& model) {
     return true;
 }
 
+namespace {
+
+// What follows the model name: the frequency, the unit suffix and the extension.
+QString datasheetSuffix(const DatasheetRequest& request) {
+    return (request.is50Hz ? QStringLiteral("_50") : QStringLiteral("_60")) +
+           (request.imperial ? QStringLiteral("_us") : QString()) + QStringLiteral(".PDF");
+}
+
+QString datasheetFolder(const DatasheetRequest& request) {
+    return QDir::cleanPath(QFileInfo(request.root + QStringLiteral("/ds")).absoluteFilePath());
+}
+
+} // namespace
+
 std::optional<QString> datasheetFileName(const DatasheetRequest& request) {
     if (!isSafeModelName(request.model))
         return std::nullopt;
-    QString name = request.root + QStringLiteral("/ds/") + request.model +
-                   (request.is50Hz ? QStringLiteral("_50") : QStringLiteral("_60"));
-    if (request.imperial)
-        name += QStringLiteral("_us");
-    name += QStringLiteral(".PDF");
+    const QString name =
+        request.root + QStringLiteral("/ds/") + request.model + datasheetSuffix(request);
 
     // The model name carries no separator, so the file lies directly in root + "/ds/".
     // Checked once more on the cleaned absolute paths, so that no later change to the
     // name rule can let a data sheet be opened from anywhere else.
-    const QString folder =
-        QDir::cleanPath(QFileInfo(request.root + QStringLiteral("/ds")).absoluteFilePath());
+    const QString folder = datasheetFolder(request);
     const QFileInfo file(QDir::cleanPath(QFileInfo(name).absoluteFilePath()));
     if (QDir::cleanPath(file.absolutePath()) != folder)
         return std::nullopt;
@@ -49,11 +60,21 @@ bool startDoc(const DocumentOpener& opener, const QString& docName) {
     return opener(QUrl::fromLocalFile(QDir::cleanPath(QFileInfo(docName).absoluteFilePath())));
 }
 
-bool openLocalDatasheet(const DocumentOpener& opener, const DatasheetRequest& request) {
+bool openLocalDatasheet(const DocumentOpener& opener, const DatasheetRequest& request,
+                        const QByteArray& modelBytes) {
     const std::optional<QString> name = datasheetFileName(request);
     if (!name)
         return false;
-    startDoc(opener, *name);
+    if (modelBytes.isEmpty() || modelBytes == request.model.toUtf8()) {
+        startDoc(opener, *name);
+        return true;
+    }
+    // No text can hold bytes that are no UTF-8, so the address is built from the bytes:
+    // percent-encoded, which the desktop's opener decodes to the same bytes.
+    const QByteArray path = QFile::encodeName(datasheetFolder(request)) + '/' + modelBytes +
+                            datasheetSuffix(request).toUtf8();
+    if (opener)
+        opener(QUrl::fromEncoded("file://" + path.toPercentEncoding("/"), QUrl::StrictMode));
     return true;
 }
 

@@ -5,6 +5,7 @@
 // their own to see the exact name or address without opening anything.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QUrl>
 
@@ -44,8 +45,11 @@ std::optional<QString> datasheetFileName(const DatasheetRequest& request);
 bool startDoc(const DocumentOpener& opener, const QString& docName);
 
 // The click on btnDatasheet: opens the local data sheet when the request names a model
-// safely. Gives false when nothing was handed to the opener.
-bool openLocalDatasheet(const DocumentOpener& opener, const DatasheetRequest& request);
+// safely. Gives false when nothing was handed to the opener. A name whose catalogue
+// bytes are no UTF-8 names the file with those bytes, percent-encoded in the address.
+// `modelBytes` are the catalogue's bytes of the model name; empty: the name's UTF-8.
+bool openLocalDatasheet(const DocumentOpener& opener, const DatasheetRequest& request,
+                        const QByteArray& modelBytes = {});
 
 // The click on btnDatasheetOnLine.
 bool openOnlineDatasheet(const DocumentOpener& opener);

@@ -1,10 +1,9 @@
 #include "settings.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
-#include <QSettings>
-#include <QStringList>
-#include <QVariant>
+#include <QStandardPaths>
 
 namespace kvw {
 
@@ -14,22 +13,6 @@ namespace {
 
 const char* flag(bool first) {
     return first ? "1" : "0";
-}
-
-// The text of a stored value. A value split at its commas by the store's file format
-// (a hand-written "Asercom, AC / HBP" without quotes) is put together again; a value of
-// another kind (a number, a point, a hand-written type tag) is not a text.
-std::optional<std::string> storedText(const QVariant& value) {
-    switch (value.typeId()) {
-    case QMetaType::QString:
-        return value.toString().toStdString();
-    case QMetaType::QStringList:
-        return value.toStringList().join(QStringLiteral(", ")).toStdString();
-    case QMetaType::QByteArray:
-        return value.toByteArray().toStdString();
-    default:
-        return std::nullopt;
-    }
 }
 
 } // namespace
@@ -63,39 +46,12 @@ StoredChoices storedFromControls(const ControlState& state, const NumberFormat& 
     return out;
 }
 
-std::unique_ptr<QSettings> openSettingsStore() {
+std::string settingsStorePath() {
     const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, name, name);
-}
-
-void writeStoredChoices(QSettings& store, const StoredChoices& c) {
-    const std::array<const std::string*, 14> values{
-        &c.refrigerant, &c.family, &c.voltage, &c.te,         &c.tc,
-        &c.sc,          &c.sh1,    &c.sh2,     &c.conditions, &c.targetCapacity,
-        &c.modelFilter, &c.freq,   &c.order,   &c.unit};
-    store.beginGroup(QString::fromLatin1(kSettingsGroup));
-    for (std::size_t i = 0; i < kSettingsKeys.size(); ++i)
-        store.setValue(QString::fromLatin1(kSettingsKeys[i]), QString::fromStdString(*values[i]));
-    store.endGroup();
-    store.sync();
-}
-
-StoredChoices readStoredChoices(QSettings& store) {
-    StoredChoices c;
-    const std::array<std::string*, 14> targets{
-        &c.refrigerant, &c.family, &c.voltage, &c.te,         &c.tc,
-        &c.sc,          &c.sh1,    &c.sh2,     &c.conditions, &c.targetCapacity,
-        &c.modelFilter, &c.freq,   &c.order,   &c.unit};
-    store.beginGroup(QString::fromLatin1(kSettingsGroup));
-    for (std::size_t i = 0; i < kSettingsKeys.size(); ++i) {
-        const QString key = QString::fromLatin1(kSettingsKeys[i]);
-        if (!store.contains(key))
-            continue;
-        if (std::optional<std::string> text = storedText(store.value(key)))
-            *targets[i] = std::move(*text);
-    }
-    store.endGroup();
-    return c;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return QFile::encodeName(folder + QLatin1Char('/') + name + QLatin1Char('/') + name +
+                             QStringLiteral(".conf"))
+        .toStdString();
 }
 
 bool selectsFirstOption(std::string_view flag) {

@@ -54,7 +54,11 @@ BindResult bindLibraries(const std::string& programDir) {
     void* properties = openLibrary(propertyPath, r);
     if (properties == nullptr)
         return r;
-    if (!resolve(properties, "ILK_Revision", r.api.ILK_Revision, propertyPath, r))
+    if (!resolve(properties, "ILK_Revision", r.api.ILK_Revision, propertyPath, r) ||
+        !resolve(properties, "ILK_SetDataDirectory", r.api.ILK_SetDataDirectory, propertyPath,
+                 r) ||
+        !resolve(properties, "ILK_SaturationPressure", r.api.ILK_SaturationPressure, propertyPath,
+                 r))
         return r;
 
     const std::string enginePath = joinPath(programDir, kEngineLibraryFile);

@@ -12,6 +12,8 @@ namespace kv {
 
 struct EngineApi {
     using Revision = int16_t (*)(char**);
+    using SetDirectory = int32_t (*)(const char*);
+    using Property = int32_t (*)(const char*, double, double*);
     using Initialize = int32_t (*)(const char*);
     using Enumerate = int32_t (*)(int32_t, int32_t*, char**);
     using GetModel = int32_t (*)(int32_t, int32_t, int32_t, int32_t, int32_t*, char**);
@@ -20,6 +22,10 @@ struct EngineApi {
                                double, double, double*, double*, double*, double*, double*);
 
     Revision ILK_Revision = nullptr;
+    // Called only after a run in which the property library failed, to tell which fluid
+    // file it could not use (fluidcheck.h).
+    SetDirectory ILK_SetDataDirectory = nullptr;
+    Property ILK_SaturationPressure = nullptr;
     Initialize KPX_Initialize = nullptr;
     Enumerate KPX_GetRefrigerant = nullptr;
     Enumerate KPX_GetFamily = nullptr;

@@ -1,5 +1,8 @@
 #include "calcrun.h"
 
+#include "displaytext.h"
+#include "fluidcheck.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -144,11 +147,20 @@ CalcResult runCalculation(const EngineApi& api, const CalcRequest& req) {
                 break;
             start = next;
 
-            if (!passesModelFilter(showName.text(), req.modelFilter))
+            // The filter is typed as UTF-8; the name may be 8-bit text of the catalogue.
+            const std::string shown = showName.text();
+            if (!passesModelFilter(shown, req.modelFilter) &&
+                !passesModelFilter(displayText(shown), req.modelFilter))
                 continue;
             double capacity = 0, power = 0, current = 0, massFlow = 0, cop = 0;
             const int32_t code = api.KPX_Rating(next, "", "", 0, c.te, c.tc, c.sc, c.sh1, c.sh2,
                                                 &capacity, &power, &current, &massFlow, &cop);
+            if (code == kPropertiesFailed) {
+                std::string refrigerant = modelData(api, next, "Refrigerant");
+                auto& failed = r.propertyFailures;
+                if (std::find(failed.begin(), failed.end(), refrigerant) == failed.end())
+                    failed.push_back(std::move(refrigerant));
+            }
             if (code != 0)
                 continue;
             const std::string name = modelData(api, next, "Name");

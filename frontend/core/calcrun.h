@@ -64,7 +64,8 @@ std::string voltageText(std::string_view dllp);
 // Whether the frequency check keeps a model with this "DLLP" text.
 bool keptAtFrequency(std::string_view dllp, Frequency frequency);
 // The model filter: the filter in upper case must occur exactly in the model's ShowName;
-// an empty filter lets every model pass. Upper-casing covers ASCII letters.
+// an empty filter lets every model pass. Upper-casing covers ASCII letters. The run
+// also matches the ShowName's display text (displaytext.h) against it.
 bool passesModelFilter(std::string_view showName, std::string_view filter);
 // "Results : " followed by the count.
 std::string resultsLabel(int resultCount);
@@ -105,6 +106,9 @@ struct CalcResult {
     std::vector<int> redRows;
     GridHeader header;
     ConditionValues engineConditions; // Te, Tc in °C, Sc, Sh1, Sh2 in K
+    // The refrigerants (engine bytes, each once) of the models whose rating the property
+    // library could not serve (-10); fluidProblems() tells which fluid file failed.
+    std::vector<std::string> propertyFailures;
     int32_t refrigerantCode = 0, familyCode = 0, powerCode = 0;
 };
 

@@ -5,6 +5,7 @@
 // first line skips the check.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -26,10 +27,15 @@ struct DataCheck {
 };
 
 // Runs the check for a program directory. A missing or unreadable "data.bin" and a
-// missing catalogue file fail it and name the file; so does a first line that differs
-// from the size difference, compared exactly as text. Only a regular file counts as
-// "data.bin": a folder would read like an empty file and a named pipe would block.
+// missing or unreadable catalogue file fail it and name the file; so does a first line
+// that differs from the size difference, compared exactly as text. Only the first few
+// dozen bytes of "data.bin" are read. Only a regular file counts as "data.bin" or a
+// catalogue file: a folder would read like an empty file and a named pipe would block.
 DataCheck checkDataFiles(const std::filesystem::path& programDir);
+
+// A file's text as a message quotes it: printable ASCII as it is, every other byte as
+// \xHH, at most `limit` bytes and "..." when there were more.
+std::string quotedText(std::string_view text, std::size_t limit = 32);
 
 // The size difference as the first line of "data.bin" must hold it.
 std::string sizeDifferenceText(long long calcSize, long long codesSize);

@@ -308,13 +308,22 @@ UnitSwitchFields switchUnits(const UnitSwitchFields& fields, UnitSystem newSyste
     const ConditionValues v = newSystem == UnitSystem::Imperial
                                   ? fromEngineUnits(shown, UnitSystem::Imperial)
                                   : toEngineUnits(shown, UnitSystem::Imperial);
-    auto text = [&](double x) { return numberText(roundHalfEven(x, 2), format); };
+    // A value whose conversion overflows keeps its text: an empty field would be stored
+    // as 0 at the next close.
+    auto text = [&](double x, const std::string& before) {
+        const std::string t = numberText(roundHalfEven(x, 2), format);
+        return t.empty() ? before : t;
+    };
+    const ConditionTexts& in = fields.conditions;
     UnitSwitchFields out;
-    out.conditions = {text(v.te), text(v.tc), text(v.sc), text(v.sh1), text(v.sh2)};
+    out.conditions = {text(v.te, in.te), text(v.tc, in.tc), text(v.sc, in.sc), text(v.sh1, in.sh1),
+                      text(v.sh2, in.sh2)};
     if (!fields.capacity.empty()) {
         const double c = GetDoubleField(fields.capacity, format);
         out.capacity =
             numberText(newSystem == UnitSystem::Imperial ? wattsToBtuh(c) : btuhToWatts(c), format);
+        if (out.capacity.empty())
+            out.capacity = fields.capacity;
     }
     return out;
 }

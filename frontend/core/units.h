@@ -140,7 +140,8 @@ struct UnitSwitchFields {
 
 // The unit switch toward `newSystem` (the other system was shown before): reads the
 // fields with GetDoubleField, converts, writes the conditions rounded to 2 decimals (ties
-// to even) and the capacity unrounded; an empty capacity stays empty.
+// to even) and the capacity unrounded; an empty capacity stays empty, and a field whose
+// value can't be converted (it overflows) keeps its text.
 UnitSwitchFields switchUnits(const UnitSwitchFields& fields, UnitSystem newSystem,
                              const NumberFormat& format);
 

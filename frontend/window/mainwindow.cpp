@@ -2,6 +2,8 @@
 
 #include "conditions.h"
 #include "datacheck.h"
+#include "displaytext.h"
+#include "fluidcheck.h"
 #include "keyrule.h"
 #include "logo.h"
 #include "resultsgrid.h"
@@ -25,7 +27,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QSettings>
 #include <QStyleOption>
 
 namespace kvw {
@@ -34,11 +35,21 @@ namespace {
 const QColor kInputGrey(224, 224, 224);
 const QColor kWarningRed(255, 0, 0);
 
+// A catalogue text as the window shows it (displaytext.h).
 QString fromEngine(const std::string& text) {
-    return QString::fromLocal8Bit(text);
+    return QString::fromStdString(kv::displayText(text));
 }
 std::string toEngine(const QString& text) {
     return text.toLocal8Bit().toStdString();
+}
+// A list item keeps the engine's exact bytes beside the text it shows, so that the
+// selection goes back to the engine unchanged whatever the bytes are.
+void addEngineItem(QComboBox* list, const std::string& text) {
+    list->addItem(fromEngine(text), QByteArray::fromStdString(text));
+}
+std::string engineItem(const QComboBox* list) {
+    return list->currentIndex() < 0 ? std::string()
+                                    : list->currentData().toByteArray().toStdString();
 }
 QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -396,7 +407,7 @@ void MainWindow::fillCatalogueLists() {
                                std::pair{cbFamily, kv::CodeList::Family}}) {
         combo->clear();
         for (const std::string& item : kv::selectionItems(api_, list))
-            combo->addItem(fromEngine(item));
+            addEngineItem(combo, item);
     }
 }
 
@@ -405,7 +416,7 @@ void MainWindow::restoreSettings() {
     // value that its control can't take (a list text that names no item, a condition
     // value that is no number in the regional format) is skipped, and the control keeps
     // what Reset All or the preset gave it.
-    const StoredChoices stored = readStoredChoices(*openSettingsStore());
+    const StoredChoices stored = loadStoredChoices(settingsStorePath());
     const kv::NumberFormat format = numberFormat();
     auto text = [](const std::string& s) { return QString::fromStdString(s); };
 
@@ -461,7 +472,7 @@ void MainWindow::saveSettings() {
     state.freq50 = opt_freq[0]->isChecked();
     state.orderByName = opt_order[0]->isChecked();
     state.units = unitSystem();
-    writeStoredChoices(*openSettingsStore(), storedFromControls(state, numberFormat()));
+    saveStoredChoices(settingsStorePath(), storedFromControls(state, numberFormat()));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -515,7 +526,7 @@ void MainWindow::conditionField_KeyPress() {
 void MainWindow::opt_freq_Click() {
     cbVoltage->clear();
     for (const std::string& item : kv::voltageItems(api_, frequency()))
-        cbVoltage->addItem(fromEngine(item));
+        addEngineItem(cbVoltage, item);
     cbVoltage->setCurrentIndex(-1);
 }
 
@@ -623,9 +634,9 @@ void MainWindow::btnCalculate_Click() {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
 
     kv::CalcRequest request;
-    request.refrigerant = toEngine(cbRefrig->currentText());
-    request.family = toEngine(cbFamily->currentText());
-    request.voltage = toEngine(cbVoltage->currentText());
+    request.refrigerant = engineItem(cbRefrig);
+    request.family = engineItem(cbFamily);
+    request.voltage = engineItem(cbVoltage);
     request.frequency = frequency();
     request.conditions = conditionTexts();
     request.units = unitSystem();
@@ -648,10 +659,13 @@ void MainWindow::btnCalculate_Click() {
         Is50Hz = *result.is50Hz;
 
     GridModel* model = Grid->grid();
+    modelNameBytes_.clear();
     for (const kv::GridRow& row : result.rows) {
         QStringList texts;
         for (const std::string& t : row)
             texts << fromEngine(t);
+        modelNameBytes_.insert(texts[kv::kNameColumn],
+                               QByteArray::fromStdString(row[kv::kNameColumn]));
         model->insertGridRow(ResultCount + 1, texts);
         ++ResultCount;
     }
@@ -672,6 +686,20 @@ void MainWindow::btnCalculate_Click() {
     Grid->selectGridRow(result.selectedRow);
     lblResults->setText(fromUtf8(kv::resultsLabel(ResultCount)));
     QGuiApplication::restoreOverrideCursor();
+
+    // Models that vanished because the property library can't use a fluid file: each
+    // such file is named once in the window's life.
+    QStringList problems;
+    for (const kv::FluidProblem& p :
+         kv::fluidProblems(api_, options_.programDir.toStdString(), result.propertyFailures)) {
+        const QString file = QString::fromStdString(kv::displayText(p.file));
+        if (!reportedFluidFiles_.contains(file)) {
+            reportedFluidFiles_.insert(file);
+            problems << QString::fromStdString(p.message);
+        }
+    }
+    if (!problems.isEmpty())
+        showMessage(problems.join(QLatin1Char('\n')));
 }
 
 // ---- printing and data sheets ----------------------------------------------------
@@ -696,7 +724,7 @@ void MainWindow::btnDatasheet_Click() {
     request.model = Grid->grid()->text(row, kv::kNameColumn);
     request.is50Hz = Is50Hz;
     request.imperial = unitSystem() == kv::UnitSystem::Imperial;
-    openLocalDatasheet(options_.openDocument, request);
+    openLocalDatasheet(options_.openDocument, request, modelNameBytes_.value(request.model));
 }
 
 void MainWindow::btnDatasheetOnLine_Click() {

@@ -15,6 +15,8 @@
 #include "startup.h"
 #include "units.h"
 
+#include <QHash>
+#include <QSet>
 #include <QString>
 #include <QWidget>
 
@@ -193,6 +195,10 @@ private:
     QPushButton* btnPrint = nullptr;
 
     FieldKeyFilter* keyFilter_ = nullptr;
+    // The engine's bytes of each model name in the grid, for its data sheet's file name.
+    QHash<QString, QByteArray> modelNameBytes_;
+    // Fluid files already named in a message.
+    QSet<QString> reportedFluidFiles_;
 };
 
 } // namespace kvw

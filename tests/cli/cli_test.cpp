@@ -431,11 +431,77 @@ TEST(CliData, DataProblemsExitThreeAndNameTheFile) {
     EXPECT_EQ(o.status, 3);
     EXPECT_NE(o.err.find("data.bin"), std::string::npos);
 
+    // A first line with no end, 16 MB long: a few bytes are read, and quoted shortly.
+    dir.write("data.bin", "12345\x01");
+    fs::resize_file(dir.path() / "data.bin", 16 << 20);
+    o = runCli({"--program-dir", dir.path().string(), "rate"}, dir.path());
+    EXPECT_EQ(o.status, 3);
+    EXPECT_NE(o.err.find("\"12345\\x01\\x00"), std::string::npos) << o.err.substr(0, 300);
+    EXPECT_LT(o.err.size(), 400u);
+
     dir.write("data.bin", "\n"); // an empty first line skips the check
     dir.remove("libKPX_Calc.so");
     o = runCli({"--program-dir", dir.path().string(), "rate"}, dir.path());
     EXPECT_EQ(o.status, 3);
     EXPECT_NE(o.err.find("libKPX_Calc.so"), std::string::npos);
+}
+
+// A fluid file that is missing, damaged or no file: its refrigerant's models can't be
+// rated, and the command names the file and exits 3.
+TEST(CliData, FluidFileThatCantBeUsed) {
+    struct Case {
+        std::string refrigerant, file, content, message;
+    };
+    const std::vector<Case> cases{
+        {"R134a", "R134a.json", "{ \"INFO\": ", "/data/fluids/R134a.json can't be used"},
+        {"R134a", "R134a.json", "<none>", "/data/fluids/R134a.json is missing"},
+        {"R134a", "R134a.json", "<folder>", "/data/fluids/R134a.json is no regular file"},
+        // Found by its alias; damaged, it still says which name it was meant for.
+        {"R290", "n-Propane.json", "{\"INFO\": {\"NAME\": \"n-Propane\", \"ALIASES\": [\"R290\"",
+         "/data/fluids/n-Propane.json can't be used"},
+    };
+    for (const Case& c : cases) {
+        TestModel m = model("A-1", 1000);
+        m.refrigerant = c.refrigerant;
+        kvtest::ProgramDir dir(kvtest::codesFile(kvtest::defaultCodes()), kvtest::modelsFile({m}));
+        dir.remove("data/fluids"); // the link to the built fluids: a folder of its own
+        fs::create_directory(dir.path() / "data" / "fluids");
+        if (c.content == "<folder>")
+            fs::create_directory(dir.path() / "data" / "fluids" / c.file);
+        else if (c.content != "<none>")
+            dir.write("data/fluids/" + c.file, c.content);
+        const Outcome o = runCli({"--program-dir", dir.path().string(), "rate"}, dir.path());
+        EXPECT_EQ(o.status, 3) << c.message;
+        EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
+        EXPECT_NE(o.out.find("Results : 0"), std::string::npos) << o.out;
+    }
+}
+
+// Catalogue texts that are no UTF-8 (8-bit, Latin-1) come out as UTF-8 in every format,
+// and a list item is named as the list shows it.
+TEST(CliText, EightBitCatalogueTextsAreShownAsUtf8) {
+    std::vector<kvtest::CodeLine> codes = kvtest::defaultCodes();
+    for (auto& line : codes)
+        if (line.list == "DLLR" && line.number == 1)
+            line.text = "R134a\xE9";
+    kvtest::ProgramDir dir(kvtest::codesFile(codes),
+                           kvtest::modelsFile({model("K\xC4-1", 1000), model("B-2", 2000)}));
+    const std::string p = dir.path().string();
+    Outcome o =
+        runCli({"--program-dir", p, "--format", "json", "list", "refrigerants"}, dir.path());
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(nlohmann::json::parse(o.out), nlohmann::json({"All", "R134a\xC3\xA9", "R404A"}));
+    for (const char* format : {"json", "csv", "table"}) {
+        o = runCli({"--program-dir", p, "--format", format, "rate", "--refrigerant",
+                    "R134a\xC3\xA9", "--filter", "k\xC3\x84"},
+                   dir.path());
+        ASSERT_EQ(o.status, 0) << format << o.err;
+        EXPECT_NE(o.out.find("K\xC3\x84-1"), std::string::npos) << format << o.out;
+        EXPECT_EQ(o.out.find("B-2"), std::string::npos) << format;
+    }
+    o = runCli({"--program-dir", p, "--format", "json", "rate"}, dir.path());
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(nlohmann::json::parse(o.out).at("rows").at(1).at("model"), "K\xC3\x84-1");
 }
 
 } // namespace

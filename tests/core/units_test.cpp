@@ -128,6 +128,12 @@ TEST(UnitSwitch, ConvertsFieldsAndRoundTrips) {
         kv::switchUnits({{"abc", "", "", "", ""}, ""}, UnitSystem::SI, kEnglish).conditions.te,
         "-17.78");
     EXPECT_FALSE(kv::presetTexts(kv::kUserMode, UnitSystem::Imperial, kEnglish).has_value());
+
+    // A value whose conversion overflows keeps its text; the others are converted.
+    const auto huge = kv::switchUnits({{"1e308", "0", "1.7e308", "0", "0"}, "1e308"},
+                                      UnitSystem::Imperial, kEnglish);
+    EXPECT_EQ(huge.conditions, (kv::ConditionTexts{"1e308", "32", "1.7e308", "0", "0"}));
+    EXPECT_EQ(huge.capacity, "1e308");
 }
 
 } // namespace

@@ -314,6 +314,58 @@ private slots:
         QCOMPARE(h.window().resultCount(), 0);
         QCOMPARE(h.window().grid()->grid()->gridRowCount(), 2);
     }
+
+    // Catalogue texts that are no UTF-8 (8-bit, Latin-1): the lists show them as text and
+    // keep their bytes, so picking one selects its models only, it comes back from the
+    // store, and a model's data sheet is named with the catalogue's bytes.
+    void eightBitCatalogueTexts() {
+        std::vector<kvtest::CodeLine> codes = kvtest::defaultCodes();
+        codes.push_back({"DLLR", 3, "R134a\xE9"});
+        codes.push_back({"DLLF", 3, "Scroll \xC4"});
+        codes.push_back({"DLLP", 11, "400V \xB0 50Hz"});
+        TestModel eightBit = namedModel("K\xC4-1");
+        eightBit.dllr = "3";
+        eightBit.dllf = "3";
+        eightBit.dllp = "11";
+        WindowHarness h({eightBit, namedModel("B-2")}, codes);
+        QCOMPARE(h.start(QStringLiteral("/media/cd")), StartupStatus::Ready);
+        QCOMPARE(h.items("cbRefrig").last(), QStringLiteral("R134a\u00e9"));
+        for (auto [list, item] : {std::pair{"cbRefrig", QStringLiteral("R134a\u00e9")},
+                                  std::pair{"cbFamily", QStringLiteral("Scroll \u00c4")},
+                                  std::pair{"cbVoltage", QStringLiteral("400V \u00b0 50Hz")}}) {
+            h.click("btnResetAll");
+            h.list(list)->setCurrentIndex(h.list(list)->findText(item));
+            QCOMPARE(h.list(list)->currentText(), item);
+            h.click("btnCalculate");
+            QCOMPARE(h.column(2), QStringList{QStringLiteral("K\u00c4-1")});
+        }
+        h.window().grid()->selectGridRow(1);
+        h.click("btnDatasheet");
+        QCOMPARE(h.opened.size(), 1);
+        QCOMPARE(h.opened.first().toEncoded(), QByteArray("file:///media/cd/ds/K%C4-1_50.PDF"));
+
+        h.list("cbRefrig")->setCurrentIndex(h.items("cbRefrig").indexOf("R134a\u00e9"));
+        h.close();
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        QCOMPARE(h.list("cbRefrig")->currentText(), QStringLiteral("R134a\u00e9"));
+        QCOMPARE(h.list("cbVoltage")->currentText(), QStringLiteral("400V \u00b0 50Hz"));
+    }
+
+    // A fluid file the property library can't use: the run names it once, and later
+    // runs don't repeat it.
+    void fluidFileThatCantBeUsed() {
+        WindowHarness h({namedModel("A-1")});
+        h.dir().remove("data/fluids"); // the link to the built fluids: a folder of its own
+        h.dir().write("data/fluids/R134a.json", "{ \"INFO\": ");
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.click("btnCalculate");
+        QCOMPARE(h.window().resultCount(), 0);
+        QCOMPARE(h.messages().size(), 1);
+        QVERIFY2(h.messages().first().contains("/data/fluids/R134a.json can't be used"),
+                 qPrintable(h.messages().first()));
+        h.click("btnCalculate");
+        QCOMPARE(h.messages().size(), 1);
+    }
 };
 
 int runCalculateTests(int argc, char** argv) {

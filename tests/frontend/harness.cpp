@@ -3,8 +3,8 @@
 #include "resultsgrid.h"
 #include "settings.h"
 
+#include <QFile>
 #include <QPrinter>
-#include <QSettings>
 
 #include <QTest>
 
@@ -22,9 +22,7 @@ WindowHarness::WindowHarness(const std::vector<TestModel>& models,
                              const std::vector<CodeLine>& codes)
     : dir_(std::make_unique<ProgramDir>(codesFile(codes), modelsFile(models))) {
     // Every window starts on an empty store: no test sees what another one left.
-    const std::unique_ptr<QSettings> store = kvw::openSettingsStore();
-    store->clear();
-    store->sync();
+    QFile::remove(QString::fromStdString(kvw::settingsStorePath()));
 }
 
 WindowHarness::~WindowHarness() = default;

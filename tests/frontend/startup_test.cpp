@@ -10,6 +10,8 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <optional>
+
 #include <sys/stat.h>
 
 using kvtest::WindowHarness;
@@ -99,6 +101,10 @@ private slots:
             << "data.bin/x" << QByteArray("0") << StartupStatus::MissingFile << "data.bin";
         QTest::newRow("data.bin a named pipe")
             << "data.bin" << QByteArray("<fifo>") << StartupStatus::MissingFile << "data.bin";
+        QTest::newRow("model table unreadable") << "data/kpxcalc.bin" << QByteArray("<unreadable>")
+                                                << StartupStatus::MissingFile << "kpxcalc.bin";
+        QTest::newRow("code lists unreadable") << "data/kpxcodes.bin" << QByteArray("<unreadable>")
+                                               << StartupStatus::MissingFile << "kpxcodes.bin";
     }
     void failedStartUp() {
         QFETCH(QString, file);
@@ -109,7 +115,10 @@ private slots:
         const QStringList before = settingsFiles();
         if (file.startsWith(QLatin1String("data.bin/")))
             h.dir().remove("data.bin"); // a folder takes its place below
-        if (content == "<fifo>") {
+        std::optional<kvtest::UnreadableFile> unreadable;
+        if (content == "<unreadable>")
+            unreadable.emplace(h.dir().path() / file.toStdString());
+        else if (content == "<fifo>") {
             h.dir().remove(file.toStdString());
             QCOMPARE(::mkfifo((h.dir().path() / file.toStdString()).c_str(), 0600), 0);
         } else if (content.isNull())

@@ -1,12 +1,16 @@
 // The settings store on its own: the values the save writes, the keys in the store, the
-// reading with defaults, and stores that were edited by hand or written under another
-// regional format.
+// reading with defaults, stores edited by hand or written under another regional format,
+// and stores that are no regular file.
 #include "settings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using kv::NumberFormat;
 using kv::UnitSystem;
@@ -53,7 +57,11 @@ private slots:
     void savedNumbers();
     void keysWrittenAsTextsAndRoundTrip();
     void missingKeysReadAsDefaults();
+    void handEditedStore_data();
     void handEditedStore();
+    void saveKeepsWhatTheStoreHeld();
+    void storeThatIsNoRegularFile_data();
+    void storeThatIsNoRegularFile();
     void restoredConditionText_data();
     void restoredConditionText();
     void onlyOneSelectsTheFirstOption_data();
@@ -113,90 +121,171 @@ void SettingsStoreTest::savedNumbers() {
 
 void SettingsStoreTest::keysWrittenAsTextsAndRoundTrip() {
     QTemporaryDir dir;
-    const QString file = dir.filePath("store.conf");
+    const QString file = dir.filePath("new/store.conf"); // the folder is made too
     StoredChoices c;
     c.refrigerant = "R134a";
-    c.family = "Scroll";
+    c.family = " Scroll ";
     c.voltage = "380-415V 3~ 50Hz";
     c.te = "7.22222222222222";
     c.tc = "-40";
     c.sc = "0";
-    c.sh1 = "11.11";
+    c.sh1 = "back\\slash";
     c.sh2 = "1E+20";
     c.conditions = "Asercom, AC / HBP"; // a comma, which the file format would split
     c.targetCapacity = "@abc, \"quoted\" = x";
     c.modelFilter = "ü;#[x]";
-    c.freq = "0";
+    c.freq = "@String(0)";
     c.order = "1";
-    c.unit = "0";
-    {
-        QSettings store(file, QSettings::IniFormat);
-        kvw::writeStoredChoices(store, c);
-        QCOMPARE(store.status(), QSettings::NoError);
-    }
+    c.unit = "";
+    QVERIFY(kvw::saveStoredChoices(file.toStdString(), c));
+    QCOMPARE(kvw::loadStoredChoices(file.toStdString()), c);
+
+    // Still a QSettings store: its reader sees the same fourteen texts.
     QSettings store(file, QSettings::IniFormat);
+    QCOMPARE(store.status(), QSettings::NoError);
     QCOMPARE(store.childGroups(), QStringList{"Settings"});
     store.beginGroup("Settings");
-    QStringList expected;
-    for (const char* key : kvw::kSettingsKeys)
-        expected << key;
-    QStringList keys = store.childKeys();
-    keys.sort();
-    expected.sort();
-    QCOMPARE(keys, expected);
-    for (const QString& key : keys)
-        QCOMPARE(store.value(key).typeId(), int(QMetaType::QString));
-    store.endGroup();
-    QCOMPARE(kvw::readStoredChoices(store), c);
+    const auto values = c.values();
+    for (std::size_t k = 0; k < kvw::kSettingsKeys.size(); ++k) {
+        const QVariant v = store.value(kvw::kSettingsKeys[k]);
+        QCOMPARE(v.typeId(), int(QMetaType::QString));
+        QCOMPARE(v.toString(), text(*values[k]));
+    }
 }
 
 void SettingsStoreTest::missingKeysReadAsDefaults() {
     QTemporaryDir dir;
     const QString file = dir.filePath("store.conf");
-    {
-        QSettings store(file, QSettings::IniFormat);
-        QCOMPARE(kvw::readStoredChoices(store), StoredChoices{});
-    }
+    QCOMPARE(kvw::loadStoredChoices(file.toStdString()), StoredChoices{});
     writeFile(file, "[Settings]\nTe=12.5\nFreq=0\nVoltage=\n");
-    QSettings store(file, QSettings::IniFormat);
     StoredChoices expected;
     expected.te = "12.5";
     expected.freq = "0";
     expected.voltage = ""; // present but empty is not missing
-    QCOMPARE(kvw::readStoredChoices(store), expected);
+    QCOMPARE(kvw::loadStoredChoices(file.toStdString()), expected);
 }
 
-void SettingsStoreTest::handEditedStore() {
-    QTemporaryDir dir;
-    const QString file = dir.filePath("store.conf");
+// Each line is read on its own: a malformed line costs only its own key.
+void SettingsStoreTest::handEditedStore_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("expected"); // key=value of the keys that differ from default
+    QTest::addColumn<bool>("clean");
+
+    QTest::newRow("open quote")
+        << QByteArray("[Settings]\nRefrigerant=R404A\nConditions=\"ARI, MBP\nFreq=0\nUnit=0\n")
+        << QStringList{"Refrigerant=R404A", "Freq=0", "Unit=0"} << false;
+    QTest::newRow("backslash at the end")
+        << QByteArray("[Settings]\r\nTe=5\\\r\nTc=40\r\nSc=\"unterminated\nSh1=3\n")
+        << QStringList{"Tc=40", "Sh1=3"} << false;
+    QTest::newRow("control characters")
+        << QByteArray("[Settings]\nModelFilter=@String(\\0)\nFamily=\"a\\tb\"\nVoltage=\\x7f\n"
+                      "Te=\\xc2\\x85\nSc=1\n")
+        << QStringList{"Sc=1"} << false;
+    QTest::newRow("not UTF-8") << QByteArray(
+                                      "[Settings]\nRefrigerant=R134a\xe9\nFamily=Recip \xc3\xa9\n")
+                               << QStringList{"Family=Recip é"} << false;
     QByteArray garbage("\x01\x02\xff\xfe binary noise\n");
     garbage += "no equals sign here\n=value without key\n[Settings\n";
-    garbage += "[Settings]\n";
-    garbage += "Refrigerant=R404A\n";
+    garbage += "Refrigerant=R404A ; a comment\n";
     garbage += "Conditions=ARI, MBP\n";                  // unquoted: read as a list
     garbage += "Te=@Variant(\\0\\0\\0\\x7f\\0\\0\\0)\n"; // a foreign type tag
     garbage += "Tc=@Rect(1 2 3 4)\n";                    // not a text
-    garbage += "Freq=2\n";
-    garbage += "Order=@ByteArray(0)\n";
-    garbage += "Unit=1\n";
-    QByteArray big(100000, 'x'); // an absurdly long value is still just a text
-    garbage += "ModelFilter=" + big + "\n";
-    garbage += "Sc=\"unterminated\nSh1=swallowed by the open quote\n";
-    writeFile(file, garbage);
+    garbage += "Freq=2\nOrder=@ByteArray(0)\nUnit=@@1\n";
+    garbage += "[Other]\nFamily=elsewhere\n[general]\nVoltage=nowhere\n";
+    QTest::newRow("garbage and foreign values")
+        << garbage
+        << QStringList{"Refrigerant=R404A", "Conditions=ARI, MBP", "Freq=2", "Order=0", "Unit=@1"}
+        << false;
+    QTest::newRow("an absurdly long value is still just a text")
+        << "[Settings]\nModelFilter=" + QByteArray(100000, 'x') + "\n"
+        << QStringList{"ModelFilter=" + QString(100000, 'x')} << true;
+}
 
+void SettingsStoreTest::handEditedStore() {
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, expected);
+    QFETCH(bool, clean);
+    const kvw::SettingsText store(std::string_view(content.constData(), content.size()));
+    QCOMPARE(store.clean(), clean);
+    const StoredChoices c = store.choices();
+    const StoredChoices defaults;
+    QStringList differing;
+    for (std::size_t k = 0; k < kvw::kSettingsKeys.size(); ++k)
+        if (*c.values()[k] != *defaults.values()[k])
+            differing << QString(kvw::kSettingsKeys[k]) + "=" + text(*c.values()[k]);
+    QCOMPARE(differing, expected);
+}
+
+// Saving over a store that wasn't parsed cleanly keeps every line it held: malformed
+// lines as comments that no reader runs into the next line, other groups as they were.
+void SettingsStoreTest::saveKeepsWhatTheStoreHeld() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("store.conf");
+    writeFile(file, "; mine\n[Settings]\nConditions=\"ARI, MBP\nRefrigerant=R404A\n"
+                    "Extra=kept\n[Other]\nkept=yes\\\n");
+    StoredChoices c;
+    c.conditions = "ARI, LBP";
+    QVERIFY(kvw::saveStoredChoices(file.toStdString(), c));
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray saved = f.readAll();
+    for (const char* line :
+         {"; mine\n", ";Conditions=\"ARI, MBP\n", "Extra=kept\n", "[Other]\n", ";kept=yes\\\n"})
+        QVERIFY2(saved.contains(line), saved.constData());
+    QCOMPARE(kvw::loadStoredChoices(file.toStdString()), c);
     QSettings store(file, QSettings::IniFormat);
-    const StoredChoices c = kvw::readStoredChoices(store);
-    QCOMPARE(c.refrigerant, std::string("R404A"));
-    QCOMPARE(c.conditions, std::string("ARI, MBP"));
-    QCOMPARE(c.te, std::string()); // no text: default
-    QCOMPARE(c.tc, std::string()); // no text: default
-    QCOMPARE(c.freq, std::string("2"));
-    QCOMPARE(c.order, std::string("0"));
-    QCOMPARE(c.unit, std::string("1"));
-    QCOMPARE(c.family, std::string("All"));
-    QCOMPARE(c.modelFilter.size(), std::size_t(100000));
-    QVERIFY(c.sc.starts_with("unterminated"));
-    QCOMPARE(c.sh1, std::string());
+    QCOMPARE(store.value("Settings/Conditions").toString(), QString("ARI, LBP"));
+    QCOMPARE(store.value("Settings/Refrigerant").toString(), QString("All"));
+    QCOMPARE(store.value("Settings/Extra").toString(), QString("kept"));
+}
+
+// Only a regular file of this user is read or written: a named pipe is never opened, a
+// link or a device is never written through.
+void SettingsStoreTest::storeThatIsNoRegularFile_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("readsTarget");
+    QTest::newRow("named pipe") << "fifo" << false;
+    QTest::newRow("folder") << "folder" << false;
+    QTest::newRow("link to a file") << "link" << true;
+    QTest::newRow("link to a named pipe") << "pipelink" << false;
+    QTest::newRow("file of another user") << "foreign" << true;
+}
+
+void SettingsStoreTest::storeThatIsNoRegularFile() {
+    QFETCH(QString, kind);
+    QFETCH(bool, readsTarget);
+    QTemporaryDir dir;
+    const std::string store = dir.filePath("store.conf").toStdString();
+    const QString target = dir.filePath("target.conf");
+    const QByteArray content = "[Settings]\nRefrigerant=R404A\n";
+    writeFile(target, content);
+    if (kind == "fifo")
+        QCOMPARE(::mkfifo(store.c_str(), 0600), 0);
+    else if (kind == "folder")
+        QVERIFY(QDir().mkdir(QString::fromStdString(store)));
+    else if (kind == "link")
+        QVERIFY(QFile::link(target, QString::fromStdString(store)));
+    else if (kind == "pipelink")
+        QVERIFY(::mkfifo(dir.filePath("pipe").toLocal8Bit().constData(), 0600) == 0 &&
+                QFile::link(dir.filePath("pipe"), QString::fromStdString(store)));
+    else if (::geteuid() != 0)
+        QSKIP("giving a file to another user needs root");
+    else
+        QCOMPARE(::rename(target.toLocal8Bit().constData(), store.c_str()) == 0 &&
+                     ::chown(store.c_str(), 65534, 65534) == 0,
+                 true);
+
+    StoredChoices expected;
+    if (readsTarget)
+        expected.refrigerant = "R404A";
+    QCOMPARE(kvw::loadStoredChoices(store), expected);
+    QVERIFY(!kvw::saveStoredChoices(store, StoredChoices{}));
+    QCOMPARE(kvw::loadStoredChoices(store), expected);
+    if (kind != "foreign") {
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), content);
+    }
 }
 
 void SettingsStoreTest::restoredConditionText_data() {

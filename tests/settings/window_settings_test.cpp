@@ -13,6 +13,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 using kvtest::WindowHarness;
 using kvw::StartupStatus;
 
@@ -80,6 +82,7 @@ private slots:
     void badStore_data();
     void badStore();
     void dataProblemLeavesTheStoreAlone();
+    void storeThatCantBeReadOrWritten_data();
     void storeThatCantBeReadOrWritten();
     void resetAllWith60HzSelected();
     void printing();
@@ -101,7 +104,7 @@ QString WindowSettingsTest::storeFile() const {
 void WindowSettingsTest::init() {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     settingsDir_ = std::make_unique<QTemporaryDir>();
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir_->path());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settingsDir_->path()));
     h_ = std::make_unique<WindowHarness>(models());
     QFile::remove(storeFile()); // a first start: no store at all
 }
@@ -256,6 +259,11 @@ void WindowSettingsTest::badStore_data() {
         << QByteArray("[Settings]\nRefrigerant=R999\nVoltage=460V 3ph 60Hz\n"
                       "Conditions=Nonsense\nTe=abc\nTc=41\nFreq=1\nModelFilter=m\n")
         << QStringList{"All", "All", "Asercom, AC / HBP", "5", "41", "m", "1"};
+    // A malformed line costs only its own key, and the close keeps it as a comment.
+    QTest::newRow("open quote, zero character")
+        << QByteArray("[Settings]\nConditions=\"ARI, MBP\nTc=42\nFreq=0\n"
+                      "ModelFilter=@String(\\0)\nRefrigerant=R404A\n")
+        << QStringList{"R404A", "All", "Asercom, AC / HBP", "5", "42", "", "0"};
     QTest::newRow("written under a German format")
         << QByteArray("[Settings]\nTe=\"7,22222222222222\"\nTc=\"7,225\"\nSc=0\n")
         << QStringList{"All", "All", "Asercom, AC / HBP", "5", "50", "", "1"};
@@ -276,7 +284,10 @@ void WindowSettingsTest::badStore() {
     h.close(); // writes every key again and keeps the rest of the store
     QSettings store(storeFile(), QSettings::IniFormat);
     QCOMPARE(store.value("Other/kept").toString(), QString("yes"));
-    QVERIFY(!storedValues(storeFile()).contains("<missing>"));
+    const QStringList values = storedValues(storeFile());
+    QVERIFY(!values.contains("<missing>"));
+    QCOMPARE((QStringList{values[0], values[4], values[10], values[11]}),
+             (QStringList{shown[0], shown[4], shown[5], shown[6]}));
 }
 
 void WindowSettingsTest::dataProblemLeavesTheStoreAlone() {
@@ -290,14 +301,38 @@ void WindowSettingsTest::dataProblemLeavesTheStoreAlone() {
     QCOMPARE(fileContent(storeFile()), before);
 }
 
+// A store that is no regular file: start-up goes on with the defaults (a named pipe no
+// longer blocks it), and the close writes nothing there or through it.
+void WindowSettingsTest::storeThatCantBeReadOrWritten_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("folder") << "folder";
+    QTest::newRow("named pipe") << "fifo";
+    QTest::newRow("link to a file") << "link";
+}
+
 void WindowSettingsTest::storeThatCantBeReadOrWritten() {
     WindowHarness& h = *h_;
-    QVERIFY(QDir().mkpath(storeFile())); // a folder where the file should be
+    QFETCH(QString, kind);
+    const QString target = outDir_.filePath("target.conf");
+    const QByteArray content = "[Settings]\nFreq=0\n";
+    writeStore(target, content);
+    QVERIFY(QDir().mkpath(QFileInfo(storeFile()).path()));
+    if (kind == "folder")
+        QVERIFY(QDir().mkpath(storeFile()));
+    else if (kind == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(storeFile()).constData(), 0600), 0);
+    else
+        QVERIFY(QFile::link(target, storeFile()));
     QCOMPARE(h.start(), StartupStatus::Ready);
     QCOMPARE(h.list("cbConditions")->currentText(), QString("Asercom, AC / HBP"));
-    h.option("opt_freq_1")->click();
+    QCOMPARE(h.option("opt_freq_1")->isChecked(), kind == "link"); // read through a link
+    h.option("opt_freq_0")->click();
     h.close();
-    QVERIFY(QFileInfo(storeFile()).isDir());
+    const QFileInfo store(storeFile());
+    QVERIFY(kind == "folder" ? store.isDir()
+            : kind == "fifo" ? !store.isFile()
+                             : store.isSymLink());
+    QCOMPARE(fileContent(target), content);
     QVERIFY(h.messages().isEmpty());
 }
 

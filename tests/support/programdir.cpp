@@ -2,14 +2,18 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <linux/capability.h>
 #include <stdexcept>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace kvtest {
 
-fs::path ProgramDir::builtProgramDir() { return fs::path(KV_TEST_BIN_DIR); }
+fs::path ProgramDir::builtProgramDir() {
+    return fs::path(KV_TEST_BIN_DIR);
+}
 
 ProgramDir::ProgramDir(const std::string& codes, const std::string& models, bool writeDataBin) {
     std::string pattern = (fs::temp_directory_path() / "kv-progdir-XXXXXX").string();
@@ -45,6 +49,41 @@ void ProgramDir::write(const std::string& relative, const std::string& content) 
         throw std::runtime_error("can't write " + file.string());
 }
 
-void ProgramDir::remove(const std::string& relative) const { fs::remove(path_ / relative); }
+void ProgramDir::remove(const std::string& relative) const {
+    fs::remove(path_ / relative);
+}
+
+namespace {
+
+// The calling thread's effective capabilities with or without the two that let root read
+// any file.
+bool setFileOverride(bool on) {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (syscall(SYS_capget, &header, data) != 0)
+        return false;
+    const unsigned mask = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
+    if (on)
+        data[0].effective |= mask & data[0].permitted;
+    else
+        data[0].effective &= ~mask;
+    return syscall(SYS_capset, &header, data) == 0;
+}
+
+} // namespace
+
+UnreadableFile::UnreadableFile(fs::path file)
+    : file_(std::move(file)), mode_(fs::status(file_).permissions()) {
+    fs::permissions(file_, fs::perms::none);
+    if (geteuid() == 0)
+        dropped_ = setFileOverride(false);
+}
+
+UnreadableFile::~UnreadableFile() {
+    if (dropped_)
+        setFileOverride(true);
+    std::error_code ec;
+    fs::permissions(file_, mode_, ec);
+}
 
 } // namespace kvtest

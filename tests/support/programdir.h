@@ -31,4 +31,20 @@ private:
     std::filesystem::path path_;
 };
 
+// Takes the read permission from a file (mode 000) for the guard's life. Root reads such a
+// file anyway, so a root process also runs without the capabilities that allow it
+// (CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH) meanwhile, in the calling thread.
+class UnreadableFile {
+public:
+    explicit UnreadableFile(std::filesystem::path file);
+    ~UnreadableFile();
+    UnreadableFile(const UnreadableFile&) = delete;
+    UnreadableFile& operator=(const UnreadableFile&) = delete;
+
+private:
+    std::filesystem::path file_;
+    std::filesystem::perms mode_;
+    bool dropped_ = false;
+};
+
 } // namespace kvtest

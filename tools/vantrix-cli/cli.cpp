@@ -4,6 +4,8 @@
 #include "codelists.h"
 #include "conditions.h"
 #include "datacheck.h"
+#include "displaytext.h"
+#include "fluidcheck.h"
 
 #include <nlohmann/json.hpp>
 
@@ -13,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <ostream>
+#include <tuple>
 
 namespace kvcli {
 namespace {
@@ -87,7 +90,8 @@ General options:
 
 Exit status: 0 success, 1 the output could not be written, 2 usage error, 3 data
 problem (catalogue files that don't belong together, a missing file, a library that
-can't be loaded).
+can't be loaded, a fluid file that can't be used: the results then lack that
+refrigerant's models).
 )";
 }
 
@@ -334,8 +338,17 @@ Json numberOrNull(const std::string& text, const kv::NumberFormat& fmt) {
     return v ? Json(*v) : Json(nullptr);
 }
 
+// Catalogue texts (engine bytes) as every output shows them: UTF-8.
+std::vector<std::string> shown(const std::vector<std::string>& texts) {
+    std::vector<std::string> out;
+    for (const std::string& t : texts)
+        out.push_back(kv::displayText(t));
+    return out;
+}
+
 void writeList(std::ostream& out, OutputFormat format, const std::string& heading,
-               const std::vector<std::string>& items) {
+               const std::vector<std::string>& engineItems) {
+    const std::vector<std::string> items = shown(engineItems);
     if (format == OutputFormat::Json) {
         out << Json(items).dump(2) << '\n';
         return;
@@ -385,6 +398,9 @@ void writeConditions(std::ostream& out, OutputFormat format, kv::UnitSystem unit
 
 void writeResults(std::ostream& out, OutputFormat format, const kv::CalcResult& r,
                   const CliOptions& o, const kv::NumberFormat& fmt) {
+    std::vector<std::vector<std::string>> cells; // the result rows' texts, as shown
+    for (const auto& row : r.rows)
+        cells.push_back(shown({row.begin(), row.end()}));
     std::vector<std::string> header;
     for (int c = 1; c < kv::kGridColumns; ++c)
         header.emplace_back(r.header.texts[static_cast<std::size_t>(c)]);
@@ -392,7 +408,7 @@ void writeResults(std::ostream& out, OutputFormat format, const kv::CalcResult& 
     if (format == OutputFormat::Json) {
         static const char* keys[] = {"capacity", "powerInput", "efficiency", "current", "massFlow"};
         Json rows = Json::array();
-        for (const auto& row : r.rows) {
+        for (const auto& row : cells) {
             Json j{{"technology", row[1]},
                    {"model", row[2]},
                    {"refrigerant", row[3]},
@@ -417,7 +433,7 @@ void writeResults(std::ostream& out, OutputFormat format, const kv::CalcResult& 
         return;
     }
     std::vector<std::vector<std::string>> lines{header};
-    for (const auto& row : r.rows)
+    for (const auto& row : cells)
         lines.emplace_back(row.begin() + 1, row.end());
     if (format == OutputFormat::Csv) {
         // Capacity, power, COP or EER, current and mass flow as plain numbers.
@@ -439,13 +455,14 @@ void writeResults(std::ostream& out, OutputFormat format, const kv::CalcResult& 
     out << kv::resultsLabel(r.resultCount) << '\n';
 }
 
-// A selection text must name an item of its list.
-std::optional<UsageError> checkItem(const std::string& option, const std::string& value,
-                                    const std::vector<std::string>& items) {
-    if (std::find(items.begin(), items.end(), value) != items.end())
-        return std::nullopt;
-    return UsageError{"unknown value \"" + value + "\" for " + option +
-                      "; accepted: " + joined(items)};
+// A selection text must name an item of its list, as the list shows it (or by the
+// catalogue's exact bytes); the item's bytes go to the engine.
+std::variant<std::string, UsageError> listItem(const std::string& option, const std::string& value,
+                                               const std::vector<std::string>& items) {
+    if (std::optional<std::string> item = kv::itemNamed(items, value))
+        return *item;
+    return UsageError{"unknown value \"" + kv::displayText(value) + "\" for " + option +
+                      "; accepted: " + joined(shown(items))};
 }
 
 // The list text of a power supply for --voltage: the list's own text ("400/3/50Hz"), or
@@ -461,13 +478,16 @@ std::string supplyListText(const kv::EngineApi& api, const std::string& value) {
     return value;
 }
 
-// --voltage must name a supply of the chosen frequency; one of the other frequency is
-// named as such, with the option that selects it.
-std::optional<UsageError> checkVoltage(const kv::EngineApi& api, const std::string& given,
-                                       const std::string& supply, kv::Frequency frequency) {
-    auto e = checkItem("--voltage", supply, kv::voltageItems(api, frequency));
+// --voltage must name a supply of the chosen frequency, by the list's or the grid's text;
+// one of the other frequency is named as such, with the option that selects it.
+std::variant<std::string, UsageError> voltageItem(const kv::EngineApi& api,
+                                                  const std::string& given,
+                                                  kv::Frequency frequency) {
+    const std::string supply = supplyListText(api, given);
+    auto item = listItem("--voltage", supply, kv::voltageItems(api, frequency));
+    auto* e = std::get_if<UsageError>(&item);
     if (!e)
-        return e;
+        return item;
     const kv::Frequency other =
         frequency == kv::Frequency::Hz50 ? kv::Frequency::Hz60 : kv::Frequency::Hz50;
     const std::vector<std::string> otherItems = kv::voltageItems(api, other);
@@ -475,7 +495,7 @@ std::optional<UsageError> checkVoltage(const kv::EngineApi& api, const std::stri
         e->message = "\"" + given + "\" for --voltage is a " +
                      std::string(kv::frequencyCaption(other)) + " supply: add --frequency " +
                      (other == kv::Frequency::Hz60 ? "60" : "50");
-    return e;
+    return item;
 }
 
 int usage(std::ostream& err, const UsageError& e) {
@@ -546,19 +566,23 @@ int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::
         return kExitOk;
     }
 
-    if (auto e = checkItem("--refrigerant", o.refrigerant,
-                           kv::selectionItems(api, kv::CodeList::Refrigerant)))
-        return usage(err, *e);
-    if (auto e = checkItem("--family", o.family, kv::selectionItems(api, kv::CodeList::Family)))
-        return usage(err, *e);
-    const std::string supply = supplyListText(api, o.voltage);
-    if (auto e = checkVoltage(api, o.voltage, supply, o.frequency))
-        return usage(err, *e);
-
     kv::CalcRequest req;
-    req.refrigerant = o.refrigerant;
-    req.family = o.family;
-    req.voltage = supply;
+    const std::tuple<const char*, const std::string&, std::vector<std::string>, std::string&>
+        selections[] = {
+            {"--refrigerant", o.refrigerant, kv::selectionItems(api, kv::CodeList::Refrigerant),
+             req.refrigerant},
+            {"--family", o.family, kv::selectionItems(api, kv::CodeList::Family), req.family}};
+    for (const auto& [option, value, items, target] : selections) {
+        auto item = listItem(option, value, items);
+        if (const auto* e = std::get_if<UsageError>(&item))
+            return usage(err, *e);
+        target = std::get<std::string>(std::move(item));
+    }
+    auto supply = voltageItem(api, o.voltage, o.frequency);
+    if (const auto* e = std::get_if<UsageError>(&supply))
+        return usage(err, *e);
+    req.voltage = std::get<std::string>(std::move(supply));
+
     req.frequency = o.frequency;
     req.conditions = texts;
     req.units = o.units;
@@ -570,7 +594,11 @@ int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::
     if (!r.warning.empty())
         err << r.warning << "\n";
     writeResults(out, o.format, r, o, fmt);
-    return kExitOk;
+    // Models that vanished because a fluid file can't be used: a data problem.
+    const auto problems = kv::fluidProblems(api, dir, r.propertyFailures);
+    for (const kv::FluidProblem& p : problems)
+        err << "vantrix-cli: " << p.message << "\n";
+    return problems.empty() ? kExitOk : kExitData;
 }
 
 } // namespace kvcli

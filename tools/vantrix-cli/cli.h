@@ -2,8 +2,8 @@
 //
 // The command line is read into `CliOptions`; `runCli` does the work and returns the exit
 // status: 0 on success, 2 for a usage error, 3 for a data problem (catalogue files that
-// don't belong together, a missing file, a library that can't be bound); `main` gives 1
-// when standard output can't be written.
+// don't belong together, a missing file, a library that can't be bound, a fluid file that
+// can't be used); `main` gives 1 when standard output can't be written.
 #pragma once
 
 #include "calcrun.h"
