@@ -117,24 +117,11 @@ TEST_F(DemoCatalogue, RangeIsThatOfARealMaker) {
         EXPECT_TRUE(fluids.find(r.name).ok()) << r.name;
 }
 
+// The envelope columns of a row, as the engine reads them.
 Envelope envelopeOf(const Row& row) {
-    Envelope e;
-    e.teLow = num(row, "TeLow");
-    e.teHig = num(row, "TeHig");
-    e.tcLow = num(row, "TcLow");
-    e.tcHig = num(row, "TcHig");
-    e.shTol = num(row, "ShTol");
-    e.tcTol = num(row, "TcTol");
-    e.shF = num(row, "ShF");
-    if (row.at("ShH") != "-")
-        e.shH = num(row, "ShH");
-    else
-        e.rgtH = num(row, "RgtH");
-    for (int n = 0; n < 7; ++n)
-        e.f[n] = {num(row, "F" + std::to_string(n) + "e"), num(row, "F" + std::to_string(n) + "c")};
-    for (int n = 0; n < 5; ++n)
-        e.h[n] = {num(row, "H" + std::to_string(n) + "e"), num(row, "H" + std::to_string(n) + "c")};
-    return e;
+    kpx::RatingRecord r;
+    kpx::forEachRatingColumn(r, [&](std::string_view name, double& v) { v = num(row, std::string(name)); });
+    return r.envelope;
 }
 
 Coefficients coefficients(const Row& row, char set) {

@@ -1,6 +1,7 @@
 #include "range.h"
 
 #include <algorithm>
+#include <catalogue_schema.h>
 #include <cmath>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -192,6 +193,11 @@ Range parseRange(const std::string& jsonText) {
         const std::string other = s.hertz == 50 ? "60Hz" : "50Hz";
         if (s.text.find(tag) == std::string::npos || s.text.find(other) != std::string::npos)
             fail(where, "the text must carry \"" + tag + "\" and not \"" + other + "\"");
+        // The window shows the voltage by the supply's number: the table must agree.
+        const kpx::SupplyEntry* shown = kpx::entryFor(kpx::Supplies, std::to_string(s.code));
+        if (shown == nullptr || s.text != std::string(shown->voltage) + "Hz" ||
+            s.volts != shown->volts || s.phases != shown->phases || s.hertz != shown->hertz)
+            fail(where, "not the window's power supply " + std::to_string(s.code));
         if (!codes.insert(s.code).second)
             fail(where, "code used twice");
         range.supplies.push_back(s);
@@ -204,6 +210,12 @@ Range parseRange(const std::string& jsonText) {
         f.text = text(j, "text", where);
         f.prefix = text(j, "prefix", where);
         f.physics = parsePhysics(member(j, "physics", where), where + " physics");
+        // The window shows the technology by the family's number: the table must agree.
+        const kpx::FamilyEntry* shown = kpx::entryFor(kpx::Families, std::to_string(f.code));
+        if (shown == nullptr ||
+            shown->technology !=
+                (f.physics.technology == Technology::Scroll ? "Scroll" : "Reciprocating"))
+            fail(where, "not the window's family " + std::to_string(f.code) + " of its technology");
         f.rules = parseRules(member(j, "envelope", where), where + " envelope");
         const json& base = member(j, "base", where);
         for (const char* hz : {"50", "60"})
