@@ -120,7 +120,8 @@ TEST_F(DemoCatalogue, RangeIsThatOfARealMaker) {
 // The envelope columns of a row, as the engine reads them.
 Envelope envelopeOf(const Row& row) {
     kpx::RatingRecord r;
-    kpx::forEachRatingColumn(r, [&](std::string_view name, double& v) { v = num(row, std::string(name)); });
+    kpx::forEachRatingColumn(
+        r, [&](std::string_view name, double& v) { v = num(row, std::string(name)); });
     return r.envelope;
 }
 

@@ -37,6 +37,23 @@ double Thermo::dewTemperature(double p) const {
     return need(fluid_->dewTemperature(p), name(), "dew temperature", p) - kZeroCelsius;
 }
 
+double Thermo::bubbleTemperature(double p) const {
+    return need(fluid_->bubbleTemperature(p), name(), "bubble temperature", p) - kZeroCelsius;
+}
+
+double Thermo::liquidEnthalpy(double pc, double sc) const {
+    const double bubble = need(fluid_->bubbleTemperature(pc), name(), "bubble point", pc);
+    return need(fluid_->liquidEnthalpy(bubble - sc), name(), "liquid", bubble);
+}
+
+double Thermo::effect(double te, double tc, double tSuction, double sc) const {
+    const double pe = dewPressure(te);
+    const double h1 =
+        need(fluid_->vapourState(tSuction + kZeroCelsius, pe), name(), "suction gas", tSuction, pe)
+            .h;
+    return h1 - liquidEnthalpy(dewPressure(tc), sc);
+}
+
 double Thermo::criticalTemperature() const {
     return std::min(fluid_->criticalTemperature(), fluid_->maxSaturationTemperature()) -
            kZeroCelsius;
@@ -62,11 +79,7 @@ CyclePoint Thermo::cycle(double te, double tc, double tSuction, double sc) const
     const asere::State out = need(fluid_->stateAtPressureEntropy(c.pc, c.s1), name(),
                                   "isentropic discharge", c.pc, c.s1);
     c.dhIs = out.h - c.h1;
-    // Liquid as the rating takes it: bubble point at the condensing pressure, less the
-    // subcooling.
-    const double bubble = need(fluid_->bubbleTemperature(c.pc), name(), "bubble point", c.pc);
-    const double hLiquid = need(fluid_->liquidEnthalpy(bubble - sc), name(), "liquid", bubble);
-    c.effect = c.h1 - hLiquid;
+    c.effect = c.h1 - liquidEnthalpy(c.pc, sc);
     if (!(c.dhIs > 0) || !(c.effect > 0) || !(c.v1 > 0))
         throw ThermoError(name() + ": no compression cycle at " + std::to_string(te) + "/" +
                           std::to_string(tc));

@@ -44,12 +44,19 @@ public:
     CyclePoint cycle(double te, double tc, double tSuction, double sc) const;
     // Discharge temperature (degC) for compression with isentropic efficiency etaIs.
     double dischargeTemperature(const CyclePoint& point, double etaIs) const;
-    double dewPressure(double t) const;    // degC -> Pa
-    double dewTemperature(double p) const; // Pa -> degC
-    double criticalTemperature() const;    // degC
-    double maxTemperature() const;         // degC, upper end of the equation of state
+    double dewPressure(double t) const;       // degC -> Pa
+    double dewTemperature(double p) const;    // Pa -> degC
+    double bubbleTemperature(double p) const; // Pa -> degC
+    // The refrigerating effect alone (suction gas enthalpy less liquid enthalpy, J/kg), as
+    // the rating takes it at (te, tc), suction gas at tSuction and subcooling sc.
+    double effect(double te, double tc, double tSuction, double sc) const;
+    double criticalTemperature() const; // degC
+    double maxTemperature() const;      // degC, upper end of the equation of state
 
 private:
+    // Liquid as the rating takes it: bubble point at the condensing pressure pc, less the
+    // subcooling sc.
+    double liquidEnthalpy(double pc, double sc) const;
     std::shared_ptr<const asere::Fluid> fluid_;
 };
 
