@@ -13,6 +13,7 @@
 // Imports published coefficient files into the catalogue of DATADIR (merging into the
 // one there unless --new); the README describes the files and the options.
 #include "catalogue.h"
+#include "compare.h"
 #include "import.h"
 
 #include <catalogue_file.h>
@@ -186,9 +187,36 @@ int usage() {
 
 } // namespace
 
+// catalogue-builder compare --range FILE --fluids DIR --reference FILE: the table of the
+// demo range against real compressors that the README shows.
+int compareMain(int argc, char** argv) {
+    std::map<std::string, std::string> args;
+    for (int i = 2; i + 1 < argc; i += 2)
+        args[argv[i]] = argv[i + 1];
+    if (argc % 2 != 0 || !args.count("--range") || !args.count("--fluids") ||
+        !args.count("--reference") || args.size() != 3) {
+        std::cerr
+            << "usage: catalogue-builder compare --range FILE --fluids DIR --reference FILE\n";
+        return 2;
+    }
+    try {
+        const asere::FluidLibrary fluids(args["--fluids"]);
+        std::fputs(kvcat::compareWithReference(kvcat::loadRange(args["--range"]), fluids,
+                                               args["--reference"])
+                       .c_str(),
+                   stdout);
+    } catch (const std::exception& e) {
+        std::cerr << "catalogue-builder: " << e.what() << '\n';
+        return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "import")
         return importMain(argc, argv);
+    if (argc > 1 && std::string(argv[1]) == "compare")
+        return compareMain(argc, argv);
     fs::path rangeFile, fluidsDir, outDir, dataBin;
     int large = 0;
     bool quiet = false, report = false;
