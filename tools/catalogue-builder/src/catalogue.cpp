@@ -165,10 +165,10 @@ Catalogue buildCatalogue(const Range& range, const asere::FluidLibrary& fluids, 
         model.spec = spec;
         model.base = family.base.at(spec.supply->hertz);
         model.envelope = sh.envelope;
-        const double eta =
-            motorEfficiencyForSize(family.physics, spec.displacement, family.displacements.front(),
-                                   family.displacements.back());
-        const Compressor compressor(family.physics, spec.displacement, *spec.supply, eta,
+        const Compressor compressor(family.physics, spec.displacement, *spec.supply,
+                                    motorForSize(family.physics, spec.displacement,
+                                                 family.displacements.front(),
+                                                 family.displacements.back()),
                                     cycles.rated);
         std::vector<Sample> q, p, a, m;
         for (std::size_t i = 0; i < sh.grid.size(); ++i) {

@@ -3,6 +3,8 @@
 #include "catalogue.h"
 #include "import.h"
 
+#include <catalogue_schema.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -84,14 +86,17 @@ double quantile(std::vector<double> v, double q) {
     return v[lo] + (v[hi] - v[lo]) * (pos - static_cast<double>(lo));
 }
 
-std::string demoClass(const Family& f) {
-    return f.typicalTe < -25 ? "low" : f.typicalTe < 0 ? "medium" : "high";
+ClassComparison::Side summary(const Spread& s) {
+    return {s.cop.size(),           quantile(s.cop, 0.1),   quantile(s.cop, 0.5),
+            quantile(s.cop, 0.9),   quantile(s.teMin, 0.5), quantile(s.teMax, 0.5),
+            quantile(s.tcMin, 0.5), quantile(s.tcMax, 0.5)};
 }
 
 } // namespace
 
-std::string compareWithReference(const Range& range, const asere::FluidLibrary& fluids,
-                                 const std::filesystem::path& reference) {
+std::vector<ClassComparison> compareWithReference(const Range& range,
+                                                  const asere::FluidLibrary& fluids,
+                                                  const std::filesystem::path& reference) {
     FluidProperties properties(fluids);
     std::map<std::pair<std::string, std::string>, Spread> real, demo;
     const auto add = [&](Spread& s, const kpx::RatingRecord& r, const Point& p) {
@@ -150,31 +155,40 @@ std::string compareWithReference(const Range& range, const asere::FluidLibrary& 
         if (m.spec.supply->hertz != 50 ||
             !seen.insert({m.spec.family, m.spec.refrigerant, m.spec.displacement}).second)
             continue;
-        const std::string cls = demoClass(*m.spec.family);
-        add(demo[{m.spec.refrigerant->name, cls}], ratingRecord(m), ClassPoints.at(cls));
+        const kpx::FamilyEntry* entry =
+            kpx::entryFor(kpx::Families, std::to_string(m.spec.family->code));
+        for (const auto& [cls, served] :
+             {std::pair{"low", entry->low}, {"medium", entry->medium}, {"high", entry->high}})
+            if (served)
+                add(demo[{m.spec.refrigerant->name, cls}], ratingRecord(m), ClassPoints.at(cls));
     }
 
+    std::vector<ClassComparison> rows;
+    for (const auto& [key, r] : real) {
+        const auto d = demo.find(key);
+        if (d == demo.end())
+            continue;
+        const Point& p = ClassPoints.at(key.second);
+        rows.push_back({key.first, key.second, p.te, p.tc, summary(r), summary(d->second)});
+    }
+    return rows;
+}
+
+std::string comparisonTable(const std::vector<ClassComparison>& rows) {
     std::ostringstream out;
     out << "| Refrigerant, class (point) | Models real / demo | COP median real / demo | "
            "COP 10–90 % real | COP 10–90 % demo | Te range (medians) real / demo | "
            "Tc range (medians) real / demo |\n|---|---|---|---|---|---|---|\n";
     char buf[512];
-    for (const auto& [key, r] : real) {
-        const auto d = demo.find(key);
-        if (d == demo.end())
-            continue;
-        const Spread& s = d->second;
-        const Point& p = ClassPoints.at(key.second);
+    for (const ClassComparison& c : rows) {
+        const ClassComparison::Side &r = c.real, &s = c.demo;
         std::snprintf(buf, sizeof buf,
-                      "| %s, %s (%g/%g °C) | %zu / %zu | %.2f / %.2f (%+.0f %%) | %.2f–%.2f | "
+                      "| %s, %s (%g/%g °C) | %zu / %zu | %.2f / %.2f (%+.1f %%) | %.2f–%.2f | "
                       "%.2f–%.2f | %.1f…%.1f / %.1f…%.1f | %.1f…%.1f / %.1f…%.1f |\n",
-                      key.first.c_str(), key.second.c_str(), p.te, p.tc, r.cop.size(), s.cop.size(),
-                      quantile(r.cop, 0.5), quantile(s.cop, 0.5),
-                      100 * (quantile(s.cop, 0.5) / quantile(r.cop, 0.5) - 1), quantile(r.cop, 0.1),
-                      quantile(r.cop, 0.9), quantile(s.cop, 0.1), quantile(s.cop, 0.9),
-                      quantile(r.teMin, 0.5), quantile(r.teMax, 0.5), quantile(s.teMin, 0.5),
-                      quantile(s.teMax, 0.5), quantile(r.tcMin, 0.5), quantile(r.tcMax, 0.5),
-                      quantile(s.tcMin, 0.5), quantile(s.tcMax, 0.5));
+                      c.refrigerant.c_str(), c.appClass.c_str(), c.te, c.tc, r.models, s.models,
+                      r.cop50, s.cop50, 100 * (s.cop50 / r.cop50 - 1), r.cop10, r.cop90, s.cop10,
+                      s.cop90, r.teLow, r.teHig, s.teLow, s.teHig, r.tcLow, r.tcHig, s.tcLow,
+                      s.tcHig);
         out << buf;
     }
     return out.str();

@@ -116,18 +116,20 @@ double Thermo::dischargeTemperature(const CyclePoint& point, double etaIs) const
     throw ThermoError(name() + ": discharge temperature did not converge");
 }
 
-double motorEfficiencyForSize(const Physics& physics, double displacement, double smallest,
-                              double largest) {
-    if (!(largest > smallest))
-        return physics.motorEtaLarge;
+MotorRating motorForSize(const Physics& physics, double displacement, double smallest,
+                         double largest) {
     const double x =
-        std::clamp(std::log(displacement / smallest) / std::log(largest / smallest), 0.0, 1.0);
-    return physics.motorEtaSmall + (physics.motorEtaLarge - physics.motorEtaSmall) * x;
+        largest > smallest
+            ? std::clamp(std::log(displacement / smallest) / std::log(largest / smallest), 0.0, 1.0)
+            : 1.0;
+    return {physics.motorEtaSmall + (physics.motorEtaLarge - physics.motorEtaSmall) * x,
+            physics.powerFactorSmall + (physics.powerFactor - physics.powerFactorSmall) * x};
 }
 
 Compressor::Compressor(const Physics& physics, double displacementCm3, const Supply& supply,
-                       double motorEta, const CyclePoint& rated)
-    : physics_(physics), displacement_(displacementCm3), supply_(supply), motorEta_(motorEta),
+                       MotorRating motor, const CyclePoint& rated)
+    : physics_(physics), displacement_(displacementCm3), supply_(supply),
+      motorEta_(motor.efficiency),
       swept_(displacementCm3 * 1e-6 * Range::speed(supply.hertz) / 60.0) {
     ratedShaft_ = shaftPower(rated);
     friction_ = physics_.friction * ratedShaft_;
@@ -137,7 +139,7 @@ Compressor::Compressor(const Physics& physics, double displacementCm3, const Sup
     const double ratedPower = ratedShaft_ / motorEta_;
     const double k = supply_.phases == 3 ? std::sqrt(3.0) : 1.0;
     const double active = ratedPower / (k * supply_.volts);
-    reactiveCurrent_ = active * std::tan(std::acos(physics_.powerFactor));
+    reactiveCurrent_ = active * std::tan(std::acos(motor.powerFactor));
 }
 
 double Compressor::volumetricEfficiency(double pi) const {

@@ -60,6 +60,11 @@ private:
     std::shared_ptr<const asere::Fluid> fluid_;
 };
 
+struct MotorRating {
+    double efficiency = 0.9;
+    double powerFactor = 0.85;
+};
+
 struct Performance {
     double capacity = 0; // W
     double power = 0;    // W, electrical input
@@ -71,10 +76,10 @@ struct Performance {
 class Compressor {
 public:
     // `rated` is the family's typical point at this compressor's base conditions; the
-    // motor is sized for the shaft power there. `motorEta` is the motor efficiency at
-    // rated load.
+    // motor is sized for the shaft power there; `motor` gives its efficiency and power
+    // factor at rated load.
     Compressor(const Physics& physics, double displacementCm3, const Supply& supply,
-               double motorEta, const CyclePoint& rated);
+               MotorRating motor, const CyclePoint& rated);
 
     double volumetricEfficiency(double pressureRatio) const;
     double isentropicEfficiency(double pressureRatio) const;
@@ -101,9 +106,9 @@ private:
 // ratio, falling on both sides (over- and under-compression).
 double isentropicEfficiency(const Physics& physics, double pressureRatio);
 
-// Motor efficiency at rated load for a displacement within the family's span: rises
-// on a log scale from the smallest to the largest size.
-double motorEfficiencyForSize(const Physics& physics, double displacement, double smallest,
-                              double largest);
+// The motor of a displacement within the family's span: efficiency and power factor at
+// rated load, both rising on a log scale from the smallest to the largest size.
+MotorRating motorForSize(const Physics& physics, double displacement, double smallest,
+                         double largest);
 
 } // namespace kvcat

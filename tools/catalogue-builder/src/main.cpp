@@ -201,10 +201,11 @@ int compareMain(int argc, char** argv) {
     }
     try {
         const asere::FluidLibrary fluids(args["--fluids"]);
-        std::fputs(kvcat::compareWithReference(kvcat::loadRange(args["--range"]), fluids,
-                                               args["--reference"])
-                       .c_str(),
-                   stdout);
+        std::fputs(
+            kvcat::comparisonTable(kvcat::compareWithReference(kvcat::loadRange(args["--range"]),
+                                                               fluids, args["--reference"]))
+                .c_str(),
+            stdout);
     } catch (const std::exception& e) {
         std::cerr << "catalogue-builder: " << e.what() << '\n';
         return 1;

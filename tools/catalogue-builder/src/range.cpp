@@ -86,6 +86,7 @@ Physics parsePhysics(const json& j, const std::string& where) {
     p.motorEtaLarge = number(j, "motorEtaLarge", where);
     p.motorPartLoad = numberOr(j, "motorPartLoad", p.motorPartLoad, where);
     p.powerFactor = number(j, "powerFactor", where);
+    p.powerFactorSmall = numberOr(j, "powerFactorSmall", p.powerFactor, where);
     p.dischargeMax = number(j, "dischargeMax", where);
     auto within = [&](double v, double lo, double hi, const char* name) {
         if (!(v >= lo && v <= hi))
@@ -104,6 +105,7 @@ Physics parsePhysics(const json& j, const std::string& where) {
     within(p.motorEtaLarge, 0.5, 0.99, "motorEtaLarge");
     within(p.motorPartLoad, 0.0, 0.5, "motorPartLoad");
     within(p.powerFactor, 0.5, 1.0, "powerFactor");
+    within(p.powerFactorSmall, 0.5, 1.0, "powerFactorSmall");
     within(p.dischargeMax, 60, 200, "dischargeMax");
     return p;
 }
