@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
+#include <sys/stat.h>
 
 namespace {
 
@@ -212,6 +213,19 @@ TEST_F(TempFiles, BadFilesAreRefusedNamingFileLineAndColumn) {
         {"binary data", header(false) + std::string("M1\0\x01\x02", 5) + "\n", ":2: binary data"},
         {"one huge line", std::string(10 << 20, 'x'), ":1: line longer than 65,536 bytes"},
     };
+    // A named pipe where a file should be: refused at once, without waiting for a writer.
+    const fs::path fifo = dir / "pipe.tsv";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_THROW(
+        {
+            try {
+                importFiles({{fifo, {}}}, fluids);
+            } catch (const ImportError& e) {
+                EXPECT_EQ(std::string(e.what()), fifo.string() + ": not a readable regular file");
+                throw;
+            }
+        },
+        ImportError);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const fs::path file = write("bad.tsv", c.text);

@@ -38,7 +38,9 @@ struct Table {
 
 [[noreturn]] void fail(const fs::path& file, std::size_t line, std::string_view column,
                        const std::string& what) {
-    std::string message = file.string() + ":" + std::to_string(line);
+    std::string message = file.string();
+    if (line > 0) // 0: the file as a whole
+        message += ":" + std::to_string(line);
     if (!column.empty())
         message += ": column " + std::string(column);
     throw ImportError(message + ": " + what);
