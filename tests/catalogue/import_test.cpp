@@ -148,6 +148,31 @@ TEST_F(TempFiles, DerivedMassFlowIsCapacityOverTheEnthalpyDifference) {
     EXPECT_EQ(engine.number(1, "DLLF"), 5); // the window's family of that technology
 }
 
+// Mean temperatures of a blend with a glide: the catalogue holds dew points, and the
+// rating at a dew point gives the source polynomial at the matching mean temperature.
+TEST_F(TempFiles, MeanTemperaturesBecomeDewPoints) {
+    const std::string row = "M1\tR407C\tscroll\tmedium\t-17.8\t4.4\t10\t48.9\t18.3\t0" +
+                            joined(kQ) + joined(kP) + joined(kM) + "\n";
+    ImportOptions options;
+    options.temperatures = TemperatureKind::Mean;
+    options.powerFactor = 0.8;
+    const CatalogueTexts cat = import({{write("z.tsv", header(true) + row), options}});
+    const Engine engine(cat.codes, cat.models);
+    const Thermo thermo(fluids.get("R407C"));
+    const auto mean = [&](double dew) {
+        return 0.5 * (dew + thermo.bubbleTemperature(thermo.dewPressure(dew)));
+    };
+    EXPECT_NEAR(mean(engine.number(1, "TeLow")), -17.8, 1e-6);
+    EXPECT_NEAR(mean(engine.number(1, "TcHig")), 48.9, 1e-6);
+    EXPECT_GT(engine.number(1, "TeLow"), -17.8 + 1); // R407C glides by several kelvin
+    for (const auto& [te, tc] : {std::pair{-12.0, 40.0}, {0.0, 30.0}, {-5.0, 48.0}}) {
+        const Rating r = engine.rate(1, te, tc, 0, 18.3 - te, 18.3 - te);
+        ASSERT_GE(r.code, 0);
+        EXPECT_NEAR(r.capacity, evaluate(kQ, mean(te), mean(tc)), 2e-3 * r.capacity);
+        EXPECT_NEAR(r.power, evaluate(kP, mean(te), mean(tc)), 2e-3 * r.power);
+    }
+}
+
 TEST_F(TempFiles, MergingReplacesModelsAndAddsCodesOnce) {
     const std::string first = "A\tR404A\tscroll\tmedium\t-17.8\t4.5\t10\t48.9\t18.3\t0" +
                               joined(kQ) + joined(kP) + joined(kM) + "\n" +
