@@ -2,11 +2,14 @@
 // run over the large catalogue through the real engine and property library.
 #include "catalogue.h"
 #include "engine_handle.h"
+#include "import.h"
 
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -40,6 +43,40 @@ void BM_BuildDemoCatalogue(benchmark::State& state) {
     state.counters["models"] = static_cast<double>(models);
 }
 BENCHMARK(BM_BuildDemoCatalogue)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Importing 1,000 published compressors, mass flow fitted and current derived for each:
+// the rows of the public set whose refrigerants the property library knows, repeated
+// under new names.
+void BM_Import1000(benchmark::State& state) {
+    std::ifstream in(std::string(KV_SOURCE_DIR) +
+                     "/tests/catalogue/reference/compressor_curves.tsv");
+    std::string header, line;
+    std::getline(in, header);
+    std::vector<std::string> rows;
+    while (std::getline(in, line)) {
+        const std::string refrigerant = line.substr(6, line.find('\t', 6) - 6);
+        if (refrigerant != "R12" && refrigerant != "R502" && refrigerant != "R744")
+            rows.push_back(line.substr(line.find('\t')));
+    }
+    std::string text = header + "\n";
+    for (int i = 0; i < 1000; ++i)
+        text += "X" + std::to_string(i) + rows[static_cast<std::size_t>(i) % rows.size()] + "\n";
+    const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                       ("kv_import_bench_" + std::to_string(::getpid()) + ".tsv");
+    std::ofstream(file) << text;
+    ImportOptions options;
+    options.powerFactor = 0.8;
+    std::size_t models = 0;
+    for (auto _ : state) {
+        const asere::FluidLibrary fluids(kFluids); // fluids loaded afresh each time
+        const ImportResult result = importFiles({{file, options}}, fluids);
+        models = result.models.size();
+        benchmark::DoNotOptimize(mergeCatalogue({}, result.models));
+    }
+    std::filesystem::remove(file);
+    state.counters["models"] = static_cast<double>(models);
+}
+BENCHMARK(BM_Import1000)->Unit(benchmark::kMillisecond);
 
 // One calculation run: every model of the large catalogue rated at its family's typical
 // point, as the window does with every selection list at "All".

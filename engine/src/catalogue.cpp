@@ -212,7 +212,8 @@ void Catalogue::resolveColumns() {
     RatingRecord names;
     forEachRatingColumn(
         names, [&](std::string_view name, double&) { numberColumns_.push_back(column(name)); });
-    for (const char* code : {"DLLR", "DLLF", "DLLP"})
+    for (const char* code :
+         {CodeListPrefix::Refrigerants, CodeListPrefix::Families, CodeListPrefix::PowerSupplies})
         numberColumns_.push_back(column(code));
     presentSlots_.clear();
     slotPlace_.clear();

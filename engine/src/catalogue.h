@@ -9,42 +9,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "catalogue_file.h"
+#include "catalogue_schema.h"
 #include "code_table.h"
 #include "rating.h"
 
 namespace kpx {
-
-inline constexpr const char* CodesFileName = "kpxcodes.bin";
-// The code lists the engine enumerates.
-struct CodeListPrefix {
-    static constexpr const char* Refrigerants = "DLLR";
-    static constexpr const char* Families = "DLLF";
-    static constexpr const char* PowerSupplies = "DLLP";
-};
-inline constexpr const char* ModelsFileName = "kpxcalc.bin";
-
-// Calls `visit(line)` for every line of a catalogue file: a line ends at a line feed, a
-// carriage return directly before it belongs to the line end, and the last line needs no
-// line end. An empty content has no lines.
-template <typename Visitor> void forEachLine(std::string_view content, Visitor&& visit) {
-    std::size_t start = 0;
-    while (start < content.size()) {
-        const std::size_t lf = content.find('\n', start);
-        if (lf == std::string_view::npos) {
-            visit(content.substr(start));
-            return;
-        }
-        std::size_t end = lf;
-        if (end > start && content[end - 1] == '\r')
-            --end;
-        visit(content.substr(start, end - start));
-        start = lf + 1;
-    }
-}
-
-// Reads a whole file. Returns nothing when it can't be opened as a regular file or
-// reading fails before its end.
-std::optional<std::string> readWholeFile(const std::string& path);
 
 class Catalogue {
 public:
@@ -155,13 +125,13 @@ private:
 
     // Columns the queries and the rating read, resolved once per load.
     ColumnRef showName_ = nullptr, refrigerant_ = nullptr, frequency_ = nullptr;
-    // Number slots: the rating columns in the order of forEachRatingColumn, then "DLLR",
+    // Number slots: the rating columns in schema order, then "DLLR",
     // "DLLF" and "DLLP". Their numbers are parsed once at load into one row per model that
     // has at least as many fields as the header has number columns; a row holds the
     // present number columns and NoValue last, where the absent ones point. Shorter lines
     // (malformed ones) are read from their fields, so that they cost no more memory than
     // their text.
-    static constexpr std::size_t CodeSlot = 87; // DLLR; DLLF and DLLP follow
+    static constexpr std::size_t CodeSlot = RatingColumnCount; // DLLR; DLLF and DLLP follow
     std::vector<ColumnRef> numberColumns_;
     std::vector<std::size_t> presentSlots_;
     std::vector<std::uint32_t> slotPlace_;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "catalogue_schema.h"
 #include "field_number.h"
 
 namespace kpx {
@@ -77,58 +78,38 @@ struct RatingRecord {
     }
 };
 
-// Calls `visit(columnName, double&)` for every numeric column the rating reads, always in
-// the same order, so that a catalogue can resolve the names once and fill records fast.
-template <typename Visitor> void forEachRatingColumn(RatingRecord& r, Visitor&& visit) {
-    static constexpr const char* digits[] = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
-    static constexpr std::string_view sets[] = {"Q", "P", "A", "M"};
-    static const auto setNames = [] {
-        std::array<std::array<std::array<char, 3>, 10>, 4> n{};
-        for (std::size_t s = 0; s < 4; ++s)
-            for (std::size_t i = 0; i < 10; ++i)
-                n[s][i] = {sets[s][0], digits[i][0], '\0'};
-        return n;
-    }();
-    std::array<double, 10>* coefficientSets[] = {&r.q, &r.p, &r.a, &r.m};
-    for (std::size_t s = 0; s < 4; ++s)
-        for (std::size_t i = 0; i < 10; ++i)
-            visit(std::string_view(setNames[s][i].data(), 2), (*coefficientSets[s])[i]);
-    visit("ScBase", r.scBase);
-    visit("ShBase", r.shBase);
-    visit("RgtBase", r.rgtBase);
+// Where each rating column of the schema lands in a record, in the schema's order.
+inline std::array<double*, RatingColumnCount> ratingSlots(RatingRecord& r) {
+    static_assert(RatingColumnCount == 3 + 4 * 10 + 20 + 2 * 7 + 2 * 5);
+    std::array<double*, RatingColumnCount> slots{};
+    std::size_t k = 0;
+    for (double* v : {&r.scBase, &r.shBase, &r.rgtBase})
+        slots[k++] = v;
+    for (std::array<double, 10>* set : {&r.q, &r.p, &r.a, &r.m})
+        for (double& v : *set)
+            slots[k++] = &v;
     Envelope& e = r.envelope;
-    visit("TeLow", e.teLow);
-    visit("TeHig", e.teHig);
-    visit("TcLow", e.tcLow);
-    visit("TcHig", e.tcHig);
-    visit("TeMin", e.teMin);
-    visit("TeMax", e.teMax);
-    visit("TcMin", e.tcMin);
-    visit("TcMax", e.tcMax);
-    visit("RgtMax", e.rgtMax);
-    visit("RgtH", e.rgtH);
-    visit("ShMax", e.shMax);
-    visit("ShTol", e.shTol);
-    visit("ScMax", e.scMax);
-    visit("TcTol", e.tcTol);
-    visit("ShF", e.shF);
-    visit("ShH", e.shH);
-    visit("K1e", e.k1e);
-    visit("K1c", e.k1c);
-    visit("K2e", e.k2e);
-    visit("K2c", e.k2c);
-    static constexpr std::string_view fNames[] = {"F0e", "F0c", "F1e", "F1c", "F2e", "F2c", "F3e",
-                                                  "F3c", "F4e", "F4c", "F5e", "F5c", "F6e", "F6c"};
-    for (std::size_t n = 0; n < 7; ++n) {
-        visit(fNames[2 * n], e.fe[n]);
-        visit(fNames[2 * n + 1], e.fc[n]);
+    for (double* v : {&e.teLow, &e.teHig, &e.tcLow,  &e.tcHig, &e.teMin, &e.teMax, &e.tcMin,
+                      &e.tcMax, &e.shMax, &e.rgtMax, &e.shTol, &e.scMax, &e.tcTol, &e.shF,
+                      &e.shH,   &e.rgtH,  &e.k1e,    &e.k1c,   &e.k2e,   &e.k2c})
+        slots[k++] = v;
+    for (std::size_t n = 0; n < e.fe.size(); ++n) {
+        slots[k++] = &e.fe[n];
+        slots[k++] = &e.fc[n];
     }
-    static constexpr std::string_view hNames[] = {"H0e", "H0c", "H1e", "H1c", "H2e",
-                                                  "H2c", "H3e", "H3c", "H4e", "H4c"};
-    for (std::size_t n = 0; n < 5; ++n) {
-        visit(hNames[2 * n], e.he[n]);
-        visit(hNames[2 * n + 1], e.hc[n]);
+    for (std::size_t n = 0; n < e.he.size(); ++n) {
+        slots[k++] = &e.he[n];
+        slots[k++] = &e.hc[n];
     }
+    return slots;
+}
+
+// Calls `visit(columnName, double&)` for every numeric column the rating reads, in the
+// schema's order, so that a catalogue can resolve the names once and fill records fast.
+template <typename Visitor> void forEachRatingColumn(RatingRecord& r, Visitor&& visit) {
+    const std::array<double*, RatingColumnCount> slots = ratingSlots(r);
+    for (std::size_t i = 0; i < RatingColumnCount; ++i)
+        visit(RatingColumns[i], *slots[i]);
 }
 
 // The five operating conditions: Te and Tc in degC, Sc, Sh1 and Sh2 in K.

@@ -1,5 +1,6 @@
 #include "calcrun.h"
 
+#include "catalogue_schema.h"
 #include "displaytext.h"
 #include "fluidcheck.h"
 
@@ -43,29 +44,18 @@ GridHeader gridHeader(UnitSystem system) {
 // ---- the model's texts -------------------------------------------------------------
 
 std::string technologyText(std::string_view dllf) {
-    if (dllf == "1" || dllf == "2" || dllf == "3")
-        return "Scroll";
-    if (dllf == "4" || dllf == "5")
-        return "Reciprocating";
-    return {};
+    const kpx::FamilyEntry* family = kpx::entryFor(kpx::Families, dllf);
+    return family != nullptr ? std::string(family->technology) : std::string();
 }
 
 std::string voltageText(std::string_view dllp) {
-    static constexpr std::array<std::string_view, 9> kTexts{
-        "208-230/1/60", "460/3/60", "200-230/3/60", "400/3/50", "230/1/50",
-        "230/3/50",     "500/3/50", "575/3/60",     "380/3/60"};
-    if (dllp.size() == 1 && dllp[0] >= '1' && dllp[0] <= '9')
-        return std::string(kTexts[static_cast<std::size_t>(dllp[0] - '1')]);
-    return std::string(dllp);
+    const kpx::SupplyEntry* supply = kpx::entryFor(kpx::Supplies, dllp);
+    return std::string(supply != nullptr ? supply->voltage : dllp);
 }
 
 bool keptAtFrequency(std::string_view dllp, Frequency frequency) {
-    auto oneOf = [&](std::initializer_list<std::string_view> codes) {
-        return std::find(codes.begin(), codes.end(), dllp) != codes.end();
-    };
-    if (frequency == Frequency::Hz50)
-        return !oneOf({"1", "2", "3", "8", "9"});
-    return !oneOf({"4", "5", "6", "7"});
+    const kpx::SupplyEntry* supply = kpx::entryFor(kpx::Supplies, dllp);
+    return supply == nullptr || supply->hertz == (frequency == Frequency::Hz50 ? 50 : 60);
 }
 
 bool passesModelFilter(std::string_view showName, std::string_view filter) {

@@ -140,16 +140,6 @@ TEST(RangeDescription, RefusesNamesThatCollide) {
     EXPECT_NO_THROW(modelSpecs(r, true)); // numbered sizes don't collide
 }
 
-TEST(Curves, InterpolateBetweenBreakpointsAsTheRatingDoes) {
-    const Breakpoint f[5] = {{-40, 40}, {-30, 50}, {-20, 60}, {-10, 60}, {10, 50}};
-    EXPECT_DOUBLE_EQ(curveAt(f, 5, -40), 40);
-    EXPECT_DOUBLE_EQ(curveAt(f, 5, -35), 45);
-    EXPECT_DOUBLE_EQ(curveAt(f, 5, -30), 50);
-    EXPECT_DOUBLE_EQ(curveAt(f, 5, -15), 60);
-    EXPECT_DOUBLE_EQ(curveAt(f, 5, 0), 55);
-    EXPECT_DOUBLE_EQ(curveAt(f, 5, 10), 50);
-}
-
 class RealRange : public ::testing::Test {
 protected:
     Range range = loadRange(KV_CATALOGUE_RANGE_FILE);
@@ -169,22 +159,22 @@ TEST_F(RealRange, CurvesFollowTheDischargeLimit) {
                 return thermo.dischargeTemperature(p,
                                                    isentropicEfficiency(family.physics, p.ratio()));
             };
-            auto follows = [&](const Breakpoint& b, double suction) {
-                if (b.c <= e.tcLow)
+            auto follows = [&](double te, double tc, double suction) {
+                if (tc <= e.tcLow)
                     return; // too hot even at the lowest condensing temperature
-                EXPECT_LE(discharge(b.e, b.c, suction), family.physics.dischargeMax + 0.05);
-                const double ratio = thermo.dewPressure(b.c) / thermo.dewPressure(b.e);
-                const bool capped = b.c >= e.tcHig || ratio > family.rules.maxPressureRatio * 0.98;
+                EXPECT_LE(discharge(te, tc, suction), family.physics.dischargeMax + 0.05);
+                const double ratio = thermo.dewPressure(tc) / thermo.dewPressure(te);
+                const bool capped = tc >= e.tcHig || ratio > family.rules.maxPressureRatio * 0.98;
                 if (!capped) {
-                    EXPECT_GT(discharge(b.e, b.c + 0.5, suction), family.physics.dischargeMax);
+                    EXPECT_GT(discharge(te, tc + 0.5, suction), family.physics.dischargeMax);
                 }
             };
-            for (const Breakpoint& b : e.f)
-                follows(b, b.e + e.shF);
-            for (const Breakpoint& b : e.h) {
-                const double sH = e.shH ? *e.shH : *e.rgtH - b.e;
+            for (std::size_t n = 0; n < e.fe.size(); ++n)
+                follows(e.fe[n], e.fc[n], e.fe[n] + e.shF);
+            for (std::size_t n = 0; n < e.he.size(); ++n) {
+                const double sH = e.shH != kpx::NoValue ? e.shH : e.rgtH - e.he[n];
                 EXPECT_GT(sH, e.shF); // the H curve holds at the higher superheat
-                follows(b, b.e + sH);
+                follows(e.he[n], e.hc[n], e.he[n] + sH);
             }
             // The K line runs along the lowest pressure ratio.
             EXPECT_NEAR(thermo.dewPressure(e.k2c) / thermo.dewPressure(e.k2e),
@@ -194,7 +184,8 @@ TEST_F(RealRange, CurvesFollowTheDischargeLimit) {
             EXPECT_LE(family.typicalTe, e.teMax);
             EXPECT_GE(family.typicalTc, e.tcMin);
             EXPECT_LE(family.typicalTc, e.tcMax);
-            EXPECT_LE(family.typicalTc, e.tcLimit(family.typicalTe, 10));
+            EXPECT_LE(family.typicalTc,
+                      kpx::tcLimits(e, {family.typicalTe, family.typicalTc, 0, 10, 10}).atSh2);
         }
 }
 

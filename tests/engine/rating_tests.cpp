@@ -420,23 +420,25 @@ TEST(Rate, CatalogueFillsEveryRatingColumnByName) {
     const auto c = kpxtest::catalogueFrom("", header + "\n" + line + "\n");
     const kpx::RatingRecord r = c.ratingRecord(0);
     EXPECT_STREQ(r.refrigerant, "R407C");
-    EXPECT_EQ(r.q[7], 7.5);
-    EXPECT_EQ(r.m[9], 39.5);
-    EXPECT_EQ(r.scBase, 40.5);
+    EXPECT_EQ(r.scBase, 0.5); // the columns in the catalogue files' order
+    EXPECT_EQ(r.q[7], 10.5);
+    EXPECT_EQ(r.m[9], 42.5);
+    EXPECT_EQ(r.envelope.shH, 57.5);
+    EXPECT_EQ(r.envelope.hc[4], 86.5);
     kpx::RatingRecord copy = r;
     std::size_t checked = 0;
     kpx::forEachRatingColumn(copy, [&](std::string_view name, double& v) {
         EXPECT_EQ(v, c.FieldNumber(0, name)) << name;
         ++checked;
     });
-    EXPECT_EQ(checked, 87u);
+    EXPECT_EQ(checked, kpx::RatingColumnCount);
 
     // A line shorter than the header gives the same numbers for the fields it has.
     const auto shortLine =
         kpxtest::catalogueFrom("", header + "\n" + line.substr(0, line.find("10.5")) + "\n");
     const kpx::RatingRecord s = shortLine.ratingRecord(0);
-    EXPECT_EQ(s.q[9], 9.5);
-    EXPECT_EQ(s.p[0], NoValue);
+    EXPECT_EQ(s.q[6], 9.5);
+    EXPECT_EQ(s.q[7], NoValue);
     EXPECT_EQ(s.envelope.teHig, NoValue);
     EXPECT_STREQ(kpxtest::catalogueFrom("", "Refrigerant\t\n\n").ratingRecord(0).refrigerant, "");
 }

@@ -1,6 +1,7 @@
 #include "catalogue.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -118,21 +119,6 @@ std::string dataBinText(std::size_t modelsBytes, std::size_t codesBytes) {
     return std::to_string(diff) + "\n";
 }
 
-Performance physicalPerformance(const Model& model, const Range& range, const Thermo& thermo,
-                                double te, double tc) {
-    (void)range;
-    const Family& family = *model.spec.family;
-    const BaseConditions& base = model.base;
-    const CyclePoint rated = thermo.cycle(family.typicalTe, family.typicalTc,
-                                          base.suctionTemperature(family.typicalTe), base.sc);
-    const double eta =
-        motorEfficiencyForSize(family.physics, model.spec.displacement,
-                               family.displacements.front(), family.displacements.back());
-    const Compressor compressor(family.physics, model.spec.displacement, *model.spec.supply, eta,
-                                rated);
-    return compressor.at(thermo.cycle(te, tc, base.suctionTemperature(te), base.sc));
-}
-
 Catalogue buildCatalogue(const Range& range, const asere::FluidLibrary& fluids, int limit,
                          bool sequentialNames) {
     std::vector<ModelSpec> specs = modelSpecs(range, sequentialNames);
@@ -179,10 +165,10 @@ Catalogue buildCatalogue(const Range& range, const asere::FluidLibrary& fluids, 
         model.spec = spec;
         model.base = family.base.at(spec.supply->hertz);
         model.envelope = sh.envelope;
-        const double eta =
-            motorEfficiencyForSize(family.physics, spec.displacement, family.displacements.front(),
-                                   family.displacements.back());
-        const Compressor compressor(family.physics, spec.displacement, *spec.supply, eta,
+        const Compressor compressor(family.physics, spec.displacement, *spec.supply,
+                                    motorForSize(family.physics, spec.displacement,
+                                                 family.displacements.front(),
+                                                 family.displacements.back()),
                                     cycles.rated);
         std::vector<Sample> q, p, a, m;
         for (std::size_t i = 0; i < sh.grid.size(); ++i) {
@@ -213,82 +199,64 @@ std::string codesText(const Range& range) {
     std::ostringstream out;
     out << "List\tNumber\tText\n";
     for (const Refrigerant& r : range.refrigerants)
-        out << "DLLR\t" << r.code << '\t' << r.name << '\n';
+        out << kpx::CodeListPrefix::Refrigerants << '\t' << r.code << '\t' << r.name << '\n';
     for (const Family& f : range.families)
-        out << "DLLF\t" << f.code << '\t' << f.text << '\n';
+        out << kpx::CodeListPrefix::Families << '\t' << f.code << '\t' << f.text << '\n';
     for (const Supply& s : range.supplies)
-        out << "DLLP\t" << s.code << '\t' << s.text << '\n';
+        out << kpx::CodeListPrefix::PowerSupplies << '\t' << s.code << '\t' << s.text << '\n';
     return out.str();
 }
 
-std::string modelsText(const std::vector<Model>& models) {
-    std::vector<std::string> columns = {"Name",  "ShowName", "Refrigerant", "Frequency",
-                                        "DLLR",  "DLLF",     "DLLP",        "Displacement",
-                                        "Speed", "ScBase",   "ShBase",      "RgtBase"};
-    // Column names such as "Q7" or "F3e"; built by appending, since concatenating
-    // temporaries here trips a false -Wrestrict of GCC 12 at -O3.
-    auto column = [](char set, int n, const char* end) {
-        std::string name(1, set);
-        name += std::to_string(n);
-        name += end;
-        return name;
-    };
-    for (char set : {'Q', 'P', 'A', 'M'})
-        for (int i = 0; i < 10; ++i)
-            columns.push_back(column(set, i, ""));
-    for (const char* c :
-         {"TeLow", "TeHig", "TcLow", "TcHig", "TeMin", "TeMax", "TcMin", "TcMax", "ShMax", "RgtMax",
-          "ShTol", "ScMax", "TcTol", "ShF",   "ShH",   "RgtH",  "K1e",   "K1c",   "K2e",   "K2c"})
-        columns.push_back(c);
-    for (int n = 0; n < 7; ++n) {
-        columns.push_back(column('F', n, "e"));
-        columns.push_back(column('F', n, "c"));
-    }
-    for (int n = 0; n < 5; ++n) {
-        columns.push_back(column('H', n, "e"));
-        columns.push_back(column('H', n, "c"));
-    }
+kpx::RatingRecord ratingRecord(const Model& model) {
+    kpx::RatingRecord r;
+    r.q = model.q;
+    r.p = model.p;
+    r.a = model.a;
+    r.m = model.m;
+    r.scBase = model.base.sc;
+    r.shBase = model.base.sh.value_or(kpx::NoValue);
+    r.rgtBase = model.base.sh ? kpx::NoValue : model.base.rgt.value_or(kpx::NoValue);
+    r.envelope = model.envelope;
+    r.refrigerant = model.spec.refrigerant->name.c_str();
+    return r;
+}
 
+std::string modelsText(const std::vector<Model>& models) {
     std::string out;
-    for (const std::string& c : columns)
-        out += c + '\t';
+    for (const std::string_view column : kpx::ModelColumns) {
+        out += column;
+        out += '\t';
+    }
     out += '\n';
-    auto opt = [](const std::optional<double>& v) { return v ? formatValue(*v) : "-"; };
+    std::array<std::string, kpx::ModelColumns.size()> fields;
+    const auto set = [&fields](std::string_view column, std::string text) {
+        fields[kpx::columnIndex(column)] = std::move(text);
+    };
     for (const Model& model : models) {
         const ModelSpec& s = model.spec;
-        const Envelope& e = model.envelope;
-        std::vector<std::string> f = {s.name,
-                                      upper(s.name),
-                                      s.refrigerant->name,
-                                      std::to_string(s.supply->hertz),
-                                      std::to_string(s.refrigerant->code),
-                                      std::to_string(s.family->code),
-                                      std::to_string(s.supply->code),
-                                      formatValue(std::round(s.displacement * 10) / 10),
-                                      formatValue(Range::speed(s.supply->hertz)),
-                                      formatValue(model.base.sc),
-                                      opt(model.base.sh),
-                                      model.base.sh ? "-" : opt(model.base.rgt)};
-        for (const Coefficients* c : {&model.q, &model.p, &model.a, &model.m})
-            for (double v : *c)
-                f.push_back(formatCoefficient(v));
-        for (double v : {e.teLow, e.teHig, e.tcLow, e.tcHig, e.teMin, e.teMax, e.tcMin, e.tcMax,
-                         e.shMax, e.rgtMax, e.shTol, e.scMax, e.tcTol, e.shF})
-            f.push_back(formatValue(v));
-        f.push_back(opt(e.shH));
-        f.push_back(e.shH ? "-" : opt(e.rgtH));
-        for (double v : {e.k1e, e.k1c, e.k2e, e.k2c})
-            f.push_back(formatValue(v));
-        for (const Breakpoint& b : e.f) {
-            f.push_back(formatValue(b.e));
-            f.push_back(formatValue(b.c));
+        set("Name", s.name);
+        set("ShowName", upper(s.name));
+        set("Refrigerant", s.refrigerant->name);
+        set("Frequency", std::to_string(s.supply->hertz));
+        set(kpx::CodeListPrefix::Refrigerants, std::to_string(s.refrigerant->code));
+        set(kpx::CodeListPrefix::Families, std::to_string(s.family->code));
+        set(kpx::CodeListPrefix::PowerSupplies, std::to_string(s.supply->code));
+        set("Displacement", formatValue(std::round(s.displacement * 10) / 10));
+        set("Speed", formatValue(Range::speed(s.supply->hertz)));
+        kpx::RatingRecord record = ratingRecord(model);
+        std::size_t column = kpx::FirstRatingColumn;
+        kpx::forEachRatingColumn(record, [&](std::string_view, double& value) {
+            const bool coefficient =
+                column >= kpx::FirstCoefficientColumn &&
+                column < kpx::FirstCoefficientColumn + kpx::CoefficientColumnCount;
+            fields[column++] = value == kpx::NoValue ? "-"
+                               : coefficient         ? formatCoefficient(value)
+                                                     : formatValue(value);
+        });
+        for (const std::string& field : fields) {
+            out += field;
+            out += '\t';
         }
-        for (const Breakpoint& b : e.h) {
-            f.push_back(formatValue(b.e));
-            f.push_back(formatValue(b.c));
-        }
-        for (const std::string& field : f)
-            out += field + '\t';
         out += '\n';
     }
     return out;

@@ -54,9 +54,9 @@ struct Catalogue {
 Catalogue buildCatalogue(const Range& range, const asere::FluidLibrary& fluids, int limit = 0,
                          bool sequentialNames = false);
 
-// The physical model of one catalogue model at (te, tc) and its base conditions.
-Performance physicalPerformance(const Model& model, const Range& range, const Thermo& thermo,
-                                double te, double tc);
+// The model as the engine reads it: the numbers of its rating columns, NoValue where the
+// catalogue writes "-".
+kpx::RatingRecord ratingRecord(const Model& model);
 
 // The file texts.
 std::string codesText(const Range& range);

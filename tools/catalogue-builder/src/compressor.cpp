@@ -37,6 +37,23 @@ double Thermo::dewTemperature(double p) const {
     return need(fluid_->dewTemperature(p), name(), "dew temperature", p) - kZeroCelsius;
 }
 
+double Thermo::bubbleTemperature(double p) const {
+    return need(fluid_->bubbleTemperature(p), name(), "bubble temperature", p) - kZeroCelsius;
+}
+
+double Thermo::liquidEnthalpy(double pc, double sc) const {
+    const double bubble = need(fluid_->bubbleTemperature(pc), name(), "bubble point", pc);
+    return need(fluid_->liquidEnthalpy(bubble - sc), name(), "liquid", bubble);
+}
+
+double Thermo::effect(double te, double tc, double tSuction, double sc) const {
+    const double pe = dewPressure(te);
+    const double h1 =
+        need(fluid_->vapourState(tSuction + kZeroCelsius, pe), name(), "suction gas", tSuction, pe)
+            .h;
+    return h1 - liquidEnthalpy(dewPressure(tc), sc);
+}
+
 double Thermo::criticalTemperature() const {
     return std::min(fluid_->criticalTemperature(), fluid_->maxSaturationTemperature()) -
            kZeroCelsius;
@@ -62,11 +79,7 @@ CyclePoint Thermo::cycle(double te, double tc, double tSuction, double sc) const
     const asere::State out = need(fluid_->stateAtPressureEntropy(c.pc, c.s1), name(),
                                   "isentropic discharge", c.pc, c.s1);
     c.dhIs = out.h - c.h1;
-    // Liquid as the rating takes it: bubble point at the condensing pressure, less the
-    // subcooling.
-    const double bubble = need(fluid_->bubbleTemperature(c.pc), name(), "bubble point", c.pc);
-    const double hLiquid = need(fluid_->liquidEnthalpy(bubble - sc), name(), "liquid", bubble);
-    c.effect = c.h1 - hLiquid;
+    c.effect = c.h1 - liquidEnthalpy(c.pc, sc);
     if (!(c.dhIs > 0) || !(c.effect > 0) || !(c.v1 > 0))
         throw ThermoError(name() + ": no compression cycle at " + std::to_string(te) + "/" +
                           std::to_string(tc));
@@ -103,18 +116,20 @@ double Thermo::dischargeTemperature(const CyclePoint& point, double etaIs) const
     throw ThermoError(name() + ": discharge temperature did not converge");
 }
 
-double motorEfficiencyForSize(const Physics& physics, double displacement, double smallest,
-                              double largest) {
-    if (!(largest > smallest))
-        return physics.motorEtaLarge;
+MotorRating motorForSize(const Physics& physics, double displacement, double smallest,
+                         double largest) {
     const double x =
-        std::clamp(std::log(displacement / smallest) / std::log(largest / smallest), 0.0, 1.0);
-    return physics.motorEtaSmall + (physics.motorEtaLarge - physics.motorEtaSmall) * x;
+        largest > smallest
+            ? std::clamp(std::log(displacement / smallest) / std::log(largest / smallest), 0.0, 1.0)
+            : 1.0;
+    return {physics.motorEtaSmall + (physics.motorEtaLarge - physics.motorEtaSmall) * x,
+            physics.powerFactorSmall + (physics.powerFactor - physics.powerFactorSmall) * x};
 }
 
 Compressor::Compressor(const Physics& physics, double displacementCm3, const Supply& supply,
-                       double motorEta, const CyclePoint& rated)
-    : physics_(physics), displacement_(displacementCm3), supply_(supply), motorEta_(motorEta),
+                       MotorRating motor, const CyclePoint& rated)
+    : physics_(physics), displacement_(displacementCm3), supply_(supply),
+      motorEta_(motor.efficiency),
       swept_(displacementCm3 * 1e-6 * Range::speed(supply.hertz) / 60.0) {
     ratedShaft_ = shaftPower(rated);
     friction_ = physics_.friction * ratedShaft_;
@@ -124,7 +139,7 @@ Compressor::Compressor(const Physics& physics, double displacementCm3, const Sup
     const double ratedPower = ratedShaft_ / motorEta_;
     const double k = supply_.phases == 3 ? std::sqrt(3.0) : 1.0;
     const double active = ratedPower / (k * supply_.volts);
-    reactiveCurrent_ = active * std::tan(std::acos(physics_.powerFactor));
+    reactiveCurrent_ = active * std::tan(std::acos(motor.powerFactor));
 }
 
 double Compressor::volumetricEfficiency(double pi) const {

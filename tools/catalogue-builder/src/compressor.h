@@ -44,13 +44,25 @@ public:
     CyclePoint cycle(double te, double tc, double tSuction, double sc) const;
     // Discharge temperature (degC) for compression with isentropic efficiency etaIs.
     double dischargeTemperature(const CyclePoint& point, double etaIs) const;
-    double dewPressure(double t) const;    // degC -> Pa
-    double dewTemperature(double p) const; // Pa -> degC
-    double criticalTemperature() const;    // degC
-    double maxTemperature() const;         // degC, upper end of the equation of state
+    double dewPressure(double t) const;       // degC -> Pa
+    double dewTemperature(double p) const;    // Pa -> degC
+    double bubbleTemperature(double p) const; // Pa -> degC
+    // The refrigerating effect alone (suction gas enthalpy less liquid enthalpy, J/kg), as
+    // the rating takes it at (te, tc), suction gas at tSuction and subcooling sc.
+    double effect(double te, double tc, double tSuction, double sc) const;
+    double criticalTemperature() const; // degC
+    double maxTemperature() const;      // degC, upper end of the equation of state
 
 private:
+    // Liquid as the rating takes it: bubble point at the condensing pressure pc, less the
+    // subcooling sc.
+    double liquidEnthalpy(double pc, double sc) const;
     std::shared_ptr<const asere::Fluid> fluid_;
+};
+
+struct MotorRating {
+    double efficiency = 0.9;
+    double powerFactor = 0.85;
 };
 
 struct Performance {
@@ -64,10 +76,10 @@ struct Performance {
 class Compressor {
 public:
     // `rated` is the family's typical point at this compressor's base conditions; the
-    // motor is sized for the shaft power there. `motorEta` is the motor efficiency at
-    // rated load.
+    // motor is sized for the shaft power there; `motor` gives its efficiency and power
+    // factor at rated load.
     Compressor(const Physics& physics, double displacementCm3, const Supply& supply,
-               double motorEta, const CyclePoint& rated);
+               MotorRating motor, const CyclePoint& rated);
 
     double volumetricEfficiency(double pressureRatio) const;
     double isentropicEfficiency(double pressureRatio) const;
@@ -94,9 +106,9 @@ private:
 // ratio, falling on both sides (over- and under-compression).
 double isentropicEfficiency(const Physics& physics, double pressureRatio);
 
-// Motor efficiency at rated load for a displacement within the family's span: rises
-// on a log scale from the smallest to the largest size.
-double motorEfficiencyForSize(const Physics& physics, double displacement, double smallest,
-                              double largest);
+// The motor of a displacement within the family's span: efficiency and power factor at
+// rated load, both rising on a log scale from the smallest to the largest size.
+MotorRating motorForSize(const Physics& physics, double displacement, double smallest,
+                         double largest);
 
 } // namespace kvcat

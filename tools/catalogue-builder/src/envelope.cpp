@@ -52,33 +52,11 @@ double highestCondensing(const Family& family, const Thermo& thermo, double te, 
 
 } // namespace
 
-double curveAt(const Breakpoint* points, int count, double te) {
-    int lower = 0;
-    for (int n = 0; n < count - 1; ++n)
-        if (te >= points[n].e)
-            lower = n;
-    int upper = count - 1;
-    for (int n = count - 2; n >= 1; --n)
-        if (te < points[n].e)
-            upper = n;
-    if (upper <= lower)
-        upper = lower + 1;
-    const Breakpoint& a = points[lower];
-    const Breakpoint& b = points[upper];
-    return a.c + (b.c - a.c) * (te - a.e) / (b.e - a.e);
-}
-
-double Envelope::tcLimit(double te, double superheat) const {
-    const double tcF = curveAt(f.data(), 7, te);
-    const double tcH = curveAt(h.data(), 5, te);
-    const double sH = shH ? *shH : *rgtH - te;
-    return tcH + (tcF - tcH) * (superheat - sH) / (shF - sH);
-}
-
-bool Envelope::computes(double te, double tc, double superheat) const {
-    if (te < teLow || te > teHig || tc < tcLow || tc > tcHig)
+bool computes(const Envelope& e, double te, double tc, double superheat) {
+    if (te < e.teLow || te > e.teHig || tc < e.tcLow || tc > e.tcHig)
         return false;
-    return !(tc > tcLimit(te, superheat - shTol) && tc > tcLimit(te, superheat) + tcTol);
+    const kpx::TcLimits limits = kpx::tcLimits(e, kpx::Conditions{te, tc, 0, superheat, superheat});
+    return !(tc > limits.atSh2MinusTol && tc > limits.atSh2 + e.tcTol);
 }
 
 Envelope makeEnvelope(const Family& family, const EnvelopeLimits& limits, const Thermo& thermo) {
@@ -98,8 +76,8 @@ Envelope makeEnvelope(const Family& family, const EnvelopeLimits& limits, const 
     e.scMax = r.scMax;
     e.tcTol = r.tcTol;
     e.shF = r.shF;
-    e.shH = r.shH;
-    e.rgtH = r.rgtH;
+    e.shH = r.shH.value_or(kpx::NoValue);
+    e.rgtH = r.shH ? kpx::NoValue : r.rgtH.value_or(kpx::NoValue);
     // Curves: breakpoints spread evenly over the outer Te span; each value is the highest
     // condensing temperature the discharge limit allows, kept within 5 K above the outer
     // limit (beyond it the outer limit governs anyway) and 5 K below the critical point.
@@ -108,12 +86,14 @@ Envelope makeEnvelope(const Family& family, const EnvelopeLimits& limits, const 
         throw ThermoError(thermo.name() + ": TcHig too close to the critical point");
     for (int n = 0; n < 7; ++n) {
         const double te = round1(limits.teLow + (limits.teHig - limits.teLow) * n / 6.0);
-        e.f[n] = {te, floor1(highestCondensing(family, thermo, te, te + r.shF, limits.tcLow, top))};
+        e.fe[n] = te;
+        e.fc[n] = floor1(highestCondensing(family, thermo, te, te + r.shF, limits.tcLow, top));
     }
     for (int n = 0; n < 5; ++n) {
         const double te = round1(limits.teLow + (limits.teHig - limits.teLow) * n / 4.0);
         const double suction = r.shH ? te + *r.shH : *r.rgtH;
-        e.h[n] = {te, floor1(highestCondensing(family, thermo, te, suction, limits.tcLow, top))};
+        e.he[n] = te;
+        e.hc[n] = floor1(highestCondensing(family, thermo, te, suction, limits.tcLow, top));
     }
     // K line: the condensing temperature at the lowest pressure ratio, through two points
     // in the upper half of the Te span.
@@ -133,7 +113,7 @@ std::vector<std::pair<double, double>> fitGrid(const Envelope& envelope, const F
             const double tc = envelope.tcLow + (envelope.tcHig - envelope.tcLow) * j / tcSteps;
             bool inside = false;
             for (double sh : {0.0, 5.0, 10.0})
-                inside = inside || envelope.computes(te, tc, sh);
+                inside = inside || computes(envelope, te, tc, sh);
             if (inside)
                 grid.emplace_back(te, tc);
         }

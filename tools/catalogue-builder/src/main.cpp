@@ -6,7 +6,17 @@
 // Writes DATADIR/kpxcodes.bin, DATADIR/kpxcalc.bin and FILE (data.bin). --large N
 // spreads the sizes more densely until the range gives N models and writes exactly N.
 // --report prints the largest fit errors per family, refrigerant and frequency.
+//
+//   catalogue-builder import --fluids DIR --out DATADIR --data-bin FILE [--new]
+//                     [file options] FILE... [[file options] FILE...]
+//
+// Imports published coefficient files into the catalogue of DATADIR (merging into the
+// one there unless --new); the README describes the files and the options.
 #include "catalogue.h"
+#include "compare.h"
+#include "import.h"
+
+#include <catalogue_file.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,18 +30,136 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void writeFile(const fs::path& file, const std::string& content) {
-    if (file.has_parent_path())
-        fs::create_directories(file.parent_path());
-    const fs::path temp = file.string() + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << content;
-        out.close();
-        if (!out)
-            throw std::runtime_error("can't write " + temp.string());
+// Writes every file to a temporary beside it first, and renames them only when all are
+// written, so that a failure leaves the old files as they were.
+void writeFiles(const std::vector<std::pair<fs::path, std::string>>& files) {
+    std::vector<fs::path> temps;
+    try {
+        for (const auto& [file, content] : files) {
+            if (file.has_parent_path())
+                fs::create_directories(file.parent_path());
+            temps.push_back(file.string() + ".tmp");
+            std::ofstream out(temps.back(), std::ios::binary | std::ios::trunc);
+            out << content;
+            out.close();
+            if (!out)
+                throw std::runtime_error("can't write " + temps.back().string());
+        }
+    } catch (...) {
+        std::error_code ignored;
+        for (const fs::path& t : temps)
+            fs::remove(t, ignored);
+        throw;
     }
-    fs::rename(temp, file);
+    for (std::size_t i = 0; i < files.size(); ++i)
+        fs::rename(temps[i], files[i].first);
+}
+
+std::string existingFile(const fs::path& file) {
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(file, ec)))
+        return {};
+    const std::optional<std::string> text = kpx::readWholeFile(file.string());
+    if (!text)
+        throw std::runtime_error(file.string() + ": not a readable regular file");
+    return *text;
+}
+
+int importUsage() {
+    std::cerr << "usage: catalogue-builder import --fluids DIR --out DATADIR --data-bin FILE "
+                 "[--new] [--skip-unknown-refrigerants]\n"
+                 "         [--order en12900|bicubic] [--units si|ip] [--capacity-unit W|kW|Btu/h]\n"
+                 "         [--mass-flow-unit kg/s|kg/h|lb/h] [--temperatures dew|mean]\n"
+                 "         [--supply VOLTS/PHASES/HZ] [--power-factor PF] FILE...\n"
+                 "File options apply to the files named after them.\n";
+    return 2;
+}
+
+int importMain(int argc, char** argv) {
+    fs::path fluidsDir, outDir, dataBin;
+    bool fresh = false;
+    kvcat::ImportOptions options;
+    std::vector<kvcat::ImportFile> files;
+    try {
+        for (int i = 2; i < argc; ++i) {
+            const std::string arg = argv[i];
+            auto value = [&]() -> std::string {
+                if (i + 1 >= argc)
+                    throw std::runtime_error(arg + " needs a value");
+                return argv[++i];
+            };
+            auto choice = [&](std::initializer_list<const char*> allowed) {
+                const std::string v = value();
+                for (const char* a : allowed)
+                    if (v == a)
+                        return v;
+                throw std::runtime_error(arg + ": unknown value \"" + v + "\"");
+            };
+            if (arg == "--fluids")
+                fluidsDir = value();
+            else if (arg == "--out")
+                outDir = value();
+            else if (arg == "--data-bin")
+                dataBin = value();
+            else if (arg == "--new")
+                fresh = true;
+            else if (arg == "--skip-unknown-refrigerants")
+                options.skipUnknownRefrigerants = true;
+            else if (arg == "--order")
+                options.order = choice({"en12900", "bicubic"}) == "bicubic"
+                                    ? kvcat::CoefficientOrder::Bicubic
+                                    : kvcat::CoefficientOrder::En12900;
+            else if (arg == "--units")
+                options.units =
+                    choice({"si", "ip"}) == "ip" ? kvcat::UnitSystem::IP : kvcat::UnitSystem::SI;
+            else if (arg == "--capacity-unit")
+                options.capacityUnit = choice({"W", "kW", "Btu/h"});
+            else if (arg == "--mass-flow-unit")
+                options.massFlowUnit = choice({"kg/s", "kg/h", "lb/h"});
+            else if (arg == "--temperatures")
+                options.temperatures = choice({"dew", "mean"}) == "mean"
+                                           ? kvcat::TemperatureKind::Mean
+                                           : kvcat::TemperatureKind::Dew;
+            else if (arg == "--supply")
+                options.supply = value();
+            else if (arg == "--power-factor") {
+                const std::string v = value();
+                char* end = nullptr;
+                const double pf = std::strtod(v.c_str(), &end);
+                if (*end != '\0' || !(pf > 0 && pf <= 1))
+                    throw std::runtime_error("--power-factor needs a number in (0, 1]");
+                options.powerFactor = pf;
+            } else if (arg.rfind("--", 0) == 0)
+                return importUsage();
+            else
+                files.push_back({arg, options});
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "catalogue-builder: " << e.what() << '\n';
+        return importUsage();
+    }
+    if (fluidsDir.empty() || outDir.empty() || dataBin.empty() || files.empty())
+        return importUsage();
+    try {
+        const asere::FluidLibrary fluids(fluidsDir);
+        const kvcat::ImportResult imported = kvcat::importFiles(files, fluids);
+        for (const std::string& s : imported.skipped)
+            std::cerr << "catalogue-builder: " << s << '\n';
+        kvcat::CatalogueTexts existing;
+        if (!fresh)
+            existing = {existingFile(outDir / kpx::CodesFileName),
+                        existingFile(outDir / kpx::ModelsFileName)};
+        const kvcat::CatalogueTexts merged = kvcat::mergeCatalogue(existing, imported.models);
+        writeFiles({{outDir / kpx::CodesFileName, merged.codes},
+                    {outDir / kpx::ModelsFileName, merged.models},
+                    {dataBin, kvcat::dataBinText(merged.models.size(), merged.codes.size())}});
+        std::printf("%zu models imported, %zu left out\n", imported.models.size(),
+                    imported.skipped.size());
+    } catch (const std::exception& e) {
+        std::cerr << "catalogue-builder: " << e.what() << '\n';
+        return 1;
+    }
+    return 0;
 }
 
 // Largest fit errors per family, refrigerant and frequency.
@@ -59,7 +187,37 @@ int usage() {
 
 } // namespace
 
+// catalogue-builder compare --range FILE --fluids DIR --reference FILE: the table of the
+// demo range against real compressors that the README shows.
+int compareMain(int argc, char** argv) {
+    std::map<std::string, std::string> args;
+    for (int i = 2; i + 1 < argc; i += 2)
+        args[argv[i]] = argv[i + 1];
+    if (argc % 2 != 0 || !args.count("--range") || !args.count("--fluids") ||
+        !args.count("--reference") || args.size() != 3) {
+        std::cerr
+            << "usage: catalogue-builder compare --range FILE --fluids DIR --reference FILE\n";
+        return 2;
+    }
+    try {
+        const asere::FluidLibrary fluids(args["--fluids"]);
+        std::fputs(
+            kvcat::comparisonTable(kvcat::compareWithReference(kvcat::loadRange(args["--range"]),
+                                                               fluids, args["--reference"]))
+                .c_str(),
+            stdout);
+    } catch (const std::exception& e) {
+        std::cerr << "catalogue-builder: " << e.what() << '\n';
+        return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "import")
+        return importMain(argc, argv);
+    if (argc > 1 && std::string(argv[1]) == "compare")
+        return compareMain(argc, argv);
     fs::path rangeFile, fluidsDir, outDir, dataBin;
     int large = 0;
     bool quiet = false, report = false;
@@ -107,9 +265,9 @@ int main(int argc, char** argv) {
         const kvcat::Catalogue cat = kvcat::buildCatalogue(range, fluids, large, large > 0);
         const std::string codes = kvcat::codesText(range);
         const std::string models = kvcat::modelsText(cat.models);
-        writeFile(outDir / "kpxcodes.bin", codes);
-        writeFile(outDir / "kpxcalc.bin", models);
-        writeFile(dataBin, kvcat::dataBinText(models.size(), codes.size()));
+        writeFiles({{outDir / kpx::CodesFileName, codes},
+                    {outDir / kpx::ModelsFileName, models},
+                    {dataBin, kvcat::dataBinText(models.size(), codes.size())}});
         if (report)
             printReport(cat);
         if (!quiet)

@@ -91,7 +91,7 @@ Coefficients solveWeighted(const std::vector<Sample>& samples, const std::vector
 
 } // namespace
 
-Coefficients fitRelative(const std::vector<Sample>& samples) {
+Coefficients fitRelative(const std::vector<Sample>& samples, int rounds) {
     // Least squares first, then Lawson's reweighting towards the smallest largest error:
     // each round multiplies a sample's weight by its error. The best round is kept.
     std::vector<double> w2(samples.size(), 1.0); // squared weights
@@ -99,7 +99,7 @@ Coefficients fitRelative(const std::vector<Sample>& samples) {
     Coefficients best = solveWeighted(samples, w);
     double bestError = maxRelativeError(best, samples);
     Coefficients c = best;
-    for (int round = 0; round < 12; ++round) {
+    for (int round = 0; round < rounds; ++round) {
         double sum = 0;
         for (std::size_t i = 0; i < samples.size(); ++i) {
             const Sample& s = samples[i];

@@ -20,9 +20,9 @@ struct Sample {
 
 // Fit over the samples by the residual relative to each sample's value, so that the small
 // values of a range weigh as much as the large ones: least squares, then reweighted
-// towards the smallest largest error. Needs at least ten samples spread over both
-// temperatures; throws std::invalid_argument otherwise.
-Coefficients fitRelative(const std::vector<Sample>& samples);
+// towards the smallest largest error in up to `rounds` rounds. Needs at least ten samples
+// spread over both temperatures; throws std::invalid_argument otherwise.
+Coefficients fitRelative(const std::vector<Sample>& samples, int rounds = 12);
 
 // Largest |poly - value| / |value| over the samples.
 double maxRelativeError(const Coefficients& c, const std::vector<Sample>& samples);

@@ -1,6 +1,7 @@
 #include "range.h"
 
 #include <algorithm>
+#include <catalogue_schema.h>
 #include <cmath>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -85,6 +86,7 @@ Physics parsePhysics(const json& j, const std::string& where) {
     p.motorEtaLarge = number(j, "motorEtaLarge", where);
     p.motorPartLoad = numberOr(j, "motorPartLoad", p.motorPartLoad, where);
     p.powerFactor = number(j, "powerFactor", where);
+    p.powerFactorSmall = numberOr(j, "powerFactorSmall", p.powerFactor, where);
     p.dischargeMax = number(j, "dischargeMax", where);
     auto within = [&](double v, double lo, double hi, const char* name) {
         if (!(v >= lo && v <= hi))
@@ -103,6 +105,7 @@ Physics parsePhysics(const json& j, const std::string& where) {
     within(p.motorEtaLarge, 0.5, 0.99, "motorEtaLarge");
     within(p.motorPartLoad, 0.0, 0.5, "motorPartLoad");
     within(p.powerFactor, 0.5, 1.0, "powerFactor");
+    within(p.powerFactorSmall, 0.5, 1.0, "powerFactorSmall");
     within(p.dischargeMax, 60, 200, "dischargeMax");
     return p;
 }
@@ -192,6 +195,11 @@ Range parseRange(const std::string& jsonText) {
         const std::string other = s.hertz == 50 ? "60Hz" : "50Hz";
         if (s.text.find(tag) == std::string::npos || s.text.find(other) != std::string::npos)
             fail(where, "the text must carry \"" + tag + "\" and not \"" + other + "\"");
+        // The window shows the voltage by the supply's number: the table must agree.
+        const kpx::SupplyEntry* shown = kpx::entryFor(kpx::Supplies, std::to_string(s.code));
+        if (shown == nullptr || s.text != std::string(shown->voltage) + "Hz" ||
+            s.volts != shown->volts || s.phases != shown->phases || s.hertz != shown->hertz)
+            fail(where, "not the window's power supply " + std::to_string(s.code));
         if (!codes.insert(s.code).second)
             fail(where, "code used twice");
         range.supplies.push_back(s);
@@ -204,6 +212,12 @@ Range parseRange(const std::string& jsonText) {
         f.text = text(j, "text", where);
         f.prefix = text(j, "prefix", where);
         f.physics = parsePhysics(member(j, "physics", where), where + " physics");
+        // The window shows the technology by the family's number: the table must agree.
+        const kpx::FamilyEntry* shown = kpx::entryFor(kpx::Families, std::to_string(f.code));
+        if (shown == nullptr ||
+            shown->technology !=
+                (f.physics.technology == Technology::Scroll ? "Scroll" : "Reciprocating"))
+            fail(where, "not the window's family " + std::to_string(f.code) + " of its technology");
         f.rules = parseRules(member(j, "envelope", where), where + " envelope");
         const json& base = member(j, "base", where);
         for (const char* hz : {"50", "60"})

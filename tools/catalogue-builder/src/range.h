@@ -65,7 +65,10 @@ struct Physics {
     double motorEtaSmall = 0.8;
     double motorEtaLarge = 0.92;
     double motorPartLoad = 0.15;
-    double powerFactor = 0.85; // at rated load
+    // Power factor at rated load, of the largest size and of the smallest (log scale in
+    // displacement between them).
+    double powerFactor = 0.85;
+    double powerFactorSmall = 0.85;
     double dischargeMax = 135; // degC, highest discharge temperature
 };
 

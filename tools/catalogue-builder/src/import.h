@@ -1,0 +1,84 @@
+// Importing published compressor coefficient sets (EN 12900 / AHRI 540 ten-coefficient
+// polynomials) into a catalogue: reading CSV or TSV files, converting units, coefficient
+// order, rating basis and mean temperatures, filling in missing mass-flow and current
+// polynomials and a default envelope, and merging into an existing catalogue.
+#pragma once
+
+#include "poly.h"
+
+#include <asere/fluid.hpp>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace kvcat {
+
+// A fault in an input file: the message names the file, line and column.
+class ImportError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class CoefficientOrder { En12900, Bicubic };
+enum class UnitSystem { SI, IP };
+enum class TemperatureKind { Dew, Mean };
+
+// Conversion factors to SI, exact by definition of the units.
+namespace units {
+inline constexpr double WattsPerBtuPerHour = 1055.05585262 / 3600.0; // IT Btu
+inline constexpr double KilogramsPerPound = 0.45359237;
+inline constexpr double KelvinPerRankine = 5.0 / 9.0;
+inline constexpr double FahrenheitZero = -160.0 / 9.0; // 0 degF in degC
+} // namespace units
+
+// How one file is read: given on the command line before the file names it applies to.
+struct ImportOptions {
+    CoefficientOrder order = CoefficientOrder::En12900;
+    UnitSystem units = UnitSystem::SI;
+    std::string capacityUnit; // "W" or "Btu/h"; empty: by the unit system
+    std::string massFlowUnit; // "kg/s", "kg/h" or "lb/h"; empty: by the unit system
+    TemperatureKind temperatures = TemperatureKind::Dew;
+    std::string supply = "400/3/50";   // voltage/phases/frequency, when the file has none
+    std::optional<double> powerFactor; // for a current derived from power
+    bool skipUnknownRefrigerants = false;
+};
+
+struct ImportFile {
+    std::filesystem::path path;
+    ImportOptions options;
+};
+
+// One imported model as the catalogue writes it: its columns by name (texts as written).
+struct ImportedModel {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> fields;
+    std::string family, familyText, supply, supplyText, refrigerant;
+    int familyCode = 0, supplyCode = 0; // wished numbers; 0: a new one
+};
+
+struct ImportResult {
+    std::vector<ImportedModel> models;
+    std::vector<std::string> skipped; // messages for rows left out on request
+};
+
+// Reads the files and converts every row. Throws ImportError naming file, line and column.
+ImportResult importFiles(const std::vector<ImportFile>& files, const asere::FluidLibrary& fluids);
+
+// The catalogue texts after merging the models into the existing ones (empty texts for
+// a new catalogue): a model whose Name is there already is replaced in its place, code
+// list entries are added as needed.
+struct CatalogueTexts {
+    std::string codes, models;
+};
+CatalogueTexts mergeCatalogue(const CatalogueTexts& existing,
+                              const std::vector<ImportedModel>& models);
+
+// Polynomial conversions, exact up to rounding.
+Coefficients fromBicubicOrder(const Coefficients& c);
+// The polynomial p(x, y) in degF of both temperatures as a polynomial in degC, times
+// `scale`.
+Coefficients fromFahrenheit(const Coefficients& c, double scale);
+
+} // namespace kvcat
