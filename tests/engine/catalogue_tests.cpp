@@ -5,8 +5,10 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include "engine_test_support.h"
 
@@ -208,7 +210,11 @@ TEST(Initialize, WhereTheFilesAreLookedFor) {
     joined.initialize((dir.slash() + "x-").c_str()); // the text goes right before the name
     EXPECT_TRUE(joined.CatalogueLoaded());
     std::filesystem::create_directory(dir.path() / "kpxcalc.bin");
+#ifdef _WIN32
+    std::filesystem::create_directory(dir.path() / "kpxcodes.bin");
+#else
     ASSERT_EQ(mkfifo((dir.path() / "kpxcodes.bin").c_str(), 0600), 0); // nobody writes to it
+#endif
     notRegular.initialize(dir.slash().c_str());
     EXPECT_FALSE(notRegular.CatalogueLoaded());
     EXPECT_EQ(notRegular.codes().size(), 0u);
