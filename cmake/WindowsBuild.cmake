@@ -44,8 +44,9 @@ endif()
 
 # kv_windows_def(OUTPUT LIBRARY FUNCTIONS... [NONAME]): writes a module-definition file.
 # Each function is "name:argument-bytes" or "name:argument-bytes:ordinal". On 32-bit
-# Windows the standard calling convention decorates a symbol as name@bytes; the export
-# keeps the plain name. With NONAME (import libraries) the ordinal alone is exported.
+# Windows the standard calling convention decorates a symbol as name@bytes: the file
+# names the decorated symbols, and kv_windows_dll exports them under the plain name. With
+# NONAME (import libraries) the ordinal alone is exported.
 function(kv_windows_def output library)
     cmake_parse_arguments(ARG "NONAME" "" "FUNCTIONS" ${ARGN})
     set(text "LIBRARY ${library}\nEXPORTS\n")
@@ -55,11 +56,7 @@ function(kv_windows_def output library)
         list(GET parts 1 bytes)
         set(line "${name}")
         if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-            if(ARG_NONAME)
-                set(line "${name}@${bytes}")
-            else()
-                set(line "${name} = ${name}@${bytes}")
-            endif()
+            set(line "${name}@${bytes}")
         endif()
         list(LENGTH parts n)
         if(n GREATER 2)
@@ -84,3 +81,20 @@ set(KV_ASEREP32_FUNCTIONS
     ILK_LiquidEnthalpy:16:13
     ILK_VapourEnthalpy:24:15
     ILK_SetDataDirectory:4:49)
+
+# kv_windows_dll(TARGET DEF): the DLL TARGET exports what DEF names, under the DLL's own
+# name (no "lib" prefix). On 32-bit Windows the exports lose their @bytes decoration, and
+# the import library is written again from DEF so that callers compiled with the header
+# (decorated symbols) link against it.
+function(kv_windows_dll target def)
+    target_sources(${target} PRIVATE ${def})
+    set_target_properties(${target} PROPERTIES PREFIX "" LINK_DEPENDS ${def})
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        target_link_options(${target} PRIVATE -Wl,--kill-at)
+        add_custom_command(TARGET ${target} POST_BUILD
+                           COMMAND ${CMAKE_DLLTOOL} --input-def ${def} --kill-at
+                                   --dllname $<TARGET_FILE_NAME:${target}>
+                                   --output-lib $<TARGET_LINKER_FILE:${target}>
+                           VERBATIM)
+    endif()
+endfunction()

@@ -21,10 +21,10 @@ add_custom_target(kv_asere32_ordinals DEPENDS ${KV_ASEREP32_ORDINALS_LIB})
 
 # Catalogue files are read through the Windows file functions (ANSI paths, no sharing).
 target_sources(kpx_engine_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/read_whole_file.cpp)
-target_sources(KPX_Calc PRIVATE ${KV_KPX_CALC_DEF} ${CMAKE_CURRENT_LIST_DIR}/selfreg.cpp)
+target_sources(KPX_Calc PRIVATE ${CMAKE_CURRENT_LIST_DIR}/selfreg.cpp)
+kv_windows_dll(KPX_Calc ${KV_KPX_CALC_DEF})
 target_link_libraries(KPX_Calc PRIVATE kpx_engine_core ${KV_ASEREP32_ORDINALS_LIB} kv_warnings)
 target_include_directories(KPX_Calc PRIVATE $<TARGET_PROPERTY:ASEREP32,INTERFACE_INCLUDE_DIRECTORIES>)
 add_dependencies(KPX_Calc kv_asere32_ordinals ASEREP32)
-set_target_properties(KPX_Calc PROPERTIES PREFIX "" LINK_DEPENDS
-                                          "${KV_KPX_CALC_DEF};${KV_ASEREP32_ORDINALS_LIB}")
+set_property(TARGET KPX_Calc APPEND PROPERTY LINK_DEPENDS ${KV_ASEREP32_ORDINALS_LIB})
 install(TARGETS KPX_Calc RUNTIME DESTINATION . LIBRARY DESTINATION .)

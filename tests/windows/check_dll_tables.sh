@@ -6,8 +6,8 @@
 #   nothing else; it imports ILK_* from ASEREP32.dll by ordinal only (1 8 9 12 13 15 49).
 #   ASEREP32.dll exports ILK_Revision at ordinal 1 and the six property functions at
 #   8 9 12 13 15 49, nothing else.
-#   On 32-bit Windows every export removes its own arguments (ret N), the standard
-#   calling convention.
+#   On 32-bit Windows every export is a function of the standard calling convention: its
+#   symbol carries the bytes of its arguments (_name@bytes) and it removes them (ret bytes).
 # check_dll_tables.sh OBJDUMP PROGRAM_DIR POINTER_BYTES
 set -eu
 objdump=$1
@@ -44,14 +44,16 @@ want_names="1 ILK_Revision,8 ILK_SaturationPressure,9 ILK_BubbleTemperature,12 I
 count=$("$objdump" -p "$asere" | sed -n '/^Export Address Table --/,/^$/p' | grep -c 'Export RVA')
 [ "$count" = 7 ] || bad "ASEREP32.dll exports $count functions, want 7"
 
-# Imports of KPX_Calc.dll from ASEREP32.dll: ordinals only (objdump shows them in hex,
-# with "<none>" for the name).
+# Imports of KPX_Calc.dll from ASEREP32.dll: ordinals only. objdump shows each import by
+# ordinal as the thunk 0x8000...NNNN (the top bit set, the ordinal in the low 16 bits)
+# with "<none>" for the name.
 imports=$("$objdump" -p "$calc" | awk '
     /DLL Name:/ { inside = ($3 == "ASEREP32.dll"); next }
     inside && /^[[:space:]]*$/ { inside = 0 }
     inside && /^[[:space:]]*[0-9a-f]+[[:space:]]+[0-9a-f]+/ { print }')
-ordinals=$(printf '%s\n' "$imports" | while read -r _ ordinal name _; do
-    [ "$name" = "<none>" ] && echo $((0x$ordinal)); done | sort -n | tr '\n' ' ')
+ordinals=$(printf '%s\n' "$imports" | while read -r thunk _ name _; do
+    [ "$name" = "<none>" ] && echo $((0x$(printf '%s' "$thunk" | tail -c 4))); done |
+    sort -n | tr '\n' ' ')
 [ "$ordinals" = "1 8 9 12 13 15 49 " ] ||
     bad "KPX_Calc.dll imports from ASEREP32.dll by ordinal: '$ordinals', want '1 8 9 12 13 15 49 ' ($imports)"
 if printf '%s\n' "$imports" | grep -q 'ILK_'; then
@@ -68,6 +70,13 @@ if [ "$bits" = 4 ]; then
         _ILK_SaturationPressure@16 _ILK_BubbleTemperature@16 _ILK_VapourVolume@24 \
         _ILK_LiquidEnthalpy@16 _ILK_VapourEnthalpy@24 _ILK_SetDataDirectory@4; do
         printf '%s\n' "$symbols" | grep -q " $s\$" || bad "no symbol $s: not in the standard calling convention"
+        # The function returns with "ret $bytes": the callee removes the arguments.
+        bytes=${s##*@}
+        [ "$bytes" = 0 ] && continue
+        file=$calc
+        case $s in _ILK_*) file=$asere ;; esac
+        "$objdump" -d --disassemble="$s" "$file" | grep -Eq "ret +\\\$0x$(printf '%x' "$bytes")\$" ||
+            bad "$s does not return with ret \$$bytes"
     done
 fi
 
