@@ -9,7 +9,11 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/wait.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -34,6 +38,60 @@ std::string slurp(const fs::path& p) {
     return s.str();
 }
 
+#ifdef _WIN32
+// One argument as the C runtime's command-line parser reads it back.
+std::string quoted(const std::string& text) {
+    std::string q = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : text) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        q.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        q += c;
+    }
+    q.append(backslashes * 2, '\\');
+    return q + "\"";
+}
+
+// Runs vantrix-cli.exe with the user's number format and gives status and both streams.
+Outcome runCli(const std::vector<std::string>& args, const fs::path& scratch) {
+    const fs::path outFile = scratch / "stdout.txt", errFile = scratch / "stderr.txt";
+    std::string command = quoted(KV_CLI_PATH);
+    for (const auto& a : args)
+        command += " " + quoted(a);
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const auto create = [&](const fs::path& p) {
+        return CreateFileW(p.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    const HANDLE out = create(outFile), err = create(errFile);
+    STARTUPINFOA start{};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    start.hStdOutput = out;
+    start.hStdError = err;
+    PROCESS_INFORMATION process{};
+    Outcome o;
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start,
+                       &process)) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        o.status = static_cast<int>(code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(out);
+    CloseHandle(err);
+    o.out = slurp(outFile);
+    o.err = slurp(errFile);
+    return o;
+}
+#else
 std::string shellQuoted(const std::string& text) {
     std::string q = "'";
     for (const char c : text)
@@ -55,6 +113,7 @@ Outcome runCli(const std::vector<std::string>& args, const fs::path& scratch) {
     o.err = slurp(errFile);
     return o;
 }
+#endif
 
 // RFC 4180 records: quoted fields with doubled quotes, CRLF line ends.
 std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
@@ -280,10 +339,10 @@ TEST(CliData, DataProblemsExitThreeAndNameTheFile) {
     EXPECT_NE(o.err.find("data.bin"), std::string::npos);
 
     dir.write("data.bin", "\n"); // an empty first line skips the check
-    dir.remove("libKPX_Calc.so");
+    dir.remove(kv::kEngineLibraryFile);
     o = runCli({"--program-dir", dir.path().string(), "rate"}, dir.path());
     EXPECT_EQ(o.status, 3);
-    EXPECT_NE(o.err.find("libKPX_Calc.so"), std::string::npos);
+    EXPECT_NE(o.err.find(kv::kEngineLibraryFile), std::string::npos);
 }
 
 } // namespace
