@@ -124,6 +124,7 @@ test-windows: build $(WIN64_BUILD)/build.ninja $(WIN32_BUILD)/build.ninja
 	cmake --build $(WIN32_BUILD) -j $(JOBS)
 	cd $(WIN32_BUILD) && ctest --output-on-failure -L static
 	cmake --build $(WIN64_BUILD) -j $(JOBS)
+	KV_WINEPREFIX=$(abspath $(WIN64_BUILD))/wineprefix tests/windows/wine-run.sh wineboot --init
 	cd $(WIN64_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 format:

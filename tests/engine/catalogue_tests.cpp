@@ -5,7 +5,10 @@
 #include <cmath>
 #include <limits>
 #include <optional>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <fstream>
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -228,5 +231,28 @@ TEST(Initialize, WhereTheFilesAreLookedFor) {
     EXPECT_TRUE(nullDirectory.CatalogueLoaded());
     EXPECT_EQ(nullDirectory.DataDirectory(), "");
 }
+
+#ifdef _WIN32
+// Windows: a file that another handle holds open, or a path of MAX_PATH characters or
+// more, counts as missing.
+TEST(Initialize, WindowsOpensUnsharedAndBelowTheLongPathLimit) {
+    TempDir dir;
+    dir.write("kpxcalc.bin", Models);
+    kpx::Catalogue held, longPath, loaded;
+    {
+        std::ifstream other(dir.path() / "kpxcalc.bin", std::ios::binary);
+        ASSERT_TRUE(other.is_open());
+        held.initialize(dir.slash().c_str());
+    }
+    EXPECT_FALSE(held.CatalogueLoaded());
+    std::string deep = dir.slash();
+    while (deep.size() + std::string("kpxcalc.bin").size() < MAX_PATH)
+        deep += "./";
+    longPath.initialize(deep.c_str());
+    EXPECT_FALSE(longPath.CatalogueLoaded());
+    loaded.initialize(dir.slash().c_str());
+    EXPECT_TRUE(loaded.CatalogueLoaded());
+}
+#endif
 
 } // namespace

@@ -11,6 +11,8 @@ export WINEPREFIX="$KV_WINEPREFIX"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEPATH="${KV_WINEPATH:-}"
+# The same regional settings wherever it runs: English (United States), code page 1252.
+export LC_ALL=C.UTF-8
 export DISPLAY=
 export WAYLAND_DISPLAY=
 mkdir -p "$WINEPREFIX"
