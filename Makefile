@@ -4,6 +4,7 @@
 #               Debian package installed, run and purged again)
 #   make package  the Debian package build/korvane-vantrix_<version>_<arch>.deb
 #   make bench  build and run the benchmarks
+#   make test-windows  cross-build the libraries and the command line for Windows, test them
 # CMake does the building; this file wraps it with stamp files so that package checks and
 # configuration run again only when needed.
 
@@ -23,18 +24,26 @@ PACKAGES := build-essential cmake ninja-build pkg-config git \
             fonts-liberation xvfb xauth \
             dpkg-dev file help2man desktop-file-utils appstream lintian
 
+# The Windows cross-builds: MinGW-w64 for both targets, Wine for the 64-bit tests, and
+# GoogleTest's sources to build it with MinGW.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 googletest
+WIN64_BUILD ?= build-win64
+WIN32_BUILD ?= build-win32
+
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 DEPS_STAMP := .deps-stamp
+WINDOWS_DEPS_STAMP := .deps-windows-stamp
 CMAKE_FILES := $(shell find . -name CMakeLists.txt -not -path './build*' 2>/dev/null) \
                $(wildcard cmake/*.cmake)
 
-.PHONY: all deps build run test test-unit test-sanitize fuzz package test-package bench format clean
+.PHONY: all deps build run test test-unit test-sanitize fuzz package test-package bench \
+        test-windows format clean
 
 all: build
 
-# Installs the packages that are missing, once; the stamp remembers the list it checked.
-$(DEPS_STAMP): Makefile
-	@missing=""; for p in $(PACKAGES); do \
+# Installs the packages of a list that are missing; the stamp remembers the list it checked.
+define install-missing
+	@missing=""; for p in $(1); do \
 	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -43,6 +52,10 @@ $(DEPS_STAMP): Makefile
 	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing || exit 1; \
 	fi
 	@touch $@
+endef
+
+$(DEPS_STAMP): Makefile
+	$(call install-missing,$(PACKAGES))
 
 deps: $(DEPS_STAMP)
 
@@ -109,8 +122,30 @@ bench: $(BENCH_BUILD)/build.ninja
 	    if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$b"; "$$b" || exit 1; fi; \
 	done
 
+# Windows: both targets cross-built with MinGW-w64; the 32-bit DLLs' tables are read from
+# the files (this machine runs no 32-bit programs), the 64-bit tests run under Wine, and
+# the Windows programs are compared with the Linux build's vantrix-cli.
+$(WINDOWS_DEPS_STAMP): Makefile
+	$(call install-missing,$(WINDOWS_PACKAGES))
+
+$(WIN64_BUILD)/build.ninja: $(DEPS_STAMP) $(WINDOWS_DEPS_STAMP) $(CMAKE_FILES)
+	cmake -S . -B $(WIN64_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DKV_LINUX_BIN_DIR=$(abspath $(BUILD))/bin
+
+$(WIN32_BUILD)/build.ninja: $(DEPS_STAMP) $(WINDOWS_DEPS_STAMP) $(CMAKE_FILES)
+	cmake -S . -B $(WIN32_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+
+test-windows: build $(WIN64_BUILD)/build.ninja $(WIN32_BUILD)/build.ninja
+	cmake --build $(WIN32_BUILD) -j $(JOBS)
+	cd $(WIN32_BUILD) && ctest --output-on-failure -L static
+	cmake --build $(WIN64_BUILD) -j $(JOBS)
+	KV_WINEPREFIX=$(abspath $(WIN64_BUILD))/wineprefix tests/windows/wine-run.sh wineboot --init
+	cd $(WIN64_BUILD) && ctest --output-on-failure -j $(JOBS)
+
 format:
 	git ls-files '*.cpp' '*.h' '*.hpp' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(DEPS_STAMP)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WIN64_BUILD) $(WIN32_BUILD) \
+	    $(DEPS_STAMP) $(WINDOWS_DEPS_STAMP)

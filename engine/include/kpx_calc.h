@@ -14,7 +14,8 @@
 #define KPX_CALL
 #endif
 
-#if defined(KPX_CALC_BUILDING)
+/* Windows: the module-definition file names the exports. */
+#if defined(KPX_CALC_BUILDING) && !defined(_WIN32)
 #define KPX_EXPORT __attribute__((visibility("default")))
 #else
 #define KPX_EXPORT

@@ -3,13 +3,17 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <limits>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace kpx {
 
+// Windows: engine/windows/read_whole_file.cpp.
+#ifndef _WIN32
 std::optional<std::string> readWholeFile(const std::string& path) {
     // Not blocking: a named pipe without a writer must not hang the load. Regular files,
     // the only ones read, ignore the flag.
@@ -42,6 +46,7 @@ std::optional<std::string> readWholeFile(const std::string& path) {
     content.resize(used);
     return content;
 }
+#endif
 
 Catalogue::Catalogue() = default;
 

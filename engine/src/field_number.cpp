@@ -19,9 +19,15 @@ bool isDigit(char c) {
 
 // Overflow and underflow are rare; the C library decides them exactly, in the "C" locale.
 double convertOutOfRange(const char* first, const char* last) {
+#ifdef _WIN32
+    static const _locale_t cLocale = _create_locale(LC_ALL, "C");
+    const std::string copy(first, last);
+    return _strtod_l(copy.c_str(), nullptr, cLocale);
+#else
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
     const std::string copy(first, last);
     return strtod_l(copy.c_str(), nullptr, cLocale);
+#endif
 }
 
 } // namespace

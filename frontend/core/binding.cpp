@@ -1,23 +1,62 @@
 #include "binding.h"
 
 #include <cstring>
-#include <dlfcn.h>
 #include <filesystem>
 #include <system_error>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
 
 namespace kv {
 namespace {
 
+#ifdef _WIN32
+bool isSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+void* loadLibrary(const std::string& path, std::string& why) {
+    // Dependencies of the library are looked for beside it first.
+    HMODULE handle = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (handle == nullptr)
+        why = "error " + std::to_string(GetLastError());
+    return reinterpret_cast<void*>(handle);
+}
+
+void* findSymbol(void* handle, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
+}
+#else
+bool isSeparator(char c) {
+    return c == '/';
+}
+
+void* loadLibrary(const std::string& path, std::string& why) {
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (handle == nullptr) {
+        const char* text = dlerror();
+        why = text != nullptr ? text : "";
+    }
+    return handle;
+}
+
+void* findSymbol(void* handle, const char* name) {
+    dlerror();
+    return dlsym(handle, name);
+}
+#endif
+
 std::string joinPath(const std::string& dir, const char* file) {
-    if (!dir.empty() && dir.back() == '/')
+    if (!dir.empty() && isSeparator(dir.back()))
         return dir + file;
-    return dir + "/" + file;
+    return dir + kPathSeparator + file;
 }
 
 template <typename Fn>
 bool resolve(void* handle, const char* name, Fn& out, const std::string& path, BindResult& r) {
-    dlerror();
-    void* sym = dlsym(handle, name);
+    void* sym = findSymbol(handle, name);
     if (sym == nullptr) {
         r.failedFile = path;
         r.message = "The function " + std::string(name) + " can't be found in " + path;
@@ -30,18 +69,19 @@ bool resolve(void* handle, const char* name, Fn& out, const std::string& path, B
 void* openLibrary(const std::string& path, BindResult& r) {
     // Only a regular file is opened: a named pipe in its place would block the load.
     std::error_code ec;
-    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec)) {
+    const std::filesystem::path file = nativePath(path);
+    if (std::filesystem::exists(file, ec) && !std::filesystem::is_regular_file(file, ec)) {
         r.failedFile = path;
         r.message = "The library " + path + " can't be loaded: it is not a regular file";
         return nullptr;
     }
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    std::string why;
+    void* handle = loadLibrary(path, why);
     if (handle == nullptr) {
-        const char* why = dlerror();
         r.failedFile = path;
         r.message = "The library " + path + " can't be loaded";
-        if (why != nullptr)
-            r.message += std::string(": ") + why;
+        if (!why.empty())
+            r.message += ": " + why;
     }
     return handle;
 }
@@ -88,7 +128,34 @@ void initializeEngine(const EngineApi& api, const std::string& programDir) {
         api.ILK_Revision(&none);
     }
     if (api.KPX_Initialize != nullptr)
-        api.KPX_Initialize(joinPath(programDir, "data/").c_str());
+        api.KPX_Initialize((joinPath(programDir, "data") + kPathSeparator).c_str());
 }
+
+#ifdef _WIN32
+std::filesystem::path nativePath(const std::string& text) {
+    const int size = static_cast<int>(text.size());
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), n);
+    return std::filesystem::path(wide);
+}
+
+std::string nativeText(const std::filesystem::path& path) {
+    const std::wstring& wide = path.native();
+    const int size = static_cast<int>(wide.size());
+    const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), size, text.data(), n, nullptr, nullptr);
+    return text;
+}
+#else
+std::filesystem::path nativePath(const std::string& text) {
+    return std::filesystem::path(text);
+}
+
+std::string nativeText(const std::filesystem::path& path) {
+    return path.string();
+}
+#endif
 
 } // namespace kv

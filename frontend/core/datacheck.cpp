@@ -1,5 +1,7 @@
 #include "datacheck.h"
 
+#include "binding.h"
+
 #include <fstream>
 #include <string_view>
 #include <system_error>
@@ -53,7 +55,7 @@ DataCheck checkDataFiles(const fs::path& programDir) {
     if (fs::is_regular_file(dataBin, kindError))
         in.open(dataBin, std::ios::binary);
     if (!in.is_open() || !in) {
-        r.file = dataBin.string();
+        r.file = nativeText(dataBin);
         r.message = "The file " + r.file + " is missing or can't be read";
         return r;
     }
@@ -80,7 +82,7 @@ DataCheck checkDataFiles(const fs::path& programDir) {
         std::error_code ec;
         const auto size = fs::file_size(files[i], ec);
         if (ec || !readable(files[i])) {
-            r.file = files[i].string();
+            r.file = nativeText(files[i]);
             r.message = "The catalogue file " + r.file + " is missing or can't be read";
             return r;
         }
@@ -88,7 +90,7 @@ DataCheck checkDataFiles(const fs::path& programDir) {
     }
     const std::string expected = sizeDifferenceText(sizes[0], sizes[1]);
     if (line != expected) {
-        r.file = dataBin.string();
+        r.file = nativeText(dataBin);
         r.outcome = DataCheck::Outcome::Mismatch;
         r.message = "The catalogue files don't match " + r.file + ": its first line is \"" +
                     quotedText(line) + "\", the files' size difference is " + expected;

@@ -15,7 +15,8 @@
 #define ILK_CALL
 #endif
 
-#if defined(ASEREP32_BUILDING)
+/* Windows: the module-definition file names the exports. */
+#if defined(ASEREP32_BUILDING) && !defined(_WIN32)
 #define ILK_EXPORT __attribute__((visibility("default")))
 #else
 #define ILK_EXPORT

@@ -13,6 +13,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -31,6 +34,31 @@ struct Current {
     bool found = false; // the fluids directory was there when last looked for
     std::atomic<std::uint64_t> generation{1};
 };
+
+#ifdef _WIN32
+// Windows: the directory is an 8-bit text in the ANSI code page, as every "A" function of
+// the system reads it, ending in "\" or "/".
+bool endsWithSeparator(const std::string& dir) {
+    return !dir.empty() && (dir.back() == '\\' || dir.back() == '/');
+}
+
+std::filesystem::path fluidsDirectory(const std::string& dir) {
+    std::wstring wide;
+    const int size = static_cast<int>(dir.size());
+    const int n = MultiByteToWideChar(CP_ACP, 0, dir.data(), size, nullptr, 0);
+    wide.resize(static_cast<std::size_t>(n));
+    MultiByteToWideChar(CP_ACP, 0, dir.data(), size, wide.data(), n);
+    return std::filesystem::path(wide + L"fluids\\");
+}
+#else
+bool endsWithSeparator(const std::string& dir) {
+    return !dir.empty() && dir.back() == '/';
+}
+
+std::filesystem::path fluidsDirectory(const std::string& dir) {
+    return dir + "fluids/";
+}
+#endif
 
 Current& current() {
     static Current c;
@@ -115,7 +143,7 @@ int32_t ILK_CALL ILK_SetDataDirectory(const char* directory) {
         return static_cast<int32_t>(Status::NullPointer);
     try {
         std::string dir(directory);
-        if (!dir.empty() && dir.back() != '/')
+        if (!dir.empty() && !endsWithSeparator(dir))
             dir += '/';
         Current& c = current();
         std::lock_guard lock(c.mutex);
@@ -124,7 +152,7 @@ int32_t ILK_CALL ILK_SetDataDirectory(const char* directory) {
         if (c.library && dir == c.directory && c.found)
             return 0;
         if (!c.library || dir != c.directory) {
-            auto library = std::make_shared<const FluidLibrary>(dir + "fluids/");
+            auto library = std::make_shared<const FluidLibrary>(fluidsDirectory(dir));
             c.directory = std::move(dir);
             c.library = std::move(library);
             c.generation.fetch_add(1, std::memory_order_release);

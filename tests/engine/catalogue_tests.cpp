@@ -5,8 +5,13 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#ifdef _WIN32
+#include <fstream>
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include "engine_test_support.h"
 
@@ -208,7 +213,11 @@ TEST(Initialize, WhereTheFilesAreLookedFor) {
     joined.initialize((dir.slash() + "x-").c_str()); // the text goes right before the name
     EXPECT_TRUE(joined.CatalogueLoaded());
     std::filesystem::create_directory(dir.path() / "kpxcalc.bin");
+#ifdef _WIN32
+    std::filesystem::create_directory(dir.path() / "kpxcodes.bin");
+#else
     ASSERT_EQ(mkfifo((dir.path() / "kpxcodes.bin").c_str(), 0600), 0); // nobody writes to it
+#endif
     notRegular.initialize(dir.slash().c_str());
     EXPECT_FALSE(notRegular.CatalogueLoaded());
     EXPECT_EQ(notRegular.codes().size(), 0u);
@@ -222,5 +231,28 @@ TEST(Initialize, WhereTheFilesAreLookedFor) {
     EXPECT_TRUE(nullDirectory.CatalogueLoaded());
     EXPECT_EQ(nullDirectory.DataDirectory(), "");
 }
+
+#ifdef _WIN32
+// Windows: a file that another handle holds open, or a path of MAX_PATH characters or
+// more, counts as missing.
+TEST(Initialize, WindowsOpensUnsharedAndBelowTheLongPathLimit) {
+    TempDir dir;
+    dir.write("kpxcalc.bin", Models);
+    kpx::Catalogue held, longPath, loaded;
+    {
+        std::ifstream other(dir.path() / "kpxcalc.bin", std::ios::binary);
+        ASSERT_TRUE(other.is_open());
+        held.initialize(dir.slash().c_str());
+    }
+    EXPECT_FALSE(held.CatalogueLoaded());
+    std::string deep = dir.slash();
+    while (deep.size() + std::string("kpxcalc.bin").size() < MAX_PATH)
+        deep += "./";
+    longPath.initialize(deep.c_str());
+    EXPECT_FALSE(longPath.CatalogueLoaded());
+    loaded.initialize(dir.slash().c_str());
+    EXPECT_TRUE(loaded.CatalogueLoaded());
+}
+#endif
 
 } // namespace

@@ -3,14 +3,27 @@
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace kpxtest {
 
 TempDir::TempDir() {
+#ifdef _WIN32
+    // No mkdtemp: a folder named after the process and a count, made if it is new.
+    static int made = 0;
+    const auto base = std::filesystem::temp_directory_path() /
+                      ("kpx-test-" + std::to_string(GetCurrentProcessId()) + "-");
+    do
+        path_ = base.string() + std::to_string(++made);
+    while (!std::filesystem::create_directory(path_));
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "kpx-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("can't create a temporary directory");
     path_ = pattern;
+#endif
 }
 
 TempDir::~TempDir() {

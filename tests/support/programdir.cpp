@@ -2,10 +2,14 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <linux/capability.h>
 #include <stdexcept>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <linux/capability.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -16,17 +20,34 @@ fs::path ProgramDir::builtProgramDir() {
 }
 
 ProgramDir::ProgramDir(const std::string& codes, const std::string& models, bool writeDataBin) {
+#ifdef _WIN32
+    // No mkdtemp: a folder named after the process and a count, made if it is new.
+    static int made = 0;
+    const std::string base = (fs::temp_directory_path() / "kv-progdir-").string() +
+                             std::to_string(GetCurrentProcessId()) + "-";
+    do
+        path_ = base + std::to_string(++made);
+    while (!fs::create_directory(path_));
+    const char* libraries[] = {"KPX_Calc.dll", "ASEREP32.dll"};
+#else
     std::string pattern = (fs::temp_directory_path() / "kv-progdir-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("can't create a temporary program directory");
     path_ = pattern;
+    const char* libraries[] = {"libKPX_Calc.so", "libASEREP32.so"};
+#endif
     const fs::path bin = builtProgramDir();
-    for (const char* lib : {"libKPX_Calc.so", "libASEREP32.so"})
+    for (const char* lib : libraries)
         fs::copy_file(bin / lib, path_ / lib);
     fs::create_directories(path_ / "data");
+#ifdef _WIN32
+    if (fs::exists(bin / "data" / "fluids"))
+        fs::copy(bin / "data" / "fluids", path_ / "data" / "fluids");
+#else
     if (fs::exists(bin / "data" / "fluids"))
         fs::create_directory_symlink(fs::absolute(bin / "data" / "fluids"),
                                      path_ / "data" / "fluids");
+#endif
     write("data/kpxcodes.bin", codes);
     write("data/kpxcalc.bin", models);
     if (writeDataBin)
@@ -53,6 +74,7 @@ void ProgramDir::remove(const std::string& relative) const {
     fs::remove(path_ / relative);
 }
 
+#ifndef _WIN32
 namespace {
 
 // The calling thread's effective capabilities with or without the two that let root read
@@ -85,5 +107,6 @@ UnreadableFile::~UnreadableFile() {
     std::error_code ec;
     fs::permissions(file_, mode_, ec);
 }
+#endif
 
 } // namespace kvtest

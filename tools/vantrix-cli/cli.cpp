@@ -539,10 +539,11 @@ int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::
 
     // The libraries are loaded by absolute path, never through a search path.
     std::error_code ec;
-    const std::filesystem::path given = o.programDir.empty() ? defaultProgramDir : o.programDir;
+    const std::filesystem::path given =
+        kv::nativePath(o.programDir.empty() ? defaultProgramDir : o.programDir);
     const std::filesystem::path absolute = std::filesystem::absolute(given, ec);
-    const std::string dir = ec ? given.string() : absolute.lexically_normal().string();
-    const kv::DataCheck check = kv::checkDataFiles(std::filesystem::path(dir));
+    const std::string dir = kv::nativeText(ec ? given : absolute.lexically_normal());
+    const kv::DataCheck check = kv::checkDataFiles(kv::nativePath(dir));
     if (!check.ok) {
         err << "vantrix-cli: " << kv::kDataProblemMessage << "\n" << check.message << "\n";
         return kExitData;

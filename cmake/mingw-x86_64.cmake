@@ -1,0 +1,5 @@
+# Toolchain file: 64-bit Windows (x86-64) with MinGW-w64.
+#   cmake -S . -B build-win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(KV_MINGW_TRIPLET x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
