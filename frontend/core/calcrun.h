@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -105,6 +106,11 @@ struct CalcResult {
     std::vector<int> redRows;
     GridHeader header;
     ConditionValues engineConditions; // Te, Tc in °C, Sc, Sh1, Sh2 in K
+    // What the run left out: the models that passed the model filter, those refused or
+    // rated with a warning (by RatingCode), and those dropped by the frequency check.
+    int matchedModels = 0;
+    std::map<int32_t, int> leftOutByCode;
+    int leftOutByFrequency = 0;
     int32_t refrigerantCode = 0, familyCode = 0, powerCode = 0;
 };
 

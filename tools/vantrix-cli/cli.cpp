@@ -4,6 +4,7 @@
 #include "codelists.h"
 #include "conditions.h"
 #include "datacheck.h"
+#include "verbs.h"
 
 #include <nlohmann/json.hpp>
 
@@ -60,6 +61,12 @@ Commands:
   rate                       rate every matching model and show the results
   list refrigerants|families|voltages|conditions
                              show the texts that rate's options accept
+  envelope --model NAME [--format csv|svg]
+                             the model's operating envelope at the conditions: CSV
+                             polygons (region,code,te,tc) or an SVG diagram
+  table --model NAME [--te-from --te-to --te-step --tc-from --tc-to --tc-step N]
+                             the model's performance table around the conditions
+                             (default: two steps of 5 K, or 10 °F, either side)
 
 Options of rate (texts as the window's lists show them):
   --refrigerant TEXT         refrigerant (default "All")
@@ -90,6 +97,8 @@ belong together, a missing file, a library that can't be loaded).
 }
 
 std::variant<CliOptions, UsageError> parseArguments(const std::vector<std::string>& args) {
+    if (auto verb = parseVerbArguments(args))
+        return *verb;
     CliOptions o;
     std::vector<std::string> positional;
     // Options that take a value, with what each does with it.
@@ -483,6 +492,8 @@ int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::
     }
     kv::initializeEngine(bound.api, dir);
     const kv::EngineApi& api = bound.api;
+    if (o.command == Command::Envelope || o.command == Command::Table)
+        return runVerb(o, api, texts, fmt, out, err);
 
     if (o.command == Command::List) {
         if (o.listWhat == "refrigerants")
@@ -517,6 +528,8 @@ int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::
     const kv::CalcResult r = kv::runCalculation(api, req);
     if (!r.warning.empty())
         err << r.warning << "\n";
+    if (r.resultCount == 0)
+        writeLeftOutSummary(err, r, o.frequency);
     writeResults(out, o.format, r, o, fmt);
     return kExitOk;
 }
