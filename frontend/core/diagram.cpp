@@ -120,16 +120,16 @@ std::string xmlEscaped(const std::string& text) {
 } // namespace
 
 Drawing envelopeDrawing(const Envelope& env, const ConditionValues& point, UnitSystem units,
-                        double width, double height) {
+                        double width, double height, double textScale) {
     Drawing d;
     d.width = width;
     d.height = height;
     d.units = units;
-    const double legendWidth = std::min(210.0, width * 0.34);
-    d.plotLeft = 46;
+    const double legendWidth = std::min(230.0, width * 0.36);
+    d.plotLeft = 54;
     d.plotTop = 10;
     d.plotWidth = std::max(40.0, width - d.plotLeft - legendWidth - 16);
-    d.plotHeight = std::max(40.0, height - d.plotTop - 40);
+    d.plotHeight = std::max(40.0, height - d.plotTop - 46);
 
     auto shown = [units](double te, double tc) {
         return fromEngineUnits({te, tc, 0, 0, 0}, units);
@@ -160,9 +160,9 @@ Drawing envelopeDrawing(const Envelope& env, const ConditionValues& point, UnitS
     for (double v = std::ceil(d.teFrom / teStep) * teStep; v <= d.teTo + 1e-9; v += teStep) {
         const double x = d.plotLeft + (v - d.teFrom) / (d.teTo - d.teFrom) * d.plotWidth;
         d.lines.push_back({{{x, d.plotTop}, {x, d.plotTop + d.plotHeight}}, kGridGrey, 0.6});
-        d.texts.push_back({{x, d.plotTop + d.plotHeight + 13},
+        d.texts.push_back({{x, d.plotTop + d.plotHeight + 14},
                            plainNumber(v, 0),
-                           8,
+                           9.5,
                            DrawText::Anchor::Middle,
                            false,
                            false,
@@ -171,9 +171,9 @@ Drawing envelopeDrawing(const Envelope& env, const ConditionValues& point, UnitS
     for (double v = std::ceil(d.tcFrom / tcStep) * tcStep; v <= d.tcTo + 1e-9; v += tcStep) {
         const double y = d.plotTop + (d.tcTo - v) / (d.tcTo - d.tcFrom) * d.plotHeight;
         d.lines.push_back({{{d.plotLeft, y}, {d.plotLeft + d.plotWidth, y}}, kGridGrey, 0.6});
-        d.texts.push_back({{d.plotLeft - 5, y + 3},
+        d.texts.push_back({{d.plotLeft - 5, y + 3.5},
                            plainNumber(v, 0),
-                           8,
+                           9.5,
                            DrawText::Anchor::End,
                            false,
                            false,
@@ -185,16 +185,16 @@ Drawing envelopeDrawing(const Envelope& env, const ConditionValues& point, UnitS
             line.points.push_back(map(e.te, e.tc));
         d.lines.push_back(std::move(line));
     }
-    d.texts.push_back({{d.plotLeft + d.plotWidth / 2, d.plotTop + d.plotHeight + 30},
+    d.texts.push_back({{d.plotLeft + d.plotWidth / 2, d.plotTop + d.plotHeight + 34},
                        "Evaporating temperature Te (" + unit + ")",
-                       9,
+                       11,
                        DrawText::Anchor::Middle,
                        false,
                        false,
                        kText});
-    d.texts.push_back({{d.plotLeft - 30, d.plotTop + d.plotHeight / 2},
+    d.texts.push_back({{d.plotLeft - 34, d.plotTop + d.plotHeight / 2},
                        "Condensing temperature Tc (" + unit + ")",
-                       9,
+                       11,
                        DrawText::Anchor::Middle,
                        false,
                        true,
@@ -219,7 +219,7 @@ Drawing envelopeDrawing(const Envelope& env, const ConditionValues& point, UnitS
         const bool below = p.y < d.plotTop + 20;
         d.texts.push_back({{left ? p.x - 9 : p.x + 9, below ? p.y + 16 : p.y - 8},
                            pointText(point, units),
-                           8.5,
+                           10,
                            left ? DrawText::Anchor::End : DrawText::Anchor::Start,
                            true,
                            false,
@@ -238,20 +238,22 @@ Drawing envelopeDrawing(const Envelope& env, const ConditionValues& point, UnitS
         codes.push_back(-2);
     double y = d.plotTop + 2;
     const double lx = r + 14;
-    const auto chars = static_cast<std::size_t>(std::max(12.0, (legendWidth - 22) / 4.3));
+    const auto chars = static_cast<std::size_t>(std::max(12.0, (legendWidth - 22) / (4.9 * textScale)));
     for (int32_t c : codes) {
         d.rects.push_back({lx, y, 12, 10, regionColour(c), kBoundary});
         double ty = y + 9;
         for (const std::string& line : wrap(legendText(c), chars)) {
-            d.texts.push_back({{lx + 18, ty}, line, 8, DrawText::Anchor::Start, false, false, kText});
-            ty += 10.5;
+            d.texts.push_back({{lx + 18, ty}, line, 9.5, DrawText::Anchor::Start, false, false, kText});
+            ty += 12 * textScale;
         }
-        y = ty + 4;
+        y = ty + 5 * textScale;
     }
     d.lines.push_back({{{lx, y + 6}, {lx + 12, y + 6}}, kPointRed, 1.6});
     d.lines.push_back({{{lx + 6, y}, {lx + 6, y + 12}}, kPointRed, 1.6});
     d.texts.push_back(
-        {{lx + 18, y + 9}, "Operating point", 8, DrawText::Anchor::Start, false, false, kText});
+        {{lx + 18, y + 10}, "Operating point", 9.5, DrawText::Anchor::Start, false, false, kText});
+    for (DrawText& t : d.texts)
+        t.size *= textScale;
     return d;
 }
 

@@ -70,8 +70,9 @@ std::string legendText(int32_t code);
 
 // Lays out the diagram of `envelope` at `size` (width, height) with the operating point
 // `point` (engine units), the axes in `units`.
+// `textScale` scales every text (and the legend's line length with it).
 Drawing envelopeDrawing(const Envelope& envelope, const ConditionValues& point, UnitSystem units,
-                        double width, double height);
+                        double width, double height, double textScale = 1.0);
 
 // The temperatures (engine units) under a position of the drawing; false outside the plot.
 bool drawingTemperatures(const Drawing& d, double x, double y, double& te, double& tc);

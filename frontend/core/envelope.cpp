@@ -179,9 +179,10 @@ void addSegment(std::vector<EnvelopeLine>& lines, EnvelopePoint a, EnvelopePoint
 } // namespace
 
 EnvelopeWindow envelopeWindow(const EngineApi& api, int32_t model, const ConditionValues& at) {
-    // Wide enough for every refrigerant of the catalogue; 2.5 K is finer than any band.
-    constexpr double kTeLow = -60, kTeHigh = 40, kTcLow = -20, kTcHigh = 90, kStep = 2.5;
-    constexpr double kMargin = 5;
+    // Wide enough for every refrigerant of the catalogue. A rated area missed between two
+    // samples reaches less than a step beyond the last rated sample, inside the margin.
+    constexpr double kTeLow = -60, kTeHigh = 40, kTcLow = -20, kTcHigh = 90, kStep = 5;
+    constexpr double kMargin = 7.5;
     double teMin = 1e9, teMax = -1e9, tcMin = 1e9, tcMax = -1e9;
     for (double te = kTeLow; te <= kTeHigh; te += kStep)
         for (double tc = kTcLow; tc <= kTcHigh; tc += kStep)
@@ -263,7 +264,8 @@ Envelope computeEnvelope(const EngineApi& api, int32_t model, const ConditionVal
             for (auto it = stations.rbegin(); it != stations.rend(); ++it)
                 p.points.push_back({it->first, upper(it->second)});
             env.polygons.push_back(std::move(p));
-            if (k + 1 < intervals) {
+            // Boundaries between two refusals are not drawn: nothing is rated on either side.
+            if (k + 1 < intervals && (first.codes[k] >= 0 || first.codes[k + 1] >= 0)) {
                 EnvelopeLine line;
                 for (const auto& [te, c] : stations)
                     line.points.push_back({te, c->bounds[k]});
@@ -282,7 +284,8 @@ Envelope computeEnvelope(const EngineApi& api, int32_t model, const ConditionVal
             std::vector<EnvelopeLine> vertical;
             for (std::size_t i = 0; i + 1 < cuts.size(); ++i) {
                 const double mid = (cuts[i] + cuts[i + 1]) / 2;
-                if (cuts[i + 1] > cuts[i] && a.codeAt(mid) != b.codeAt(mid))
+                const int32_t before = a.codeAt(mid), after = b.codeAt(mid);
+                if (cuts[i + 1] > cuts[i] && before != after && (before >= 0 || after >= 0))
                     addSegment(vertical, {right, cuts[i]}, {right, cuts[i + 1]});
             }
             env.boundaries.insert(env.boundaries.end(), vertical.begin(), vertical.end());

@@ -29,6 +29,7 @@ class QRadioButton;
 namespace kvw {
 
 class FieldKeyFilter;
+class ModelWindowOpener;
 class ResultsGrid;
 
 struct MainWindowOptions {
@@ -81,6 +82,8 @@ public:
     void setSuppressReorder(bool on) { SuppressReorder = on; }
 
     ResultsGrid* grid() const { return Grid; }
+    // Opens a model's window from a result row of the grid.
+    ModelWindowOpener* modelOpener() const { return modelOpener_; }
     const kv::EngineApi& engine() const { return api_; }
     const QString& programDir() const { return options_.programDir; }
 
@@ -193,6 +196,7 @@ private:
     QPushButton* btnPrint = nullptr;
 
     FieldKeyFilter* keyFilter_ = nullptr;
+    ModelWindowOpener* modelOpener_ = nullptr;
 };
 
 } // namespace kvw
