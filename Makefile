@@ -18,7 +18,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config git \
             qt6-base-dev qt6-base-dev-tools libgl-dev \
             nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev \
             clang libclang-rt-14-dev \
-            fonts-liberation xvfb xauth
+            fonts-liberation xvfb xauth poppler-utils
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 DEPS_STAMP := .deps-stamp
