@@ -169,8 +169,10 @@ parseVerbArguments(const std::vector<std::string>& args) {
                           (!envelope && range != rangeNames.end());
         if (std::find(notHere.begin(), notHere.end(), name) != notHere.end())
             return UsageError{"option " + name + " belongs to rate, not to " + verb};
-        if (!mine) {
+        if (!mine) { // for the common parser, with its value
             rest.push_back(args[i]);
+            if (name != "-h" && name != "--help" && !value && i + 1 < args.size())
+                rest.push_back(args[++i]);
             continue;
         }
         if (!value) {
