@@ -201,10 +201,13 @@ Drawing envelopeDrawing(const Envelope& env, const ConditionValues& point, UnitS
                        kText});
     // The frame.
     const double r = d.plotLeft + d.plotWidth, b = d.plotTop + d.plotHeight;
-    d.lines.push_back(
-        {{{d.plotLeft, d.plotTop}, {r, d.plotTop}, {r, b}, {d.plotLeft, b}, {d.plotLeft, d.plotTop}},
-         kBlack,
-         1});
+    d.lines.push_back({{{d.plotLeft, d.plotTop},
+                        {r, d.plotTop},
+                        {r, b},
+                        {d.plotLeft, b},
+                        {d.plotLeft, d.plotTop}},
+                       kBlack,
+                       1});
 
     // The operating point: a cross in a ring, with its coordinates.
     const DrawPoint p = map(point.te, point.tc);
@@ -213,7 +216,8 @@ Drawing envelopeDrawing(const Envelope& env, const ConditionValues& point, UnitS
         d.lines.push_back({{{p.x, p.y - 7}, {p.x, p.y + 7}}, kPointRed, 1.6});
         std::vector<DrawPoint> ring;
         for (int i = 0; i <= 24; ++i)
-            ring.push_back({p.x + 4.5 * std::cos(i * M_PI / 12), p.y + 4.5 * std::sin(i * M_PI / 12)});
+            ring.push_back(
+                {p.x + 4.5 * std::cos(i * M_PI / 12), p.y + 4.5 * std::sin(i * M_PI / 12)});
         d.lines.push_back({ring, kPointRed, 1.4});
         const bool left = p.x > d.plotLeft + d.plotWidth * 0.6;
         const bool below = p.y < d.plotTop + 20;
@@ -238,12 +242,14 @@ Drawing envelopeDrawing(const Envelope& env, const ConditionValues& point, UnitS
         codes.push_back(-2);
     double y = d.plotTop + 2;
     const double lx = r + 14;
-    const auto chars = static_cast<std::size_t>(std::max(12.0, (legendWidth - 22) / (4.9 * textScale)));
+    const auto chars =
+        static_cast<std::size_t>(std::max(12.0, (legendWidth - 22) / (4.9 * textScale)));
     for (int32_t c : codes) {
         d.rects.push_back({lx, y, 12, 10, regionColour(c), kBoundary});
         double ty = y + 9;
         for (const std::string& line : wrap(legendText(c), chars)) {
-            d.texts.push_back({{lx + 18, ty}, line, 9.5, DrawText::Anchor::Start, false, false, kText});
+            d.texts.push_back(
+                {{lx + 18, ty}, line, 9.5, DrawText::Anchor::Start, false, false, kText});
             ty += 12 * textScale;
         }
         y = ty + 5 * textScale;
@@ -262,8 +268,8 @@ bool drawingTemperatures(const Drawing& d, double x, double y, double& te, doubl
         y > d.plotTop + d.plotHeight)
         return false;
     const ConditionValues shown{d.teFrom + (x - d.plotLeft) / d.plotWidth * (d.teTo - d.teFrom),
-                                d.tcTo - (y - d.plotTop) / d.plotHeight * (d.tcTo - d.tcFrom), 0,
-                                0, 0};
+                                d.tcTo - (y - d.plotTop) / d.plotHeight * (d.tcTo - d.tcFrom), 0, 0,
+                                0};
     const ConditionValues e = toEngineUnits(shown, d.units);
     te = e.te;
     tc = e.tc;

@@ -77,7 +77,7 @@ constexpr double kMinColumnSpacing = 0.1;
 
 struct Column {
     double te = 0;
-    std::vector<double> bounds;  // Tc of each change of code, rising
+    std::vector<double> bounds; // Tc of each change of code, rising
     std::vector<int32_t> codes; // codes.size() == bounds.size() + 1
 
     int32_t codeAt(double tc) const {
@@ -88,8 +88,7 @@ struct Column {
 
 class Scanner {
 public:
-    Scanner(const EngineApi& api, int32_t model, const ConditionValues& at,
-            const EnvelopeWindow& w)
+    Scanner(const EngineApi& api, int32_t model, const ConditionValues& at, const EnvelopeWindow& w)
         : api_(api), model_(model), at_(at), w_(w) {}
 
     int32_t code(double te, double tc) {
@@ -100,7 +99,8 @@ public:
     Column column(double te) {
         Column c;
         c.te = te;
-        const int n = std::max(1, static_cast<int>(std::ceil((w_.tcTo - w_.tcFrom) / kTcSampleStep)));
+        const int n =
+            std::max(1, static_cast<int>(std::ceil((w_.tcTo - w_.tcFrom) / kTcSampleStep)));
         double prevTc = w_.tcFrom;
         int32_t prev = code(te, prevTc);
         c.codes.push_back(prev);
@@ -128,8 +128,8 @@ public:
         if (same && m.codes == a.codes) {
             double deviation = 0;
             for (std::size_t k = 0; k < m.bounds.size(); ++k)
-                deviation = std::max(deviation,
-                                     std::abs(m.bounds[k] - (a.bounds[k] + b.bounds[k]) / 2));
+                deviation =
+                    std::max(deviation, std::abs(m.bounds[k] - (a.bounds[k] + b.bounds[k]) / 2));
             if (deviation <= kLineDeviation) {
                 out.push_back(std::move(m));
                 out.push_back(b);
@@ -219,8 +219,8 @@ Envelope computeEnvelope(const EngineApi& api, int32_t model, const ConditionVal
     Scanner scan(api, model, at, window);
 
     // Columns of constant Te: coarse ones first, then the spans between them refined.
-    const int n = std::max(
-        1, static_cast<int>(std::ceil((window.teTo - window.teFrom) / kTeSampleStep)));
+    const int n =
+        std::max(1, static_cast<int>(std::ceil((window.teTo - window.teFrom) / kTeSampleStep)));
     std::vector<Column> columns{scan.column(window.teFrom)};
     for (int i = 1; i <= n; ++i) {
         const Column prev = columns.back();
@@ -250,9 +250,7 @@ Envelope computeEnvelope(const EngineApi& api, int32_t model, const ConditionVal
         const Column& first = columns[s];
         const std::size_t intervals = first.codes.size();
         for (std::size_t k = 0; k < intervals; ++k) {
-            auto lower = [&](const Column* c) {
-                return k == 0 ? window.tcFrom : c->bounds[k - 1];
-            };
+            auto lower = [&](const Column* c) { return k == 0 ? window.tcFrom : c->bounds[k - 1]; };
             auto upper = [&](const Column* c) {
                 return k + 1 == intervals ? window.tcTo : c->bounds[k];
             };

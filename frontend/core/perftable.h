@@ -64,8 +64,8 @@ struct TableCell {
 
 struct PerfTable {
     UnitSystem units = UnitSystem::SI;
-    std::vector<double> te, tc; // row and column temperatures, units shown
-    std::vector<TableCell> cells; // row-major: cells[row * tc.size() + column]
+    std::vector<double> te, tc;          // row and column temperatures, units shown
+    std::vector<TableCell> cells;        // row-major: cells[row * tc.size() + column]
     int pointRow = -1, pointColumn = -1; // the operating point's row and column, or -1
     const TableCell& cell(std::size_t row, std::size_t column) const {
         return cells[row * tc.size() + column];

@@ -120,7 +120,7 @@ void paintDrawing(QPainter& painter, const kv::Drawing& d) {
         const double w = QFontMetricsF(font, painter.device()).horizontalAdvance(text);
         const double dx = t.anchor == kv::DrawText::Anchor::Start    ? 0
                           : t.anchor == kv::DrawText::Anchor::Middle ? -w / 2
-                                                                      : -w;
+                                                                     : -w;
         painter.save();
         painter.translate(t.at.x, t.at.y);
         if (t.vertical)
@@ -140,7 +140,8 @@ DiagramView::DiagramView(const kv::EngineApi& api, const ModelContext& context,
 }
 
 void DiagramView::resizeEvent(QResizeEvent*) {
-    drawing_ = kv::envelopeDrawing(envelope_, context_.conditions, context_.units, width(), height());
+    drawing_ =
+        kv::envelopeDrawing(envelope_, context_.conditions, context_.units, width(), height());
 }
 
 void DiagramView::paintEvent(QPaintEvent*) {
@@ -162,14 +163,18 @@ bool DiagramView::event(QEvent* e) {
         e->ignore();
         return true;
     }
-    const int32_t code = kv::ratePoint(api_, context_.model.number, te, tc, context_.conditions).code;
-    QString verdict = code == 0  ? QStringLiteral("Within the envelope")
-                      : code > 0 ? QStringLiteral("Warning %1: %2").arg(code).arg(utf8(kv::ratingReason(code)))
-                                 : QStringLiteral("Refused (code %1): %2").arg(code).arg(utf8(kv::ratingReason(code)));
+    const int32_t code =
+        kv::ratePoint(api_, context_.model.number, te, tc, context_.conditions).code;
+    QString verdict =
+        code == 0 ? QStringLiteral("Within the envelope")
+        : code > 0
+            ? QStringLiteral("Warning %1: %2").arg(code).arg(utf8(kv::ratingReason(code)))
+            : QStringLiteral("Refused (code %1): %2").arg(code).arg(utf8(kv::ratingReason(code)));
     kv::ConditionValues at = context_.conditions;
     at.te = te;
     at.tc = tc;
-    QToolTip::showText(help->globalPos(), utf8(kv::pointText(at, context_.units)) + QLatin1Char('\n') + verdict, this);
+    QToolTip::showText(help->globalPos(),
+                       utf8(kv::pointText(at, context_.units)) + QLatin1Char('\n') + verdict, this);
     return true;
 }
 
@@ -209,7 +214,8 @@ ModelWindow::ModelWindow(const kv::EngineApi& api, ModelContext context, QWidget
     lblRated->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     // The envelope, or why there is none.
-    auto* envelopeBox = new QGroupBox(QStringLiteral("Operating envelope at Sc, Sh1 and Sh2 of the run"), this);
+    auto* envelopeBox =
+        new QGroupBox(QStringLiteral("Operating envelope at Sc, Sh1 and Sh2 of the run"), this);
     auto* envelopeLayout = new QVBoxLayout(envelopeBox);
     if (envelope_.anyRated) {
         envelopeLayout->addWidget(new DiagramView(api_, context_, envelope_, envelopeBox));
@@ -217,7 +223,8 @@ ModelWindow::ModelWindow(const kv::EngineApi& api, ModelContext context, QWidget
         auto* none = new QLabel(
             QStringLiteral("The engine refuses every point of this model (%1): its catalogue "
                            "entry holds no usable envelope data, so there is nothing to draw.")
-                .arg(utf8(kv::ratingReason(envelope_.codes.empty() ? -1 : envelope_.codes.front()))),
+                .arg(
+                    utf8(kv::ratingReason(envelope_.codes.empty() ? -1 : envelope_.codes.front()))),
             envelopeBox);
         none->setObjectName(QStringLiteral("lblNoEnvelope"));
         none->setWordWrap(true);
@@ -233,14 +240,16 @@ ModelWindow::ModelWindow(const kv::EngineApi& api, ModelContext context, QWidget
     cbQuantity = new QComboBox(tableBox);
     cbQuantity->setObjectName(QStringLiteral("cbQuantity"));
     for (int q = 0; q < kv::kQuantities; ++q)
-        cbQuantity->addItem(utf8(kv::quantityHeading(static_cast<kv::Quantity>(q), context_.units)));
+        cbQuantity->addItem(
+            utf8(kv::quantityHeading(static_cast<kv::Quantity>(q), context_.units)));
     controls->addWidget(new QLabel(QStringLiteral("Show"), tableBox), 0, 0);
     controls->addWidget(cbQuantity, 0, 1, 1, 6);
     const kv::TableRange range = kv::defaultTableRange(
         kv::fromEngineUnits(context_.conditions, context_.units), context_.units);
     const double values[6] = {range.teFrom, range.teTo, range.teStep,
                               range.tcFrom, range.tcTo, range.tcStep};
-    const char* names[6] = {"txtTeFrom", "txtTeTo", "txtTeStep", "txtTcFrom", "txtTcTo", "txtTcStep"};
+    const char* names[6] = {"txtTeFrom", "txtTeTo", "txtTeStep",
+                            "txtTcFrom", "txtTcTo", "txtTcStep"};
     const QString unit = utf8(kv::unitLabels(context_.units).te);
     for (int i = 0; i < 6; ++i) {
         range_[i] = new QLineEdit(temperatureText(values[i], context_.format), tableBox);
@@ -249,8 +258,8 @@ ModelWindow::ModelWindow(const kv::EngineApi& api, ModelContext context, QWidget
         connect(range_[i], &QLineEdit::returnPressed, this, [this] { applyRange(); });
     }
     for (int r = 0; r < 2; ++r) {
-        controls->addWidget(new QLabel((r == 0 ? QStringLiteral("Te (") : QStringLiteral("Tc (")) + unit +
-                                           QStringLiteral(") from"),
+        controls->addWidget(new QLabel((r == 0 ? QStringLiteral("Te (") : QStringLiteral("Tc (")) +
+                                           unit + QStringLiteral(") from"),
                                        tableBox),
                             r + 1, 0);
         controls->addWidget(range_[r * 3], r + 1, 1);
@@ -278,8 +287,9 @@ ModelWindow::ModelWindow(const kv::EngineApi& api, ModelContext context, QWidget
     tblPerformance->setMinimumWidth(420);
     tableLayout->addWidget(tblPerformance, 1);
     auto* lblLegend = new QLabel(
-        QStringLiteral("Rows: Te, columns: Tc (%1). * rated with a warning; empty: refused "
-                       "(point at a cell for the reason). Blue: the operating point's row and column.")
+        QStringLiteral(
+            "Rows: Te, columns: Tc (%1). * rated with a warning; empty: refused "
+            "(point at a cell for the reason). Blue: the operating point's row and column.")
             .arg(unit),
         tableBox);
     lblLegend->setWordWrap(true);
@@ -326,8 +336,9 @@ QString ModelWindow::conditionsText() const {
     const kv::ConditionValues s = kv::fromEngineUnits(context_.conditions, context_.units);
     const kv::UnitLabels u = kv::unitLabels(context_.units);
     auto item = [&](const char* name, double v, std::string_view unit) {
-        return QLatin1String(name) + QLatin1Char(' ') + temperatureText(kv::roundHalfEven(v, 2), context_.format) +
-               QLatin1Char(' ') + utf8(unit);
+        return QLatin1String(name) + QLatin1Char(' ') +
+               temperatureText(kv::roundHalfEven(v, 2), context_.format) + QLatin1Char(' ') +
+               utf8(unit);
     };
     return QStringList{item("Te", s.te, u.te), item("Tc", s.tc, u.tc), item("Sc", s.sc, u.sc),
                        item("Sh1", s.sh1, u.sh1), item("Sh2", s.sh2, u.sh2)}
@@ -336,7 +347,8 @@ QString ModelWindow::conditionsText() const {
 
 QString ModelWindow::ratedText() const {
     if (rated_.code < 0)
-        return QStringLiteral("Not rated at these conditions: ") + utf8(kv::ratingReason(rated_.code));
+        return QStringLiteral("Not rated at these conditions: ") +
+               utf8(kv::ratingReason(rated_.code));
     const auto values = kv::displayValues(rated_, context_.units);
     QStringList parts;
     for (int q = 0; q < kv::kQuantities; ++q) {
@@ -346,7 +358,8 @@ QString ModelWindow::ratedText() const {
     }
     QString text = parts.join(QStringLiteral("   "));
     if (rated_.code > 0)
-        text += QStringLiteral("   (warning: ") + utf8(kv::ratingReason(rated_.code)) + QLatin1Char(')');
+        text += QStringLiteral("   (warning: ") + utf8(kv::ratingReason(rated_.code)) +
+                QLatin1Char(')');
     return text;
 }
 
@@ -370,7 +383,8 @@ bool ModelWindow::applyRange() {
         return false;
     }
     lblRangeProblem->hide();
-    table_ = kv::computeTable(api_, context_.model.number, context_.conditions, context_.units, range);
+    table_ =
+        kv::computeTable(api_, context_.model.number, context_.conditions, context_.units, range);
     fillTable();
     return true;
 }
@@ -384,13 +398,15 @@ void ModelWindow::fillTable() {
     QFont bold = tblPerformance->font();
     bold.setBold(true);
     for (std::size_t j = 0; j < table_.tc.size(); ++j) {
-        auto* h = new QTableWidgetItem(QStringLiteral("Tc ") + temperatureText(table_.tc[j], context_.format));
+        auto* h = new QTableWidgetItem(QStringLiteral("Tc ") +
+                                       temperatureText(table_.tc[j], context_.format));
         if (static_cast<int>(j) == table_.pointColumn)
             h->setFont(bold);
         tblPerformance->setHorizontalHeaderItem(static_cast<int>(j), h);
     }
     for (std::size_t i = 0; i < table_.te.size(); ++i) {
-        auto* h = new QTableWidgetItem(QStringLiteral("Te ") + temperatureText(table_.te[i], context_.format));
+        auto* h = new QTableWidgetItem(QStringLiteral("Te ") +
+                                       temperatureText(table_.te[i], context_.format));
         if (static_cast<int>(i) == table_.pointRow)
             h->setFont(bold);
         tblPerformance->setVerticalHeaderItem(static_cast<int>(i), h);
@@ -460,7 +476,11 @@ QString ModelWindow::exportPdf(const QString& path) const {
         const kv::ModelInfo& m = context_.model;
         const std::pair<QString, QString> facts[] = {
             {QStringLiteral("Refrigerant"), engineText(m.refrigerant)},
-            {QStringLiteral("Family"), engineText(m.family) + (m.technology.empty() ? QString() : QStringLiteral(" (") + utf8(m.technology) + QLatin1Char(')'))},
+            {QStringLiteral("Family"),
+             engineText(m.family) +
+                 (m.technology.empty()
+                      ? QString()
+                      : QStringLiteral(" (") + utf8(m.technology) + QLatin1Char(')'))},
             {QStringLiteral("Supply"), engineText(m.voltage)},
             {QStringLiteral("Conditions"), conditionsText()},
         };
@@ -487,16 +507,17 @@ QString ModelWindow::exportPdf(const QString& path) const {
                        utf8(kv::quantityHeading(quantity, context_.units)));
             font(12, true);
             p.drawText(box.adjusted(4, 0, -4, -4), Qt::AlignLeft | Qt::AlignBottom,
-                       rated_.code >= 0 ? figureText(values[static_cast<std::size_t>(q)], quantity, context_.format)
+                       rated_.code >= 0 ? figureText(values[static_cast<std::size_t>(q)], quantity,
+                                                     context_.format)
                                         : QStringLiteral("-"));
         }
         y += 38;
         if (rated_.code != 0) {
             font(8, false);
             p.setPen(QColor(170, 0, 0));
-            p.drawText(QPointF(margin, y + 9),
-                       (rated_.code > 0 ? QStringLiteral("Warning: ") : QStringLiteral("Not rated: ")) +
-                           utf8(kv::ratingReason(rated_.code)));
+            p.drawText(QPointF(margin, y + 9), (rated_.code > 0 ? QStringLiteral("Warning: ")
+                                                                : QStringLiteral("Not rated: ")) +
+                                                   utf8(kv::ratingReason(rated_.code)));
             p.setPen(Qt::black);
             y += 13;
         }
@@ -504,26 +525,30 @@ QString ModelWindow::exportPdf(const QString& path) const {
         // The envelope diagram.
         y += 6;
         font(10, true);
-        p.drawText(QPointF(margin, y + 10), QStringLiteral("Operating envelope at Sc, Sh1 and Sh2 of the run"));
+        p.drawText(QPointF(margin, y + 10),
+                   QStringLiteral("Operating envelope at Sc, Sh1 and Sh2 of the run"));
         y += 16;
         const double diagramH = 285;
         if (envelope_.anyRated) {
             p.save();
             p.translate(margin, y);
-            paintDrawing(p, kv::envelopeDrawing(envelope_, context_.conditions, context_.units, width, diagramH, 0.8));
+            paintDrawing(p, kv::envelopeDrawing(envelope_, context_.conditions, context_.units,
+                                                width, diagramH, 0.8));
             p.restore();
         } else {
             font(9, false);
-            p.drawText(QRectF(margin, y, width, diagramH), Qt::AlignCenter | Qt::TextWordWrap,
-                       QStringLiteral("The engine refuses every point of this model: its catalogue entry "
-                                      "holds no usable envelope data."));
+            p.drawText(
+                QRectF(margin, y, width, diagramH), Qt::AlignCenter | Qt::TextWordWrap,
+                QStringLiteral("The engine refuses every point of this model: its catalogue entry "
+                               "holds no usable envelope data."));
         }
         y += diagramH + 8;
 
         // The performance tables: one per quantity, two side by side.
         font(10, true);
-        p.drawText(QPointF(margin, y + 10), QStringLiteral("Performance table (rows Te, columns Tc, ") +
-                                                utf8(kv::unitLabels(context_.units).te) + QLatin1Char(')'));
+        p.drawText(QPointF(margin, y + 10),
+                   QStringLiteral("Performance table (rows Te, columns Tc, ") +
+                       utf8(kv::unitLabels(context_.units).te) + QLatin1Char(')'));
         y += 16;
         const double footer = 842 - margin - 12;
         const double tableW = (width - 12) / 2;
@@ -541,7 +566,8 @@ QString ModelWindow::exportPdf(const QString& path) const {
             const double top = y0 + 12;
             for (std::size_t i = 0; i <= rows; ++i)
                 for (std::size_t j = 0; j <= columns; ++j) {
-                    const QRectF cell(x0 + static_cast<double>(j) * cellW, top + static_cast<double>(i) * cellH, cellW, cellH);
+                    const QRectF cell(x0 + static_cast<double>(j) * cellW,
+                                      top + static_cast<double>(i) * cellH, cellW, cellH);
                     QString text;
                     QColor fill = Qt::white;
                     bool boldCell = false;
@@ -561,8 +587,8 @@ QString ModelWindow::exportPdf(const QString& path) const {
                         text = cellText(c, quantity, context_.format);
                         const bool onRow = static_cast<int>(i - 1) == table_.pointRow;
                         const bool onColumn = static_cast<int>(j - 1) == table_.pointColumn;
-                        fill = !c.rated() ? kRefusedCell
-                               : c.code > 0 ? kWarningCell
+                        fill = !c.rated()            ? kRefusedCell
+                               : c.code > 0          ? kWarningCell
                                : (onRow && onColumn) ? kPointCell
                                : (onRow || onColumn) ? kPointLine
                                                      : QColor(Qt::white);
@@ -584,16 +610,20 @@ QString ModelWindow::exportPdf(const QString& path) const {
             if (c.code != 0 && std::find(codes.begin(), codes.end(), c.code) == codes.end())
                 codes.push_back(c.code);
         std::sort(codes.begin(), codes.end());
-        QString legend = QStringLiteral("* rated with a warning; grey: refused; blue: the operating "
-                                        "point's row and column.");
+        QString legend =
+            QStringLiteral("* rated with a warning; grey: refused; blue: the operating "
+                           "point's row and column.");
         for (int32_t code : codes)
             legend += QStringLiteral("\nCode %1: %2").arg(code).arg(utf8(kv::ratingReason(code)));
-        p.drawText(QRectF(lx, ly, tableW, tableH), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, legend);
+        p.drawText(QRectF(lx, ly, tableW, tableH), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                   legend);
         font(7, false);
         p.setPen(QColor(90, 90, 90));
-        p.drawText(QRectF(margin, footer, width, 12), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("Figures from the catalogue's polynomials, corrected to the run's subcooling and "
-                                  "superheats. Envelope as the rating engine classifies it (to 0.1 K)."));
+        p.drawText(
+            QRectF(margin, footer, width, 12), Qt::AlignLeft | Qt::AlignVCenter,
+            QStringLiteral(
+                "Figures from the catalogue's polynomials, corrected to the run's subcooling and "
+                "superheats. Envelope as the rating engine classifies it (to 0.1 K)."));
         if (!p.end())
             return QStringLiteral("the PDF could not be written");
     }
@@ -609,7 +639,8 @@ void ModelWindow::chooseCsv() {
     if (path.isEmpty())
         return;
     if (const QString problem = exportCsv(path); !problem.isEmpty())
-        lblRangeProblem->setText(QStringLiteral("The table could not be written: ") + problem), lblRangeProblem->show();
+        lblRangeProblem->setText(QStringLiteral("The table could not be written: ") + problem),
+            lblRangeProblem->show();
 }
 
 void ModelWindow::choosePdf() {
@@ -619,7 +650,8 @@ void ModelWindow::choosePdf() {
     if (path.isEmpty())
         return;
     if (const QString problem = exportPdf(path); !problem.isEmpty())
-        lblRangeProblem->setText(QStringLiteral("The data sheet could not be written: ") + problem), lblRangeProblem->show();
+        lblRangeProblem->setText(QStringLiteral("The data sheet could not be written: ") + problem),
+            lblRangeProblem->show();
 }
 
 // ---- opening it from the results grid -------------------------------------------------
@@ -647,8 +679,8 @@ ModelWindow* ModelWindowOpener::open(int row) {
         return nullptr;
     const GridModel* g = grid_->grid();
     auto text = [&](int column) { return g->text(row, column).toLocal8Bit().toStdString(); };
-    const auto model = kv::findGridModel(api_, codes_[0], codes_[1], codes_[2], text(kv::kNameColumn),
-                                         text(3), text(4));
+    const auto model = kv::findGridModel(api_, codes_[0], codes_[1], codes_[2],
+                                         text(kv::kNameColumn), text(3), text(4));
     if (!model)
         return nullptr;
     auto* w = new ModelWindow(api_, {*model, conditions_, units_, format_}, owner_);
@@ -665,7 +697,8 @@ bool ModelWindowOpener::eventFilter(QObject* watched, QEvent* event) {
     } else if (watched == grid_ && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && open(grid_->selectedGridRow()) != nullptr)
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+            open(grid_->selectedGridRow()) != nullptr)
             return true;
     }
     return QObject::eventFilter(watched, event);

@@ -78,8 +78,8 @@ TEST_F(Verbs, TableGivesTheCoresCells) {
         kv::TableRange expected;
     } cases[] = {
         {{}, {-5, 15, 5, 40, 60, 5}},
-        {{"--te-from", "-40", "--te-to", "20", "--te-step", "10", "--tc-from=10", "--tc-to",
-          "70", "--tc-step", "12,5"},
+        {{"--te-from", "-40", "--te-to", "20", "--te-step", "10", "--tc-from=10", "--tc-to", "70",
+          "--tc-step", "12,5"},
          {-40, 20, 10, 10, 70, 12.5}},
     };
     for (const auto& c : cases) {
@@ -98,7 +98,7 @@ TEST_F(Verbs, TableGivesTheCoresCells) {
     const auto doc = nlohmann::json::parse(o.out);
     EXPECT_EQ(doc["model"], "ENV-1");
     EXPECT_EQ(doc["pointRow"], 2);
-    EXPECT_EQ(doc["cells"].size(), 30U); // Te -5 to 20, Tc 40 to 60
+    EXPECT_EQ(doc["cells"].size(), 30U);    // Te -5 to 20, Tc 40 to 60
     const auto& refused = doc["cells"][25]; // Te 20 °C, Tc 40 °C: above TeHig
     EXPECT_EQ(refused["code"], -3);
     EXPECT_TRUE(refused["capacity"].is_null());
@@ -149,11 +149,13 @@ TEST_F(Verbs, EnvelopeAsCsvAndSvg) {
         points += p.points.size();
     EXPECT_EQ(static_cast<std::size_t>(records), points);
 
-    const Outcome svg = cli({"envelope", "--model=ENV-1", "--format", "svg", "--units", "imperial"});
+    const Outcome svg =
+        cli({"envelope", "--model=ENV-1", "--format", "svg", "--units", "imperial"});
     ASSERT_EQ(svg.status, 0) << svg.err;
     EXPECT_EQ(svg.out.rfind("<?xml", 0), 0U);
-    for (const char* text : {"<svg", "Within the envelope", "Operating point",
-                             "Te 41.0 °F, Tc 122.0 °F", "Evaporating temperature Te (°F)", "</svg>"})
+    for (const char* text :
+         {"<svg", "Within the envelope", "Operating point", "Te 41.0 °F, Tc 122.0 °F",
+          "Evaporating temperature Te (°F)", "</svg>"})
         EXPECT_NE(svg.out.find(text), std::string::npos) << text;
 }
 

@@ -73,11 +73,10 @@ TEST_P(EnvelopeRegions, AgreeWithTheEngineAwayFromBoundaries) {
     EXPECT_GT(checked, 2500);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    DemoModels, EnvelopeRegions,
-    ::testing::Values(EnvelopeCase{"KRM009A-E5", {5, 50, 0, 10, 10}},
-                      EnvelopeCase{"KSA008Y-E6", {-5, 40, 3, 8, 20}},
-                      EnvelopeCase{"KRM009F-E5", {0, 45, 5, 5, 15}}));
+INSTANTIATE_TEST_SUITE_P(DemoModels, EnvelopeRegions,
+                         ::testing::Values(EnvelopeCase{"KRM009A-E5", {5, 50, 0, 10, 10}},
+                                           EnvelopeCase{"KSA008Y-E6", {-5, 40, 3, 8, 20}},
+                                           EnvelopeCase{"KRM009F-E5", {0, 45, 5, 5, 15}}));
 
 // Every cell holds what KPX_Rating gives at its Te and Tc, in the units shown; refused
 // cells are empty; the operating point's row and column are found.
@@ -214,10 +213,10 @@ TEST(TableCsv, RoundTrip) {
     ASSERT_EQ(records.size(), 3U);
     EXPECT_EQ(records[0],
               (std::vector<std::string>{"Te (°C)", "Tc (°C)", "Code", "Cooling capacity (W)",
-                                        "Power input (W)", "COP", "Current (A)",
-                                        "Mass flow (kg/h)", "Remark"}));
-    EXPECT_EQ(records[1], (std::vector<std::string>{"-5", "40", "0", "1234", "500", "2.34",
-                                                    "3.10", "36", ""}));
+                                        "Power input (W)", "COP", "Current (A)", "Mass flow (kg/h)",
+                                        "Remark"}));
+    EXPECT_EQ(records[1],
+              (std::vector<std::string>{"-5", "40", "0", "1234", "500", "2.34", "3.10", "36", ""}));
     EXPECT_EQ(records[2], (std::vector<std::string>{"0.5", "40", "-3", "", "", "", "", "",
                                                     "evaporating temperature above the envelope"}));
     EXPECT_DOUBLE_EQ(std::stod(records[1][5]), kv::roundHalfEven(clean.values[2], 2));

@@ -97,8 +97,9 @@ private slots:
         QVERIFY(w != nullptr);
         QVERIFY(w->windowTitle().contains(QStringLiteral("Te 5.0 °C, Tc 50.0 °C")));
         const QString conditions = w->findChild<QLabel*>("lblConditions")->text();
-        QVERIFY2(conditions.contains(QStringLiteral("Te 5 °C, Tc 50 °C, Sc 0 K, Sh1 10 K, Sh2 10 K")),
-                 qPrintable(conditions));
+        QVERIFY2(
+            conditions.contains(QStringLiteral("Te 5 °C, Tc 50 °C, Sc 0 K, Sh1 10 K, Sh2 10 K")),
+            qPrintable(conditions));
 
         h.setConditions({"0", "45", "0", "10", "10"});
         h.click("btnCalculate");
@@ -114,11 +115,21 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
-        QTest::newRow("step zero") << "txtTeStep" << "0" << "above zero";
-        QTest::newRow("negative step") << "txtTcStep" << "-5" << "above zero";
-        QTest::newRow("too many cells") << "txtTeStep" << "0,001" << "at most 10000";
-        QTest::newRow("no number") << "txtTcTo" << "abc" << "no number";
-        QTest::newRow("Te above Tc everywhere") << "txtTeFrom" << "70" << "every cell";
+        QTest::newRow("step zero") << "txtTeStep"
+                                   << "0"
+                                   << "above zero";
+        QTest::newRow("negative step") << "txtTcStep"
+                                       << "-5"
+                                       << "above zero";
+        QTest::newRow("too many cells") << "txtTeStep"
+                                        << "0,001"
+                                        << "at most 10000";
+        QTest::newRow("no number") << "txtTcTo"
+                                   << "abc"
+                                   << "no number";
+        QTest::newRow("Te above Tc everywhere") << "txtTeFrom"
+                                                << "70"
+                                                << "every cell";
     }
     void rangeProblems() {
         QFETCH(QString, field);
@@ -155,7 +166,9 @@ private slots:
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = csv.readAll().split('\n');
         QCOMPARE(lines.size(), 27); // header, 25 cells, nothing after the last CRLF
-        QVERIFY(lines[0].startsWith("Te (\xc2\xb0" "C),Tc (\xc2\xb0" "C),Code,Cooling capacity (W)"));
+        QVERIFY(lines[0].startsWith("Te (\xc2\xb0"
+                                    "C),Tc (\xc2\xb0"
+                                    "C),Code,Cooling capacity (W)"));
         QVERIFY(lines[1].startsWith("-5,40,0,4321,"));
 
         const QString pdfPath = dir.filePath(QStringLiteral("sheet.pdf"));
@@ -167,8 +180,8 @@ private slots:
         QVERIFY(p.waitForFinished(20000));
         QCOMPARE(p.exitCode(), 0);
         const QString text = QString::fromUtf8(p.readAllStandardOutput());
-        for (const char* expected : {"ZB45KCE", "R134a", "Scroll ZB", "4,321", "Performance table",
-                                     "Operating envelope"})
+        for (const char* expected :
+             {"ZB45KCE", "R134a", "Scroll ZB", "4,321", "Performance table", "Operating envelope"})
             QVERIFY2(text.contains(QLatin1String(expected)), expected);
 
         // A folder where the file should be: a message, not a crash.
@@ -188,7 +201,8 @@ private slots:
                                   &h.window());
         QLabel* none = w->findChild<QLabel*>("lblNoEnvelope");
         QVERIFY(none != nullptr);
-        QVERIFY(none->text().contains(QStringLiteral("evaporating temperature above the envelope")));
+        QVERIFY(
+            none->text().contains(QStringLiteral("evaporating temperature above the envelope")));
         QVERIFY(w->findChild<QWidget*>("picEnvelope") == nullptr);
         QVERIFY(w->findChild<QLabel*>("lblRated")->text().startsWith(QStringLiteral("Not rated")));
         delete w;

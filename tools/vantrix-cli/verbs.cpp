@@ -31,7 +31,8 @@ std::pair<std::string, std::optional<std::string>> splitOption(const std::string
 std::string tableCellText(const kv::TableCell& c, kv::Quantity q, const kv::NumberFormat& fmt) {
     if (!c.rated())
         return "-";
-    std::string text = kv::plainNumber(c.values[static_cast<std::size_t>(q)], kv::quantityDecimals(q));
+    std::string text =
+        kv::plainNumber(c.values[static_cast<std::size_t>(q)], kv::quantityDecimals(q));
     if (fmt.decimal != ".")
         if (const auto dot = text.find('.'); dot != std::string::npos)
             text.replace(dot, 1, fmt.decimal);
@@ -61,7 +62,8 @@ void writeTableText(std::ostream& out, const kv::PerfTable& t, const kv::ModelIn
         for (const auto& l : lines) {
             std::string text;
             for (std::size_t c = 0; c < l.size(); ++c)
-                text += (c > 0 ? "  " : "") + std::string(widths[c] - displayWidth(l[c]), ' ') + l[c];
+                text +=
+                    (c > 0 ? "  " : "") + std::string(widths[c] - displayWidth(l[c]), ' ') + l[c];
             out << text << "\n";
         }
     }
@@ -83,7 +85,8 @@ Json tableJson(const kv::PerfTable& t, const kv::ModelInfo& m, const kv::Conditi
             const kv::TableCell& c = t.cell(i, j);
             Json cell{{"te", t.te[i]}, {"tc", t.tc[j]}, {"code", c.code}};
             for (int q = 0; q < kv::kQuantities; ++q)
-                cell[keys[q]] = c.rated() ? Json(c.values[static_cast<std::size_t>(q)]) : Json(nullptr);
+                cell[keys[q]] =
+                    c.rated() ? Json(c.values[static_cast<std::size_t>(q)]) : Json(nullptr);
             if (c.code != 0)
                 cell["reason"] = kv::ratingReason(c.code);
             cells.push_back(cell);
@@ -94,7 +97,8 @@ Json tableJson(const kv::PerfTable& t, const kv::ModelInfo& m, const kv::Conditi
     return {{"model", m.name},
             {"refrigerant", m.refrigerant},
             {"units", t.units == kv::UnitSystem::SI ? "si" : "imperial"},
-            {"conditions", {{"te", at.te}, {"tc", at.tc}, {"sc", at.sc}, {"sh1", at.sh1}, {"sh2", at.sh2}}},
+            {"conditions",
+             {{"te", at.te}, {"tc", at.tc}, {"sc", at.sc}, {"sh1", at.sh1}, {"sh2", at.sh2}}},
             {"headings", headings},
             {"te", t.te},
             {"tc", t.tc},
@@ -108,7 +112,8 @@ std::optional<UsageError> readRange(const CliOptions& o, const kv::NumberFormat&
     const std::pair<const std::optional<std::string>*, double*> fields[] = {
         {&o.teFrom, &range.teFrom}, {&o.teTo, &range.teTo}, {&o.teStep, &range.teStep},
         {&o.tcFrom, &range.tcFrom}, {&o.tcTo, &range.tcTo}, {&o.tcStep, &range.tcStep}};
-    const char* names[] = {"--te-from", "--te-to", "--te-step", "--tc-from", "--tc-to", "--tc-step"};
+    const char* names[] = {"--te-from", "--te-to", "--te-step",
+                           "--tc-from", "--tc-to", "--tc-step"};
     for (std::size_t i = 0; i < 6; ++i) {
         const auto& [given, value] = fields[i];
         if (!given->has_value())
@@ -147,9 +152,8 @@ parseVerbArguments(const std::vector<std::string>& args) {
                                             &own.tcFrom, &own.tcTo, &own.tcStep};
     const std::vector<std::string> rangeNames{"--te-from", "--te-to", "--te-step",
                                               "--tc-from", "--tc-to", "--tc-step"};
-    static const std::vector<std::string> notHere{"--refrigerant", "--family", "--voltage",
-                                                  "--frequency",   "--filter", "--target",
-                                                  "--order"};
+    static const std::vector<std::string> notHere{
+        "--refrigerant", "--family", "--voltage", "--frequency", "--filter", "--target", "--order"};
     std::vector<std::string> rest; // what the common parser reads, as a rate command
     bool hasModel = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -244,7 +248,8 @@ int runVerb(const CliOptions& o, const kv::EngineApi& api, const kv::ConditionTe
 
     kv::TableRange range = kv::defaultTableRange(kv::fromEngineUnits(at, o.units), o.units);
     if (auto e = readRange(o, fmt, range)) {
-        err << "vantrix-cli: " << e->message << "\nTry 'vantrix-cli --help' for more information.\n";
+        err << "vantrix-cli: " << e->message
+            << "\nTry 'vantrix-cli --help' for more information.\n";
         return kExitUsage;
     }
     const kv::PerfTable t = kv::computeTable(api, model->number, at, o.units, range);
