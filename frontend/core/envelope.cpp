@@ -193,14 +193,25 @@ EnvelopeWindow envelopeWindow(const EngineApi& api, int32_t model, const Conditi
                 tcMax = std::max(tcMax, tc);
             }
     EnvelopeWindow w;
-    if (teMin > teMax) { // nothing rated: a window around the point
+    if (teMin > teMax && std::isfinite(at.te) && std::isfinite(at.tc)) {
+        // Nothing rated: a window around the point.
         teMin = teMax = at.te;
         tcMin = tcMax = at.tc;
     }
-    teMin = std::min(teMin, at.te);
-    teMax = std::max(teMax, at.te);
-    tcMin = std::min(tcMin, at.tc);
-    tcMax = std::max(tcMax, at.tc);
+    // The operating point is taken in when it lies near the sampled range; one far outside
+    // (a typing error) must not stretch the diagram into a flat line.
+    if (at.te >= kTeLow - 40 && at.te <= kTeHigh + 40 && at.tc >= kTcLow - 40 &&
+        at.tc <= kTcHigh + 40) {
+        teMin = std::min(teMin, at.te);
+        teMax = std::max(teMax, at.te);
+        tcMin = std::min(tcMin, at.tc);
+        tcMax = std::max(tcMax, at.tc);
+    } else if (teMin > teMax) {
+        teMin = kTeLow;
+        teMax = kTeHigh;
+        tcMin = kTcLow;
+        tcMax = kTcHigh;
+    }
     // A margin of at least one sampling step beyond the outermost rated point, on
     // multiples of 5 K.
     w.teFrom = std::floor((teMin - kMargin) / 5) * 5;
@@ -214,7 +225,11 @@ Envelope computeEnvelope(const EngineApi& api, int32_t model, const ConditionVal
                          const EnvelopeWindow& window) {
     Envelope env;
     env.window = window;
-    if (!(window.teTo > window.teFrom) || !(window.tcTo > window.tcFrom))
+    // A window of more than a few hundred kelvin is no envelope; it would only cost time.
+    constexpr double kLargestSpan = 400;
+    if (!(window.teTo > window.teFrom) || !(window.tcTo > window.tcFrom) ||
+        !(window.teTo - window.teFrom <= kLargestSpan) ||
+        !(window.tcTo - window.tcFrom <= kLargestSpan))
         return env;
     Scanner scan(api, model, at, window);
 

@@ -102,9 +102,9 @@ std::optional<std::string> checkTableRange(const TableRange& r) {
         return "the table's ranges must not end below where they start";
     const double cells = std::floor((r.teTo - r.teFrom) / r.teStep + 1.01) *
                          std::floor((r.tcTo - r.tcFrom) / r.tcStep + 1.01);
-    if (cells > kMaxTableCells)
-        return "the table would have " + plainNumber(cells, 0) + " cells; at most " +
-               std::to_string(kMaxTableCells) + " are allowed";
+    if (!(cells <= kMaxTableCells))
+        return "the table would have more than " + std::to_string(kMaxTableCells) +
+               " cells; at most " + std::to_string(kMaxTableCells) + " are allowed";
     if (r.teFrom >= r.tcTo)
         return "the evaporating temperature is at or above the condensing temperature in "
                "every cell";

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -13,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
@@ -323,8 +325,8 @@ ModelWindow::ModelWindow(const kv::EngineApi& api, ModelContext context, QWidget
 
     connect(cbQuantity, &QComboBox::currentIndexChanged, this, [this] { fillTable(); });
     connect(btnApply, &QPushButton::clicked, this, [this] { applyRange(); });
-    connect(btnCsv, &QPushButton::clicked, this, [this] { chooseCsv(); });
-    connect(btnPdf, &QPushButton::clicked, this, [this] { choosePdf(); });
+    connect(btnCsv, &QPushButton::clicked, this, [this] { chooseExport(false); });
+    connect(btnPdf, &QPushButton::clicked, this, [this] { chooseExport(true); });
     connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
 
     table_ = kv::computeTable(api_, m.number, context_.conditions, context_.units, range);
@@ -632,26 +634,19 @@ QString ModelWindow::exportPdf(const QString& path) const {
     return {};
 }
 
-void ModelWindow::chooseCsv() {
+void ModelWindow::chooseExport(bool pdf) {
+    const QString what = pdf ? QStringLiteral("data sheet") : QStringLiteral("performance table");
     const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Export the performance table"),
-        engineText(context_.model.name) + QStringLiteral(".csv"), QStringLiteral("CSV (*.csv)"));
+        this, QStringLiteral("Export the ") + what,
+        engineText(context_.model.name) + (pdf ? QStringLiteral(".pdf") : QStringLiteral(".csv")),
+        pdf ? QStringLiteral("PDF (*.pdf)") : QStringLiteral("CSV (*.csv)"));
     if (path.isEmpty())
         return;
-    if (const QString problem = exportCsv(path); !problem.isEmpty())
-        lblRangeProblem->setText(QStringLiteral("The table could not be written: ") + problem),
-            lblRangeProblem->show();
-}
-
-void ModelWindow::choosePdf() {
-    const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Export the data sheet"),
-        engineText(context_.model.name) + QStringLiteral(".pdf"), QStringLiteral("PDF (*.pdf)"));
-    if (path.isEmpty())
-        return;
-    if (const QString problem = exportPdf(path); !problem.isEmpty())
-        lblRangeProblem->setText(QStringLiteral("The data sheet could not be written: ") + problem),
-            lblRangeProblem->show();
+    const QString problem = pdf ? exportPdf(path) : exportCsv(path);
+    if (!problem.isEmpty())
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("The %1 could not be written to %2: %3")
+                                 .arg(what, QDir::toNativeSeparators(path), problem));
 }
 
 // ---- opening it from the results grid -------------------------------------------------

@@ -80,8 +80,8 @@ public:
 
 private:
     void fillTable();
-    void chooseCsv();
-    void choosePdf();
+    // Asks for a file and writes the data sheet (pdf) or the table's CSV to it.
+    void chooseExport(bool pdf);
 
     const kv::EngineApi& api_;
     ModelContext context_;

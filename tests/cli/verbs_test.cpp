@@ -149,6 +149,12 @@ TEST_F(Verbs, EnvelopeAsCsvAndSvg) {
         points += p.points.size();
     EXPECT_EQ(static_cast<std::size_t>(records), points);
 
+    // A point far outside every envelope (a typing error) keeps the diagram's window.
+    const Outcome far = cli({"envelope", "--model", "ENV-1", "--te", "1e9"});
+    ASSERT_EQ(far.status, 0) << far.err;
+    EXPECT_EQ(far.out.find("e+"), std::string::npos);
+    EXPECT_EQ(far.out.find("1000000000"), std::string::npos);
+
     const Outcome svg =
         cli({"envelope", "--model=ENV-1", "--format", "svg", "--units", "imperial"});
     ASSERT_EQ(svg.status, 0) << svg.err;

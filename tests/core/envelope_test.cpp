@@ -167,6 +167,7 @@ TEST(TableRange, BadRangesAreRefusedWithAMessage) {
         {{60, 80, 5, 20, 50, 5}, "every cell"},
         {{NAN, 10, 5, 30, 50, 5}, "number"},
         {{-10, 10, INFINITY, 30, 50, 5}, "number"},
+        {{-1e308, 1e308, 1e300, 30, 50, 5}, "at most 10000"}, // the span overflows
     };
     for (const auto& c : cases) {
         const auto problem = kv::checkTableRange(c.range);
