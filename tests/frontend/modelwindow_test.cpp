@@ -5,11 +5,14 @@
 #include "modelwindow.h"
 #include "resultsgrid.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 using kvtest::TestModel;
 using kvtest::WindowHarness;
@@ -187,6 +190,39 @@ private slots:
         // A folder where the file should be: a message, not a crash.
         QVERIFY(!w->exportCsv(dir.path()).isEmpty());
         QVERIFY(!w->exportPdf(dir.path()).isEmpty());
+        closeModelWindows(h);
+    }
+
+    // Where a point is refused, the diagram's tooltip and the table's empty cells say which
+    // limit: the engine's verdict at that point.
+    void refusalReasons() {
+        WindowHarness h(models());
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.click("btnCalculate");
+        ModelWindow* w = h.window().modelOpener()->open(1);
+        QVERIFY(w != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        auto* view = w->findChild<kvw::DiagramView*>("picEnvelope");
+        QVERIFY(view != nullptr);
+        const kv::Drawing& d = view->drawing();
+        QVERIFY(d.teFrom < -60); // left of the catalogue's TeLow: refused with -2
+        const QPoint left(static_cast<int>(d.plotLeft + 2),
+                          static_cast<int>(d.plotTop + d.plotHeight / 2));
+        QHelpEvent help(QEvent::ToolTip, left, view->mapToGlobal(left));
+        QApplication::sendEvent(view, &help);
+        QVERIFY2(QToolTip::text().contains(QStringLiteral(
+                     "Refused (code -2): evaporating temperature below the envelope")),
+                 qPrintable(QToolTip::text()));
+
+        w->findChild<QLineEdit*>("txtTeTo")->setText(QStringLiteral("35"));
+        QTest::keyClick(w->findChild<QLineEdit*>("txtTeTo"), Qt::Key_Return);
+        auto* table = w->findChild<QTableWidget*>("tblPerformance");
+        QCOMPARE(table->rowCount(), 9); // Te -5 to 35
+        QTableWidgetItem* refused = table->item(8, 0);
+        QVERIFY(refused->text().isEmpty());
+        QCOMPARE(refused->toolTip(),
+                 QStringLiteral("Refused: evaporating temperature above the envelope"));
+        QCOMPARE(table->item(2, 2)->text(), QStringLiteral("4,321"));
         closeModelWindows(h);
     }
 
