@@ -75,6 +75,18 @@ QString cellText(const kv::TableCell& c, kv::Quantity q, const kv::NumberFormat&
     return c.code > 0 ? text + QStringLiteral(" *") : text;
 }
 
+// A cell's background: grey refused, amber warning, blue on the operating point's row or
+// column (darker at the point itself), white otherwise.
+QColor cellColour(const kv::TableCell& c, bool onRow, bool onColumn) {
+    if (!c.rated())
+        return kRefusedCell;
+    if (c.code > 0)
+        return kWarningCell;
+    if (onRow && onColumn)
+        return kPointCell;
+    return onRow || onColumn ? kPointLine : QColor(Qt::white);
+}
+
 QString cellReason(const kv::TableCell& c) {
     if (c.code == 0)
         return {};
@@ -418,14 +430,7 @@ void ModelWindow::fillTable() {
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             const bool onRow = static_cast<int>(i) == table_.pointRow;
             const bool onColumn = static_cast<int>(j) == table_.pointColumn;
-            if (!c.rated())
-                item->setBackground(kRefusedCell);
-            else if (c.code > 0)
-                item->setBackground(kWarningCell);
-            else if (onRow && onColumn)
-                item->setBackground(kPointCell);
-            else if (onRow || onColumn)
-                item->setBackground(kPointLine);
+            item->setBackground(cellColour(c, onRow, onColumn));
             if (onRow && onColumn)
                 item->setFont(bold);
             item->setToolTip(cellReason(c));
@@ -589,11 +594,7 @@ QString ModelWindow::exportPdf(const QString& path) const {
                         text = cellText(c, quantity, context_.format);
                         const bool onRow = static_cast<int>(i - 1) == table_.pointRow;
                         const bool onColumn = static_cast<int>(j - 1) == table_.pointColumn;
-                        fill = !c.rated()            ? kRefusedCell
-                               : c.code > 0          ? kWarningCell
-                               : (onRow && onColumn) ? kPointCell
-                               : (onRow || onColumn) ? kPointLine
-                                                     : QColor(Qt::white);
+                        fill = cellColour(c, onRow, onColumn);
                         boldCell = onRow && onColumn;
                     }
                     p.setPen(QPen(QColor(170, 170, 170), 0.4));
