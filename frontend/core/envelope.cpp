@@ -22,18 +22,6 @@ RegionKind regionKind(int32_t code) {
     return code > 0 ? RegionKind::Warning : RegionKind::Refused;
 }
 
-std::string_view regionName(RegionKind kind) {
-    switch (kind) {
-    case RegionKind::Clean:
-        return "clean";
-    case RegionKind::Warning:
-        return "warning";
-    case RegionKind::Refused:
-        break;
-    }
-    return "refused";
-}
-
 std::string ratingReason(int32_t code) {
     static const std::map<int32_t, std::string_view> kReasons{
         {0, "within the envelope"},
@@ -165,6 +153,50 @@ private:
     EnvelopeWindow w_;
 };
 
+// One interval of constant code across a run of slabs: its lower and upper edges, Te rising.
+struct Piece {
+    int32_t code = 0;
+    std::vector<EnvelopePoint> lower, upper;
+};
+
+bool meets(const Piece& a, const Piece& b) { // a ends where b starts, with an overlap in Tc
+    return a.code == b.code && std::max(a.lower.back().tc, b.lower.front().tc) <
+                                   std::min(a.upper.back().tc, b.upper.front().tc);
+}
+
+// Joins the pieces of the next slab to the open pieces they continue, one to one, so that a
+// region of one code becomes one polygon; pieces that end are moved to `done`.
+void joinSlab(std::vector<Piece>& open, std::vector<Piece>& slab, std::vector<Piece>& done) {
+    auto partners = [](const std::vector<Piece>& side, const Piece& p, bool before) {
+        std::vector<std::size_t> found;
+        for (std::size_t i = 0; i < side.size(); ++i)
+            if (before ? meets(side[i], p) : meets(p, side[i]))
+                found.push_back(i);
+        return found;
+    };
+    // The pairs first, then the joins, so that no test sees a piece already moved.
+    std::vector<std::size_t> joinTo(slab.size(), open.size());
+    for (std::size_t j = 0; j < slab.size(); ++j) {
+        const auto from = partners(open, slab[j], true);
+        if (from.size() == 1 && partners(slab, open[from[0]], false).size() == 1)
+            joinTo[j] = from[0];
+    }
+    std::vector<bool> continued(open.size(), false);
+    for (std::size_t j = 0; j < slab.size(); ++j) {
+        if (joinTo[j] == open.size())
+            continue;
+        Piece& o = open[joinTo[j]];
+        o.lower.insert(o.lower.end(), slab[j].lower.begin(), slab[j].lower.end());
+        o.upper.insert(o.upper.end(), slab[j].upper.begin(), slab[j].upper.end());
+        slab[j] = std::move(o);
+        continued[joinTo[j]] = true;
+    }
+    for (std::size_t i = 0; i < open.size(); ++i)
+        if (!continued[i])
+            done.push_back(std::move(open[i]));
+    open = std::move(slab);
+}
+
 void addSegment(std::vector<EnvelopeLine>& lines, EnvelopePoint a, EnvelopePoint b) {
     if (!lines.empty() && !lines.back().points.empty()) {
         const EnvelopePoint& last = lines.back().points.back();
@@ -245,6 +277,7 @@ Envelope computeEnvelope(const EngineApi& api, int32_t model, const ConditionVal
 
     // Slabs: runs of columns with one code sequence. Neighbouring slabs meet halfway
     // between their outer columns, which lie within kTeResolution of each other.
+    std::vector<Piece> open, done;
     std::size_t s = 0;
     while (s < columns.size()) {
         std::size_t e = s;
@@ -264,19 +297,19 @@ Envelope computeEnvelope(const EngineApi& api, int32_t model, const ConditionVal
 
         const Column& first = columns[s];
         const std::size_t intervals = first.codes.size();
+        std::vector<Piece> slab;
         for (std::size_t k = 0; k < intervals; ++k) {
             auto lower = [&](const Column* c) { return k == 0 ? window.tcFrom : c->bounds[k - 1]; };
             auto upper = [&](const Column* c) {
                 return k + 1 == intervals ? window.tcTo : c->bounds[k];
             };
-            EnvelopePolygon p;
-            p.region = static_cast<int>(env.polygons.size()) + 1;
+            Piece p;
             p.code = first.codes[k];
-            for (const auto& [te, c] : stations)
-                p.points.push_back({te, lower(c)});
-            for (auto it = stations.rbegin(); it != stations.rend(); ++it)
-                p.points.push_back({it->first, upper(it->second)});
-            env.polygons.push_back(std::move(p));
+            for (const auto& [te, c] : stations) {
+                p.lower.push_back({te, lower(c)});
+                p.upper.push_back({te, upper(c)});
+            }
+            slab.push_back(std::move(p));
             // Boundaries between two refusals are not drawn: nothing is rated on either side.
             if (k + 1 < intervals && (first.codes[k] >= 0 || first.codes[k + 1] >= 0)) {
                 EnvelopeLine line;
@@ -285,6 +318,7 @@ Envelope computeEnvelope(const EngineApi& api, int32_t model, const ConditionVal
                 env.boundaries.push_back(std::move(line));
             }
         }
+        joinSlab(open, slab, done);
         // Where the next slab starts: a vertical boundary over the Tc where the codes of
         // the two sides differ.
         if (e + 1 < columns.size()) {
@@ -304,6 +338,16 @@ Envelope computeEnvelope(const EngineApi& api, int32_t model, const ConditionVal
             env.boundaries.insert(env.boundaries.end(), vertical.begin(), vertical.end());
         }
         s = e + 1;
+    }
+
+    done.insert(done.end(), open.begin(), open.end());
+    for (Piece& piece : done) {
+        EnvelopePolygon p;
+        p.region = static_cast<int>(env.polygons.size()) + 1;
+        p.code = piece.code;
+        p.points = std::move(piece.lower);
+        p.points.insert(p.points.end(), piece.upper.rbegin(), piece.upper.rend());
+        env.polygons.push_back(std::move(p));
     }
 
     for (const Column& c : columns)

@@ -31,7 +31,6 @@ PointRating ratePoint(const EngineApi& api, int32_t model, double te, double tc,
 enum class RegionKind { Clean, Warning, Refused };
 // 0 clean, positive warning, negative refused.
 RegionKind regionKind(int32_t code);
-std::string_view regionName(RegionKind kind); // "clean", "warning", "refused"
 
 // Which limit a RatingCode stands for: one text per code, e.g. "evaporating temperature
 // below the envelope". An unknown code gives "unknown rating code N".

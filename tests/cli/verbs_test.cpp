@@ -121,7 +121,9 @@ TEST_F(Verbs, EnvelopeAsCsvAndSvg) {
     std::string line;
     std::getline(in, line);
     EXPECT_EQ(line, "region,code,te,tc\r");
-    std::map<int, std::string> regionOf;
+    // One polygon per region, numbered from 1, each with one code.
+    std::map<int, int> codeOf;
+    std::map<int, int> regionsWithCode;
     int records = 0;
     while (std::getline(in, line)) {
         ++records;
@@ -131,15 +133,19 @@ TEST_F(Verbs, EnvelopeAsCsvAndSvg) {
         std::getline(fields, code, ',');
         std::getline(fields, te, ',');
         std::getline(fields, tc, '\r');
-        const int c = std::stoi(code);
-        EXPECT_EQ(region, kv::regionName(kv::regionKind(c)));
-        regionOf[c] = region;
+        const int r = std::stoi(region), c = std::stoi(code);
+        if (codeOf.count(r) == 0)
+            ++regionsWithCode[c];
+        EXPECT_EQ(codeOf.emplace(r, c).first->second, c) << "region " << r;
+        EXPECT_EQ(r, static_cast<int>(codeOf.size())) << "regions come one after the other";
         EXPECT_GE(std::stod(te), -50);
         EXPECT_LE(std::stod(tc), 90);
     }
-    // Clean, the four inner-limit warnings, and the refusals outside the outer limits.
+    // Clean, the four inner-limit warnings, and the refusals outside the outer limits; the
+    // rectangle inside the inner limits is one region.
     for (int code : {0, 2, 3, 4, 5, -2, -3, -4, -5})
-        EXPECT_EQ(regionOf.count(code), 1U) << code;
+        EXPECT_GE(regionsWithCode[code], 1) << code;
+    EXPECT_EQ(regionsWithCode[0], 1);
     const kv::ModelInfo m = model("ENV-1");
     const kv::ConditionValues at{5, 50, 0, 10, 10};
     const kv::Envelope env =

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <sstream>
@@ -51,6 +52,10 @@ TEST_P(EnvelopeRegions, AgreeWithTheEngineAwayFromBoundaries) {
     ASSERT_TRUE(env.anyRated);
     ASSERT_GT(env.codes.size(), 3U) << "a demo envelope has warning bands";
     EXPECT_GE(kv::envelopeCodeAt(env, c.at.te, c.at.tc), 0) << "the operating point is rated";
+    EXPECT_EQ(std::count_if(env.polygons.begin(), env.polygons.end(),
+                            [](const kv::EnvelopePolygon& p) { return p.code == 0; }),
+              1)
+        << "the clean area is one region";
 
     std::mt19937 random(20261207);
     std::uniform_real_distribution<double> te(env.window.teFrom, env.window.teTo);

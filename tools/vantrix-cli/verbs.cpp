@@ -240,8 +240,8 @@ int runVerb(const CliOptions& o, const kv::EngineApi& api, const kv::ConditionTe
         for (const kv::EnvelopePolygon& p : env.polygons)
             for (const kv::EnvelopePoint& e : p.points) {
                 const kv::ConditionValues s = kv::fromEngineUnits({e.te, e.tc, 0, 0, 0}, o.units);
-                out << kv::regionName(kv::regionKind(p.code)) << "," << p.code << ","
-                    << kv::plainNumber(s.te, 3) << "," << kv::plainNumber(s.tc, 3) << "\r\n";
+                out << p.region << "," << p.code << "," << kv::plainNumber(s.te, 3) << ","
+                    << kv::plainNumber(s.tc, 3) << "\r\n";
             }
         return kExitOk;
     }
