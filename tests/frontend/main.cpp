@@ -10,6 +10,7 @@
 int runStartupTests(int argc, char** argv);
 int runConditionsTests(int argc, char** argv);
 int runCalculateTests(int argc, char** argv);
+int runControlsTests(int argc, char** argv);
 int runModelWindowTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
     status |= runStartupTests(argc, argv);
     status |= runConditionsTests(argc, argv);
     status |= runCalculateTests(argc, argv);
+    status |= runControlsTests(argc, argv);
     status |= runModelWindowTests(argc, argv);
     return status;
 }
