@@ -40,15 +40,6 @@ std::optional<ModelInfo> findModel(const EngineApi& api, int32_t refrigerant, in
     }
 }
 
-std::string csvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string out = "\"";
-    for (char c : text)
-        out += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return out + "\"";
-}
-
 // `count` values from `from` to `to` by `step`; the last may fall short of `to` by less
 // than a step (a hundredth of a step counts as reaching it).
 std::size_t stepCount(double from, double to, double step) {
@@ -169,6 +160,15 @@ std::string plainNumber(double value, int decimals) {
     const auto res = std::to_chars(buf, buf + sizeof buf, rounded == 0 ? 0.0 : rounded,
                                    std::chars_format::fixed, decimals);
     return std::string(buf, res.ptr);
+}
+
+std::string csvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string out = "\"";
+    for (char c : text)
+        out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
 }
 
 std::string tableCsv(const PerfTable& t) {

@@ -84,6 +84,10 @@ PerfTable computeTable(const EngineApi& api, int32_t model, const ConditionValue
 // A number rounded half-to-even to `decimals` places, as plain text with "." (no grouping).
 std::string plainNumber(double value, int decimals);
 
+// One CSV field as RFC 4180 writes it: quoted, with doubled quotes, when it holds a
+// comma, a quote, CR or LF.
+std::string csvField(const std::string& text);
+
 // The table as RFC 4180 CSV: one record per cell, Te, Tc, the code, the five figures
 // (empty when refused) and the reason of a non-zero code; units in the header; CRLF.
 std::string tableCsv(const PerfTable& table);

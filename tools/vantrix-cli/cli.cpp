@@ -4,6 +4,7 @@
 #include "codelists.h"
 #include "conditions.h"
 #include "datacheck.h"
+#include "perftable.h"
 #include "verbs.h"
 
 #include <nlohmann/json.hpp>
@@ -274,15 +275,7 @@ std::variant<CliOptions, UsageError> parseArguments(const std::vector<std::strin
 // ---- output --------------------------------------------------------------------------
 
 std::string csvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    return out + "\"";
+    return kv::csvField(text);
 }
 
 std::size_t displayWidth(const std::string& text) {
