@@ -21,7 +21,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config git \
             qt6-base-dev qt6-base-dev-tools libgl-dev \
             nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev \
             clang libclang-rt-14-dev \
-            fonts-liberation xvfb xauth \
+            fonts-liberation xvfb xauth poppler-utils \
             dpkg-dev file help2man desktop-file-utils appstream lintian
 
 # The Windows cross-builds: MinGW-w64 for both targets, Wine for the 64-bit tests, and

@@ -142,6 +142,7 @@ CalcResult runCalculation(const EngineApi& api, const CalcRequest& req) {
             if (!passesModelFilter(shown, req.modelFilter) &&
                 !passesModelFilter(displayText(shown), req.modelFilter))
                 continue;
+            ++r.matchedModels;
             double capacity = 0, power = 0, current = 0, massFlow = 0, cop = 0;
             const int32_t code = api.KPX_Rating(next, "", "", 0, c.te, c.tc, c.sc, c.sh1, c.sh2,
                                                 &capacity, &power, &current, &massFlow, &cop);
@@ -151,16 +152,20 @@ CalcResult runCalculation(const EngineApi& api, const CalcRequest& req) {
                 if (std::find(failed.begin(), failed.end(), refrigerant) == failed.end())
                     failed.push_back(std::move(refrigerant));
             }
-            if (code != 0)
+            if (code != 0) {
+                ++r.leftOutByCode[code];
                 continue;
+            }
             const std::string name = modelData(api, next, "Name");
             const std::string refrigerant = modelData(api, next, "Refrigerant");
             const std::string dllf = modelData(api, next, "DLLF");
             const std::string dllp = modelData(api, next, "DLLP");
 
             r.is50Hz = req.frequency == Frequency::Hz50;
-            if (!keptAtFrequency(dllp, req.frequency))
+            if (!keptAtFrequency(dllp, req.frequency)) {
+                ++r.leftOutByFrequency;
                 continue;
+            }
 
             if (imperial) {
                 massFlow = kilogramsToPounds(massFlow);

@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -109,6 +110,11 @@ struct CalcResult {
     // The refrigerants (engine bytes, each once) of the models whose rating the property
     // library could not serve (-10); fluidProblems() tells which fluid file failed.
     std::vector<std::string> propertyFailures;
+    // What the run left out: the models that passed the model filter, those refused or
+    // rated with a warning (by RatingCode), and those dropped by the frequency check.
+    int matchedModels = 0;
+    std::map<int32_t, int> leftOutByCode;
+    int leftOutByFrequency = 0;
     int32_t refrigerantCode = 0, familyCode = 0, powerCode = 0;
 };
 

@@ -6,6 +6,7 @@
 #include "fluidcheck.h"
 #include "keyrule.h"
 #include "logo.h"
+#include "modelwindow.h"
 #include "resultsgrid.h"
 #include "settings.h"
 
@@ -291,6 +292,8 @@ void MainWindow::connectHandlers() {
         f->installEventFilter(keyFilter_);
     connect(keyFilter_, &FieldKeyFilter::characterKey, this,
             [this](QObject*) { conditionField_KeyPress(); });
+
+    modelOpener_ = new ModelWindowOpener(api_, Grid, [this] { return ResultCount; }, this);
 }
 
 void MainWindow::setFocusOrder() {
@@ -654,6 +657,7 @@ void MainWindow::btnCalculate_Click() {
     Grid->setRedraw(false);
 
     const kv::CalcResult result = kv::runCalculation(api_, request);
+    modelOpener_->setRun(result, request.units, request.format);
     txtWarning->setText(fromUtf8(result.warning));
     if (result.is50Hz)
         Is50Hz = *result.is50Hz;

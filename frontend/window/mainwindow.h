@@ -31,6 +31,7 @@ class QRadioButton;
 namespace kvw {
 
 class FieldKeyFilter;
+class ModelWindowOpener;
 class ResultsGrid;
 
 struct MainWindowOptions {
@@ -83,6 +84,8 @@ public:
     void setSuppressReorder(bool on) { SuppressReorder = on; }
 
     ResultsGrid* grid() const { return Grid; }
+    // Opens a model's window from a result row of the grid.
+    ModelWindowOpener* modelOpener() const { return modelOpener_; }
     const kv::EngineApi& engine() const { return api_; }
     const QString& programDir() const { return options_.programDir; }
 
@@ -199,6 +202,7 @@ private:
     QHash<QString, QByteArray> modelNameBytes_;
     // Fluid files already named in a message.
     QSet<QString> reportedFluidFiles_;
+    ModelWindowOpener* modelOpener_ = nullptr;
 };
 
 } // namespace kvw

@@ -11,6 +11,7 @@ int runStartupTests(int argc, char** argv);
 int runConditionsTests(int argc, char** argv);
 int runCalculateTests(int argc, char** argv);
 int runControlsTests(int argc, char** argv);
+int runModelWindowTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -26,5 +27,6 @@ int main(int argc, char** argv) {
     status |= runConditionsTests(argc, argv);
     status |= runCalculateTests(argc, argv);
     status |= runControlsTests(argc, argv);
+    status |= runModelWindowTests(argc, argv);
     return status;
 }

@@ -6,6 +6,8 @@
 #include "datacheck.h"
 #include "displaytext.h"
 #include "fluidcheck.h"
+#include "perftable.h"
+#include "verbs.h"
 
 #include <nlohmann/json.hpp>
 
@@ -63,6 +65,12 @@ Commands:
   rate                       rate every matching model and show the results
   list refrigerants|families|voltages|conditions
                              show the texts that rate's options accept
+  envelope --model NAME [--format csv|svg]
+                             the model's operating envelope at the conditions: CSV
+                             polygons (region,code,te,tc) or an SVG diagram
+  table --model NAME [--te-from --te-to --te-step --tc-from --tc-to --tc-step N]
+                             the model's performance table around the conditions
+                             (default: two steps of 5 K, or 10 °F, either side)
 
 Options of rate (texts as the window's lists show them):
   --refrigerant TEXT         refrigerant (default "All")
@@ -96,6 +104,8 @@ refrigerant's models).
 }
 
 std::variant<CliOptions, UsageError> parseArguments(const std::vector<std::string>& args) {
+    if (auto verb = parseVerbArguments(args))
+        return *verb;
     CliOptions o;
     std::vector<std::string> positional;
     // Options that take a value, with what each does with it.
@@ -269,15 +279,7 @@ std::variant<CliOptions, UsageError> parseArguments(const std::vector<std::strin
 // ---- output --------------------------------------------------------------------------
 
 std::string csvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    return out + "\"";
+    return kv::csvField(text);
 }
 
 std::size_t displayWidth(const std::string& text) {
@@ -555,6 +557,8 @@ int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::
     }
     kv::initializeEngine(bound.api, dir);
     const kv::EngineApi& api = bound.api;
+    if (o.command == Command::Envelope || o.command == Command::Table)
+        return runVerb(o, api, texts, fmt, out, err);
 
     if (o.command == Command::List) {
         if (o.listWhat == "refrigerants")
@@ -594,6 +598,8 @@ int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::
     const kv::CalcResult r = kv::runCalculation(api, req);
     if (!r.warning.empty())
         err << r.warning << "\n";
+    if (r.resultCount == 0)
+        writeLeftOutSummary(err, r, o.frequency);
     writeResults(out, o.format, r, o, fmt);
     // Models that vanished because a fluid file can't be used: a data problem.
     const auto problems = kv::fluidProblems(api, dir, r.propertyFailures);

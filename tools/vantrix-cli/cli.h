@@ -21,7 +21,7 @@ inline constexpr int kExitWrite = 1; // standard output could not be written
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitData = 3;
 
-enum class Command { None, Rate, List, Help };
+enum class Command { None, Rate, List, Help, Envelope, Table };
 enum class OutputFormat { Table, Csv, Json };
 
 struct CliOptions {
@@ -36,6 +36,10 @@ struct CliOptions {
     kv::UnitSystem units = kv::UnitSystem::SI;
     std::string filter, target;
     kv::OrderBy order = kv::OrderBy::ModelName;
+    // envelope and table: the model, the envelope's format (csv or svg) and the table's
+    // range as given (units of --units).
+    std::string model, envelopeFormat = "csv";
+    std::optional<std::string> teFrom, teTo, teStep, tcFrom, tcTo, tcStep;
 };
 
 // A usage error: the message names what was wrong and what is accepted.

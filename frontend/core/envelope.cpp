@@ -1,0 +1,380 @@
+#include "envelope.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace kv {
+
+PointRating ratePoint(const EngineApi& api, int32_t model, double te, double tc,
+                      const ConditionValues& at) {
+    PointRating r;
+    if (api.KPX_Rating == nullptr)
+        return r;
+    r.code = api.KPX_Rating(model, "", "", 0, te, tc, at.sc, at.sh1, at.sh2, &r.capacity, &r.power,
+                            &r.current, &r.massFlow, &r.cop);
+    return r;
+}
+
+RegionKind regionKind(int32_t code) {
+    if (code == 0)
+        return RegionKind::Clean;
+    return code > 0 ? RegionKind::Warning : RegionKind::Refused;
+}
+
+std::string ratingReason(int32_t code) {
+    static const std::map<int32_t, std::string_view> kReasons{
+        {0, "within the envelope"},
+        {-1, "model not found in the catalogue"},
+        {-2, "evaporating temperature below the envelope"},
+        {-3, "evaporating temperature above the envelope"},
+        {-4, "condensing temperature below the envelope or above the limit for this superheat"},
+        {-5, "condensing temperature above the envelope"},
+        {-6, "superheat above the limit"},
+        {-7, "subcooling above the limit"},
+        {-8, "negative superheat"},
+        {-9, "negative subcooling"},
+        {-10, "refrigerant properties not available at this point"},
+        {2, "evaporating temperature below the continuous-duty range"},
+        {3, "evaporating temperature above the continuous-duty range"},
+        {4, "condensing temperature below the continuous-duty range"},
+        {5, "condensing temperature above the continuous-duty range"},
+        {6, "superheat above the limit, within the tolerance"},
+        {10, "total superheat below the evaporator superheat"},
+        {11, "pressure ratio below the minimum (under the K line)"},
+        {15, "condensing temperature above the limit for this superheat, within the tolerance"},
+    };
+    const auto it = kReasons.find(code);
+    if (it == kReasons.end())
+        return "unknown rating code " + std::to_string(code);
+    return std::string(it->second);
+}
+
+namespace {
+
+// Sampling steps and the resolution of the bisections, K. The bisections go well below
+// kEnvelopeTolerance so that the joining of columns by straight lines stays inside it.
+constexpr double kTcSampleStep = 0.5;
+constexpr double kTeSampleStep = 1.0;
+constexpr double kTcResolution = 0.01;
+constexpr double kTeResolution = 0.02;
+// Columns are added between two columns of the same code sequence while a boundary at the
+// midpoint lies further than this from the straight line between them.
+constexpr double kLineDeviation = 0.03;
+constexpr double kMinColumnSpacing = 0.1;
+
+struct Column {
+    double te = 0;
+    std::vector<double> bounds; // Tc of each change of code, rising
+    std::vector<int32_t> codes; // codes.size() == bounds.size() + 1
+
+    int32_t codeAt(double tc) const {
+        const auto it = std::upper_bound(bounds.begin(), bounds.end(), tc);
+        return codes[static_cast<std::size_t>(it - bounds.begin())];
+    }
+};
+
+class Scanner {
+public:
+    Scanner(const EngineApi& api, int32_t model, const ConditionValues& at, const EnvelopeWindow& w)
+        : api_(api), model_(model), at_(at), w_(w) {}
+
+    int32_t code(double te, double tc) {
+        ++ratings;
+        return ratePoint(api_, model_, te, tc, at_).code;
+    }
+
+    Column column(double te) {
+        Column c;
+        c.te = te;
+        const int n =
+            std::max(1, static_cast<int>(std::ceil((w_.tcTo - w_.tcFrom) / kTcSampleStep)));
+        double prevTc = w_.tcFrom;
+        int32_t prev = code(te, prevTc);
+        c.codes.push_back(prev);
+        for (int i = 1; i <= n; ++i) {
+            const double tc = w_.tcFrom + (w_.tcTo - w_.tcFrom) * i / n;
+            const int32_t cur = code(te, tc);
+            if (cur != prev)
+                refine(c, te, prevTc, prev, tc, cur);
+            prevTc = tc;
+            prev = cur;
+        }
+        return c;
+    }
+
+    // Adds to `out` the columns after `a` up to and including `b`.
+    void span(const Column& a, const Column& b, std::vector<Column>& out, int depth = 0) {
+        const double width = b.te - a.te;
+        const bool same = a.codes == b.codes;
+        if (depth > 20 || (same && width <= kMinColumnSpacing) ||
+            (!same && width <= kTeResolution)) {
+            out.push_back(b);
+            return;
+        }
+        Column m = column((a.te + b.te) / 2);
+        if (same && m.codes == a.codes) {
+            double deviation = 0;
+            for (std::size_t k = 0; k < m.bounds.size(); ++k)
+                deviation =
+                    std::max(deviation, std::abs(m.bounds[k] - (a.bounds[k] + b.bounds[k]) / 2));
+            if (deviation <= kLineDeviation) {
+                out.push_back(std::move(m));
+                out.push_back(b);
+                return;
+            }
+        }
+        span(a, m, out, depth + 1);
+        const Column mid = out.back();
+        span(mid, b, out, depth + 1);
+    }
+
+    int ratings = 0;
+
+private:
+    // Finds every change of code between (lo, cLo) and (hi, cHi) to kTcResolution.
+    void refine(Column& c, double te, double lo, int32_t cLo, double hi, int32_t cHi) {
+        if (hi - lo <= kTcResolution) {
+            c.bounds.push_back((lo + hi) / 2);
+            c.codes.push_back(cHi);
+            return;
+        }
+        const double mid = (lo + hi) / 2;
+        const int32_t cm = code(te, mid);
+        if (cm != cLo)
+            refine(c, te, lo, cLo, mid, cm);
+        if (cm != cHi)
+            refine(c, te, mid, cm, hi, cHi);
+    }
+
+    const EngineApi& api_;
+    int32_t model_;
+    ConditionValues at_;
+    EnvelopeWindow w_;
+};
+
+// One interval of constant code across a run of slabs: its lower and upper edges, Te rising.
+struct Piece {
+    int32_t code = 0;
+    std::vector<EnvelopePoint> lower, upper;
+};
+
+bool meets(const Piece& a, const Piece& b) { // a ends where b starts, with an overlap in Tc
+    return a.code == b.code && std::max(a.lower.back().tc, b.lower.front().tc) <
+                                   std::min(a.upper.back().tc, b.upper.front().tc);
+}
+
+// Joins the pieces of the next slab to the open pieces they continue, one to one, so that a
+// region of one code becomes one polygon; pieces that end are moved to `done`.
+void joinSlab(std::vector<Piece>& open, std::vector<Piece>& slab, std::vector<Piece>& done) {
+    auto partners = [](const std::vector<Piece>& side, const Piece& p, bool before) {
+        std::vector<std::size_t> found;
+        for (std::size_t i = 0; i < side.size(); ++i)
+            if (before ? meets(side[i], p) : meets(p, side[i]))
+                found.push_back(i);
+        return found;
+    };
+    // The pairs first, then the joins, so that no test sees a piece already moved.
+    std::vector<std::size_t> joinTo(slab.size(), open.size());
+    for (std::size_t j = 0; j < slab.size(); ++j) {
+        const auto from = partners(open, slab[j], true);
+        if (from.size() == 1 && partners(slab, open[from[0]], false).size() == 1)
+            joinTo[j] = from[0];
+    }
+    std::vector<bool> continued(open.size(), false);
+    for (std::size_t j = 0; j < slab.size(); ++j) {
+        if (joinTo[j] == open.size())
+            continue;
+        Piece& o = open[joinTo[j]];
+        o.lower.insert(o.lower.end(), slab[j].lower.begin(), slab[j].lower.end());
+        o.upper.insert(o.upper.end(), slab[j].upper.begin(), slab[j].upper.end());
+        slab[j] = std::move(o);
+        continued[joinTo[j]] = true;
+    }
+    for (std::size_t i = 0; i < open.size(); ++i)
+        if (!continued[i])
+            done.push_back(std::move(open[i]));
+    open = std::move(slab);
+}
+
+void addSegment(std::vector<EnvelopeLine>& lines, EnvelopePoint a, EnvelopePoint b) {
+    if (!lines.empty() && !lines.back().points.empty()) {
+        const EnvelopePoint& last = lines.back().points.back();
+        if (last.te == a.te && last.tc == a.tc) {
+            lines.back().points.push_back(b);
+            return;
+        }
+    }
+    lines.push_back({{a, b}});
+}
+
+} // namespace
+
+EnvelopeWindow envelopeWindow(const EngineApi& api, int32_t model, const ConditionValues& at) {
+    // Wide enough for every refrigerant of the catalogue. A rated area missed between two
+    // samples reaches less than a step beyond the last rated sample, inside the margin.
+    constexpr double kTeLow = -60, kTeHigh = 40, kTcLow = -20, kTcHigh = 90, kStep = 5;
+    constexpr double kMargin = 7.5;
+    double teMin = 1e9, teMax = -1e9, tcMin = 1e9, tcMax = -1e9;
+    for (double te = kTeLow; te <= kTeHigh; te += kStep)
+        for (double tc = kTcLow; tc <= kTcHigh; tc += kStep)
+            if (ratePoint(api, model, te, tc, at).code >= 0) {
+                teMin = std::min(teMin, te);
+                teMax = std::max(teMax, te);
+                tcMin = std::min(tcMin, tc);
+                tcMax = std::max(tcMax, tc);
+            }
+    EnvelopeWindow w;
+    if (teMin > teMax && std::isfinite(at.te) && std::isfinite(at.tc)) {
+        // Nothing rated: a window around the point.
+        teMin = teMax = at.te;
+        tcMin = tcMax = at.tc;
+    }
+    // The operating point is taken in when it lies near the sampled range; one far outside
+    // (a typing error) must not stretch the diagram into a flat line.
+    if (at.te >= kTeLow - 40 && at.te <= kTeHigh + 40 && at.tc >= kTcLow - 40 &&
+        at.tc <= kTcHigh + 40) {
+        teMin = std::min(teMin, at.te);
+        teMax = std::max(teMax, at.te);
+        tcMin = std::min(tcMin, at.tc);
+        tcMax = std::max(tcMax, at.tc);
+    } else if (teMin > teMax) {
+        teMin = kTeLow;
+        teMax = kTeHigh;
+        tcMin = kTcLow;
+        tcMax = kTcHigh;
+    }
+    // A margin of at least one sampling step beyond the outermost rated point, on
+    // multiples of 5 K.
+    w.teFrom = std::floor((teMin - kMargin) / 5) * 5;
+    w.teTo = std::ceil((teMax + kMargin) / 5) * 5;
+    w.tcFrom = std::floor((tcMin - kMargin) / 5) * 5;
+    w.tcTo = std::ceil((tcMax + kMargin) / 5) * 5;
+    return w;
+}
+
+Envelope computeEnvelope(const EngineApi& api, int32_t model, const ConditionValues& at,
+                         const EnvelopeWindow& window) {
+    Envelope env;
+    env.window = window;
+    // A window of more than a few hundred kelvin is no envelope; it would only cost time.
+    constexpr double kLargestSpan = 400;
+    if (!(window.teTo > window.teFrom) || !(window.tcTo > window.tcFrom) ||
+        !(window.teTo - window.teFrom <= kLargestSpan) ||
+        !(window.tcTo - window.tcFrom <= kLargestSpan))
+        return env;
+    Scanner scan(api, model, at, window);
+
+    // Columns of constant Te: coarse ones first, then the spans between them refined.
+    const int n =
+        std::max(1, static_cast<int>(std::ceil((window.teTo - window.teFrom) / kTeSampleStep)));
+    std::vector<Column> columns{scan.column(window.teFrom)};
+    for (int i = 1; i <= n; ++i) {
+        const Column prev = columns.back();
+        scan.span(prev, scan.column(window.teFrom + (window.teTo - window.teFrom) * i / n),
+                  columns);
+    }
+
+    // Slabs: runs of columns with one code sequence. Neighbouring slabs meet halfway
+    // between their outer columns, which lie within kTeResolution of each other.
+    std::vector<Piece> open, done;
+    std::size_t s = 0;
+    while (s < columns.size()) {
+        std::size_t e = s;
+        while (e + 1 < columns.size() && columns[e + 1].codes == columns[s].codes)
+            ++e;
+        const double left = s == 0 ? window.teFrom : (columns[s - 1].te + columns[s].te) / 2;
+        const double right =
+            e + 1 == columns.size() ? window.teTo : (columns[e].te + columns[e + 1].te) / 2;
+        // The Te positions of the slab, with the value of each at the slab's column.
+        std::vector<std::pair<double, const Column*>> stations;
+        stations.emplace_back(left, &columns[s]);
+        for (std::size_t i = s; i <= e; ++i)
+            if (columns[i].te > stations.back().first)
+                stations.emplace_back(columns[i].te, &columns[i]);
+        if (right > stations.back().first)
+            stations.emplace_back(right, &columns[e]);
+
+        const Column& first = columns[s];
+        const std::size_t intervals = first.codes.size();
+        std::vector<Piece> slab;
+        for (std::size_t k = 0; k < intervals; ++k) {
+            auto lower = [&](const Column* c) { return k == 0 ? window.tcFrom : c->bounds[k - 1]; };
+            auto upper = [&](const Column* c) {
+                return k + 1 == intervals ? window.tcTo : c->bounds[k];
+            };
+            Piece p;
+            p.code = first.codes[k];
+            for (const auto& [te, c] : stations) {
+                p.lower.push_back({te, lower(c)});
+                p.upper.push_back({te, upper(c)});
+            }
+            slab.push_back(std::move(p));
+            // Boundaries between two refusals are not drawn: nothing is rated on either side.
+            if (k + 1 < intervals && (first.codes[k] >= 0 || first.codes[k + 1] >= 0)) {
+                EnvelopeLine line;
+                for (const auto& [te, c] : stations)
+                    line.points.push_back({te, c->bounds[k]});
+                env.boundaries.push_back(std::move(line));
+            }
+        }
+        joinSlab(open, slab, done);
+        // Where the next slab starts: a vertical boundary over the Tc where the codes of
+        // the two sides differ.
+        if (e + 1 < columns.size()) {
+            const Column& a = columns[e];
+            const Column& b = columns[e + 1];
+            std::vector<double> cuts{window.tcFrom, window.tcTo};
+            cuts.insert(cuts.end(), a.bounds.begin(), a.bounds.end());
+            cuts.insert(cuts.end(), b.bounds.begin(), b.bounds.end());
+            std::sort(cuts.begin(), cuts.end());
+            std::vector<EnvelopeLine> vertical;
+            for (std::size_t i = 0; i + 1 < cuts.size(); ++i) {
+                const double mid = (cuts[i] + cuts[i + 1]) / 2;
+                const int32_t before = a.codeAt(mid), after = b.codeAt(mid);
+                if (cuts[i + 1] > cuts[i] && before != after && (before >= 0 || after >= 0))
+                    addSegment(vertical, {right, cuts[i]}, {right, cuts[i + 1]});
+            }
+            env.boundaries.insert(env.boundaries.end(), vertical.begin(), vertical.end());
+        }
+        s = e + 1;
+    }
+
+    done.insert(done.end(), open.begin(), open.end());
+    for (Piece& piece : done) {
+        EnvelopePolygon p;
+        p.region = static_cast<int>(env.polygons.size()) + 1;
+        p.code = piece.code;
+        p.points = std::move(piece.lower);
+        p.points.insert(p.points.end(), piece.upper.rbegin(), piece.upper.rend());
+        env.polygons.push_back(std::move(p));
+    }
+
+    for (const Column& c : columns)
+        for (int32_t code : c.codes) {
+            if (code >= 0)
+                env.anyRated = true;
+            if (std::find(env.codes.begin(), env.codes.end(), code) == env.codes.end())
+                env.codes.push_back(code);
+        }
+    std::sort(env.codes.begin(), env.codes.end());
+    env.ratings = scan.ratings;
+    return env;
+}
+
+int32_t envelopeCodeAt(const Envelope& envelope, double te, double tc) {
+    for (const EnvelopePolygon& p : envelope.polygons) {
+        bool inside = false;
+        const auto& v = p.points;
+        for (std::size_t i = 0, j = v.size() - 1; i < v.size(); j = i++) {
+            if ((v[i].tc > tc) != (v[j].tc > tc) &&
+                te < (v[j].te - v[i].te) * (tc - v[i].tc) / (v[j].tc - v[i].tc) + v[i].te)
+                inside = !inside;
+        }
+        if (inside)
+            return p.code;
+    }
+    return -1;
+}
+
+} // namespace kv

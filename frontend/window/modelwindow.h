@@ -1,0 +1,126 @@
+// The model window: one model of the results grid at the conditions of the run it came
+// from, with its envelope diagram, its performance table and their export as CSV and as a
+// one-page PDF data sheet. It is not modal and keeps the conditions it was opened with.
+#pragma once
+
+#include "binding.h"
+#include "calcrun.h"
+#include "diagram.h"
+#include "envelope.h"
+#include "perftable.h"
+#include "units.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPainter;
+class QPushButton;
+class QTableWidget;
+
+namespace kvw {
+
+class GridModel;
+class ResultsGrid;
+
+// What a model window is opened with: the model and the run's conditions.
+struct ModelContext {
+    kv::ModelInfo model;
+    kv::ConditionValues conditions; // engine units
+    kv::UnitSystem units = kv::UnitSystem::SI;
+    kv::NumberFormat format;
+};
+
+// Paints a laid-out diagram with QPainter (screen or PDF); text stays text.
+void paintDrawing(QPainter& painter, const kv::Drawing& drawing);
+
+class DiagramView : public QWidget {
+    Q_OBJECT
+public:
+    DiagramView(const kv::EngineApi& api, const ModelContext& context, const kv::Envelope& envelope,
+                QWidget* parent = nullptr);
+    const kv::Drawing& drawing() const { return drawing_; }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    bool event(QEvent* e) override;
+
+private:
+    const kv::EngineApi& api_;
+    const ModelContext& context_;
+    const kv::Envelope& envelope_;
+    kv::Drawing drawing_;
+};
+
+class ModelWindow : public QWidget {
+    Q_OBJECT
+public:
+    ModelWindow(const kv::EngineApi& api, ModelContext context, QWidget* parent = nullptr);
+
+    const ModelContext& context() const { return context_; }
+    const kv::Envelope& envelope() const { return envelope_; }
+    const kv::PerfTable& table() const { return table_; }
+
+    // Recomputes the table for the range in the fields; false (and the reason shown) when
+    // the range can't be tabled.
+    bool applyRange();
+    // Writes the table as CSV / the data sheet as PDF; an empty text on success, else why not.
+    QString exportCsv(const QString& path) const;
+    QString exportPdf(const QString& path) const;
+
+    // "Te 5 °C, Tc 50 °C, Sc 0 K, Sh1 10 K, Sh2 10 K"
+    QString conditionsText() const;
+    // The rated figures at the operating point, with units.
+    QString ratedText() const;
+
+private:
+    void fillTable();
+    // Asks for a file and writes the data sheet (pdf) or the table's CSV to it.
+    void chooseExport(bool pdf);
+
+    const kv::EngineApi& api_;
+    ModelContext context_;
+    kv::Envelope envelope_;
+    kv::PerfTable table_;
+    kv::PointRating rated_;
+
+    QComboBox* cbQuantity = nullptr;
+    QLineEdit* range_[6] = {};
+    QLabel* lblRangeProblem = nullptr;
+    QTableWidget* tblPerformance = nullptr;
+};
+
+// Opens a model window on a double-click or Enter on a result row of the grid, for the
+// model of that row at the conditions of the last run.
+class ModelWindowOpener : public QObject {
+    Q_OBJECT
+public:
+    ModelWindowOpener(const kv::EngineApi& api, ResultsGrid* grid, std::function<int()> resultCount,
+                      QWidget* owner);
+    // The run whose rows the grid shows.
+    void setRun(const kv::CalcResult& result, kv::UnitSystem units, const kv::NumberFormat& format);
+    // Opens the window of grid row `row`; nullptr for the header, the empty row, a grid
+    // without results or a model that can't be found.
+    ModelWindow* open(int row);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    const kv::EngineApi& api_;
+    ResultsGrid* grid_;
+    std::function<int()> resultCount_;
+    QWidget* owner_;
+    kv::ConditionValues conditions_;
+    kv::UnitSystem units_ = kv::UnitSystem::SI;
+    kv::NumberFormat format_;
+    int32_t codes_[3] = {};
+    bool hasRun_ = false;
+};
+
+} // namespace kvw

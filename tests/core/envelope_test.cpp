@@ -1,0 +1,231 @@
+// The envelope regions and the performance table against the engine's own answers, on
+// the demo catalogue of the build's program directory; the reasons, the table's range
+// checks and its CSV.
+#include "binding.h"
+#include "envelope.h"
+#include "perftable.h"
+#include "programdir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <sstream>
+
+namespace {
+
+class DemoCatalogue : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        const std::string dir = kvtest::ProgramDir::builtProgramDir().string();
+        bound_ = kv::bindLibraries(dir);
+        if (bound_.ok)
+            kv::initializeEngine(bound_.api, dir);
+    }
+    void SetUp() override { ASSERT_TRUE(bound_.ok) << bound_.message; }
+    static const kv::EngineApi& api() { return bound_.api; }
+
+    static kv::ModelInfo model(const std::string& name) {
+        const auto m = kv::findModelByName(api(), name);
+        EXPECT_TRUE(m.has_value()) << name;
+        return m.value_or(kv::ModelInfo{});
+    }
+
+    static inline kv::BindResult bound_;
+};
+
+struct EnvelopeCase {
+    const char* model;
+    kv::ConditionValues at;
+};
+
+class EnvelopeRegions : public DemoCatalogue, public ::testing::WithParamInterface<EnvelopeCase> {};
+
+// At random points further than the tolerance from every drawn boundary, the drawn region
+// carries the code the engine gives there.
+TEST_P(EnvelopeRegions, AgreeWithTheEngineAwayFromBoundaries) {
+    const EnvelopeCase c = GetParam();
+    const kv::ModelInfo m = model(c.model);
+    const kv::Envelope env =
+        kv::computeEnvelope(api(), m.number, c.at, kv::envelopeWindow(api(), m.number, c.at));
+    ASSERT_TRUE(env.anyRated);
+    ASSERT_GT(env.codes.size(), 3U) << "a demo envelope has warning bands";
+    EXPECT_GE(kv::envelopeCodeAt(env, c.at.te, c.at.tc), 0) << "the operating point is rated";
+    EXPECT_EQ(std::count_if(env.polygons.begin(), env.polygons.end(),
+                            [](const kv::EnvelopePolygon& p) { return p.code == 0; }),
+              1)
+        << "the clean area is one region";
+
+    std::mt19937 random(20261207);
+    std::uniform_real_distribution<double> te(env.window.teFrom, env.window.teTo);
+    std::uniform_real_distribution<double> tc(env.window.tcFrom, env.window.tcTo);
+    const double r = kv::kEnvelopeTolerance;
+    int checked = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const double x = te(random), y = tc(random);
+        const int32_t drawn = kv::envelopeCodeAt(env, x, y);
+        bool nearBoundary = false;
+        for (int k = 0; k < 8 && !nearBoundary; ++k)
+            nearBoundary = kv::envelopeCodeAt(env, x + r * std::cos(k * M_PI / 4),
+                                              y + r * std::sin(k * M_PI / 4)) != drawn;
+        if (nearBoundary)
+            continue;
+        ++checked;
+        ASSERT_EQ(drawn, kv::ratePoint(api(), m.number, x, y, c.at).code)
+            << c.model << " at Te " << x << ", Tc " << y;
+    }
+    EXPECT_GT(checked, 2500);
+}
+
+INSTANTIATE_TEST_SUITE_P(DemoModels, EnvelopeRegions,
+                         ::testing::Values(EnvelopeCase{"KRM009A-E5", {5, 50, 0, 10, 10}},
+                                           EnvelopeCase{"KSA008Y-E6", {-5, 40, 3, 8, 20}},
+                                           EnvelopeCase{"KRM009F-E5", {0, 45, 5, 5, 15}}));
+
+// Every cell holds what KPX_Rating gives at its Te and Tc, in the units shown; refused
+// cells are empty; the operating point's row and column are found.
+TEST_F(DemoCatalogue, TableCellsAreTheEnginesRatings) {
+    const kv::ModelInfo m = model("KSA008Y-E6");
+    for (const kv::UnitSystem units : {kv::UnitSystem::SI, kv::UnitSystem::Imperial}) {
+        const kv::ConditionValues at{5, 50, 0, 10, 10};
+        const kv::ConditionValues shown = kv::fromEngineUnits(at, units);
+        kv::TableRange range = kv::defaultTableRange(shown, units);
+        range.teTo += 6 * range.teStep; // reaches beyond the envelope
+        const kv::PerfTable t = kv::computeTable(api(), m.number, at, units, range);
+        ASSERT_EQ(t.te.size(), 11U);
+        ASSERT_EQ(t.tc.size(), 5U);
+        EXPECT_EQ(t.pointRow, 2);
+        EXPECT_EQ(t.pointColumn, 2);
+        bool refused = false, warned = false;
+        for (std::size_t i = 0; i < t.te.size(); ++i)
+            for (std::size_t j = 0; j < t.tc.size(); ++j) {
+                const kv::ConditionValues e = kv::toEngineUnits({t.te[i], t.tc[j], 0, 0, 0}, units);
+                const kv::PointRating r = kv::ratePoint(api(), m.number, e.te, e.tc, at);
+                const kv::TableCell& c = t.cell(i, j);
+                ASSERT_EQ(c.code, r.code);
+                refused |= r.code < 0;
+                warned |= r.code > 0;
+                if (r.code < 0)
+                    continue;
+                const auto expected = kv::displayValues(r, units);
+                for (std::size_t q = 0; q < expected.size(); ++q)
+                    EXPECT_DOUBLE_EQ(c.values[q], expected[q]);
+            }
+        EXPECT_TRUE(refused && warned);
+        EXPECT_DOUBLE_EQ(t.te[1] - t.te[0], units == kv::UnitSystem::Imperial ? 10.0 : 5.0);
+    }
+}
+
+TEST_F(DemoCatalogue, ModelsAreFoundByNameOrGridRow) {
+    const kv::ModelInfo m = model("KSA008Y-E6");
+    EXPECT_EQ(m.refrigerant, "R410A");
+    EXPECT_EQ(m.voltage, "208-230/1/60");
+    EXPECT_FALSE(m.family.empty());
+    const auto again = kv::findGridModel(api(), 0, 0, 0, m.name, m.refrigerant, m.voltage);
+    ASSERT_TRUE(again.has_value());
+    EXPECT_EQ(again->number, m.number);
+    EXPECT_FALSE(kv::findModelByName(api(), "NO-SUCH-MODEL").has_value());
+    EXPECT_FALSE(kv::findGridModel(api(), 0, 0, 0, m.name, m.refrigerant, "400/3/50").has_value());
+}
+
+// One text per RatingCode, naming the limit.
+TEST(RatingReasons, OneTextPerCode) {
+    const std::pair<int32_t, const char*> expected[] = {
+        {-2, "evaporating temperature below the envelope"},
+        {-3, "evaporating temperature above the envelope"},
+        {-4, "condensing temperature below the envelope or above the limit for this superheat"},
+        {-5, "condensing temperature above the envelope"},
+        {-6, "superheat above the limit"},
+        {-7, "subcooling above the limit"},
+        {-8, "negative superheat"},
+        {-9, "negative subcooling"},
+        {-10, "refrigerant properties not available at this point"},
+        {-1, "model not found in the catalogue"},
+        {2, "evaporating temperature below the continuous-duty range"},
+        {3, "evaporating temperature above the continuous-duty range"},
+        {4, "condensing temperature below the continuous-duty range"},
+        {5, "condensing temperature above the continuous-duty range"},
+        {6, "superheat above the limit, within the tolerance"},
+        {10, "total superheat below the evaporator superheat"},
+        {11, "pressure ratio below the minimum (under the K line)"},
+        {15, "condensing temperature above the limit for this superheat, within the tolerance"},
+        {7, "unknown rating code 7"},
+    };
+    for (const auto& [code, text] : expected)
+        EXPECT_EQ(kv::ratingReason(code), text) << code;
+    EXPECT_EQ(kv::regionKind(0), kv::RegionKind::Clean);
+    EXPECT_EQ(kv::regionKind(15), kv::RegionKind::Warning);
+    EXPECT_EQ(kv::regionKind(-4), kv::RegionKind::Refused);
+}
+
+// Ranges that can't be tabled get a message instead of a hang or a huge table.
+TEST(TableRange, BadRangesAreRefusedWithAMessage) {
+    const struct {
+        kv::TableRange range;
+        const char* words;
+    } cases[] = {
+        {{-10, 10, 0, 30, 50, 5}, "above zero"},
+        {{-10, 10, 5, 30, 50, -5}, "above zero"},
+        {{10, -10, 5, 30, 50, 5}, "must not end below"},
+        {{-50, 50, 0.1, 0, 100, 0.1}, "at most 10000"},
+        {{60, 80, 5, 20, 50, 5}, "every cell"},
+        {{NAN, 10, 5, 30, 50, 5}, "number"},
+        {{-10, 10, INFINITY, 30, 50, 5}, "number"},
+        {{-1e308, 1e308, 1e300, 30, 50, 5}, "at most 10000"}, // the span overflows
+    };
+    for (const auto& c : cases) {
+        const auto problem = kv::checkTableRange(c.range);
+        ASSERT_TRUE(problem.has_value()) << c.words;
+        EXPECT_NE(problem->find(c.words), std::string::npos) << *problem;
+    }
+    EXPECT_FALSE(kv::checkTableRange({-10, 10, 5, 30, 50, 5}).has_value());
+    EXPECT_FALSE(kv::checkTableRange({0, 99, 1, 0, 99, 1}).has_value()); // 10,000 cells
+}
+
+// The CSV reads back into the table's figures, rounded half-to-even as the grid rounds
+// them (500.5 gives 500, 2.345 gives 2.34), with units in the header.
+TEST(TableCsv, RoundTrip) {
+    kv::PerfTable t;
+    t.units = kv::UnitSystem::SI;
+    t.te = {-5, 0.5};
+    t.tc = {40};
+    kv::TableCell clean{0, {1234.4, 500.5, 2.345, 3.1, 36}};
+    kv::TableCell refused{-3, {}};
+    t.cells = {clean, refused};
+    const std::string csv = kv::tableCsv(t);
+
+    std::vector<std::vector<std::string>> records;
+    std::istringstream in(csv);
+    std::string line;
+    while (std::getline(in, line)) {
+        ASSERT_FALSE(line.empty());
+        ASSERT_EQ(line.back(), '\r') << "CRLF line ends";
+        line.pop_back();
+        std::vector<std::string> fields;
+        std::string field;
+        bool quoted = false;
+        for (char ch : line) {
+            if (ch == '"')
+                quoted = !quoted;
+            else if (ch == ',' && !quoted)
+                fields.push_back(std::exchange(field, {}));
+            else
+                field += ch;
+        }
+        fields.push_back(field);
+        records.push_back(fields);
+    }
+    ASSERT_EQ(records.size(), 3U);
+    EXPECT_EQ(records[0],
+              (std::vector<std::string>{"Te (°C)", "Tc (°C)", "Code", "Cooling capacity (W)",
+                                        "Power input (W)", "COP", "Current (A)", "Mass flow (kg/h)",
+                                        "Remark"}));
+    EXPECT_EQ(records[1],
+              (std::vector<std::string>{"-5", "40", "0", "1234", "500", "2.34", "3.10", "36", ""}));
+    EXPECT_EQ(records[2], (std::vector<std::string>{"0.5", "40", "-3", "", "", "", "", "",
+                                                    "evaporating temperature above the envelope"}));
+    EXPECT_DOUBLE_EQ(std::stod(records[1][5]), kv::roundHalfEven(clean.values[2], 2));
+}
+
+} // namespace

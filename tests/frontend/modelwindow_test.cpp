@@ -1,0 +1,253 @@
+// The model window on the real window and libraries: opened by a double-click or Enter on
+// a result row only, keeping its conditions across new runs, its table's range checks, its
+// exports and a model the engine refuses everywhere.
+#include "harness.h"
+#include "modelwindow.h"
+#include "resultsgrid.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolTip>
+
+using kvtest::TestModel;
+using kvtest::WindowHarness;
+using kvw::ModelWindow;
+using kvw::StartupStatus;
+
+namespace {
+
+std::vector<TestModel> models() {
+    TestModel a, b, refused;
+    a.showName = "ZB45KCE";
+    a.capacity = 4321;
+    b.showName = "ZR61";
+    refused.showName = "NOENV-1"; // no upper Te limit: the engine refuses every point
+    refused.overrides = {{"TeHig", "-"}};
+    return {a, b, refused};
+}
+
+QList<ModelWindow*> modelWindows(WindowHarness& h) {
+    return h.window().findChildren<ModelWindow*>();
+}
+
+void closeModelWindows(WindowHarness& h) {
+    qDeleteAll(modelWindows(h));
+}
+
+} // namespace
+
+class ModelWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Where a double-click or Enter lands decides whether a model window opens.
+    void opening_data() {
+        QTest::addColumn<bool>("calculate");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("double-click on a result row") << true << "click" << 2 << true;
+        QTest::newRow("Enter on a result row") << true << "enter" << 1 << true;
+        QTest::newRow("double-click on the empty row") << true << "click" << 3 << false;
+        QTest::newRow("Enter on the empty row") << true << "enter" << 3 << false;
+        QTest::newRow("double-click on the header") << true << "header" << 0 << false;
+        QTest::newRow("grid without results") << false << "click" << 1 << false;
+    }
+    void opening() {
+        QFETCH(bool, calculate);
+        QFETCH(QString, how);
+        QFETCH(int, row);
+        QFETCH(bool, opens);
+        WindowHarness h(models());
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        if (calculate)
+            h.click("btnCalculate");
+        QCOMPARE(h.window().resultCount(), calculate ? 2 : 0);
+        kvw::ResultsGrid* grid = h.window().grid();
+        if (how == "header") {
+            QHeaderView* header = grid->horizontalHeader();
+            QTest::mouseDClick(header->viewport(), Qt::LeftButton, {},
+                               QPoint(header->sectionViewportPosition(2) + 5, 5));
+        } else if (how == "click") {
+            const QRect cell = grid->visualRect(grid->model()->index(row - 1, 2));
+            QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+        } else {
+            grid->selectGridRow(row);
+            QTest::keyClick(grid, Qt::Key_Return);
+        }
+        const QList<ModelWindow*> opened = modelWindows(h);
+        QCOMPARE(opened.size(), opens ? 1 : 0);
+        if (opens) {
+            QVERIFY(opened[0]->isVisible());
+            QVERIFY(!opened[0]->isModal());
+            QCOMPARE(QString::fromStdString(opened[0]->context().model.name),
+                     h.window().grid()->grid()->text(row, 2));
+        }
+        closeModelWindows(h);
+    }
+
+    // A new run leaves an open model window at the conditions it was opened with, and the
+    // main window keeps working.
+    void keepsItsConditions() {
+        WindowHarness h(models());
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.click("btnCalculate");
+        ModelWindow* w = h.window().modelOpener()->open(1);
+        QVERIFY(w != nullptr);
+        QVERIFY(w->windowTitle().contains(QStringLiteral("Te 5.0 °C, Tc 50.0 °C")));
+        const QString conditions = w->findChild<QLabel*>("lblConditions")->text();
+        QVERIFY2(
+            conditions.contains(QStringLiteral("Te 5 °C, Tc 50 °C, Sc 0 K, Sh1 10 K, Sh2 10 K")),
+            qPrintable(conditions));
+
+        h.setConditions({"0", "45", "0", "10", "10"});
+        h.click("btnCalculate");
+        QCOMPARE(h.window().resultCount(), 2);
+        QCOMPARE(w->context().conditions, (kv::ConditionValues{5, 50, 0, 10, 10}));
+        QCOMPARE(w->findChild<QLabel*>("lblConditions")->text(), conditions);
+        QVERIFY(w->isVisible());
+        closeModelWindows(h);
+    }
+
+    // A range that can't be tabled is named in the window; the old table stays.
+    void rangeProblems_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("step zero") << "txtTeStep"
+                                   << "0"
+                                   << "above zero";
+        QTest::newRow("negative step") << "txtTcStep"
+                                       << "-5"
+                                       << "above zero";
+        QTest::newRow("too many cells") << "txtTeStep"
+                                        << "0,001"
+                                        << "at most 10000";
+        QTest::newRow("no number") << "txtTcTo"
+                                   << "abc"
+                                   << "no number";
+        QTest::newRow("Te above Tc everywhere") << "txtTeFrom"
+                                                << "70"
+                                                << "every cell";
+    }
+    void rangeProblems() {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        WindowHarness h(models());
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.click("btnCalculate");
+        ModelWindow* w = h.window().modelOpener()->open(1);
+        QVERIFY(w != nullptr);
+        if (field == "txtTeFrom")
+            w->findChild<QLineEdit*>("txtTeTo")->setText(QStringLiteral("90"));
+        w->findChild<QLineEdit*>(field)->setText(text);
+        QTest::mouseClick(w->findChild<QPushButton*>("btnApplyRange"), Qt::LeftButton);
+        QLabel* problem = w->findChild<QLabel*>("lblRangeProblem");
+        QVERIFY(problem->isVisible());
+        QVERIFY2(problem->text().contains(message), qPrintable(problem->text()));
+        QCOMPARE(w->table().te.size(), std::size_t{5});
+        closeModelWindows(h);
+    }
+
+    // The CSV holds the table's figures; the PDF is a page with text: the model's name,
+    // its refrigerant and the table's figures.
+    void exports() {
+        WindowHarness h(models());
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.click("btnCalculate");
+        ModelWindow* w = h.window().modelOpener()->open(1); // ZB45KCE, 4,321 W everywhere
+        QVERIFY(w != nullptr);
+        QTemporaryDir dir;
+        const QString csvPath = dir.filePath(QStringLiteral("table.csv"));
+        QCOMPARE(w->exportCsv(csvPath), QString());
+        QFile csv(csvPath);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = csv.readAll().split('\n');
+        QCOMPARE(lines.size(), 27); // header, 25 cells, nothing after the last CRLF
+        QVERIFY(lines[0].startsWith("Te (\xc2\xb0"
+                                    "C),Tc (\xc2\xb0"
+                                    "C),Code,Cooling capacity (W)"));
+        QVERIFY(lines[1].startsWith("-5,40,0,4321,"));
+
+        const QString pdfPath = dir.filePath(QStringLiteral("sheet.pdf"));
+        QCOMPARE(w->exportPdf(pdfPath), QString());
+        const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+        QVERIFY2(!pdftotext.isEmpty(), "pdftotext (poppler-utils) is needed");
+        QProcess p;
+        p.start(pdftotext, {pdfPath, QStringLiteral("-")});
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 0);
+        const QString text = QString::fromUtf8(p.readAllStandardOutput());
+        for (const char* expected :
+             {"ZB45KCE", "R134a", "Scroll ZB", "4,321", "Performance table", "Operating envelope"})
+            QVERIFY2(text.contains(QLatin1String(expected)), expected);
+
+        // A folder where the file should be: a message, not a crash.
+        QVERIFY(!w->exportCsv(dir.path()).isEmpty());
+        QVERIFY(!w->exportPdf(dir.path()).isEmpty());
+        closeModelWindows(h);
+    }
+
+    // Where a point is refused, the diagram's tooltip and the table's empty cells say which
+    // limit: the engine's verdict at that point.
+    void refusalReasons() {
+        WindowHarness h(models());
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.click("btnCalculate");
+        ModelWindow* w = h.window().modelOpener()->open(1);
+        QVERIFY(w != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        auto* view = w->findChild<kvw::DiagramView*>("picEnvelope");
+        QVERIFY(view != nullptr);
+        const kv::Drawing& d = view->drawing();
+        QVERIFY(d.teFrom < -60); // left of the catalogue's TeLow: refused with -2
+        const QPoint left(static_cast<int>(d.plotLeft + 2),
+                          static_cast<int>(d.plotTop + d.plotHeight / 2));
+        QHelpEvent help(QEvent::ToolTip, left, view->mapToGlobal(left));
+        QApplication::sendEvent(view, &help);
+        QVERIFY2(QToolTip::text().contains(QStringLiteral(
+                     "Refused (code -2): evaporating temperature below the envelope")),
+                 qPrintable(QToolTip::text()));
+
+        w->findChild<QLineEdit*>("txtTeTo")->setText(QStringLiteral("35"));
+        QTest::keyClick(w->findChild<QLineEdit*>("txtTeTo"), Qt::Key_Return);
+        auto* table = w->findChild<QTableWidget*>("tblPerformance");
+        QCOMPARE(table->rowCount(), 9); // Te -5 to 35
+        QTableWidgetItem* refused = table->item(8, 0);
+        QVERIFY(refused->text().isEmpty());
+        QCOMPARE(refused->toolTip(),
+                 QStringLiteral("Refused: evaporating temperature above the envelope"));
+        QCOMPARE(table->item(2, 2)->text(), QStringLiteral("4,321"));
+        closeModelWindows(h);
+    }
+
+    // A model without envelope data: the window says so instead of drawing an empty frame.
+    void refusedEverywhere() {
+        WindowHarness h(models());
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        const auto model = kv::findModelByName(h.window().engine(), "NOENV-1");
+        QVERIFY(model.has_value());
+        auto* w = new ModelWindow(h.window().engine(),
+                                  {*model, {5, 50, 0, 10, 10}, kv::UnitSystem::SI, {".", ","}},
+                                  &h.window());
+        QLabel* none = w->findChild<QLabel*>("lblNoEnvelope");
+        QVERIFY(none != nullptr);
+        QVERIFY(
+            none->text().contains(QStringLiteral("evaporating temperature above the envelope")));
+        QVERIFY(w->findChild<QWidget*>("picEnvelope") == nullptr);
+        QVERIFY(w->findChild<QLabel*>("lblRated")->text().startsWith(QStringLiteral("Not rated")));
+        delete w;
+    }
+};
+
+int runModelWindowTests(int argc, char** argv) {
+    ModelWindowTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "modelwindow_test.moc"
