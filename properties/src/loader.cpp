@@ -9,9 +9,13 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#ifdef _WIN32
+#include <fstream>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace asere::detail {
 
@@ -496,6 +500,22 @@ std::string readFile(const std::filesystem::path& file) {
     const auto fail = [&file](const std::string& what) {
         throw FluidError(Status::BadFluidFile, file.string() + ": " + what);
     };
+    // One byte more than a fluid file may hold, so that parseFluid sees a larger one.
+    const std::size_t limit = kMaxFileBytes + 1;
+#ifdef _WIN32
+    // Windows has no named pipes among the files of a folder; only a regular file is read.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec))
+        fail("is not a regular file");
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        fail("can't be opened");
+    std::string content(limit, '\0');
+    in.read(content.data(), static_cast<std::streamsize>(limit));
+    if (in.bad())
+        fail("can't be read");
+    const auto used = static_cast<std::size_t>(in.gcount());
+#else
     // Not blocking, so that a named pipe in the fluids directory can't hang the caller;
     // only a regular file is read.
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -508,8 +528,6 @@ std::string readFile(const std::filesystem::path& file) {
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
         fail("is not a regular file");
-    // One byte more than a fluid file may hold, so that parseFluid sees a larger one.
-    const std::size_t limit = kMaxFileBytes + 1;
     std::string content(std::min<std::size_t>(static_cast<std::size_t>(info.st_size), limit), '\0');
     std::size_t used = 0;
     for (;;) {
@@ -527,6 +545,7 @@ std::string readFile(const std::filesystem::path& file) {
             fail("can't be read");
         used += static_cast<std::size_t>(n);
     }
+#endif
     content.resize(used);
     return content;
 }
