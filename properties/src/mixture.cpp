@@ -287,8 +287,12 @@ Result<Equilibrium> saturationAtTemperature(const Mixture& m, double T, bool dew
         e.x = m.z;
     // Successive substitution: K_i = phi_L,i / phi_V,i sets the incipient phase, and the
     // pressure moves by the factor that makes its fractions sum to one.
+    double lastStep[kMaxComponents] = {}, lastLnP = 0, lastLnS = 0;
+    const MixIsotherm fixed(m, T, dew ? e.y : e.x); // the phase of the blend's composition
     for (int it = 0; it < 4 * kMaxIterations; ++it) {
-        const MixIsotherm li(m, T, e.x), vi(m, T, e.y);
+        const MixIsotherm moving(m, T, dew ? e.x : e.y);
+        const MixIsotherm& li = dew ? moving : fixed;
+        const MixIsotherm& vi = dew ? fixed : moving;
         if (!phaseDensities(m, T, e.p, e, li, vi))
             return failure<Equilibrium>(Status::NoConvergence);
         double fl[kMaxComponents], fv[kMaxComponents], K[kMaxComponents];
@@ -302,13 +306,41 @@ Result<Equilibrium> saturationAtTemperature(const Mixture& m, double T, bool dew
         if (!std::isfinite(S) || !(S > 0))
             return failure<Equilibrium>(Status::NoConvergence);
         double change = std::abs(S - 1);
+        Composition& c = dew ? e.x : e.y;
+        double step[kMaxComponents], dot = 0, cross = 0;
         for (std::size_t i = 0; i < n; ++i) {
-            double& c = dew ? e.x[i] : e.y[i];
             const double next = dew ? e.y[i] / K[i] / S : e.x[i] * K[i] / S;
-            change = std::max(change, std::abs(next - c));
-            c = next;
+            step[i] = next - c[i];
+            change = std::max(change, std::abs(step[i]));
+            dot += step[i] * step[i];
+            cross += step[i] * lastStep[i];
+            c[i] = next;
         }
-        e.p = dew ? e.p / S : e.p * S;
+        // The steps shrink by a nearly constant factor: every few steps, jump to the
+        // limit of that geometric series (the dominant-eigenvalue method).
+        const double ratio = dot / cross;
+        if (it % 4 == 3 && ratio > 0 && ratio < 0.95) {
+            double sum = 0;
+            for (std::size_t i = 0; i < n; ++i) {
+                c[i] = std::max(c[i] + step[i] * ratio / (1 - ratio), 1e-3 * c[i]);
+                sum += c[i];
+            }
+            for (std::size_t i = 0; i < n; ++i)
+                c[i] /= sum;
+        }
+        std::copy(step, step + n, lastStep);
+        // The pressure: ln S falls (bubble) or rises (dew) with ln p at a slope near one
+        // for ideal phases; the slope measured between steps serves once it is known.
+        const double lnS = std::log(S), lnP = std::log(e.p);
+        double slope = dew ? 1 : -1;
+        if (it > 0 && std::abs(lnP - lastLnP) > 1e-12) {
+            const double g = (lnS - lastLnS) / (lnP - lastLnP);
+            if (dew ? (g > 0.2 && g < 5) : (g < -0.2 && g > -5))
+                slope = g;
+        }
+        lastLnP = lnP;
+        lastLnS = lnS;
+        e.p = std::exp(lnP - lnS / slope);
         if (change <= 1e-11)
             return {e, Status::Ok};
     }
@@ -323,7 +355,7 @@ namespace {
 
 constexpr double kLowestT = 200;     // K: the bottom of a blend's saturation curves
 constexpr int kDegree = 12;          // of each Chebyshev piece
-constexpr double kPieceWidth = 10;   // K
+constexpr double kPieceWidth = 20;   // K
 constexpr double kMinPieceWidth = 0.3;
 constexpr double kMinDensityRatio = 2.5; // liquid over vapour: nearer the critical point
                                          // than this the curves are not expanded
@@ -351,12 +383,29 @@ double lobattoNode(double a, double b, int j) {
     return 0.5 * (a + b) - 0.5 * (b - a) * std::cos(kPi * j / kDegree);
 }
 
-// A start for the solution at T from the two before it: ln p extrapolated linearly.
-Equilibrium extrapolate(const Equilibrium& before, const Equilibrium& last, double T) {
+// A start for the solution at T from the two before it: ln p, the compositions and the
+// densities extrapolated linearly.
+Equilibrium extrapolate(const Equilibrium& before, const Equilibrium& last, double T,
+                        std::size_t n) {
     Equilibrium e = last;
-    if (before.p > 0 && before.T != last.T)
-        e.p = last.p * std::exp((std::log(last.p) - std::log(before.p)) / (last.T - before.T) *
-                                (T - last.T));
+    if (!(before.p > 0) || before.T == last.T)
+        return e;
+    const double f = (T - last.T) / (last.T - before.T);
+    const auto line = [f](double b, double l) { return l + (l - b) * f; };
+    e.p = last.p * std::exp(std::log(last.p / before.p) * f);
+    e.rhoL = line(before.rhoL, last.rhoL);
+    e.rhoV = line(before.rhoV, last.rhoV);
+    double sx = 0, sy = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        e.x[i] = std::max(line(before.x[i], last.x[i]), 0.5 * last.x[i]);
+        e.y[i] = std::max(line(before.y[i], last.y[i]), 0.5 * last.y[i]);
+        sx += e.x[i];
+        sy += e.y[i];
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        e.x[i] /= sx;
+        e.y[i] /= sy;
+    }
     return e;
 }
 
@@ -384,7 +433,7 @@ double fitCurve(const Mixture& m, bool dew, Chebyshev& lnp, Chebyshev& rho) {
         Equilibrium prev = before;
         for (int j = 1; j <= kDegree && ok; ++j) {
             const double T = lobattoNode(a, b, j);
-            const auto r = solveAt(m, T, dew, extrapolate(prev, nodes[j - 1], T));
+            const auto r = solveAt(m, T, dew, extrapolate(prev, nodes[j - 1], T, m.n()));
             ok = r.ok();
             if (ok) {
                 prev = nodes[j - 1];
@@ -406,7 +455,7 @@ double fitCurve(const Mixture& m, bool dew, Chebyshev& lnp, Chebyshev& rho) {
             cr.pieces.push_back(pr);
             for (int j : {1, kDegree / 2, kDegree - 1}) {
                 const double T = 0.5 * (lobattoNode(a, b, j) + lobattoNode(a, b, j + 1));
-                const auto r = solveAt(m, T, dew, extrapolate(nodes[j - 1], nodes[j], T));
+                const auto r = solveAt(m, T, dew, extrapolate(nodes[j - 1], nodes[j], T, m.n()));
                 const double rv = r ? (dew ? r.value.rhoV : r.value.rhoL) : kNaN;
                 if (!r || !(std::abs(cl.eval(T) - std::log(r.value.p)) <= 1e-10) ||
                     !(std::abs(cr.eval(T) - rv) <= 1e-10 * rv)) {
