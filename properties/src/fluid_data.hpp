@@ -142,8 +142,8 @@ struct FluidData {
     double dh = 0, ds = 0;
 
     // The density solvers work at one temperature: the factors of each residual term
-    // that depend on tau only (power terms first, then Gaussian terms, then power terms with exp(-tau^m)) are computed
-    // once, and each density step needs only the delta-dependent parts.
+    // that depend on tau only (power terms first, then Gaussian terms, then power terms with
+    // exp(-tau^m)) are computed once, and each density step needs only the delta-dependent parts.
     std::size_t termCount() const noexcept {
         return power.size() + gaussian.size() + powerExpTau.size();
     }

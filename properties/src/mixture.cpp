@@ -94,8 +94,7 @@ public:
                 const Mixture::Pair& p = m_.pair(i, j);
                 if (p.F == 0)
                     continue;
-                const DeltaDerivatives c =
-                    p.departure.residualDelta(factors(i * n + j + n), delta);
+                const DeltaDerivatives c = p.departure.residualDelta(factors(i * n + j + n), delta);
                 const double w = x_[i] * x_[j] * p.F;
                 r.d += w * c.d;
                 r.dd += w * c.dd;
@@ -159,7 +158,6 @@ private:
     Reducing red_;
     double T_, tau_;
     std::vector<double> buffer_; // tau factors of the components, then of the pairs
-
 };
 
 // The density root of p(rho) = p on the liquid or the vapour branch, by Newton's method
@@ -241,8 +239,8 @@ namespace {
 bool phaseDensities(const Mixture& m, double T, double p, Equilibrium& e, const MixIsotherm& li,
                     const MixIsotherm& vi) noexcept {
     const double rhoRL = 1 / li.red().vr, rhoRV = 1 / vi.red().vr;
-    const auto rl = densityRoot(li, T, p, e.rhoL, true, rhoRL,
-                                std::numeric_limits<double>::infinity());
+    const auto rl =
+        densityRoot(li, T, p, e.rhoL, true, rhoRL, std::numeric_limits<double>::infinity());
     const auto rv = densityRoot(vi, T, p, e.rhoV, false, 0, rhoRV);
     (void)m;
     if (!rl || !rv || !(rl.value > 1.02 * rv.value))
@@ -259,7 +257,15 @@ Result<Equilibrium> saturationAtTemperature(const Mixture& m, double T, bool dew
     const std::size_t n = m.n();
     Equilibrium e = start;
     e.T = T;
-    if (!(e.p > 0)) {
+    const bool fitted = !m.lnPdew.empty() && !m.lnPbub.empty() && T >= m.lnPdew.xmin() &&
+                        T <= std::min(m.lnPdew.xmax(), m.lnPbub.xmax());
+    if (!(e.p > 0) && fitted) {
+        // From the blend's curves, the incipient phase at first of the blend's composition.
+        e.p = std::exp((dew ? m.lnPdew : m.lnPbub).eval(T));
+        e.rhoL = m.rhoBub.eval(T);
+        e.rhoV = m.rhoDew.eval(T);
+        e.x = e.y = m.z;
+    } else if (!(e.p > 0)) {
         // Raoult's law from the components' vapour pressures, ideal mixing of the
         // liquids' volumes.
         double sum = 0, vL = 0;
@@ -309,13 +315,16 @@ Result<Equilibrium> saturationAtTemperature(const Mixture& m, double T, bool dew
         Composition& c = dew ? e.x : e.y;
         double step[kMaxComponents], dot = 0, cross = 0;
         for (std::size_t i = 0; i < n; ++i) {
-            const double next = dew ? e.y[i] / K[i] / S : e.x[i] * K[i] / S;
-            step[i] = next - c[i];
+            step[i] = (dew ? e.y[i] / K[i] / S : e.x[i] * K[i] / S) - c[i];
             change = std::max(change, std::abs(step[i]));
             dot += step[i] * step[i];
             cross += step[i] * lastStep[i];
-            c[i] = next;
         }
+        // Converged: the phases, their densities and the pressure as they were solved.
+        if (change <= 1e-11)
+            return {e, Status::Ok};
+        for (std::size_t i = 0; i < n; ++i)
+            c[i] += step[i];
         // The steps shrink by a nearly constant factor: every few steps, jump to the
         // limit of that geometric series (the dominant-eigenvalue method).
         const double ratio = dot / cross;
@@ -341,8 +350,6 @@ Result<Equilibrium> saturationAtTemperature(const Mixture& m, double T, bool dew
         lastLnP = lnP;
         lastLnS = lnS;
         e.p = std::exp(lnP - lnS / slope);
-        if (change <= 1e-11)
-            return {e, Status::Ok};
     }
     return failure<Equilibrium>(Status::NoConvergence);
 }
@@ -353,9 +360,9 @@ namespace asere::detail {
 
 namespace {
 
-constexpr double kLowestT = 200;     // K: the bottom of a blend's saturation curves
-constexpr int kDegree = 12;          // of each Chebyshev piece
-constexpr double kPieceWidth = 20;   // K
+constexpr double kLowestT = 200;   // K: the bottom of a blend's saturation curves
+constexpr int kDegree = 12;        // of each Chebyshev piece
+constexpr double kPieceWidth = 20; // K
 constexpr double kMinPieceWidth = 0.3;
 constexpr double kMinDensityRatio = 2.5; // liquid over vapour: nearer the critical point
                                          // than this the curves are not expanded
@@ -635,8 +642,7 @@ void readPairs(Mixture& m, const std::filesystem::path& dir, const BlendReader& 
             if (p.F != 0) {
                 if (!e.contains("function") || !e["function"].is_string())
                     r.fail(where + " has a weight F but no departure \"function\"");
-                p.departure =
-                    departureFunction(deps, e["function"].get<std::string>(), depName, r);
+                p.departure = departureFunction(deps, e["function"].get<std::string>(), depName, r);
             }
         }
     m.factorOffset.assign(1, 0);
@@ -734,8 +740,7 @@ std::unique_ptr<FluidData> loadMixture(std::string_view text, const std::string&
         double sum = 0;
         for (std::size_t i = 0; i < w.size(); ++i) {
             if (!(w[i] > 0 && w[i] <= 1))
-                r.fail("MIXTURE.mass_fractions[" + std::to_string(i) +
-                       "] is not between 0 and 1");
+                r.fail("MIXTURE.mass_fractions[" + std::to_string(i) + "] is not between 0 and 1");
             sum += w[i];
         }
         if (!(std::abs(sum - 1) <= 1e-9))
@@ -894,9 +899,8 @@ Result<State> mixtureVapourState(const FluidData& f, double T, double p) noexcep
     }
     const auto rho = densityRoot(iso, T, p, 0, false, 0, rhoMax);
     if (!rho)
-        return failure<State>(rho.status == Status::NoConvergence && T > f.TsatMax
-                                  ? Status::OutOfRange
-                                  : rho.status);
+        return failure<State>(
+            rho.status == Status::NoConvergence && T > f.TsatMax ? Status::OutOfRange : rho.status);
     State s = blendState(f, iso, T, rho.value);
     s.p = p;
     if (!usableState(s))

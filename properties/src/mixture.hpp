@@ -24,10 +24,10 @@ struct Mixture {
     struct Component {
         std::shared_ptr<const Fluid> fluid;
         const FluidData* eos = nullptr;
-        double M = 0;                      // kg/mol
-        double Tc = 0, vc = 0;             // reducing temperature (K) and molar volume (m3/mol)
-        double Tcrit = 0, rhocrit = 0;     // critical point of the file (ideal-gas part)
-        double Rratio = 1;                 // the fluid's gas constant over the mixture's
+        double M = 0;                  // kg/mol
+        double Tc = 0, vc = 0;         // reducing temperature (K) and molar volume (m3/mol)
+        double Tcrit = 0, rhocrit = 0; // critical point of the file (ideal-gas part)
+        double Rratio = 1;             // the fluid's gas constant over the mixture's
     };
     // Reducing function of a pair i < j: its contribution to Y(x) is
     // x_i x_j c (x_i + x_j) / (beta2 x_i + x_j).
@@ -42,8 +42,8 @@ struct Mixture {
     // Where the tau factors of component k (k < n) and of pair (i, j) (k = i * n + j + n)
     // start in one buffer; the last entry is the buffer's size.
     std::vector<std::size_t> factorOffset;
-    Composition z{};         // the blend's mole fractions
-    double M = 0;            // molar mass of the blend, kg/mol
+    Composition z{}; // the blend's mole fractions
+    double M = 0;    // molar mass of the blend, kg/mol
 
     // Saturation of the blend: ln of the dew and bubble pressures, and the molar
     // densities of the dew-point vapour and the bubble-point liquid.
