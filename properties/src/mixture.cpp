@@ -816,11 +816,10 @@ std::unique_ptr<FluidData> loadMixture(std::string_view text, const std::string&
     f->Ttriple = kLowestT;
     f->TsatMax = std::min(topDew, topBub);
     f->pc = std::exp(m->lnPbub.eval(f->TsatMax));
-    f->Tmax = std::numeric_limits<double>::infinity();
-    f->pmax = std::numeric_limits<double>::infinity();
-    for (const Mixture::Component& c : m->comp) {
-        f->Tmax = std::min(f->Tmax, c.eos->Tmax);
-        f->pmax = std::min(f->pmax, c.eos->pmax);
+    // The range of the equations: their limits weighted by mole fraction.
+    for (std::size_t i = 0; i < m->n(); ++i) {
+        f->Tmax += m->z[i] * m->comp[i].eos->Tmax;
+        f->pmax += m->z[i] * m->comp[i].eos->pmax;
     }
     f->mixture = m;
     // IIR reference state.

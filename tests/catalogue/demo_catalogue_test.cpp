@@ -105,11 +105,12 @@ TEST_F(DemoCatalogue, RangeIsThatOfARealMaker) {
     }
     EXPECT_EQ(supplies, (std::set<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
     const std::map<int, std::set<std::string>> expected = {
-        {1, {"R410A", "R32", "R407C"}},
-        {2, {"R404A", "R507A", "R134a", "R290"}},
-        {3, {"R404A", "R507A", "R290"}},
-        {4, {"R134a", "R404A", "R507A", "R290", "R1234yf", "R1234ze(E)"}},
-        {5, {"R404A", "R507A", "R290", "R1270"}},
+        {1, {"R410A", "R32", "R407C", "R454B"}},
+        {2, {"R404A", "R448A", "R449A", "R507A", "R134a", "R513A", "R290"}},
+        {3, {"R404A", "R448A", "R449A", "R507A", "R290"}},
+        {4, {"R134a", "R513A", "R404A", "R448A", "R449A", "R507A", "R290", "R1234yf",
+             "R1234ze(E)"}},
+        {5, {"R404A", "R448A", "R449A", "R507A", "R290", "R1270"}},
     };
     EXPECT_EQ(refrigerantsByFamily, expected);
     // Every refrigerant of the catalogue has a fluid file.
