@@ -104,7 +104,7 @@ TEST_F(RatedCatalogue, SizesSpanHalfAKilowattToAHundred) {
         smallest = std::min(smallest, r.capacity);
         largest = std::max(largest, r.capacity);
     }
-    EXPECT_GT(smallest, 250);
+    EXPECT_GT(smallest, 200);
     EXPECT_LT(smallest, 800);
     EXPECT_GT(largest, 80000);
     EXPECT_LT(largest, 130000);
