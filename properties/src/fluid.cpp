@@ -596,6 +596,8 @@ Result<State> Fluid::saturatedVapour(double T) const noexcept {
 }
 
 Result<double> Fluid::liquidEnthalpy(double T) const noexcept {
+    if (data_->mixture)
+        return detail::mixtureLiquidEnthalpy(*data_, T);
     const auto s = saturatedLiquid(T);
     if (!s)
         return failure<double>(s.status);

@@ -102,6 +102,21 @@ public:
         return r;
     }
 
+    // The second virial coefficient, m3/mol: Z = 1 + B rho + ...
+    double secondVirial() const noexcept {
+        const std::size_t n = m_.n();
+        double sum = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            sum += x_[i] * m_.comp[i].eos->secondVirial(factors(i)) * m_.comp[i].eos->rhor;
+        for (std::size_t i = 0; i < n; ++i)
+            for (std::size_t j = i + 1; j < n; ++j) {
+                const Mixture::Pair& p = m_.pair(i, j);
+                if (p.F != 0) // the departure functions' reducing density is 1
+                    sum += x_[i] * x_[j] * p.F * p.departure.secondVirial(factors(i * n + j + n));
+            }
+        return sum * red_.vr;
+    }
+
     // p and dp/drho at molar density rho.
     std::pair<double, double> pressure(double rho) const noexcept {
         const DeltaDerivatives r = atDelta(delta(rho));
@@ -168,7 +183,13 @@ private:
 Result<double> densityRoot(const MixIsotherm& iso, double T, double p, double start, bool liquid,
                            double rhoMin, double rhoMax) noexcept {
     double lo = rhoMin, hi = rhoMax;
-    double rho = start > 0 ? start : p / (kMixtureR * T);
+    double rho = start;
+    if (!(rho > 0)) {
+        // The virial estimate Z = 1 + B rho, or the ideal gas when it has no root.
+        const double c = p / (kMixtureR * T);
+        const double disc = 1 + 4 * iso.secondVirial() * c;
+        rho = disc > 0 ? 2 * c / (1 + std::sqrt(disc)) : c;
+    }
     if (!(rho > lo && rho < hi))
         rho = std::isfinite(hi) ? 0.5 * (lo + hi) : 2 * lo;
     for (int i = 0; i < kMaxIterations; ++i) {
@@ -360,6 +381,11 @@ namespace asere::detail {
 
 namespace {
 
+// The state at (T, molar density) of the blend's own composition, with the reference
+// state's offsets dh and ds.
+State blendState(const Mixture& m, double dh, double ds, const MixIsotherm& iso, double T,
+                 double rho);
+
 constexpr double kLowestT = 200;   // K: the bottom of a blend's saturation curves
 constexpr int kDegree = 12;        // of each Chebyshev piece
 constexpr double kPieceWidth = 20; // K
@@ -426,7 +452,12 @@ Result<Equilibrium> solveAt(const Mixture& m, double T, bool dew, const Equilibr
 // The bubble (dew = false) or dew curve from kLowestT upwards, piece by piece, each
 // checked against the solver between its nodes; narrower pieces towards the critical
 // region, where the curve stops. Returns the top temperature.
-double fitCurve(const Mixture& m, bool dew, Chebyshev& lnp, Chebyshev& rho) {
+double fitCurve(const Mixture& m, bool dew, Chebyshev& lnp, Chebyshev& rho, Chebyshev& h) {
+    // The enthalpy of the phase of the blend's composition (before the reference state).
+    const auto enthalpy = [&m, dew](const Equilibrium& e) {
+        const MixIsotherm iso(m, e.T, m.z);
+        return blendState(m, 0, 0, iso, e.T, dew ? e.rhoV : e.rhoL).h;
+    };
     auto first = solveAt(m, kLowestT, dew, Equilibrium{});
     if (!first)
         return kLowestT;
@@ -447,25 +478,29 @@ double fitCurve(const Mixture& m, bool dew, Chebyshev& lnp, Chebyshev& rho) {
                 nodes[j] = r.value;
             }
         }
-        Chebyshev::Piece pl, pr;
+        Chebyshev::Piece pl, pr, ph;
         if (ok) {
-            double vl[kDegree + 1], vr[kDegree + 1];
+            double vl[kDegree + 1], vr[kDegree + 1], vh[kDegree + 1];
             for (int j = 0; j <= kDegree; ++j) {
                 vl[j] = std::log(nodes[j].p);
                 vr[j] = dew ? nodes[j].rhoV : nodes[j].rhoL;
+                vh[j] = enthalpy(nodes[j]);
             }
             pl = lobattoPiece(a, b, vl);
             pr = lobattoPiece(a, b, vr);
+            ph = lobattoPiece(a, b, vh);
             // Between nodes the expansions must stand for the solver.
-            Chebyshev cl, cr;
+            Chebyshev cl, cr, ch;
             cl.pieces.push_back(pl);
             cr.pieces.push_back(pr);
+            ch.pieces.push_back(ph);
             for (int j : {1, kDegree / 2, kDegree - 1}) {
                 const double T = 0.5 * (lobattoNode(a, b, j) + lobattoNode(a, b, j + 1));
                 const auto r = solveAt(m, T, dew, extrapolate(nodes[j - 1], nodes[j], T, m.n()));
                 const double rv = r ? (dew ? r.value.rhoV : r.value.rhoL) : kNaN;
                 if (!r || !(std::abs(cl.eval(T) - std::log(r.value.p)) <= 1e-10) ||
-                    !(std::abs(cr.eval(T) - rv) <= 1e-10 * rv)) {
+                    !(std::abs(cr.eval(T) - rv) <= 1e-10 * rv) ||
+                    !(std::abs(ch.eval(T) - enthalpy(r.value)) <= 1e-6)) {
                     ok = false;
                     break;
                 }
@@ -477,6 +512,7 @@ double fitCurve(const Mixture& m, bool dew, Chebyshev& lnp, Chebyshev& rho) {
         }
         lnp.pieces.push_back(std::move(pl));
         rho.pieces.push_back(std::move(pr));
+        h.pieces.push_back(std::move(ph));
         before = nodes[kDegree - 1];
         base = nodes[kDegree];
         a = b;
@@ -542,6 +578,9 @@ private:
 };
 
 json readJson(const std::filesystem::path& file, const BlendReader& r) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) // a FIFO would block the reader
+        r.fail(file.string() + " is missing or not a regular file");
     try {
         return json::parse(readFile(file));
     } catch (const json::exception& e) {
@@ -570,6 +609,7 @@ FluidData departureFunction(const json& list, const std::string& name, const std
         if (t.size() != n.size() || dd.size() != n.size() || l.size() != n.size())
             r.fail(where + " has lists of different lengths");
         FluidData f;
+        f.rhor = 1;
         for (std::size_t k = 0; k < n.size(); ++k) {
             if (l[k] < 0)
                 r.fail(where + ".l must not be negative");
@@ -656,9 +696,8 @@ void readPairs(Mixture& m, const std::filesystem::path& dir, const BlendReader& 
     }
 }
 
-// The state at (T, molar density) of the blend's own composition.
-State blendState(const FluidData& f, const MixIsotherm& iso, double T, double rho) {
-    const Mixture& m = *f.mixture;
+State blendState(const Mixture& m, double dh, double ds, const MixIsotherm& iso, double T,
+                 double rho) {
     const Helmholtz r = iso.full(iso.delta(rho));
     // Ideal gas: each component at its own critical point, weighted by its gas constant.
     double a0 = 0, t0 = 0, tt0 = 0;
@@ -676,8 +715,8 @@ State blendState(const FluidData& f, const MixIsotherm& iso, double T, double rh
     s.rho = rho * m.M;
     s.v = 1 / s.rho;
     s.p = rho * kMixtureR * T * (1 + r.d);
-    s.h = R * T * (1 + t0 + r.t + r.d) + f.dh;
-    s.s = R * (t0 + r.t - a0 - r.a) + f.ds;
+    s.h = R * T * (1 + t0 + r.t + r.d) + dh;
+    s.s = R * (t0 + r.t - a0 - r.a) + ds;
     const double tt = tt0 + r.tt;
     s.cv = -R * tt;
     const double num = 1 + r.d - r.dt, den = 1 + 2 * r.d + r.dd;
@@ -793,8 +832,8 @@ std::unique_ptr<FluidData> loadMixture(std::string_view text, const std::string&
         r.fail(std::string("unexpected content (") + e.what() + ")");
     }
 
-    const double topDew = fitCurve(*m, true, m->lnPdew, m->rhoDew);
-    const double topBub = fitCurve(*m, false, m->lnPbub, m->rhoBub);
+    const double topDew = fitCurve(*m, true, m->lnPdew, m->rhoDew, m->hDew);
+    const double topBub = fitCurve(*m, false, m->lnPbub, m->rhoBub, m->hBub);
     if (m->lnPdew.empty() || m->lnPbub.empty())
         r.fail("the blend's saturation curve can't be computed");
     for (auto [c, edges] : {std::pair{&m->lnPdew, &m->dewEdges}, {&m->lnPbub, &m->bubEdges}}) {
@@ -879,11 +918,19 @@ Result<State> mixtureSaturatedState(const FluidData& f, double T, bool dew) noex
     const Mixture& m = *f.mixture;
     const double rho = (dew ? m.rhoDew : m.rhoBub).eval(T);
     const MixIsotherm iso(m, T, m.z);
-    State s = blendState(f, iso, T, rho);
+    State s = blendState(m, f.dh, f.ds, iso, T, rho);
     s.p = std::exp((dew ? m.lnPdew : m.lnPbub).eval(T));
     if (!usableState(s))
         return failure<State>(Status::OutOfRange);
     return {s, Status::Ok};
+}
+
+Result<double> mixtureLiquidEnthalpy(const FluidData& f, double T) noexcept {
+    if (!std::isfinite(T))
+        return failure<double>(Status::BadArgument);
+    if (T < f.Ttriple || T > f.TsatMax)
+        return failure<double>(Status::OutOfRange);
+    return {f.mixture->hBub.eval(T) + f.dh, Status::Ok};
 }
 
 Result<State> mixtureVapourState(const FluidData& f, double T, double p) noexcept {
@@ -900,7 +947,7 @@ Result<State> mixtureVapourState(const FluidData& f, double T, double p) noexcep
     if (!rho)
         return failure<State>(
             rho.status == Status::NoConvergence && T > f.TsatMax ? Status::OutOfRange : rho.status);
-    State s = blendState(f, iso, T, rho.value);
+    State s = blendState(m, f.dh, f.ds, iso, T, rho.value);
     s.p = p;
     if (!usableState(s))
         return failure<State>(Status::OutOfRange);
@@ -909,7 +956,7 @@ Result<State> mixtureVapourState(const FluidData& f, double T, double p) noexcep
 
 Result<State> mixtureStateAt(const FluidData& f, double T, double rho) noexcept {
     const MixIsotherm iso(*f.mixture, T, f.mixture->z);
-    const State s = blendState(f, iso, T, rho / f.mixture->M);
+    const State s = blendState(*f.mixture, f.dh, f.ds, iso, T, rho / f.mixture->M);
     if (!usableState(s))
         return failure<State>(Status::OutOfRange);
     return {s, Status::Ok};

@@ -45,9 +45,10 @@ struct Mixture {
     Composition z{}; // the blend's mole fractions
     double M = 0;    // molar mass of the blend, kg/mol
 
-    // Saturation of the blend: ln of the dew and bubble pressures, and the molar
-    // densities of the dew-point vapour and the bubble-point liquid.
-    Chebyshev lnPdew, lnPbub, rhoDew, rhoBub;
+    // Saturation of the blend: ln of the dew and bubble pressures, the molar densities
+    // and the enthalpies (J/kg, before the reference state) of the dew-point vapour and
+    // the bubble-point liquid.
+    Chebyshev lnPdew, lnPbub, rhoDew, rhoBub, hDew, hBub;
     std::vector<double> dewEdges, bubEdges; // ln p at each piece's lower edge, then the top
 
     std::size_t n() const noexcept { return comp.size(); }
@@ -91,6 +92,7 @@ std::unique_ptr<FluidData> loadMixture(std::string_view text, const std::string&
 Result<double> mixtureSaturationPressure(const FluidData& f, double T, bool dew) noexcept;
 Result<double> mixtureSaturationTemperature(const FluidData& f, double p, bool dew) noexcept;
 Result<State> mixtureSaturatedState(const FluidData& f, double T, bool dew) noexcept;
+Result<double> mixtureLiquidEnthalpy(const FluidData& f, double T) noexcept;
 Result<State> mixtureVapourState(const FluidData& f, double T, double p) noexcept;
 Result<State> mixtureStateAt(const FluidData& f, double T, double rho) noexcept;
 

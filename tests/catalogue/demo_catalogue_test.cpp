@@ -108,8 +108,8 @@ TEST_F(DemoCatalogue, RangeIsThatOfARealMaker) {
         {1, {"R410A", "R32", "R407C", "R454B"}},
         {2, {"R404A", "R448A", "R449A", "R507A", "R134a", "R513A", "R290"}},
         {3, {"R404A", "R448A", "R449A", "R507A", "R290"}},
-        {4, {"R134a", "R513A", "R404A", "R448A", "R449A", "R507A", "R290", "R1234yf",
-             "R1234ze(E)"}},
+        {4,
+         {"R134a", "R513A", "R404A", "R448A", "R449A", "R507A", "R290", "R1234yf", "R1234ze(E)"}},
         {5, {"R404A", "R507A", "R290", "R1270"}},
     };
     EXPECT_EQ(refrigerantsByFamily, expected);
