@@ -541,35 +541,34 @@ std::atomic<std::uint64_t> nextBlendId{std::uint64_t{1} << 62};
 // Set while a blend's components are read: a blend made of blends is refused.
 thread_local int readingBlend = 0;
 
+// Reads values by their path in a JSON document ("/MIXTURE/components"), naming the file,
+// the place (`where`) and the path in every complaint.
 class BlendReader {
 public:
     explicit BlendReader(std::string origin) : origin_(std::move(origin)) {}
     [[noreturn]] void fail(const std::string& what) const {
         throw FluidError(Status::BadFluidFile, origin_ + ": " + what);
     }
-    const json& member(const json& obj, const char* key, const std::string& where) const {
-        if (!obj.is_object())
-            fail(where + " is not an object");
-        const auto it = obj.find(key);
-        if (it == obj.end())
-            fail(where + " has no \"" + key + "\"");
-        return *it;
+    const json& at(const json& doc, const std::string& path, const std::string& where = "") const {
+        const json::json_pointer ptr(path);
+        if (!doc.contains(ptr))
+            fail(where + path + " is missing");
+        return doc.at(ptr);
     }
-    double number(const json& v, const std::string& where) const {
-        if (!v.is_number())
-            fail(where + " is not a number");
-        const double d = v.get<double>();
+    double number(const json& doc, const std::string& path, const std::string& where = "") const {
+        const json& v = at(doc, path, where);
+        const double d = v.is_number() ? v.get<double>() : kNaN;
         if (!std::isfinite(d))
-            fail(where + " is not finite");
+            fail(where + path + " is not a finite number");
         return d;
     }
-    std::vector<double> numbers(const json& obj, const char* key, const std::string& where) const {
-        const json& v = member(obj, key, where);
-        if (!v.is_array())
-            fail(where + "." + key + " is not a list");
-        std::vector<double> out;
-        for (std::size_t i = 0; i < v.size(); ++i)
-            out.push_back(number(v[i], where + "." + key + "[" + std::to_string(i) + "]"));
+    std::vector<double> numbers(const json& doc, const std::string& path,
+                                const std::string& where = "") const {
+        if (!at(doc, path, where).is_array())
+            fail(where + path + " is not a list");
+        std::vector<double> out(doc.at(json::json_pointer(path)).size());
+        for (std::size_t i = 0; i < out.size(); ++i)
+            out[i] = number(doc, path + "/" + std::to_string(i), where);
         return out;
     }
 
@@ -600,19 +599,19 @@ FluidData departureFunction(const json& list, const std::string& name, const std
                 match = match || (a.is_string() && a.get<std::string>() == name);
         if (!match)
             continue;
-        const std::string where = file + " \"" + name + "\"";
+        const std::string where = file + " \"" + name + "\" ";
         if (d.value("type", "") != "Exponential")
-            r.fail(where + " has the type \"" + d.value("type", "") +
+            r.fail(where + "has the type \"" + d.value("type", "") +
                    "\", which this library doesn't know");
-        const auto n = r.numbers(d, "n", where), t = r.numbers(d, "t", where),
-                   dd = r.numbers(d, "d", where), l = r.numbers(d, "l", where);
+        const auto n = r.numbers(d, "/n", where), t = r.numbers(d, "/t", where),
+                   dd = r.numbers(d, "/d", where), l = r.numbers(d, "/l", where);
         if (t.size() != n.size() || dd.size() != n.size() || l.size() != n.size())
-            r.fail(where + " has lists of different lengths");
+            r.fail(where + "has lists of different lengths");
         FluidData f;
         f.rhor = 1;
         for (std::size_t k = 0; k < n.size(); ++k) {
             if (l[k] < 0)
-                r.fail(where + ".l must not be negative");
+                r.fail(where + "/l must not be negative");
             f.power.push_back({n[k], dd[k], t[k], l[k], tableIndex(dd[k]), tableIndex(l[k])});
         }
         return f;
@@ -651,7 +650,7 @@ void readPairs(Mixture& m, const std::filesystem::path& dir, const BlendReader& 
             if (!entry)
                 r.fail("no binary interaction parameters for the pair " + names + " in " +
                        pairsName);
-            const std::string where = pairsName + " (" + names + ")";
+            const std::string where = pairsName + " (" + names + ") ";
             const json& e = *entry;
             const double TcIJ = std::sqrt(ci.Tc * cj.Tc);
             const double cube = std::cbrt(ci.vc) + std::cbrt(cj.vc);
@@ -659,16 +658,16 @@ void readPairs(Mixture& m, const std::filesystem::path& dir, const BlendReader& 
             double bT, gT, bV, gV;
             if (e.contains("xi")) {
                 bT = bV = 1;
-                gT = (ci.Tc + cj.Tc + r.number(e["xi"], where + ".xi")) / (2 * TcIJ);
-                gV = (ci.vc + cj.vc + r.number(e["zeta"], where + ".zeta")) / (2 * vcIJ);
+                gT = (ci.Tc + cj.Tc + r.number(e, "/xi", where)) / (2 * TcIJ);
+                gV = (ci.vc + cj.vc + r.number(e, "/zeta", where)) / (2 * vcIJ);
             } else {
-                bT = r.number(r.member(e, "betaT", where), where + ".betaT");
-                gT = r.number(r.member(e, "gammaT", where), where + ".gammaT");
-                bV = r.number(r.member(e, "betaV", where), where + ".betaV");
-                gV = r.number(r.member(e, "gammaV", where), where + ".gammaV");
+                bT = r.number(e, "/betaT", where);
+                gT = r.number(e, "/gammaT", where);
+                bV = r.number(e, "/betaV", where);
+                gV = r.number(e, "/gammaV", where);
             }
             if (!(bT > 0 && gT > 0 && bV > 0 && gV > 0))
-                r.fail(where + ": beta and gamma must be positive");
+                r.fail(where + "beta and gamma must be positive");
             if (reversed) {
                 bT = 1 / bT;
                 bV = 1 / bV;
@@ -678,10 +677,10 @@ void readPairs(Mixture& m, const std::filesystem::path& dir, const BlendReader& 
             p.betaV2 = bV * bV;
             p.cT = 2 * bT * gT * TcIJ;
             p.cV = 2 * bV * gV * vcIJ;
-            p.F = e.contains("F") ? r.number(e["F"], where + ".F") : 0;
+            p.F = e.contains("F") ? r.number(e, "/F", where) : 0;
             if (p.F != 0) {
                 if (!e.contains("function") || !e["function"].is_string())
-                    r.fail(where + " has a weight F but no departure \"function\"");
+                    r.fail(where + "has a weight F but no departure \"function\"");
                 p.departure = departureFunction(deps, e["function"].get<std::string>(), depName, r);
             }
         }
@@ -758,18 +757,17 @@ std::unique_ptr<FluidData> loadMixture(std::string_view text, const std::string&
     auto m = std::make_shared<Mixture>();
     f->origin = origin;
     try {
-        const json& info = r.member(doc, "INFO", "the file");
-        const json& name = r.member(info, "NAME", "INFO");
+        const json& name = r.at(doc, "/INFO/NAME");
         if (!name.is_string() || name.get<std::string>().empty())
             r.fail("INFO.NAME is not a name");
+        const json& info = doc["INFO"];
         f->name = name.get<std::string>();
         if (auto it = info.find("ALIASES"); it != info.end() && it->is_array())
             for (const json& a : *it)
                 if (a.is_string())
                     f->aliases.push_back(a.get<std::string>());
-        const json& mix = r.member(doc, "MIXTURE", "the file");
-        const json& names = r.member(mix, "components", "MIXTURE");
-        const std::vector<double> w = r.numbers(mix, "mass_fractions", "MIXTURE");
+        const json& names = r.at(doc, "/MIXTURE/components");
+        const std::vector<double> w = r.numbers(doc, "/MIXTURE/mass_fractions");
         if (!names.is_array() || names.size() < 2 || names.size() > kMaxComponents)
             r.fail("MIXTURE.components is not a list of 2 to " + std::to_string(kMaxComponents) +
                    " names");

@@ -286,7 +286,7 @@ TEST(BrokenBlendFiles, RefusedNamingFileAndField) {
         {"a blend of blends", blend(R"("R32", "Test")", "0.5, 0.5"),
          "can't be a component of another blend"},
         {"fractions not numbers", blend(R"("R32", "R1234yf")", R"("a", 0.3)"),
-         "MIXTURE.mass_fractions[0] is not a number"},
+         "/MIXTURE/mass_fractions/0 is not a finite number"},
     };
     for (const auto& c : cases) {
         dir.write("Test.json", c.text);
