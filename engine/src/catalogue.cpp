@@ -78,6 +78,26 @@ void Catalogue::readCodes(std::string_view content) {
         key += line.substr(tab1 + 1, tab2 - tab1 - 1);
         codes_.store(std::move(key), std::string(line.substr(tab2 + 1)));
     });
+    // New keys change the walk order.
+    codeLists_.clear();
+    for (const char* prefix :
+         {CodeListPrefix::Refrigerants, CodeListPrefix::Families, CodeListPrefix::PowerSupplies})
+        codeLists_.push_back(codeList(prefix));
+}
+
+Catalogue::CodeList Catalogue::codeList(std::string_view prefix) const {
+    CodeList list;
+    list.needle = std::string(prefix) + '_';
+    list.following.assign(codes_.size(), CodeList::None);
+    std::uint32_t* previous = &list.first;
+    codes_.walkPositions([&](std::size_t position) {
+        if (codes_.entry(position).key.find(list.needle) != std::string::npos) {
+            *previous = static_cast<std::uint32_t>(position);
+            previous = &list.following[position];
+        }
+        return false;
+    });
+    return list;
 }
 
 void Catalogue::clearModels() {
@@ -245,23 +265,25 @@ bool Catalogue::hasField(std::size_t position, std::string_view column) const {
 
 std::optional<Catalogue::CodeEntry> Catalogue::NextCode(std::string_view prefix,
                                                         std::int32_t index) const {
-    std::string needle(prefix);
-    needle += '_';
-    const std::string startKey = needle + std::to_string(index);
-    bool passed = false;
-    std::optional<CodeEntry> hit;
-    codes_.walk([&](const CodeTable::Entry& entry) {
-        if ((passed || index == 0) && entry.key.find(needle) != std::string::npos) {
-            const std::size_t underscore = entry.key.find('_');
-            hit = CodeEntry{leadingInteger(std::string_view(entry.key).substr(underscore + 1)),
-                            entry.value};
-            return true;
-        }
-        if (entry.key == startKey)
-            passed = true;
-        return false;
+    const auto known = std::find_if(codeLists_.begin(), codeLists_.end(), [&](const CodeList& l) {
+        return l.needle.size() == prefix.size() + 1 &&
+               l.needle.compare(0, prefix.size(), prefix) == 0;
     });
-    return hit;
+    const CodeList other = known == codeLists_.end() ? codeList(prefix) : CodeList{};
+    const CodeList& list = known == codeLists_.end() ? other : *known;
+    std::uint32_t hit = list.first;
+    if (index != 0) {
+        const auto start = codes_.positionOf(list.needle + std::to_string(index));
+        if (!start)
+            return std::nullopt;
+        hit = list.following[*start];
+    }
+    if (hit == CodeList::None)
+        return std::nullopt;
+    const CodeTable::Entry& entry = codes_.entry(hit);
+    const std::size_t underscore = entry.key.find('_');
+    return CodeEntry{leadingInteger(std::string_view(entry.key).substr(underscore + 1)),
+                     entry.value};
 }
 
 std::optional<std::size_t> Catalogue::findModel(std::size_t start, std::int32_t refrigerant,

@@ -84,7 +84,8 @@ public:
         std::string_view text;
     };
     // The entry of list `prefix` that follows, in walk order, the entry keyed
-    // prefix + "_" + index; with index 0 the list's first entry.
+    // prefix + "_" + index; with index 0 the list's first entry. A step through one of
+    // the three lists the exports enumerate costs O(1).
     std::optional<CodeEntry> NextCode(std::string_view prefix, std::int32_t index) const;
 
     // Position of the first model at or after `start` whose "DLLR", "DLLF" and "DLLP"
@@ -124,6 +125,17 @@ private:
     void storeNumbers(ModelRecord& record);
     double number(std::size_t position, std::size_t slot) const;
 
+    // A code list in walk order: the table's entries whose key holds prefix + "_". A key
+    // prefix + "_" + n always belongs to its own list, so each step of an enumeration is
+    // one look-up of that key and one of the entry after it.
+    struct CodeList {
+        static constexpr std::uint32_t None = 0xFFFFFFFFu;
+        std::string needle; // prefix + "_"
+        std::uint32_t first = None;
+        std::vector<std::uint32_t> following; // by entry position: the next one of the list
+    };
+    CodeList codeList(std::string_view prefix) const;
+
     struct Hash {
         using is_transparent = void;
         std::size_t operator()(std::string_view s) const {
@@ -134,6 +146,7 @@ private:
     bool loaded_ = false;
     std::string dataDirectory_;
     CodeTable codes_;
+    std::vector<CodeList> codeLists_; // the lists the exports enumerate, rebuilt per read
     std::vector<std::string> columnNames_;
     std::unordered_map<std::string, std::vector<std::uint32_t>, Hash, std::equal_to<>> columns_;
     std::string text_; // the model file's content, each stored field zero-terminated

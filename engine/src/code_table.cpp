@@ -22,8 +22,15 @@ void CodeTable::store(std::string key, std::string value) {
 }
 
 const std::string* CodeTable::find(std::string_view key) const {
+    const auto position = positionOf(key);
+    return position ? &entries_[*position].value : nullptr;
+}
+
+std::optional<std::size_t> CodeTable::positionOf(std::string_view key) const {
     const auto it = index_.find(key);
-    return it == index_.end() ? nullptr : &entries_[it->second].value;
+    if (it == index_.end())
+        return std::nullopt;
+    return it->second;
 }
 
 } // namespace kpx

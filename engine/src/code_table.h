@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -31,13 +32,21 @@ public:
     void store(std::string key, std::string value);
     const std::string* find(std::string_view key) const;
     std::size_t size() const { return entries_.size(); }
+    // Entries are numbered 0 .. size()-1 in the order their keys arrived; a number stays
+    // with its key.
+    std::optional<std::size_t> positionOf(std::string_view key) const;
+    const Entry& entry(std::size_t position) const { return entries_[position]; }
 
     // Visits buckets 0 to 16, each from front to back (latest new key first). The
     // visitor returns true to stop the walk.
     template <typename Visitor> void walk(Visitor&& visit) const {
+        walkPositions([&](std::size_t position) { return visit(entries_[position]); });
+    }
+    // The same walk, handing over each entry's number.
+    template <typename Visitor> void walkPositions(Visitor&& visit) const {
         for (const auto& bucket : buckets_)
             for (auto it = bucket.rbegin(); it != bucket.rend(); ++it)
-                if (visit(entries_[*it]))
+                if (visit(*it))
                     return;
     }
 

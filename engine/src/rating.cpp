@@ -192,13 +192,21 @@ RatingResult rate(const RatingRecord& record, const Conditions& c, PropertyProvi
     const double baseEffect = hOutBase - hLiqBase;
     const double fq = baseEffect == 0 ? 1.0 : fm * (hOut - hLiq) / baseEffect;
 
-    result.capacity = capacity * fq;
-    result.power = power;
-    result.current = current;
-    result.massFlow = massFlow * fm;
-    result.cop = result.power == 0 ? result.capacity : result.capacity / result.power;
-    result.code = working == code::Working ? code::Clean : working;
-    return result;
+    RatingResult rated;
+    rated.capacity = capacity * fq;
+    rated.power = power;
+    rated.current = current;
+    rated.massFlow = massFlow * fm;
+    rated.cop = rated.power == 0 ? rated.capacity : rated.capacity / rated.power;
+    // A coefficient that overflows (1e309 reads as infinity), or a polynomial or factor
+    // that does, gives no figure an engineer could use: the rating failed.
+    for (const double x : {rated.capacity, rated.power, rated.current, rated.massFlow, rated.cop})
+        if (!std::isfinite(x)) {
+            result.code = code::PropertiesFailed;
+            return result;
+        }
+    rated.code = working == code::Working ? code::Clean : working;
+    return rated;
 }
 
 } // namespace kpx

@@ -178,9 +178,9 @@ double powerPolynomial(const std::array<double, 10>& k, double te, double tc); /
 double massFlowPolynomial(const std::array<double, 10>& k, double te, double tc);
 
 // Rates one model. `dataDirectory` is handed to the property library before the property
-// calls. A failing property call (non-zero status or a non-finite result), and a point
-// with a condition that is not a finite number, give PropertiesFailed with every output
-// at NotRated.
+// calls. A failing property call (non-zero status or a non-finite result), a point with
+// a condition that is not a finite number, and a rating whose five outputs are not all
+// finite give PropertiesFailed with every output at NotRated.
 RatingResult rate(const RatingRecord& record, const Conditions& c, PropertyProvider& properties,
                   const char* dataDirectory);
 

@@ -9,6 +9,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvane_Vantrix"));
     QApplication::setOrganizationName(QStringLiteral("Korvane_Vantrix"));
+    // Ties the window to its menu entry, so the desktop shows the entry's name and icon.
+    QApplication::setDesktopFileName(QStringLiteral("example.korvane.Vantrix"));
 
     kvw::MainWindowOptions options;
     options.programDir = QApplication::applicationDirPath();

@@ -7,6 +7,8 @@
 #include "resultsgrid.h"
 #include "settings.h"
 
+#include <QAbstractItemView>
+#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -18,9 +20,13 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSettings>
+#include <QStyleOption>
 
 namespace kvw {
 namespace {
@@ -37,6 +43,52 @@ std::string toEngine(const QString& text) {
 QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+// Writes a text into a field and shows it from its start: a long number cut at its
+// start would read as another number.
+void showFieldText(QLineEdit* edit, const QString& text) {
+    edit->setText(text);
+    edit->setCursorPosition(0);
+}
+
+// Draws a closed drop-down list flat in the input grey, like the text fields, with a
+// thin frame (the highlight colour while it has the focus) and the style's own arrow.
+class FlatListStyle : public QProxyStyle {
+public:
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                            QPainter* painter, const QWidget* widget) const override {
+        if (control != CC_ComboBox) {
+            QProxyStyle::drawComplexControl(control, option, painter, widget);
+            return;
+        }
+        painter->save();
+        painter->fillRect(option->rect, kInputGrey);
+        const bool focused = (option->state & State_HasFocus) != 0;
+        painter->setPen(option->palette.color(focused ? QPalette::Highlight : QPalette::Mid));
+        painter->drawRect(option->rect.adjusted(0, 0, -1, -1));
+        QStyleOption arrow(*option);
+        arrow.rect = subControlRect(CC_ComboBox, option, SC_ComboBoxArrow, widget);
+        drawPrimitive(PE_IndicatorArrowDown, &arrow, painter, widget);
+        painter->restore();
+    }
+};
+
+// A drop-down list drawn flat in the input grey, whose open list is as wide as its
+// longest item even where the closed list is narrower.
+class InputList : public QComboBox {
+public:
+    explicit InputList(QWidget* parent) : QComboBox(parent) {
+        auto* style = new FlatListStyle;
+        style->setParent(this);
+        setStyle(style);
+    }
+    void showPopup() override {
+        QAbstractItemView* items = view();
+        items->setMinimumWidth(items->sizeHintForColumn(0) + 2 * items->frameWidth() +
+                               items->verticalScrollBar()->sizeHint().width());
+        QComboBox::showPopup();
+    }
+};
 
 void defaultMessageBox(QWidget* parent, const QString& title, const QString& text) {
     QMessageBox::information(parent, title, text, QMessageBox::Ok);
@@ -96,7 +148,7 @@ void MainWindow::createControls() {
         return edit;
     };
     auto list = [this](const char* name, int l, int t, int w, int h) {
-        auto* combo = place(new QComboBox(this), name, l, t, w, h);
+        auto* combo = place(new InputList(this), name, l, t, w, h);
         QPalette p = combo->palette();
         p.setColor(QPalette::Base, kInputGrey);
         p.setColor(QPalette::Button, kInputGrey);
@@ -173,6 +225,21 @@ void MainWindow::createControls() {
     opt_freq[0]->setChecked(true);
     opt_order[0]->setChecked(true);
 
+    // Each option pair is an exclusive group of its own. Radio buttons left to group by
+    // parent would group with every button below that parent, the other pairs included,
+    // and a click on the selected option would clear it. Only the selected option of a
+    // pair takes the Tab key; the arrow keys move within the pair.
+    for (QRadioButton** pair : {opt_intsyst, opt_freq, opt_order}) {
+        auto* group = new QButtonGroup(this);
+        for (int i = 0; i < 2; ++i) {
+            QRadioButton* b = pair[i];
+            group->addButton(b, i);
+            b->setFocusPolicy(b->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+            connect(b, &QRadioButton::toggled, b,
+                    [b](bool on) { b->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus); });
+        }
+    }
+
     QPalette red = txtWarning->palette();
     red.setColor(QPalette::WindowText, kWarningRed);
     txtWarning->setPalette(red);
@@ -223,6 +290,9 @@ void MainWindow::setFocusOrder() {
         opt_order[0],   opt_order[1],   opt_freq[0],  opt_freq[1], Grid};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
+    // The grid is no stop of the Tab key: it takes the focus by a click or after a run,
+    // and Tab goes on from it to the start of the order.
+    Grid->setFocusPolicy(Qt::ClickFocus);
     for (QLabel* l : findChildren<QLabel*>())
         l->setFocusPolicy(Qt::NoFocus);
 }
@@ -354,11 +424,11 @@ void MainWindow::restoreSettings() {
                                                                 {&stored.sh2, txtSh2}};
     for (const auto& [value, edit] : fields) {
         if (const std::optional<std::string> shown = restoredConditionText(*value, format))
-            edit->setText(text(*shown));
+            showFieldText(edit, text(*shown));
     }
 
-    txtModelFilter->setText(text(stored.modelFilter));
-    txtCapacity->setText(text(stored.targetCapacity));
+    showFieldText(txtModelFilter, text(stored.modelFilter));
+    showFieldText(txtCapacity, text(stored.targetCapacity));
 
     // Selecting the other button runs the frequency switch, which refills cbVoltage.
     const bool at50 = selectsFirstOption(stored.freq);
@@ -418,11 +488,11 @@ kv::ConditionTexts MainWindow::conditionTexts() const {
 }
 
 void MainWindow::setConditionTexts(const kv::ConditionTexts& texts) {
-    txtTe->setText(fromUtf8(texts.te));
-    txtTc->setText(fromUtf8(texts.tc));
-    txtSc->setText(fromUtf8(texts.sc));
-    txtSh1->setText(fromUtf8(texts.sh1));
-    txtSh2->setText(fromUtf8(texts.sh2));
+    showFieldText(txtTe, fromUtf8(texts.te));
+    showFieldText(txtTc, fromUtf8(texts.tc));
+    showFieldText(txtSc, fromUtf8(texts.sc));
+    showFieldText(txtSh1, fromUtf8(texts.sh1));
+    showFieldText(txtSh2, fromUtf8(texts.sh2));
 }
 
 void MainWindow::showStaleMessage() {
@@ -467,7 +537,7 @@ void MainWindow::opt_intsyst_Click() {
     const kv::UnitSwitchFields after = kv::switchUnits(before, unitSystem(), numberFormat());
     setConditionTexts(after.conditions);
     if (!txtCapacity->text().isEmpty())
-        txtCapacity->setText(fromUtf8(after.capacity));
+        showFieldText(txtCapacity, fromUtf8(after.capacity));
 }
 
 // ---- the results grid ------------------------------------------------------------

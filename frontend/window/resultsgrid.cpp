@@ -1,9 +1,16 @@
 #include "resultsgrid.h"
 
+#include <QClipboard>
 #include <QFont>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QItemSelection>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QProxyStyle>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
@@ -19,6 +26,18 @@ QFont gridFont() {
 }
 
 const QColor kFixedColumnColour(240, 240, 240);
+
+// The cell texts keep one pixel from the cell's edges instead of the usual three, so that
+// the catalogue's texts fit the fixed column widths.
+class GridStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        if (metric == PM_FocusFrameHMargin)
+            return 0;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
 
 } // namespace
 
@@ -209,8 +228,14 @@ ResultsGrid::ResultsGrid(QWidget* parent) : QTableView(parent), model_(new GridM
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setMinimumSectionSize(1);
+    auto* style = new GridStyle;
+    style->setParent(this);
+    setStyle(style);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several rows can be selected, so that Ctrl+C copies them together.
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Tab leaves the grid for the next control instead of walking its cells.
+    setTabKeyNavigation(false);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setWordWrap(false);
     setCornerButtonEnabled(false);
@@ -252,6 +277,62 @@ int ResultsGrid::selectedGridRow() const {
         return current.row() + 1;
     const QModelIndexList rows = selectionModel()->selectedIndexes();
     return rows.isEmpty() ? 0 : rows.last().row() + 1;
+}
+
+QString ResultsGrid::selectedRowsText() const {
+    QList<int> rows;
+    for (const QModelIndex& i : selectionModel()->selectedIndexes())
+        if (!rows.contains(i.row() + 1))
+            rows << i.row() + 1;
+    std::sort(rows.begin(), rows.end());
+    auto line = [this](int row) {
+        QStringList texts = model_->rowTexts(row);
+        texts.removeFirst(); // the narrow column 0 holds nothing
+        return texts;
+    };
+    QString text;
+    for (int row : rows) {
+        const QStringList texts = line(row);
+        if (texts.join(QString()).isEmpty())
+            continue; // the empty row after the results
+        if (text.isEmpty())
+            text = line(0).join(QLatin1Char('\t')) + QLatin1Char('\n');
+        text += texts.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    }
+    return text;
+}
+
+bool ResultsGrid::isCut(const QModelIndex& index) const {
+    // The style draws a cell's text inside its margins, left of the grid line.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const int room = columnWidth(index.column()) - 2 * margin - (showGrid() ? 1 : 0);
+    const QFontMetrics metrics(index.data(Qt::FontRole).value<QFont>());
+    return metrics.horizontalAdvance(index.data().toString()) > room;
+}
+
+void ResultsGrid::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy)) {
+        if (const QString text = selectedRowsText(); !text.isEmpty())
+            QGuiApplication::clipboard()->setText(text);
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+bool ResultsGrid::viewportEvent(QEvent* event) {
+    // A cut cell shows its whole text as a tooltip.
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = indexAt(help->pos());
+        if (index.isValid() && isCut(index))
+            QToolTip::showText(help->globalPos(), index.data().toString(), viewport(),
+                               visualRect(index));
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QTableView::viewportEvent(event);
 }
 
 } // namespace kvw

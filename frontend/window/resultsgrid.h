@@ -88,6 +88,17 @@ public:
     // The end row of the current selection in grid numbering, 0 when nothing is selected.
     int selectedGridRow() const;
 
+    // The selected result rows as tab-separated text, the header row first, columns 1 to
+    // 9, one line per row: what Ctrl+C puts on the clipboard. Empty when no row with text
+    // is selected.
+    QString selectedRowsText() const;
+    // Whether a cell's text is wider than its column and shows cut.
+    bool isCut(const QModelIndex& index) const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
 private:
     GridModel* model_;
     bool redraw_ = true;

@@ -106,18 +106,20 @@ std::shared_ptr<const Fluid> Fluid::load(const std::filesystem::path& fluidsDire
 FluidLibrary::FluidLibrary(std::filesystem::path fluidsDirectory)
     : directory_(std::move(fluidsDirectory)) {}
 
-const FluidLibrary::Entry& FluidLibrary::lookup(std::string_view name) const {
+FluidLibrary::Entry FluidLibrary::lookup(std::string_view name, bool withMessage) const {
+    const auto result = [withMessage](const Entry& e) {
+        return withMessage ? e : Entry{e.fluid, e.status, {}};
+    };
     std::lock_guard lock(mutex_);
-    const std::string key(name);
-    if (auto it = entries_.find(key); it != entries_.end())
-        return it->second;
+    if (auto it = names_.find(name); it != names_.end())
+        return result(it->second);
     Entry entry;
     try {
         const fs::path file = findFluidFile(directory_, name, index_, indexed_);
-        // One Fluid per file, whichever of its names asked first.
-        std::string fileKey(1, '\x01'); // never a refrigerant name
-        fileKey.append(file.lexically_normal().string());
-        if (auto it = entries_.find(fileKey); it != entries_.end()) {
+        // One Fluid per file, whichever of its names asked first; a file that can't be
+        // used is not read again, whatever went wrong.
+        const std::string fileKey = file.lexically_normal().string();
+        if (auto it = files_.find(fileKey); it != files_.end()) {
             entry = it->second;
         } else {
             try {
@@ -125,21 +127,39 @@ const FluidLibrary::Entry& FluidLibrary::lookup(std::string_view name) const {
             } catch (const FluidError& e) {
                 entry.status = e.status();
                 entry.message = e.what();
+            } catch (const std::bad_alloc&) {
+                entry.status = Status::Internal;
+                entry.message = file.string() + ": not enough memory to load it";
+            } catch (const std::exception& e) {
+                entry.status = Status::Internal;
+                entry.message = file.string() + ": " + e.what();
             }
-            entries_.emplace(fileKey, entry);
+            files_.emplace(fileKey, entry);
         }
     } catch (const FluidError& e) {
         entry.status = e.status();
         entry.message = e.what();
         if (entry.status == Status::NoDataDirectory)
-            return entries_.emplace("\x02", entry).first->second; // not remembered by name
+            return result(entry); // the directory may appear later
     }
-    return entries_.emplace(key, std::move(entry)).first->second;
+    // Names are remembered up to a bound, so that asking for ever new names costs no more
+    // memory than that; a name longer than any catalogue text is looked up every time.
+    if (name.size() <= kMaxRememberedNameBytes) {
+        if (names_.size() >= kMaxRememberedNames)
+            names_.clear();
+        names_.emplace(std::string(name), entry);
+    }
+    return result(entry);
+}
+
+std::size_t FluidLibrary::rememberedNames() const {
+    std::lock_guard lock(mutex_);
+    return names_.size();
 }
 
 Result<std::shared_ptr<const Fluid>> FluidLibrary::find(std::string_view name) const {
     try {
-        const Entry& e = lookup(name);
+        const Entry e = lookup(name, false);
         if (e.status != Status::Ok)
             return {nullptr, e.status};
         return {e.fluid, Status::Ok};
@@ -149,7 +169,7 @@ Result<std::shared_ptr<const Fluid>> FluidLibrary::find(std::string_view name) c
 }
 
 std::shared_ptr<const Fluid> FluidLibrary::get(std::string_view name) const {
-    const Entry& e = lookup(name);
+    const Entry e = lookup(name, true);
     if (e.status != Status::Ok)
         throw FluidError(e.status, e.message);
     return e.fluid;

@@ -4,10 +4,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
-#include <fstream>
-#include <sstream>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace asere::detail {
 
@@ -16,6 +20,29 @@ using nlohmann::json;
 namespace {
 
 std::atomic<std::uint64_t> nextFluidId{1};
+
+// What a fluid file may hold. Published equations of state of refrigerants have up to
+// about 40 residual terms (the largest reference equations some 60), a dozen ideal-gas
+// terms, ancillary equations of fewer than ten terms and saturation expansions of some 70
+// pieces of 13 coefficients; their files stay below 300 KB. The bounds leave room for
+// every real fluid while keeping the time and memory of loading a damaged file small:
+// every loop of the loading and of the property solvers is bounded by them.
+constexpr std::size_t kMaxFileBytes = 4u << 20;
+constexpr std::size_t kMaxResidualTerms = 64; // power and Gaussian terms together
+constexpr std::size_t kMaxIdealTerms = 32;    // of each kind
+constexpr std::size_t kMaxAncillaryTerms = 32;
+constexpr std::size_t kMaxPieces = 256;      // per saturation expansion
+constexpr std::size_t kMaxCoefficients = 64; // per piece
+constexpr std::size_t kMaxAliases = 64;
+constexpr std::size_t kMaxNameBytes = 255; // a refrigerant name of the catalogue
+// No number of a fluid file is larger in magnitude than this (pressures are below 1e10 Pa,
+// coefficients far below).
+constexpr double kMaxMagnitude = 1e12;
+// Temperatures of any fluid's equation, K. The saturation curve of a fluid spans at most
+// kMaxSaturationSpan from the triple point to its top, so that the density fit of a blend
+// (one piece per 2 K) stays below 500 pieces.
+constexpr double kMinTemperature = 1, kMaxTemperature = 2500;
+constexpr double kMaxSaturationSpan = 1000;
 
 class Reader {
 public:
@@ -39,8 +66,8 @@ public:
         if (!v.is_number())
             fail(where + "." + key + " is not a number");
         const double d = v.get<double>();
-        if (!std::isfinite(d))
-            fail(where + "." + key + " is not finite");
+        if (!std::isfinite(d) || std::abs(d) > kMaxMagnitude)
+            fail(where + "." + key + " is not a finite number of plausible size");
         return d;
     }
 
@@ -62,8 +89,8 @@ public:
             if (!e.is_number())
                 fail(where + "." + key + " holds something that is not a number");
             const double d = e.get<double>();
-            if (!std::isfinite(d))
-                fail(where + "." + key + " holds a number that is not finite");
+            if (!std::isfinite(d) || std::abs(d) > kMaxMagnitude)
+                fail(where + "." + key + " holds a number that is not finite or too large");
             out.push_back(d);
         }
         if (size != 0 && out.size() != size)
@@ -235,10 +262,182 @@ Ancillary readAncillary(const Reader& r, const json& anc, const char* key) {
     return a;
 }
 
+std::string shortNumber(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", v);
+    return text;
+}
+
+// Refuses sizes and constants that no real fluid has, on the data as read and before
+// anything is worked out from it, so that a damaged file can cost neither much time nor
+// much memory and gives no finite but meaningless properties. Each range holds every
+// refrigerant with room to spare: molar masses from hydrogen to the heaviest
+// fluorocarbons, temperatures of 1 K to 2500 K, pressures up to 10 GPa, and exponents,
+// widths and centres of terms as published equations use them.
+void checkPlausible(const Reader& r, const FluidData& f, double Rmolar) {
+    const auto within = [&r](const std::string& what, double v, double lo, double hi,
+                             const char* unit) {
+        if (!(v >= lo && v <= hi))
+            r.fail(what + " is " + shortNumber(v) + ", outside the plausible range " +
+                   shortNumber(lo) + " to " + shortNumber(hi) + unit);
+    };
+    const auto allWithin = [&](const std::string& what, const std::vector<double>& values,
+                               double lo, double hi) {
+        for (const double v : values)
+            within(what, v, lo, hi, "");
+    };
+    const auto atMost = [&r](const std::string& what, std::size_t n, std::size_t max) {
+        if (n > max)
+            r.fail(what + " has " + std::to_string(n) + " entries, more than the " +
+                   std::to_string(max) + " a fluid file may hold");
+    };
+
+    if (f.name.size() > kMaxNameBytes)
+        r.fail("INFO.NAME is longer than " + std::to_string(kMaxNameBytes) + " bytes");
+    atMost("INFO.ALIASES", f.aliases.size(), kMaxAliases);
+
+    const std::string eos = "EOS[0].";
+    within(eos + "gas_constant", Rmolar, 8.3, 8.33, " J/(mol K)");
+    within(eos + "molar_mass", f.molarMass, 1e-3, 1, " kg/mol");
+    within(eos + "Ttriple", f.Ttriple, kMinTemperature, kMaxTemperature, " K");
+    within(eos + "T_max", f.Tmax, kMinTemperature, kMaxTemperature, " K");
+    within(eos + "p_max", f.pmax, 1e4, 1e10, " Pa");
+    within("STATES.reducing.T", f.Tr, f.Ttriple, f.Tmax, " K (Ttriple to T_max)");
+    within("STATES.reducing.rhomolar", f.rhor / f.molarMass, 1, 1e6, " mol/m3");
+    within("STATES.reducing.p", f.pc, 1e3, 1e9, " Pa");
+
+    atMost(eos + "alphar", f.termCount(), kMaxResidualTerms);
+    for (const auto& t : f.power) {
+        within(eos + "alphar power term n", t.n, -1e6, 1e6, "");
+        within(eos + "alphar power term d", t.d, 0, 20, "");
+        within(eos + "alphar power term t", t.t, -5, 100, "");
+        within(eos + "alphar power term l", t.l, 0, 20, "");
+    }
+    for (const auto& t : f.gaussian) {
+        within(eos + "alphar Gaussian term n", t.n, -1e6, 1e6, "");
+        within(eos + "alphar Gaussian term d", t.d, 0, 20, "");
+        within(eos + "alphar Gaussian term t", t.t, -5, 100, "");
+        within(eos + "alphar Gaussian term eta", t.eta, 0, 1e5, "");
+        within(eos + "alphar Gaussian term epsilon", t.epsilon, -10, 10, "");
+        within(eos + "alphar Gaussian term beta", t.beta, 0, 1e5, "");
+        within(eos + "alphar Gaussian term gamma", t.gamma, -10, 10, "");
+    }
+
+    const IdealGas& ideal = f.ideal;
+    within(eos + "alpha0 logarithmic terms", ideal.logTau, -1e3, 1e3, "");
+    atMost(eos + "alpha0 power terms", ideal.powerN.size(), kMaxIdealTerms);
+    allWithin(eos + "alpha0 power term n", ideal.powerN, -1e6, 1e6);
+    allWithin(eos + "alpha0 power term t", ideal.powerT, -10, 10);
+    atMost(eos + "alpha0 Planck-Einstein terms", ideal.einsteinN.size(), kMaxIdealTerms);
+    allWithin(eos + "alpha0 Planck-Einstein term n", ideal.einsteinN, -1e3, 1e3);
+    allWithin(eos + "alpha0 Planck-Einstein term t", ideal.einsteinTh, 1e-6, 1e3);
+    atMost(eos + "alpha0 cp0 terms", ideal.cpPolyC.size(), kMaxIdealTerms);
+    allWithin(eos + "alpha0 cp0 term c", ideal.cpPolyC, -1e6, 1e6);
+    allWithin(eos + "alpha0 cp0 term t", ideal.cpPolyT, -10, 10);
+    allWithin(eos + "alpha0 cp0 term Tc", ideal.cpPolyTc, kMinTemperature, kMaxTemperature);
+
+    const std::pair<const Chebyshev*, const char*> expansions[] = {
+        {&f.satP, "jexpansions_p"},
+        {&f.satRhoL, "jexpansions_rhoL"},
+        {&f.satRhoV, "jexpansions_rhoV"}};
+    for (const auto& [c, key] : expansions) {
+        const std::string where = eos + "SUPERANCILLARY." + key;
+        atMost(where, c->pieces.size(), kMaxPieces);
+        for (const auto& piece : c->pieces) {
+            atMost(where + " coef", piece.c.size(), kMaxCoefficients);
+            // The saturation curve ends at the critical point.
+            within(where + " xmin", piece.xmin, kMinTemperature, f.Tr * 1.01, " K");
+            within(where + " xmax", piece.xmax, kMinTemperature, f.Tr * 1.01, " K");
+        }
+    }
+
+    const std::pair<const Ancillary*, const char*> ancillaries[] = {
+        {&f.pL, "pL"}, {&f.pV, "pV"}, {&f.pS, "pS"}, {&f.rhoL, "rhoL"}, {&f.rhoV, "rhoV"}};
+    for (const auto& [a, key] : ancillaries) {
+        if (!a->present)
+            continue;
+        const std::string where = std::string("ANCILLARIES.") + key + ".";
+        const bool pressure = key[0] == 'p';
+        atMost(where + "n", a->n.size(), kMaxAncillaryTerms);
+        // theta = 1 - T/T_r is raised to the powers t: they must be positive, and the
+        // equation ends at T_r.
+        allWithin(where + "t", a->t, 1e-6, 100);
+        within(where + "reducing_value", a->reducing, pressure ? 1e3 : 1, pressure ? 1e9 : 1e6,
+               pressure ? " Pa" : " mol/m3");
+        within(where + "T_r", a->Tr, f.Ttriple, f.Tmax, " K (Ttriple to T_max)");
+        within(where + "Tmin", a->Tmin, kMinTemperature, a->Tr, " K");
+        // Saturation ends at the critical point.
+        within(where + "Tmax", a->Tmax, kMinTemperature, std::min(a->Tr, f.Tr * 1.01),
+               " K (up to T_r and the critical point)");
+    }
+}
+
+// What the loading works out from the data as read: densities per mass, the saturation
+// pressures at the edges of the expansion's pieces, and the top of the saturation curve
+// with, for a blend, the nodes for inverting its pressure equations.
+void deriveSaturation(const Reader& r, FluidData& fluid) {
+    FluidData* f = &fluid;
+    if (f->hasSuperancillary()) {
+        for (const Chebyshev* c : {&f->satRhoL, &f->satRhoV})
+            if (std::abs(c->xmin() - f->satP.xmin()) > 1e-9 ||
+                std::abs(c->xmax() - f->satP.xmax()) > 1e-9)
+                r.fail("the density expansions do not span the pressure expansion");
+        for (const auto& p : f->satP.pieces)
+            f->satPEdges.push_back(p.c.empty() ? 0 : f->satP.eval(p.xmin));
+        f->satPEdges.push_back(f->satP.eval(f->satP.xmax()));
+        for (std::size_t i = 0; i < f->satPEdges.size(); ++i)
+            if (!(f->satPEdges[i] > 0) || (i > 0 && !(f->satPEdges[i] > f->satPEdges[i - 1])))
+                r.fail("the saturation-pressure expansion does not rise with temperature");
+    }
+    f->rhoL.reducing *= f->molarMass; // mol/m3 to kg/m3
+    f->rhoV.reducing *= f->molarMass;
+    if (f->blend) {
+        if (!f->pL.present || !f->pV.present)
+            r.fail("a blend needs the ancillaries \"pL\" and \"pV\"");
+        f->TsatMax = std::min(f->pL.Tmax, f->pV.Tmax);
+        // Nodes evenly spaced in 1/T, where ln p is nearly straight.
+        constexpr int kNodes = 96;
+        for (Ancillary* a : {&f->pL, &f->pV}) {
+            for (int i = 0; i <= kNodes; ++i) {
+                const double x = 1 / f->Ttriple + (1 / f->TsatMax - 1 / f->Ttriple) * i / kNodes;
+                const double T = i == 0 ? f->Ttriple : i == kNodes ? f->TsatMax : 1 / x;
+                const double v = a->eval(T);
+                if (!(v > 0) || !std::isfinite(v) || (i > 0 && !(v > a->nodeValue.back())))
+                    r.fail("the blend's pressure equations do not rise with temperature");
+                a->nodeT.push_back(T);
+                a->nodeValue.push_back(v);
+            }
+        }
+        // A blend boils at its bubble pressure and condenses at its dew pressure, which is
+        // never above it.
+        for (std::size_t i = 0; i < f->pL.nodeValue.size(); ++i)
+            if (f->pV.nodeValue[i] > f->pL.nodeValue[i] * (1 + 1e-6))
+                r.fail("the blend's dew pressure (pV) is above its bubble pressure (pL) at " +
+                       shortNumber(f->pL.nodeT[i]) + " K");
+    } else if (f->hasSuperancillary()) {
+        f->TsatMax = f->satP.xmax();
+        f->Ttriple = std::max(f->Ttriple, f->satP.xmin());
+    } else {
+        if (!f->pS.present)
+            r.fail("a pure fluid needs either a superancillary or the ancillary \"pS\"");
+        f->TsatMax = f->pS.Tmax;
+    }
+    if (!f->rhoL.present || !f->rhoV.present)
+        r.fail("the ancillaries \"rhoL\" and \"rhoV\" are missing");
+    if (!(f->TsatMax > f->Ttriple))
+        r.fail("the saturation curve is empty");
+    if (f->TsatMax - f->Ttriple > kMaxSaturationSpan)
+        r.fail("the saturation curve spans more than " + shortNumber(kMaxSaturationSpan) +
+               " K, which no fluid's does");
+}
+
 } // namespace
 
 std::unique_ptr<FluidData> parseFluid(std::string_view text, const std::string& origin) {
     Reader r(origin);
+    if (text.size() > kMaxFileBytes)
+        r.fail("larger than " + std::to_string(kMaxFileBytes >> 20) +
+               " MB, which no fluid file is");
     json doc;
     try {
         doc = json::parse(text.begin(), text.end());
@@ -291,56 +490,16 @@ std::unique_ptr<FluidData> parseFluid(std::string_view text, const std::string& 
             f->satP = readExpansion(r, *it, "jexpansions_p", 1.0);
             f->satRhoL = readExpansion(r, *it, "jexpansions_rhoL", f->molarMass);
             f->satRhoV = readExpansion(r, *it, "jexpansions_rhoV", f->molarMass);
-            for (const Chebyshev* c : {&f->satRhoL, &f->satRhoV})
-                if (std::abs(c->xmin() - f->satP.xmin()) > 1e-9 ||
-                    std::abs(c->xmax() - f->satP.xmax()) > 1e-9)
-                    r.fail("the density expansions do not span the pressure expansion");
-            for (const auto& p : f->satP.pieces)
-                f->satPEdges.push_back(p.c.empty() ? 0 : f->satP.eval(p.xmin));
-            f->satPEdges.push_back(f->satP.eval(f->satP.xmax()));
-            for (std::size_t i = 0; i < f->satPEdges.size(); ++i)
-                if (!(f->satPEdges[i] > 0) || (i > 0 && !(f->satPEdges[i] > f->satPEdges[i - 1])))
-                    r.fail("the saturation-pressure expansion does not rise with temperature");
         }
-
         const json& anc = r.member(doc, "ANCILLARIES", "the file");
         f->pL = readAncillary(r, anc, "pL");
         f->pV = readAncillary(r, anc, "pV");
         f->pS = readAncillary(r, anc, "pS");
         f->rhoL = readAncillary(r, anc, "rhoL");
         f->rhoV = readAncillary(r, anc, "rhoV");
-        f->rhoL.reducing *= f->molarMass; // mol/m3 to kg/m3
-        f->rhoV.reducing *= f->molarMass;
-        if (f->blend) {
-            if (!f->pL.present || !f->pV.present)
-                r.fail("a blend needs the ancillaries \"pL\" and \"pV\"");
-            f->TsatMax = std::min(f->pL.Tmax, f->pV.Tmax);
-            // Nodes evenly spaced in 1/T, where ln p is nearly straight.
-            constexpr int kNodes = 96;
-            for (Ancillary* a : {&f->pL, &f->pV}) {
-                for (int i = 0; i <= kNodes; ++i) {
-                    const double x =
-                        1 / f->Ttriple + (1 / f->TsatMax - 1 / f->Ttriple) * i / kNodes;
-                    const double T = i == 0 ? f->Ttriple : i == kNodes ? f->TsatMax : 1 / x;
-                    const double v = a->eval(T);
-                    if (!(v > 0) || !std::isfinite(v) || (i > 0 && !(v > a->nodeValue.back())))
-                        r.fail("the blend's pressure equations do not rise with temperature");
-                    a->nodeT.push_back(T);
-                    a->nodeValue.push_back(v);
-                }
-            }
-        } else if (f->hasSuperancillary()) {
-            f->TsatMax = f->satP.xmax();
-            f->Ttriple = std::max(f->Ttriple, f->satP.xmin());
-        } else {
-            if (!f->pS.present)
-                r.fail("a pure fluid needs either a superancillary or the ancillary \"pS\"");
-            f->TsatMax = f->pS.Tmax;
-        }
-        if (!f->rhoL.present || !f->rhoV.present)
-            r.fail("the ancillaries \"rhoL\" and \"rhoV\" are missing");
-        if (!(f->TsatMax > f->Ttriple))
-            r.fail("the saturation curve is empty");
+
+        checkPlausible(r, *f, Rmolar);
+        deriveSaturation(r, *f);
     } catch (const json::exception& e) {
         r.fail(std::string("unexpected content (") + e.what() + ")");
     }
@@ -349,14 +508,42 @@ std::unique_ptr<FluidData> parseFluid(std::string_view text, const std::string& 
 }
 
 std::string readFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        throw FluidError(Status::BadFluidFile, file.string() + ": can't be opened");
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad())
-        throw FluidError(Status::BadFluidFile, file.string() + ": can't be read");
-    return ss.str();
+    const auto fail = [&file](const std::string& what) {
+        throw FluidError(Status::BadFluidFile, file.string() + ": " + what);
+    };
+    // Not blocking, so that a named pipe in the fluids directory can't hang the caller;
+    // only a regular file is read.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        fail("can't be opened");
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        fail("is not a regular file");
+    // One byte more than a fluid file may hold, so that parseFluid sees a larger one.
+    const std::size_t limit = kMaxFileBytes + 1;
+    std::string content(std::min<std::size_t>(static_cast<std::size_t>(info.st_size), limit), '\0');
+    std::size_t used = 0;
+    for (;;) {
+        if (used == content.size()) {
+            if (content.size() == limit)
+                break;
+            content.resize(std::min(limit, content.size() * 2 + 4096));
+        }
+        const ssize_t n = ::read(fd, content.data() + used, content.size() - used);
+        if (n == 0)
+            break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            fail("can't be read");
+        used += static_cast<std::size_t>(n);
+    }
+    content.resize(used);
+    return content;
 }
 
 std::vector<std::string> fluidNames(const std::filesystem::path& file) {

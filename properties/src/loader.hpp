@@ -15,7 +15,8 @@ namespace asere::detail {
 
 // The fluid described by a fluid file's text; throws FluidError (BadFluidFile).
 std::unique_ptr<FluidData> parseFluid(std::string_view text, const std::string& origin);
-// The whole content of a file; throws FluidError (BadFluidFile).
+// The content of a regular file, at most one byte more than a fluid file may hold;
+// throws FluidError (BadFluidFile).
 std::string readFile(const std::filesystem::path& file);
 // The fluid name and aliases a file declares; empty when it can't be read.
 std::vector<std::string> fluidNames(const std::filesystem::path& file);

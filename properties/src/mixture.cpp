@@ -577,9 +577,6 @@ private:
 };
 
 json readJson(const std::filesystem::path& file, const BlendReader& r) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) // a FIFO would block the reader
-        r.fail(file.string() + " is missing or not a regular file");
     try {
         return json::parse(readFile(file));
     } catch (const json::exception& e) {

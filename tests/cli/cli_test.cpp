@@ -2,6 +2,7 @@
 // rows as the calculation run in-process, output that parses back, exit statuses.
 #include "binding.h"
 #include "calcrun.h"
+#include "cli.h"
 #include "conditions.h"
 #include "programdir.h"
 #include "test_catalogue.h"
@@ -9,12 +10,16 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <regex>
 #include <sstream>
 
 namespace {
@@ -41,19 +46,52 @@ std::string shellQuoted(const std::string& text) {
     return q + "'";
 }
 
-// Runs vantrix-cli with the C locale's number format and gives status and both streams.
-Outcome runCli(const std::vector<std::string>& args, const fs::path& scratch) {
+// Runs a program (vantrix-cli by default) in an environment of only `env` and the C
+// locale, and gives status and both streams; standard output goes to `out` when given.
+Outcome runProgram(const std::vector<std::string>& args, const fs::path& scratch,
+                   const std::string& env = {}, const std::string& program = KV_CLI_PATH,
+                   const fs::path& out = {}) {
     const fs::path outFile = scratch / "stdout.txt", errFile = scratch / "stderr.txt";
-    std::string command = "env -i LC_ALL=C PATH=/usr/bin:/bin " + shellQuoted(KV_CLI_PATH);
+    std::string command = "env -i LC_ALL=C PATH=/usr/bin:/bin " + env + " " + shellQuoted(program);
     for (const auto& a : args)
         command += " " + shellQuoted(a);
-    command += " >" + shellQuoted(outFile) + " 2>" + shellQuoted(errFile);
+    command += " >" + shellQuoted(out.empty() ? outFile : out) + " 2>" + shellQuoted(errFile);
+    std::error_code ec;
+    fs::remove(outFile, ec);
     const int ws = std::system(command.c_str());
     Outcome o;
     o.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : -1;
     o.out = slurp(outFile);
     o.err = slurp(errFile);
     return o;
+}
+
+Outcome runCli(const std::vector<std::string>& args, const fs::path& scratch) {
+    return runProgram(args, scratch);
+}
+
+// A number as CSV writes it: "." as decimal sign, no grouping, no leading zeros.
+bool plainNumber(const std::string& text) {
+    static const std::regex plain(R"(-?(0|[1-9][0-9]*)(\.[0-9]+)?)");
+    return std::regex_match(text, plain);
+}
+
+// The CSV record of a grid row: the texts as the grid shows them, the five figures as the
+// same numbers written plainly.
+void expectCsvRecord(const std::vector<std::string>& record, const kv::GridRow& row,
+                     const kv::NumberFormat& gridFormat) {
+    ASSERT_EQ(record.size(), row.size() - 1);
+    for (std::size_t c = 1; c < row.size(); ++c) {
+        const std::string& field = record[c - 1];
+        if (c < static_cast<std::size_t>(kv::kCapacityColumn)) {
+            EXPECT_EQ(field, row[c]);
+            continue;
+        }
+        EXPECT_TRUE(plainNumber(field)) << field;
+        const auto shown = kv::parseNumber(row[c], gridFormat);
+        ASSERT_TRUE(shown.has_value()) << row[c];
+        EXPECT_EQ(std::stod(field), *shown) << field << " for " << row[c];
+    }
 }
 
 // RFC 4180 records: quoted fields with doubled quotes, CRLF line ends.
@@ -179,8 +217,7 @@ TEST_F(Cli, RowsMatchTheCalculationRun) {
         ASSERT_EQ(records.size(), expected.rows.size() + 1) << o.out;
         EXPECT_EQ(records[0][0], "Technology");
         for (std::size_t i = 0; i < expected.rows.size(); ++i)
-            EXPECT_EQ(records[i + 1], std::vector<std::string>(expected.rows[i].begin() + 1,
-                                                               expected.rows[i].end()));
+            expectCsvRecord(records[i + 1], expected.rows[i], kv::NumberFormat{".", ","});
     }
     // The catalogue's models rate cleanly only with a working property library.
     EXPECT_EQ(coreRun([](auto&) {}).resultCount, 16)
@@ -228,7 +265,8 @@ TEST_F(Cli, TableListsAndWarnings) {
     EXPECT_EQ(o.out.find("400V 3ph 50Hz"), std::string::npos);
     o = cli({"list", "conditions", "--format", "csv"});
     EXPECT_EQ(o.status, 0);
-    EXPECT_NE(o.out.find("\"ARI, AC / HBP\",\"7,22\",\"54,44\""), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("\"ARI, AC / HBP\",7.22,54.44,8.33,11.11,11.11\r\n"), std::string::npos)
+        << o.out;
     o = cli({"--help"});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out.rfind("Usage: vantrix-cli", 0), 0u);
@@ -252,7 +290,13 @@ TEST_F(Cli, UsageErrorsExitTwoAndSayWhatIsAccepted) {
         {{"rate", "--te", "warm"}, "invalid number \"warm\" for --te"},
         {{"rate", "--target", "big"}, "invalid number \"big\" for --target"},
         {{"rate", "--refrigerant", "R999"}, "accepted: \"All\", \"R134a\", \"R404A\""},
-        {{"rate", "--voltage", "400V 3ph 50Hz", "--frequency", "60"}, "--voltage"},
+        {{"rate", "--voltage", "400V 3ph 50Hz", "--frequency", "60"},
+         "\"400V 3ph 50Hz\" for --voltage is a 50 Hz supply: add --frequency 50"},
+        {{"rate", "--voltage", "460V 3ph 60Hz"},
+         "\"460V 3ph 60Hz\" for --voltage is a 60 Hz supply: add --frequency 60"},
+        {{"rate", "--voltage", "460/3/60"},
+         "\"460/3/60\" for --voltage is a 60 Hz supply: add --frequency 60"},
+        {{"rate", "--voltage", "400 V"}, "accepted: \"All\", \"400V 3ph 50Hz\""},
         {{"list"}, "list needs what to list"},
         {{"list", "models"}, "cannot list \"models\""},
         {{"list", "refrigerants", "--te", "5"}, "--te belongs to rate"},
@@ -263,6 +307,114 @@ TEST_F(Cli, UsageErrorsExitTwoAndSayWhatIsAccepted) {
         EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
         EXPECT_TRUE(o.out.empty()) << o.out;
     }
+}
+
+// Under a regional format with "," as decimal sign, CSV still writes plain numbers;
+// the table keeps the grid's texts.
+TEST_F(Cli, CsvNumbersArePlainInEveryLocale) {
+    const kv::NumberFormat german = kv::NumberFormat::german();
+    kvcli::CliOptions options;
+    options.command = kvcli::Command::Rate;
+    options.programDir = dir_->path().string();
+    kv::CalcRequest req;
+    req.format = german;
+    req.conditions = *kv::presetTexts(kv::kDefaultCondition, kv::UnitSystem::SI, german);
+    const kv::CalcResult expected = kv::runCalculation(bound_.api, req);
+    ASSERT_EQ(expected.resultCount, 16);
+
+    for (const auto format : {kvcli::OutputFormat::Csv, kvcli::OutputFormat::Table}) {
+        options.format = format;
+        std::ostringstream out, err;
+        ASSERT_EQ(kvcli::runCli(options, {}, german, out, err), 0) << err.str();
+        if (format == kvcli::OutputFormat::Table) {
+            for (const kv::GridRow& row : expected.rows)
+                EXPECT_NE(out.str().find(row[kv::kCapacityColumn]), std::string::npos) << row[2];
+            continue;
+        }
+        const auto records = parseCsv(out.str());
+        ASSERT_EQ(records.size(), expected.rows.size() + 1);
+        EXPECT_EQ(records[0][4], "Cooling capacity (W)");
+        EXPECT_EQ(records[0][8], "Mass flow (kg/h)");
+        for (std::size_t i = 0; i < expected.rows.size(); ++i)
+            expectCsvRecord(records[i + 1], expected.rows[i], german);
+    }
+}
+
+// The power supply as the grid writes it selects the same models as the list's text.
+TEST_F(Cli, VoltageAsTheGridWritesIt) {
+    const Outcome list = cli({"rate", "--format", "csv", "--voltage", "400V 3ph 50Hz"});
+    const Outcome grid = cli({"rate", "--format", "csv", "--voltage", "400/3/50"});
+    ASSERT_EQ(grid.status, 0) << grid.err;
+    EXPECT_EQ(grid.out, list.out);
+    EXPECT_EQ(parseCsv(grid.out).size(), 17u);
+}
+
+// Output that can't be written fails with a message; a closed pipe ends the program with
+// SIGPIPE as usual.
+TEST_F(Cli, WriteErrorsAreFailures) {
+    const Outcome full = runProgram({"--program-dir", dir_->path().string(), "rate"}, dir_->path(),
+                                    {}, KV_CLI_PATH, "/dev/full");
+    EXPECT_EQ(full.status, kvcli::kExitWrite);
+    EXPECT_NE(full.err.find("vantrix-cli: cannot write the output: No space left on device"),
+              std::string::npos)
+        << full.err;
+
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    close(fds[0]);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attr, &pipeSignal);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+    std::string dir = dir_->path().string();
+    char cliPath[] = KV_CLI_PATH;
+    char programDir[] = "--program-dir";
+    char rate[] = "rate";
+    char* argv[] = {cliPath, programDir, dir.data(), rate, nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, KV_CLI_PATH, &actions, &attr, argv, environ), 0);
+    close(fds[1]);
+    int ws = 0;
+    ASSERT_EQ(waitpid(child, &ws, 0), child);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    EXPECT_TRUE(WIFSIGNALED(ws) && WTERMSIG(ws) == SIGPIPE) << ws;
+}
+
+// `make run` without a display that answers shows the selection in the terminal.
+TEST(RunWindow, FallsBackToTheTerminalWithoutADisplay) {
+    const fs::path scratch = fs::temp_directory_path() / ("kv-run-" + std::to_string(getpid()));
+    fs::create_directories(scratch);
+    int unused = 99;
+    while (fs::exists("/tmp/.X11-unix/X" + std::to_string(unused)))
+        ++unused;
+    const std::string display = ":" + std::to_string(unused);
+    const std::vector<std::string> args{fs::path(KV_CLI_PATH).parent_path().string(),
+                                        KV_DISPLAY_CHECK};
+    struct Case {
+        std::string env, reason;
+    };
+    for (const Case& c : {Case{"", "DISPLAY and WAYLAND_DISPLAY are unset"},
+                          Case{"DISPLAY=" + display, "DISPLAY=" + display + " can't be reached"}}) {
+        const Outcome o = runProgram(args, scratch, c.env, KV_RUN_WINDOW);
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(o.out.rfind("No display found (" + c.reason +
+                                  "): showing the default selection in the terminal instead.\n",
+                              0),
+                  0u)
+            << o.out;
+        EXPECT_NE(o.out.find("Results : "), std::string::npos) << o.out;
+        EXPECT_EQ(o.err.find("platform plugin"), std::string::npos) << o.err;
+    }
+    // Where the toolkit can start, the check says so.
+    EXPECT_EQ(runProgram({}, scratch, "QT_QPA_PLATFORM=offscreen", KV_DISPLAY_CHECK).status, 0);
+    fs::remove_all(scratch);
 }
 
 TEST(CliData, DataProblemsExitThreeAndNameTheFile) {

@@ -90,6 +90,40 @@ TEST(NextCode, EndsAndUnknownIndices) {
     EXPECT_FALSE(catalogueFrom("", "").NextCode("DLLR", 0));
 }
 
+// The enumeration steps through the list in the table's walk order: every entry whose
+// key holds the prefix and "_" after the one keyed by the index, in a large table with
+// other lists, keys that hold the prefix inside them and replaced entries.
+TEST(NextCode, StepsFollowTheWalkOrderInALargeTable) {
+    std::string codes = "List\tNumber\tText\n";
+    for (int i = 1; i <= 3000; ++i) {
+        const std::string n = std::to_string(i);
+        codes += "DLLR\t" + n + "\tR" + n + "\n";
+        if (i % 3 == 0)
+            codes += "DLLF\t" + n + "\tF\nXDLLR\t" + n + "\tinside\n";
+        if (i % 7 == 0)
+            codes += "DLLR\t" + std::to_string(i / 7) + "\tagain\n";
+    }
+    const auto c = catalogueFrom(codes, "");
+    std::vector<std::pair<std::string, std::int32_t>> list; // key and number, walk order
+    c.codes().walk([&](const kpx::CodeTable::Entry& e) {
+        if (e.key.find("DLLR_") != std::string::npos)
+            list.emplace_back(e.key, kpx::leadingInteger(e.key.substr(e.key.find('_') + 1)));
+        return false;
+    });
+    ASSERT_EQ(c.NextCode("DLLR", 0)->number, list.front().second);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (list[i].first.rfind("DLLR_", 0) != 0)
+            continue; // an index names only a key of the list's own form
+        const auto next = c.NextCode("DLLR", list[i].second);
+        if (i + 1 == list.size()) {
+            EXPECT_FALSE(next);
+        } else {
+            ASSERT_TRUE(next) << list[i].first;
+            EXPECT_EQ(next->number, list[i + 1].second) << list[i].first;
+        }
+    }
+}
+
 const std::string SearchFile = "ShowName\tDLLR\tDLLF\tDLLP\t\n"
                                "A\t3\t1\t2\t\n"
                                "B\t-\t1\t2\t\n"

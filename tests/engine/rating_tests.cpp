@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <map>
 
@@ -379,6 +380,31 @@ TEST(Rate, FailedPropertyCallGivesMinusTenAndNotRated) {
         EXPECT_EQ(r.code, -10);
         expectNotRated(r);
         EXPECT_TRUE(properties.calls.empty());
+    }
+}
+
+// Figures that overflow are a failed rating too, whatever the code would have been.
+TEST(Rate, OutputThatIsNotFiniteGivesMinusTenAndNotRated) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        const char* what;
+        std::function<void(kpx::RatingRecord&)> change;
+        Conditions point;
+    } cases[] = {
+        {"capacity coefficient 1e309", [&](auto& r) { r.q[9] = inf; }, BasePoint},
+        {"power coefficient overflows", [](auto& r) { r.p[9] = 1e308; }, BasePoint},
+        {"current infinite", [&](auto& r) { r.a[0] = -inf; }, BasePoint},
+        {"mass flow not a number", [&](auto& r) { r.m[0] = inf, r.m[1] = inf; }, BasePoint},
+        {"tiny power: COP overflows", [](auto& r) { r.p.fill(0), r.p[0] = 1e-320; }, BasePoint},
+        {"with a warning", [&](auto& r) { r.q[0] = inf; }, Conditions{-42, 40, 0, 10, 10}},
+    };
+    for (const auto& c : cases) {
+        kpx::RatingRecord record = ratingRecord();
+        c.change(record);
+        kpxtest::FakeProperties properties;
+        const auto r = rate(record, c.point, properties);
+        EXPECT_EQ(r.code, -10) << c.what;
+        expectNotRated(r);
     }
 }
 

@@ -15,13 +15,7 @@ namespace {
 const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
 const QLocale kGerman(QLocale::German, QLocale::Germany);
 
-TestModel model(const std::string& name, double capacity = 1000, const std::string& dllp = "4") {
-    TestModel m;
-    m.showName = name;
-    m.capacity = capacity;
-    m.dllp = dllp;
-    return m;
-}
+using kvtest::namedModel;
 
 } // namespace
 
@@ -43,7 +37,7 @@ private slots:
     void modelFilter() {
         QFETCH(QString, filter);
         QFETCH(QStringList, names);
-        WindowHarness h({model("ZB45KCE"), model("zb38kce"), model("ZR61")});
+        WindowHarness h({namedModel("ZB45KCE"), namedModel("zb38kce"), namedModel("ZR61")});
         QCOMPARE(h.start(), StartupStatus::Ready);
         h.field("txtModelFilter")->setText(filter);
         h.click("btnCalculate");
@@ -72,8 +66,8 @@ private slots:
         std::vector<TestModel> models;
         for (int p = 1; p <= 10; ++p)
             models.push_back(
-                model(QStringLiteral("M%1").arg(p, 2, 10, QLatin1Char('0')).toStdString(), 1000,
-                      std::to_string(p)));
+                namedModel(QStringLiteral("M%1").arg(p, 2, 10, QLatin1Char('0')).toStdString(),
+                           1000, std::to_string(p)));
         WindowHarness h(models);
         QCOMPARE(h.start(), StartupStatus::Ready);
         if (at60)
@@ -87,9 +81,9 @@ private slots:
 
     // A model rated with a positive warning code is left out.
     void warningCodeLeftOut() {
-        TestModel warned = model("WARN-1");
+        TestModel warned = namedModel("WARN-1");
         warned.overrides = {{"TeMax", "0"}};
-        WindowHarness h({model("OK-1"), warned});
+        WindowHarness h({namedModel("OK-1"), warned});
         QCOMPARE(h.start(), StartupStatus::Ready);
         double out[5];
         const int32_t code = h.window().engine().KPX_Rating(2, "", "", 0, 5, 50, 0, 10, 10, &out[0],
@@ -114,7 +108,7 @@ private slots:
         QFETCH(bool, imperial);
         QFETCH(QString, sh2);
         QFETCH(bool, warns);
-        WindowHarness h({model("A-1")});
+        WindowHarness h({namedModel("A-1")});
         QCOMPARE(h.start(), StartupStatus::Ready);
         if (imperial)
             h.option("opt_intsyst_1")->click();
@@ -140,7 +134,7 @@ private slots:
     }
     void anyTextIsAccepted() {
         QFETCH(QString, text);
-        WindowHarness h({model("A-1")});
+        WindowHarness h({namedModel("A-1")});
         QCOMPARE(h.start(), StartupStatus::Ready);
         h.setConditions({text, text, text, text, text});
         h.field("txtCapacity")->setText(text);
@@ -181,7 +175,7 @@ private slots:
         QFETCH(double, massFlow);
         QFETCH(QStringList, cells);
         QLocale::setDefault(locale);
-        TestModel m = model("F-1", capacity);
+        TestModel m = namedModel("F-1", capacity);
         m.massFlow = massFlow;
         WindowHarness h({m});
         QCOMPARE(h.start(), StartupStatus::Ready);
@@ -226,7 +220,7 @@ private slots:
         std::vector<TestModel> models;
         // Written in reverse so that the run's own ordering matters.
         for (int i = 20; i >= 1; --i)
-            models.push_back(model(
+            models.push_back(namedModel(
                 QStringLiteral("M%1").arg(i, 2, 10, QLatin1Char('0')).toStdString(), 100.0 * i));
         WindowHarness h(models);
         QCOMPARE(h.start(), StartupStatus::Ready);
@@ -247,7 +241,8 @@ private slots:
 
     // Rows, colours and selection of a run.
     void gridAfterRun() {
-        WindowHarness h({model("B-1", 2000), model("A-1", 3000), model("C-1", 1000)});
+        WindowHarness h(
+            {namedModel("B-1", 2000), namedModel("A-1", 3000), namedModel("C-1", 1000)});
         QCOMPARE(h.start(), StartupStatus::Ready);
         h.click("btnCalculate");
         const kvw::GridModel* grid = h.window().grid()->grid();
@@ -262,7 +257,8 @@ private slots:
 
     // Ordering by name by character codes, by capacity as numbers, keeping the row.
     void ordering() {
-        WindowHarness h({model("ab-1", 900), model("AB-2", 12000), model("Cx", 1500)});
+        WindowHarness h(
+            {namedModel("ab-1", 900), namedModel("AB-2", 12000), namedModel("Cx", 1500)});
         QCOMPARE(h.start(), StartupStatus::Ready);
         h.click("btnCalculate");
         QCOMPARE(h.column(2), (QStringList{"AB-2", "Cx", "ab-1"}));
@@ -289,7 +285,7 @@ private slots:
     // The stale-results message: only with results shown, only for condition changes.
     void staleResults() {
         const QString stale = QStringLiteral("Displayed results are not under these conditions");
-        WindowHarness h({model("A-1")});
+        WindowHarness h({namedModel("A-1")});
         QCOMPARE(h.start(), StartupStatus::Ready);
         h.list("cbConditions")->setCurrentText(QStringLiteral("ARI, MBP"));
         QVERIFY(h.label("txtWarning")->text().isEmpty()); // empty grid: not stale

@@ -10,6 +10,14 @@
 
 namespace kvtest {
 
+TestModel namedModel(const std::string& name, double capacity, const std::string& dllp) {
+    TestModel m;
+    m.showName = name;
+    m.capacity = capacity;
+    m.dllp = dllp;
+    return m;
+}
+
 WindowHarness::WindowHarness(const std::vector<TestModel>& models,
                              const std::vector<CodeLine>& codes)
     : dir_(std::make_unique<ProgramDir>(codesFile(codes), modelsFile(models))) {

@@ -21,6 +21,10 @@
 
 namespace kvtest {
 
+// A model of the test catalogue with its ShowName, capacity (W) and power supply.
+TestModel namedModel(const std::string& name, double capacity = 1000,
+                     const std::string& dllp = "4");
+
 class WindowHarness {
 public:
     explicit WindowHarness(const std::vector<TestModel>& models = {},

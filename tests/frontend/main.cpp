@@ -10,6 +10,7 @@
 int runStartupTests(int argc, char** argv);
 int runConditionsTests(int argc, char** argv);
 int runCalculateTests(int argc, char** argv);
+int runControlsTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -24,5 +25,6 @@ int main(int argc, char** argv) {
     status |= runStartupTests(argc, argv);
     status |= runConditionsTests(argc, argv);
     status |= runCalculateTests(argc, argv);
+    status |= runControlsTests(argc, argv);
     return status;
 }

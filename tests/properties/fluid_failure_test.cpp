@@ -1,4 +1,6 @@
 // Finding fluids, refusing unusable files, and every way a property call can fail.
+#include "corpus_replay.h"
+#include "fluid_exercise.h"
 #include "reference.hpp"
 
 #include "asere/fluid.hpp"
@@ -8,11 +10,37 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <random>
 #include <thread>
 #include <unistd.h>
+
+// Allocations of this many bytes or more fail while a test asks for it.
+static std::atomic<std::size_t> failAllocationsFrom{SIZE_MAX};
+
+void* operator new(std::size_t size) {
+    if (size >= failAllocationsFrom.load(std::memory_order_relaxed))
+        throw std::bad_alloc();
+    if (void* p = std::malloc(size == 0 ? 1 : size))
+        return p;
+    throw std::bad_alloc();
+}
+// GCC can't tell that these pair with the operator new above.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 namespace {
 
@@ -87,6 +115,19 @@ TEST(FindingFluids, UnknownNamesAndMissingDirectories) {
     EXPECT_EQ(file.find("R134a").status, Status::NoDataDirectory);
 }
 
+// Ever new names cost no more memory than the bound of remembered names.
+TEST(FindingFluids, RemembersABoundedNumberOfNames) {
+    FluidLibrary lib(proptest::fluidsDir());
+    for (std::size_t i = 0; i < 2 * FluidLibrary::kMaxRememberedNames; ++i)
+        ASSERT_EQ(lib.find("R" + std::string(200, 'x') + std::to_string(i)).status,
+                  Status::UnknownFluid);
+    EXPECT_LE(lib.rememberedNames(), FluidLibrary::kMaxRememberedNames);
+    const std::size_t remembered = lib.rememberedNames();
+    EXPECT_EQ(lib.find(std::string(7000, 'R')).status, Status::UnknownFluid);
+    EXPECT_EQ(lib.rememberedNames(), remembered); // longer than any catalogue text
+    EXPECT_TRUE(lib.find("R134a").ok());
+}
+
 // Several threads asking one library at once get the same fluids and the same values
 // (each thread keeps its own memory of recent states).
 TEST(FindingFluids, SharedBetweenThreads) {
@@ -119,6 +160,7 @@ TEST(FindingFluids, SharedBetweenThreads) {
 TEST(BrokenFluidFiles, RefusedWithAClearMessage) {
     const json good = fluidJson("R134a.json");
     const json blend = fluidJson("R407C.json");
+    const json r404a = fluidJson("R404A.json");
     auto with = [](json j, const std::function<void(json&)>& change) {
         change(j);
         return j.dump();
@@ -157,6 +199,51 @@ TEST(BrokenFluidFiles, RefusedWithAClearMessage) {
          "saturation-pressure"},
         {"blend without dew pressure", with(blend, [](json& j) { j["ANCILLARIES"].erase("pV"); }),
          "pV"},
+        // Damaged blend files that used to hang the first rating for minutes and take
+        // gigabytes (one density piece per 2 K up to the top of the curve), or load
+        // constants that give finite nonsense.
+        {"dew pressure up to 1e9 K",
+         with(r404a, [](json& j) { j["ANCILLARIES"]["pV"]["Tmax"] = 1e9; }), "pV.Tmax"},
+        {"bubble pressure up to 1e9 K",
+         with(r404a, [](json& j) { j["ANCILLARIES"]["pL"]["Tmax"] = 1e9; }), "pL.Tmax"},
+        {"nearly flat pressure equation reduced at 1e10 K",
+         with(r404a,
+              [](json& j) {
+                  for (const char* k : {"pL", "pV"}) {
+                      auto& a = j["ANCILLARIES"][k];
+                      a["T_r"] = 1e10, a["n"] = {-1}, a["t"] = {1}, a["using_tau_r"] = false;
+                  }
+              }),
+         "T_r"},
+        {"molar mass 1e-300", with(r404a, [](json& j) { j["EOS"][0]["molar_mass"] = 1e-300; }),
+         "molar_mass"},
+        {"molar mass 1e300", with(r404a, [](json& j) { j["EOS"][0]["molar_mass"] = 1e300; }),
+         "molar_mass"},
+        {"gas constant", with(r404a, [](json& j) { j["EOS"][0]["gas_constant"] = 83.14; }),
+         "gas_constant"},
+        {"44,000 residual terms",
+         with(r404a,
+              [](json& j) {
+                  const std::vector<double> zeros(44000, 0.0), ones(44000, 1.0);
+                  j["EOS"][0]["alphar"][0] = {{"type", "ResidualHelmholtzPower"},
+                                              {"n", zeros},
+                                              {"d", ones},
+                                              {"t", ones},
+                                              {"l", zeros}};
+              }),
+         "alphar"},
+        {"65 coefficients in a piece",
+         with(good,
+              [](json& j) {
+                  auto& c = j["EOS"][0]["SUPERANCILLARY"]["jexpansions_p"][3]["coef"];
+                  while (c.size() < 65)
+                      c.push_back(0.0);
+              }),
+         "coef"},
+        {"dew pressure above bubble pressure",
+         with(r404a, [](json& j) { std::swap(j["ANCILLARIES"]["pL"], j["ANCILLARIES"]["pV"]); }),
+         "dew pressure"},
+        {"larger than any fluid file", std::string(5u << 20, ' '), "larger than"},
         {"saturation curve ends below 0 degC",
          with(blend,
               [](json& j) {
@@ -319,6 +406,27 @@ TEST(BrokenBlendFiles, RefusedNamingFileAndField) {
             << e.what();
     }
     EXPECT_EQ(FluidLibrary(dir.dir).find("Test").status, Status::BadFluidFile);
+}
+
+// The fuzzing corpus of the fluid files, damaged files of every kind among them: each is
+// refused with a status or gives finite properties or a status with NaN.
+TEST(BrokenFluidFiles, FuzzCorpusIsRefusedOrGivesSoundProperties) {
+    kvfuzz::replayCorpus(KV_FLUID_FUZZ_CORPUS_DIR, asere_fuzz::exerciseFluid);
+}
+
+// Running out of memory while loading is remembered like any other failure, so that a
+// damaged file is not loaded again at every call.
+TEST(BrokenFluidFiles, EveryKindOfLoadFailureIsRemembered) {
+    TempFluids dir;
+    fs::copy_file(proptest::fluidsDir() / "R404A.json", dir.dir / "R404A.json",
+                  fs::copy_options::overwrite_existing);
+    FluidLibrary lib(dir.dir);
+    failAllocationsFrom = 8192; // the file's 14 KB content can't be held
+    const Status first = lib.find("R404A").status;
+    failAllocationsFrom = SIZE_MAX;
+    EXPECT_EQ(first, Status::Internal);
+    EXPECT_EQ(lib.find("R404A").status, Status::Internal);
+    EXPECT_EQ(lib.find("r404a").status, Status::Internal); // the same file by another name
 }
 
 class Failures : public ::testing::Test {

@@ -64,7 +64,8 @@ Commands:
 Options of rate (texts as the window's lists show them):
   --refrigerant TEXT         refrigerant (default "All")
   --family TEXT              product type (default "All")
-  --voltage TEXT             power supply (default "All"; see list voltages)
+  --voltage TEXT             power supply (default "All"; see list voltages), as the
+                             list or the grid writes it ("400/3/50Hz" or "400/3/50")
   --frequency 50|60          supply frequency (default 50)
   --conditions NAME          standard rating condition (default "Asercom, AC / HBP";
                              see list conditions)
@@ -84,8 +85,9 @@ General options:
   --format table|csv|json    output format (default table)
   -h, --help                 show this help
 
-Exit status: 0 success, 2 usage error, 3 data problem (catalogue files that don't
-belong together, a missing file, a library that can't be loaded).
+Exit status: 0 success, 1 the output could not be written, 2 usage error, 3 data
+problem (catalogue files that don't belong together, a missing file, a library that
+can't be loaded).
 )";
 }
 
@@ -308,6 +310,17 @@ void writeTable(std::ostream& out, const std::vector<std::vector<std::string>>& 
     }
 }
 
+// A number for CSV: "." as decimal sign, no grouping, no leading zeros, whatever the
+// regional format, so that any reader takes it as the number the window shows. A text
+// that is no number stays as it is.
+std::string plainNumber(double value) {
+    return kv::numberText(value, kv::NumberFormat::english());
+}
+std::string plainNumber(const std::string& text, const kv::NumberFormat& fmt) {
+    const auto v = kv::parseNumber(text, fmt);
+    return v ? plainNumber(*v) : text;
+}
+
 void writeCsv(std::ostream& out, const std::vector<std::vector<std::string>>& lines) {
     for (const auto& l : lines) {
         for (std::size_t c = 0; c < l.size(); ++c)
@@ -349,7 +362,11 @@ void writeConditions(std::ostream& out, OutputFormat format, kv::UnitSystem unit
     for (const auto& p : kv::kStandardConditions) {
         const auto t = *kv::presetTexts(p.name, units, fmt);
         const auto v = kv::readConditions(t, fmt);
-        lines.push_back({std::string(p.name), t.te, t.tc, t.sc, t.sh1, t.sh2});
+        if (format == OutputFormat::Csv)
+            lines.push_back({std::string(p.name), plainNumber(v.te), plainNumber(v.tc),
+                             plainNumber(v.sc), plainNumber(v.sh1), plainNumber(v.sh2)});
+        else
+            lines.push_back({std::string(p.name), t.te, t.tc, t.sc, t.sh1, t.sh2});
         json.push_back({{"name", p.name},
                         {"units", units == kv::UnitSystem::SI ? "si" : "imperial"},
                         {"te", v.te},
@@ -403,6 +420,10 @@ void writeResults(std::ostream& out, OutputFormat format, const kv::CalcResult& 
     for (const auto& row : r.rows)
         lines.emplace_back(row.begin() + 1, row.end());
     if (format == OutputFormat::Csv) {
+        // Capacity, power, COP or EER, current and mass flow as plain numbers.
+        for (std::size_t i = 1; i < lines.size(); ++i)
+            for (std::size_t c = kv::kCapacityColumn - 1; c < lines[i].size(); ++c)
+                lines[i][c] = plainNumber(lines[i][c], fmt);
         writeCsv(out, lines);
         return;
     }
@@ -425,6 +446,36 @@ std::optional<UsageError> checkItem(const std::string& option, const std::string
         return std::nullopt;
     return UsageError{"unknown value \"" + value + "\" for " + option +
                       "; accepted: " + joined(items)};
+}
+
+// The list text of a power supply for --voltage: the list's own text ("400/3/50Hz"), or
+// the grid's text ("400/3/50"), which stands for the list entry of the same code.
+std::string supplyListText(const kv::EngineApi& api, const std::string& value) {
+    const std::vector<kv::CodeEntry> supplies = kv::enumerateCodeList(api, kv::CodeList::Power);
+    for (const kv::CodeEntry& e : supplies)
+        if (e.text == value)
+            return value;
+    for (const kv::CodeEntry& e : supplies)
+        if (kv::voltageText(std::to_string(e.code)) == value)
+            return e.text;
+    return value;
+}
+
+// --voltage must name a supply of the chosen frequency; one of the other frequency is
+// named as such, with the option that selects it.
+std::optional<UsageError> checkVoltage(const kv::EngineApi& api, const std::string& given,
+                                       const std::string& supply, kv::Frequency frequency) {
+    auto e = checkItem("--voltage", supply, kv::voltageItems(api, frequency));
+    if (!e)
+        return e;
+    const kv::Frequency other =
+        frequency == kv::Frequency::Hz50 ? kv::Frequency::Hz60 : kv::Frequency::Hz50;
+    const std::vector<std::string> otherItems = kv::voltageItems(api, other);
+    if (std::find(otherItems.begin() + 1, otherItems.end(), supply) != otherItems.end())
+        e->message = "\"" + given + "\" for --voltage is a " +
+                     std::string(kv::frequencyCaption(other)) + " supply: add --frequency " +
+                     (other == kv::Frequency::Hz60 ? "60" : "50");
+    return e;
 }
 
 int usage(std::ostream& err, const UsageError& e) {
@@ -500,13 +551,14 @@ int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::
         return usage(err, *e);
     if (auto e = checkItem("--family", o.family, kv::selectionItems(api, kv::CodeList::Family)))
         return usage(err, *e);
-    if (auto e = checkItem("--voltage", o.voltage, kv::voltageItems(api, o.frequency)))
+    const std::string supply = supplyListText(api, o.voltage);
+    if (auto e = checkVoltage(api, o.voltage, supply, o.frequency))
         return usage(err, *e);
 
     kv::CalcRequest req;
     req.refrigerant = o.refrigerant;
     req.family = o.family;
-    req.voltage = o.voltage;
+    req.voltage = supply;
     req.frequency = o.frequency;
     req.conditions = texts;
     req.units = o.units;

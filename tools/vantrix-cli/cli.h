@@ -2,7 +2,8 @@
 //
 // The command line is read into `CliOptions`; `runCli` does the work and returns the exit
 // status: 0 on success, 2 for a usage error, 3 for a data problem (catalogue files that
-// don't belong together, a missing file, a library that can't be bound).
+// don't belong together, a missing file, a library that can't be bound); `main` gives 1
+// when standard output can't be written.
 #pragma once
 
 #include "calcrun.h"
@@ -16,6 +17,7 @@
 namespace kvcli {
 
 inline constexpr int kExitOk = 0;
+inline constexpr int kExitWrite = 1; // standard output could not be written
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitData = 3;
 

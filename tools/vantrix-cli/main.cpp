@@ -1,7 +1,10 @@
 // vantrix-cli: rates the catalogue's compressors from the command line.
 #include "cli.h"
 
+#include <cerrno>
 #include <clocale>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <system_error>
@@ -24,6 +27,14 @@ int main(int argc, char** argv) {
                   << "\nTry 'vantrix-cli --help' for more information.\n";
         return kvcli::kExitUsage;
     }
-    return kvcli::runCli(std::get<kvcli::CliOptions>(parsed), programDir, format, std::cout,
-                         std::cerr);
+    const int status = kvcli::runCli(std::get<kvcli::CliOptions>(parsed), programDir, format,
+                                     std::cout, std::cerr);
+    // Output that could not be written (a full disk, a closed file) is a failure, never a
+    // success. A closed pipe ends the program with SIGPIPE before it gets here.
+    std::cout.flush();
+    if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::cerr << "vantrix-cli: cannot write the output: " << std::strerror(errno) << "\n";
+        return kvcli::kExitWrite;
+    }
+    return status;
 }

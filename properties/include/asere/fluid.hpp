@@ -153,9 +153,13 @@ private:
 
 // The fluids of one directory, each read once, at its first use. Safe to use from
 // several threads. A file that can't be used is refused with the same status every
-// time it is asked for (it is not read again).
+// time it is asked for (it is not read again, whatever made its loading fail).
 class FluidLibrary {
 public:
+    // The names whose answers are remembered: at most this many, of at most this length.
+    static constexpr std::size_t kMaxRememberedNames = 1024;
+    static constexpr std::size_t kMaxRememberedNameBytes = 255;
+
     explicit FluidLibrary(std::filesystem::path fluidsDirectory);
 
     const std::filesystem::path& directory() const noexcept { return directory_; }
@@ -163,6 +167,8 @@ public:
     Result<std::shared_ptr<const Fluid>> find(std::string_view name) const;
     // Like find, with the error message of the failure.
     std::shared_ptr<const Fluid> get(std::string_view name) const; // throws FluidError
+    // How many names' answers are remembered now.
+    std::size_t rememberedNames() const;
 
 private:
     struct Entry {
@@ -170,11 +176,20 @@ private:
         Status status = Status::Ok;
         std::string message;
     };
-    const Entry& lookup(std::string_view name) const;
+    Entry lookup(std::string_view name, bool withMessage) const;
+
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const noexcept {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+    using Entries = std::unordered_map<std::string, Entry, Hash, std::equal_to<>>;
 
     std::filesystem::path directory_;
     mutable std::mutex mutex_;
-    mutable std::unordered_map<std::string, Entry> entries_;
+    mutable Entries names_; // by the name asked for
+    mutable Entries files_; // by the file that answered
     // The names each file of the directory declares, read once when a name is not a
     // file name.
     mutable std::vector<std::pair<std::filesystem::path, std::vector<std::string>>> index_;

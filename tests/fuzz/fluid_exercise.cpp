@@ -1,0 +1,51 @@
+#include "fluid_exercise.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <string_view>
+
+#include "asere/fluid.hpp"
+
+namespace asere_fuzz {
+namespace {
+
+void require(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+void check(const asere::Result<double>& r) {
+    require(r.ok() ? std::isfinite(r.value) : std::isnan(r.value));
+}
+
+void check(const asere::Result<asere::State>& r) {
+    require(r.ok() ? std::isfinite(r.value.h) && std::isfinite(r.value.v) && r.value.v > 0
+                   : std::isnan(r.value.h));
+}
+
+} // namespace
+
+void exerciseFluid(const std::uint8_t* data, std::size_t size) {
+    std::shared_ptr<const asere::Fluid> fluid;
+    try {
+        fluid = asere::Fluid::fromJson(std::string_view(reinterpret_cast<const char*>(data), size),
+                                       "fuzz.json");
+    } catch (const asere::FluidError& e) {
+        require(e.status() == asere::Status::BadFluidFile);
+        return;
+    }
+    // The nine calls of a rating at a few points of the curve and beyond it.
+    for (const double T : {230.0, 273.15, 320.0, fluid->maxSaturationTemperature() + 1}) {
+        const auto pressure = fluid->dewPressure(T);
+        check(pressure);
+        const double p = pressure.ok() ? pressure.value : 2e5;
+        check(fluid->bubblePressure(T));
+        check(fluid->bubbleTemperature(p));
+        check(fluid->liquidEnthalpy(T - 5));
+        check(fluid->vapourState(T + 10, p));
+        check(fluid->vapourState(T + 40, p / 2));
+    }
+}
+
+} // namespace asere_fuzz
