@@ -7,11 +7,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
 
-const char* const kFluids[] = {"R134a", "R407C", "R290", "R410A"};
+const char* const kFluids[] = {"R134a", "R407C", "R290",  "R410A",
+                               "R454B", "R513A", "R448A", "R449A"};
+constexpr int kFluidCount = sizeof kFluids / sizeof kFluids[0];
 
 void setUp() {
     static const bool ok = ILK_SetDataDirectory(KV_DATA_DIR) == 0;
@@ -177,8 +180,24 @@ void RatingRepeated(benchmark::State& state) {
     }
 }
 
+// First use of a blend: a fresh data directory (the same files under another name), so
+// the blend's file, its components and pair data are read and its saturation curves built.
+void FirstUse(benchmark::State& state) {
+    setUp();
+    const char* fluid = fluidOf(state);
+    const std::string dirs[2] = {KV_DATA_DIR, std::string(KV_DATA_DIR) + "./"};
+    std::size_t i = 0;
+    double p;
+    for (auto _ : state) {
+        ILK_SetDataDirectory(dirs[++i % 2].c_str());
+        check(ILK_SaturationPressure(fluid, 263.15, &p), state);
+        benchmark::DoNotOptimize(p);
+    }
+    ILK_SetDataDirectory(KV_DATA_DIR);
+}
+
 void fluidArgs(benchmark::internal::Benchmark* b) {
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < kFluidCount; ++i)
         b->Arg(i);
     b->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
 }
@@ -190,6 +209,7 @@ BENCHMARK(VapourEnthalpy)->Apply(fluidArgs);
 BENCHMARK(VapourVolume)->Apply(fluidArgs);
 BENCHMARK(RatingCalls)->Apply(fluidArgs);
 BENCHMARK(RatingRepeated)->Apply(fluidArgs);
+BENCHMARK(FirstUse)->DenseRange(4, kFluidCount - 1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

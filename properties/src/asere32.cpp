@@ -23,9 +23,10 @@ using asere::Fluid;
 using asere::FluidLibrary;
 using asere::Status;
 
-constexpr int16_t kRevision = 1;
+constexpr int16_t kRevision = 2;
 constexpr const char* kRevisionText =
-    "ASEREP32 revision 1: refrigerant properties from Helmholtz-energy equations of state";
+    "ASEREP32 revision 2: refrigerant properties from Helmholtz-energy equations of state; "
+    "blends of pure fluids on a multi-fluid mixture model";
 
 struct Current {
     std::mutex mutex;

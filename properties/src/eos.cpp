@@ -87,6 +87,20 @@ Helmholtz FluidData::residual(const double* tf, double tau, double delta) const 
         r.tt += a * (gt * gt - k.t - 2 * k.beta * tau * tau);
         r.dt += a * gd * gt;
     }
+    for (const PowerExpTauTerm& e : powerExpTau) {
+        const PowerTerm& k = e.power;
+        const PowerParts pp = powerParts(k, dp, lnDelta);
+        const double a = *tf++ * pp.dpow * pp.ex;
+        const double dd = k.d - pp.ldl;
+        const double mtm = e.m * std::pow(tau, e.m);
+        const double g = k.t - mtm; // tau d ln(tau^t exp(-tau^m)) / d tau
+        r.a += a;
+        r.d += a * dd;
+        r.dd += a * (dd * dd - k.d - (k.l - 1) * pp.ldl);
+        r.t += a * g;
+        r.tt += a * (g * g - g - e.m * mtm);
+        r.dt += a * g * dd;
+    }
     return r;
 }
 
@@ -103,6 +117,11 @@ double FluidData::secondVirial(const double* tf) const noexcept {
             sum += *tf * std::exp(-k.eta * k.epsilon * k.epsilon);
         ++tf;
     }
+    for (const PowerExpTauTerm& e : powerExpTau) {
+        if (e.power.d == 1)
+            sum += *tf;
+        ++tf;
+    }
     return sum / rhor;
 }
 
@@ -114,6 +133,8 @@ void FluidData::tauFactors(double tau, double* out) const noexcept {
         const double tm = tau - k.gamma;
         *out++ = k.n * std::exp(k.t * lnTau - k.beta * tm * tm);
     }
+    for (const PowerExpTauTerm& e : powerExpTau)
+        *out++ = e.power.n * std::exp(e.power.t * lnTau - std::pow(tau, e.m));
 }
 
 DeltaDerivatives FluidData::residualDelta(const double* tf, double delta) const noexcept {
@@ -134,6 +155,14 @@ DeltaDerivatives FluidData::residualDelta(const double* tf, double delta) const 
         const double gd = k.d - 2 * k.eta * delta * dm;
         r.d += a * gd;
         r.dd += a * (gd * gd - k.d - 2 * k.eta * delta * delta);
+    }
+    for (const PowerExpTauTerm& e : powerExpTau) {
+        const PowerTerm& k = e.power;
+        const PowerParts pp = powerParts(k, dp, lnDelta);
+        const double a = *tf++ * pp.dpow * pp.ex;
+        const double dd = k.d - pp.ldl;
+        r.d += a * dd;
+        r.dd += a * (dd * dd - k.d - (k.l - 1) * pp.ldl);
     }
     return r;
 }

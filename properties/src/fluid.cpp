@@ -3,6 +3,7 @@
 
 #include "fluid_data.hpp"
 #include "loader.hpp"
+#include "mixture.hpp"
 
 #include <algorithm>
 #include <array>
@@ -356,6 +357,8 @@ bool inSaturationRange(const FluidData& f, double T) {
 
 // Dew (vapour = true) or bubble pressure at T, T inside the saturation range.
 Result<double> saturationPressure(const FluidData& f, double T, bool vapour) {
+    if (f.mixture)
+        return detail::mixtureSaturationPressure(f, T, vapour);
     if (f.blend)
         return {(vapour ? f.pV : f.pL).eval(T), Status::Ok};
     if (f.hasSuperancillary())
@@ -369,6 +372,8 @@ Result<double> saturationPressure(const FluidData& f, double T, bool vapour) {
 Result<double> saturationTemperature(const FluidData& f, double p, bool vapour) {
     if (!finite(p) || !(p > 0))
         return failure<double>(Status::BadArgument);
+    if (f.mixture)
+        return detail::mixtureSaturationTemperature(f, p, vapour);
     if (f.blend) {
         const detail::Ancillary& a = vapour ? f.pV : f.pL;
         const auto& nodes = a.nodeValue;
@@ -491,6 +496,8 @@ detail::Chebyshev fitBlendDensity(const FluidData& f, bool vapour) {
 
 // Saturated liquid (bubble point) or vapour (dew point) at T, without the cache.
 Result<State> saturatedState(const FluidData& f, double T, bool vapour) {
+    if (f.mixture)
+        return detail::mixtureSaturatedState(f, T, vapour);
     if (!finite(T))
         return failure<State>(Status::BadArgument);
     if (!inSaturationRange(f, T))
@@ -536,6 +543,8 @@ Result<State> cachedSaturatedState(const FluidData& f, double T, bool vapour) {
 } // namespace
 
 std::shared_ptr<const Fluid> Fluid::fromJson(std::string_view text, std::string_view origin) {
+    if (detail::isMixtureText(text))
+        return std::shared_ptr<Fluid>(new Fluid(detail::loadMixture(text, std::string(origin))));
     std::shared_ptr<Fluid> fluid(new Fluid(detail::parseFluid(text, std::string(origin))));
     if (fluid->data_->blend) {
         fluid->data_->blendRhoL = fitBlendDensity(*fluid->data_, false);
@@ -587,6 +596,8 @@ Result<State> Fluid::saturatedVapour(double T) const noexcept {
 }
 
 Result<double> Fluid::liquidEnthalpy(double T) const noexcept {
+    if (data_->mixture)
+        return detail::mixtureLiquidEnthalpy(*data_, T);
     const auto s = saturatedLiquid(T);
     if (!s)
         return failure<double>(s.status);
@@ -596,6 +607,8 @@ Result<double> Fluid::liquidEnthalpy(double T) const noexcept {
 Result<State> Fluid::stateAt(double T, double rho) const noexcept {
     if (!finite(T) || !finite(rho) || !(T > 0) || !(rho > 0))
         return failure<State>(Status::BadArgument);
+    if (data_->mixture)
+        return detail::mixtureStateAt(*data_, T, rho);
     const State s = stateFrom(*data_, T, rho);
     if (!finite(s.p) || !finite(s.h) || !finite(s.s))
         return failure<State>(Status::OutOfRange);
@@ -610,6 +623,12 @@ Result<State> Fluid::vapourState(double T, double p) const noexcept {
         return failure<State>(Status::OutOfRange);
     if (const State* s = cached(f.id, kVapour, T, p))
         return {*s, Status::Ok};
+    if (f.mixture) {
+        auto r = detail::mixtureVapourState(f, T, p);
+        if (r)
+            remember(f.id, kVapour, T, p, r.value);
+        return r;
+    }
 
     double rhoMax = std::numeric_limits<double>::infinity();
     if (T <= f.TsatMax) {

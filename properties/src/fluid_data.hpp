@@ -4,6 +4,7 @@
 #define ASERE_FLUID_DATA_HPP
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,13 @@ struct PowerTerm {
 struct GaussianTerm {
     double n, d, t, eta, epsilon, beta, gamma;
     int di = -1;
+};
+
+// Residual term n * delta^d * tau^t * exp(-delta^l) * exp(-tau^m), m > 0 (terms with
+// m = 0 are power terms).
+struct PowerExpTauTerm {
+    PowerTerm power;
+    double m;
 };
 
 // The density derivatives of the residual part: delta a_d and delta^2 a_dd.
@@ -90,6 +98,8 @@ struct Ancillary {
     double evalLog(double T, double* dlndT) const noexcept;
 };
 
+struct Mixture;
+
 struct FluidData {
     std::uint64_t id = 0; // unique per loaded fluid; keys the state cache
     std::string name;
@@ -109,7 +119,14 @@ struct FluidData {
 
     std::vector<PowerTerm> power;
     std::vector<GaussianTerm> gaussian;
+    std::vector<PowerExpTauTerm> powerExpTau;
     IdealGas ideal;
+    // For multi-component blends: the CAS number, the critical point of the file
+    // (temperature, molar density; the ideal-gas part of a mixture is evaluated there),
+    // and for a blend its mixture model.
+    std::string cas;
+    double Tcrit = 0, rhocritMolar = 0;
+    std::shared_ptr<const Mixture> mixture;
 
     // Pure fluids: saturation from these when present.
     Chebyshev satP, satRhoL, satRhoV;
@@ -125,9 +142,11 @@ struct FluidData {
     double dh = 0, ds = 0;
 
     // The density solvers work at one temperature: the factors of each residual term
-    // that depend on tau only (power terms first, then Gaussian terms) are computed
-    // once, and each density step needs only the delta-dependent parts.
-    std::size_t termCount() const noexcept { return power.size() + gaussian.size(); }
+    // that depend on tau only (power terms first, then Gaussian terms, then power terms with
+    // exp(-tau^m)) are computed once, and each density step needs only the delta-dependent parts.
+    std::size_t termCount() const noexcept {
+        return power.size() + gaussian.size() + powerExpTau.size();
+    }
     void tauFactors(double tau, double* out) const noexcept;
     DeltaDerivatives residualDelta(const double* tauFactors, double delta) const noexcept;
     // The second virial coefficient B (m3/kg) from the tau factors: Z = 1 + B rho + ...

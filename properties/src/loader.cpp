@@ -179,15 +179,23 @@ void readResidual(const Reader& r, const json& terms, FluidData& f) {
         const json& term = terms[i];
         const std::string where = "EOS.alphar[" + std::to_string(i) + "]";
         const std::string type = r.text(term, "type", where);
-        if (type == "ResidualHelmholtzPower") {
+        if (type == "ResidualHelmholtzPower" || type == "ResidualHelmholtzLemmon2005") {
+            // n delta^d tau^t exp(-delta^l), and for the second type exp(-tau^m) as well;
+            // a zero l or m leaves its factor out.
+            const bool lemmon = type == "ResidualHelmholtzLemmon2005";
             auto n = r.numbers(term, "n", where);
             auto d = r.numbers(term, "d", where, n.size());
             auto t = r.numbers(term, "t", where, n.size());
             auto l = r.numbers(term, "l", where, n.size());
+            auto m = lemmon ? r.numbers(term, "m", where, n.size()) : std::vector<double>(n.size());
             for (std::size_t k = 0; k < n.size(); ++k) {
-                if (l[k] < 0)
-                    r.fail(where + ".l must not be negative");
-                f.power.push_back({n[k], d[k], t[k], l[k], tableIndex(d[k]), tableIndex(l[k])});
+                if (l[k] < 0 || m[k] < 0)
+                    r.fail(where + (lemmon ? ".l and .m" : ".l") + " must not be negative");
+                const PowerTerm p{n[k], d[k], t[k], l[k], tableIndex(d[k]), tableIndex(l[k])};
+                if (m[k] == 0)
+                    f.power.push_back(p);
+                else
+                    f.powerExpTau.push_back({p, m[k]});
             }
         } else if (type == "ResidualHelmholtzGaussian") {
             auto n = r.numbers(term, "n", where);
@@ -469,6 +477,13 @@ std::unique_ptr<FluidData> parseFluid(std::string_view text, const std::string& 
         f->Tr = r.positive(red, "T", "STATES.reducing");
         f->rhor = r.positive(red, "rhomolar", "STATES.reducing") * f->molarMass;
         f->pc = r.positive(red, "p", "STATES.reducing");
+        if (auto it = doc.find("STATES"); it != doc.end() && it->contains("critical")) {
+            const json& crit = r.member(*it, "critical", "STATES");
+            f->Tcrit = r.positive(crit, "T", "STATES.critical");
+            f->rhocritMolar = r.positive(crit, "rhomolar", "STATES.critical");
+        }
+        if (auto it = info.find("CAS"); it != info.end() && it->is_string())
+            f->cas = it->get<std::string>();
         if (!(f->Tmax > f->Ttriple))
             r.fail("T_max is not above Ttriple");
 

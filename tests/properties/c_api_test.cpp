@@ -48,6 +48,7 @@ TEST(CInterface, Revision) {
     EXPECT_GT(rev, 0);
     EXPECT_LT(std::strlen(buffer), 256u);
     EXPECT_NE(std::string(buffer).find("revision"), std::string::npos);
+    EXPECT_NE(std::string(buffer).find("mixture model"), std::string::npos);
     EXPECT_EQ(ILK_Revision(nullptr), rev);
     char* none = nullptr;
     EXPECT_EQ(ILK_Revision(&none), rev);
@@ -87,6 +88,13 @@ TEST(CInterface, BadArgumentsGiveAStatusAndNaN) {
     EXPECT_TRUE(std::isnan(v));
     EXPECT_EQ(ILK_SaturationPressure("R134a", 400, &v), 4); // above the critical point
     EXPECT_EQ(ILK_LiquidEnthalpy("R404A", 360, &v), 4);
+    for (const char* blend : {"R454B", "R448A"}) { // above the blend's critical region
+        EXPECT_EQ(ILK_SaturationPressure(blend, 360, &v), 4);
+        EXPECT_TRUE(std::isnan(v));
+        EXPECT_EQ(ILK_LiquidEnthalpy(blend, 360, &v), 4);
+        EXPECT_EQ(ILK_BubbleTemperature(blend, 6e6, &v), 4);
+        EXPECT_TRUE(std::isnan(v));
+    }
     EXPECT_EQ(ILK_BubbleTemperature("R134a", 1e8, &v), 4);
     EXPECT_EQ(ILK_VapourEnthalpy("R134a", 263.15, 1e6, &v), 5); // liquid
     EXPECT_TRUE(std::isnan(v));

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
@@ -339,6 +340,74 @@ TEST(BrokenFluidFiles, OneBadFileLeavesTheOthersUsable) {
     EXPECT_TRUE(lib.find("R407C").value->dewPressure(263.15).ok());
 }
 
+// A blend file that can't be used is refused with a message naming the file and the
+// field at fault; so is a blend whose pair data lacks one of its pairs.
+TEST(BrokenBlendFiles, RefusedNamingFileAndField) {
+    TempFluids dir;
+    for (const char* f : {"R32.json", "R1234yf.json", "R407C.json"})
+        fs::copy_file(proptest::fluidsDir() / f, dir.dir / f);
+    fs::create_directories(dir.dir / "mixtures");
+    const fs::path pairs = dir.dir / "mixtures" / "mixture_binary_pairs.json";
+    fs::copy_file(proptest::fluidsDir() / "mixtures" / "mixture_departure_functions.json",
+                  dir.dir / "mixtures" / "mixture_departure_functions.json");
+    fs::copy_file(proptest::fluidsDir() / "mixtures" / "mixture_binary_pairs.json", pairs);
+    auto blend = [](const std::string& components, const std::string& fractions) {
+        return R"({"INFO": {"NAME": "Test"}, "MIXTURE": {"components": [)" + components +
+               R"(], "mass_fractions": [)" + fractions + "]}}";
+    };
+    const struct {
+        const char* what;
+        std::string text;
+        const char* message;
+    } cases[] = {
+        {"no such component", blend(R"("R32", "R999")", "0.7, 0.3"),
+         "MIXTURE.components[1] \"R999\": unknown refrigerant"},
+        {"fractions off by 1e-8", blend(R"("R32", "R1234yf")", "0.7, 0.30000001"),
+         "MIXTURE.mass_fractions sum to"},
+        {"negative fraction", blend(R"("R32", "R1234yf")", "1.2, -0.2"),
+         "MIXTURE.mass_fractions[0] is not between 0 and 1"},
+        {"one fraction short", blend(R"("R32", "R1234yf")", "1.0"),
+         "MIXTURE.mass_fractions has 1 entries, not 2"},
+        {"a component twice", blend(R"("R32", "R32")", "0.5, 0.5"), "is named twice"},
+        {"a pseudo-pure component", blend(R"("R32", "R407C")", "0.5, 0.5"), "\"R407C\" is a blend"},
+        {"a blend of blends", blend(R"("R32", "Test")", "0.5, 0.5"),
+         "can't be a component of another blend"},
+        {"fractions not numbers", blend(R"("R32", "R1234yf")", R"("a", 0.3)"),
+         "/MIXTURE/mass_fractions/0 is not a finite number"},
+    };
+    for (const auto& c : cases) {
+        dir.write("Test.json", c.text);
+        try {
+            Fluid::fromFile(dir.dir / "Test.json");
+            ADD_FAILURE() << c.what << ": accepted";
+        } catch (const asere::FluidError& e) {
+            EXPECT_EQ(e.status(), Status::BadFluidFile) << c.what;
+            const std::string msg = e.what();
+            EXPECT_NE(msg.find("Test.json"), std::string::npos) << c.what << ": " << msg;
+            EXPECT_NE(msg.find(c.message), std::string::npos) << c.what << ": " << msg;
+        }
+    }
+    // The pair data without the pair R32/R1234yf: refused, naming the pair; through the
+    // library every call gets a status.
+    json list = json::parse(std::ifstream(pairs));
+    list.erase(std::remove_if(
+                   list.begin(), list.end(),
+                   [](const json& e) { return e["Name1"] == "R32" && e["Name2"] == "R1234yf"; }),
+               list.end());
+    std::ofstream(pairs, std::ios::trunc) << list.dump();
+    dir.write("Test.json", blend(R"("R32", "R1234yf")", "0.689, 0.311"));
+    try {
+        Fluid::fromFile(dir.dir / "Test.json");
+        ADD_FAILURE() << "missing pair accepted";
+    } catch (const asere::FluidError& e) {
+        EXPECT_NE(std::string(e.what()).find("no binary interaction parameters for the pair "
+                                             "R32/R1234yf"),
+                  std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(FluidLibrary(dir.dir).find("Test").status, Status::BadFluidFile);
+}
+
 // The fuzzing corpus of the fluid files, damaged files of every kind among them: each is
 // refused with a status or gives finite properties or a status with NaN.
 TEST(BrokenFluidFiles, FuzzCorpusIsRefusedOrGivesSoundProperties) {
@@ -365,14 +434,16 @@ protected:
     static void SetUpTestSuite() {
         pure = Fluid::load(proptest::fluidsDir(), "R134a");
         blend = Fluid::load(proptest::fluidsDir(), "R407C");
+        mixture = Fluid::load(proptest::fluidsDir(), "R448A");
     }
     static void TearDownTestSuite() {
         pure.reset();
         blend.reset();
+        mixture.reset();
     }
-    static std::shared_ptr<const Fluid> pure, blend;
+    static std::shared_ptr<const Fluid> pure, blend, mixture;
 };
-std::shared_ptr<const Fluid> Failures::pure, Failures::blend;
+std::shared_ptr<const Fluid> Failures::pure, Failures::blend, Failures::mixture;
 
 template <class T> void expectFailure(const asere::Result<T>& r, Status s, const char* what) {
     EXPECT_EQ(r.status, s) << what;
@@ -383,7 +454,7 @@ template <class T> void expectFailure(const asere::Result<T>& r, Status s, const
 }
 
 TEST_F(Failures, SaturationOutsideTheCurve) {
-    for (const auto& f : {pure, blend}) {
+    for (const auto& f : {pure, blend, mixture}) {
         const double Tt = f->tripleTemperature(), Ts = f->maxSaturationTemperature();
         EXPECT_TRUE(f->dewPressure(Tt).ok());
         EXPECT_TRUE(f->dewPressure(Ts).ok());
@@ -412,7 +483,7 @@ TEST_F(Failures, SaturationOutsideTheCurve) {
 }
 
 TEST_F(Failures, StatesThatAreNotVapour) {
-    for (const auto& f : {pure, blend}) {
+    for (const auto& f : {pure, blend, mixture}) {
         const double T = 263.15, pd = f->dewPressure(T).value;
         EXPECT_TRUE(f->vapourState(T, pd).ok()); // the dew point itself
         expectFailure(f->vapourState(T, pd * 1.001), Status::NotVapour, "just above dew");

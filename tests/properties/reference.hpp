@@ -20,6 +20,7 @@ inline std::filesystem::path fluidsDir() {
 }
 
 // A reference fluid: the tables' file prefix and the refrigerant name the catalogue uses.
+// Blends with a glide are pseudo-pure (R404A to R507A) or mixtures of pure fluids.
 struct RefFluid {
     const char* prefix;
     const char* name;
@@ -32,6 +33,8 @@ inline const std::vector<RefFluid>& referenceFluids() {
         {"R290", "R290", false},           {"R600a", "R600a", false}, {"R1234yf", "R1234yf", false},
         {"R1234zeE", "R1234ze(E)", false}, {"R1270", "R1270", false}, {"R404A", "R404A", true},
         {"R407C", "R407C", true},          {"R410A", "R410A", true},  {"R507A", "R507A", true},
+        {"R454B", "R454B", true},          {"R513A", "R513A", true},  {"R448A", "R448A", true},
+        {"R449A", "R449A", true},
     };
     return fluids;
 }
