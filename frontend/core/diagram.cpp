@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 
 namespace kv {
 
@@ -216,8 +217,8 @@ Drawing envelopeDrawing(const Envelope& env, const ConditionValues& point, UnitS
         d.lines.push_back({{{p.x, p.y - 7}, {p.x, p.y + 7}}, kPointRed, 1.6});
         std::vector<DrawPoint> ring;
         for (int i = 0; i <= 24; ++i)
-            ring.push_back(
-                {p.x + 4.5 * std::cos(i * M_PI / 12), p.y + 4.5 * std::sin(i * M_PI / 12)});
+            ring.push_back({p.x + 4.5 * std::cos(i * std::numbers::pi / 12),
+                            p.y + 4.5 * std::sin(i * std::numbers::pi / 12)});
         d.lines.push_back({ring, kPointRed, 1.4});
         const bool left = p.x > d.plotLeft + d.plotWidth * 0.6;
         const bool below = p.y < d.plotTop + 20;

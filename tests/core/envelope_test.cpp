@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <random>
 #include <sstream>
 
@@ -67,8 +68,8 @@ TEST_P(EnvelopeRegions, AgreeWithTheEngineAwayFromBoundaries) {
         const int32_t drawn = kv::envelopeCodeAt(env, x, y);
         bool nearBoundary = false;
         for (int k = 0; k < 8 && !nearBoundary; ++k)
-            nearBoundary = kv::envelopeCodeAt(env, x + r * std::cos(k * M_PI / 4),
-                                              y + r * std::sin(k * M_PI / 4)) != drawn;
+            nearBoundary = kv::envelopeCodeAt(env, x + r * std::cos(k * std::numbers::pi / 4),
+                                              y + r * std::sin(k * std::numbers::pi / 4)) != drawn;
         if (nearBoundary)
             continue;
         ++checked;
