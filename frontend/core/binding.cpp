@@ -48,12 +48,6 @@ void* findSymbol(void* handle, const char* name) {
 }
 #endif
 
-std::string joinPath(const std::string& dir, const char* file) {
-    if (!dir.empty() && isSeparator(dir.back()))
-        return dir + file;
-    return dir + kPathSeparator + file;
-}
-
 template <typename Fn>
 bool resolve(void* handle, const char* name, Fn& out, const std::string& path, BindResult& r) {
     void* sym = findSymbol(handle, name);
@@ -87,6 +81,12 @@ void* openLibrary(const std::string& path, BindResult& r) {
 }
 
 } // namespace
+
+std::string joinPath(const std::string& dir, const char* file) {
+    if (!dir.empty() && isSeparator(dir.back()))
+        return dir + file;
+    return dir + kPathSeparator + file;
+}
 
 BindResult bindLibraries(const std::string& programDir) {
     BindResult r;

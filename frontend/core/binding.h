@@ -68,6 +68,9 @@ struct BindResult {
 // lives until the library is unloaded, and nothing unloads it.
 BindResult bindLibraries(const std::string& programDir);
 
+// `dir` and `file` joined with the platform's separator (one only, where `dir` ends in one).
+std::string joinPath(const std::string& dir, const char* file);
+
 // Start-up's calls after binding: ILK_Revision once (its result is not used), then
 // KPX_Initialize with the program directory followed by "/data/" ("\\data\\" on Windows).
 void initializeEngine(const EngineApi& api, const std::string& programDir);

@@ -92,8 +92,9 @@ std::vector<FluidProblem> fluidProblems(const EngineApi& api, const std::string&
         return out;
     // The engine hands the library the same directory before every rating, so this costs
     // a comparison; it makes the answer not depend on which directory was set last.
-    api.ILK_SetDataDirectory(((fs::path(programDir) / "data").string() + "/").c_str());
-    const fs::path folder = fs::path(programDir) / "data" / "fluids";
+    const std::string dataDir = joinPath(programDir, "data") + kPathSeparator;
+    api.ILK_SetDataDirectory(dataDir.c_str());
+    const fs::path folder = nativePath(dataDir + "fluids");
     std::vector<std::string> asked;
     for (const std::string& name : refrigerants) {
         if (std::find(asked.begin(), asked.end(), name) != asked.end())

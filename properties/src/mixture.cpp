@@ -780,7 +780,10 @@ std::unique_ptr<FluidData> loadMixture(std::string_view text, const std::string&
         if (!(std::abs(sum - 1) <= 1e-9))
             r.fail("MIXTURE.mass_fractions sum to " + std::to_string(sum) + ", not 1");
 
-        std::filesystem::path dir = std::filesystem::path(origin).parent_path();
+        // The blend file's folder, from the origin text path::string() wrote: UTF-8 where
+        // the platform converts paths (Windows), so it is read back as UTF-8.
+        std::filesystem::path dir =
+            std::filesystem::path(std::u8string(origin.begin(), origin.end())).parent_path();
         if (dir.empty())
             dir = ".";
         ++readingBlend;

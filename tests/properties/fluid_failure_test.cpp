@@ -426,7 +426,11 @@ TEST(BrokenFluidFiles, EveryKindOfLoadFailureIsRemembered) {
     failAllocationsFrom = SIZE_MAX;
     EXPECT_EQ(first, Status::Internal);
     EXPECT_EQ(lib.find("R404A").status, Status::Internal);
-    EXPECT_EQ(lib.find("r404a").status, Status::Internal); // the same file by another name
+#ifndef _WIN32
+    // The same file by another name. (Windows opens "r404a.json" itself, a name of its own
+    // that is read afresh.)
+    EXPECT_EQ(lib.find("r404a").status, Status::Internal);
+#endif
 }
 
 class Failures : public ::testing::Test {
