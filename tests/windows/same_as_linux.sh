@@ -60,7 +60,9 @@ linux=$(progdir "Demo" linux)
 if ! "$wine_run" "$win/kv_bind_demo.exe" 5 50 0 10 20 >"$work/bind.raw" 2>"$work/bind.err"; then
     bad "kv_bind_demo.exe failed: $(cat "$work/bind.err")"
 fi
-tr -d '\r' <"$work/bind.raw" | LC_ALL=C sort >"$work/bind.txt"
+# The grid's texts ("2.70", "021") as the plain numbers CSV writes ("2.7", "21").
+tr -d '\r' <"$work/bind.raw" | LC_ALL=C awk -F';' -v OFS=';' -v CONVFMT='%.10g' -v OFMT='%.10g' \
+    '{ for (k = 3; k <= 7; k++) $k = $k + 0; print }' | LC_ALL=C sort >"$work/bind.txt"
 LC_ALL=C "$linux/vantrix-cli" rate --format csv --frequency 50 --te 5 --tc 50 --sc 0 --sh1 10 \
     --sh2 20 >"$work/linux.csv"
 # CSV (RFC 4180) to "Model;Refrigerant;capacity;power;COP;current;mass flow" without
