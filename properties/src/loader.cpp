@@ -48,13 +48,9 @@ constexpr double kMaxMagnitude = 1e12;
 constexpr double kMinTemperature = 1, kMaxTemperature = 2500;
 constexpr double kMaxSaturationSpan = 1000;
 
-class Reader {
+class Reader : public FileComplaints {
 public:
-    explicit Reader(std::string origin) : origin_(std::move(origin)) {}
-
-    [[noreturn]] void fail(const std::string& what) const {
-        throw FluidError(Status::BadFluidFile, origin_ + ": " + what);
-    }
+    using FileComplaints::FileComplaints;
 
     const json& member(const json& obj, const char* key, const std::string& where) const {
         if (!obj.is_object())
@@ -116,9 +112,6 @@ public:
             fail(where + "." + key + " is not true or false");
         return v.get<bool>();
     }
-
-private:
-    std::string origin_;
 };
 
 void readIdealGas(const Reader& r, const json& terms, FluidData& f) {

@@ -13,6 +13,18 @@
 
 namespace asere::detail {
 
+// Complaints about one file's content: each names the file (its origin) first.
+class FileComplaints {
+public:
+    explicit FileComplaints(std::string origin) : origin_(std::move(origin)) {}
+    [[noreturn]] void fail(const std::string& what) const {
+        throw FluidError(Status::BadFluidFile, origin_ + ": " + what);
+    }
+
+private:
+    std::string origin_;
+};
+
 // The fluid described by a fluid file's text; throws FluidError (BadFluidFile).
 std::unique_ptr<FluidData> parseFluid(std::string_view text, const std::string& origin);
 // The content of a regular file, at most one byte more than a fluid file may hold;

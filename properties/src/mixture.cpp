@@ -543,12 +543,9 @@ thread_local int readingBlend = 0;
 
 // Reads values by their path in a JSON document ("/MIXTURE/components"), naming the file,
 // the place (`where`) and the path in every complaint.
-class BlendReader {
+class BlendReader : public FileComplaints {
 public:
-    explicit BlendReader(std::string origin) : origin_(std::move(origin)) {}
-    [[noreturn]] void fail(const std::string& what) const {
-        throw FluidError(Status::BadFluidFile, origin_ + ": " + what);
-    }
+    using FileComplaints::FileComplaints;
     const json& at(const json& doc, const std::string& path, const std::string& where = "") const {
         const json::json_pointer ptr(path);
         if (!doc.contains(ptr))
@@ -571,9 +568,6 @@ public:
             out[i] = number(doc, path + "/" + std::to_string(i), where);
         return out;
     }
-
-private:
-    std::string origin_;
 };
 
 json readJson(const std::filesystem::path& file, const BlendReader& r) {
