@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace kvw {
+namespace kv {
 
 DocumentOpener desktopOpener() {
     return [](const QUrl& url) { return QDesktopServices::openUrl(url); };
@@ -83,4 +83,4 @@ bool openOnlineDatasheet(const DocumentOpener& opener) {
     return true;
 }
 
-} // namespace kvw
+} // namespace kv

@@ -12,7 +12,7 @@
 #include <functional>
 #include <optional>
 
-namespace kvw {
+namespace kv {
 
 // The maker's online data-sheet page. It takes no query and does not depend on the model.
 inline constexpr const char* kOnlineDatasheetAddress = "https://datasheets.korvane.example/odsg";
@@ -54,4 +54,4 @@ bool openLocalDatasheet(const DocumentOpener& opener, const DatasheetRequest& re
 // The click on btnDatasheetOnLine.
 bool openOnlineDatasheet(const DocumentOpener& opener);
 
-} // namespace kvw
+} // namespace kv

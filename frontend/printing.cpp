@@ -3,7 +3,6 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QPrintDialog>
@@ -11,7 +10,7 @@
 #include <QScreen>
 #include <QWidget>
 
-namespace kvw {
+namespace kv {
 
 namespace {
 
@@ -47,16 +46,6 @@ QImage renderedPicture(QWidget* window) {
 bool runPrintDialog(QPrinter& printer, QWidget* parent) {
     QPrintDialog dialog(&printer, parent);
     return dialog.exec() == QDialog::Accepted;
-}
-
-PrintHooks standardPrintHooks(const QString& title) {
-    PrintHooks hooks;
-    hooks.setup = runPrintDialog;
-    hooks.refuse = [title](QWidget* parent, const QString& text) {
-        QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
-        box.exec();
-    };
-    return hooks;
 }
 
 QImage grabWindowPicture(QWidget* window) {
@@ -123,4 +112,4 @@ PrintOutcome printWindow(QWidget* window, const QString& warningText, const Prin
     return PrintOutcome::Printed;
 }
 
-} // namespace kvw
+} // namespace kv

@@ -6,16 +6,16 @@
 #include <QLocale>
 #include <QTest>
 
-using kvtest::TestModel;
-using kvtest::WindowHarness;
-using kvw::StartupStatus;
+using kv::StartupStatus;
+using kv::TestModel;
+using kv::WindowHarness;
 
 namespace {
 
 const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
 const QLocale kGerman(QLocale::German, QLocale::Germany);
 
-using kvtest::namedModel;
+using kv::namedModel;
 
 } // namespace
 
@@ -245,7 +245,7 @@ private slots:
             {namedModel("B-1", 2000), namedModel("A-1", 3000), namedModel("C-1", 1000)});
         QCOMPARE(h.start(), StartupStatus::Ready);
         h.click("btnCalculate");
-        const kvw::GridModel* grid = h.window().grid()->grid();
+        const kv::GridModel* grid = h.window().grid()->grid();
         QCOMPARE(h.column(2), (QStringList{"A-1", "B-1", "C-1"}));
         QCOMPARE(grid->gridRowCount(), 5);
         for (int r = 1; r <= 4; ++r) // the trailing empty row too
@@ -319,7 +319,7 @@ private slots:
     // keep their bytes, so picking one selects its models only, it comes back from the
     // store, and a model's data sheet is named with the catalogue's bytes.
     void eightBitCatalogueTexts() {
-        std::vector<kvtest::CodeLine> codes = kvtest::defaultCodes();
+        std::vector<kv::CodeLine> codes = kv::defaultCodes();
         codes.push_back({"DLLR", 3, "R134a\xE9"});
         codes.push_back({"DLLF", 3, "Scroll \xC4"});
         codes.push_back({"DLLP", 11, "400V \xB0 50Hz"});

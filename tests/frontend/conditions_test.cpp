@@ -6,8 +6,8 @@
 #include <QLocale>
 #include <QTest>
 
-using kvtest::WindowHarness;
-using kvw::StartupStatus;
+using kv::StartupStatus;
+using kv::WindowHarness;
 
 namespace {
 
@@ -140,10 +140,10 @@ private slots:
         QFETCH(QString, power);
         QFETCH(bool, at50);
         QFETCH(bool, at60);
-        std::vector<kvtest::CodeLine> codes{{"DLLR", 1, "R134a"},
-                                            {"DLLP", 1, "Other 50Hz"},
-                                            {"DLLP", 2, power.toStdString()},
-                                            {"DLLP", 3, "Other 60Hz"}};
+        std::vector<kv::CodeLine> codes{{"DLLR", 1, "R134a"},
+                                        {"DLLP", 1, "Other 50Hz"},
+                                        {"DLLP", 2, power.toStdString()},
+                                        {"DLLP", 3, "Other 60Hz"}};
         WindowHarness h({}, codes);
         QCOMPARE(h.start(), StartupStatus::Ready);
         QCOMPARE(h.items("cbVoltage").contains(power), at50);

@@ -5,14 +5,14 @@
 #include <QDir>
 #include <QtTest>
 
-using kvw::DatasheetRequest;
+using kv::DatasheetRequest;
 
 namespace {
 
 // Records what would have been opened.
 struct RecordingOpener {
     QList<QUrl> opened;
-    kvw::DocumentOpener opener() {
+    kv::DocumentOpener opener() {
         return [this](const QUrl& url) {
             opened << url;
             return true;
@@ -62,9 +62,9 @@ void DatasheetTest::localName() {
     QFETCH(QString, file);
 
     const DatasheetRequest request{root, model, is50Hz, imperial};
-    QCOMPARE(kvw::datasheetFileName(request).value_or("-"), file);
+    QCOMPARE(kv::datasheetFileName(request).value_or("-"), file);
     RecordingOpener rec;
-    QVERIFY(kvw::openLocalDatasheet(rec.opener(), request));
+    QVERIFY(kv::openLocalDatasheet(rec.opener(), request));
     QCOMPARE(rec.opened.size(), 1);
     QVERIFY(rec.opened[0].isLocalFile());
     QCOMPARE(rec.opened[0].toLocalFile(), file);
@@ -85,15 +85,15 @@ void DatasheetTest::unsafeNamesOpenNothing_data() {
 void DatasheetTest::unsafeNamesOpenNothing() {
     QFETCH(QString, model);
     const DatasheetRequest request{"/srv/sheets", model, true, false};
-    QVERIFY(!kvw::datasheetFileName(request).has_value());
+    QVERIFY(!kv::datasheetFileName(request).has_value());
     RecordingOpener rec;
-    QVERIFY(!kvw::openLocalDatasheet(rec.opener(), request));
+    QVERIFY(!kv::openLocalDatasheet(rec.opener(), request));
     QVERIFY(rec.opened.isEmpty());
 }
 
 void DatasheetTest::relativeRootIsTakenFromTheCurrentDirectory() {
     RecordingOpener rec;
-    QVERIFY(kvw::openLocalDatasheet(rec.opener(), {"docs", "ABC1", false, true}));
+    QVERIFY(kv::openLocalDatasheet(rec.opener(), {"docs", "ABC1", false, true}));
     QCOMPARE(rec.opened.size(), 1);
     QCOMPARE(rec.opened[0].toLocalFile(), QDir::current().filePath("docs/ds/ABC1_60_us.PDF"));
 }

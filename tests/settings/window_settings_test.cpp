@@ -15,27 +15,27 @@
 
 #include <sys/stat.h>
 
-using kvtest::WindowHarness;
-using kvw::StartupStatus;
+using kv::StartupStatus;
+using kv::WindowHarness;
 
 namespace {
 
 // Two 50 Hz models and one 60 Hz model of R134a that rate cleanly at the first preset.
-std::vector<kvtest::TestModel> models() {
-    kvtest::TestModel a;
+std::vector<kv::TestModel> models() {
+    kv::TestModel a;
     a.showName = "AB-1";
     a.capacity = 1000;
-    kvtest::TestModel b;
+    kv::TestModel b;
     b.showName = "AB-2";
     b.capacity = 2000;
-    kvtest::TestModel c;
+    kv::TestModel c;
     c.showName = "CD-6";
     c.dllp = "2"; // 460V 3ph 60Hz
     c.overrides["Frequency"] = "60";
     return {a, b, c};
 }
 
-QString cell(kvtest::WindowHarness& h, int row, int column) {
+QString cell(kv::WindowHarness& h, int row, int column) {
     return h.window().grid()->grid()->text(row, column);
 }
 
@@ -135,7 +135,7 @@ void WindowSettingsTest::firstStartWritesTheFourteenKeys() {
     QVERIFY(h.warning().isEmpty());
     QCOMPARE(h.label("lblUnit_Target")->text(), QString("W"));
     QVERIFY(!h.window().suppressReorder());
-    const kvw::GridModel* grid = h.window().grid()->grid();
+    const kv::GridModel* grid = h.window().grid()->grid();
     QCOMPARE(grid->gridRowCount(), 2);
     QCOMPARE(grid->text(0, 2), QString("Model"));
     QCOMPARE(grid->text(0, 5), QString("Cooling capacity (W)"));
