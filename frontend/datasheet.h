@@ -42,7 +42,7 @@ std::optional<QString> datasheetFileName(const DatasheetRequest& request);
 
 // StartDoc: hands a web address (http, https) or a local file name to `opener`. A
 // relative file name is taken from the current directory.
-bool startDoc(const DocumentOpener& opener, const QString& docName);
+bool StartDoc(const DocumentOpener& opener, const QString& docName);
 
 // The click on btnDatasheet: opens the local data sheet when the request names a model
 // safely. Gives false when nothing was handed to the opener. A name whose catalogue

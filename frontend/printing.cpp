@@ -64,7 +64,7 @@ QImage grabWindowPicture(QWidget* window) {
     return renderedPicture(window);
 }
 
-QImage captureScreen(QWidget* window) {
+QImage CaptureScreen(QWidget* window) {
     QImage picture = grabWindowPicture(window);
     if (picture.isNull())
         return {};
@@ -101,7 +101,7 @@ PrintOutcome printWindow(QWidget* window, const QString& warningText, const Prin
     // screen shows the window and not what the dialog left, before its picture is taken.
     window->repaint();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    if (captureScreen(window).isNull())
+    if (CaptureScreen(window).isNull())
         return PrintOutcome::Failed;
     // The page shows what the clipboard now holds.
     const QClipboard* clipboard = QGuiApplication::clipboard();

@@ -43,7 +43,7 @@ QImage grabWindowPicture(QWidget* window);
 
 // CaptureScreen: puts the window's picture on the clipboard, replacing what it held.
 // Gives the picture (null when there was nothing to take).
-QImage captureScreen(QWidget* window);
+QImage CaptureScreen(QWidget* window);
 
 // Draws `picture` at the page's origin at its natural size: one picture pixel per pixel
 // of the screen it came from. False when the printer can't be painted on.

@@ -148,7 +148,7 @@ void PrintingTest::printerFailureIsSilent() {
 
 void PrintingTest::hiddenWindowIsRenderedItself() {
     window_->hide();
-    const QImage picture = kv::captureScreen(window_.get());
+    const QImage picture = kv::CaptureScreen(window_.get());
     QCOMPARE(picture.size(), window_->frameGeometry().size() * window_->devicePixelRatioF());
     QCOMPARE(QGuiApplication::clipboard()->image().size(), picture.size());
     QCOMPARE(picture.pixelColor(picture.width() / 2, picture.height() - 3), QColor(Qt::white));
