@@ -51,7 +51,6 @@ void DatasheetTest::localName_data() {
     row("non-ASCII name", "/srv/sheets", "Kühl€r", false, false, "/srv/sheets/ds/Kühl€r_60.PDF");
     row("dots only stay a file name in the folder", "/srv/sheets", "..", true, false,
         "/srv/sheets/ds/.._50.PDF");
-    row("leading dots", "/srv/sheets", "..ABC", true, true, "/srv/sheets/ds/..ABC_50_us.PDF");
 }
 
 void DatasheetTest::localName() {
@@ -74,11 +73,8 @@ void DatasheetTest::unsafeNamesOpenNothing_data() {
     QTest::addColumn<QString>("model");
     QTest::newRow("empty: the empty row after the results") << "";
     QTest::newRow("parent folder") << "../secret";
-    QTest::newRow("deep parent folders") << "../../../../etc/passwd";
-    QTest::newRow("sub folder") << "sub/ABC1";
     QTest::newRow("absolute") << "/etc/passwd";
     QTest::newRow("backslash parent") << "..\\..\\x";
-    QTest::newRow("trailing separator") << "ABC/";
     QTest::newRow("zero character") << QString("ABC") + QChar(0) + "x";
 }
 
