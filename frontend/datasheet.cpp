@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace kvw {
+namespace kv {
 
 DocumentOpener desktopOpener() {
     return [](const QUrl& url) { return QDesktopServices::openUrl(url); };
@@ -51,7 +51,7 @@ std::optional<QString> datasheetFileName(const DatasheetRequest& request) {
     return name;
 }
 
-bool startDoc(const DocumentOpener& opener, const QString& docName) {
+bool StartDoc(const DocumentOpener& opener, const QString& docName) {
     if (!opener || docName.isEmpty())
         return false;
     if (docName.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive) ||
@@ -66,7 +66,7 @@ bool openLocalDatasheet(const DocumentOpener& opener, const DatasheetRequest& re
     if (!name)
         return false;
     if (modelBytes.isEmpty() || modelBytes == request.model.toUtf8()) {
-        startDoc(opener, *name);
+        StartDoc(opener, *name);
         return true;
     }
     // No text can hold bytes that are no UTF-8, so the address is built from the bytes:
@@ -79,8 +79,8 @@ bool openLocalDatasheet(const DocumentOpener& opener, const DatasheetRequest& re
 }
 
 bool openOnlineDatasheet(const DocumentOpener& opener) {
-    startDoc(opener, QString::fromLatin1(kOnlineDatasheetAddress));
+    StartDoc(opener, QString::fromLatin1(kOnlineDatasheetAddress));
     return true;
 }
 
-} // namespace kvw
+} // namespace kv

@@ -12,7 +12,7 @@
 #include <functional>
 #include <optional>
 
-namespace kvw {
+namespace kv {
 
 // The maker's online data-sheet page. It takes no query and does not depend on the model.
 inline constexpr const char* kOnlineDatasheetAddress = "https://datasheets.korvane.example/odsg";
@@ -42,7 +42,7 @@ std::optional<QString> datasheetFileName(const DatasheetRequest& request);
 
 // StartDoc: hands a web address (http, https) or a local file name to `opener`. A
 // relative file name is taken from the current directory.
-bool startDoc(const DocumentOpener& opener, const QString& docName);
+bool StartDoc(const DocumentOpener& opener, const QString& docName);
 
 // The click on btnDatasheet: opens the local data sheet when the request names a model
 // safely. Gives false when nothing was handed to the opener. A name whose catalogue
@@ -54,4 +54,4 @@ bool openLocalDatasheet(const DocumentOpener& opener, const DatasheetRequest& re
 // The click on btnDatasheetOnLine.
 bool openOnlineDatasheet(const DocumentOpener& opener);
 
-} // namespace kvw
+} // namespace kv

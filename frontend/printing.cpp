@@ -3,7 +3,6 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QPrintDialog>
@@ -11,7 +10,7 @@
 #include <QScreen>
 #include <QWidget>
 
-namespace kvw {
+namespace kv {
 
 namespace {
 
@@ -49,16 +48,6 @@ bool runPrintDialog(QPrinter& printer, QWidget* parent) {
     return dialog.exec() == QDialog::Accepted;
 }
 
-PrintHooks standardPrintHooks(const QString& title) {
-    PrintHooks hooks;
-    hooks.setup = runPrintDialog;
-    hooks.refuse = [title](QWidget* parent, const QString& text) {
-        QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
-        box.exec();
-    };
-    return hooks;
-}
-
 QImage grabWindowPicture(QWidget* window) {
     if (window == nullptr)
         return {};
@@ -75,7 +64,7 @@ QImage grabWindowPicture(QWidget* window) {
     return renderedPicture(window);
 }
 
-QImage captureScreen(QWidget* window) {
+QImage CaptureScreen(QWidget* window) {
     QImage picture = grabWindowPicture(window);
     if (picture.isNull())
         return {};
@@ -112,7 +101,7 @@ PrintOutcome printWindow(QWidget* window, const QString& warningText, const Prin
     // screen shows the window and not what the dialog left, before its picture is taken.
     window->repaint();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    if (captureScreen(window).isNull())
+    if (CaptureScreen(window).isNull())
         return PrintOutcome::Failed;
     // The page shows what the clipboard now holds.
     const QClipboard* clipboard = QGuiApplication::clipboard();
@@ -123,4 +112,4 @@ PrintOutcome printWindow(QWidget* window, const QString& warningText, const Prin
     return PrintOutcome::Printed;
 }
 
-} // namespace kvw
+} // namespace kv

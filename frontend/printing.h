@@ -13,7 +13,7 @@
 class QPrinter;
 class QWidget;
 
-namespace kvw {
+namespace kv {
 
 // Shown while txtWarning holds text: the shown results don't belong to the shown
 // conditions, or carry the low-superheat warning.
@@ -30,9 +30,6 @@ struct PrintHooks {
 // The platform's print-setup dialog for `printer`: true when the user confirms.
 bool runPrintDialog(QPrinter& printer, QWidget* parent);
 
-// The platform's print dialog and a message box with `title` and an OK button.
-PrintHooks standardPrintHooks(const QString& title);
-
 enum class PrintOutcome {
     Refused,   // txtWarning held text; the message was shown
     Cancelled, // the dialog was cancelled or failed; nothing printed
@@ -46,7 +43,7 @@ QImage grabWindowPicture(QWidget* window);
 
 // CaptureScreen: puts the window's picture on the clipboard, replacing what it held.
 // Gives the picture (null when there was nothing to take).
-QImage captureScreen(QWidget* window);
+QImage CaptureScreen(QWidget* window);
 
 // Draws `picture` at the page's origin at its natural size: one picture pixel per pixel
 // of the screen it came from. False when the printer can't be painted on.
@@ -56,4 +53,4 @@ bool printPicture(QPrinter& printer, const QImage& picture, double sourceDpi);
 // busy pointer, the capture to the clipboard and the page.
 PrintOutcome printWindow(QWidget* window, const QString& warningText, const PrintHooks& hooks);
 
-} // namespace kvw
+} // namespace kv

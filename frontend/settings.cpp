@@ -5,9 +5,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-namespace kvw {
-
-using namespace kv;
+namespace kv {
 
 namespace {
 
@@ -71,4 +69,4 @@ std::optional<std::string> restoredConditionText(std::string_view stored,
     return text;
 }
 
-} // namespace kvw
+} // namespace kv

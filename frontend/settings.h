@@ -14,26 +14,26 @@
 #include <string>
 #include <string_view>
 
-namespace kvw {
+namespace kv {
 
 // What the controls hold when the window closes, in the units shown.
 struct ControlState {
     std::string refrigerant; // selected item of cbRefrig, empty when none
     std::string family;      // cbFamily
     std::string voltage;     // cbVoltage
-    kv::ConditionTexts conditions;
+    ConditionTexts conditions;
     std::string conditionsItem; // selected item of cbConditions
     std::string targetCapacity; // txtCapacity
     std::string modelFilter;    // txtModelFilter
     bool freq50 = true;         // "50 Hz" selected
     bool orderByName = true;    // "Model name" selected
-    kv::UnitSystem units = kv::UnitSystem::SI;
+    UnitSystem units = UnitSystem::SI;
 };
 
 // The values the save writes: conditions read with GetDoubleField (a text that is no
 // number gives 0) and converted to SI, the target capacity by its own rule (empty stays
 // empty; the text unchanged in SI; GetDoubleField × 0.293 in imperial), "1"/"0" flags.
-StoredChoices storedFromControls(const ControlState& state, const kv::NumberFormat& format);
+StoredChoices storedFromControls(const ControlState& state, const NumberFormat& format);
 
 // The store's file, where QSettings keeps the native user-scope settings of this
 // program: <user configuration folder>/<name>/<name>.conf, <name> being the executable's
@@ -50,6 +50,6 @@ bool selectsFirstOption(std::string_view flag);
 // the regional format changed since the value was written (a "7,225" kept under a
 // German format is no 7225 under an English one).
 std::optional<std::string> restoredConditionText(std::string_view stored,
-                                                 const kv::NumberFormat& format);
+                                                 const NumberFormat& format);
 
-} // namespace kvw
+} // namespace kv

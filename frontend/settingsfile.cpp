@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace kvw {
+namespace kv {
 
 std::array<std::string*, 14> StoredChoices::values() {
     return {&refrigerant, &family,     &voltage,        &te,          &tc,   &sc,    &sh1,
@@ -25,7 +25,7 @@ std::array<const std::string*, 14> StoredChoices::values() const {
 
 namespace {
 
-constexpr std::size_t npos = std::string_view::npos;
+constexpr std::size_t kNpos = std::string_view::npos;
 
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\f' || c == '\v';
@@ -51,8 +51,8 @@ int keyIndex(std::string_view key) {
 // into the next line: a quote left open, or a backslash at the end.
 struct LineScan {
     bool joins = false;
-    std::size_t end = npos;    // start of a trailing comment, or the line's length
-    std::size_t equals = npos; // the first "=" outside quotes
+    std::size_t end = kNpos;    // start of a trailing comment, or the line's length
+    std::size_t equals = kNpos; // the first "=" outside quotes
 };
 
 LineScan scanLine(std::string_view s) {
@@ -69,7 +69,7 @@ LineScan scanLine(std::string_view s) {
             ++i;
         } else if (c == '"') {
             quoted = !quoted;
-        } else if (c == '=' && !quoted && r.equals == npos) {
+        } else if (c == '=' && !quoted && r.equals == kNpos) {
             r.equals = i;
         } else if (c == ';' && !quoted) {
             r.end = i;
@@ -133,7 +133,7 @@ std::optional<std::vector<std::string>> unescapedItems(std::string_view s) {
                 break;
             const char e = s[i++];
             static constexpr std::string_view from = "abfnrtv\"?'\\", to = "\a\b\f\n\r\t\v\"?'\\";
-            if (const auto k = from.find(e); k != npos) {
+            if (const auto k = from.find(e); k != kNpos) {
                 current += to[k];
             } else if (e == 'x' || (e >= '0' && e <= '7')) {
                 // Hex digits after \x, octal digits after \0..\7, as many as follow; the
@@ -218,7 +218,7 @@ bool isCleanText(std::string_view s) {
             (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) < 0xA0))
             return false;
     }
-    return kv::isValidUtf8(s);
+    return isValidUtf8(s);
 }
 
 // A value of one of the fourteen keys: a text, or the items of a list joined with ", ".
@@ -245,7 +245,7 @@ SettingsText::SettingsText(std::string_view bytes) {
     std::size_t start = 0;
     while (start < bytes.size()) {
         std::size_t stop = bytes.find_first_of("\r\n", start);
-        if (stop == npos)
+        if (stop == kNpos)
             stop = bytes.size();
         Line line;
         line.text.assign(bytes.substr(start, stop - start));
@@ -264,26 +264,19 @@ SettingsText::SettingsText(std::string_view bytes) {
         const LineScan scan = scanLine(t);
         if (scan.joins) {
             line.kind = Kind::Malformed;
-            clean_ = false;
         } else if (t.front() == '[') {
             const std::string_view head = t.substr(0, scan.end);
             const std::size_t close = head.find(']');
-            if (close == npos)
-                clean_ = false;
-            const std::string_view name = trimmed(head.substr(1, close == npos ? npos : close - 1));
-            section = kv::sameIgnoringCase(name, "general") ? std::string() : std::string(name);
+            const std::string_view name =
+                trimmed(head.substr(1, close == kNpos ? kNpos : close - 1));
+            section = sameIgnoringCase(name, "general") ? std::string() : std::string(name);
             line.kind = Kind::Header;
             line.section = section;
-        } else if (scan.equals == npos || scan.equals > scan.end) {
-            clean_ = false; // no "=": the reader skips it
-        } else {
+        } else if (scan.equals != kNpos && scan.equals <= scan.end) {
             line.kind = Kind::Key;
             line.key = trimmed(t.substr(0, scan.equals));
-            if (section == kSettingsGroup && keyIndex(line.key) >= 0) {
+            if (section == kSettingsGroup && keyIndex(line.key) >= 0)
                 line.value = valueText(t.substr(scan.equals + 1, scan.end - scan.equals - 1));
-                if (!line.value)
-                    clean_ = false;
-            }
         }
         lines_.push_back(std::move(line));
     }
@@ -348,7 +341,7 @@ std::string storeValueText(std::string_view text) {
         if (ch == '\0') {
             out += "\\0";
             escapeHexDigit = true;
-        } else if (const auto k = named.find(ch); k != npos) {
+        } else if (const auto k = named.find(ch); k != kNpos) {
             out += std::string("\\") + letters[k];
         } else if (ch == '"' || ch == '\\') {
             out += std::string("\\") + ch;
@@ -459,4 +452,4 @@ bool saveStoredChoices(const std::string& path, const StoredChoices& choices) {
     return replaceStore(path, SettingsText(*bytes).withChoices(choices));
 }
 
-} // namespace kvw
+} // namespace kv

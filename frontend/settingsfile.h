@@ -11,10 +11,9 @@
 //
 // Here every line is read on its own. A line that the format's reader would join with
 // the next one (an open quote, or a backslash at its end) is malformed: the key on it
-// reads as its default, the lines after it are read as they stand, and the store counts
-// as not parsed cleanly. A save keeps every line it doesn't own as it was and keeps a
-// malformed line as a comment (";" in front), so nothing the store held is lost and no
-// reader can run that line into the keys written after it.
+// reads as its default, and the lines after it are read as they stand. A save keeps every line it
+// doesn't own as it was and keeps a malformed line as a comment (";" in front), so nothing the
+// store held is lost and no reader can run that line into the keys written after it.
 //
 // Plain C++ (no toolkit), so that the store's fuzz target can build it on its own.
 #pragma once
@@ -26,7 +25,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kvw {
+namespace kv {
 
 // The group of the store that holds the choices.
 inline constexpr const char* kSettingsGroup = "Settings";
@@ -71,9 +70,6 @@ public:
     // fail).
     StoredChoices choices() const;
 
-    // False when a line is malformed or can't be read (see the top of this file).
-    bool clean() const { return clean_; }
-
     // The text a save writes: the fourteen keys with the given values right after the
     // first "[Settings]" line (a new group at the end when there is none), every other
     // line as it was, malformed lines as comments. Line ends become "\n".
@@ -89,7 +85,6 @@ private:
         std::optional<std::string> value; // a usable text, for the fourteen keys
     };
     std::vector<Line> lines_;
-    bool clean_ = true;
 };
 
 // A text as the store writes a value: escaped, quoted where the format needs it, a
@@ -107,4 +102,4 @@ StoredChoices loadStoredChoices(const std::string& path);
 // user. The new text goes into a new file beside the store, which then replaces it.
 bool saveStoredChoices(const std::string& path, const StoredChoices& choices);
 
-} // namespace kvw
+} // namespace kv

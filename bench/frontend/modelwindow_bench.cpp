@@ -17,16 +17,16 @@
 namespace {
 
 struct Setup {
-    std::unique_ptr<kvw::MainWindow> window;
+    std::unique_ptr<kv::MainWindow> window;
     bool ready = false;
 
     Setup() {
-        kvw::MainWindowOptions options;
+        kv::MainWindowOptions options;
         options.programDir = QString::fromStdString(kvtest::ProgramDir::builtProgramDir().string());
-        options.volumes = [] { return QList<kvw::Volume>{}; };
+        options.volumes = [] { return QList<kv::Volume>{}; };
         options.messageBox = [](QWidget*, const QString&, const QString&) {};
-        window = std::make_unique<kvw::MainWindow>(options);
-        ready = window->startUp() == kvw::StartupStatus::Ready;
+        window = std::make_unique<kv::MainWindow>(options);
+        ready = window->startUp() == kv::StartupStatus::Ready;
         if (!ready)
             return;
         window->show();
@@ -54,7 +54,7 @@ void BM_OpenModelWindow(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        kvw::ModelWindow* w = s.window->modelOpener()->open(1);
+        kv::ModelWindow* w = s.window->modelOpener()->open(1);
         if (w == nullptr) {
             state.SkipWithError("no model window");
             return;
@@ -69,7 +69,7 @@ BENCHMARK(BM_OpenModelWindow)->Unit(benchmark::kMillisecond);
 
 void BM_ExportPdf(benchmark::State& state) {
     Setup& s = setup();
-    kvw::ModelWindow* w = s.ready ? s.window->modelOpener()->open(1) : nullptr;
+    kv::ModelWindow* w = s.ready ? s.window->modelOpener()->open(1) : nullptr;
     if (w == nullptr) {
         state.SkipWithError("no model window");
         return;

@@ -17,19 +17,19 @@ namespace {
 
 struct WindowSetup {
     std::unique_ptr<kvtest::ProgramDir> dir;
-    std::unique_ptr<kvw::MainWindow> window;
+    std::unique_ptr<kv::MainWindow> window;
     bool ready = false;
 
     WindowSetup() {
         const std::vector<kvtest::TestModel> models = kvtest::manyModels(2000);
         dir = std::make_unique<kvtest::ProgramDir>(kvtest::codesFile(kvtest::defaultCodes()),
                                                    kvtest::modelsFile(models));
-        kvw::MainWindowOptions options;
+        kv::MainWindowOptions options;
         options.programDir = QString::fromStdString(dir->path().string());
-        options.volumes = [] { return QList<kvw::Volume>{}; };
+        options.volumes = [] { return QList<kv::Volume>{}; };
         options.messageBox = [](QWidget*, const QString&, const QString&) {};
-        window = std::make_unique<kvw::MainWindow>(options);
-        ready = window->startUp() == kvw::StartupStatus::Ready;
+        window = std::make_unique<kv::MainWindow>(options);
+        ready = window->startUp() == kv::StartupStatus::Ready;
         if (ready)
             window->show();
     }

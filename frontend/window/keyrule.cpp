@@ -3,7 +3,7 @@
 #include <QEvent>
 #include <QKeyEvent>
 
-namespace kvw {
+namespace kv {
 
 bool producesCharacter(int key, const QString& text) {
     switch (key) {
@@ -39,4 +39,4 @@ bool FieldKeyFilter::eventFilter(QObject* watched, QEvent* event) {
     return false; // the field gets every key unchanged
 }
 
-} // namespace kvw
+} // namespace kv

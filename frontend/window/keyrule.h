@@ -7,7 +7,7 @@
 
 class QKeyEvent;
 
-namespace kvw {
+namespace kv {
 
 // True for keys that produce a character: printable characters, Backspace, Enter and
 // control combinations that produce a character. Delete, the arrow and other
@@ -29,4 +29,4 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
-} // namespace kvw
+} // namespace kv

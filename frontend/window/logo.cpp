@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-namespace kvw {
+namespace kv {
 
 QPixmap makeLogo() {
     QPixmap pixmap(kLogoWidth, kLogoHeight);
@@ -53,4 +53,4 @@ QPixmap makeLogo() {
     return pixmap;
 }
 
-} // namespace kvw
+} // namespace kv

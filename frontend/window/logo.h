@@ -3,7 +3,7 @@
 
 #include <QPixmap>
 
-namespace kvw {
+namespace kv {
 
 inline constexpr int kLogoWidth = 110;
 inline constexpr int kLogoHeight = 44;
@@ -11,4 +11,4 @@ inline constexpr int kLogoHeight = 44;
 // A 110 × 44 picture: a snow crystal beside the product name.
 QPixmap makeLogo();
 
-} // namespace kvw
+} // namespace kv

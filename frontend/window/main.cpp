@@ -12,13 +12,13 @@ int main(int argc, char* argv[]) {
     // Ties the window to its menu entry, so the desktop shows the entry's name and icon.
     QApplication::setDesktopFileName(QStringLiteral("example.korvane.Vantrix"));
 
-    kvw::MainWindowOptions options;
+    kv::MainWindowOptions options;
     options.programDir = QApplication::applicationDirPath();
     options.argumentText = QApplication::arguments().mid(1).join(QLatin1Char(' '));
 
-    kvw::MainWindow window(options);
-    const kvw::StartupStatus status = window.startUp();
-    if (status != kvw::StartupStatus::Ready)
+    kv::MainWindow window(options);
+    const kv::StartupStatus status = window.startUp();
+    if (status != kv::StartupStatus::Ready)
         return static_cast<int>(status);
     window.show();
     return QApplication::exec();

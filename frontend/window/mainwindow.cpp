@@ -30,7 +30,7 @@
 #include <QScrollBar>
 #include <QStyleOption>
 
-namespace kvw {
+namespace kv {
 namespace {
 
 const QColor kInputGrey(224, 224, 224);
@@ -38,7 +38,7 @@ const QColor kWarningRed(255, 0, 0);
 
 // A catalogue text as the window shows it (displaytext.h).
 QString fromEngine(const std::string& text) {
-    return QString::fromStdString(kv::displayText(text));
+    return QString::fromStdString(displayText(text));
 }
 std::string toEngine(const QString& text) {
     return text.toLocal8Bit().toStdString();
@@ -122,7 +122,7 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     if (!options_.volumes)
         options_.volumes = mountedVolumes;
     if (!options_.bind)
-        options_.bind = kv::bindLibraries;
+        options_.bind = bindLibraries;
     if (!options_.printSetup)
         options_.printSetup = runPrintDialog;
     if (!options_.openDocument)
@@ -179,10 +179,9 @@ void MainWindow::createControls() {
     };
 
     Label19 = label("Label19", QStringLiteral("Unit system"), 24, 43, 89, 17);
-    opt_intsyst[0] =
-        option(this, "opt_intsyst_0", fromUtf8(kv::kUnitSystemTextSI), 120, 40, 97, 25);
+    opt_intsyst[0] = option(this, "opt_intsyst_0", fromUtf8(kUnitSystemTextSI), 120, 40, 97, 25);
     opt_intsyst[1] =
-        option(this, "opt_intsyst_1", fromUtf8(kv::kUnitSystemTextImperial), 192, 40, 97, 25);
+        option(this, "opt_intsyst_1", fromUtf8(kUnitSystemTextImperial), 192, 40, 97, 25);
     Label20 = label("Label20", QStringLiteral("Frequency"), 24, 64, 89, 17);
     Frame2 = frame("Frame2", 120, 64, 177, 17);
     opt_freq[0] = option(Frame2, "opt_freq_0", QStringLiteral("50 Hz"), 0, 0, 57, 17);
@@ -264,36 +263,36 @@ void MainWindow::createControls() {
 
 void MainWindow::connectHandlers() {
     connect(cbConditions, &QComboBox::currentIndexChanged, this,
-            [this](int) { cbConditions_Click(); });
+            [this](int) { cbConditionsClick(); });
     for (QRadioButton* b : opt_freq)
         connect(b, &QRadioButton::toggled, this, [this](bool on) {
             if (on)
-                opt_freq_Click();
+                optFreqClick();
         });
     for (QRadioButton* b : opt_intsyst)
         connect(b, &QRadioButton::toggled, this, [this](bool on) {
             if (on)
-                opt_intsyst_Click();
+                optIntsystClick();
         });
     for (QRadioButton* b : opt_order)
         connect(b, &QRadioButton::toggled, this, [this](bool on) {
             if (on)
-                opt_order_Click();
+                optOrderClick();
         });
-    connect(btnCalculate, &QPushButton::clicked, this, [this] { btnCalculate_Click(); });
+    connect(btnCalculate, &QPushButton::clicked, this, [this] { btnCalculateClick(); });
     connect(btnResetAll, &QPushButton::clicked, this, [this] { resetAll(); });
-    connect(btnPrint, &QPushButton::clicked, this, [this] { btnPrint_Click(); });
-    connect(btnDatasheet, &QPushButton::clicked, this, [this] { btnDatasheet_Click(); });
-    connect(btnDatasheetOnLine, &QPushButton::clicked, this,
-            [this] { btnDatasheetOnLine_Click(); });
+    connect(btnPrint, &QPushButton::clicked, this, [this] { btnPrintClick(); });
+    connect(btnDatasheet, &QPushButton::clicked, this, [this] { btnDatasheetClick(); });
+    connect(btnDatasheetOnLine, &QPushButton::clicked, this, [this] { btnDatasheetOnLineClick(); });
 
     keyFilter_ = new FieldKeyFilter(this);
     for (QLineEdit* f : {txtTe, txtTc, txtSc, txtSh1, txtSh2})
         f->installEventFilter(keyFilter_);
     connect(keyFilter_, &FieldKeyFilter::characterKey, this,
-            [this](QObject*) { conditionField_KeyPress(); });
+            [this](QObject*) { conditionFieldKeyPress(); });
 
-    modelOpener_ = new ModelWindowOpener(api_, Grid, [this] { return ResultCount; }, this);
+    modelOpener_ = new ModelWindowOpener(
+        api_, Grid, [this] { return ResultCount; }, this);
 }
 
 void MainWindow::setFocusOrder() {
@@ -311,21 +310,21 @@ void MainWindow::setFocusOrder() {
         l->setFocusPolicy(Qt::NoFocus);
 }
 
-kv::UnitSystem MainWindow::unitSystem() const {
-    return opt_intsyst[1]->isChecked() ? kv::UnitSystem::Imperial : kv::UnitSystem::SI;
+UnitSystem MainWindow::unitSystem() const {
+    return opt_intsyst[1]->isChecked() ? UnitSystem::Imperial : UnitSystem::SI;
 }
 
-kv::Frequency MainWindow::frequency() const {
-    return opt_freq[1]->isChecked() ? kv::Frequency::Hz60 : kv::Frequency::Hz50;
+Frequency MainWindow::frequency() const {
+    return opt_freq[1]->isChecked() ? Frequency::Hz60 : Frequency::Hz50;
 }
 
-kv::OrderBy MainWindow::order() const {
-    return opt_order[0]->isChecked() ? kv::OrderBy::ModelName : kv::OrderBy::Capacity;
+OrderBy MainWindow::order() const {
+    return opt_order[0]->isChecked() ? OrderBy::ModelName : OrderBy::Capacity;
 }
 
-kv::NumberFormat MainWindow::numberFormat() {
+NumberFormat MainWindow::numberFormat() {
     const QLocale locale;
-    kv::NumberFormat format;
+    NumberFormat format;
     format.decimal = locale.decimalPoint().toStdString();
     format.group = locale.groupSeparator().toStdString();
     if (format.group.empty())
@@ -342,57 +341,42 @@ void MainWindow::showMessage(const QString& text) {
 StartupStatus MainWindow::startUp() {
     if (status_ != StartupStatus::NotStarted)
         return status_;
-
-    // 1. data.bin against the sizes of the catalogue files. A file that is missing or
-    //    can't be read is named, and the program ends as after a data problem.
-    const kv::DataCheck check = kv::checkDataFiles(options_.programDir.toStdString());
-    if (!check.ok) {
-        if (check.outcome == kv::DataCheck::Outcome::Mismatch) {
-            showMessage(kDataProblem);
-            return status_ = StartupStatus::DataProblem;
-        }
-        showMessage(QString::fromLocal8Bit(check.message) +
-                    QStringLiteral(". Quit the application"));
-        return status_ = StartupStatus::MissingFile;
-    }
-
-    // 2. Data-sheet root: first word of the arguments, else the first optical drive.
-    DatasheetRoot =
-        datasheetRootFrom(options_.argumentText,
-                          options_.argumentText.isEmpty() ? options_.volumes() : QList<Volume>{});
-
-    // 3, 4. Bind the property library and the engine; load the catalogue.
+    if (const StartupStatus files = checkCatalogueFiles(); files != StartupStatus::Ready)
+        return status_ = files;
+    findDatasheetRoot();
     if (!bindAndInitialise())
         return status_ = StartupStatus::BindingFailed;
-
-    // 6. Conditions list, with its first preset applied.
-    {
-        const QSignalBlocker block(cbConditions);
-        cbConditions->clear();
-        for (const std::string& item : kv::conditionItems())
-            cbConditions->addItem(fromUtf8(item));
-        cbConditions->setCurrentIndex(-1);
-    }
-    selectItem(cbConditions, fromUtf8(kv::kDefaultCondition));
-
-    // 7, 8. Refrigerant and family lists.
+    fillConditionsList();
     fillCatalogueLists();
-
-    // 9. Reset All.
     resetAll();
-
-    // 10, 11. The stored choices.
     restoreSettings();
-
-    // 12, 13. Grid header and unit labels for the unit system now selected.
-    InitGridHeader();
-    Grid->selectGridRow(1);
-    SetUnitLabels();
+    showUnitSystem();
     return status_ = StartupStatus::Ready;
 }
 
+StartupStatus MainWindow::checkCatalogueFiles() {
+    // data.bin against the sizes of the catalogue files. A file that is missing or can't
+    // be read is named, and the program ends as after a data problem.
+    const DataCheck check = checkDataFiles(options_.programDir.toStdString());
+    if (check.ok)
+        return StartupStatus::Ready;
+    if (check.outcome == DataCheck::Outcome::Mismatch) {
+        showMessage(kDataProblem);
+        return StartupStatus::DataProblem;
+    }
+    showMessage(QString::fromLocal8Bit(check.message) + QStringLiteral(". Quit the application"));
+    return StartupStatus::MissingFile;
+}
+
+void MainWindow::findDatasheetRoot() {
+    // The first word of the arguments, else the first optical drive.
+    DatasheetRoot =
+        datasheetRootFrom(options_.argumentText,
+                          options_.argumentText.isEmpty() ? options_.volumes() : QList<Volume>{});
+}
+
 bool MainWindow::bindAndInitialise() {
-    const kv::BindResult bound = options_.bind(options_.programDir.toStdString());
+    const BindResult bound = options_.bind(options_.programDir.toStdString());
     if (!bound.ok) {
         showMessage(QString::fromLocal8Bit(bound.message) +
                     QStringLiteral(". Quit the application"));
@@ -401,15 +385,28 @@ bool MainWindow::bindAndInitialise() {
     api_ = bound.api;
     // ILK_Revision once (nothing of it is used), then KPX_Initialize with the program
     // directory followed by "/data/".
-    kv::initializeEngine(api_, options_.programDir.toStdString());
+    initializeEngine(api_, options_.programDir.toStdString());
     return true;
 }
 
+void MainWindow::fillConditionsList() {
+    // Filled without running the preset handler; the default condition is then selected,
+    // which applies its preset.
+    {
+        const QSignalBlocker block(cbConditions);
+        cbConditions->clear();
+        for (const std::string& item : conditionItems())
+            cbConditions->addItem(fromUtf8(item));
+        cbConditions->setCurrentIndex(-1);
+    }
+    selectItem(cbConditions, fromUtf8(kDefaultCondition));
+}
+
 void MainWindow::fillCatalogueLists() {
-    for (auto [combo, list] : {std::pair{cbRefrig, kv::CodeList::Refrigerant},
-                               std::pair{cbFamily, kv::CodeList::Family}}) {
+    for (auto [combo, list] :
+         {std::pair{cbRefrig, CodeList::Refrigerant}, std::pair{cbFamily, CodeList::Family}}) {
         combo->clear();
-        for (const std::string& item : kv::selectionItems(api_, list))
+        for (const std::string& item : selectionItems(api_, list))
             addEngineItem(combo, item);
     }
 }
@@ -420,7 +417,7 @@ void MainWindow::restoreSettings() {
     // value that is no number in the regional format) is skipped, and the control keeps
     // what Reset All or the preset gave it.
     const StoredChoices stored = loadStoredChoices(settingsStorePath());
-    const kv::NumberFormat format = numberFormat();
+    const NumberFormat format = numberFormat();
     auto text = [](const std::string& s) { return QString::fromStdString(s); };
 
     selectItem(cbRefrig, text(stored.refrigerant));
@@ -455,7 +452,7 @@ void MainWindow::restoreSettings() {
     // The order handler runs once and sorts nothing.
     opt_order[selectsFirstOption(stored.order) ? 0 : 1]->setChecked(true);
     SuppressReorder = true;
-    opt_order_Click();
+    optOrderClick();
     SuppressReorder = false;
 
     // Selecting the imperial system runs the unit switch.
@@ -496,12 +493,12 @@ bool MainWindow::selectItem(QComboBox* list, const QString& text) {
     return true;
 }
 
-kv::ConditionTexts MainWindow::conditionTexts() const {
+ConditionTexts MainWindow::conditionTexts() const {
     return {txtTe->text().toStdString(), txtTc->text().toStdString(), txtSc->text().toStdString(),
             txtSh1->text().toStdString(), txtSh2->text().toStdString()};
 }
 
-void MainWindow::setConditionTexts(const kv::ConditionTexts& texts) {
+void MainWindow::setConditionTexts(const ConditionTexts& texts) {
     showFieldText(txtTe, fromUtf8(texts.te));
     showFieldText(txtTc, fromUtf8(texts.tc));
     showFieldText(txtSc, fromUtf8(texts.sc));
@@ -511,32 +508,38 @@ void MainWindow::setConditionTexts(const kv::ConditionTexts& texts) {
 
 void MainWindow::showStaleMessage() {
     if (ResultCount != 0)
-        txtWarning->setText(fromUtf8(kv::kStaleResultsWarning));
+        txtWarning->setText(fromUtf8(kStaleResultsWarning));
 }
 
-void MainWindow::cbConditions_Click() {
-    if (const auto texts = kv::presetTexts(cbConditions->currentText().toStdString(), unitSystem(),
-                                           numberFormat()))
+void MainWindow::cbConditionsClick() {
+    if (const auto texts =
+            presetTexts(cbConditions->currentText().toStdString(), unitSystem(), numberFormat()))
         setConditionTexts(*texts);
     showStaleMessage();
 }
 
-void MainWindow::conditionField_KeyPress() {
-    selectItem(cbConditions, fromUtf8(kv::kUserMode));
+void MainWindow::conditionFieldKeyPress() {
+    selectItem(cbConditions, fromUtf8(kUserMode));
     showStaleMessage();
 }
 
-void MainWindow::opt_freq_Click() {
+void MainWindow::optFreqClick() {
     cbVoltage->clear();
-    for (const std::string& item : kv::voltageItems(api_, frequency()))
+    for (const std::string& item : voltageItems(api_, frequency()))
         addEngineItem(cbVoltage, item);
     cbVoltage->setCurrentIndex(-1);
 }
 
 // ---- units -----------------------------------------------------------------------
 
+void MainWindow::showUnitSystem() {
+    InitGridHeader();
+    Grid->selectGridRow(1);
+    SetUnitLabels();
+}
+
 void MainWindow::SetUnitLabels() {
-    const kv::UnitLabels labels = kv::unitLabels(unitSystem());
+    const UnitLabels labels = unitLabels(unitSystem());
     lblUnit_Target->setText(fromUtf8(labels.target));
     lblUnit_Te->setText(fromUtf8(labels.te));
     lblUnit_Tc->setText(fromUtf8(labels.tc));
@@ -545,10 +548,10 @@ void MainWindow::SetUnitLabels() {
     lblUnit_Sh2->setText(fromUtf8(labels.sh2));
 }
 
-void MainWindow::opt_intsyst_Click() {
+void MainWindow::optIntsystClick() {
     SetUnitLabels();
-    const kv::UnitSwitchFields before{conditionTexts(), txtCapacity->text().toStdString()};
-    const kv::UnitSwitchFields after = kv::switchUnits(before, unitSystem(), numberFormat());
+    const UnitSwitchFields before{conditionTexts(), txtCapacity->text().toStdString()};
+    const UnitSwitchFields after = switchUnits(before, unitSystem(), numberFormat());
     setConditionTexts(after.conditions);
     if (!txtCapacity->text().isEmpty())
         showFieldText(txtCapacity, fromUtf8(after.capacity));
@@ -557,9 +560,9 @@ void MainWindow::opt_intsyst_Click() {
 // ---- the results grid ------------------------------------------------------------
 
 void MainWindow::InitGridHeader() {
-    const kv::GridHeader header = kv::gridHeader(unitSystem());
+    const GridHeader header = gridHeader(unitSystem());
     GridModel* model = Grid->grid();
-    for (int c = 0; c < kv::kGridColumns; ++c) {
+    for (int c = 0; c < kGridColumns; ++c) {
         Grid->setColumnWidth(c, header.widthsPixels[static_cast<size_t>(c)]);
         model->setText(0, c, fromUtf8(header.texts[static_cast<size_t>(c)]));
     }
@@ -577,15 +580,15 @@ void MainWindow::emptyGrid(bool clearFormatting) {
 void MainWindow::resetAll() {
     // Reset All: the catalogue selections, the free-text fields, the frequency and the
     // results area. Unit system, order, conditions and Is50Hz are left as they are.
-    selectItem(cbRefrig, fromUtf8(kv::kAllItem));
-    selectItem(cbFamily, fromUtf8(kv::kAllItem));
+    selectItem(cbRefrig, fromUtf8(kAllItem));
+    selectItem(cbFamily, fromUtf8(kAllItem));
     txtModelFilter->clear();
     txtCapacity->clear();
     if (opt_freq[0]->isChecked())
-        opt_freq_Click();
+        optFreqClick();
     else
         opt_freq[0]->setChecked(true); // runs the frequency switch
-    selectItem(cbVoltage, fromUtf8(kv::kAllItem));
+    selectItem(cbVoltage, fromUtf8(kAllItem));
 
     Grid->setRedraw(false);
     emptyGrid(false);
@@ -593,29 +596,29 @@ void MainWindow::resetAll() {
     InitGridHeader();
     Grid->selectGridRow(1);
     ResultCount = 0;
-    lblResults->setText(fromUtf8(kv::resultsLabel(ResultCount)));
+    lblResults->setText(fromUtf8(resultsLabel(ResultCount)));
     txtWarning->clear();
 }
 
 void MainWindow::markOrderHeader() {
     GridModel* model = Grid->grid();
-    const bool byName = order() == kv::OrderBy::ModelName;
-    model->setBold(0, kv::kNameColumn, byName);
-    model->setBold(0, kv::kCapacityColumn, !byName);
+    const bool byName = order() == OrderBy::ModelName;
+    model->setBold(0, kNameColumn, byName);
+    model->setBold(0, kCapacityColumn, !byName);
 }
 
-void MainWindow::opt_order_Click() {
+void MainWindow::optOrderClick() {
     GridModel* model = Grid->grid();
     if (!SuppressReorder && ResultCount > 0) {
         // The grid's texts are the only store of the results: read the rows back, order
         // them and write them back in place.
-        const kv::NumberFormat format = numberFormat();
-        std::vector<kv::GridRow> rows(static_cast<size_t>(ResultCount));
+        const NumberFormat format = numberFormat();
+        std::vector<GridRow> rows(static_cast<size_t>(ResultCount));
         for (int r = 1; r <= ResultCount; ++r)
-            for (int c = 0; c < kv::kGridColumns; ++c)
+            for (int c = 0; c < kGridColumns; ++c)
                 rows[static_cast<size_t>(r - 1)][static_cast<size_t>(c)] =
                     model->text(r, c).toStdString();
-        kv::sortRows(rows, order(), format);
+        sortRows(rows, order(), format);
         for (int r = 1; r <= ResultCount; ++r) {
             QStringList texts;
             for (const std::string& t : rows[static_cast<size_t>(r - 1)])
@@ -633,10 +636,10 @@ void MainWindow::opt_order_Click() {
         Grid->setRedraw(true);
 }
 
-void MainWindow::btnCalculate_Click() {
+void MainWindow::btnCalculateClick() {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
 
-    kv::CalcRequest request;
+    CalcRequest request;
     request.refrigerant = engineItem(cbRefrig);
     request.family = engineItem(cbFamily);
     request.voltage = engineItem(cbVoltage);
@@ -656,7 +659,7 @@ void MainWindow::btnCalculate_Click() {
     Grid->setRedraw(true);
     Grid->setRedraw(false);
 
-    const kv::CalcResult result = kv::runCalculation(api_, request);
+    const CalcResult result = runCalculation(api_, request);
     modelOpener_->setRun(result, request.units, request.format);
     txtWarning->setText(fromUtf8(result.warning));
     if (result.is50Hz)
@@ -664,12 +667,11 @@ void MainWindow::btnCalculate_Click() {
 
     GridModel* model = Grid->grid();
     modelNameBytes_.clear();
-    for (const kv::GridRow& row : result.rows) {
+    for (const GridRow& row : result.rows) {
         QStringList texts;
         for (const std::string& t : row)
             texts << fromEngine(t);
-        modelNameBytes_.insert(texts[kv::kNameColumn],
-                               QByteArray::fromStdString(row[kv::kNameColumn]));
+        modelNameBytes_.insert(texts[kNameColumn], QByteArray::fromStdString(row[kNameColumn]));
         model->insertGridRow(ResultCount + 1, texts);
         ++ResultCount;
     }
@@ -677,26 +679,26 @@ void MainWindow::btnCalculate_Click() {
 
     // The run has ordered the rows already; the order handler only marks the header.
     SuppressReorder = true;
-    if (result.order == kv::OrderBy::Capacity)
+    if (result.order == OrderBy::Capacity)
         opt_order[1]->setChecked(true);
-    opt_order_Click();
+    optOrderClick();
     SuppressReorder = false;
 
     for (int row : result.redRows)
-        model->setColor(row, kv::kCapacityColumn, kWarningRed);
+        model->setColor(row, kCapacityColumn, kWarningRed);
 
     Grid->setRedraw(true);
     Grid->setFocus();
     Grid->selectGridRow(result.selectedRow);
-    lblResults->setText(fromUtf8(kv::resultsLabel(ResultCount)));
+    lblResults->setText(fromUtf8(resultsLabel(ResultCount)));
     QGuiApplication::restoreOverrideCursor();
 
     // Models that vanished because the property library can't use a fluid file: each
     // such file is named once in the window's life.
     QStringList problems;
-    for (const kv::FluidProblem& p :
-         kv::fluidProblems(api_, options_.programDir.toStdString(), result.propertyFailures)) {
-        const QString file = QString::fromStdString(kv::displayText(p.file));
+    for (const FluidProblem& p :
+         fluidProblems(api_, options_.programDir.toStdString(), result.propertyFailures)) {
+        const QString file = QString::fromStdString(displayText(p.file));
         if (!reportedFluidFiles_.contains(file)) {
             reportedFluidFiles_.insert(file);
             problems << QString::fromStdString(p.message);
@@ -708,7 +710,7 @@ void MainWindow::btnCalculate_Click() {
 
 // ---- printing and data sheets ----------------------------------------------------
 
-void MainWindow::btnPrint_Click() {
+void MainWindow::btnPrintClick() {
     // Refused while txtWarning holds text; otherwise the print-setup dialog, then the
     // window's picture goes to the clipboard and from there onto the page.
     PrintHooks hooks;
@@ -717,7 +719,7 @@ void MainWindow::btnPrint_Click() {
     printWindow(this, txtWarning->text(), hooks);
 }
 
-void MainWindow::btnDatasheet_Click() {
+void MainWindow::btnDatasheetClick() {
     // The local data sheet of the model in the selected row: nothing for the empty row
     // after the results, or when no row is selected.
     const int row = Grid->selectedGridRow();
@@ -725,14 +727,14 @@ void MainWindow::btnDatasheet_Click() {
         return;
     DatasheetRequest request;
     request.root = DatasheetRoot;
-    request.model = Grid->grid()->text(row, kv::kNameColumn);
+    request.model = Grid->grid()->text(row, kNameColumn);
     request.is50Hz = Is50Hz;
-    request.imperial = unitSystem() == kv::UnitSystem::Imperial;
+    request.imperial = unitSystem() == UnitSystem::Imperial;
     openLocalDatasheet(options_.openDocument, request, modelNameBytes_.value(request.model));
 }
 
-void MainWindow::btnDatasheetOnLine_Click() {
+void MainWindow::btnDatasheetOnLineClick() {
     openOnlineDatasheet(options_.openDocument);
 }
 
-} // namespace kvw
+} // namespace kv

@@ -28,7 +28,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
-namespace kvw {
+namespace kv {
 
 class FieldKeyFilter;
 class ModelWindowOpener;
@@ -44,7 +44,7 @@ struct MainWindowOptions {
     // Shows a modal message box with an OK button. Tests replace it.
     std::function<void(QWidget* parent, const QString& title, const QString& text)> messageBox;
     // Binds the property library and the engine from the program directory.
-    std::function<kv::BindResult(const std::string& programDir)> bind = kv::bindLibraries;
+    std::function<BindResult(const std::string& programDir)> bind = bindLibraries;
     // The print-setup dialog: false when it is cancelled. Tests replace it.
     std::function<bool(QPrinter& printer, QWidget* parent)> printSetup = runPrintDialog;
     // Opens a data sheet or a web address with the desktop. Tests replace it.
@@ -65,7 +65,7 @@ class MainWindow : public QWidget {
 public:
     static inline const QString kTitle = QStringLiteral("Korvane Vantrix - Version 1.0");
     static inline const QString kDataProblem = QString::fromUtf8(
-        kv::kDataProblemMessage.data(), static_cast<qsizetype>(kv::kDataProblemMessage.size()));
+        kDataProblemMessage.data(), static_cast<qsizetype>(kDataProblemMessage.size()));
 
     explicit MainWindow(MainWindowOptions options, QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -74,7 +74,6 @@ public:
     // than Ready a message box has named the problem and the window must not be shown;
     // the status is the program's exit status.
     StartupStatus startUp();
-    StartupStatus startupStatus() const { return status_; }
 
     // Form variables.
     int resultCount() const { return ResultCount; }
@@ -86,42 +85,42 @@ public:
     ResultsGrid* grid() const { return Grid; }
     // Opens a model's window from a result row of the grid.
     ModelWindowOpener* modelOpener() const { return modelOpener_; }
-    const kv::EngineApi& engine() const { return api_; }
+    const EngineApi& engine() const { return api_; }
     const QString& programDir() const { return options_.programDir; }
 
-    kv::UnitSystem unitSystem() const;
-    kv::Frequency frequency() const;
-    kv::OrderBy order() const;
+    UnitSystem unitSystem() const;
+    Frequency frequency() const;
+    OrderBy order() const;
     // The user's regional number format (the default locale).
-    static kv::NumberFormat numberFormat();
+    static NumberFormat numberFormat();
 
     // Shows a modal message box with the program's title (through the options' hook).
     void showMessage(const QString& text);
 
     // ---- handlers -----------------------------------------------------------------
-    void cbConditions_Click();      // conditions preset
-    void conditionField_KeyPress(); // a character key in txtTe .. txtSh2
-    void opt_freq_Click();          // frequency switch: refills cbVoltage
-    void opt_intsyst_Click();       // unit switch
-    void opt_order_Click();         // order handler
-    void btnCalculate_Click();      // the calculation run
+    void cbConditionsClick();      // conditions preset
+    void conditionFieldKeyPress(); // a character key in txtTe .. txtSh2
+    void optFreqClick();           // frequency switch: refills cbVoltage
+    void optIntsystClick();        // unit switch
+    void optOrderClick();          // order handler
+    void btnCalculateClick();      // the calculation run
     void SetUnitLabels();
     void InitGridHeader();
 
-    // Reset All: catalogue selections, free-text fields, frequency and results area.
-    // Also start-up step 9.
+    // Reset All: catalogue selections, free-text fields, frequency and results area. The
+    // start-up runs it too, before the stored choices come back.
     void resetAll();
-    // Start-up steps 10 and 11: put the stored choices back into the controls. A value
-    // that doesn't fit its control is skipped.
+    // At start-up: puts the stored choices back into the controls. A value that doesn't
+    // fit its control is skipped.
     void restoreSettings();
     // Writes the user's choices to the settings store; runs when the window closes.
     void saveSettings();
     // Print: a picture of the window on the printer (and the clipboard).
-    void btnPrint_Click();
+    void btnPrintClick();
     // Opens the local data sheet of the selected model.
-    void btnDatasheet_Click();
+    void btnDatasheetClick();
     // Opens the maker's online data-sheet page.
-    void btnDatasheetOnLine_Click();
+    void btnDatasheetOnLineClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -130,19 +129,35 @@ private:
     void createControls();
     void connectHandlers();
     void setFocusOrder();
+
+    // The parts of startUp(), in the order it runs them.
+
+    // Ready when data.bin matches the catalogue files; otherwise the problem, named in a
+    // message box.
+    StartupStatus checkCatalogueFiles();
+    // DatasheetRoot from the argument text or the machine's optical drives.
+    void findDatasheetRoot();
+    // Binds the property library and the engine and loads the catalogue. False (the
+    // failure named in a message box) when a library or one of its exports can't be bound.
     bool bindAndInitialise();
+    // The conditions list, with the default condition's preset in the fields.
+    void fillConditionsList();
+    // The refrigerant and family lists from the catalogue's code lists.
     void fillCatalogueLists();
+    // Grid header and unit labels for the unit system now selected.
+    void showUnitSystem();
+
     void emptyGrid(bool clearFormatting);
     void showStaleMessage();
-    void setConditionTexts(const kv::ConditionTexts& texts);
-    kv::ConditionTexts conditionTexts() const;
+    void setConditionTexts(const ConditionTexts& texts);
+    ConditionTexts conditionTexts() const;
     // Selects `text` in a list when it holds it; false when it doesn't.
     static bool selectItem(QComboBox* list, const QString& text);
     void markOrderHeader();
 
     MainWindowOptions options_;
     StartupStatus status_ = StartupStatus::NotStarted;
-    kv::EngineApi api_;
+    EngineApi api_;
 
     // Form variables.
     int ResultCount = 0;
@@ -205,4 +220,4 @@ private:
     ModelWindowOpener* modelOpener_ = nullptr;
 };
 
-} // namespace kvw
+} // namespace kv

@@ -27,7 +27,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace kvw {
+namespace kv {
 namespace {
 
 QString utf8(std::string_view text) {
@@ -38,7 +38,7 @@ QString engineText(const std::string& text) {
     return QString::fromLocal8Bit(text);
 }
 
-QColor qcolour(kv::Rgb c) {
+QColor qcolour(Rgb c) {
     return QColor(c.r, c.g, c.b);
 }
 
@@ -48,9 +48,9 @@ const QColor kPointLine(222, 234, 250);
 const QColor kPointCell(190, 212, 245);
 
 // A figure in the regional format, rounded as the results grid rounds it.
-QString figureText(double value, kv::Quantity q, const kv::NumberFormat& fmt) {
-    const int decimals = kv::quantityDecimals(q);
-    QString text = utf8(kv::plainNumber(value, decimals));
+QString figureText(double value, Quantity q, const NumberFormat& fmt) {
+    const int decimals = quantityDecimals(q);
+    QString text = utf8(plainNumber(value, decimals));
     const qsizetype dot = text.indexOf(QLatin1Char('.'));
     QString whole = dot < 0 ? text : text.left(dot);
     const QString fraction = dot < 0 ? QString() : text.mid(dot + 1);
@@ -63,12 +63,12 @@ QString figureText(double value, kv::Quantity q, const kv::NumberFormat& fmt) {
            (fraction.isEmpty() ? QString() : utf8(fmt.decimal) + fraction);
 }
 
-QString temperatureText(double value, const kv::NumberFormat& fmt) {
-    return utf8(kv::numberText(value, fmt));
+QString temperatureText(double value, const NumberFormat& fmt) {
+    return utf8(numberText(value, fmt));
 }
 
 // The cell's text: the figure, marked with "*" for a warning; empty when refused.
-QString cellText(const kv::TableCell& c, kv::Quantity q, const kv::NumberFormat& fmt) {
+QString cellText(const TableCell& c, Quantity q, const NumberFormat& fmt) {
     if (!c.rated())
         return {};
     const QString text = figureText(c.values[static_cast<std::size_t>(q)], q, fmt);
@@ -77,7 +77,7 @@ QString cellText(const kv::TableCell& c, kv::Quantity q, const kv::NumberFormat&
 
 // A cell's background: grey refused, amber warning, blue on the operating point's row or
 // column (darker at the point itself), white otherwise.
-QColor cellColour(const kv::TableCell& c, bool onRow, bool onColumn) {
+QColor cellColour(const TableCell& c, bool onRow, bool onColumn) {
     if (!c.rated())
         return kRefusedCell;
     if (c.code > 0)
@@ -87,24 +87,24 @@ QColor cellColour(const kv::TableCell& c, bool onRow, bool onColumn) {
     return onRow || onColumn ? kPointLine : QColor(Qt::white);
 }
 
-QString cellReason(const kv::TableCell& c) {
+QString cellReason(const TableCell& c) {
     if (c.code == 0)
         return {};
     return (c.code > 0 ? QStringLiteral("Warning: ") : QStringLiteral("Refused: ")) +
-           utf8(kv::ratingReason(c.code));
+           utf8(ratingReason(c.code));
 }
 
 } // namespace
 
 // ---- the diagram -----------------------------------------------------------------------
 
-void paintDrawing(QPainter& painter, const kv::Drawing& d) {
+void paintDrawing(QPainter& painter, const Drawing& d) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(QRectF(0, 0, d.width, d.height), Qt::white);
-    for (const kv::DrawPolygon& p : d.polygons) {
+    for (const DrawPolygon& p : d.polygons) {
         QPolygonF poly;
-        for (const kv::DrawPoint& pt : p.points)
+        for (const DrawPoint& pt : p.points)
             poly << QPointF(pt.x, pt.y);
         painter.setPen(QPen(qcolour(p.fill), 0.3));
         painter.setBrush(qcolour(p.fill));
@@ -112,19 +112,19 @@ void paintDrawing(QPainter& painter, const kv::Drawing& d) {
     }
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setBrush(Qt::NoBrush);
-    for (const kv::DrawLine& l : d.lines) {
+    for (const DrawLine& l : d.lines) {
         QPolygonF line;
-        for (const kv::DrawPoint& pt : l.points)
+        for (const DrawPoint& pt : l.points)
             line << QPointF(pt.x, pt.y);
         painter.setPen(QPen(qcolour(l.colour), l.width));
         painter.drawPolyline(line);
     }
-    for (const kv::DrawRect& r : d.rects) {
+    for (const DrawRect& r : d.rects) {
         painter.setPen(QPen(qcolour(r.stroke), 0.6));
         painter.setBrush(qcolour(r.fill));
         painter.drawRect(QRectF(r.x, r.y, r.w, r.h));
     }
-    for (const kv::DrawText& t : d.texts) {
+    for (const DrawText& t : d.texts) {
         QFont font(QStringLiteral("Liberation Sans"));
         font.setPixelSize(std::max(1, static_cast<int>(std::lround(t.size))));
         font.setBold(t.bold);
@@ -132,9 +132,9 @@ void paintDrawing(QPainter& painter, const kv::Drawing& d) {
         painter.setPen(qcolour(t.colour));
         const QString text = utf8(t.text);
         const double w = QFontMetricsF(font, painter.device()).horizontalAdvance(text);
-        const double dx = t.anchor == kv::DrawText::Anchor::Start    ? 0
-                          : t.anchor == kv::DrawText::Anchor::Middle ? -w / 2
-                                                                     : -w;
+        const double dx = t.anchor == DrawText::Anchor::Start    ? 0
+                          : t.anchor == DrawText::Anchor::Middle ? -w / 2
+                                                                 : -w;
         painter.save();
         painter.translate(t.at.x, t.at.y);
         if (t.vertical)
@@ -145,8 +145,8 @@ void paintDrawing(QPainter& painter, const kv::Drawing& d) {
     painter.restore();
 }
 
-DiagramView::DiagramView(const kv::EngineApi& api, const ModelContext& context,
-                         const kv::Envelope& envelope, QWidget* parent)
+DiagramView::DiagramView(const EngineApi& api, const ModelContext& context,
+                         const Envelope& envelope, QWidget* parent)
     : QWidget(parent), api_(api), context_(context), envelope_(envelope) {
     setObjectName(QStringLiteral("picEnvelope"));
     setMinimumSize(520, 360);
@@ -154,14 +154,13 @@ DiagramView::DiagramView(const kv::EngineApi& api, const ModelContext& context,
 }
 
 void DiagramView::resizeEvent(QResizeEvent*) {
-    drawing_ =
-        kv::envelopeDrawing(envelope_, context_.conditions, context_.units, width(), height());
+    drawing_ = envelopeDrawing(envelope_, context_.conditions, context_.units, width(), height());
 }
 
 void DiagramView::paintEvent(QPaintEvent*) {
     if (drawing_.width != width() || drawing_.height != height())
         drawing_ =
-            kv::envelopeDrawing(envelope_, context_.conditions, context_.units, width(), height());
+            envelopeDrawing(envelope_, context_.conditions, context_.units, width(), height());
     QPainter painter(this);
     paintDrawing(painter, drawing_);
 }
@@ -172,40 +171,39 @@ bool DiagramView::event(QEvent* e) {
     // The engine's own verdict at the point under the mouse.
     const auto* help = static_cast<QHelpEvent*>(e);
     double te = 0, tc = 0;
-    if (!kv::drawingTemperatures(drawing_, help->pos().x(), help->pos().y(), te, tc)) {
+    if (!drawingTemperatures(drawing_, help->pos().x(), help->pos().y(), te, tc)) {
         QToolTip::hideText();
         e->ignore();
         return true;
     }
-    const int32_t code =
-        kv::ratePoint(api_, context_.model.number, te, tc, context_.conditions).code;
+    const int32_t code = ratePoint(api_, context_.model.number, te, tc, context_.conditions).code;
     QString verdict =
         code == 0 ? QStringLiteral("Within the envelope")
         : code > 0
-            ? QStringLiteral("Warning %1: %2").arg(code).arg(utf8(kv::ratingReason(code)))
-            : QStringLiteral("Refused (code %1): %2").arg(code).arg(utf8(kv::ratingReason(code)));
-    kv::ConditionValues at = context_.conditions;
+            ? QStringLiteral("Warning %1: %2").arg(code).arg(utf8(ratingReason(code)))
+            : QStringLiteral("Refused (code %1): %2").arg(code).arg(utf8(ratingReason(code)));
+    ConditionValues at = context_.conditions;
     at.te = te;
     at.tc = tc;
     QToolTip::showText(help->globalPos(),
-                       utf8(kv::pointText(at, context_.units)) + QLatin1Char('\n') + verdict, this);
+                       utf8(pointText(at, context_.units)) + QLatin1Char('\n') + verdict, this);
     return true;
 }
 
 // ---- the window ----------------------------------------------------------------------
 
-ModelWindow::ModelWindow(const kv::EngineApi& api, ModelContext context, QWidget* parent)
+ModelWindow::ModelWindow(const EngineApi& api, ModelContext context, QWidget* parent)
     : QWidget(parent, Qt::Window), api_(api), context_(std::move(context)) {
     setObjectName(QStringLiteral("ModelWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
-    const kv::ModelInfo& m = context_.model;
+    const ModelInfo& m = context_.model;
     setWindowTitle(engineText(m.name) + QStringLiteral(" - ") +
-                   utf8(kv::pointText(context_.conditions, context_.units)));
+                   utf8(pointText(context_.conditions, context_.units)));
 
-    rated_ = kv::ratePoint(api_, m.number, context_.conditions.te, context_.conditions.tc,
-                           context_.conditions);
-    envelope_ = kv::computeEnvelope(api_, m.number, context_.conditions,
-                                    kv::envelopeWindow(api_, m.number, context_.conditions));
+    rated_ = ratePoint(api_, m.number, context_.conditions.te, context_.conditions.tc,
+                       context_.conditions);
+    envelope_ = computeEnvelope(api_, m.number, context_.conditions,
+                                envelopeWindow(api_, m.number, context_.conditions));
 
     auto* lblModel = new QLabel(engineText(m.name), this);
     lblModel->setObjectName(QStringLiteral("lblModel"));
@@ -237,8 +235,7 @@ ModelWindow::ModelWindow(const kv::EngineApi& api, ModelContext context, QWidget
         auto* none = new QLabel(
             QStringLiteral("The engine refuses every point of this model (%1): its catalogue "
                            "entry holds no usable envelope data, so there is nothing to draw.")
-                .arg(
-                    utf8(kv::ratingReason(envelope_.codes.empty() ? -1 : envelope_.codes.front()))),
+                .arg(utf8(ratingReason(envelope_.codes.empty() ? -1 : envelope_.codes.front()))),
             envelopeBox);
         none->setObjectName(QStringLiteral("lblNoEnvelope"));
         none->setWordWrap(true);
@@ -253,18 +250,17 @@ ModelWindow::ModelWindow(const kv::EngineApi& api, ModelContext context, QWidget
     auto* controls = new QGridLayout;
     cbQuantity = new QComboBox(tableBox);
     cbQuantity->setObjectName(QStringLiteral("cbQuantity"));
-    for (int q = 0; q < kv::kQuantities; ++q)
-        cbQuantity->addItem(
-            utf8(kv::quantityHeading(static_cast<kv::Quantity>(q), context_.units)));
+    for (int q = 0; q < kQuantities; ++q)
+        cbQuantity->addItem(utf8(quantityHeading(static_cast<Quantity>(q), context_.units)));
     controls->addWidget(new QLabel(QStringLiteral("Show"), tableBox), 0, 0);
     controls->addWidget(cbQuantity, 0, 1, 1, 6);
-    const kv::TableRange range = kv::defaultTableRange(
-        kv::fromEngineUnits(context_.conditions, context_.units), context_.units);
+    const TableRange range =
+        defaultTableRange(fromEngineUnits(context_.conditions, context_.units), context_.units);
     const double values[6] = {range.teFrom, range.teTo, range.teStep,
                               range.tcFrom, range.tcTo, range.tcStep};
     const char* names[6] = {"txtTeFrom", "txtTeTo", "txtTeStep",
                             "txtTcFrom", "txtTcTo", "txtTcStep"};
-    const QString unit = utf8(kv::unitLabels(context_.units).te);
+    const QString unit = utf8(unitLabels(context_.units).te);
     for (int i = 0; i < 6; ++i) {
         range_[i] = new QLineEdit(temperatureText(values[i], context_.format), tableBox);
         range_[i]->setObjectName(QLatin1String(names[i]));
@@ -341,17 +337,17 @@ ModelWindow::ModelWindow(const kv::EngineApi& api, ModelContext context, QWidget
     connect(btnPdf, &QPushButton::clicked, this, [this] { chooseExport(true); });
     connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
 
-    table_ = kv::computeTable(api_, m.number, context_.conditions, context_.units, range);
+    table_ = computeTable(api_, m.number, context_.conditions, context_.units, range);
     fillTable();
     resize(1180, 640);
 }
 
 QString ModelWindow::conditionsText() const {
-    const kv::ConditionValues s = kv::fromEngineUnits(context_.conditions, context_.units);
-    const kv::UnitLabels u = kv::unitLabels(context_.units);
+    const ConditionValues s = fromEngineUnits(context_.conditions, context_.units);
+    const UnitLabels u = unitLabels(context_.units);
     auto item = [&](const char* name, double v, std::string_view unit) {
         return QLatin1String(name) + QLatin1Char(' ') +
-               temperatureText(kv::roundHalfEven(v, 2), context_.format) + QLatin1Char(' ') +
+               temperatureText(roundHalfEven(v, 2), context_.format) + QLatin1Char(' ') +
                utf8(unit);
     };
     return QStringList{item("Te", s.te, u.te), item("Tc", s.tc, u.tc), item("Sc", s.sc, u.sc),
@@ -361,26 +357,25 @@ QString ModelWindow::conditionsText() const {
 
 QString ModelWindow::ratedText() const {
     if (rated_.code < 0)
-        return QStringLiteral("Not rated at these conditions: ") +
-               utf8(kv::ratingReason(rated_.code));
-    const auto values = kv::displayValues(rated_, context_.units);
+        return QStringLiteral("Not rated at these conditions: ") + utf8(ratingReason(rated_.code));
+    const auto values = displayValues(rated_, context_.units);
     QStringList parts;
-    for (int q = 0; q < kv::kQuantities; ++q) {
-        const auto quantity = static_cast<kv::Quantity>(q);
-        parts << utf8(kv::quantityHeading(quantity, context_.units)) + QStringLiteral(": ") +
+    for (int q = 0; q < kQuantities; ++q) {
+        const auto quantity = static_cast<Quantity>(q);
+        parts << utf8(quantityHeading(quantity, context_.units)) + QStringLiteral(": ") +
                      figureText(values[static_cast<std::size_t>(q)], quantity, context_.format);
     }
     QString text = parts.join(QStringLiteral("   "));
     if (rated_.code > 0)
-        text += QStringLiteral("   (warning: ") + utf8(kv::ratingReason(rated_.code)) +
-                QLatin1Char(')');
+        text +=
+            QStringLiteral("   (warning: ") + utf8(ratingReason(rated_.code)) + QLatin1Char(')');
     return text;
 }
 
 bool ModelWindow::applyRange() {
     double v[6] = {};
     for (int i = 0; i < 6; ++i) {
-        const auto read = kv::readDoubleField(range_[i]->text().toStdString(), context_.format);
+        const auto read = readDoubleField(range_[i]->text().toStdString(), context_.format);
         if (!read) {
             lblRangeProblem->setText(QStringLiteral("\"%1\" is no number.").arg(range_[i]->text()));
             lblRangeProblem->show();
@@ -388,8 +383,8 @@ bool ModelWindow::applyRange() {
         }
         v[i] = *read;
     }
-    const kv::TableRange range{v[0], v[1], v[2], v[3], v[4], v[5]};
-    if (const auto problem = kv::checkTableRange(range)) {
+    const TableRange range{v[0], v[1], v[2], v[3], v[4], v[5]};
+    if (const auto problem = checkTableRange(range)) {
         QString text = utf8(*problem);
         text[0] = text[0].toUpper();
         lblRangeProblem->setText(text + QLatin1Char('.'));
@@ -397,18 +392,17 @@ bool ModelWindow::applyRange() {
         return false;
     }
     lblRangeProblem->hide();
-    table_ =
-        kv::computeTable(api_, context_.model.number, context_.conditions, context_.units, range);
+    table_ = computeTable(api_, context_.model.number, context_.conditions, context_.units, range);
     fillTable();
     return true;
 }
 
 void ModelWindow::fillTable() {
-    const auto q = static_cast<kv::Quantity>(std::max(0, cbQuantity->currentIndex()));
+    const auto q = static_cast<Quantity>(std::max(0, cbQuantity->currentIndex()));
     tblPerformance->clear();
     tblPerformance->setRowCount(static_cast<int>(table_.te.size()));
     tblPerformance->setColumnCount(static_cast<int>(table_.tc.size()));
-    const QString unit = utf8(kv::unitLabels(context_.units).te);
+    const QString unit = utf8(unitLabels(context_.units).te);
     QFont bold = tblPerformance->font();
     bold.setBold(true);
     for (std::size_t j = 0; j < table_.tc.size(); ++j) {
@@ -425,7 +419,7 @@ void ModelWindow::fillTable() {
             h->setFont(bold);
         tblPerformance->setVerticalHeaderItem(static_cast<int>(i), h);
         for (std::size_t j = 0; j < table_.tc.size(); ++j) {
-            const kv::TableCell& c = table_.cell(i, j);
+            const TableCell& c = table_.cell(i, j);
             auto* item = new QTableWidgetItem(cellText(c, q, context_.format));
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             const bool onRow = static_cast<int>(i) == table_.pointRow;
@@ -444,7 +438,7 @@ QString ModelWindow::exportCsv(const QString& path) const {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
-    const std::string csv = kv::tableCsv(table_);
+    const std::string csv = tableCsv(table_);
     if (file.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size()))
         return file.errorString();
     if (!file.commit())
@@ -480,7 +474,7 @@ QString ModelWindow::exportPdf(const QString& path) const {
                    QStringLiteral("Korvane Vantrix - model data sheet\n") +
                        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
         y += 26;
-        const kv::ModelInfo& m = context_.model;
+        const ModelInfo& m = context_.model;
         const std::pair<QString, QString> facts[] = {
             {QStringLiteral("Refrigerant"), engineText(m.refrigerant)},
             {QStringLiteral("Family"),
@@ -500,10 +494,10 @@ QString ModelWindow::exportPdf(const QString& path) const {
         }
         // The rated figures as a row of labelled boxes.
         y += 4;
-        const auto values = kv::displayValues(rated_, context_.units);
-        const double boxW = width / kv::kQuantities;
-        for (int q = 0; q < kv::kQuantities; ++q) {
-            const auto quantity = static_cast<kv::Quantity>(q);
+        const auto values = displayValues(rated_, context_.units);
+        const double boxW = width / kQuantities;
+        for (int q = 0; q < kQuantities; ++q) {
+            const auto quantity = static_cast<Quantity>(q);
             const QRectF box(margin + q * boxW, y, boxW - 4, 34);
             p.setPen(QPen(QColor(150, 150, 150), 0.6));
             p.setBrush(QColor(244, 247, 252));
@@ -511,7 +505,7 @@ QString ModelWindow::exportPdf(const QString& path) const {
             p.setPen(Qt::black);
             font(7.5, false);
             p.drawText(box.adjusted(4, 3, -4, 0), Qt::AlignLeft | Qt::AlignTop,
-                       utf8(kv::quantityHeading(quantity, context_.units)));
+                       utf8(quantityHeading(quantity, context_.units)));
             font(12, true);
             p.drawText(box.adjusted(4, 0, -4, -4), Qt::AlignLeft | Qt::AlignBottom,
                        rated_.code >= 0 ? figureText(values[static_cast<std::size_t>(q)], quantity,
@@ -524,7 +518,7 @@ QString ModelWindow::exportPdf(const QString& path) const {
             p.setPen(QColor(170, 0, 0));
             p.drawText(QPointF(margin, y + 9), (rated_.code > 0 ? QStringLiteral("Warning: ")
                                                                 : QStringLiteral("Not rated: ")) +
-                                                   utf8(kv::ratingReason(rated_.code)));
+                                                   utf8(ratingReason(rated_.code)));
             p.setPen(Qt::black);
             y += 13;
         }
@@ -539,8 +533,8 @@ QString ModelWindow::exportPdf(const QString& path) const {
         if (envelope_.anyRated) {
             p.save();
             p.translate(margin, y);
-            paintDrawing(p, kv::envelopeDrawing(envelope_, context_.conditions, context_.units,
-                                                width, diagramH, 0.8));
+            paintDrawing(p, envelopeDrawing(envelope_, context_.conditions, context_.units, width,
+                                            diagramH, 0.8));
             p.restore();
         } else {
             font(9, false);
@@ -555,21 +549,21 @@ QString ModelWindow::exportPdf(const QString& path) const {
         font(10, true);
         p.drawText(QPointF(margin, y + 10),
                    QStringLiteral("Performance table (rows Te, columns Tc, ") +
-                       utf8(kv::unitLabels(context_.units).te) + QLatin1Char(')'));
+                       utf8(unitLabels(context_.units).te) + QLatin1Char(')'));
         y += 16;
         const double footer = 842 - margin - 12;
         const double tableW = (width - 12) / 2;
         const double tableH = (footer - y - 2 * 8) / 3;
         const std::size_t rows = table_.te.size(), columns = table_.tc.size();
-        for (int q = 0; q < kv::kQuantities; ++q) {
-            const auto quantity = static_cast<kv::Quantity>(q);
+        for (int q = 0; q < kQuantities; ++q) {
+            const auto quantity = static_cast<Quantity>(q);
             const double x0 = margin + (q % 2) * (tableW + 12);
             const double y0 = y + (q / 2) * (tableH + 8);
             const double cellW = tableW / static_cast<double>(columns + 1);
             const double cellH = std::min(12.0, (tableH - 12) / static_cast<double>(rows + 1));
             const double size = std::max(1.0, std::min({7.0, cellH * 0.7, cellW / 5.0}));
             font(8, true);
-            p.drawText(QPointF(x0, y0 + 8), utf8(kv::quantityHeading(quantity, context_.units)));
+            p.drawText(QPointF(x0, y0 + 8), utf8(quantityHeading(quantity, context_.units)));
             const double top = y0 + 12;
             for (std::size_t i = 0; i <= rows; ++i)
                 for (std::size_t j = 0; j <= columns; ++j) {
@@ -590,7 +584,7 @@ QString ModelWindow::exportPdf(const QString& path) const {
                         fill = QColor(230, 230, 230);
                         boldCell = static_cast<int>(i - 1) == table_.pointRow;
                     } else {
-                        const kv::TableCell& c = table_.cell(i - 1, j - 1);
+                        const TableCell& c = table_.cell(i - 1, j - 1);
                         text = cellText(c, quantity, context_.format);
                         const bool onRow = static_cast<int>(i - 1) == table_.pointRow;
                         const bool onColumn = static_cast<int>(j - 1) == table_.pointColumn;
@@ -609,7 +603,7 @@ QString ModelWindow::exportPdf(const QString& path) const {
         const double lx = margin + tableW + 12, ly = y + 2 * (tableH + 8);
         font(7.5, false);
         std::vector<int32_t> codes;
-        for (const kv::TableCell& c : table_.cells)
+        for (const TableCell& c : table_.cells)
             if (c.code != 0 && std::find(codes.begin(), codes.end(), c.code) == codes.end())
                 codes.push_back(c.code);
         std::sort(codes.begin(), codes.end());
@@ -617,7 +611,7 @@ QString ModelWindow::exportPdf(const QString& path) const {
             QStringLiteral("* rated with a warning; grey: refused; blue: the operating "
                            "point's row and column.");
         for (int32_t code : codes)
-            legend += QStringLiteral("\nCode %1: %2").arg(code).arg(utf8(kv::ratingReason(code)));
+            legend += QStringLiteral("\nCode %1: %2").arg(code).arg(utf8(ratingReason(code)));
         p.drawText(QRectF(lx, ly, tableW, tableH), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
                    legend);
         font(7, false);
@@ -652,15 +646,15 @@ void ModelWindow::chooseExport(bool pdf) {
 
 // ---- opening it from the results grid -------------------------------------------------
 
-ModelWindowOpener::ModelWindowOpener(const kv::EngineApi& api, ResultsGrid* grid,
+ModelWindowOpener::ModelWindowOpener(const EngineApi& api, ResultsGrid* grid,
                                      std::function<int()> resultCount, QWidget* owner)
     : QObject(owner), api_(api), grid_(grid), resultCount_(std::move(resultCount)), owner_(owner) {
     grid_->installEventFilter(this);
     grid_->viewport()->installEventFilter(this);
 }
 
-void ModelWindowOpener::setRun(const kv::CalcResult& result, kv::UnitSystem units,
-                               const kv::NumberFormat& format) {
+void ModelWindowOpener::setRun(const CalcResult& result, UnitSystem units,
+                               const NumberFormat& format) {
     conditions_ = result.engineConditions;
     units_ = units;
     format_ = format;
@@ -675,8 +669,8 @@ ModelWindow* ModelWindowOpener::open(int row) {
         return nullptr;
     const GridModel* g = grid_->grid();
     auto text = [&](int column) { return g->text(row, column).toLocal8Bit().toStdString(); };
-    const auto model = kv::findGridModel(api_, codes_[0], codes_[1], codes_[2],
-                                         text(kv::kNameColumn), text(3), text(4));
+    const auto model =
+        findGridModel(api_, codes_[0], codes_[1], codes_[2], text(kNameColumn), text(3), text(4));
     if (!model)
         return nullptr;
     auto* w = new ModelWindow(api_, {*model, conditions_, units_, format_}, owner_);
@@ -700,4 +694,4 @@ bool ModelWindowOpener::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-} // namespace kvw
+} // namespace kv

@@ -22,28 +22,28 @@ class QPainter;
 class QPushButton;
 class QTableWidget;
 
-namespace kvw {
+namespace kv {
 
 class GridModel;
 class ResultsGrid;
 
 // What a model window is opened with: the model and the run's conditions.
 struct ModelContext {
-    kv::ModelInfo model;
-    kv::ConditionValues conditions; // engine units
-    kv::UnitSystem units = kv::UnitSystem::SI;
-    kv::NumberFormat format;
+    ModelInfo model;
+    ConditionValues conditions; // engine units
+    UnitSystem units = UnitSystem::SI;
+    NumberFormat format;
 };
 
 // Paints a laid-out diagram with QPainter (screen or PDF); text stays text.
-void paintDrawing(QPainter& painter, const kv::Drawing& drawing);
+void paintDrawing(QPainter& painter, const Drawing& drawing);
 
 class DiagramView : public QWidget {
     Q_OBJECT
 public:
-    DiagramView(const kv::EngineApi& api, const ModelContext& context, const kv::Envelope& envelope,
+    DiagramView(const EngineApi& api, const ModelContext& context, const Envelope& envelope,
                 QWidget* parent = nullptr);
-    const kv::Drawing& drawing() const { return drawing_; }
+    const Drawing& drawing() const { return drawing_; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -51,20 +51,20 @@ protected:
     bool event(QEvent* e) override;
 
 private:
-    const kv::EngineApi& api_;
+    const EngineApi& api_;
     const ModelContext& context_;
-    const kv::Envelope& envelope_;
-    kv::Drawing drawing_;
+    const Envelope& envelope_;
+    Drawing drawing_;
 };
 
 class ModelWindow : public QWidget {
     Q_OBJECT
 public:
-    ModelWindow(const kv::EngineApi& api, ModelContext context, QWidget* parent = nullptr);
+    ModelWindow(const EngineApi& api, ModelContext context, QWidget* parent = nullptr);
 
     const ModelContext& context() const { return context_; }
-    const kv::Envelope& envelope() const { return envelope_; }
-    const kv::PerfTable& table() const { return table_; }
+    const Envelope& envelope() const { return envelope_; }
+    const PerfTable& table() const { return table_; }
 
     // Recomputes the table for the range in the fields; false (and the reason shown) when
     // the range can't be tabled.
@@ -83,11 +83,11 @@ private:
     // Asks for a file and writes the data sheet (pdf) or the table's CSV to it.
     void chooseExport(bool pdf);
 
-    const kv::EngineApi& api_;
+    const EngineApi& api_;
     ModelContext context_;
-    kv::Envelope envelope_;
-    kv::PerfTable table_;
-    kv::PointRating rated_;
+    Envelope envelope_;
+    PerfTable table_;
+    PointRating rated_;
 
     QComboBox* cbQuantity = nullptr;
     QLineEdit* range_[6] = {};
@@ -100,10 +100,10 @@ private:
 class ModelWindowOpener : public QObject {
     Q_OBJECT
 public:
-    ModelWindowOpener(const kv::EngineApi& api, ResultsGrid* grid, std::function<int()> resultCount,
+    ModelWindowOpener(const EngineApi& api, ResultsGrid* grid, std::function<int()> resultCount,
                       QWidget* owner);
     // The run whose rows the grid shows.
-    void setRun(const kv::CalcResult& result, kv::UnitSystem units, const kv::NumberFormat& format);
+    void setRun(const CalcResult& result, UnitSystem units, const NumberFormat& format);
     // Opens the window of grid row `row`; nullptr for the header, the empty row, a grid
     // without results or a model that can't be found.
     ModelWindow* open(int row);
@@ -112,15 +112,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    const kv::EngineApi& api_;
+    const EngineApi& api_;
     ResultsGrid* grid_;
     std::function<int()> resultCount_;
     QWidget* owner_;
-    kv::ConditionValues conditions_;
-    kv::UnitSystem units_ = kv::UnitSystem::SI;
-    kv::NumberFormat format_;
+    ConditionValues conditions_;
+    UnitSystem units_ = UnitSystem::SI;
+    NumberFormat format_;
     int32_t codes_[3] = {};
     bool hasRun_ = false;
 };
 
-} // namespace kvw
+} // namespace kv

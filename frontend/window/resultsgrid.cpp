@@ -13,9 +13,8 @@
 #include <QToolTip>
 
 #include <algorithm>
-#include <cmath>
 
-namespace kvw {
+namespace kv {
 namespace {
 
 // The grid's cells are shown in Arial 8.25 point.
@@ -122,14 +121,6 @@ void GridModel::insertGridRow(int row, const QStringList& texts) {
         r[static_cast<size_t>(c)].text = texts[c];
     rows_.insert(rows_.begin() + row, std::move(r));
     endInsertRows();
-}
-
-void GridModel::removeGridRow(int row) {
-    if (row < 1 || row >= gridRowCount())
-        return;
-    beginRemoveRows({}, row - 1, row - 1);
-    rows_.erase(rows_.begin() + row);
-    endRemoveRows();
 }
 
 void GridModel::setGridRowCount(int rows) {
@@ -241,18 +232,6 @@ ResultsGrid::ResultsGrid(QWidget* parent) : QTableView(parent), model_(new GridM
     setCornerButtonEnabled(false);
 }
 
-int ResultsGrid::twipsToPixels(int twips) {
-    return static_cast<int>(std::lround(twips * 96.0 / 1440.0));
-}
-
-void ResultsGrid::setColumnWidthTwips(int column, int twips) {
-    setColumnWidth(column, twipsToPixels(twips));
-}
-
-void ResultsGrid::setHeaderHeightTwips(int twips) {
-    horizontalHeader()->setFixedHeight(twipsToPixels(twips));
-}
-
 void ResultsGrid::setRedraw(bool on) {
     redraw_ = on;
     setUpdatesEnabled(on);
@@ -335,4 +314,4 @@ bool ResultsGrid::viewportEvent(QEvent* event) {
     return QTableView::viewportEvent(event);
 }
 
-} // namespace kvw
+} // namespace kv

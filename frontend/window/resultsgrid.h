@@ -13,7 +13,7 @@
 
 #include <vector>
 
-namespace kvw {
+namespace kv {
 
 class GridModel : public QAbstractTableModel {
     Q_OBJECT
@@ -38,8 +38,6 @@ public:
 
     // Inserts a data row before `row` (1 <= row <= gridRowCount()).
     void insertGridRow(int row, const QStringList& texts = {});
-    // Removes data row `row` (1 <= row < gridRowCount()); the header can't be removed.
-    void removeGridRow(int row);
     // Sets the number of rows, header included: rows are added empty or cut at the end.
     void setGridRowCount(int rows);
     // Clears every cell of every row, header included: the texts, and the colours and
@@ -78,11 +76,6 @@ public:
     void setRedraw(bool on);
     bool redraw() const { return redraw_; }
 
-    // Column width and header row height given in twips (1440 per inch, 96 dpi).
-    void setColumnWidthTwips(int column, int twips);
-    void setHeaderHeightTwips(int twips);
-    static int twipsToPixels(int twips);
-
     // Selects columns 1 to 9 of grid row `row` (row >= 1); the row becomes the end row.
     void selectGridRow(int row);
     // The end row of the current selection in grid numbering, 0 when nothing is selected.
@@ -104,4 +97,4 @@ private:
     bool redraw_ = true;
 };
 
-} // namespace kvw
+} // namespace kv

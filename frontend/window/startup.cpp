@@ -2,7 +2,7 @@
 
 #include <QStorageInfo>
 
-namespace kvw {
+namespace kv {
 
 QList<Volume> mountedVolumes() {
     QList<Volume> volumes;
@@ -24,4 +24,4 @@ QString datasheetRootFrom(const QString& argumentText, const QList<Volume>& volu
     return {};
 }
 
-} // namespace kvw
+} // namespace kv

@@ -5,7 +5,7 @@
 #include <QList>
 #include <QString>
 
-namespace kvw {
+namespace kv {
 
 // A mounted volume: its root path (mount point) and file-system type.
 struct Volume {
@@ -21,4 +21,4 @@ QList<Volume> mountedVolumes();
 // otherwise empty.
 QString datasheetRootFrom(const QString& argumentText, const QList<Volume>& volumes);
 
-} // namespace kvw
+} // namespace kv

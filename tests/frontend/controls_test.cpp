@@ -12,8 +12,8 @@
 #include <QTest>
 #include <QToolTip>
 
-using kvtest::WindowHarness;
-using kvw::StartupStatus;
+using kv::StartupStatus;
+using kv::WindowHarness;
 
 namespace {
 
@@ -187,12 +187,12 @@ private slots:
     void cutCells() {
         WindowHarness h;
         startActive(h);
-        kvw::ResultsGrid* grid = h.window().grid();
+        kv::ResultsGrid* grid = h.window().grid();
         grid->grid()->insertGridRow(1, {"", "Reciprocating", "KSM160P-T6", "R1234ze(E)",
                                         "208-230/1/60", "12,281", "16,460", "1.90", "119.74",
                                         "1,322"});
         grid->grid()->insertGridRow(2, {"", "Scroll", "Reciprocating-compressor-KRM999A"});
-        for (int c = 1; c < kvw::GridModel::kColumns; ++c)
+        for (int c = 1; c < kv::GridModel::kColumns; ++c)
             QVERIFY2(!grid->isCut(grid->model()->index(0, c)),
                      qPrintable(grid->grid()->text(1, c)));
 
@@ -208,11 +208,11 @@ private slots:
 
     // Ctrl+C copies the selected rows, with the header row, as tab-separated text.
     void copyRows() {
-        WindowHarness h({kvtest::namedModel("A-1", 1000), kvtest::namedModel("B-2", 2000),
-                         kvtest::namedModel("C-3", 3000)});
+        WindowHarness h({kv::namedModel("A-1", 1000), kv::namedModel("B-2", 2000),
+                         kv::namedModel("C-3", 3000)});
         startActive(h);
         h.click("btnCalculate");
-        kvw::ResultsGrid* grid = h.window().grid();
+        kv::ResultsGrid* grid = h.window().grid();
         QCOMPARE(h.window().resultCount(), 3);
         auto rowPoint = [grid](int row) {
             return grid->visualRect(grid->model()->index(row - 1, 2)).center();
@@ -222,7 +222,7 @@ private slots:
         QApplication::clipboard()->clear();
         QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
 
-        const kvw::GridModel* model = grid->grid();
+        const kv::GridModel* model = grid->grid();
         QString expected;
         for (int row : {0, 1, 2})
             expected += model->rowTexts(row).mid(1).join('\t') + '\n';

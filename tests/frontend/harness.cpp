@@ -8,7 +8,7 @@
 
 #include <QTest>
 
-namespace kvtest {
+namespace kv {
 
 TestModel namedModel(const std::string& name, double capacity, const std::string& dllp) {
     TestModel m;
@@ -22,14 +22,13 @@ WindowHarness::WindowHarness(const std::vector<TestModel>& models,
                              const std::vector<CodeLine>& codes)
     : dir_(std::make_unique<ProgramDir>(codesFile(codes), modelsFile(models))) {
     // Every window starts on an empty store: no test sees what another one left.
-    QFile::remove(QString::fromStdString(kvw::settingsStorePath()));
+    QFile::remove(QString::fromStdString(settingsStorePath()));
 }
 
 WindowHarness::~WindowHarness() = default;
 
-kvw::MainWindow& WindowHarness::create(const QString& argumentText,
-                                       const QList<kvw::Volume>& volumes) {
-    kvw::MainWindowOptions options;
+MainWindow& WindowHarness::create(const QString& argumentText, const QList<Volume>& volumes) {
+    MainWindowOptions options;
     options.programDir = QString::fromStdString(dir_->path().string());
     options.argumentText = argumentText;
     options.volumes = [volumes] { return volumes; };
@@ -48,15 +47,14 @@ kvw::MainWindow& WindowHarness::create(const QString& argumentText,
         opened << url;
         return true;
     };
-    window_ = std::make_unique<kvw::MainWindow>(options);
+    window_ = std::make_unique<MainWindow>(options);
     return *window_;
 }
 
-kvw::StartupStatus WindowHarness::start(const QString& argumentText,
-                                        const QList<kvw::Volume>& volumes) {
+StartupStatus WindowHarness::start(const QString& argumentText, const QList<Volume>& volumes) {
     create(argumentText, volumes);
-    const kvw::StartupStatus status = window_->startUp();
-    if (status == kvw::StartupStatus::Ready) {
+    const StartupStatus status = window_->startUp();
+    if (status == StartupStatus::Ready) {
         window_->show();
         (void)QTest::qWaitForWindowExposed(window_.get());
     }
@@ -98,10 +96,10 @@ void WindowHarness::setConditions(const QStringList& texts) const {
 
 QStringList WindowHarness::column(int column) const {
     QStringList texts;
-    const kvw::GridModel* model = window_->grid()->grid();
+    const GridModel* model = window_->grid()->grid();
     for (int r = 1; r <= window_->resultCount(); ++r)
         texts << model->text(r, column);
     return texts;
 }
 
-} // namespace kvtest
+} // namespace kv

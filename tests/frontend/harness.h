@@ -19,7 +19,16 @@
 #include <string>
 #include <vector>
 
-namespace kvtest {
+namespace kv {
+
+// The catalogue and program-directory helpers the window tests share with the others.
+using kvtest::CodeLine;
+using kvtest::codesFile;
+using kvtest::defaultCodes;
+using kvtest::modelsFile;
+using kvtest::ProgramDir;
+using kvtest::TestModel;
+using kvtest::UnreadableFile;
 
 // A model of the test catalogue with its ShowName, capacity (W) and power supply.
 TestModel namedModel(const std::string& name, double capacity = 1000,
@@ -34,16 +43,14 @@ public:
     ProgramDir& dir() { return *dir_; }
 
     // Creates the window (not yet started) with the given argument text and volumes.
-    kvw::MainWindow& create(const QString& argumentText = {},
-                            const QList<kvw::Volume>& volumes = {});
+    MainWindow& create(const QString& argumentText = {}, const QList<Volume>& volumes = {});
     // Creates the window, runs the start-up and shows it (offscreen) when it is ready.
-    kvw::StartupStatus start(const QString& argumentText = {},
-                             const QList<kvw::Volume>& volumes = {});
+    StartupStatus start(const QString& argumentText = {}, const QList<Volume>& volumes = {});
 
     // Closes the window as the user would (which writes the store) and drops it.
     void close();
 
-    kvw::MainWindow& window() { return *window_; }
+    MainWindow& window() { return *window_; }
     const QStringList& messages() const { return messages_; }
 
     template <typename T> T* get(const char* name) const {
@@ -71,8 +78,8 @@ public:
 
 private:
     std::unique_ptr<ProgramDir> dir_;
-    std::unique_ptr<kvw::MainWindow> window_;
+    std::unique_ptr<MainWindow> window_;
     QStringList messages_;
 };
 
-} // namespace kvtest
+} // namespace kv

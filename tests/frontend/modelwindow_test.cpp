@@ -14,10 +14,10 @@
 #include <QTest>
 #include <QToolTip>
 
-using kvtest::TestModel;
-using kvtest::WindowHarness;
-using kvw::ModelWindow;
-using kvw::StartupStatus;
+using kv::ModelWindow;
+using kv::StartupStatus;
+using kv::TestModel;
+using kv::WindowHarness;
 
 namespace {
 
@@ -67,7 +67,7 @@ private slots:
         if (calculate)
             h.click("btnCalculate");
         QCOMPARE(h.window().resultCount(), calculate ? 2 : 0);
-        kvw::ResultsGrid* grid = h.window().grid();
+        kv::ResultsGrid* grid = h.window().grid();
         if (how == "header") {
             QHeaderView* header = grid->horizontalHeader();
             QTest::mouseDClick(header->viewport(), Qt::LeftButton, {},
@@ -202,7 +202,7 @@ private slots:
         ModelWindow* w = h.window().modelOpener()->open(1);
         QVERIFY(w != nullptr);
         QVERIFY(QTest::qWaitForWindowExposed(w));
-        auto* view = w->findChild<kvw::DiagramView*>("picEnvelope");
+        auto* view = w->findChild<kv::DiagramView*>("picEnvelope");
         QVERIFY(view != nullptr);
         const kv::Drawing& d = view->drawing();
         QVERIFY(d.teFrom < -60); // left of the catalogue's TeLow: refused with -2

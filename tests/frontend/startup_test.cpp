@@ -14,11 +14,11 @@
 
 #include <sys/stat.h>
 
-using kvtest::WindowHarness;
-using kvw::StartupStatus;
+using kv::StartupStatus;
+using kv::WindowHarness;
 
-Q_DECLARE_METATYPE(kvw::StartupStatus)
-Q_DECLARE_METATYPE(kvw::Volume)
+Q_DECLARE_METATYPE(kv::StartupStatus)
+Q_DECLARE_METATYPE(kv::Volume)
 
 namespace {
 
@@ -76,7 +76,7 @@ private slots:
             QVERIFY(h.messages().isEmpty());
         } else {
             QCOMPARE(status, StartupStatus::DataProblem);
-            QCOMPARE(h.messages(), QStringList{kvw::MainWindow::kDataProblem});
+            QCOMPARE(h.messages(), QStringList{kv::MainWindow::kDataProblem});
         }
     }
 
@@ -115,7 +115,7 @@ private slots:
         const QStringList before = settingsFiles();
         if (file.startsWith(QLatin1String("data.bin/")))
             h.dir().remove("data.bin"); // a folder takes its place below
-        std::optional<kvtest::UnreadableFile> unreadable;
+        std::optional<kv::UnreadableFile> unreadable;
         if (content == "<unreadable>")
             unreadable.emplace(h.dir().path() / file.toStdString());
         else if (content == "<fifo>") {
@@ -146,21 +146,21 @@ private slots:
 
     void datasheetRoot_data() {
         QTest::addColumn<QString>("arguments");
-        QTest::addColumn<QList<kvw::Volume>>("volumes");
+        QTest::addColumn<QList<kv::Volume>>("volumes");
         QTest::addColumn<QString>("root");
-        const QList<kvw::Volume> twoDrives{
+        const QList<kv::Volume> twoDrives{
             {"/", "ext4"}, {"/media/cdrom0", "iso9660"}, {"/media/cdrom1", "udf"}};
         QTest::newRow("first word of the arguments") << "E:\\docs extra" << twoDrives << "E:\\docs";
         QTest::newRow("leading space gives an empty root") << " /srv/sheets" << twoDrives << "";
         QTest::newRow("first optical drive") << "" << twoDrives << "/media/cdrom0";
         QTest::newRow("udf drive")
-            << "" << QList<kvw::Volume>{{"/", "ext4"}, {"/mnt/dvd", "udf"}} << "/mnt/dvd";
+            << "" << QList<kv::Volume>{{"/", "ext4"}, {"/mnt/dvd", "udf"}} << "/mnt/dvd";
         QTest::newRow("no optical drive")
-            << "" << QList<kvw::Volume>{{"/", "ext4"}, {"/boot", "vfat"}} << "";
+            << "" << QList<kv::Volume>{{"/", "ext4"}, {"/boot", "vfat"}} << "";
     }
     void datasheetRoot() {
         QFETCH(QString, arguments);
-        QFETCH(QList<kvw::Volume>, volumes);
+        QFETCH(QList<kv::Volume>, volumes);
         QFETCH(QString, root);
         WindowHarness h;
         QCOMPARE(h.start(arguments, volumes), StartupStatus::Ready);
@@ -172,7 +172,7 @@ private slots:
         QTest::addColumn<QStringList>("refrigerants");
         QTest::addColumn<QStringList>("families");
         QTest::newRow("demo lists")
-            << QString::fromStdString(kvtest::codesFile(kvtest::defaultCodes()))
+            << QString::fromStdString(kv::codesFile(kv::defaultCodes()))
             << QStringList{"All", "R134a", "R404A"} << QStringList{"All", "Scroll ZB", "Recip"};
         QTest::newRow("empty code lists") << "List\tNumber\tText\n"
                                           << QStringList{"All"} << QStringList{"All"};
@@ -263,7 +263,7 @@ private slots:
         QFETCH(QRect, place);
         QFETCH(QString, text);
         WindowHarness h;
-        kvw::MainWindow& w = h.create(); // as created, before the start-up
+        kv::MainWindow& w = h.create(); // as created, before the start-up
         QWidget* control = w.findChild<QWidget*>(name);
         QVERIFY(control != nullptr);
         QCOMPARE(control->geometry(), place);
@@ -281,7 +281,7 @@ private slots:
 
     void windowAndColours() {
         WindowHarness h;
-        kvw::MainWindow& w = h.create();
+        kv::MainWindow& w = h.create();
         QCOMPARE(w.objectName(), QStringLiteral("Main"));
         QCOMPARE(w.windowTitle(), QStringLiteral("Korvane Vantrix - Version 1.0"));
         QCOMPARE(w.size(), QSize(704, 542));

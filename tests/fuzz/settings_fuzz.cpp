@@ -68,32 +68,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ::unlink(target.c_str());
     }
 
-    const kvw::SettingsText text(input);
-    const kvw::StoredChoices choices = text.choices();
+    const kv::SettingsText text(input);
+    const kv::StoredChoices choices = text.choices();
     for (const std::string* value : choices.values())
         for (const char c : *value)
             check(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
 
     if (kind == 1) {
         check(::mkfifo(store.c_str(), 0600) == 0);
-        check(kvw::loadStoredChoices(store) == kvw::StoredChoices{});
-        check(!kvw::saveStoredChoices(store, choices));
+        check(kv::loadStoredChoices(store) == kv::StoredChoices{});
+        check(!kv::saveStoredChoices(store, choices));
         struct stat st {};
         check(::lstat(store.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
     } else if (kind == 2) {
         writeFile(target, input);
         check(::symlink(target.c_str(), store.c_str()) == 0);
-        check(kvw::loadStoredChoices(store) == choices);
-        check(!kvw::saveStoredChoices(store, kvw::StoredChoices{}));
+        check(kv::loadStoredChoices(store) == choices);
+        check(!kv::saveStoredChoices(store, kv::StoredChoices{}));
         check(readFile(target) == input);
     } else if (kind == 3) {
         writeFile(store, input);
-        check(kvw::loadStoredChoices(store) == choices);
-        check(kvw::saveStoredChoices(store, choices));
+        check(kv::loadStoredChoices(store) == choices);
+        check(kv::saveStoredChoices(store, choices));
         check(readFile(store) == text.withChoices(choices));
     }
     const std::string saved = text.withChoices(choices);
-    const kvw::SettingsText again(saved);
+    const kv::SettingsText again(saved);
     check(again.choices() == choices && again.withChoices(choices) == saved);
     return 0;
 }

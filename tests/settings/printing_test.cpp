@@ -21,8 +21,8 @@ struct Recorder {
     int dialogs = 0;
     QString pdf; // where the dialog sends the page
 
-    kvw::PrintHooks hooks() {
-        kvw::PrintHooks h;
+    kv::PrintHooks hooks() {
+        kv::PrintHooks h;
         h.setup = [this](QPrinter& printer, QWidget*) {
             ++dialogs;
             printer.setOutputFormat(QPrinter::PdfFormat);
@@ -78,7 +78,7 @@ void PrintingTest::cleanup() {
 void PrintingTest::refusedWhileABlankWarningIsShown() {
     Recorder rec;
     rec.pdf = dir_.filePath("refused.pdf");
-    QCOMPARE(kvw::printWindow(window_.get(), " ", rec.hooks()), kvw::PrintOutcome::Refused);
+    QCOMPARE(kv::printWindow(window_.get(), " ", rec.hooks()), kv::PrintOutcome::Refused);
     QCOMPARE(rec.refusals, QStringList{"The results can't be printed. Please recalculate !"});
     QCOMPARE(rec.dialogs, 0);
     QCOMPARE(QGuiApplication::clipboard()->text(), QString("held before"));
@@ -88,7 +88,7 @@ void PrintingTest::refusedWhileABlankWarningIsShown() {
 void PrintingTest::printsThePictureAtTheOrigin() {
     Recorder rec;
     rec.pdf = dir_.filePath("printed.pdf");
-    QCOMPARE(kvw::printWindow(window_.get(), QString(), rec.hooks()), kvw::PrintOutcome::Printed);
+    QCOMPARE(kv::printWindow(window_.get(), QString(), rec.hooks()), kv::PrintOutcome::Printed);
 
     // The clipboard keeps the window's picture, at the window's size in pixels.
     const QImage held = QGuiApplication::clipboard()->image();
@@ -120,7 +120,7 @@ void PrintingTest::busyPointerDuringCaptureOnly() {
     rec.pdf = dir_.filePath("busy.pdf");
     Qt::CursorShape atDialog = Qt::ArrowCursor;
     Qt::CursorShape atCapture = Qt::ArrowCursor;
-    kvw::PrintHooks hooks = rec.hooks();
+    kv::PrintHooks hooks = rec.hooks();
     auto setup = hooks.setup;
     hooks.setup = [&](QPrinter& printer, QWidget* parent) {
         atDialog = QGuiApplication::overrideCursor() ? QGuiApplication::overrideCursor()->shape()
@@ -131,7 +131,7 @@ void PrintingTest::busyPointerDuringCaptureOnly() {
         if (QGuiApplication::overrideCursor())
             atCapture = QGuiApplication::overrideCursor()->shape();
     });
-    QCOMPARE(kvw::printWindow(window_.get(), QString(), hooks), kvw::PrintOutcome::Printed);
+    QCOMPARE(kv::printWindow(window_.get(), QString(), hooks), kv::PrintOutcome::Printed);
     QObject::disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
     QCOMPARE(atDialog, Qt::ArrowCursor);
     QCOMPARE(atCapture, Qt::WaitCursor);
@@ -141,14 +141,14 @@ void PrintingTest::busyPointerDuringCaptureOnly() {
 void PrintingTest::printerFailureIsSilent() {
     Recorder rec;
     rec.pdf = dir_.filePath("no/such/folder/page.pdf");
-    QCOMPARE(kvw::printWindow(window_.get(), QString(), rec.hooks()), kvw::PrintOutcome::Failed);
+    QCOMPARE(kv::printWindow(window_.get(), QString(), rec.hooks()), kv::PrintOutcome::Failed);
     QVERIFY(rec.refusals.isEmpty());
     QVERIFY(QGuiApplication::overrideCursor() == nullptr);
 }
 
 void PrintingTest::hiddenWindowIsRenderedItself() {
     window_->hide();
-    const QImage picture = kvw::captureScreen(window_.get());
+    const QImage picture = kv::CaptureScreen(window_.get());
     QCOMPARE(picture.size(), window_->frameGeometry().size() * window_->devicePixelRatioF());
     QCOMPARE(QGuiApplication::clipboard()->image().size(), picture.size());
     QCOMPARE(picture.pixelColor(picture.width() / 2, picture.height() - 3), QColor(Qt::white));

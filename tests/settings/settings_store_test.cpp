@@ -12,14 +12,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using kv::ControlState;
 using kv::NumberFormat;
+using kv::StoredChoices;
 using kv::UnitSystem;
-using kvw::ControlState;
-using kvw::StoredChoices;
 
 Q_DECLARE_METATYPE(kv::NumberFormat)
 Q_DECLARE_METATYPE(kv::UnitSystem)
-Q_DECLARE_METATYPE(kvw::StoredChoices)
+Q_DECLARE_METATYPE(kv::StoredChoices)
 
 namespace {
 
@@ -64,8 +64,6 @@ private slots:
     void storeThatIsNoRegularFile();
     void restoredConditionText_data();
     void restoredConditionText();
-    void onlyOneSelectsTheFirstOption_data();
-    void onlyOneSelectsTheFirstOption();
 };
 
 void SettingsStoreTest::savedNumbers_data() {
@@ -113,7 +111,7 @@ void SettingsStoreTest::savedNumbers() {
                  {fields[0].toStdString(), fields[1].toStdString(), fields[2].toStdString(),
                   fields[3].toStdString(), fields[4].toStdString()},
                  fields[5].toStdString());
-    const StoredChoices c = kvw::storedFromControls(state, format);
+    const StoredChoices c = kv::storedFromControls(state, format);
     QCOMPARE((QStringList{text(c.te), text(c.tc), text(c.sc), text(c.sh1), text(c.sh2),
                           text(c.targetCapacity)}),
              stored);
@@ -137,8 +135,8 @@ void SettingsStoreTest::keysWrittenAsTextsAndRoundTrip() {
     c.freq = "@String(0)";
     c.order = "1";
     c.unit = "";
-    QVERIFY(kvw::saveStoredChoices(file.toStdString(), c));
-    QCOMPARE(kvw::loadStoredChoices(file.toStdString()), c);
+    QVERIFY(kv::saveStoredChoices(file.toStdString(), c));
+    QCOMPARE(kv::loadStoredChoices(file.toStdString()), c);
 
     // Still a QSettings store: its reader sees the same fourteen texts.
     QSettings store(file, QSettings::IniFormat);
@@ -146,8 +144,8 @@ void SettingsStoreTest::keysWrittenAsTextsAndRoundTrip() {
     QCOMPARE(store.childGroups(), QStringList{"Settings"});
     store.beginGroup("Settings");
     const auto values = c.values();
-    for (std::size_t k = 0; k < kvw::kSettingsKeys.size(); ++k) {
-        const QVariant v = store.value(kvw::kSettingsKeys[k]);
+    for (std::size_t k = 0; k < kv::kSettingsKeys.size(); ++k) {
+        const QVariant v = store.value(kv::kSettingsKeys[k]);
         QCOMPARE(v.typeId(), int(QMetaType::QString));
         QCOMPARE(v.toString(), text(*values[k]));
     }
@@ -156,34 +154,33 @@ void SettingsStoreTest::keysWrittenAsTextsAndRoundTrip() {
 void SettingsStoreTest::missingKeysReadAsDefaults() {
     QTemporaryDir dir;
     const QString file = dir.filePath("store.conf");
-    QCOMPARE(kvw::loadStoredChoices(file.toStdString()), StoredChoices{});
+    QCOMPARE(kv::loadStoredChoices(file.toStdString()), StoredChoices{});
     writeFile(file, "[Settings]\nTe=12.5\nFreq=0\nVoltage=\n");
     StoredChoices expected;
     expected.te = "12.5";
     expected.freq = "0";
     expected.voltage = ""; // present but empty is not missing
-    QCOMPARE(kvw::loadStoredChoices(file.toStdString()), expected);
+    QCOMPARE(kv::loadStoredChoices(file.toStdString()), expected);
 }
 
 // Each line is read on its own: a malformed line costs only its own key.
 void SettingsStoreTest::handEditedStore_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("expected"); // key=value of the keys that differ from default
-    QTest::addColumn<bool>("clean");
 
     QTest::newRow("open quote")
         << QByteArray("[Settings]\nRefrigerant=R404A\nConditions=\"ARI, MBP\nFreq=0\nUnit=0\n")
-        << QStringList{"Refrigerant=R404A", "Freq=0", "Unit=0"} << false;
+        << QStringList{"Refrigerant=R404A", "Freq=0", "Unit=0"};
     QTest::newRow("backslash at the end")
         << QByteArray("[Settings]\r\nTe=5\\\r\nTc=40\r\nSc=\"unterminated\nSh1=3\n")
-        << QStringList{"Tc=40", "Sh1=3"} << false;
+        << QStringList{"Tc=40", "Sh1=3"};
     QTest::newRow("control characters")
         << QByteArray("[Settings]\nModelFilter=@String(\\0)\nFamily=\"a\\tb\"\nVoltage=\\x7f\n"
                       "Te=\\xc2\\x85\nSc=1\n")
-        << QStringList{"Sc=1"} << false;
+        << QStringList{"Sc=1"};
     QTest::newRow("not UTF-8") << QByteArray(
                                       "[Settings]\nRefrigerant=R134a\xe9\nFamily=Recip \xc3\xa9\n")
-                               << QStringList{"Family=Recip é"} << false;
+                               << QStringList{"Family=Recip é"};
     QByteArray garbage("\x01\x02\xff\xfe binary noise\n");
     garbage += "no equals sign here\n=value without key\n[Settings\n";
     garbage += "Refrigerant=R404A ; a comment\n";
@@ -194,25 +191,22 @@ void SettingsStoreTest::handEditedStore_data() {
     garbage += "[Other]\nFamily=elsewhere\n[general]\nVoltage=nowhere\n";
     QTest::newRow("garbage and foreign values")
         << garbage
-        << QStringList{"Refrigerant=R404A", "Conditions=ARI, MBP", "Freq=2", "Order=0", "Unit=@1"}
-        << false;
+        << QStringList{"Refrigerant=R404A", "Conditions=ARI, MBP", "Freq=2", "Order=0", "Unit=@1"};
     QTest::newRow("an absurdly long value is still just a text")
         << "[Settings]\nModelFilter=" + QByteArray(100000, 'x') + "\n"
-        << QStringList{"ModelFilter=" + QString(100000, 'x')} << true;
+        << QStringList{"ModelFilter=" + QString(100000, 'x')};
 }
 
 void SettingsStoreTest::handEditedStore() {
     QFETCH(QByteArray, content);
     QFETCH(QStringList, expected);
-    QFETCH(bool, clean);
-    const kvw::SettingsText store(std::string_view(content.constData(), content.size()));
-    QCOMPARE(store.clean(), clean);
+    const kv::SettingsText store(std::string_view(content.constData(), content.size()));
     const StoredChoices c = store.choices();
     const StoredChoices defaults;
     QStringList differing;
-    for (std::size_t k = 0; k < kvw::kSettingsKeys.size(); ++k)
+    for (std::size_t k = 0; k < kv::kSettingsKeys.size(); ++k)
         if (*c.values()[k] != *defaults.values()[k])
-            differing << QString(kvw::kSettingsKeys[k]) + "=" + text(*c.values()[k]);
+            differing << QString(kv::kSettingsKeys[k]) + "=" + text(*c.values()[k]);
     QCOMPARE(differing, expected);
 }
 
@@ -225,14 +219,14 @@ void SettingsStoreTest::saveKeepsWhatTheStoreHeld() {
                     "Extra=kept\n[Other]\nkept=yes\\\n");
     StoredChoices c;
     c.conditions = "ARI, LBP";
-    QVERIFY(kvw::saveStoredChoices(file.toStdString(), c));
+    QVERIFY(kv::saveStoredChoices(file.toStdString(), c));
     QFile f(file);
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray saved = f.readAll();
     for (const char* line :
          {"; mine\n", ";Conditions=\"ARI, MBP\n", "Extra=kept\n", "[Other]\n", ";kept=yes\\\n"})
         QVERIFY2(saved.contains(line), saved.constData());
-    QCOMPARE(kvw::loadStoredChoices(file.toStdString()), c);
+    QCOMPARE(kv::loadStoredChoices(file.toStdString()), c);
     QSettings store(file, QSettings::IniFormat);
     QCOMPARE(store.value("Settings/Conditions").toString(), QString("ARI, LBP"));
     QCOMPARE(store.value("Settings/Refrigerant").toString(), QString("All"));
@@ -278,9 +272,9 @@ void SettingsStoreTest::storeThatIsNoRegularFile() {
     StoredChoices expected;
     if (readsTarget)
         expected.refrigerant = "R404A";
-    QCOMPARE(kvw::loadStoredChoices(store), expected);
-    QVERIFY(!kvw::saveStoredChoices(store, StoredChoices{}));
-    QCOMPARE(kvw::loadStoredChoices(store), expected);
+    QCOMPARE(kv::loadStoredChoices(store), expected);
+    QVERIFY(!kv::saveStoredChoices(store, StoredChoices{}));
+    QCOMPARE(kv::loadStoredChoices(store), expected);
     if (kind != "foreign") {
         QFile f(target);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -320,23 +314,8 @@ void SettingsStoreTest::restoredConditionText() {
     QFETCH(NumberFormat, format);
     QFETCH(QString, stored);
     QFETCH(QString, shown);
-    const std::optional<std::string> text =
-        kvw::restoredConditionText(stored.toStdString(), format);
+    const std::optional<std::string> text = kv::restoredConditionText(stored.toStdString(), format);
     QCOMPARE(text ? QString::fromStdString(*text) : QString("-"), shown);
-}
-
-void SettingsStoreTest::onlyOneSelectsTheFirstOption_data() {
-    QTest::addColumn<QString>("flag");
-    QTest::addColumn<bool>("first");
-    QTest::newRow("1") << "1" << true;
-    for (const char* other : {"0", "2", "x", "", " 1", "1 ", "01", "1.0", "true", "-1"})
-        QTest::newRow(qPrintable(QString("'%1'").arg(other))) << other << false;
-}
-
-void SettingsStoreTest::onlyOneSelectsTheFirstOption() {
-    QFETCH(QString, flag);
-    QFETCH(bool, first);
-    QCOMPARE(kvw::selectsFirstOption(flag.toStdString()), first);
 }
 
 QTEST_GUILESS_MAIN(SettingsStoreTest)
