@@ -90,7 +90,7 @@ namespace {
 struct CommandOptions {
     std::string name;
     Command command;
-    std::vector<std::string> options; // besides --program-dir, --format and --help
+    std::vector<std::string> options; // besides --program-dir, --format, --units and --help
 };
 
 // The commands as the help names them, with the options each of them takes.
@@ -103,12 +103,12 @@ const std::vector<CommandOptions>& commands() {
     };
     static const std::vector<CommandOptions> all{
         {"rate", Command::Rate,
-         with({"--refrigerant", "--family", "--voltage", "--frequency", "--units", "--filter",
-               "--target", "--order"})},
-        {"list", Command::List, {"--frequency", "--units"}},
-        {"envelope", Command::Envelope, with({"--model", "--units"})},
+         with({"--refrigerant", "--family", "--voltage", "--frequency", "--filter", "--target",
+               "--order"})},
+        {"list", Command::List, {"--frequency"}},
+        {"envelope", Command::Envelope, with({"--model"})},
         {"table", Command::Table,
-         with({"--model", "--units", "--te-from", "--te-to", "--te-step", "--tc-from", "--tc-to",
+         with({"--model", "--te-from", "--te-to", "--te-step", "--tc-from", "--tc-to",
                "--tc-step"})},
     };
     return all;
@@ -116,7 +116,8 @@ const std::vector<CommandOptions>& commands() {
 
 bool takes(const CommandOptions& c, const std::string& option) {
     return std::find(c.options.begin(), c.options.end(), option) != c.options.end() ||
-           option == "--program-dir" || option == "--format" || option == "--help";
+           option == "--program-dir" || option == "--format" || option == "--units" ||
+           option == "--help";
 }
 
 // The place of `value` among the words an option accepts; a usage error names them.
@@ -136,35 +137,36 @@ CliOptions parse(const std::vector<std::string>& args) {
     CLI::App app{"", "vantrix-cli"};
     app.set_help_flag(); // the help is usageText(), shown by runCli
     app.allow_extras();  // unknown options are named below, with the accepted ones
+    app.allow_windows_style_options(false); // "/x" is a word on Windows too, as on Linux
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     bool help = false;
     std::vector<std::string> words; // the command and what it lists
     std::string format = "table", frequency = "50", units = "si", order = "name";
     app.add_flag("-h,--help", help);
     app.add_option("words", words);
-    app.add_option("--program-dir", o.programDir);
-    app.add_option("--format", format);
-    app.add_option("--refrigerant", o.refrigerant);
-    app.add_option("--family", o.family);
-    app.add_option("--voltage", o.voltage);
-    app.add_option("--frequency", frequency);
-    app.add_option("--conditions", o.conditions);
-    app.add_option("--te", o.te);
-    app.add_option("--tc", o.tc);
-    app.add_option("--sc", o.sc);
-    app.add_option("--sh1", o.sh1);
-    app.add_option("--sh2", o.sh2);
-    app.add_option("--units", units);
-    app.add_option("--filter", o.filter);
-    app.add_option("--target", o.target);
-    app.add_option("--order", order);
-    app.add_option("--model", o.model);
-    app.add_option("--te-from", o.teFrom);
-    app.add_option("--te-to", o.teTo);
-    app.add_option("--te-step", o.teStep);
-    app.add_option("--tc-from", o.tcFrom);
-    app.add_option("--tc-to", o.tcTo);
-    app.add_option("--tc-step", o.tcStep);
+    // Texts are kept as given; runCli reads the numbers in the user's number format.
+    const std::pair<const char* const, std::string* const> texts[] = {
+        {"--program-dir", &o.programDir},
+        {"--format", &format},
+        {"--refrigerant", &o.refrigerant},
+        {"--family", &o.family},
+        {"--voltage", &o.voltage},
+        {"--frequency", &frequency},
+        {"--conditions", &o.conditions},
+        {"--units", &units},
+        {"--filter", &o.filter},
+        {"--target", &o.target},
+        {"--order", &order},
+        {"--model", &o.model}};
+    const std::pair<const char* const, std::optional<std::string>* const> numbers[] = {
+        {"--te", &o.te},      {"--tc", &o.tc},          {"--sc", &o.sc},
+        {"--sh1", &o.sh1},    {"--sh2", &o.sh2},        {"--te-from", &o.teFrom},
+        {"--te-to", &o.teTo}, {"--te-step", &o.teStep}, {"--tc-from", &o.tcFrom},
+        {"--tc-to", &o.tcTo}, {"--tc-step", &o.tcStep}};
+    for (const auto& [name, field] : texts)
+        app.add_option(name, *field);
+    for (const auto& [name, field] : numbers)
+        app.add_option(name, *field);
 
     // CLI11 reads the arguments from the back. "--name=" gives an empty value.
     std::vector<std::string> reversed;
