@@ -19,7 +19,7 @@ FUZZ_SECONDS ?= 30
 # Debian packages the build, the tests and the benchmarks need.
 PACKAGES := build-essential cmake ninja-build pkg-config git \
             qt6-base-dev qt6-base-dev-tools libgl-dev \
-            nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev \
+            nlohmann-json3-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev \
             clang libclang-rt-14-dev \
             fonts-liberation xvfb xauth poppler-utils \
             dpkg-dev file help2man desktop-file-utils appstream lintian

@@ -5,16 +5,20 @@ set(KV_ONLY_LIBS ON)
 set(KV_BENCH OFF)
 set(KV_SANITIZE OFF)
 
-# nlohmann-json is header-only: only its own folder is put on the include path, never all
-# of the build machine's /usr/include, whose C library headers would shadow MinGW's.
-set(KV_NLOHMANN_INCLUDE ${CMAKE_BINARY_DIR}/nlohmann-include)
-file(MAKE_DIRECTORY ${KV_NLOHMANN_INCLUDE})
-if(NOT EXISTS ${KV_NLOHMANN_INCLUDE}/nlohmann)
-    file(CREATE_LINK /usr/include/nlohmann ${KV_NLOHMANN_INCLUDE}/nlohmann SYMBOLIC)
-endif()
-add_library(kv_nlohmann_json INTERFACE)
-target_include_directories(kv_nlohmann_json SYSTEM INTERFACE ${KV_NLOHMANN_INCLUDE})
-add_library(nlohmann_json::nlohmann_json ALIAS kv_nlohmann_json)
+# nlohmann-json and CLI11 are header-only: only their own folders are put on the include
+# path, never all of the build machine's /usr/include, whose C library headers would shadow
+# MinGW's.
+set(KV_HEADER_ONLY_INCLUDE ${CMAKE_BINARY_DIR}/header-only-include)
+file(MAKE_DIRECTORY ${KV_HEADER_ONLY_INCLUDE})
+foreach(folder nlohmann CLI)
+    if(NOT EXISTS ${KV_HEADER_ONLY_INCLUDE}/${folder})
+        file(CREATE_LINK /usr/include/${folder} ${KV_HEADER_ONLY_INCLUDE}/${folder} SYMBOLIC)
+    endif()
+endforeach()
+add_library(kv_header_only INTERFACE)
+target_include_directories(kv_header_only SYSTEM INTERFACE ${KV_HEADER_ONLY_INCLUDE})
+add_library(nlohmann_json::nlohmann_json ALIAS kv_header_only)
+add_library(CLI11::CLI11 ALIAS kv_header_only)
 
 # GoogleTest from Debian's source package, built with MinGW.
 set(KV_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest source tree")
@@ -22,10 +26,11 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(${KV_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 
-# find_package() of both answers with the targets above.
+# find_package() of these answers with the targets above.
 file(WRITE ${CMAKE_FIND_PACKAGE_REDIRECTS_DIR}/nlohmann_json-config.cmake "")
 file(WRITE ${CMAKE_FIND_PACKAGE_REDIRECTS_DIR}/nlohmann_json-config-version.cmake
      "set(PACKAGE_VERSION 3.11)\nset(PACKAGE_VERSION_COMPATIBLE TRUE)\n")
+file(WRITE ${CMAKE_FIND_PACKAGE_REDIRECTS_DIR}/cli11-config.cmake "")
 file(WRITE ${CMAKE_FIND_PACKAGE_REDIRECTS_DIR}/gtest-config.cmake "")
 
 # The 64-bit test programs run under Wine (tests/windows/wine-run.sh); this machine runs

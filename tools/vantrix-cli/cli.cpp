@@ -9,13 +9,11 @@
 #include "perftable.h"
 #include "verbs.h"
 
+#include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
-#include <functional>
-#include <map>
 #include <ostream>
 #include <tuple>
 
@@ -24,10 +22,10 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-std::string joined(const std::vector<std::string>& items, const std::string& sep = ", ") {
+std::string joined(const std::vector<std::string>& items) {
     std::string out;
     for (const auto& i : items)
-        out += (out.empty() ? "" : sep) + "\"" + i + "\"";
+        out += (out.empty() ? "" : ", ") + ("\"" + i + "\"");
     return out;
 }
 
@@ -36,22 +34,6 @@ std::vector<std::string> presetNames() {
     for (const auto& p : kv::kStandardConditions)
         out.emplace_back(p.name);
     return out;
-}
-
-// Picks one of several words, or explains which ones are accepted.
-template <typename T>
-std::optional<UsageError> choose(const std::string& option, const std::string& value,
-                                 const std::vector<std::pair<std::string, T>>& choices, T& target) {
-    std::vector<std::string> words;
-    for (const auto& [word, v] : choices) {
-        if (word == value) {
-            target = v;
-            return std::nullopt;
-        }
-        words.push_back(word);
-    }
-    return UsageError{"invalid value \"" + value + "\" for " + option +
-                      "; accepted: " + joined(words)};
 }
 
 } // namespace
@@ -103,177 +85,181 @@ refrigerant's models).
 )";
 }
 
-std::variant<CliOptions, UsageError> parseArguments(const std::vector<std::string>& args) {
-    if (auto verb = parseVerbArguments(args))
-        return *verb;
-    CliOptions o;
-    std::vector<std::string> positional;
-    // Options that take a value, with what each does with it.
-    const std::map<std::string, std::function<std::optional<UsageError>(const std::string&)>>
-        valued{
-            {"--program-dir",
-             [&](const std::string& v) -> std::optional<UsageError> {
-                 o.programDir = v;
-                 return std::nullopt;
-             }},
-            {"--format",
-             [&](const std::string& v) {
-                 return choose<OutputFormat>("--format", v,
-                                             {{"table", OutputFormat::Table},
-                                              {"csv", OutputFormat::Csv},
-                                              {"json", OutputFormat::Json}},
-                                             o.format);
-             }},
-            {"--refrigerant",
-             [&](const std::string& v) -> std::optional<UsageError> {
-                 o.refrigerant = v;
-                 return std::nullopt;
-             }},
-            {"--family",
-             [&](const std::string& v) -> std::optional<UsageError> {
-                 o.family = v;
-                 return std::nullopt;
-             }},
-            {"--voltage",
-             [&](const std::string& v) -> std::optional<UsageError> {
-                 o.voltage = v;
-                 return std::nullopt;
-             }},
-            {"--frequency",
-             [&](const std::string& v) {
-                 return choose<kv::Frequency>(
-                     "--frequency", v, {{"50", kv::Frequency::Hz50}, {"60", kv::Frequency::Hz60}},
-                     o.frequency);
-             }},
-            {"--conditions",
-             [&](const std::string& v) -> std::optional<UsageError> {
-                 if (kv::findPreset(v) == nullptr)
-                     return UsageError{"unknown condition \"" + v +
-                                       "\" for --conditions; accepted: " + joined(presetNames())};
-                 o.conditions = v;
-                 return std::nullopt;
-             }},
-            {"--te",
-             [&](const std::string& v) -> std::optional<UsageError> {
-                 o.te = v;
-                 return std::nullopt;
-             }},
-            {"--tc",
-             [&](const std::string& v) -> std::optional<UsageError> {
-                 o.tc = v;
-                 return std::nullopt;
-             }},
-            {"--sc",
-             [&](const std::string& v) -> std::optional<UsageError> {
-                 o.sc = v;
-                 return std::nullopt;
-             }},
-            {"--sh1",
-             [&](const std::string& v) -> std::optional<UsageError> {
-                 o.sh1 = v;
-                 return std::nullopt;
-             }},
-            {"--sh2",
-             [&](const std::string& v) -> std::optional<UsageError> {
-                 o.sh2 = v;
-                 return std::nullopt;
-             }},
-            {"--units",
-             [&](const std::string& v) {
-                 return choose<kv::UnitSystem>(
-                     "--units", v,
-                     {{"si", kv::UnitSystem::SI}, {"imperial", kv::UnitSystem::Imperial}}, o.units);
-             }},
-            {"--filter",
-             [&](const std::string& v) -> std::optional<UsageError> {
-                 o.filter = v;
-                 return std::nullopt;
-             }},
-            {"--target",
-             [&](const std::string& v) -> std::optional<UsageError> {
-                 o.target = v;
-                 return std::nullopt;
-             }},
-            {"--order",
-             [&](const std::string& v) {
-                 return choose<kv::OrderBy>(
-                     "--order", v,
-                     {{"name", kv::OrderBy::ModelName}, {"capacity", kv::OrderBy::Capacity}},
-                     o.order);
-             }},
-        };
-    // Options that only rate uses.
-    static const std::vector<std::string> rateOnly{
-        "--refrigerant", "--family", "--voltage", "--conditions", "--te",     "--tc",
-        "--sc",          "--sh1",    "--sh2",     "--filter",     "--target", "--order"};
-    std::vector<std::string> seen;
-    bool help = false;
+namespace {
 
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "-h" || a == "--help") {
-            help = true;
-            continue;
-        }
-        // An option starts with "-" and a letter or a second "-".
-        const bool isOption = a.size() > 1 && a[0] == '-' &&
-                              std::isdigit(static_cast<unsigned char>(a[1])) == 0 && a[1] != '.';
-        if (isOption) {
-            std::string name = a, value;
-            bool hasValue = false;
-            if (const auto eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
-                name = a.substr(0, eq);
-                value = a.substr(eq + 1);
-                hasValue = true;
-            }
-            const auto it = valued.find(name);
-            if (it == valued.end()) {
-                std::vector<std::string> names{"--help"};
-                for (const auto& [n, f] : valued)
-                    names.push_back(n);
-                return UsageError{"unknown option " + name + "; accepted: " + joined(names)};
-            }
-            if (!hasValue) {
-                if (i + 1 >= args.size())
-                    return UsageError{"option " + name + " needs a value"};
-                value = args[++i];
-            }
-            if (auto e = it->second(value))
-                return *e;
-            seen.push_back(name);
-            continue;
-        }
-        positional.push_back(a);
+struct CommandOptions {
+    std::string name;
+    Command command;
+    std::vector<std::string> options; // besides --program-dir, --format, --units and --help
+};
+
+// The commands as the help names them, with the options each of them takes.
+const std::vector<CommandOptions>& commands() {
+    static const std::vector<std::string> conditions{"--conditions", "--te",  "--tc",
+                                                     "--sc",         "--sh1", "--sh2"};
+    static const auto with = [](std::vector<std::string> own) {
+        own.insert(own.end(), conditions.begin(), conditions.end());
+        return own;
+    };
+    static const std::vector<CommandOptions> all{
+        {"rate", Command::Rate,
+         with({"--refrigerant", "--family", "--voltage", "--frequency", "--filter", "--target",
+               "--order"})},
+        {"list", Command::List, {"--frequency"}},
+        {"envelope", Command::Envelope, with({"--model"})},
+        {"table", Command::Table,
+         with({"--model", "--te-from", "--te-to", "--te-step", "--tc-from", "--tc-to",
+               "--tc-step"})},
+    };
+    return all;
+}
+
+bool takes(const CommandOptions& c, const std::string& option) {
+    return std::find(c.options.begin(), c.options.end(), option) != c.options.end() ||
+           option == "--program-dir" || option == "--format" || option == "--units" ||
+           option == "--help";
+}
+
+// The place of `value` among the words an option accepts; a usage error names them.
+int choose(const std::string& option, const std::string& value,
+           const std::vector<std::string>& words) {
+    const auto it = std::find(words.begin(), words.end(), value);
+    if (it == words.end())
+        throw UsageError{"invalid value \"" + value + "\" for " + option +
+                         "; accepted: " + joined(words)};
+    return static_cast<int>(it - words.begin());
+}
+
+// Reads the command line with CLI11: options may come before and after the command, as
+// "--name value" or "--name=value"; a usage error is thrown.
+CliOptions parse(const std::vector<std::string>& args) {
+    CliOptions o;
+    CLI::App app{"", "vantrix-cli"};
+    app.set_help_flag(); // the help is usageText(), shown by runCli
+    app.allow_extras();  // unknown options are named below, with the accepted ones
+    app.allow_windows_style_options(false); // "/x" is a word on Windows too, as on Linux
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    bool help = false;
+    std::vector<std::string> words; // the command and what it lists
+    std::string format = "table", frequency = "50", units = "si", order = "name";
+    app.add_flag("-h,--help", help);
+    app.add_option("words", words);
+    // Texts are kept as given; runCli reads the numbers in the user's number format.
+    const std::pair<const char* const, std::string* const> texts[] = {
+        {"--program-dir", &o.programDir},
+        {"--format", &format},
+        {"--refrigerant", &o.refrigerant},
+        {"--family", &o.family},
+        {"--voltage", &o.voltage},
+        {"--frequency", &frequency},
+        {"--conditions", &o.conditions},
+        {"--units", &units},
+        {"--filter", &o.filter},
+        {"--target", &o.target},
+        {"--order", &order},
+        {"--model", &o.model}};
+    const std::pair<const char* const, std::optional<std::string>* const> numbers[] = {
+        {"--te", &o.te},      {"--tc", &o.tc},          {"--sc", &o.sc},
+        {"--sh1", &o.sh1},    {"--sh2", &o.sh2},        {"--te-from", &o.teFrom},
+        {"--te-to", &o.teTo}, {"--te-step", &o.teStep}, {"--tc-from", &o.tcFrom},
+        {"--tc-to", &o.tcTo}, {"--tc-step", &o.tcStep}};
+    for (const auto& [name, field] : texts)
+        app.add_option(name, *field);
+    for (const auto& [name, field] : numbers)
+        app.add_option(name, *field);
+
+    // CLI11 reads the arguments from the back. "--name=" gives an empty value.
+    std::vector<std::string> reversed;
+    for (auto a = args.rbegin(); a != args.rend(); ++a) {
+        const bool empty = a->size() > 3 && a->rfind("--", 0) == 0 && a->back() == '=';
+        if (empty)
+            reversed.emplace_back();
+        reversed.push_back(empty ? a->substr(0, a->size() - 1) : *a);
+    }
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ArgumentMismatch&) { // the last option has no value left to take
+        throw UsageError{"option " + args.back() + " needs a value"};
+    } catch (const CLI::ConversionError&) { // a value given to the one flag
+        throw UsageError{"option --help takes no value"};
+    } catch (const CLI::ParseError& e) {
+        throw UsageError{e.what()};
+    }
+    if (!app.remaining().empty()) {
+        std::vector<std::string> names;
+        for (const CLI::Option* option : app.get_options())
+            if (option->nonpositional())
+                names.push_back(option->get_name());
+        const std::string given = app.remaining().front();
+        throw UsageError{"unknown option " + given.substr(0, given.find('=')) +
+                         "; accepted: " + joined(names)};
     }
     if (help) {
         o.command = Command::Help;
         return o;
     }
-    if (positional.empty())
-        return UsageError{"no command given; accepted: \"rate\", \"list\""};
-    if (positional[0] == "rate") {
-        if (positional.size() > 1)
-            return UsageError{"unexpected argument \"" + positional[1] + "\" after rate"};
-        o.command = Command::Rate;
-    } else if (positional[0] == "list") {
+
+    std::vector<std::string> names;
+    for (const CommandOptions& c : commands())
+        names.push_back(c.name);
+    if (words.empty())
+        throw UsageError{"no command given; accepted: " + joined(names)};
+    const std::string& verb = words[0];
+    const auto command = std::find_if(commands().begin(), commands().end(),
+                                      [&](const CommandOptions& c) { return c.name == verb; });
+    if (command == commands().end())
+        throw UsageError{"unknown command \"" + verb + "\"; accepted: " + joined(names)};
+    o.command = command->command;
+    const std::size_t wordCount = o.command == Command::List ? 2 : 1;
+    if (o.command == Command::List) {
         static const std::vector<std::string> lists{"refrigerants", "families", "voltages",
                                                     "conditions"};
-        if (positional.size() < 2)
-            return UsageError{"list needs what to list; accepted: " + joined(lists)};
-        if (std::find(lists.begin(), lists.end(), positional[1]) == lists.end())
-            return UsageError{"cannot list \"" + positional[1] + "\"; accepted: " + joined(lists)};
-        if (positional.size() > 2)
-            return UsageError{"unexpected argument \"" + positional[2] + "\" after list"};
-        for (const auto& s : seen)
-            if (std::find(rateOnly.begin(), rateOnly.end(), s) != rateOnly.end())
-                return UsageError{"option " + s + " belongs to rate, not to list"};
-        o.command = Command::List;
-        o.listWhat = positional[1];
-    } else {
-        return UsageError{"unknown command \"" + positional[0] +
-                          "\"; accepted: \"rate\", \"list\""};
+        if (words.size() < 2)
+            throw UsageError{"list needs what to list; accepted: " + joined(lists)};
+        if (std::find(lists.begin(), lists.end(), words[1]) == lists.end())
+            throw UsageError{"cannot list \"" + words[1] + "\"; accepted: " + joined(lists)};
+        o.listWhat = words[1];
     }
+    if (words.size() > wordCount)
+        throw UsageError{"unexpected argument \"" + words[wordCount] + "\" after " + verb};
+    for (const CLI::Option* option : app.get_options()) {
+        const std::string name = option->get_name();
+        if (!option->nonpositional() || option->count() == 0 || takes(*command, name))
+            continue;
+        std::string owners;
+        for (const CommandOptions& c : commands())
+            if (takes(c, name))
+                owners += (owners.empty() ? "" : ", ") + c.name;
+        if (const auto last = owners.rfind(", "); last != std::string::npos)
+            owners.replace(last, 2, " and ");
+        throw UsageError{"option " + name + " belongs to " + owners + ", not to " + verb};
+    }
+
+    if (o.command != Command::Envelope) {
+        o.format = static_cast<OutputFormat>(choose("--format", format, {"table", "csv", "json"}));
+    } else if (app.count("--format") > 0) {
+        choose("--format", format, {"csv", "svg"});
+        o.envelopeFormat = format;
+    }
+    o.frequency = static_cast<kv::Frequency>(choose("--frequency", frequency, {"50", "60"}));
+    o.units = static_cast<kv::UnitSystem>(choose("--units", units, {"si", "imperial"}));
+    o.order = static_cast<kv::OrderBy>(choose("--order", order, {"name", "capacity"}));
+    if (kv::findPreset(o.conditions) == nullptr)
+        throw UsageError{"unknown condition \"" + o.conditions +
+                         "\" for --conditions; accepted: " + joined(presetNames())};
+    if ((o.command == Command::Envelope || o.command == Command::Table) && o.model.empty())
+        throw UsageError{verb + " needs --model NAME (a name of the Model column of rate)"};
     return o;
+}
+
+} // namespace
+
+std::variant<CliOptions, UsageError> parseArguments(const std::vector<std::string>& args) {
+    try {
+        return parse(args);
+    } catch (const UsageError& e) {
+        return e;
+    }
 }
 
 // ---- output --------------------------------------------------------------------------
@@ -482,9 +468,8 @@ std::string supplyListText(const kv::EngineApi& api, const std::string& value) {
 
 // --voltage must name a supply of the chosen frequency, by the list's or the grid's text;
 // one of the other frequency is named as such, with the option that selects it.
-std::variant<std::string, UsageError> voltageItem(const kv::EngineApi& api,
-                                                  const std::string& given,
-                                                  kv::Frequency frequency) {
+std::variant<std::string, UsageError>
+voltageItem(const kv::EngineApi& api, const std::string& given, kv::Frequency frequency) {
     const std::string supply = supplyListText(api, given);
     auto item = listItem("--voltage", supply, kv::voltageItems(api, frequency));
     auto* e = std::get_if<UsageError>(&item);
@@ -500,12 +485,20 @@ std::variant<std::string, UsageError> voltageItem(const kv::EngineApi& api,
     return item;
 }
 
+} // namespace
+
 int usage(std::ostream& err, const UsageError& e) {
     err << "vantrix-cli: " << e.message << "\nTry 'vantrix-cli --help' for more information.\n";
     return kExitUsage;
 }
 
-} // namespace
+int runCommandLine(const std::vector<std::string>& args, const std::string& defaultProgramDir,
+                   const kv::NumberFormat& format, std::ostream& out, std::ostream& err) {
+    const auto parsed = parseArguments(args);
+    if (const auto* e = std::get_if<UsageError>(&parsed))
+        return usage(err, *e);
+    return runCli(std::get<CliOptions>(parsed), defaultProgramDir, format, out, err);
+}
 
 int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::NumberFormat& fmt,
            std::ostream& out, std::ostream& err) {

@@ -56,6 +56,13 @@ std::string usageText();
 int runCli(const CliOptions& options, const std::string& defaultProgramDir,
            const kv::NumberFormat& format, std::ostream& out, std::ostream& err);
 
+// Reads the arguments and runs the command, as `main` does but for the write check.
+int runCommandLine(const std::vector<std::string>& args, const std::string& defaultProgramDir,
+                   const kv::NumberFormat& format, std::ostream& out, std::ostream& err);
+
+// Writes the usage error to `err` and gives kExitUsage.
+int usage(std::ostream& err, const UsageError& e);
+
 // ---- output --------------------------------------------------------------------------
 
 // One CSV field as RFC 4180 writes it: quoted when it holds a comma, quote, CR or LF.

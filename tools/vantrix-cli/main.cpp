@@ -37,15 +37,8 @@ int main(int argc, char** argv) {
     const std::string programDir = exe.parent_path().string();
 #endif
 
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    const auto parsed = kvcli::parseArguments(args);
-    if (const auto* e = std::get_if<kvcli::UsageError>(&parsed)) {
-        std::cerr << "vantrix-cli: " << e->message
-                  << "\nTry 'vantrix-cli --help' for more information.\n";
-        return kvcli::kExitUsage;
-    }
-    const int status = kvcli::runCli(std::get<kvcli::CliOptions>(parsed), programDir, format,
-                                     std::cout, std::cerr);
+    const int status =
+        kvcli::runCommandLine({argv + 1, argv + argc}, programDir, format, std::cout, std::cerr);
     // Output that could not be written (a full disk, a closed file) is a failure, never a
     // success. A closed pipe ends the program with SIGPIPE before it gets here.
     std::cout.flush();

@@ -7,26 +7,12 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cctype>
 #include <ostream>
 
 namespace kvcli {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-bool isOptionText(const std::string& a) {
-    return a.size() > 1 && a[0] == '-' && std::isdigit(static_cast<unsigned char>(a[1])) == 0 &&
-           a[1] != '.';
-}
-
-// The option's name and, when given as --name=value, its value.
-std::pair<std::string, std::optional<std::string>> splitOption(const std::string& a) {
-    const auto eq = a.find('=');
-    if (a.rfind("--", 0) == 0 && eq != std::string::npos)
-        return {a.substr(0, eq), a.substr(eq + 1)};
-    return {a, std::nullopt};
-}
 
 std::string tableCellText(const kv::TableCell& c, kv::Quantity q, const kv::NumberFormat& fmt) {
     if (!c.rated())
@@ -130,92 +116,6 @@ std::optional<UsageError> readRange(const CliOptions& o, const kv::NumberFormat&
 
 } // namespace
 
-std::optional<std::variant<CliOptions, UsageError>>
-parseVerbArguments(const std::vector<std::string>& args) {
-    // The command is the first argument that is neither an option nor an option's value.
-    std::size_t verbAt = args.size();
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (!isOptionText(args[i])) {
-            verbAt = i;
-            break;
-        }
-        if (args[i] != "-h" && args[i] != "--help" && !splitOption(args[i]).second)
-            ++i;
-    }
-    if (verbAt == args.size() || (args[verbAt] != "envelope" && args[verbAt] != "table"))
-        return std::nullopt;
-    const bool envelope = args[verbAt] == "envelope";
-    const std::string verb = args[verbAt];
-
-    CliOptions own;
-    std::optional<std::string>* ranges[] = {&own.teFrom, &own.teTo, &own.teStep,
-                                            &own.tcFrom, &own.tcTo, &own.tcStep};
-    const std::vector<std::string> rangeNames{"--te-from", "--te-to", "--te-step",
-                                              "--tc-from", "--tc-to", "--tc-step"};
-    static const std::vector<std::string> notHere{
-        "--refrigerant", "--family", "--voltage", "--frequency", "--filter", "--target", "--order"};
-    std::vector<std::string> rest; // what the common parser reads, as a rate command
-    bool hasModel = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (i == verbAt) {
-            rest.emplace_back("rate");
-            continue;
-        }
-        if (!isOptionText(args[i])) {
-            if (i > verbAt)
-                return UsageError{"unexpected argument \"" + args[i] + "\" after " + verb};
-            rest.push_back(args[i]);
-            continue;
-        }
-        auto [name, value] = splitOption(args[i]);
-        const auto range = std::find(rangeNames.begin(), rangeNames.end(), name);
-        const bool mine = name == "--model" || (envelope && name == "--format") ||
-                          (!envelope && range != rangeNames.end());
-        if (std::find(notHere.begin(), notHere.end(), name) != notHere.end())
-            return UsageError{"option " + name + " belongs to rate, not to " + verb};
-        if (!mine) { // for the common parser, with its value
-            rest.push_back(args[i]);
-            if (name != "-h" && name != "--help" && !value && i + 1 < args.size())
-                rest.push_back(args[++i]);
-            continue;
-        }
-        if (!value) {
-            if (i + 1 >= args.size())
-                return UsageError{"option " + name + " needs a value"};
-            value = args[++i];
-        }
-        if (name == "--model") {
-            own.model = *value;
-            hasModel = true;
-        } else if (name == "--format") {
-            if (*value != "csv" && *value != "svg")
-                return UsageError{"invalid value \"" + *value +
-                                  "\" for --format; accepted: \"csv\", \"svg\""};
-            own.envelopeFormat = *value;
-        } else {
-            *ranges[range - rangeNames.begin()] = *value;
-        }
-    }
-    auto parsed = parseArguments(rest);
-    if (std::holds_alternative<UsageError>(parsed))
-        return parsed;
-    CliOptions o = std::get<CliOptions>(parsed);
-    if (o.command == Command::Help)
-        return o;
-    if (!hasModel || own.model.empty())
-        return UsageError{verb + " needs --model NAME (a name of the Model column of rate)"};
-    o.command = envelope ? Command::Envelope : Command::Table;
-    o.model = own.model;
-    o.envelopeFormat = own.envelopeFormat;
-    o.teFrom = own.teFrom;
-    o.teTo = own.teTo;
-    o.teStep = own.teStep;
-    o.tcFrom = own.tcFrom;
-    o.tcTo = own.tcTo;
-    o.tcStep = own.tcStep;
-    return o;
-}
-
 int runVerb(const CliOptions& o, const kv::EngineApi& api, const kv::ConditionTexts& texts,
             const kv::NumberFormat& fmt, std::ostream& out, std::ostream& err) {
     const auto model = kv::findModelByName(api, o.model);
@@ -247,11 +147,8 @@ int runVerb(const CliOptions& o, const kv::EngineApi& api, const kv::ConditionTe
     }
 
     kv::TableRange range = kv::defaultTableRange(kv::fromEngineUnits(at, o.units), o.units);
-    if (auto e = readRange(o, fmt, range)) {
-        err << "vantrix-cli: " << e->message
-            << "\nTry 'vantrix-cli --help' for more information.\n";
-        return kExitUsage;
-    }
+    if (auto e = readRange(o, fmt, range))
+        return usage(err, *e);
     const kv::PerfTable t = kv::computeTable(api, model->number, at, o.units, range);
     if (o.format == OutputFormat::Csv)
         out << kv::tableCsv(t);

@@ -6,16 +6,8 @@
 #include "cli.h"
 
 #include <iosfwd>
-#include <optional>
-#include <string>
-#include <variant>
-#include <vector>
 
 namespace kvcli {
-
-// The arguments of `envelope` and `table`; no value when the command is another one.
-std::optional<std::variant<CliOptions, UsageError>>
-parseVerbArguments(const std::vector<std::string>& args);
 
 // Runs `envelope` or `table` on the bound engine with the conditions of the options.
 int runVerb(const CliOptions& o, const kv::EngineApi& api, const kv::ConditionTexts& texts,
