@@ -1,9 +1,9 @@
 // Fluid: states from the equation of state, saturation, and the solvers behind them.
-#include "asere/fluid.hpp"
+#include "asere/fluid.h"
 
-#include "fluid_data.hpp"
-#include "loader.hpp"
-#include "mixture.hpp"
+#include "fluid_data.h"
+#include "loader.h"
+#include "mixture.h"
 
 #include <algorithm>
 #include <array>
@@ -12,9 +12,6 @@
 #include <vector>
 
 namespace asere {
-
-using detail::FluidData;
-using detail::Helmholtz;
 
 const char* describe(Status status) noexcept {
     switch (status) {
@@ -100,7 +97,7 @@ public:
     const double* factors() const { return factors_; }
 
     PressureSlope at(double rho) const {
-        const detail::DeltaDerivatives r = f_.residualDelta(factors_, rho / f_.rhor);
+        const DeltaDerivatives r = f_.residualDelta(factors_, rho / f_.rhor);
         return {rho * RT_ * (1 + r.d), RT_ * (1 + 2 * r.d + r.dd)};
     }
 
@@ -309,7 +306,7 @@ Fluid::Fluid(std::unique_ptr<FluidData> data) : data_(std::move(data)) {}
 Fluid::~Fluid() = default;
 
 std::shared_ptr<const Fluid> Fluid::fromFile(const std::filesystem::path& file) {
-    return fromJson(detail::readFile(file), file.string());
+    return fromJson(readFile(file), file.string());
 }
 
 const std::string& Fluid::name() const noexcept {
@@ -358,7 +355,7 @@ bool inSaturationRange(const FluidData& f, double T) {
 // Dew (vapour = true) or bubble pressure at T, T inside the saturation range.
 Result<double> saturationPressure(const FluidData& f, double T, bool vapour) {
     if (f.mixture)
-        return detail::mixtureSaturationPressure(f, T, vapour);
+        return mixtureSaturationPressure(f, T, vapour);
     if (f.blend)
         return {(vapour ? f.pV : f.pL).eval(T), Status::Ok};
     if (f.hasSuperancillary())
@@ -373,9 +370,9 @@ Result<double> saturationTemperature(const FluidData& f, double p, bool vapour) 
     if (!finite(p) || !(p > 0))
         return failure<double>(Status::BadArgument);
     if (f.mixture)
-        return detail::mixtureSaturationTemperature(f, p, vapour);
+        return mixtureSaturationTemperature(f, p, vapour);
     if (f.blend) {
-        const detail::Ancillary& a = vapour ? f.pV : f.pL;
+        const Ancillary& a = vapour ? f.pV : f.pL;
         const auto& nodes = a.nodeValue;
         if (p < nodes.front() || p > nodes.back())
             return failure<double>(Status::OutOfRange);
@@ -451,7 +448,7 @@ Result<double> blendDensity(const FluidData& f, double T, bool vapour, double st
 // Chebyshev expansions of a blend's saturated densities, piece by piece from the lowest
 // temperature upwards, in narrower pieces towards the top of the curve. They stop below
 // the first piece where a density can't be solved.
-detail::Chebyshev fitBlendDensity(const FluidData& f, bool vapour) {
+Chebyshev fitBlendDensity(const FluidData& f, bool vapour) {
     constexpr int N = 12;
     constexpr double kPi = 3.14159265358979323846;
     std::vector<double> edges;
@@ -459,7 +456,7 @@ detail::Chebyshev fitBlendDensity(const FluidData& f, bool vapour) {
         edges.push_back(T);
     for (double w = 2; w > 0.02; w /= 2)
         edges.push_back(f.TsatMax - w);
-    detail::Chebyshev c;
+    Chebyshev c;
     for (std::size_t i = 0; i + 1 < edges.size(); ++i) {
         const double a = edges[i], b = edges[i + 1];
         if (!(b > a))
@@ -472,7 +469,7 @@ detail::Chebyshev fitBlendDensity(const FluidData& f, bool vapour) {
                 return c;
             values[j] = rho.value;
         }
-        detail::Chebyshev::Piece piece{a, b, std::vector<double>(N + 1), false};
+        Chebyshev::Piece piece{a, b, std::vector<double>(N + 1), false};
         for (int k = 0; k <= N; ++k) {
             double sum = 0;
             for (int j = 0; j <= N; ++j)
@@ -480,7 +477,7 @@ detail::Chebyshev fitBlendDensity(const FluidData& f, bool vapour) {
             piece.c[k] = 2.0 / N * sum * (k == 0 || k == N ? 0.5 : 1.0);
         }
         // Between the nodes the expansion must agree with the solver to 1e-11.
-        detail::Chebyshev one;
+        Chebyshev one;
         one.pieces.push_back(piece);
         bool exact = true;
         for (int j = 0; j < 2 * N && exact; ++j) {
@@ -497,7 +494,7 @@ detail::Chebyshev fitBlendDensity(const FluidData& f, bool vapour) {
 // Saturated liquid (bubble point) or vapour (dew point) at T, without the cache.
 Result<State> saturatedState(const FluidData& f, double T, bool vapour) {
     if (f.mixture)
-        return detail::mixtureSaturatedState(f, T, vapour);
+        return mixtureSaturatedState(f, T, vapour);
     if (!finite(T))
         return failure<State>(Status::BadArgument);
     if (!inSaturationRange(f, T))
@@ -518,7 +515,7 @@ Result<State> saturatedState(const FluidData& f, double T, bool vapour) {
     }
     // Blend: the equation's liquid root at the bubble pressure, or its vapour root at
     // the dew pressure, from the fitted density.
-    const detail::Chebyshev& fit = vapour ? f.blendRhoV : f.blendRhoL;
+    const Chebyshev& fit = vapour ? f.blendRhoV : f.blendRhoL;
     const bool fitted = !fit.empty() && T >= fit.xmin() && T <= fit.xmax();
     Result<double> rho{fitted ? fit.eval(T) : 0, Status::Ok};
     if (!fitted || !fit.exactAt(T))
@@ -543,9 +540,9 @@ Result<State> cachedSaturatedState(const FluidData& f, double T, bool vapour) {
 } // namespace
 
 std::shared_ptr<const Fluid> Fluid::fromJson(std::string_view text, std::string_view origin) {
-    if (detail::isMixtureText(text))
-        return std::shared_ptr<Fluid>(new Fluid(detail::loadMixture(text, std::string(origin))));
-    std::shared_ptr<Fluid> fluid(new Fluid(detail::parseFluid(text, std::string(origin))));
+    if (isMixtureText(text))
+        return std::shared_ptr<Fluid>(new Fluid(loadMixture(text, std::string(origin))));
+    std::shared_ptr<Fluid> fluid(new Fluid(parseFluid(text, std::string(origin))));
     if (fluid->data_->blend) {
         fluid->data_->blendRhoL = fitBlendDensity(*fluid->data_, false);
         fluid->data_->blendRhoV = fitBlendDensity(*fluid->data_, true);
@@ -597,7 +594,7 @@ Result<State> Fluid::saturatedVapour(double T) const noexcept {
 
 Result<double> Fluid::liquidEnthalpy(double T) const noexcept {
     if (data_->mixture)
-        return detail::mixtureLiquidEnthalpy(*data_, T);
+        return mixtureLiquidEnthalpy(*data_, T);
     const auto s = saturatedLiquid(T);
     if (!s)
         return failure<double>(s.status);
@@ -608,7 +605,7 @@ Result<State> Fluid::stateAt(double T, double rho) const noexcept {
     if (!finite(T) || !finite(rho) || !(T > 0) || !(rho > 0))
         return failure<State>(Status::BadArgument);
     if (data_->mixture)
-        return detail::mixtureStateAt(*data_, T, rho);
+        return mixtureStateAt(*data_, T, rho);
     const State s = stateFrom(*data_, T, rho);
     if (!finite(s.p) || !finite(s.h) || !finite(s.s))
         return failure<State>(Status::OutOfRange);
@@ -624,7 +621,7 @@ Result<State> Fluid::vapourState(double T, double p) const noexcept {
     if (const State* s = cached(f.id, kVapour, T, p))
         return {*s, Status::Ok};
     if (f.mixture) {
-        auto r = detail::mixtureVapourState(f, T, p);
+        auto r = mixtureVapourState(f, T, p);
         if (r)
             remember(f.id, kVapour, T, p, r.value);
         return r;

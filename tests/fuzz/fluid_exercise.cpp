@@ -5,9 +5,9 @@
 #include <memory>
 #include <string_view>
 
-#include "asere/fluid.hpp"
+#include "asere/fluid.h"
 
-namespace asere_fuzz {
+namespace asere {
 namespace {
 
 void require(bool condition) {
@@ -48,4 +48,4 @@ void exerciseFluid(const std::uint8_t* data, std::size_t size) {
     }
 }
 
-} // namespace asere_fuzz
+} // namespace asere
