@@ -26,14 +26,14 @@ void check(const asere::Result<asere::State>& r) {
 
 } // namespace
 
-void exerciseFluid(const std::uint8_t* data, std::size_t size) {
+bool exerciseFluid(const std::uint8_t* data, std::size_t size) {
     std::shared_ptr<const asere::Fluid> fluid;
     try {
         fluid = asere::Fluid::fromJson(std::string_view(reinterpret_cast<const char*>(data), size),
                                        "fuzz.json");
     } catch (const asere::FluidError& e) {
         require(e.status() == asere::Status::BadFluidFile);
-        return;
+        return false;
     }
     // The nine calls of a rating at a few points of the curve and beyond it.
     for (const double T : {230.0, 273.15, 320.0, fluid->maxSaturationTemperature() + 1}) {
@@ -46,6 +46,7 @@ void exerciseFluid(const std::uint8_t* data, std::size_t size) {
         check(fluid->vapourState(T + 10, p));
         check(fluid->vapourState(T + 40, p / 2));
     }
+    return true;
 }
 
 } // namespace asere

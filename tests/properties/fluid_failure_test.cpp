@@ -265,61 +265,43 @@ TEST(BrokenFluidFiles, RefusedWithAClearMessage) {
     }
 }
 
-void randomDamage(const char* file, int trials);
-
 // Randomly damaged numbers and fields: every file is either refused with a status or
-// gives properties that are finite or a status with NaN; nothing crashes or hangs.
+// gives properties that are finite or a status with NaN (the fuzz target's checks, which
+// abort otherwise); nothing crashes or hangs.
 TEST(BrokenFluidFiles, RandomDamageNeverCrashes) {
-    for (const char* file : {"R407C.json", "n-Propane.json"})
-        randomDamage(file, 120);
-}
-
-void randomDamage(const char* file, int trials) {
-    SCOPED_TRACE(file);
-    const json flat = fluidJson(file).flatten();
-    std::vector<std::string> numeric, all;
-    for (const auto& [key, value] : flat.items()) {
-        all.push_back(key);
-        if (value.is_number())
-            numeric.push_back(key);
-    }
-    std::mt19937 rng(12345);
-    const double factors[] = {0, -1, 1e-3, 1e3, 1.001, 0.999, 1e100, -1e-100};
-    int loaded = 0, refused = 0;
-    for (int trial = 0; trial < trials; ++trial) {
-        json damaged = flat;
-        for (int k = 0; k < 3; ++k) {
-            if (rng() % 4 == 0) {
-                damaged.erase(all[rng() % all.size()]);
-            } else {
-                const std::string& key = numeric[rng() % numeric.size()];
-                if (damaged.contains(key))
-                    damaged[key] = damaged[key].get<double>() * factors[rng() % 8];
+    for (const char* file : {"R407C.json", "n-Propane.json"}) {
+        SCOPED_TRACE(file);
+        const json flat = fluidJson(file).flatten();
+        std::vector<std::string> numeric, all;
+        for (const auto& [key, value] : flat.items()) {
+            all.push_back(key);
+            if (value.is_number())
+                numeric.push_back(key);
+        }
+        std::mt19937 rng(12345);
+        const double factors[] = {0, -1, 1e-3, 1e3, 1.001, 0.999, 1e100, -1e-100};
+        int loaded = 0, refused = 0;
+        for (int trial = 0; trial < 120; ++trial) {
+            json damaged = flat;
+            for (int k = 0; k < 3; ++k) {
+                if (rng() % 4 == 0) {
+                    damaged.erase(all[rng() % all.size()]);
+                } else {
+                    const std::string& key = numeric[rng() % numeric.size()];
+                    if (damaged.contains(key))
+                        damaged[key] = damaged[key].get<double>() * factors[rng() % 8];
+                }
             }
+            const std::string text = damaged.unflatten().dump();
+            if (asere::exerciseFluid(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                     text.size()))
+                ++loaded;
+            else
+                ++refused;
         }
-        std::shared_ptr<const Fluid> f;
-        try {
-            f = Fluid::fromJson(damaged.unflatten().dump(), "damaged.json");
-        } catch (const asere::FluidError& e) {
-            EXPECT_EQ(e.status(), Status::BadFluidFile);
-            ++refused;
-            continue;
-        }
-        ++loaded;
-        for (double T : {230.0, 263.15, 300.0, 340.0}) {
-            const auto p = f->dewPressure(T);
-            const double pp = p.ok() ? p.value : 2e5;
-            for (const asere::Result<double>& r :
-                 {p, f->bubblePressure(T), f->bubbleTemperature(pp), f->liquidEnthalpy(T)})
-                EXPECT_TRUE(r.ok() ? std::isfinite(r.value) : std::isnan(r.value)) << trial;
-            for (const auto& st : {f->vapourState(T + 5, pp), f->vapourState(T + 40, pp / 2)})
-                EXPECT_TRUE(st.ok() ? std::isfinite(st.value.h) && st.value.v > 0
-                                    : std::isnan(st.value.h))
-                    << trial;
-        }
+        EXPECT_GT(loaded, 0);
+        EXPECT_GT(refused, 0);
     }
-    EXPECT_GT(loaded, 0);
-    EXPECT_GT(refused, 0);
 }
 
 TEST(BrokenFluidFiles, OneBadFileLeavesTheOthersUsable) {
