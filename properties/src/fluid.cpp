@@ -64,10 +64,8 @@ Result<State> usable(Result<State> r) {
 
 // Dew (vapour = true) or bubble pressure at T.
 Result<double> saturationPressureAt(const FluidData& f, double T, bool vapour) {
-    if (!finite(T))
-        return failure<double>(Status::BadArgument);
-    if (!inSaturationRange(f, T))
-        return failure<double>(Status::OutOfRange);
+    if (const Status status = saturationTemperatureStatus(f, T); status != Status::Ok)
+        return failure<double>(status);
     return usable(f.mixture ? mixtureSaturationPressure(f, T, vapour)
                             : saturationPressure(f, T, vapour));
 }

@@ -352,10 +352,8 @@ Chebyshev fitBlendDensity(const FluidData& f, bool vapour) {
 }
 
 Result<State> saturatedState(const FluidData& f, double T, bool vapour) {
-    if (!finite(T))
-        return failure<State>(Status::BadArgument);
-    if (!inSaturationRange(f, T))
-        return failure<State>(Status::OutOfRange);
+    if (const Status status = saturationTemperatureStatus(f, T); status != Status::Ok)
+        return failure<State>(status);
     if (!f.blend && f.hasSuperancillary()) {
         const double rho = (vapour ? f.satRhoV : f.satRhoL).eval(T);
         State s = stateFrom(f, T, rho);

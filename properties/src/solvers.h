@@ -28,8 +28,12 @@ inline bool finite(double x) {
     return std::isfinite(x);
 }
 
-inline bool inSaturationRange(const FluidData& f, double T) {
-    return T >= f.Ttriple && T <= f.TsatMax;
+// Whether T can be asked for on the saturation curve: BadArgument when it is not finite,
+// OutOfRange outside the curve.
+inline Status saturationTemperatureStatus(const FluidData& f, double T) {
+    if (!finite(T))
+        return Status::BadArgument;
+    return T >= f.Ttriple && T <= f.TsatMax ? Status::Ok : Status::OutOfRange;
 }
 
 // The state at (T, rho) from the equation of state, enthalpy and entropy with the
