@@ -15,11 +15,11 @@ void require(bool condition) {
         std::abort();
 }
 
-void check(const asere::Result<double>& r) {
+void check(const Result<double>& r) {
     require(r.ok() ? std::isfinite(r.value) : std::isnan(r.value));
 }
 
-void check(const asere::Result<asere::State>& r) {
+void check(const Result<State>& r) {
     require(r.ok() ? std::isfinite(r.value.h) && std::isfinite(r.value.v) && r.value.v > 0
                    : std::isnan(r.value.h));
 }
@@ -27,12 +27,12 @@ void check(const asere::Result<asere::State>& r) {
 } // namespace
 
 bool exerciseFluid(const std::uint8_t* data, std::size_t size) {
-    std::shared_ptr<const asere::Fluid> fluid;
+    std::shared_ptr<const Fluid> fluid;
     try {
-        fluid = asere::Fluid::fromJson(std::string_view(reinterpret_cast<const char*>(data), size),
-                                       "fuzz.json");
-    } catch (const asere::FluidError& e) {
-        require(e.status() == asere::Status::BadFluidFile);
+        fluid = Fluid::fromJson(std::string_view(reinterpret_cast<const char*>(data), size),
+                                "fuzz.json");
+    } catch (const FluidError& e) {
+        require(e.status() == Status::BadFluidFile);
         return false;
     }
     // The nine calls of a rating at a few points of the curve and beyond it.
