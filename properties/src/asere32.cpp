@@ -4,7 +4,7 @@
 // A call that fails leaves it as it was; property calls only read it.
 #include "asere32.h"
 
-#include "asere/fluid.hpp"
+#include "asere/fluid.h"
 
 #include <atomic>
 #include <cmath>

@@ -1,10 +1,10 @@
 // Evaluation of the equation of state and of the saturation-curve expansions.
-#include "fluid_data.hpp"
+#include "fluid_data.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace asere::detail {
+namespace asere {
 
 int tableIndex(double exponent) noexcept {
     if (exponent >= 0 && exponent <= kMaxTableExponent && exponent == std::floor(exponent))
@@ -290,4 +290,4 @@ double Ancillary::evalLog(double T, double* dlndT) const noexcept {
     return reducing * std::exp(lnv);
 }
 
-} // namespace asere::detail
+} // namespace asere

@@ -1,20 +1,18 @@
-// Fluid: states from the equation of state, saturation, and the solvers behind them.
-#include "asere/fluid.hpp"
+// Fluid: its constants, saturation and states. Pure fluids and pseudo-pure blends are
+// solved on their equation of state (solvers.h), blends of pure fluids on the mixture
+// model (mixture.h); recent states are remembered (state_cache.h).
+#include "asere/fluid.h"
 
-#include "fluid_data.hpp"
-#include "loader.hpp"
-#include "mixture.hpp"
+#include "fluid_data.h"
+#include "loader.h"
+#include "mixture.h"
+#include "solvers.h"
+#include "state_cache.h"
 
-#include <algorithm>
-#include <array>
 #include <cmath>
 #include <limits>
-#include <vector>
 
 namespace asere {
-
-using detail::FluidData;
-using detail::Helmholtz;
 
 const char* describe(Status status) noexcept {
     switch (status) {
@@ -47,20 +45,7 @@ namespace {
 constexpr double kReferenceT = 273.15;   // IIR reference state: saturated liquid at 0 degC
 constexpr double kReferenceH = 200000.0; // J/kg
 constexpr double kReferenceS = 1000.0;   // J/(kg K)
-constexpr int kMaxIterations = 100;      // every solver gives up after this many steps
 constexpr double kDewTolerance = 1e-9;   // relative slack when comparing with the dew pressure
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-template <class T> Result<T> failure(Status s) {
-    if constexpr (std::is_same_v<T, double>)
-        return Result<T>{kNaN, s};
-    else
-        return Result<T>{T{}, s};
-}
-
-bool finite(double x) {
-    return std::isfinite(x);
-}
 
 // A computed value or state that is not finite (a damaged file, or a corner of the
 // equation where it breaks down) is reported, never handed out.
@@ -77,230 +62,56 @@ Result<State> usable(Result<State> r) {
     return r;
 }
 
-// Pressure and its density derivative at (T, rho).
-struct PressureSlope {
-    double p, dpdrho;
-};
+// Dew (vapour = true) or bubble pressure at T.
+Result<double> saturationPressureAt(const FluidData& f, double T, bool vapour) {
+    if (const Status status = saturationTemperatureStatus(f, T); status != Status::Ok)
+        return failure<double>(status);
+    return usable(f.mixture ? mixtureSaturationPressure(f, T, vapour)
+                            : saturationPressure(f, T, vapour));
+}
 
-// The pressure along one isotherm, with the temperature-dependent parts of the
-// equation computed once.
-class Isotherm {
-public:
-    Isotherm(const FluidData& f, double T) : f_(f), RT_(f.R * T) {
-        const std::size_t n = f.termCount();
-        if (n > buffer_.size()) {
-            heap_.resize(n);
-            factors_ = heap_.data();
+// Dew or bubble temperature at p.
+Result<double> saturationTemperatureAt(const FluidData& f, double p, bool vapour) {
+    if (!finite(p) || !(p > 0))
+        return failure<double>(Status::BadArgument);
+    return usable(f.mixture ? mixtureSaturationTemperature(f, p, vapour)
+                            : saturationTemperature(f, p, vapour));
+}
+
+Result<State> cachedSaturatedState(const FluidData& f, double T, bool vapour) {
+    const CacheKind kind = vapour ? CacheKind::SaturatedVapour : CacheKind::SaturatedLiquid;
+    if (const State* s = cachedState(f.id, kind, T, 0))
+        return {*s, Status::Ok};
+    auto r = usable(f.mixture ? mixtureSaturatedState(f, T, vapour) : saturatedState(f, T, vapour));
+    if (r)
+        rememberState(f.id, kind, T, 0, r.value);
+    return r;
+}
+
+// The vapour at (T, p) of a pure fluid or a pseudo-pure blend: below the top of the
+// saturation curve, only at pressures up to the dew pressure, and its density root below
+// the saturated vapour's.
+Result<State> equationVapourState(const FluidData& f, double T, double p) {
+    double rhoMax = std::numeric_limits<double>::infinity();
+    if (T <= f.TsatMax) {
+        const auto dew = usable(saturationPressure(f, T, true));
+        if (!dew)
+            return failure<State>(dew.status);
+        if (p > dew.value * (1 + kDewTolerance))
+            return failure<State>(Status::NotVapour);
+        if (!f.blend && p >= dew.value * (1 - 1e-12)) {
+            // On the dew line: the saturated vapour itself.
+            auto sat = cachedSaturatedState(f, T, true);
+            if (sat)
+                sat.value.p = p;
+            return sat;
         }
-        f.tauFactors(f.Tr / T, factors_);
-    }
-    Isotherm(const Isotherm&) = delete;
-    Isotherm& operator=(const Isotherm&) = delete;
-
-    const double* factors() const { return factors_; }
-
-    PressureSlope at(double rho) const {
-        const detail::DeltaDerivatives r = f_.residualDelta(factors_, rho / f_.rhor);
-        return {rho * RT_ * (1 + r.d), RT_ * (1 + 2 * r.d + r.dd)};
-    }
-
-private:
-    const FluidData& f_;
-    double RT_;
-    std::array<double, 64> buffer_{};
-    std::vector<double> heap_;
-    double* factors_ = buffer_.data();
-};
-
-State stateFrom(const FluidData& f, double T, double rho, const Isotherm& iso) {
-    const double tau = f.Tr / T, delta = rho / f.rhor;
-    const Helmholtz r = f.residual(iso.factors(), tau, delta);
-    const Helmholtz o = f.idealGas(tau, delta);
-    State s;
-    s.T = T;
-    s.rho = rho;
-    s.v = 1 / rho;
-    s.p = rho * f.R * T * (1 + r.d);
-    s.h = f.R * T * (1 + o.t + r.t + r.d) + f.dh;
-    s.s = f.R * (o.t + r.t - o.a - r.a) + f.ds;
-    const double tt = o.tt + r.tt;
-    s.cv = -f.R * tt;
-    const double num = 1 + r.d - r.dt;
-    const double den = 1 + 2 * r.d + r.dd;
-    s.cp = s.cv + f.R * num * num / den;
-    const double w2 = f.R * T * (den - num * num / tt);
-    s.w = w2 > 0 ? std::sqrt(w2) : kNaN;
-    return s;
-}
-
-State stateFrom(const FluidData& f, double T, double rho) {
-    const Isotherm iso(f, T);
-    return stateFrom(f, T, rho, iso);
-}
-
-// Density of the vapour-side root of p(T, rho) = p, by Newton's method from `start` or
-// the virial estimate, which lies close to the root. On the concave vapour branch the
-// method climbs onto the root from below; a bracket catches an overshoot or a step past
-// the spinodal with bisection. `rhoMax` bounds the search from above (infinity when
-// unknown).
-Result<double> vapourDensity(const Isotherm& iso, const FluidData& f, double T, double p,
-                             double start, double rhoMax) {
-    double lo = 0, hi = rhoMax;
-    double rho = start;
-    if (!(rho > 0)) {
-        // The virial estimate Z = 1 + B rho, or the ideal gas when it has no root.
-        const double c = p / (f.R * T);
-        const double disc = 1 + 4 * f.secondVirial(iso.factors()) * c;
-        rho = disc > 0 ? 2 * c / (1 + std::sqrt(disc)) : c;
-    }
-    if (!(rho < hi))
-        rho = 0.5 * hi;
-    for (int i = 0; i < kMaxIterations; ++i) {
-        const PressureSlope ps = iso.at(rho);
-        if (!finite(ps.p) || !finite(ps.dpdrho))
-            return failure<double>(Status::NoConvergence);
-        const double diff = ps.p - p;
-        if (ps.dpdrho > 0 &&
-            (std::abs(diff) <= 1e-13 * p || std::abs(diff) <= 1e-14 * rho * ps.dpdrho))
-            return {rho - diff / ps.dpdrho, Status::Ok};
-        if (diff > 0 || ps.dpdrho <= 0)
-            hi = rho; // too dense, or beyond the vapour spinodal
+        if (!f.blend && f.hasSuperancillary())
+            rhoMax = f.satRhoV.eval(T) * (1 + 1e-9);
         else
-            lo = rho;
-        double next = ps.dpdrho > 0 ? rho - diff / ps.dpdrho : kNaN;
-        if (!(next > lo && next < hi))
-            next = std::isfinite(hi) ? 0.5 * (lo + hi) : 2 * rho;
-        if (std::abs(next - rho) <= 1e-14 * rho) {
-            const PressureSlope last = iso.at(next);
-            if (last.dpdrho > 0 && std::abs(last.p - p) <= 1e-9 * p)
-                return {next, Status::Ok};
-            return failure<double>(Status::NoConvergence);
-        }
-        rho = next;
+            rhoMax = f.rhor;
     }
-    return failure<double>(Status::NoConvergence);
-}
-
-Result<double> vapourDensity(const FluidData& f, double T, double p, double start, double rhoMax) {
-    const Isotherm iso(f, T);
-    return vapourDensity(iso, f, T, p, start, rhoMax);
-}
-
-// Density of the liquid-side root of p(T, rho) = p, from an estimate near it. The liquid
-// branch is convex: from above, Newton's method descends onto the root; from below, its
-// first step lands above the root.
-Result<double> liquidDensity(const FluidData& f, double T, double p, double start) {
-    const Isotherm iso(f, T);
-    double rho = start;
-    double lo = 0, hi = std::numeric_limits<double>::infinity();
-    for (int i = 0; i < kMaxIterations; ++i) {
-        const PressureSlope ps = iso.at(rho);
-        if (!finite(ps.p) || !finite(ps.dpdrho))
-            return failure<double>(Status::NoConvergence);
-        const double diff = ps.p - p;
-        // Converged when the Newton step is below the density's own precision (the
-        // liquid is too stiff to ask that of the pressure).
-        if (ps.dpdrho > 0 && std::abs(diff) <= 1e-13 * rho * ps.dpdrho)
-            return {rho - diff / ps.dpdrho, Status::Ok};
-        double next;
-        if (ps.dpdrho <= 0) {
-            lo = rho; // below the liquid spinodal: denser
-            next = std::isfinite(hi) ? 0.5 * (lo + hi) : rho * 1.02;
-        } else {
-            if (diff > 0)
-                hi = rho;
-            else
-                lo = std::max(lo, rho);
-            next = rho - diff / ps.dpdrho;
-            if (!(next > lo && next < hi))
-                next = std::isfinite(hi) ? 0.5 * (lo + hi) : rho * 1.02;
-        }
-        if (std::abs(next - rho) <= 1e-15 * rho)
-            return failure<double>(Status::NoConvergence);
-        rho = next;
-    }
-    return failure<double>(Status::NoConvergence);
-}
-
-// Saturation of a pure fluid without expansions: the pressure at which liquid and
-// vapour have the same Gibbs energy, by Newton's method on p (dg/dp = v).
-struct Coexistence {
-    double p, rhoL, rhoV;
-};
-
-Result<Coexistence> coexistence(const FluidData& f, double T) {
-    double p = f.pS.eval(T);
-    for (int i = 0; i < kMaxIterations; ++i) {
-        const auto rl = liquidDensity(f, T, p, f.rhoL.eval(T));
-        const auto rv = vapourDensity(f, T, p, 0, f.rhoL.eval(T));
-        if (!rl || !rv || !(rl.value > rv.value * 1.0001))
-            return failure<Coexistence>(Status::NoConvergence);
-        const State l = stateFrom(f, T, rl.value), v = stateFrom(f, T, rv.value);
-        const double dg = (v.h - T * v.s) - (l.h - T * l.s);
-        const double next = p - dg / (v.v - l.v);
-        if (!(next > 0) || !finite(next))
-            return failure<Coexistence>(Status::NoConvergence);
-        if (std::abs(next - p) <= 1e-13 * p)
-            return {{next, rl.value, rv.value}, Status::Ok};
-        p = std::clamp(next, 0.5 * p, 2 * p);
-    }
-    return failure<Coexistence>(Status::NoConvergence);
-}
-
-// Temperature at which the increasing function `lnp(T, dlnpdT)` reaches ln(p), in
-// [Tlo, Thi]: Newton's method in 1/T (where ln p is nearly linear) inside a bracket.
-template <class LnP>
-Result<double> invertPressure(LnP lnp, double p, double Tlo, double Thi, double plo, double phi) {
-    const double target = std::log(p);
-    double xlo = 1 / Thi, xhi = 1 / Tlo; // x = 1/T; ln p falls with x
-    const double flo = std::log(phi), fhi = std::log(plo);
-    double x = xlo + (target - flo) / (fhi - flo) * (xhi - xlo);
-    for (int i = 0; i < kMaxIterations; ++i) {
-        const double T = 1 / x;
-        double dlnpdT;
-        const double f = lnp(T, &dlnpdT) - target;
-        if (!finite(f) || !finite(dlnpdT))
-            return failure<double>(Status::NoConvergence);
-        if (std::abs(f) <= 1e-15)
-            return {T, Status::Ok};
-        if (f > 0)
-            xlo = x; // pressure too high: lower T, larger x
-        else
-            xhi = x;
-        const double dfdx = -dlnpdT * T * T;
-        double next = dfdx < 0 ? x - f / dfdx : kNaN;
-        if (!(next >= xlo && next <= xhi))
-            next = 0.5 * (xlo + xhi);
-        if (std::abs(next - x) <= 1e-15 * x)
-            return {1 / next, Status::Ok};
-        x = next;
-    }
-    return failure<double>(Status::NoConvergence);
-}
-
-// A few recent states per thread, keyed by the fluid's unique id and the exact inputs.
-// Fluids never change after loading, so an entry can never be stale.
-struct CacheEntry {
-    std::uint64_t id = 0;
-    int kind = 0;
-    double a = 0, b = 0;
-    State state;
-};
-enum CacheKind { kVapour = 1, kSatLiquid = 2, kSatVapour = 3 };
-constexpr std::size_t kCacheSize = 8;
-thread_local std::array<CacheEntry, kCacheSize> cache;
-thread_local std::size_t cacheNext = 0;
-
-const State* cached(std::uint64_t id, int kind, double a, double b) {
-    for (const CacheEntry& e : cache)
-        if (e.id == id && e.kind == kind && e.a == a && e.b == b)
-            return &e.state;
-    return nullptr;
-}
-
-void remember(std::uint64_t id, int kind, double a, double b, const State& s) {
-    cache[cacheNext] = {id, kind, a, b, s};
-    cacheNext = (cacheNext + 1) % kCacheSize;
+    return vapourAt(f, T, p, rhoMax);
 }
 
 } // namespace
@@ -309,7 +120,7 @@ Fluid::Fluid(std::unique_ptr<FluidData> data) : data_(std::move(data)) {}
 Fluid::~Fluid() = default;
 
 std::shared_ptr<const Fluid> Fluid::fromFile(const std::filesystem::path& file) {
-    return fromJson(detail::readFile(file), file.string());
+    return fromJson(readFile(file), file.string());
 }
 
 const std::string& Fluid::name() const noexcept {
@@ -349,203 +160,10 @@ double Fluid::maxPressure() const noexcept {
     return data_->pmax;
 }
 
-namespace {
-
-bool inSaturationRange(const FluidData& f, double T) {
-    return T >= f.Ttriple && T <= f.TsatMax;
-}
-
-// Dew (vapour = true) or bubble pressure at T, T inside the saturation range.
-Result<double> saturationPressure(const FluidData& f, double T, bool vapour) {
-    if (f.mixture)
-        return detail::mixtureSaturationPressure(f, T, vapour);
-    if (f.blend)
-        return {(vapour ? f.pV : f.pL).eval(T), Status::Ok};
-    if (f.hasSuperancillary())
-        return {f.satP.eval(T), Status::Ok};
-    const auto c = coexistence(f, T);
-    if (!c)
-        return failure<double>(c.status);
-    return {c.value.p, Status::Ok};
-}
-
-Result<double> saturationTemperature(const FluidData& f, double p, bool vapour) {
-    if (!finite(p) || !(p > 0))
-        return failure<double>(Status::BadArgument);
-    if (f.mixture)
-        return detail::mixtureSaturationTemperature(f, p, vapour);
-    if (f.blend) {
-        const detail::Ancillary& a = vapour ? f.pV : f.pL;
-        const auto& nodes = a.nodeValue;
-        if (p < nodes.front() || p > nodes.back())
-            return failure<double>(Status::OutOfRange);
-        const auto it = std::upper_bound(nodes.begin(), nodes.end() - 1, p);
-        const std::size_t k = std::max<std::ptrdiff_t>(1, it - nodes.begin()) - 1;
-        if (p == nodes[k])
-            return {a.nodeT[k], Status::Ok};
-        if (p == nodes[k + 1])
-            return {a.nodeT[k + 1], Status::Ok};
-        return invertPressure([&a](double T, double* d) { return std::log(a.evalLog(T, d)); }, p,
-                              a.nodeT[k], a.nodeT[k + 1], nodes[k], nodes[k + 1]);
-    }
-    if (f.hasSuperancillary()) {
-        const auto& edges = f.satPEdges;
-        if (p < edges.front() || p > edges.back())
-            return failure<double>(Status::OutOfRange);
-        // The piece whose pressures hold p.
-        auto it = std::upper_bound(edges.begin(), edges.end() - 1, p);
-        const std::size_t k = std::max<std::ptrdiff_t>(0, (it - edges.begin()) - 1);
-        const auto& piece = f.satP.pieces[std::min(k, f.satP.pieces.size() - 1)];
-        const double plo = edges[k], phi = edges[k + 1];
-        if (p == plo)
-            return {piece.xmin, Status::Ok};
-        if (p == phi)
-            return {piece.xmax, Status::Ok};
-        return invertPressure(
-            [&f](double T, double* d) {
-                double dp;
-                const double v = f.satP.eval(T, &dp);
-                *d = dp / v;
-                return std::log(v);
-            },
-            p, piece.xmin, piece.xmax, plo, phi);
-    }
-    // From the equation of state: start from the ancillary equation's temperature, then
-    // Newton's method with the Clapeyron slope.
-    const double Tlo = f.Ttriple, Thi = f.TsatMax;
-    const double plo = f.pS.eval(Tlo), phi = f.pS.eval(Thi);
-    if (p < plo * 0.9 || p > phi * 1.1)
-        return failure<double>(Status::OutOfRange);
-    auto start = invertPressure([&f](double T, double* d) { return std::log(f.pS.evalLog(T, d)); },
-                                std::clamp(p, plo, phi), Tlo, Thi, plo, phi);
-    if (!start)
-        return start;
-    double T = start.value;
-    for (int i = 0; i < kMaxIterations; ++i) {
-        const auto c = coexistence(f, T);
-        if (!c)
-            return failure<double>(c.status);
-        const State l = stateFrom(f, T, c.value.rhoL), v = stateFrom(f, T, c.value.rhoV);
-        const double dlnpdT = (v.s - l.s) / (v.v - l.v) / c.value.p;
-        const double next = T - (std::log(c.value.p) - std::log(p)) / dlnpdT;
-        if (!finite(next) || next < Tlo || next > Thi)
-            return failure<double>(Status::OutOfRange);
-        if (std::abs(next - T) <= 1e-12 * T)
-            return {next, Status::Ok};
-        T = next;
-    }
-    return failure<double>(Status::NoConvergence);
-}
-
-// A blend's saturated density (liquid root at the bubble pressure, or vapour root at
-// the dew pressure) solved from the ancillary estimates.
-Result<double> blendDensity(const FluidData& f, double T, bool vapour, double start) {
-    const double p = (vapour ? f.pV : f.pL).eval(T);
-    const auto rho = vapour ? vapourDensity(f, T, p, start, std::numeric_limits<double>::infinity())
-                            : liquidDensity(f, T, p, start > 0 ? start : f.rhoL.eval(T));
-    if (rho && (vapour ? !(rho.value < f.rhor) : !(rho.value > f.rhor)))
-        return failure<double>(Status::NoConvergence);
-    return rho;
-}
-
-// Chebyshev expansions of a blend's saturated densities, piece by piece from the lowest
-// temperature upwards, in narrower pieces towards the top of the curve. They stop below
-// the first piece where a density can't be solved.
-detail::Chebyshev fitBlendDensity(const FluidData& f, bool vapour) {
-    constexpr int N = 12;
-    constexpr double kPi = 3.14159265358979323846;
-    std::vector<double> edges;
-    for (double T = f.Ttriple; T < f.TsatMax - 4; T += 2)
-        edges.push_back(T);
-    for (double w = 2; w > 0.02; w /= 2)
-        edges.push_back(f.TsatMax - w);
-    detail::Chebyshev c;
-    for (std::size_t i = 0; i + 1 < edges.size(); ++i) {
-        const double a = edges[i], b = edges[i + 1];
-        if (!(b > a))
-            continue;
-        double values[N + 1];
-        for (int j = 0; j <= N; ++j) {
-            const double T = 0.5 * (a + b) + 0.5 * (b - a) * std::cos(kPi * j / N);
-            const auto rho = blendDensity(f, std::clamp(T, a, b), vapour, 0);
-            if (!rho)
-                return c;
-            values[j] = rho.value;
-        }
-        detail::Chebyshev::Piece piece{a, b, std::vector<double>(N + 1), false};
-        for (int k = 0; k <= N; ++k) {
-            double sum = 0;
-            for (int j = 0; j <= N; ++j)
-                sum += (j == 0 || j == N ? 0.5 : 1.0) * values[j] * std::cos(kPi * j * k / N);
-            piece.c[k] = 2.0 / N * sum * (k == 0 || k == N ? 0.5 : 1.0);
-        }
-        // Between the nodes the expansion must agree with the solver to 1e-11.
-        detail::Chebyshev one;
-        one.pieces.push_back(piece);
-        bool exact = true;
-        for (int j = 0; j < 2 * N && exact; ++j) {
-            const double T = a + (b - a) * (j + 0.5) / (2 * N);
-            const auto rho = blendDensity(f, T, vapour, 0);
-            exact = rho && std::abs(one.eval(T) - rho.value) <= 1e-11 * rho.value;
-        }
-        piece.exact = exact;
-        c.pieces.push_back(std::move(piece));
-    }
-    return c;
-}
-
-// Saturated liquid (bubble point) or vapour (dew point) at T, without the cache.
-Result<State> saturatedState(const FluidData& f, double T, bool vapour) {
-    if (f.mixture)
-        return detail::mixtureSaturatedState(f, T, vapour);
-    if (!finite(T))
-        return failure<State>(Status::BadArgument);
-    if (!inSaturationRange(f, T))
-        return failure<State>(Status::OutOfRange);
-    if (!f.blend && f.hasSuperancillary()) {
-        const double rho = (vapour ? f.satRhoV : f.satRhoL).eval(T);
-        State s = stateFrom(f, T, rho);
-        s.p = f.satP.eval(T);
-        return {s, Status::Ok};
-    }
-    if (!f.blend) {
-        const auto c = coexistence(f, T);
-        if (!c)
-            return failure<State>(c.status);
-        State s = stateFrom(f, T, vapour ? c.value.rhoV : c.value.rhoL);
-        s.p = c.value.p;
-        return {s, Status::Ok};
-    }
-    // Blend: the equation's liquid root at the bubble pressure, or its vapour root at
-    // the dew pressure, from the fitted density.
-    const detail::Chebyshev& fit = vapour ? f.blendRhoV : f.blendRhoL;
-    const bool fitted = !fit.empty() && T >= fit.xmin() && T <= fit.xmax();
-    Result<double> rho{fitted ? fit.eval(T) : 0, Status::Ok};
-    if (!fitted || !fit.exactAt(T))
-        rho = blendDensity(f, T, vapour, rho.value);
-    if (!rho)
-        return failure<State>(rho.status);
-    State s = stateFrom(f, T, rho.value);
-    s.p = (vapour ? f.pV : f.pL).eval(T);
-    return {s, Status::Ok};
-}
-
-Result<State> cachedSaturatedState(const FluidData& f, double T, bool vapour) {
-    const int kind = vapour ? kSatVapour : kSatLiquid;
-    if (const State* s = cached(f.id, kind, T, 0))
-        return {*s, Status::Ok};
-    auto r = usable(saturatedState(f, T, vapour));
-    if (r)
-        remember(f.id, kind, T, 0, r.value);
-    return r;
-}
-
-} // namespace
-
 std::shared_ptr<const Fluid> Fluid::fromJson(std::string_view text, std::string_view origin) {
-    if (detail::isMixtureText(text))
-        return std::shared_ptr<Fluid>(new Fluid(detail::loadMixture(text, std::string(origin))));
-    std::shared_ptr<Fluid> fluid(new Fluid(detail::parseFluid(text, std::string(origin))));
+    if (isMixtureText(text))
+        return std::shared_ptr<Fluid>(new Fluid(loadMixture(text, std::string(origin))));
+    std::shared_ptr<Fluid> fluid(new Fluid(parseFluid(text, std::string(origin))));
     if (fluid->data_->blend) {
         fluid->data_->blendRhoL = fitBlendDensity(*fluid->data_, false);
         fluid->data_->blendRhoV = fitBlendDensity(*fluid->data_, true);
@@ -564,27 +182,19 @@ std::shared_ptr<const Fluid> Fluid::fromJson(std::string_view text, std::string_
 }
 
 Result<double> Fluid::dewPressure(double T) const noexcept {
-    if (!finite(T))
-        return failure<double>(Status::BadArgument);
-    if (!inSaturationRange(*data_, T))
-        return failure<double>(Status::OutOfRange);
-    return usable(saturationPressure(*data_, T, true));
+    return saturationPressureAt(*data_, T, true);
 }
 
 Result<double> Fluid::bubblePressure(double T) const noexcept {
-    if (!finite(T))
-        return failure<double>(Status::BadArgument);
-    if (!inSaturationRange(*data_, T))
-        return failure<double>(Status::OutOfRange);
-    return usable(saturationPressure(*data_, T, false));
+    return saturationPressureAt(*data_, T, false);
 }
 
 Result<double> Fluid::dewTemperature(double p) const noexcept {
-    return usable(saturationTemperature(*data_, p, true));
+    return saturationTemperatureAt(*data_, p, true);
 }
 
 Result<double> Fluid::bubbleTemperature(double p) const noexcept {
-    return usable(saturationTemperature(*data_, p, false));
+    return saturationTemperatureAt(*data_, p, false);
 }
 
 Result<State> Fluid::saturatedLiquid(double T) const noexcept {
@@ -597,7 +207,7 @@ Result<State> Fluid::saturatedVapour(double T) const noexcept {
 
 Result<double> Fluid::liquidEnthalpy(double T) const noexcept {
     if (data_->mixture)
-        return detail::mixtureLiquidEnthalpy(*data_, T);
+        return mixtureLiquidEnthalpy(*data_, T);
     const auto s = saturatedLiquid(T);
     if (!s)
         return failure<double>(s.status);
@@ -608,7 +218,7 @@ Result<State> Fluid::stateAt(double T, double rho) const noexcept {
     if (!finite(T) || !finite(rho) || !(T > 0) || !(rho > 0))
         return failure<State>(Status::BadArgument);
     if (data_->mixture)
-        return detail::mixtureStateAt(*data_, T, rho);
+        return mixtureStateAt(*data_, T, rho);
     const State s = stateFrom(*data_, T, rho);
     if (!finite(s.p) || !finite(s.h) || !finite(s.s))
         return failure<State>(Status::OutOfRange);
@@ -621,103 +231,16 @@ Result<State> Fluid::vapourState(double T, double p) const noexcept {
         return failure<State>(Status::BadArgument);
     if (T < f.Ttriple || T > f.Tmax || p > f.pmax)
         return failure<State>(Status::OutOfRange);
-    if (const State* s = cached(f.id, kVapour, T, p))
+    if (const State* s = cachedState(f.id, CacheKind::Vapour, T, p))
         return {*s, Status::Ok};
-    if (f.mixture) {
-        auto r = detail::mixtureVapourState(f, T, p);
-        if (r)
-            remember(f.id, kVapour, T, p, r.value);
-        return r;
-    }
-
-    double rhoMax = std::numeric_limits<double>::infinity();
-    if (T <= f.TsatMax) {
-        const auto dew = usable(saturationPressure(f, T, true));
-        if (!dew)
-            return failure<State>(dew.status);
-        if (p > dew.value * (1 + kDewTolerance))
-            return failure<State>(Status::NotVapour);
-        if (!f.blend && p >= dew.value * (1 - 1e-12)) {
-            // On the dew line: the saturated vapour itself.
-            auto sat = cachedSaturatedState(f, T, true);
-            if (!sat)
-                return sat;
-            sat.value.p = p;
-            remember(f.id, kVapour, T, p, sat.value);
-            return sat;
-        }
-        if (!f.blend && f.hasSuperancillary())
-            rhoMax = f.satRhoV.eval(T) * (1 + 1e-9);
-        else
-            rhoMax = f.rhor;
-    }
-    const Isotherm iso(f, T);
-    const auto rho = vapourDensity(iso, f, T, p, 0, rhoMax);
-    if (!rho)
-        return failure<State>(rho.status);
-    State s = stateFrom(f, T, rho.value, iso);
-    if (!finite(s.h) || !finite(s.s))
-        return failure<State>(Status::OutOfRange);
-    s.p = p;
-    remember(f.id, kVapour, T, p, s);
-    return {s, Status::Ok};
+    auto r = f.mixture ? mixtureVapourState(f, T, p) : equationVapourState(f, T, p);
+    if (r)
+        rememberState(f.id, CacheKind::Vapour, T, p, r.value);
+    return r;
 }
 
 Result<State> Fluid::stateAtPressureEntropy(double p, double s) const noexcept {
-    const FluidData& f = *data_;
-    if (!finite(p) || !finite(s) || !(p > 0))
-        return failure<State>(Status::BadArgument);
-    if (p > f.pmax)
-        return failure<State>(Status::OutOfRange);
-    double Tlo, Thi = f.Tmax;
-    Result<State> lowState;
-    const auto dewT = dewTemperature(p);
-    if (dewT) {
-        Tlo = dewT.value;
-        lowState = f.blend ? vapourState(Tlo, p) : saturatedVapour(Tlo);
-        if (!lowState)
-            return lowState;
-        if (s < lowState.value.s - 1e-9 * std::abs(lowState.value.s))
-            return failure<State>(Status::NotVapour);
-    } else if (dewT.status == Status::OutOfRange && p > f.pc) {
-        Tlo = std::max(f.TsatMax, f.Tr) * 1.0001;
-        lowState = vapourState(Tlo, p);
-        if (!lowState)
-            return lowState;
-        if (s < lowState.value.s)
-            return failure<State>(Status::OutOfRange);
-    } else {
-        return failure<State>(dewT.status);
-    }
-    const auto high = vapourState(Thi, p);
-    if (!high)
-        return high;
-    if (s > high.value.s)
-        return failure<State>(Status::OutOfRange);
-
-    // Newton's method on s(T) at fixed p (ds/dT = cp/T), inside the bracket.
-    State cur = lowState.value;
-    double T = Tlo;
-    for (int i = 0; i < kMaxIterations; ++i) {
-        const double diff = cur.s - s;
-        if (std::abs(diff) <= 1e-12 * std::max(1.0, std::abs(s)))
-            return {cur, Status::Ok};
-        if (diff < 0)
-            Tlo = T;
-        else
-            Thi = T;
-        double next = T - diff * T / cur.cp;
-        if (!(next > Tlo && next < Thi) || !finite(next))
-            next = 0.5 * (Tlo + Thi);
-        if (std::abs(next - T) <= 1e-13 * T)
-            return {cur, Status::Ok};
-        T = next;
-        const auto st = vapourState(T, p);
-        if (!st)
-            return st;
-        cur = st.value;
-    }
-    return failure<State>(Status::NoConvergence);
+    return vapourAtPressureEntropy(*this, p, s);
 }
 
 } // namespace asere

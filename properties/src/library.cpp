@@ -1,7 +1,7 @@
 // Finding fluid files by refrigerant name or alias, and the per-directory fluid cache.
-#include "asere/fluid.hpp"
+#include "asere/fluid.h"
 
-#include "loader.hpp"
+#include "loader.h"
 
 #include <algorithm>
 #include <cctype>
@@ -54,7 +54,7 @@ using NameIndex = std::vector<std::pair<fs::path, std::vector<std::string>>>;
 NameIndex indexNames(const fs::path& dir) {
     NameIndex index;
     for (const auto& f : fluidFiles(dir))
-        index.emplace_back(f, detail::fluidNames(f));
+        index.emplace_back(f, fluidNames(f));
     return index;
 }
 

@@ -1,6 +1,6 @@
 // Reading a fluid file (JSON) into FluidData. Every problem becomes a FluidError that
 // names the file and the field; nothing here can crash on a malformed file.
-#include "loader.hpp"
+#include "loader.h"
 
 #include <nlohmann/json.hpp>
 
@@ -17,7 +17,7 @@
 #include <unistd.h>
 #endif
 
-namespace asere::detail {
+namespace asere {
 
 using nlohmann::json;
 
@@ -574,4 +574,4 @@ std::vector<std::string> fluidNames(const std::filesystem::path& file) {
     return names;
 }
 
-} // namespace asere::detail
+} // namespace asere

@@ -1,12 +1,12 @@
 // The multi-fluid mixture model: reduced Helmholtz energy of a blend, fugacities, phase
 // equilibrium, and the blend's saturation curves as Chebyshev expansions in temperature.
-#include "mixture.hpp"
+#include "mixture.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-namespace asere::detail {
+namespace asere {
 
 namespace {
 
@@ -375,9 +375,9 @@ Result<Equilibrium> saturationAtTemperature(const Mixture& m, double T, bool dew
     return failure<Equilibrium>(Status::NoConvergence);
 }
 
-} // namespace asere::detail
+} // namespace asere
 
-namespace asere::detail {
+namespace asere {
 
 namespace {
 
@@ -522,15 +522,15 @@ double fitCurve(const Mixture& m, bool dew, Chebyshev& lnp, Chebyshev& rho, Cheb
 
 } // namespace
 
-} // namespace asere::detail
+} // namespace asere
 
 // Reading a blend file, and the property calls of a blend.
-#include "loader.hpp"
+#include "loader.h"
 
 #include <atomic>
 #include <nlohmann/json.hpp>
 
-namespace asere::detail {
+namespace asere {
 
 namespace {
 
@@ -977,4 +977,4 @@ Result<Equilibrium> saturationAtPressure(const Mixture& m, const FluidData& f, d
     return failure<Equilibrium>(Status::NoConvergence);
 }
 
-} // namespace asere::detail
+} // namespace asere

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string_view>
 
-#include "asere/fluid.hpp"
+#include "asere/fluid.h"
 
-namespace asere_fuzz {
+namespace asere {
 namespace {
 
 void require(bool condition) {
@@ -15,25 +15,25 @@ void require(bool condition) {
         std::abort();
 }
 
-void check(const asere::Result<double>& r) {
+void check(const Result<double>& r) {
     require(r.ok() ? std::isfinite(r.value) : std::isnan(r.value));
 }
 
-void check(const asere::Result<asere::State>& r) {
+void check(const Result<State>& r) {
     require(r.ok() ? std::isfinite(r.value.h) && std::isfinite(r.value.v) && r.value.v > 0
                    : std::isnan(r.value.h));
 }
 
 } // namespace
 
-void exerciseFluid(const std::uint8_t* data, std::size_t size) {
-    std::shared_ptr<const asere::Fluid> fluid;
+bool exerciseFluid(const std::uint8_t* data, std::size_t size) {
+    std::shared_ptr<const Fluid> fluid;
     try {
-        fluid = asere::Fluid::fromJson(std::string_view(reinterpret_cast<const char*>(data), size),
-                                       "fuzz.json");
-    } catch (const asere::FluidError& e) {
-        require(e.status() == asere::Status::BadFluidFile);
-        return;
+        fluid = Fluid::fromJson(std::string_view(reinterpret_cast<const char*>(data), size),
+                                "fuzz.json");
+    } catch (const FluidError& e) {
+        require(e.status() == Status::BadFluidFile);
+        return false;
     }
     // The nine calls of a rating at a few points of the curve and beyond it.
     for (const double T : {230.0, 273.15, 320.0, fluid->maxSaturationTemperature() + 1}) {
@@ -46,6 +46,7 @@ void exerciseFluid(const std::uint8_t* data, std::size_t size) {
         check(fluid->vapourState(T + 10, p));
         check(fluid->vapourState(T + 40, p / 2));
     }
+    return true;
 }
 
-} // namespace asere_fuzz
+} // namespace asere

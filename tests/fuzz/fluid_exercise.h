@@ -5,10 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace asere_fuzz {
+namespace asere {
 
 // Aborts when a file is refused with another status than BadFluidFile, or when a property
-// call gives a value that is neither finite with status 0 nor NaN with a status.
-void exerciseFluid(const std::uint8_t* data, std::size_t size);
+// call gives a value that is neither finite with status 0 nor NaN with a status. Returns
+// whether the fluid was loaded.
+bool exerciseFluid(const std::uint8_t* data, std::size_t size);
 
-} // namespace asere_fuzz
+} // namespace asere

@@ -5,6 +5,6 @@
 #include "fluid_exercise.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    asere_fuzz::exerciseFluid(data, size);
+    asere::exerciseFluid(data, size);
     return 0;
 }

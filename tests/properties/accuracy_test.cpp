@@ -1,8 +1,8 @@
 // Every row of the reference tables, for every fluid: saturation pressures, bubble
 // temperatures, saturated-liquid and vapour enthalpies, vapour specific volumes.
-#include "reference.hpp"
+#include "reference.h"
 
-#include "asere/fluid.hpp"
+#include "asere/fluid.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 
 namespace {
 
-using proptest::RefFluid;
+using asere::RefFluid;
 
 // Largest deviation of one quantity over a table, with the row where it occurred.
 class Worst {
@@ -54,7 +54,7 @@ constexpr double kTemperature = 1e-3; // K
 
 class Accuracy : public ::testing::TestWithParam<RefFluid> {
 protected:
-    void SetUp() override { fluid_ = asere::Fluid::load(proptest::fluidsDir(), GetParam().name); }
+    void SetUp() override { fluid_ = asere::Fluid::load(asere::fluidsDir(), GetParam().name); }
     std::shared_ptr<const asere::Fluid> fluid_;
 };
 
@@ -63,7 +63,7 @@ double valueOf(const asere::Result<double>& r) {
 }
 
 TEST_P(Accuracy, SaturationTableEveryRow) {
-    const auto rows = proptest::readTable(std::string(GetParam().prefix) + "_sat.tsv", 7);
+    const auto rows = asere::readTable(std::string(GetParam().prefix) + "_sat.tsv", 7);
     Worst pDew("p_dew", kPressure, true), pBubble("p_bubble", kPressure, true);
     Worst tBubble("T_bubble [K]", kTemperature, false), hLiq("h_liq [J/kg]", kEnthalpy, false);
     Worst hVap("h_vap [J/kg]", kEnthalpy, false), vVap("v_vap", kVolume, true);
@@ -86,7 +86,7 @@ TEST_P(Accuracy, SaturationTableEveryRow) {
 }
 
 TEST_P(Accuracy, SuperheatTableEveryRow) {
-    const auto rows = proptest::readTable(std::string(GetParam().prefix) + "_superheat.tsv", 5);
+    const auto rows = asere::readTable(std::string(GetParam().prefix) + "_superheat.tsv", 5);
     Worst h("h [J/kg]", kEnthalpy, false), v("v", kVolume, true);
     for (const auto& r : rows) {
         const auto s = fluid_->vapourState(r[2], r[1]);
@@ -101,7 +101,7 @@ std::string fluidName(const ::testing::TestParamInfo<RefFluid>& info) {
     return info.param.prefix;
 }
 
-INSTANTIATE_TEST_SUITE_P(AllFluids, Accuracy, ::testing::ValuesIn(proptest::referenceFluids()),
+INSTANTIATE_TEST_SUITE_P(AllFluids, Accuracy, ::testing::ValuesIn(asere::referenceFluids()),
                          fluidName);
 
 } // namespace

@@ -1,5 +1,5 @@
 // The seven C exports as the rating engine calls them.
-#include "reference.hpp"
+#include "reference.h"
 
 #include "asere32.h"
 
@@ -9,7 +9,7 @@
 
 namespace {
 
-const std::string kDataDir = proptest::fluidsDir().parent_path().string() + "/";
+const std::string kDataDir = asere::fluidsDir().parent_path().string() + "/";
 
 struct Calls {
     int32_t rc[5];
@@ -109,8 +109,8 @@ TEST(CInterface, BadArgumentsGiveAStatusAndNaN) {
 // condensing, against the reference tables.
 TEST(CInterface, RatingCallsMatchTheReference) {
     ASSERT_EQ(ILK_SetDataDirectory(kDataDir.c_str()), 0);
-    for (const auto& f : proptest::referenceFluids()) {
-        const auto sat = proptest::readTable(std::string(f.prefix) + "_sat.tsv", 7);
+    for (const auto& f : asere::referenceFluids()) {
+        const auto sat = asere::readTable(std::string(f.prefix) + "_sat.tsv", 7);
         for (const auto& row : sat) {
             if (std::abs(row[0] - 263.15) > 1e-6 && std::abs(row[0] - 318.15) > 1e-6)
                 continue;

@@ -1,10 +1,10 @@
 // Between the reference rows: the values at midpoints against the tables' smooth
 // interpolation, the saturation curve against the equation of state, and the
 // thermodynamic identities the solvers must keep.
-#include "reference.hpp"
+#include "reference.h"
 
-#include "asere/fluid.hpp"
-#include "mixture.hpp"
+#include "asere/fluid.h"
+#include "mixture.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -16,7 +16,7 @@
 
 namespace {
 
-using proptest::RefFluid;
+using asere::RefFluid;
 
 // Four-point Lagrange interpolation at the midpoint of the middle interval of equally
 // spaced points.
@@ -26,7 +26,7 @@ double midpoint(double a, double b, double c, double d) {
 
 class Between : public ::testing::TestWithParam<RefFluid> {
 protected:
-    void SetUp() override { fluid_ = asere::Fluid::load(proptest::fluidsDir(), GetParam().name); }
+    void SetUp() override { fluid_ = asere::Fluid::load(asere::fluidsDir(), GetParam().name); }
     std::shared_ptr<const asere::Fluid> fluid_;
 };
 
@@ -34,7 +34,7 @@ protected:
 // smooth interpolation as closely as on the rows. Near the critical point the properties
 // bend too sharply for interpolation, so the last 10 K are left out.
 TEST_P(Between, MidpointsFollowTheTable) {
-    const auto rows = proptest::readTable(std::string(GetParam().prefix) + "_sat.tsv", 7);
+    const auto rows = asere::readTable(std::string(GetParam().prefix) + "_sat.tsv", 7);
     const double top = fluid_->maxSaturationTemperature() - 10;
     int checked = 0;
     for (std::size_t i = 1; i + 2 < rows.size(); ++i) {
@@ -94,9 +94,9 @@ TEST_P(Between, SaturationAgreesWithTheEquationOfState) {
 }
 
 // Vapour states: cp is the slope of h along the isobar, the density solve gives back the
-// pressure, and an isentropic change of pressure lands back on the start.
+// pressure, and the state at the pressure and entropy of a vapour state is that state.
 TEST_P(Between, VapourStatesAreConsistent) {
-    const auto rows = proptest::readTable(std::string(GetParam().prefix) + "_superheat.tsv", 5);
+    const auto rows = asere::readTable(std::string(GetParam().prefix) + "_superheat.tsv", 5);
     for (std::size_t i = 0; i < rows.size(); i += 3) {
         const double p = rows[i][1], T = rows[i][2];
         if (T - rows[i][0] < 0.01)
@@ -114,29 +114,14 @@ TEST_P(Between, VapourStatesAreConsistent) {
         ASSERT_TRUE(back.ok()) << T << " " << p;
         EXPECT_NEAR(back.value.T, T, 1e-7) << p;
         EXPECT_NEAR(back.value.h, s.value.h, 1e-3) << p;
+        EXPECT_NEAR(back.value.p / p, 1, 1e-12) << T;
     }
-}
-
-// Compression from -10 degC dew point plus 10 K superheat to the dew pressure at +45 degC:
-// the end point has the start's entropy, lies above the condensing temperature and
-// needs work.
-TEST_P(Between, IsentropicCompressionEndPoint) {
-    const double Te = 263.15, Tc = 318.15;
-    const auto in = fluid_->vapourState(Te + 10, fluid_->dewPressure(Te).value);
-    ASSERT_TRUE(in.ok());
-    const double pc = fluid_->dewPressure(Tc).value;
-    const auto out = fluid_->stateAtPressureEntropy(pc, in.value.s);
-    ASSERT_TRUE(out.ok());
-    EXPECT_NEAR(out.value.s, in.value.s, 1e-6);
-    EXPECT_GT(out.value.T, Tc);
-    EXPECT_GT(out.value.h, in.value.h);
-    EXPECT_NEAR(out.value.p / pc, 1, 1e-12);
 }
 
 // Isobutane's vapour dome leans over: compressing saturated vapour isentropically ends
 // inside the dome, which is no vapour state.
 TEST(IsentropicCompression, SaturatedIsobutaneEndsWet) {
-    const auto f = asere::Fluid::load(proptest::fluidsDir(), "R600a");
+    const auto f = asere::Fluid::load(asere::fluidsDir(), "R600a");
     const auto in = f->saturatedVapour(263.15);
     const auto out = f->stateAtPressureEntropy(f->dewPressure(318.15).value, in.value.s);
     EXPECT_EQ(out.status, asere::Status::NotVapour);
@@ -147,12 +132,12 @@ TEST(IsentropicCompression, SaturatedIsobutaneEndsWet) {
 // phases have the same pressure and equal fugacities of every component.
 class Mixtures : public ::testing::TestWithParam<const char*> {
 protected:
-    void SetUp() override { fluid_ = asere::Fluid::load(proptest::fluidsDir(), GetParam()); }
+    void SetUp() override { fluid_ = asere::Fluid::load(asere::fluidsDir(), GetParam()); }
     std::shared_ptr<const asere::Fluid> fluid_;
 };
 
 TEST_P(Mixtures, BubbleAndDewTemperatureTable) {
-    const auto rows = proptest::readTable(std::string(GetParam()) + "_bubble.tsv", 3);
+    const auto rows = asere::readTable(std::string(GetParam()) + "_bubble.tsv", 3);
     ASSERT_EQ(rows.size(), 20u);
     double worst = 0;
     for (const auto& r : rows) {
@@ -166,7 +151,7 @@ TEST_P(Mixtures, BubbleAndDewTemperatureTable) {
 }
 
 TEST_P(Mixtures, PhaseEquilibriumOffTheGrid) {
-    using namespace asere::detail;
+    using namespace asere;
     const FluidData& f = fluid_->data();
     const Mixture& m = *f.mixture;
     for (double T = 201.37; T < fluid_->maxSaturationTemperature() - 5; T += 9.71) {
@@ -206,17 +191,17 @@ std::string fluidName(const ::testing::TestParamInfo<RefFluid>& info) {
     return info.param.prefix;
 }
 
-INSTANTIATE_TEST_SUITE_P(AllFluids, Between, ::testing::ValuesIn(proptest::referenceFluids()),
+INSTANTIATE_TEST_SUITE_P(AllFluids, Between, ::testing::ValuesIn(asere::referenceFluids()),
                          fluidName);
 
 // A pure fluid whose file has no superancillary is saturated by solving the phase
 // equilibrium of the equation of state; it agrees with the expansions.
 TEST(PhaseEquilibrium, SolvedSaturationMatchesTheExpansions) {
-    std::ifstream in(proptest::fluidsDir() / "n-Propane.json");
+    std::ifstream in(asere::fluidsDir() / "n-Propane.json");
     nlohmann::json doc = nlohmann::json::parse(in);
     doc["EOS"][0].erase("SUPERANCILLARY");
     const auto solved = asere::Fluid::fromJson(doc.dump(), "propane without expansions");
-    const auto expanded = asere::Fluid::load(proptest::fluidsDir(), "R290");
+    const auto expanded = asere::Fluid::load(asere::fluidsDir(), "R290");
     for (double T : {200.0, 233.15, 263.15, 273.15, 300.0, 330.0, 350.0}) {
         const double p = expanded->dewPressure(T).value;
         EXPECT_NEAR(solved->dewPressure(T).value / p, 1, 1e-9) << T;
@@ -231,9 +216,9 @@ TEST(PhaseEquilibrium, SolvedSaturationMatchesTheExpansions) {
 // Recent states are remembered per fluid: answers never depend on what was asked before,
 // and two fluids (or two loads of one file) never answer for each other.
 TEST(StateMemory, AnswersDoNotDependOnEarlierCalls) {
-    const auto a = asere::Fluid::load(proptest::fluidsDir(), "R134a");
-    const auto b = asere::Fluid::load(proptest::fluidsDir(), "R32");
-    const auto a2 = asere::Fluid::load(proptest::fluidsDir(), "R134a");
+    const auto a = asere::Fluid::load(asere::fluidsDir(), "R134a");
+    const auto b = asere::Fluid::load(asere::fluidsDir(), "R32");
+    const auto a2 = asere::Fluid::load(asere::fluidsDir(), "R134a");
     const double T = 268.15, p = 200000;
     const double ha = a->vapourState(T, p).value.h;
     const double hb = b->vapourState(T, p).value.h;

@@ -1,9 +1,9 @@
 // Finding fluids, refusing unusable files, and every way a property call can fail.
 #include "corpus_replay.h"
 #include "fluid_exercise.h"
-#include "reference.hpp"
+#include "reference.h"
 
-#include "asere/fluid.hpp"
+#include "asere/fluid.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -64,7 +64,7 @@ struct TempFluids {
 };
 
 json fluidJson(const char* file) {
-    std::ifstream in(proptest::fluidsDir() / file);
+    std::ifstream in(asere::fluidsDir() / file);
     return json::parse(in);
 }
 
@@ -78,7 +78,7 @@ Status loadStatus(const std::function<void()>& f) {
 }
 
 TEST(FindingFluids, NamesAndAliasesOfTheCatalogue) {
-    FluidLibrary lib(proptest::fluidsDir());
+    FluidLibrary lib(asere::fluidsDir());
     const struct {
         const char* asked;
         const char* name;
@@ -100,7 +100,7 @@ TEST(FindingFluids, NamesAndAliasesOfTheCatalogue) {
 }
 
 TEST(FindingFluids, UnknownNamesAndMissingDirectories) {
-    FluidLibrary lib(proptest::fluidsDir());
+    FluidLibrary lib(asere::fluidsDir());
     for (const char* name : {"R999", "", "R134", "../fluids/R134a", "R134a/", ".", "..", "README"})
         EXPECT_EQ(lib.find(name).status, Status::UnknownFluid) << name;
     EXPECT_THROW(lib.get("R999"), asere::FluidError);
@@ -111,13 +111,13 @@ TEST(FindingFluids, UnknownNamesAndMissingDirectories) {
         EXPECT_EQ(loadStatus([&] { Fluid::load(dir, "R134a"); }), Status::NoDataDirectory);
     }
     // A file in place of the directory.
-    FluidLibrary file(proptest::fluidsDir() / "R134a.json");
+    FluidLibrary file(asere::fluidsDir() / "R134a.json");
     EXPECT_EQ(file.find("R134a").status, Status::NoDataDirectory);
 }
 
 // Ever new names cost no more memory than the bound of remembered names.
 TEST(FindingFluids, RemembersABoundedNumberOfNames) {
-    FluidLibrary lib(proptest::fluidsDir());
+    FluidLibrary lib(asere::fluidsDir());
     for (std::size_t i = 0; i < 2 * FluidLibrary::kMaxRememberedNames; ++i)
         ASSERT_EQ(lib.find("R" + std::string(200, 'x') + std::to_string(i)).status,
                   Status::UnknownFluid);
@@ -131,11 +131,11 @@ TEST(FindingFluids, RemembersABoundedNumberOfNames) {
 // Several threads asking one library at once get the same fluids and the same values
 // (each thread keeps its own memory of recent states).
 TEST(FindingFluids, SharedBetweenThreads) {
-    FluidLibrary lib(proptest::fluidsDir());
+    FluidLibrary lib(asere::fluidsDir());
     const char* names[] = {"R290", "R407C", "R134a", "Propane"};
     double expected[4];
     {
-        FluidLibrary alone(proptest::fluidsDir());
+        FluidLibrary alone(asere::fluidsDir());
         for (int i = 0; i < 4; ++i)
             expected[i] = alone.get(names[i])->vapourState(270.0 + i, 1.5e5).value.h;
     }
@@ -265,61 +265,43 @@ TEST(BrokenFluidFiles, RefusedWithAClearMessage) {
     }
 }
 
-void randomDamage(const char* file, int trials);
-
 // Randomly damaged numbers and fields: every file is either refused with a status or
-// gives properties that are finite or a status with NaN; nothing crashes or hangs.
+// gives properties that are finite or a status with NaN (the fuzz target's checks, which
+// abort otherwise); nothing crashes or hangs.
 TEST(BrokenFluidFiles, RandomDamageNeverCrashes) {
-    for (const char* file : {"R407C.json", "n-Propane.json"})
-        randomDamage(file, 120);
-}
-
-void randomDamage(const char* file, int trials) {
-    SCOPED_TRACE(file);
-    const json flat = fluidJson(file).flatten();
-    std::vector<std::string> numeric, all;
-    for (const auto& [key, value] : flat.items()) {
-        all.push_back(key);
-        if (value.is_number())
-            numeric.push_back(key);
-    }
-    std::mt19937 rng(12345);
-    const double factors[] = {0, -1, 1e-3, 1e3, 1.001, 0.999, 1e100, -1e-100};
-    int loaded = 0, refused = 0;
-    for (int trial = 0; trial < trials; ++trial) {
-        json damaged = flat;
-        for (int k = 0; k < 3; ++k) {
-            if (rng() % 4 == 0) {
-                damaged.erase(all[rng() % all.size()]);
-            } else {
-                const std::string& key = numeric[rng() % numeric.size()];
-                if (damaged.contains(key))
-                    damaged[key] = damaged[key].get<double>() * factors[rng() % 8];
+    for (const char* file : {"R407C.json", "n-Propane.json"}) {
+        SCOPED_TRACE(file);
+        const json flat = fluidJson(file).flatten();
+        std::vector<std::string> numeric, all;
+        for (const auto& [key, value] : flat.items()) {
+            all.push_back(key);
+            if (value.is_number())
+                numeric.push_back(key);
+        }
+        std::mt19937 rng(12345);
+        const double factors[] = {0, -1, 1e-3, 1e3, 1.001, 0.999, 1e100, -1e-100};
+        int loaded = 0, refused = 0;
+        for (int trial = 0; trial < 120; ++trial) {
+            json damaged = flat;
+            for (int k = 0; k < 3; ++k) {
+                if (rng() % 4 == 0) {
+                    damaged.erase(all[rng() % all.size()]);
+                } else {
+                    const std::string& key = numeric[rng() % numeric.size()];
+                    if (damaged.contains(key))
+                        damaged[key] = damaged[key].get<double>() * factors[rng() % 8];
+                }
             }
+            const std::string text = damaged.unflatten().dump();
+            if (asere::exerciseFluid(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                     text.size()))
+                ++loaded;
+            else
+                ++refused;
         }
-        std::shared_ptr<const Fluid> f;
-        try {
-            f = Fluid::fromJson(damaged.unflatten().dump(), "damaged.json");
-        } catch (const asere::FluidError& e) {
-            EXPECT_EQ(e.status(), Status::BadFluidFile);
-            ++refused;
-            continue;
-        }
-        ++loaded;
-        for (double T : {230.0, 263.15, 300.0, 340.0}) {
-            const auto p = f->dewPressure(T);
-            const double pp = p.ok() ? p.value : 2e5;
-            for (const asere::Result<double>& r :
-                 {p, f->bubblePressure(T), f->bubbleTemperature(pp), f->liquidEnthalpy(T)})
-                EXPECT_TRUE(r.ok() ? std::isfinite(r.value) : std::isnan(r.value)) << trial;
-            for (const auto& st : {f->vapourState(T + 5, pp), f->vapourState(T + 40, pp / 2)})
-                EXPECT_TRUE(st.ok() ? std::isfinite(st.value.h) && st.value.v > 0
-                                    : std::isnan(st.value.h))
-                    << trial;
-        }
+        EXPECT_GT(loaded, 0);
+        EXPECT_GT(refused, 0);
     }
-    EXPECT_GT(loaded, 0);
-    EXPECT_GT(refused, 0);
 }
 
 TEST(BrokenFluidFiles, OneBadFileLeavesTheOthersUsable) {
@@ -329,7 +311,7 @@ TEST(BrokenFluidFiles, OneBadFileLeavesTheOthersUsable) {
     alias["EOS"][0]["alpha0"][0]["type"] = "Unknown";
     alias["INFO"]["ALIASES"] = {"R32bad"};
     dir.write("Broken32.json", alias.dump());
-    fs::copy_file(proptest::fluidsDir() / "R407C.json", dir.dir / "R407C.json",
+    fs::copy_file(asere::fluidsDir() / "R407C.json", dir.dir / "R407C.json",
                   fs::copy_options::overwrite_existing);
     FluidLibrary lib(dir.dir);
     EXPECT_EQ(lib.find("R134a").status, Status::BadFluidFile);
@@ -345,12 +327,12 @@ TEST(BrokenFluidFiles, OneBadFileLeavesTheOthersUsable) {
 TEST(BrokenBlendFiles, RefusedNamingFileAndField) {
     TempFluids dir;
     for (const char* f : {"R32.json", "R1234yf.json", "R407C.json"})
-        fs::copy_file(proptest::fluidsDir() / f, dir.dir / f);
+        fs::copy_file(asere::fluidsDir() / f, dir.dir / f);
     fs::create_directories(dir.dir / "mixtures");
     const fs::path pairs = dir.dir / "mixtures" / "mixture_binary_pairs.json";
-    fs::copy_file(proptest::fluidsDir() / "mixtures" / "mixture_departure_functions.json",
+    fs::copy_file(asere::fluidsDir() / "mixtures" / "mixture_departure_functions.json",
                   dir.dir / "mixtures" / "mixture_departure_functions.json");
-    fs::copy_file(proptest::fluidsDir() / "mixtures" / "mixture_binary_pairs.json", pairs);
+    fs::copy_file(asere::fluidsDir() / "mixtures" / "mixture_binary_pairs.json", pairs);
     auto blend = [](const std::string& components, const std::string& fractions) {
         return R"({"INFO": {"NAME": "Test"}, "MIXTURE": {"components": [)" + components +
                R"(], "mass_fractions": [)" + fractions + "]}}";
@@ -411,14 +393,14 @@ TEST(BrokenBlendFiles, RefusedNamingFileAndField) {
 // The fuzzing corpus of the fluid files, damaged files of every kind among them: each is
 // refused with a status or gives finite properties or a status with NaN.
 TEST(BrokenFluidFiles, FuzzCorpusIsRefusedOrGivesSoundProperties) {
-    kvfuzz::replayCorpus(KV_FLUID_FUZZ_CORPUS_DIR, asere_fuzz::exerciseFluid);
+    kvfuzz::replayCorpus(KV_FLUID_FUZZ_CORPUS_DIR, asere::exerciseFluid);
 }
 
 // Running out of memory while loading is remembered like any other failure, so that a
 // damaged file is not loaded again at every call.
 TEST(BrokenFluidFiles, EveryKindOfLoadFailureIsRemembered) {
     TempFluids dir;
-    fs::copy_file(proptest::fluidsDir() / "R404A.json", dir.dir / "R404A.json",
+    fs::copy_file(asere::fluidsDir() / "R404A.json", dir.dir / "R404A.json",
                   fs::copy_options::overwrite_existing);
     FluidLibrary lib(dir.dir);
     failAllocationsFrom = 8192; // the file's 14 KB content can't be held
@@ -436,9 +418,9 @@ TEST(BrokenFluidFiles, EveryKindOfLoadFailureIsRemembered) {
 class Failures : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        pure = Fluid::load(proptest::fluidsDir(), "R134a");
-        blend = Fluid::load(proptest::fluidsDir(), "R407C");
-        mixture = Fluid::load(proptest::fluidsDir(), "R448A");
+        pure = Fluid::load(asere::fluidsDir(), "R134a");
+        blend = Fluid::load(asere::fluidsDir(), "R407C");
+        mixture = Fluid::load(asere::fluidsDir(), "R448A");
     }
     static void TearDownTestSuite() {
         pure.reset();

@@ -7,7 +7,7 @@
 #include "poly.h"
 #include "range.h"
 
-#include <asere/fluid.hpp>
+#include <asere/fluid.h>
 #include <string>
 #include <vector>
 

@@ -4,7 +4,7 @@
 
 #include "range.h"
 
-#include <asere/fluid.hpp>
+#include <asere/fluid.h>
 #include <filesystem>
 #include <string>
 #include <vector>

@@ -4,7 +4,7 @@
 
 #include "range.h"
 
-#include <asere/fluid.hpp>
+#include <asere/fluid.h>
 #include <memory>
 #include <stdexcept>
 

@@ -6,7 +6,7 @@
 
 #include "poly.h"
 
-#include <asere/fluid.hpp>
+#include <asere/fluid.h>
 #include <filesystem>
 #include <optional>
 #include <stdexcept>

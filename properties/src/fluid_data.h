@@ -1,14 +1,13 @@
 // The data of one fluid: its Helmholtz-energy equation of state, its saturation curve
 // (Chebyshev expansions or ancillary equations) and its reference-state offsets.
-#ifndef ASERE_FLUID_DATA_HPP
-#define ASERE_FLUID_DATA_HPP
+#pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-namespace asere::detail {
+namespace asere {
 
 // Exponents up to this are taken from tables of powers of delta; others by exp/log.
 constexpr int kMaxTableExponent = 16;
@@ -157,6 +156,4 @@ struct FluidData {
     bool hasSuperancillary() const noexcept { return !satP.empty(); }
 };
 
-} // namespace asere::detail
-
-#endif // ASERE_FLUID_DATA_HPP
+} // namespace asere

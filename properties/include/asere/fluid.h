@@ -11,8 +11,7 @@
 //
 // Property functions never throw: they return a Result whose status tells why a value
 // could not be computed (its value is then NaN). Loading throws FluidError.
-#ifndef ASERE_FLUID_HPP
-#define ASERE_FLUID_HPP
+#pragma once
 
 #include <cmath>
 #include <cstdint>
@@ -85,9 +84,7 @@ struct State {
     double w = NAN;   // speed of sound, m/s
 };
 
-namespace detail {
 struct FluidData; // the equation of state and saturation curve, defined in the sources
-}
 
 class Fluid {
 public:
@@ -144,11 +141,11 @@ public:
     Result<State> stateAtPressureEntropy(double p, double s) const noexcept;
 
     // The internal data; for the library's own sources.
-    const detail::FluidData& data() const noexcept { return *data_; }
+    const FluidData& data() const noexcept { return *data_; }
 
 private:
-    explicit Fluid(std::unique_ptr<detail::FluidData> data);
-    std::unique_ptr<detail::FluidData> data_;
+    explicit Fluid(std::unique_ptr<FluidData> data);
+    std::unique_ptr<FluidData> data_;
 };
 
 // The fluids of one directory, each read once, at its first use. Safe to use from
@@ -197,5 +194,3 @@ private:
 };
 
 } // namespace asere
-
-#endif // ASERE_FLUID_HPP

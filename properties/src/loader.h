@@ -1,9 +1,8 @@
 // Reading fluid files.
-#ifndef ASERE_LOADER_HPP
-#define ASERE_LOADER_HPP
+#pragma once
 
-#include "asere/fluid.hpp"
-#include "fluid_data.hpp"
+#include "asere/fluid.h"
+#include "fluid_data.h"
 
 #include <filesystem>
 #include <memory>
@@ -11,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace asere::detail {
+namespace asere {
 
 // Complaints about one file's content: each names the file (its origin) first.
 class FileComplaints {
@@ -33,6 +32,4 @@ std::string readFile(const std::filesystem::path& file);
 // The fluid name and aliases a file declares; empty when it can't be read.
 std::vector<std::string> fluidNames(const std::filesystem::path& file);
 
-} // namespace asere::detail
-
-#endif // ASERE_LOADER_HPP
+} // namespace asere

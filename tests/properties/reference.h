@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace proptest {
+namespace asere {
 
 inline std::filesystem::path referenceDir() {
     return KV_PROPERTY_REFERENCE_DIR;
@@ -62,4 +62,4 @@ inline std::vector<std::vector<double>> readTable(const std::string& file, std::
     return rows;
 }
 
-} // namespace proptest
+} // namespace asere

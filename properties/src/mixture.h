@@ -2,11 +2,10 @@
 // equations combined through composition-dependent reducing functions, binary
 // interaction parameters and departure functions; phase equilibrium of a blend of fixed
 // composition; and the saturation curves of a blend as expansions in temperature.
-#ifndef ASERE_MIXTURE_HPP
-#define ASERE_MIXTURE_HPP
+#pragma once
 
-#include "asere/fluid.hpp"
-#include "fluid_data.hpp"
+#include "asere/fluid.h"
+#include "fluid_data.h"
 
 #include <array>
 #include <memory>
@@ -14,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace asere::detail {
+namespace asere {
 
 // Blends have at most this many components.
 constexpr std::size_t kMaxComponents = 8;
@@ -96,6 +95,4 @@ Result<double> mixtureLiquidEnthalpy(const FluidData& f, double T) noexcept;
 Result<State> mixtureVapourState(const FluidData& f, double T, double p) noexcept;
 Result<State> mixtureStateAt(const FluidData& f, double T, double rho) noexcept;
 
-} // namespace asere::detail
-
-#endif // ASERE_MIXTURE_HPP
+} // namespace asere
