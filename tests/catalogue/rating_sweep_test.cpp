@@ -13,7 +13,7 @@
 
 namespace {
 
-using namespace kvcattest;
+using namespace kvcat;
 
 class RatedCatalogue : public ::testing::Test {
 protected:

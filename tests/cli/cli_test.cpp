@@ -208,8 +208,8 @@ std::vector<TestModel> cliModels() {
 class Cli : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = std::make_unique<kvtest::ProgramDir>(kvtest::codesFile(kvtest::defaultCodes()),
-                                                    kvtest::modelsFile(cliModels()));
+        dir_ = std::make_unique<kv::ProgramDir>(kvtest::codesFile(kvtest::defaultCodes()),
+                                                kvtest::modelsFile(cliModels()));
         bound_ = kv::bindLibraries(dir_->path().string());
         if (bound_.ok)
             kv::initializeEngine(bound_.api, dir_->path().string());
@@ -231,11 +231,11 @@ protected:
         return kv::runCalculation(bound_.api, req);
     }
 
-    static std::unique_ptr<kvtest::ProgramDir> dir_;
+    static std::unique_ptr<kv::ProgramDir> dir_;
     static kv::BindResult bound_;
 };
 
-std::unique_ptr<kvtest::ProgramDir> Cli::dir_;
+std::unique_ptr<kv::ProgramDir> Cli::dir_;
 kv::BindResult Cli::bound_;
 
 TEST_F(Cli, RowsMatchTheCalculationRun) {
@@ -481,8 +481,8 @@ TEST(RunWindow, FallsBackToTheTerminalWithoutADisplay) {
 #endif
 
 TEST(CliData, DataProblemsExitThreeAndNameTheFile) {
-    kvtest::ProgramDir dir(kvtest::codesFile(kvtest::defaultCodes()),
-                           kvtest::modelsFile({model("A", 1000)}));
+    kv::ProgramDir dir(kvtest::codesFile(kvtest::defaultCodes()),
+                       kvtest::modelsFile({model("A", 1000)}));
     dir.write("data.bin", "12345\n");
     Outcome o = runCli({"--program-dir", dir.path().string(), "rate"}, dir.path());
     EXPECT_EQ(o.status, 3);
@@ -527,7 +527,7 @@ TEST(CliData, FluidFileThatCantBeUsed) {
     for (const Case& c : cases) {
         TestModel m = model("A-1", 1000);
         m.refrigerant = c.refrigerant;
-        kvtest::ProgramDir dir(kvtest::codesFile(kvtest::defaultCodes()), kvtest::modelsFile({m}));
+        kv::ProgramDir dir(kvtest::codesFile(kvtest::defaultCodes()), kvtest::modelsFile({m}));
         dir.remove("data/fluids"); // the link to the built fluids: a folder of its own
         fs::create_directory(dir.path() / "data" / "fluids");
         if (c.content == "<folder>")
@@ -549,8 +549,8 @@ TEST(CliText, EightBitCatalogueTextsAreShownAsUtf8) {
     for (auto& line : codes)
         if (line.list == "DLLR" && line.number == 1)
             line.text = "R134a\xE9";
-    kvtest::ProgramDir dir(kvtest::codesFile(codes),
-                           kvtest::modelsFile({model("K\xC4-1", 1000), model("B-2", 2000)}));
+    kv::ProgramDir dir(kvtest::codesFile(codes),
+                       kvtest::modelsFile({model("K\xC4-1", 1000), model("B-2", 2000)}));
     const std::string p = dir.path().string();
     Outcome o =
         runCli({"--program-dir", p, "--format", "json", "list", "refrigerants"}, dir.path());

@@ -35,7 +35,7 @@ struct Outcome {
 class Verbs : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = std::make_unique<kvtest::ProgramDir>(kvtest::codesFile(kvtest::defaultCodes()),
+        dir_ = std::make_unique<kv::ProgramDir>(kvtest::codesFile(kvtest::defaultCodes()),
                                                     kvtest::modelsFile(verbModels()));
         bound_ = kv::bindLibraries(dir_->path().string());
         if (bound_.ok)
@@ -65,7 +65,7 @@ protected:
         return kv::findModelByName(bound_.api, name).value_or(kv::ModelInfo{});
     }
 
-    static inline std::unique_ptr<kvtest::ProgramDir> dir_;
+    static inline std::unique_ptr<kv::ProgramDir> dir_;
     static inline kv::BindResult bound_;
 };
 

@@ -31,7 +31,7 @@ public:
                            const std::vector<CodeLine>& codes = defaultCodes());
     ~WindowHarness();
 
-    ProgramDir& dir() { return *dir_; }
+    kv::ProgramDir& dir() { return *dir_; }
 
     // Creates the window (not yet started) with the given argument text and volumes.
     kvw::MainWindow& create(const QString& argumentText = {},
@@ -70,7 +70,7 @@ public:
     QList<QUrl> opened;
 
 private:
-    std::unique_ptr<ProgramDir> dir_;
+    std::unique_ptr<kv::ProgramDir> dir_;
     std::unique_ptr<kvw::MainWindow> window_;
     QStringList messages_;
 };
