@@ -115,7 +115,7 @@ private slots:
         const QStringList before = settingsFiles();
         if (file.startsWith(QLatin1String("data.bin/")))
             h.dir().remove("data.bin"); // a folder takes its place below
-        std::optional<kvtest::UnreadableFile> unreadable;
+        std::optional<kv::UnreadableFile> unreadable;
         if (content == "<unreadable>")
             unreadable.emplace(h.dir().path() / file.toStdString());
         else if (content == "<fifo>") {
