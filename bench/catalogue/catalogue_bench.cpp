@@ -86,8 +86,8 @@ void BM_RateLargeCatalogue(benchmark::State& state) {
         state.SkipWithError("the large catalogue is not built (target kv_large_catalogue)");
         return;
     }
-    const kvcattest::Engine engine(kvcattest::readFile(dir + "/data/kpxcodes.bin"),
-                                   kvcattest::readFile(dir + "/data/kpxcalc.bin"));
+    const kvcat::Engine engine(kvcat::readFile(dir + "/data/kpxcodes.bin"),
+                               kvcat::readFile(dir + "/data/kpxcalc.bin"));
     const Range range = loadRange(KV_CATALOGUE_RANGE_FILE);
     struct Job {
         int32_t model;

@@ -15,14 +15,14 @@ namespace {
 
 // 2,000 models that all match the default selection and all rate cleanly.
 struct RunSetup {
-    std::unique_ptr<kvtest::ProgramDir> dir;
+    std::unique_ptr<kv::ProgramDir> dir;
     kv::BindResult bound;
     kv::CalcRequest request;
 
     RunSetup() {
-        const std::vector<kvtest::TestModel> models = kvtest::manyModels(2000);
-        dir = std::make_unique<kvtest::ProgramDir>(kvtest::codesFile(kvtest::defaultCodes()),
-                                                   kvtest::modelsFile(models));
+        const std::vector<kv::TestModel> models = kv::manyModels(2000);
+        dir = std::make_unique<kv::ProgramDir>(kv::codesFile(kv::defaultCodes()),
+                                               kv::modelsFile(models));
         bound = kv::bindLibraries(dir->path().string());
         if (bound.ok)
             kv::initializeEngine(bound.api, dir->path().string());

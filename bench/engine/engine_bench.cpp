@@ -15,11 +15,12 @@
 
 #include "catalogue.h"
 #include "kpx_calc.h"
+#include "kpx_text_buffer.h"
 #include "rating.h"
 
 namespace {
 
-constexpr int ModelCount = 20000;
+constexpr int kModelCount = 20000;
 
 class InstantProperties final : public kpx::PropertyProvider {
 public:
@@ -89,7 +90,7 @@ struct GeneratedCatalogue {
             models << c << '\t';
         models << "\r\n";
         std::string line;
-        for (int m = 0; m < ModelCount; ++m) {
+        for (int m = 0; m < kModelCount; ++m) {
             line.clear();
             const int refrigerant = m % 6;
             const std::string name = "KV" + std::to_string(100 + m % 900) + "-" +
@@ -186,7 +187,7 @@ int measureLoad(const char* dir) {
     c.initialize(dir);
     benchmark::DoNotOptimize(c.modelCount());
     std::printf("%.3f\n", (statusKilobytes("VmHWM:") - before) / 1024.0);
-    return c.modelCount() == ModelCount ? 0 : 1;
+    return c.modelCount() == kModelCount ? 0 : 1;
 }
 
 // Loads the catalogue in `dir` (ending in "/") at every iteration, and reports the files'
@@ -196,7 +197,7 @@ void loadCatalogue(benchmark::State& state, const std::string& dir, std::uintmax
     for (auto _ : state) {
         kpx::Catalogue c;
         c.initialize(dir.c_str());
-        if (c.modelCount() != ModelCount)
+        if (c.modelCount() != kModelCount)
             state.SkipWithError("catalogue not loaded");
         benchmark::DoNotOptimize(c.modelCount());
     }
@@ -270,15 +271,14 @@ void BM_GetModelWalk(benchmark::State& state) {
         return true;
     }();
     benchmark::DoNotOptimize(initialised);
-    char buffer[256];
-    char* text = buffer;
+    kpx::TextBuffer showName;
     for (auto _ : state) {
         int32_t start = 0, next = 0, found = 0;
-        while (KPX_GetModel(start, 0, 0, 0, &next, &text) == 0) {
+        while (KPX_GetModel(start, 0, 0, 0, &next, showName.address()) == 0) {
             start = next;
             ++found;
         }
-        if (found != ModelCount)
+        if (found != kModelCount)
             state.SkipWithError("walk did not visit every model");
     }
 }
@@ -287,10 +287,10 @@ BENCHMARK(BM_GetModelWalk)->Unit(benchmark::kMillisecond);
 // One whole enumeration of a 50,000-entry refrigerant list, the walk the window makes at
 // start-up, at each frequency switch and three times per Calculate.
 void BM_EnumerateCodeList(benchmark::State& state) {
-    constexpr int Entries = 50000;
+    constexpr int kEntries = 50000;
     static const kpx::Catalogue c = [] {
         std::string codes = "List\tNumber\tText\n";
-        for (int i = 1; i <= Entries; ++i)
+        for (int i = 1; i <= kEntries; ++i)
             codes += "DLLR\t" + std::to_string(i) + "\tR" + std::to_string(i) + "\n";
         kpx::Catalogue c;
         c.readCodes(codes);
@@ -300,10 +300,10 @@ void BM_EnumerateCodeList(benchmark::State& state) {
         int found = 0;
         for (auto entry = c.NextCode("DLLR", 0); entry; entry = c.NextCode("DLLR", entry->number))
             ++found;
-        if (found != Entries)
+        if (found != kEntries)
             state.SkipWithError("enumeration did not visit every entry");
     }
-    state.counters["entries"] = Entries;
+    state.counters["entries"] = kEntries;
 }
 BENCHMARK(BM_EnumerateCodeList)->Unit(benchmark::kMillisecond);
 

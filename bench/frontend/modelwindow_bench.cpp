@@ -22,7 +22,7 @@ struct Setup {
 
     Setup() {
         kv::MainWindowOptions options;
-        options.programDir = QString::fromStdString(kvtest::ProgramDir::builtProgramDir().string());
+        options.programDir = QString::fromStdString(kv::ProgramDir::builtProgramDir().string());
         options.volumes = [] { return QList<kv::Volume>{}; };
         options.messageBox = [](QWidget*, const QString&, const QString&) {};
         window = std::make_unique<kv::MainWindow>(options);

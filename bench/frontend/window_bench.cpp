@@ -16,14 +16,14 @@
 namespace {
 
 struct WindowSetup {
-    std::unique_ptr<kvtest::ProgramDir> dir;
+    std::unique_ptr<kv::ProgramDir> dir;
     std::unique_ptr<kv::MainWindow> window;
     bool ready = false;
 
     WindowSetup() {
-        const std::vector<kvtest::TestModel> models = kvtest::manyModels(2000);
-        dir = std::make_unique<kvtest::ProgramDir>(kvtest::codesFile(kvtest::defaultCodes()),
-                                                   kvtest::modelsFile(models));
+        const std::vector<kv::TestModel> models = kv::manyModels(2000);
+        dir = std::make_unique<kv::ProgramDir>(kv::codesFile(kv::defaultCodes()),
+                                               kv::modelsFile(models));
         kv::MainWindowOptions options;
         options.programDir = QString::fromStdString(dir->path().string());
         options.volumes = [] { return QList<kv::Volume>{}; };

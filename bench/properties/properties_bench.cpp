@@ -131,7 +131,7 @@ void VapourVolume(benchmark::State& state) {
 // directory calls that come before them.
 double rate(const char* fluid, double te, double tc, double sc, double sh1, double sh2,
             double scBase, double shBase) {
-    char buffer[256];
+    char buffer[ILK_TEXT_SIZE];
     char* text = buffer;
     ILK_Revision(&text);
     ILK_SetDataDirectory(KV_DATA_DIR);

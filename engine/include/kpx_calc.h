@@ -1,12 +1,19 @@
 /* Korvane Vantrix rating engine: the C interface of libKPX_Calc.so.
  *
  * Text results: `text` is the address of a variable that holds a pointer to the
- * caller's buffer of 256 bytes; the engine writes at most 255 bytes and a zero byte.
+ * caller's buffer of KPX_TEXT_SIZE bytes; the engine writes at most KPX_TEXT_SIZE - 1
+ * bytes and a zero byte.
+ *
+ * Callers in C++ that find the exports by name take their types from these declarations
+ * (decltype(&KPX_Rating)), calling convention included.
  */
 #ifndef KPX_CALC_H
 #define KPX_CALC_H
 
 #include <stdint.h>
+
+/* Size of the caller's buffer for a text result, the zero byte included. */
+#define KPX_TEXT_SIZE 256
 
 #if defined(_WIN32) && !defined(_WIN64)
 #define KPX_CALL __stdcall

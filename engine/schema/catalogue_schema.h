@@ -11,20 +11,20 @@
 
 namespace kpx {
 
-inline constexpr const char* CodesFileName = "kpxcodes.bin";
-inline constexpr const char* ModelsFileName = "kpxcalc.bin";
+inline constexpr const char* kCodesFileName = "kpxcodes.bin";
+inline constexpr const char* kModelsFileName = "kpxcalc.bin";
 
 // The code lists, each also the model-table column that holds a model's number in it.
 struct CodeListPrefix {
-    static constexpr const char* Refrigerants = "DLLR";
-    static constexpr const char* Families = "DLLF";
-    static constexpr const char* PowerSupplies = "DLLP";
+    static constexpr const char* kRefrigerants = "DLLR";
+    static constexpr const char* kFamilies = "DLLF";
+    static constexpr const char* kPowerSupplies = "DLLP";
 };
 
 // The model table's columns in file order. Units: temperatures degC, subcooling and
 // superheats K, capacity and power W, current A, mass flow kg/s, displacement cm3 per
 // revolution, speed rpm.
-inline constexpr std::array<std::string_view, 96> ModelColumns = {
+inline constexpr std::array<std::string_view, 96> kModelColumns = {
     // Identity and selection.
     "Name", "ShowName", "Refrigerant", "Frequency", "DLLR", "DLLF", "DLLP", "Displacement", "Speed",
     // Base conditions of the capacity and mass-flow polynomials; RgtBase counts only when
@@ -44,24 +44,24 @@ inline constexpr std::array<std::string_view, 96> ModelColumns = {
     "F6c", //
     "H0e", "H0c", "H1e", "H1c", "H2e", "H2c", "H3e", "H3c", "H4e", "H4c"};
 
-// Position of a column in ModelColumns; ModelColumns.size() when it isn't one.
+// Position of a column in kModelColumns; kModelColumns.size() when it isn't one.
 constexpr std::size_t columnIndex(std::string_view name) {
-    for (std::size_t i = 0; i < ModelColumns.size(); ++i)
-        if (ModelColumns[i] == name)
+    for (std::size_t i = 0; i < kModelColumns.size(); ++i)
+        if (kModelColumns[i] == name)
             return i;
-    return ModelColumns.size();
+    return kModelColumns.size();
 }
 
 // The numeric columns a rating reads: the base conditions, the polynomials and the
 // envelope, from "ScBase" to the end.
-inline constexpr std::size_t FirstRatingColumn = columnIndex("ScBase");
-inline constexpr std::size_t RatingColumnCount = ModelColumns.size() - FirstRatingColumn;
-inline constexpr std::span<const std::string_view, RatingColumnCount> RatingColumns{
-    ModelColumns.data() + FirstRatingColumn, RatingColumnCount};
+inline constexpr std::size_t kFirstRatingColumn = columnIndex("ScBase");
+inline constexpr std::size_t kRatingColumnCount = kModelColumns.size() - kFirstRatingColumn;
+inline constexpr std::span<const std::string_view, kRatingColumnCount> kRatingColumns{
+    kModelColumns.data() + kFirstRatingColumn, kRatingColumnCount};
 // The forty polynomial coefficients, "Q0" to "M9", within the rating columns.
-inline constexpr std::size_t FirstCoefficientColumn = columnIndex("Q0");
-inline constexpr std::size_t CoefficientColumnCount = 40;
-static_assert(columnIndex("M9") == FirstCoefficientColumn + CoefficientColumnCount - 1);
+inline constexpr std::size_t kFirstCoefficientColumn = columnIndex("Q0");
+inline constexpr std::size_t kCoefficientColumnCount = 40;
+static_assert(columnIndex("M9") == kFirstCoefficientColumn + kCoefficientColumnCount - 1);
 
 // True when `text` is exactly the decimal text of `code` (no sign, blank or leading zero).
 constexpr bool isCodeText(std::string_view text, int code) {
@@ -85,7 +85,7 @@ struct FamilyEntry {
     std::string_view text; // the code-list text a new catalogue gives the family
     bool low, medium, high;
 };
-inline constexpr std::array<FamilyEntry, 5> Families = {{
+inline constexpr std::array<FamilyEntry, 5> kFamilies = {{
     {1, "Scroll", "Scroll - air conditioning", false, false, true},
     {2, "Scroll", "Scroll - medium temperature", false, true, false},
     {3, "Scroll", "Scroll - low temperature", true, false, false},
@@ -102,7 +102,7 @@ struct SupplyEntry {
     int phases;
     int hertz;
 };
-inline constexpr std::array<SupplyEntry, 9> Supplies = {{
+inline constexpr std::array<SupplyEntry, 9> kSupplies = {{
     {1, "208-230/1/60", 220, 1, 60},
     {2, "460/3/60", 460, 3, 60},
     {3, "200-230/3/60", 215, 3, 60},

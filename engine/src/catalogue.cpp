@@ -54,9 +54,9 @@ void Catalogue::initialize(const char* directory) {
     dataDirectory_ = directory != nullptr ? directory : "";
     if (loaded_)
         return;
-    if (auto codes = readWholeFile(dataDirectory_ + CodesFileName))
+    if (auto codes = readWholeFile(dataDirectory_ + kCodesFileName))
         readCodes(*codes);
-    if (auto models = readWholeFile(dataDirectory_ + ModelsFileName))
+    if (auto models = readWholeFile(dataDirectory_ + kModelsFileName))
         readModels(std::move(*models));
 }
 
@@ -86,14 +86,14 @@ void Catalogue::readCodes(std::string_view content) {
     // New keys change the walk order.
     codeLists_.clear();
     for (const char* prefix :
-         {CodeListPrefix::Refrigerants, CodeListPrefix::Families, CodeListPrefix::PowerSupplies})
+         {CodeListPrefix::kRefrigerants, CodeListPrefix::kFamilies, CodeListPrefix::kPowerSupplies})
         codeLists_.push_back(codeList(prefix));
 }
 
 Catalogue::CodeList Catalogue::codeList(std::string_view prefix) const {
     CodeList list;
     list.needle = std::string(prefix) + '_';
-    list.following.assign(codes_.size(), CodeList::None);
+    list.following.assign(codes_.size(), CodeList::kNone);
     std::uint32_t* previous = &list.first;
     codes_.walkPositions([&](std::size_t position) {
         if (codes_.entry(position).key.find(list.needle) != std::string::npos) {
@@ -166,7 +166,7 @@ void Catalogue::parseModels() {
             numbers_.reserve(std::min(lines, text_.size() / present) * rowWidth_);
             return;
         }
-        ModelRecord record{static_cast<std::uint32_t>(fields_.size()), 0, NoRow};
+        ModelRecord record{static_cast<std::uint32_t>(fields_.size()), 0, kNoRow};
         const std::size_t columns = columnNames_.size();
         std::size_t pos = 0;
         // Fields beyond the last column are dropped.
@@ -201,7 +201,7 @@ void Catalogue::storeNumbers(ModelRecord& record) {
 
 double Catalogue::number(std::size_t position, std::size_t slot) const {
     const ModelRecord& record = modelTable_[position];
-    if (record.row != NoRow)
+    if (record.row != kNoRow)
         return numbers_[record.row * rowWidth_ + slotPlace_[slot]];
     const Field* f = field(position, numberColumns_[slot]);
     return f != nullptr ? kpx::FieldNumber(text(f)) : NoValue;
@@ -218,7 +218,7 @@ void Catalogue::resolveColumns() {
     forEachRatingColumn(
         names, [&](std::string_view name, double&) { numberColumns_.push_back(column(name)); });
     for (const char* code :
-         {CodeListPrefix::Refrigerants, CodeListPrefix::Families, CodeListPrefix::PowerSupplies})
+         {CodeListPrefix::kRefrigerants, CodeListPrefix::kFamilies, CodeListPrefix::kPowerSupplies})
         numberColumns_.push_back(column(code));
     presentSlots_.clear();
     slotPlace_.clear();
@@ -284,7 +284,7 @@ std::optional<Catalogue::CodeEntry> Catalogue::NextCode(std::string_view prefix,
             return std::nullopt;
         hit = list.following[*start];
     }
-    if (hit == CodeList::None)
+    if (hit == CodeList::kNone)
         return std::nullopt;
     const CodeTable::Entry& entry = codes_.entry(hit);
     const std::size_t underscore = entry.key.find('_');
@@ -298,8 +298,8 @@ std::optional<std::size_t> Catalogue::findModel(std::size_t start, std::int32_t 
         return code == 0 || static_cast<double>(code) == number(i, slot);
     };
     for (std::size_t i = start; i < modelTable_.size(); ++i)
-        if (matches(i, CodeSlot, refrigerant) && matches(i, CodeSlot + 1, family) &&
-            matches(i, CodeSlot + 2, power))
+        if (matches(i, kCodeSlot, refrigerant) && matches(i, kCodeSlot + 1, family) &&
+            matches(i, kCodeSlot + 2, power))
             return i;
     return std::nullopt;
 }
@@ -318,7 +318,7 @@ std::optional<std::size_t> Catalogue::findModel(std::string_view showName,
 RatingRecord Catalogue::ratingRecord(std::size_t position) const {
     RatingRecord r;
     const ModelRecord& record = modelTable_[position];
-    if (record.row != NoRow) {
+    if (record.row != kNoRow) {
         const double* row = numbers_.data() + record.row * rowWidth_;
         const std::uint32_t* place = slotPlace_.data();
         forEachRatingColumn(r, [&](std::string_view, double& value) { value = row[*place++]; });

@@ -80,9 +80,9 @@ private:
     struct ModelRecord {
         std::uint32_t first; // into fields_
         std::uint32_t count; // fields 0 .. count-1 belong to columns 0 .. count-1
-        std::uint32_t row;   // into numbers_, or NoRow: numbers are read from the fields
+        std::uint32_t row;   // into numbers_, or kNoRow: numbers are read from the fields
     };
-    static constexpr std::uint32_t NoRow = 0xFFFFFFFFu;
+    static constexpr std::uint32_t kNoRow = 0xFFFFFFFFu;
     // All column positions that carry a name, ascending; the last one present wins.
     using ColumnRef = const std::vector<std::uint32_t>*;
 
@@ -99,9 +99,9 @@ private:
     // prefix + "_" + n always belongs to its own list, so each step of an enumeration is
     // one look-up of that key and one of the entry after it.
     struct CodeList {
-        static constexpr std::uint32_t None = 0xFFFFFFFFu;
+        static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
         std::string needle; // prefix + "_"
-        std::uint32_t first = None;
+        std::uint32_t first = kNone;
         std::vector<std::uint32_t> following; // by entry position: the next one of the list
     };
     CodeList codeList(std::string_view prefix) const;
@@ -131,7 +131,7 @@ private:
     // present number columns and NoValue last, where the absent ones point. Shorter lines
     // (malformed ones) are read from their fields, so that they cost no more memory than
     // their text.
-    static constexpr std::size_t CodeSlot = RatingColumnCount; // DLLR; DLLF and DLLP follow
+    static constexpr std::size_t kCodeSlot = kRatingColumnCount; // DLLR; DLLF and DLLP follow
     std::vector<ColumnRef> numberColumns_;
     std::vector<std::size_t> presentSlots_;
     std::vector<std::uint32_t> slotPlace_;

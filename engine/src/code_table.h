@@ -18,14 +18,14 @@ std::uint32_t KeyHash(std::string_view key);
 
 class CodeTable {
 public:
-    static constexpr std::size_t BucketCount = 17;
+    static constexpr std::size_t kBucketCount = 17;
 
     struct Entry {
         std::string key;
         std::string value;
     };
 
-    static std::size_t bucketOf(std::string_view key) { return KeyHash(key) % BucketCount; }
+    static std::size_t bucketOf(std::string_view key) { return KeyHash(key) % kBucketCount; }
 
     // A new key goes to the front of its bucket; a known key keeps its place and takes
     // the new value.
@@ -59,7 +59,7 @@ private:
     };
     std::vector<Entry> entries_;
     // Each bucket lists entry positions in the order the keys arrived.
-    std::array<std::vector<std::size_t>, BucketCount> buckets_;
+    std::array<std::vector<std::size_t>, kBucketCount> buckets_;
     std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index_;
 };
 

@@ -37,6 +37,16 @@ public:
     }
 };
 
+// Runs the body of an export: no exception leaves the library; one that reaches here
+// ends the call with `failure`.
+template <class Body> std::int32_t guarded(std::int32_t failure, Body body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return failure;
+    }
+}
+
 bool usable(char** text) {
     return text != nullptr && *text != nullptr;
 }
@@ -44,7 +54,7 @@ bool usable(char** text) {
 std::int32_t NextCode(const char* prefix, std::int32_t index, std::int32_t* next, char** text) {
     if (next == nullptr || !usable(text))
         return -1;
-    try {
+    return guarded(-1, [&] {
         *next = 0;
         const auto hit = catalogue().NextCode(prefix, index);
         if (!hit)
@@ -52,9 +62,7 @@ std::int32_t NextCode(const char* prefix, std::int32_t index, std::int32_t* next
         kpx::writeText(*text, hit->text);
         *next = hit->number;
         return 0;
-    } catch (...) {
-        return -1;
-    }
+    });
 }
 
 } // namespace
@@ -62,29 +70,28 @@ std::int32_t NextCode(const char* prefix, std::int32_t index, std::int32_t* next
 extern "C" {
 
 KPX_EXPORT int32_t KPX_CALL KPX_Initialize(const char* directory) {
-    try {
+    // Out of memory while loading: what was stored so far stays.
+    return guarded(0, [&] {
         catalogue().initialize(directory);
-    } catch (...) {
-        // Out of memory while loading: what was stored so far stays.
-    }
-    return 0;
+        return 0;
+    });
 }
 
 KPX_EXPORT int32_t KPX_CALL KPX_GetRefrigerant(int32_t index, int32_t* next, char** text) {
-    return NextCode(kpx::CodeListPrefix::Refrigerants, index, next, text);
+    return NextCode(kpx::CodeListPrefix::kRefrigerants, index, next, text);
 }
 
 KPX_EXPORT int32_t KPX_CALL KPX_GetFamily(int32_t index, int32_t* next, char** text) {
-    return NextCode(kpx::CodeListPrefix::Families, index, next, text);
+    return NextCode(kpx::CodeListPrefix::kFamilies, index, next, text);
 }
 
 KPX_EXPORT int32_t KPX_CALL KPX_GetPower(int32_t index, int32_t* next, char** text) {
-    return NextCode(kpx::CodeListPrefix::PowerSupplies, index, next, text);
+    return NextCode(kpx::CodeListPrefix::kPowerSupplies, index, next, text);
 }
 
 KPX_EXPORT int32_t KPX_CALL KPX_GetModel(int32_t start, int32_t refrigerant, int32_t family,
                                          int32_t power, int32_t* next, char** text) {
-    try {
+    return guarded(-1, [&]() -> int32_t {
         const kpx::Catalogue& c = catalogue();
         if (next == nullptr || !usable(text) || !c.CatalogueLoaded())
             return -1;
@@ -98,22 +105,18 @@ KPX_EXPORT int32_t KPX_CALL KPX_GetModel(int32_t start, int32_t refrigerant, int
         kpx::writeText(*text, c.showName(*position));
         *next = static_cast<int32_t>(*position + 1);
         return 0;
-    } catch (...) {
-        return -1;
-    }
+    });
 }
 
 KPX_EXPORT int32_t KPX_CALL KPX_GetModelData(int32_t model, const char* column, char** text) {
-    try {
+    return guarded(-1, [&]() -> int32_t {
         const kpx::Catalogue& c = catalogue();
         if (column == nullptr || !usable(text) || !c.CatalogueLoaded())
             return -1;
         if (model < 1 || static_cast<std::size_t>(model) > c.modelCount())
             return 1;
         return kpx::writeText(*text, c.FieldText(static_cast<std::size_t>(model) - 1, column));
-    } catch (...) {
-        return -1;
-    }
+    });
 }
 
 KPX_EXPORT int32_t KPX_CALL KPX_Rating(int32_t model, const char* showName, const char* refrigerant,
@@ -130,7 +133,7 @@ KPX_EXPORT int32_t KPX_CALL KPX_Rating(int32_t model, const char* showName, cons
     }
     if (!allOutputs)
         return -1;
-    try {
+    return guarded(-1, [&]() -> int32_t {
         const kpx::Catalogue& c = catalogue();
         if (!c.CatalogueLoaded())
             return -1;
@@ -156,9 +159,7 @@ KPX_EXPORT int32_t KPX_CALL KPX_Rating(int32_t model, const char* showName, cons
         *massFlow = r.massFlow;
         *cop = r.cop;
         return r.code;
-    } catch (...) {
-        return -1;
-    }
+    });
 }
 
 } // extern "C"

@@ -1,5 +1,7 @@
 #include "rating.h"
 
+#include <kpx_text_buffer.h>
+
 #include <cmath>
 
 namespace kpx {
@@ -29,9 +31,9 @@ double sumInOrder(const std::array<double, 10>& k, const Terms& terms,
     return sum;
 }
 
-constexpr std::array<std::size_t, 10> CapacityOrder{7, 8, 9, 6, 3, 4, 5, 1, 2, 0};
-constexpr std::array<std::size_t, 10> PowerOrder{6, 7, 8, 9, 3, 4, 5, 1, 2, 0};
-constexpr std::array<std::size_t, 10> MassFlowOrder{9, 6, 7, 8, 3, 4, 5, 1, 2, 0};
+constexpr std::array<std::size_t, 10> kCapacityOrder{7, 8, 9, 6, 3, 4, 5, 1, 2, 0};
+constexpr std::array<std::size_t, 10> kPowerOrder{6, 7, 8, 9, 3, 4, 5, 1, 2, 0};
+constexpr std::array<std::size_t, 10> kMassFlowOrder{9, 6, 7, 8, 3, 4, 5, 1, 2, 0};
 
 } // namespace
 
@@ -83,56 +85,56 @@ TcLimits tcLimits(const Envelope& env, const Conditions& c) {
 RatingCode classify(const Envelope& e, const Conditions& c) {
     const double te = c.te, tc = c.tc, sc = c.sc, sh1 = c.sh1, sh2 = c.sh2;
     if (te < e.teLow)
-        return code::TeTooLow;
+        return code::kTeTooLow;
     if (te > e.teHig)
-        return code::TeTooHigh;
+        return code::kTeTooHigh;
     if (tc < e.tcLow)
-        return code::TcTooLow;
+        return code::kTcTooLow;
     if (tc > e.tcHig)
-        return code::TcTooHigh;
+        return code::kTcTooHigh;
     if (sh2 > e.shTol + e.shMax)
-        return code::SuperheatTooHigh;
+        return code::kSuperheatTooHigh;
     if (sh2 > (e.rgtMax - te) + e.shTol)
-        return code::SuperheatTooHigh;
+        return code::kSuperheatTooHigh;
     if (sc > e.scMax)
-        return code::SubcoolingTooHigh;
+        return code::kSubcoolingTooHigh;
     if (sh1 < 0 || sh2 < 0)
-        return code::SuperheatNegative;
+        return code::kSuperheatNegative;
     if (sc < 0)
-        return code::SubcoolingNegative;
+        return code::kSubcoolingNegative;
 
-    RatingCode working = code::Working;
+    RatingCode working = code::kWorking;
     if (sh2 < sh1)
-        working = code::Sh2BelowSh1;
+        working = code::kSh2BelowSh1;
     if (sh2 > e.shMax || sh2 > e.rgtMax - te)
-        working = code::SuperheatHigh;
+        working = code::kSuperheatHigh;
     if (te < e.teMin)
-        working = code::TeBelowInner;
+        working = code::kTeBelowInner;
     if (te > e.teMax)
-        working = code::TeAboveInner;
+        working = code::kTeAboveInner;
     if (tc < e.tcMin)
-        working = code::TcBelowInner;
+        working = code::kTcBelowInner;
     if (tc > e.tcMax)
-        working = code::TcAboveInner;
+        working = code::kTcAboveInner;
     if (e.k2e - e.k1e > 0 && e.k1c + (te - e.k1e) * (e.k2c - e.k1c) / (e.k2e - e.k1e) > tc)
-        working = code::BelowKLine;
+        working = code::kBelowKLine;
 
     const TcLimits limits = tcLimits(e, c);
     if (tc > limits.atSh2MinusTol && tc > limits.atSh2 + e.tcTol)
-        return code::TcTooLow;
+        return code::kTcTooLow;
     if (tc > limits.atSh2)
-        working = code::TcAboveLimit;
+        working = code::kTcAboveLimit;
     return working;
 }
 
 double capacityPolynomial(const std::array<double, 10>& k, double te, double tc) {
-    return sumInOrder(k, Terms(te, tc), CapacityOrder);
+    return sumInOrder(k, Terms(te, tc), kCapacityOrder);
 }
 double powerPolynomial(const std::array<double, 10>& k, double te, double tc) {
-    return sumInOrder(k, Terms(te, tc), PowerOrder);
+    return sumInOrder(k, Terms(te, tc), kPowerOrder);
 }
 double massFlowPolynomial(const std::array<double, 10>& k, double te, double tc) {
-    return sumInOrder(k, Terms(te, tc), MassFlowOrder);
+    return sumInOrder(k, Terms(te, tc), kMassFlowOrder);
 }
 
 RatingResult rate(const RatingRecord& record, const Conditions& c, PropertyProvider& properties,
@@ -145,7 +147,7 @@ RatingResult rate(const RatingRecord& record, const Conditions& c, PropertyProvi
     }
     for (const double x : {c.te, c.tc, c.sc, c.sh1, c.sh2})
         if (!std::isfinite(x)) {
-            result.code = code::PropertiesFailed;
+            result.code = code::kPropertiesFailed;
             return result;
         }
 
@@ -154,9 +156,8 @@ RatingResult rate(const RatingRecord& record, const Conditions& c, PropertyProvi
     const double current = powerPolynomial(record.a, c.te, c.tc);
     const double massFlow = massFlowPolynomial(record.m, c.te, c.tc);
 
-    char revisionText[256] = {};
-    char* revisionBuffer = revisionText;
-    properties.revision(&revisionBuffer);
+    kpx::PropertyTextBuffer revisionText;
+    properties.revision(revisionText.address());
     properties.setDataDirectory(dataDirectory);
 
     const double scBase = record.scBase;
@@ -184,7 +185,7 @@ RatingResult rate(const RatingRecord& record, const Conditions& c, PropertyProvi
         check(properties.vapourEnthalpy(refrigerant, teK + shBase, pe, &hOutBase), hOutBase) &&
         check(properties.vapourVolume(refrigerant, teK + shBase, pe, &vBase), vBase);
     if (!ok) {
-        result.code = code::PropertiesFailed;
+        result.code = code::kPropertiesFailed;
         return result;
     }
 
@@ -202,10 +203,10 @@ RatingResult rate(const RatingRecord& record, const Conditions& c, PropertyProvi
     // that does, gives no figure an engineer could use: the rating failed.
     for (const double x : {rated.capacity, rated.power, rated.current, rated.massFlow, rated.cop})
         if (!std::isfinite(x)) {
-            result.code = code::PropertiesFailed;
+            result.code = code::kPropertiesFailed;
             return result;
         }
-    rated.code = working == code::Working ? code::Clean : working;
+    rated.code = working == code::kWorking ? code::kClean : working;
     return rated;
 }
 

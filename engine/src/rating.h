@@ -21,26 +21,26 @@ using RatingCode = std::int32_t;
 
 // Result codes of a rating.
 namespace code {
-inline constexpr RatingCode Clean = 0;
-inline constexpr RatingCode NotFound = -1; // also: catalogue not loaded
-inline constexpr RatingCode TeTooLow = -2;
-inline constexpr RatingCode TeTooHigh = -3;
-inline constexpr RatingCode TcTooLow = -4; // also: Tc beyond the superheat-dependent limit
-inline constexpr RatingCode TcTooHigh = -5;
-inline constexpr RatingCode SuperheatTooHigh = -6;
-inline constexpr RatingCode SubcoolingTooHigh = -7;
-inline constexpr RatingCode SuperheatNegative = -8;
-inline constexpr RatingCode SubcoolingNegative = -9;
-inline constexpr RatingCode PropertiesFailed = -10;
-inline constexpr RatingCode Working = 1; // classification passed without a warning
-inline constexpr RatingCode TeBelowInner = 2;
-inline constexpr RatingCode TeAboveInner = 3;
-inline constexpr RatingCode TcBelowInner = 4;
-inline constexpr RatingCode TcAboveInner = 5;
-inline constexpr RatingCode SuperheatHigh = 6;
-inline constexpr RatingCode Sh2BelowSh1 = 10;
-inline constexpr RatingCode BelowKLine = 11;
-inline constexpr RatingCode TcAboveLimit = 15;
+inline constexpr RatingCode kClean = 0;
+inline constexpr RatingCode kNotFound = -1; // also: catalogue not loaded
+inline constexpr RatingCode kTeTooLow = -2;
+inline constexpr RatingCode kTeTooHigh = -3;
+inline constexpr RatingCode kTcTooLow = -4; // also: Tc beyond the superheat-dependent limit
+inline constexpr RatingCode kTcTooHigh = -5;
+inline constexpr RatingCode kSuperheatTooHigh = -6;
+inline constexpr RatingCode kSubcoolingTooHigh = -7;
+inline constexpr RatingCode kSuperheatNegative = -8;
+inline constexpr RatingCode kSubcoolingNegative = -9;
+inline constexpr RatingCode kPropertiesFailed = -10;
+inline constexpr RatingCode kWorking = 1; // classification passed without a warning
+inline constexpr RatingCode kTeBelowInner = 2;
+inline constexpr RatingCode kTeAboveInner = 3;
+inline constexpr RatingCode kTcBelowInner = 4;
+inline constexpr RatingCode kTcAboveInner = 5;
+inline constexpr RatingCode kSuperheatHigh = 6;
+inline constexpr RatingCode kSh2BelowSh1 = 10;
+inline constexpr RatingCode kBelowKLine = 11;
+inline constexpr RatingCode kTcAboveLimit = 15;
 } // namespace code
 
 // The envelope columns of one model, NoValue where the catalogue gives nothing.
@@ -79,9 +79,9 @@ struct RatingRecord {
 };
 
 // Where each rating column of the schema lands in a record, in the schema's order.
-inline std::array<double*, RatingColumnCount> ratingSlots(RatingRecord& r) {
-    static_assert(RatingColumnCount == 3 + 4 * 10 + 20 + 2 * 7 + 2 * 5);
-    std::array<double*, RatingColumnCount> slots{};
+inline std::array<double*, kRatingColumnCount> ratingSlots(RatingRecord& r) {
+    static_assert(kRatingColumnCount == 3 + 4 * 10 + 20 + 2 * 7 + 2 * 5);
+    std::array<double*, kRatingColumnCount> slots{};
     std::size_t k = 0;
     for (double* v : {&r.scBase, &r.shBase, &r.rgtBase})
         slots[k++] = v;
@@ -107,9 +107,9 @@ inline std::array<double*, RatingColumnCount> ratingSlots(RatingRecord& r) {
 // Calls `visit(columnName, double&)` for every numeric column the rating reads, in the
 // schema's order, so that a catalogue can resolve the names once and fill records fast.
 template <typename Visitor> void forEachRatingColumn(RatingRecord& r, Visitor&& visit) {
-    const std::array<double*, RatingColumnCount> slots = ratingSlots(r);
-    for (std::size_t i = 0; i < RatingColumnCount; ++i)
-        visit(RatingColumns[i], *slots[i]);
+    const std::array<double*, kRatingColumnCount> slots = ratingSlots(r);
+    for (std::size_t i = 0; i < kRatingColumnCount; ++i)
+        visit(kRatingColumns[i], *slots[i]);
 }
 
 // The five operating conditions: Te and Tc in degC, Sc, Sh1 and Sh2 in K.
@@ -118,7 +118,7 @@ struct Conditions {
 };
 
 struct RatingResult {
-    RatingCode code = code::NotFound;
+    RatingCode code = code::kNotFound;
     double capacity = NotRated, power = NotRated, current = NotRated, massFlow = NotRated,
            cop = NotRated;
 };
@@ -141,8 +141,9 @@ public:
 // curve has been filled: a breakpoint without Te repeats the one before it.
 double curveValue(const double* xe, const double* xc, std::size_t lastIndex, double te);
 
-// The superheat-dependent condensing limits that tests 18 and 19 of the classification
-// use: the limit at Sh2 and the one at Sh2 - ShTol.
+// The superheat-dependent condensing limits the classification checks Tc against: the
+// limit at Sh2 and the one at Sh2 - ShTol. Tc above the first warns; Tc above both the
+// second and the first plus TcTol is refused.
 struct TcLimits {
     double atSh2;
     double atSh2MinusTol;

@@ -1,6 +1,5 @@
 #include "binding.h"
 
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 #ifdef _WIN32
@@ -95,8 +94,7 @@ BindResult bindLibraries(const std::string& programDir) {
     if (properties == nullptr)
         return r;
     if (!resolve(properties, "ILK_Revision", r.api.ILK_Revision, propertyPath, r) ||
-        !resolve(properties, "ILK_SetDataDirectory", r.api.ILK_SetDataDirectory, propertyPath,
-                 r) ||
+        !resolve(properties, "ILK_SetDataDirectory", r.api.ILK_SetDataDirectory, propertyPath, r) ||
         !resolve(properties, "ILK_SaturationPressure", r.api.ILK_SaturationPressure, propertyPath,
                  r))
         return r;
@@ -116,10 +114,6 @@ BindResult bindLibraries(const std::string& programDir) {
         return r;
     r.ok = true;
     return r;
-}
-
-std::string bufferText(const char* buffer) {
-    return std::string(buffer, strnlen(buffer, 256));
 }
 
 void initializeEngine(const EngineApi& api, const std::string& programDir) {

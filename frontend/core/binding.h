@@ -6,43 +6,32 @@
 // and KPX_Calc.dll with LoadLibrary.
 #pragma once
 
+#include <asere32.h>
+#include <kpx_calc.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
 
-// The exports' calling convention: the standard one on 32-bit Windows.
-#if defined(_WIN32) && !defined(_WIN64)
-#define KV_CALL __stdcall
-#else
-#define KV_CALL
-#endif
-
 namespace kv {
 
+// The exports, typed by the libraries' own declarations: a changed export no longer
+// compiles here.
 struct EngineApi {
-    using Revision = int16_t(KV_CALL*)(char**);
-    using SetDirectory = int32_t(KV_CALL*)(const char*);
-    using Property = int32_t(KV_CALL*)(const char*, double, double*);
-    using Initialize = int32_t(KV_CALL*)(const char*);
-    using Enumerate = int32_t(KV_CALL*)(int32_t, int32_t*, char**);
-    using GetModel = int32_t(KV_CALL*)(int32_t, int32_t, int32_t, int32_t, int32_t*, char**);
-    using GetModelData = int32_t(KV_CALL*)(int32_t, const char*, char**);
-    using Rating = int32_t(KV_CALL*)(int32_t, const char*, const char*, int32_t, double, double,
-                                     double, double, double, double*, double*, double*, double*,
-                                     double*);
+    using Enumerate = decltype(&::KPX_GetRefrigerant); // all three code lists
 
-    Revision ILK_Revision = nullptr;
+    decltype(&::ILK_Revision) ILK_Revision = nullptr;
     // Called only after a run in which the property library failed, to tell which fluid
     // file it could not use (fluidcheck.h).
-    SetDirectory ILK_SetDataDirectory = nullptr;
-    Property ILK_SaturationPressure = nullptr;
-    Initialize KPX_Initialize = nullptr;
-    Enumerate KPX_GetRefrigerant = nullptr;
-    Enumerate KPX_GetFamily = nullptr;
-    Enumerate KPX_GetPower = nullptr;
-    GetModel KPX_GetModel = nullptr;
-    GetModelData KPX_GetModelData = nullptr;
-    Rating KPX_Rating = nullptr;
+    decltype(&::ILK_SetDataDirectory) ILK_SetDataDirectory = nullptr;
+    decltype(&::ILK_SaturationPressure) ILK_SaturationPressure = nullptr;
+    decltype(&::KPX_Initialize) KPX_Initialize = nullptr;
+    decltype(&::KPX_GetRefrigerant) KPX_GetRefrigerant = nullptr;
+    decltype(&::KPX_GetFamily) KPX_GetFamily = nullptr;
+    decltype(&::KPX_GetPower) KPX_GetPower = nullptr;
+    decltype(&::KPX_GetModel) KPX_GetModel = nullptr;
+    decltype(&::KPX_GetModelData) KPX_GetModelData = nullptr;
+    decltype(&::KPX_Rating) KPX_Rating = nullptr;
 };
 
 #ifdef _WIN32
@@ -74,9 +63,6 @@ std::string joinPath(const std::string& dir, const char* file);
 // Start-up's calls after binding: ILK_Revision once (its result is not used), then
 // KPX_Initialize with the program directory followed by "/data/" ("\\data\\" on Windows).
 void initializeEngine(const EngineApi& api, const std::string& programDir);
-
-// Text a query export wrote into a 256-byte buffer, cut at its first zero byte.
-std::string bufferText(const char* buffer);
 
 // A path from an 8-bit text of the command line or of the libraries' interface, and the
 // text of a path: on Windows in the ANSI code page, as the system's "A" functions read

@@ -4,6 +4,8 @@
 #include "displaytext.h"
 #include "fluidcheck.h"
 
+#include <kpx_text_buffer.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -44,17 +46,17 @@ GridHeader gridHeader(UnitSystem system) {
 // ---- the model's texts -------------------------------------------------------------
 
 std::string technologyText(std::string_view dllf) {
-    const kpx::FamilyEntry* family = kpx::entryFor(kpx::Families, dllf);
+    const kpx::FamilyEntry* family = kpx::entryFor(kpx::kFamilies, dllf);
     return family != nullptr ? std::string(family->technology) : std::string();
 }
 
 std::string voltageText(std::string_view dllp) {
-    const kpx::SupplyEntry* supply = kpx::entryFor(kpx::Supplies, dllp);
+    const kpx::SupplyEntry* supply = kpx::entryFor(kpx::kSupplies, dllp);
     return std::string(supply != nullptr ? supply->voltage : dllp);
 }
 
 bool keptAtFrequency(std::string_view dllp, Frequency frequency) {
-    const kpx::SupplyEntry* supply = kpx::entryFor(kpx::Supplies, dllp);
+    const kpx::SupplyEntry* supply = kpx::entryFor(kpx::kSupplies, dllp);
     return supply == nullptr || supply->hertz == (frequency == Frequency::Hz50 ? 50 : 60);
 }
 
@@ -76,30 +78,11 @@ std::string resultsLabel(int resultCount) {
 
 namespace {
 
-constexpr std::size_t kBufferSize = 256;
-
-// A fresh buffer filled with "a" for each engine call, cut at its first zero byte.
-class TextBuffer {
-public:
-    TextBuffer() { reset(); }
-    void reset() {
-        std::fill(buf_.begin(), buf_.end() - 1, 'a');
-        buf_.back() = '\0';
-        ptr_ = buf_.data();
-    }
-    char** address() { return &ptr_; }
-    std::string text() {
-        buf_.back() = '\0';
-        return bufferText(buf_.data());
-    }
-
-private:
-    std::array<char, kBufferSize> buf_{};
-    char* ptr_ = nullptr;
-};
+// Every text buffer of the run is filled with "a" before its engine call.
+constexpr char kFill = 'a';
 
 std::string modelData(const EngineApi& api, int32_t model, const char* column) {
-    TextBuffer b;
+    kpx::TextBuffer b(kFill);
     api.KPX_GetModelData(model, column, b.address());
     return b.text();
 }
@@ -128,7 +111,7 @@ CalcResult runCalculation(const EngineApi& api, const CalcRequest& req) {
         api.KPX_GetModelData != nullptr) {
         int32_t start = 0;
         for (;;) {
-            TextBuffer showName;
+            kpx::TextBuffer showName(kFill);
             int32_t next = 0;
             api.KPX_GetModel(start, r.refrigerantCode, r.familyCode, r.powerCode, &next,
                              showName.address());

@@ -1,13 +1,11 @@
 #include "codelists.h"
 
-#include <algorithm>
-#include <array>
+#include <kpx_text_buffer.h>
+
 #include <set>
 
 namespace kv {
 namespace {
-
-constexpr std::size_t kBufferSize = 256; // 255 characters and the zero byte
 
 EngineApi::Enumerate enumerator(const EngineApi& api, CodeList list) {
     switch (list) {
@@ -27,21 +25,17 @@ void walk(const EngineApi& api, CodeList list, bool freshBuffer, Visit visit) {
     const EngineApi::Enumerate fn = enumerator(api, list);
     if (fn == nullptr)
         return;
-    std::array<char, kBufferSize> buffer{};
+    kpx::TextBuffer buffer;
     std::set<int32_t> seen;
     int32_t index = 0;
     for (;;) {
-        if (freshBuffer) {
-            std::fill(buffer.begin(), buffer.end() - 1, 'a');
-            buffer.back() = '\0';
-        }
+        if (freshBuffer)
+            buffer.reset('a');
         int32_t next = 0;
-        char* ptr = buffer.data();
-        fn(index, &next, &ptr);
-        buffer.back() = '\0'; // never read past the buffer, whatever was written
+        fn(index, &next, buffer.address());
         if (next == 0 || !seen.insert(next).second)
             return;
-        visit(next, bufferText(buffer.data()));
+        visit(next, buffer.text());
         index = next;
     }
 }

@@ -30,7 +30,7 @@ struct CodeEntry {
     bool operator==(const CodeEntry&) const = default;
 };
 
-// Walks one list from index 0 until next comes back 0, with one 256-byte buffer shared
+// Walks one list from index 0 until next comes back 0, with one text buffer shared
 // by every call of the walk and not cleared between calls. A walk that revisits a number
 // stops there, so a faulty list can't loop for ever.
 std::vector<CodeEntry> enumerateCodeList(const EngineApi& api, CodeList list);

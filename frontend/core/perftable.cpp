@@ -3,6 +3,8 @@
 #include "calcrun.h"
 #include "codelists.h"
 
+#include <kpx_text_buffer.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -12,11 +14,9 @@ namespace kv {
 namespace {
 
 std::string modelField(const EngineApi& api, int32_t model, const char* column) {
-    char buffer[256] = {};
-    char* text = buffer;
-    api.KPX_GetModelData(model, column, &text);
-    buffer[255] = '\0';
-    return bufferText(buffer);
+    kpx::TextBuffer buffer;
+    api.KPX_GetModelData(model, column, buffer.address());
+    return buffer.text();
 }
 
 // Walks the models matching the codes until `match` accepts one.
@@ -27,10 +27,9 @@ std::optional<ModelInfo> findModel(const EngineApi& api, int32_t refrigerant, in
         return std::nullopt;
     int32_t start = 0;
     for (;;) {
-        char buffer[256] = {};
-        char* text = buffer;
+        kpx::TextBuffer showName;
         int32_t next = 0;
-        api.KPX_GetModel(start, refrigerant, family, power, &next, &text);
+        api.KPX_GetModel(start, refrigerant, family, power, &next, showName.address());
         if (next <= start)
             return std::nullopt;
         start = next;

@@ -2,12 +2,19 @@
  *
  * Every property function returns 0 on success; on failure a non-zero status and NaN
  * in the result. Temperatures in K, pressures in Pa, enthalpies in J/kg (IIR reference
- * state), specific volumes in m3/kg.
+ * state), specific volumes in m3/kg. A text result goes to a caller's buffer of
+ * ILK_TEXT_SIZE bytes.
+ *
+ * Callers in C++ that find the exports by name take their types from these declarations
+ * (decltype(&ILK_Revision)), calling convention included.
  */
 #ifndef ASERE32_H
 #define ASERE32_H
 
 #include <stdint.h>
+
+/* Size of the caller's buffer for a text result, the zero byte included. */
+#define ILK_TEXT_SIZE 256
 
 #if defined(_WIN32) && !defined(_WIN64)
 #define ILK_CALL __stdcall

@@ -135,7 +135,7 @@ extern "C" {
 
 int16_t ILK_CALL ILK_Revision(char** text) {
     if (text != nullptr && *text != nullptr)
-        std::snprintf(*text, 256, "%s", kRevisionText);
+        std::snprintf(*text, ILK_TEXT_SIZE, "%s", kRevisionText);
     return kRevision;
 }
 

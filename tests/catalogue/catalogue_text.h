@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace kvcattest {
+namespace kvcat {
 
 using Row = std::map<std::string, std::string>;
 
@@ -48,4 +48,4 @@ inline std::string sourceData(const std::string& name) {
     return std::string(KV_SOURCE_DIR) + "/data/" + name;
 }
 
-} // namespace kvcattest
+} // namespace kvcat

@@ -17,7 +17,6 @@
 namespace {
 
 using namespace kvcat;
-using namespace kvcattest;
 namespace fs = std::filesystem;
 
 class DemoCatalogue : public ::testing::Test {
@@ -51,7 +50,7 @@ TEST_F(DemoCatalogue, BuilderReproducesTheCommittedFilesByteForByte) {
     EXPECT_TRUE(builtModels == models) << "kpxcalc.bin differs: run the kv_catalogue_update target";
     EXPECT_EQ(readFile(sourceData("data.bin")), dataBinText(builtModels.size(), builtCodes.size()));
     // And the build laid out the same bytes in the program directory.
-    const fs::path bin = kvtest::ProgramDir::builtProgramDir();
+    const fs::path bin = kv::ProgramDir::builtProgramDir();
     EXPECT_TRUE(readFile((bin / "data" / "kpxcodes.bin").string()) == codes);
     EXPECT_TRUE(readFile((bin / "data" / "kpxcalc.bin").string()) == models);
     EXPECT_EQ(readFile((bin / "data.bin").string()), readFile(sourceData("data.bin")));
@@ -60,7 +59,7 @@ TEST_F(DemoCatalogue, BuilderReproducesTheCommittedFilesByteForByte) {
 // The window's start-up check: the first line of data.bin is the size of the model
 // table minus the size of the code lists, as a plain decimal integer.
 TEST_F(DemoCatalogue, DataBinHoldsTheSizeDifference) {
-    const fs::path bin = kvtest::ProgramDir::builtProgramDir();
+    const fs::path bin = kv::ProgramDir::builtProgramDir();
     for (const auto& [dataBin, dir] :
          {std::pair{fs::path(sourceData("data.bin")), fs::path(sourceData(""))},
           std::pair{bin / "data.bin", bin / "data"}}) {

@@ -1,22 +1,24 @@
 #include "engine_handle.h"
 
+#include <kpx_calc.h>
+#include <kpx_text_buffer.h>
+
 #include <cstdlib>
 #include <dlfcn.h>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
-namespace kvcattest {
+namespace kvcat {
 
 struct Engine::Api {
-    int32_t (*initialize)(const char*);
-    int32_t (*getRefrigerant)(int32_t, int32_t*, char**);
-    int32_t (*getFamily)(int32_t, int32_t*, char**);
-    int32_t (*getPower)(int32_t, int32_t*, char**);
-    int32_t (*getModel)(int32_t, int32_t, int32_t, int32_t, int32_t*, char**);
-    int32_t (*getModelData)(int32_t, const char*, char**);
-    int32_t (*rating)(int32_t, const char*, const char*, int32_t, double, double, double, double,
-                      double, double*, double*, double*, double*, double*);
+    decltype(&KPX_Initialize) initialize;
+    decltype(&KPX_GetRefrigerant) getRefrigerant;
+    decltype(&KPX_GetFamily) getFamily;
+    decltype(&KPX_GetPower) getPower;
+    decltype(&KPX_GetModel) getModel;
+    decltype(&KPX_GetModelData) getModelData;
+    decltype(&KPX_Rating) rating;
 };
 
 namespace {
@@ -56,13 +58,12 @@ std::vector<std::pair<int32_t, std::string>> Engine::codeList(const std::string&
     std::vector<std::pair<int32_t, std::string>> out;
     int32_t index = 0;
     for (int guard = 0; guard < 10000; ++guard) {
-        char buffer[256] = {};
-        char* text = buffer;
+        kpx::TextBuffer text;
         int32_t next = 0;
-        f(index, &next, &text);
+        f(index, &next, text.address());
         if (next == 0)
             break;
-        out.emplace_back(next, std::string(buffer));
+        out.emplace_back(next, text.text());
         index = next;
     }
     return out;
@@ -72,10 +73,10 @@ std::vector<int32_t> Engine::models(int32_t refrigerant, int32_t family, int32_t
     std::vector<int32_t> out;
     int32_t start = 0;
     for (;;) {
-        char buffer[256] = {};
-        char* text = buffer;
+        kpx::TextBuffer text;
         int32_t next = 0;
-        if (api_->getModel(start, refrigerant, family, power, &next, &text) != 0 || next == 0)
+        if (api_->getModel(start, refrigerant, family, power, &next, text.address()) != 0 ||
+            next == 0)
             break;
         out.push_back(next);
         start = next;
@@ -84,10 +85,9 @@ std::vector<int32_t> Engine::models(int32_t refrigerant, int32_t family, int32_t
 }
 
 std::string Engine::field(int32_t model, const std::string& column) const {
-    char buffer[256] = {};
-    char* text = buffer;
-    api_->getModelData(model, column.c_str(), &text);
-    return buffer;
+    kpx::TextBuffer text;
+    api_->getModelData(model, column.c_str(), text.address());
+    return text.text();
 }
 
 double Engine::number(int32_t model, const std::string& column) const {
@@ -111,4 +111,4 @@ std::string readFile(const std::string& path) {
     return s.str();
 }
 
-} // namespace kvcattest
+} // namespace kvcat

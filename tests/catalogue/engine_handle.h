@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace kvcattest {
+namespace kvcat {
 
 struct Rating {
     int32_t code = 0;
@@ -35,7 +35,7 @@ public:
 
 private:
     struct Api;
-    kvtest::ProgramDir dir_;
+    kv::ProgramDir dir_;
     void* handle_ = nullptr;
     std::unique_ptr<Api> api_;
 };
@@ -43,4 +43,4 @@ private:
 // Reads a file whole, as bytes.
 std::string readFile(const std::string& path);
 
-} // namespace kvcattest
+} // namespace kvcat

@@ -17,7 +17,6 @@
 namespace {
 
 using namespace kvcat;
-using namespace kvcattest;
 namespace fs = std::filesystem;
 
 // Capacity (W), power (W), mass flow (kg/s) of a real R404A machine, EN 12900 order, degC.
@@ -79,8 +78,8 @@ TEST_F(TempFiles, RatingAtTheBasisIsTheSourcePolynomialForEachOrderAndUnitSystem
         SCOPED_TRACE(c.what);
         // The source in its own units: IP polynomials give Btu/h and lb/h of degF.
         const auto toF = [](double t) { return t * 1.8 + 32; };
-        const double qs = c.ip ? 1 / units::WattsPerBtuPerHour : 1;
-        const double ms = c.ip ? 3600 / units::KilogramsPerPound : 1;
+        const double qs = c.ip ? 1 / units::kWattsPerBtuPerHour : 1;
+        const double ms = c.ip ? 3600 / units::kKilogramsPerPound : 1;
         // Source coefficients such that p_source(x_F, y_F) = p_SI(te, tc) scaled.
         std::string row = "M1\tR404A\tscroll\tmedium\t";
         row += c.ip ? "-0.04\t40.1\t50\t120\t65\t0" : "-17.8\t4.5\t10\t48.9\t18.3\t0";
@@ -116,10 +115,10 @@ TEST_F(TempFiles, RatingAtTheBasisIsTheSourcePolynomialForEachOrderAndUnitSystem
 }
 
 TEST(ImportUnits, ConversionsAreExact) {
-    EXPECT_DOUBLE_EQ(units::WattsPerBtuPerHour, 0.29307107017222222);
-    EXPECT_EQ(units::KilogramsPerPound, 0.45359237);
-    EXPECT_DOUBLE_EQ(32 * units::KelvinPerRankine + units::FahrenheitZero, 0);
-    EXPECT_DOUBLE_EQ(212 * units::KelvinPerRankine + units::FahrenheitZero, 100);
+    EXPECT_DOUBLE_EQ(units::kWattsPerBtuPerHour, 0.29307107017222222);
+    EXPECT_EQ(units::kKilogramsPerPound, 0.45359237);
+    EXPECT_DOUBLE_EQ(32 * units::kKelvinPerRankine + units::kFahrenheitZero, 0);
+    EXPECT_DOUBLE_EQ(212 * units::kKelvinPerRankine + units::kFahrenheitZero, 100);
     // A polynomial of degF is the same function of degC after conversion.
     const Coefficients c = fromFahrenheit(kQ, 1.0);
     for (double te : {-40.0, -10.0, 7.2})

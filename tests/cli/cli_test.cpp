@@ -30,7 +30,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using kvtest::TestModel;
+using kv::TestModel;
 
 struct Outcome {
     int status = -1;
@@ -209,8 +209,8 @@ std::vector<TestModel> cliModels() {
 class Cli : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = std::make_unique<kvtest::ProgramDir>(kvtest::codesFile(kvtest::defaultCodes()),
-                                                    kvtest::modelsFile(cliModels()));
+        dir_ = std::make_unique<kv::ProgramDir>(kv::codesFile(kv::defaultCodes()),
+                                                kv::modelsFile(cliModels()));
         bound_ = kv::bindLibraries(dir_->path().string());
         if (bound_.ok)
             kv::initializeEngine(bound_.api, dir_->path().string());
@@ -232,7 +232,7 @@ protected:
         return kv::runCalculation(bound_.api, req);
     }
 
-    static inline std::unique_ptr<kvtest::ProgramDir> dir_;
+    static inline std::unique_ptr<kv::ProgramDir> dir_;
     static inline kv::BindResult bound_;
 };
 
@@ -490,8 +490,8 @@ TEST(RunWindow, FallsBackToTheTerminalWithoutADisplay) {
 #endif
 
 TEST(CliData, DataProblemsExitThreeAndNameTheFile) {
-    kvtest::ProgramDir dir(kvtest::codesFile(kvtest::defaultCodes()),
-                           kvtest::modelsFile({model("A", 1000)}));
+    kv::ProgramDir dir(kv::codesFile(kv::defaultCodes()),
+                       kv::modelsFile({model("A", 1000)}));
     dir.write("data.bin", "12345\n");
     Outcome o = runCli({"--program-dir", dir.path().string(), "rate"}, dir.path());
     EXPECT_EQ(o.status, 3);
@@ -536,7 +536,7 @@ TEST(CliData, FluidFileThatCantBeUsed) {
     for (const Case& c : cases) {
         TestModel m = model("A-1", 1000);
         m.refrigerant = c.refrigerant;
-        kvtest::ProgramDir dir(kvtest::codesFile(kvtest::defaultCodes()), kvtest::modelsFile({m}));
+        kv::ProgramDir dir(kv::codesFile(kv::defaultCodes()), kv::modelsFile({m}));
         dir.remove("data/fluids"); // the link to the built fluids: a folder of its own
         fs::create_directory(dir.path() / "data" / "fluids");
         if (c.content == "<folder>")
@@ -554,12 +554,12 @@ TEST(CliData, FluidFileThatCantBeUsed) {
 // Catalogue texts that are no UTF-8 (8-bit, Latin-1) come out as UTF-8 in every format,
 // and a list item is named as the list shows it.
 TEST(CliText, EightBitCatalogueTextsAreShownAsUtf8) {
-    std::vector<kvtest::CodeLine> codes = kvtest::defaultCodes();
+    std::vector<kv::CodeLine> codes = kv::defaultCodes();
     for (auto& line : codes)
         if (line.list == "DLLR" && line.number == 1)
             line.text = "R134a\xE9";
-    kvtest::ProgramDir dir(kvtest::codesFile(codes),
-                           kvtest::modelsFile({model("K\xC4-1", 1000), model("B-2", 2000)}));
+    kv::ProgramDir dir(kv::codesFile(codes),
+                       kv::modelsFile({model("K\xC4-1", 1000), model("B-2", 2000)}));
     const std::string p = dir.path().string();
     Outcome o =
         runCli({"--program-dir", p, "--format", "json", "list", "refrigerants"}, dir.path());

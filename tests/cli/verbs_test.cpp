@@ -15,7 +15,7 @@
 
 namespace {
 
-using kvtest::TestModel;
+using kv::TestModel;
 
 std::vector<TestModel> verbModels() {
     TestModel env, none;
@@ -35,8 +35,8 @@ struct Outcome {
 class Verbs : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = std::make_unique<kvtest::ProgramDir>(kvtest::codesFile(kvtest::defaultCodes()),
-                                                    kvtest::modelsFile(verbModels()));
+        dir_ = std::make_unique<kv::ProgramDir>(kv::codesFile(kv::defaultCodes()),
+                                                    kv::modelsFile(verbModels()));
         bound_ = kv::bindLibraries(dir_->path().string());
         if (bound_.ok)
             kv::initializeEngine(bound_.api, dir_->path().string());
@@ -56,7 +56,7 @@ protected:
         return kv::findModelByName(bound_.api, name).value_or(kv::ModelInfo{});
     }
 
-    static inline std::unique_ptr<kvtest::ProgramDir> dir_;
+    static inline std::unique_ptr<kv::ProgramDir> dir_;
     static inline kv::BindResult bound_;
 };
 

@@ -17,7 +17,7 @@ namespace {
 
 using kv::GridRow;
 using kv::NumberFormat;
-using kvtest::TestModel;
+using kv::TestModel;
 
 TestModel model(std::string showName, double capacity) {
     TestModel m;
@@ -46,8 +46,8 @@ std::vector<TestModel> runModels() {
 class CalcRun : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = std::make_unique<kvtest::ProgramDir>(kvtest::codesFile(kvtest::defaultCodes()),
-                                                    kvtest::modelsFile(runModels()));
+        dir_ = std::make_unique<kv::ProgramDir>(kv::codesFile(kv::defaultCodes()),
+                                                kv::modelsFile(runModels()));
         bound_ = kv::bindLibraries(dir_->path().string());
         if (bound_.ok)
             kv::initializeEngine(bound_.api, dir_->path().string());
@@ -85,11 +85,11 @@ protected:
         return out;
     }
 
-    static std::unique_ptr<kvtest::ProgramDir> dir_;
+    static std::unique_ptr<kv::ProgramDir> dir_;
     static kv::BindResult bound_;
 };
 
-std::unique_ptr<kvtest::ProgramDir> CalcRun::dir_;
+std::unique_ptr<kv::ProgramDir> CalcRun::dir_;
 kv::BindResult CalcRun::bound_;
 
 TEST_F(CalcRun, CodeListsEnumerateAndFindCodesByText) {
@@ -219,7 +219,7 @@ TEST_F(CalcRun, TargetCapacityOrdersByCapacityAndSelectsTheNearest) {
 }
 
 TEST(DataCheck, FirstLineMustHoldTheSizeDifference) {
-    kvtest::ProgramDir dir("codes", "model table", false);
+    kv::ProgramDir dir("codes", "model table", false);
     struct Case {
         std::string firstLine;
         bool ok;

@@ -20,7 +20,7 @@ namespace {
 class DemoCatalogue : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        const std::string dir = kvtest::ProgramDir::builtProgramDir().string();
+        const std::string dir = kv::ProgramDir::builtProgramDir().string();
         bound_ = kv::bindLibraries(dir);
         if (bound_.ok)
             kv::initializeEngine(bound_.api, dir);

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
-namespace kvtest {
+namespace kv {
 namespace {
 
 std::string num(double v) {
@@ -116,4 +116,4 @@ std::vector<TestModel> manyModels(int count) {
     return models;
 }
 
-} // namespace kvtest
+} // namespace kv

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace kvtest {
+namespace kv {
 
 struct TestModel {
     std::string showName;
@@ -40,4 +40,4 @@ std::vector<TestModel> manyModels(int count);
 std::string codesFile(const std::vector<CodeLine>& lines);
 std::string modelsFile(const std::vector<TestModel>& models);
 
-} // namespace kvtest
+} // namespace kv

@@ -15,9 +15,9 @@
 
 #include "engine_test_support.h"
 
+using kpx::catalogueFrom;
 using kpx::NoValue;
-using kpxtest::catalogueFrom;
-using kpxtest::TempDir;
+using kpx::TempDir;
 
 namespace {
 
@@ -183,19 +183,19 @@ TEST(CodeFile, HeaderIsNeverStoredAndRepeatedKeysReplace) {
     EXPECT_EQ(c.codes().size(), 1u);
 }
 
-const std::string Codes = "List\tNo\tText\nDLLR\t1\tR134a\nDLLF\t1\tScroll\n";
-const std::string Models = "ShowName\tDLLR\t\nM1\t1\t\n";
+const std::string kCodes = "List\tNo\tText\nDLLR\t1\tR134a\nDLLF\t1\tScroll\n";
+const std::string kModels = "ShowName\tDLLR\t\nM1\t1\t\n";
 
 TEST(Initialize, LoadsOnceAndThenOnlyTakesTheNewDirectory) {
     TempDir first, second;
-    first.write("kpxcodes.bin", Codes);
-    second.write("kpxcodes.bin", Codes + "DLLP\t1\t230V\n");
-    second.write("kpxcalc.bin", Models + "M2\t1\t\n");
+    first.write("kpxcodes.bin", kCodes);
+    second.write("kpxcodes.bin", kCodes + "DLLP\t1\t230V\n");
+    second.write("kpxcalc.bin", kModels + "M2\t1\t\n");
     kpx::Catalogue c;
     c.initialize(first.slash().c_str()); // no model table: not loaded, code lists read
     EXPECT_FALSE(c.CatalogueLoaded());
     EXPECT_EQ(c.codes().size(), 2u);
-    first.write("kpxcalc.bin", Models);
+    first.write("kpxcalc.bin", kModels);
     c.initialize(first.slash().c_str()); // codes read again under the same keys
     EXPECT_TRUE(c.CatalogueLoaded());
     EXPECT_EQ(c.codes().size(), 2u);
@@ -208,7 +208,7 @@ TEST(Initialize, LoadsOnceAndThenOnlyTakesTheNewDirectory) {
 
 TEST(Initialize, WhereTheFilesAreLookedFor) {
     TempDir dir;
-    dir.write("x-kpxcalc.bin", Models);
+    dir.write("x-kpxcalc.bin", kModels);
     kpx::Catalogue joined, notRegular, nullDirectory;
     joined.initialize((dir.slash() + "x-").c_str()); // the text goes right before the name
     EXPECT_TRUE(joined.CatalogueLoaded());
@@ -223,7 +223,7 @@ TEST(Initialize, WhereTheFilesAreLookedFor) {
     EXPECT_EQ(notRegular.codes().size(), 0u);
 
     TempDir current; // a null directory reads from the current directory
-    current.write("kpxcalc.bin", Models);
+    current.write("kpxcalc.bin", kModels);
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(current.path());
     nullDirectory.initialize(nullptr);
@@ -237,7 +237,7 @@ TEST(Initialize, WhereTheFilesAreLookedFor) {
 // more, counts as missing.
 TEST(Initialize, WindowsOpensUnsharedAndBelowTheLongPathLimit) {
     TempDir dir;
-    dir.write("kpxcalc.bin", Models);
+    dir.write("kpxcalc.bin", kModels);
     kpx::Catalogue held, longPath, loaded;
     {
         std::ifstream other(dir.path() / "kpxcalc.bin", std::ios::binary);

@@ -3,5 +3,5 @@
 #include "corpus_replay.h"
 
 TEST(FuzzCorpus, EveryInputLoadsAndAnswersQueries) {
-    kvfuzz::replayCorpus(KPX_FUZZ_CORPUS_DIR, kpxfuzz::exerciseCatalogue);
+    replayCorpus(KPX_FUZZ_CORPUS_DIR, kpx::exerciseCatalogue);
 }

@@ -7,7 +7,7 @@
 #include <windows.h>
 #endif
 
-namespace kpxtest {
+namespace kpx {
 
 TempDir::TempDir() {
 #ifdef _WIN32
@@ -74,4 +74,4 @@ std::int32_t FakeProperties::answer(const char* function, const char* r, double 
     return status;
 }
 
-} // namespace kpxtest
+} // namespace kpx

@@ -11,7 +11,7 @@
 #include "catalogue.h"
 #include "rating.h"
 
-namespace kpxtest {
+namespace kpx {
 
 inline kpx::Catalogue catalogueFrom(std::string_view codes, std::string models) {
     kpx::Catalogue c;
@@ -78,4 +78,4 @@ private:
                         double* out);
 };
 
-} // namespace kpxtest
+} // namespace kpx

@@ -10,15 +10,16 @@
 
 #include "engine_test_support.h"
 #include "kpx_calc.h"
+#include "kpx_text_buffer.h"
 
 namespace {
 
-const std::string Codes = "List\tNumber\tText\n"
-                          "DLLR\t1\tR134a\n"
-                          "DLLR\t2\tR404A\n"
-                          "DLLF\t1\tScroll\n"
-                          "DLLP\t1\t" +
-                          std::string(300, 'V') + "\n";
+const std::string kCodes = "List\tNumber\tText\n"
+                           "DLLR\t1\tR134a\n"
+                           "DLLR\t2\tR404A\n"
+                           "DLLF\t1\tScroll\n"
+                           "DLLP\t1\t" +
+                           std::string(300, 'V') + "\n";
 
 // Model 1 has a full envelope and constant polynomials; model 2 has no "TeHig"; model 3 a
 // long name.
@@ -40,15 +41,17 @@ std::string models() {
            "\tR404A\t60\t2\t1\t1\t\r\n";
 }
 
+// A text buffer with guard bytes behind it, to see that no export writes past
+// KPX_TEXT_SIZE bytes.
 struct Buffer {
-    char bytes[300];
+    char bytes[KPX_TEXT_SIZE + 44];
     char* pointer = bytes;
     Buffer() { std::fill(std::begin(bytes), std::end(bytes), '#'); }
     std::string text() const { return bytes; }
 };
 
 TEST(Exports, WholeSequenceThroughTheSharedLibrary) {
-    kpxtest::TempDir dir;
+    kpx::TempDir dir;
     if (std::filesystem::exists(KPX_TEST_FLUIDS_DIR))
 #ifdef _WIN32
         std::filesystem::copy(KPX_TEST_FLUIDS_DIR, dir.path() / "fluids");
@@ -69,11 +72,12 @@ TEST(Exports, WholeSequenceThroughTheSharedLibrary) {
     for (double v : out)
         EXPECT_EQ(v, -9999.999);
 
-    dir.write("kpxcodes.bin", Codes);
+    dir.write("kpxcodes.bin", kCodes);
     dir.write("kpxcalc.bin", models());
     EXPECT_EQ(KPX_Initialize(dir.slash().c_str()), 0);
 
-    // Enumerations and the cut of long texts at 255 bytes.
+    // Enumerations and the cut of long texts at KPX_TEXT_SIZE - 1 bytes.
+    constexpr int32_t kLongest = KPX_TEXT_SIZE - 1;
     EXPECT_EQ(KPX_GetRefrigerant(0, &next, &b.pointer), 0);
     EXPECT_EQ(next, 1);
     EXPECT_EQ(b.text(), "R134a");
@@ -84,13 +88,13 @@ TEST(Exports, WholeSequenceThroughTheSharedLibrary) {
     EXPECT_EQ(KPX_GetFamily(0, &next, &b.pointer), 0);
     EXPECT_EQ(b.text(), "Scroll");
     EXPECT_EQ(KPX_GetPower(0, &next, &b.pointer), 0);
-    EXPECT_EQ(b.text(), std::string(255, 'V'));
-    EXPECT_EQ(b.bytes[256], '#');
+    EXPECT_EQ(b.text(), std::string(kLongest, 'V'));
+    EXPECT_EQ(b.bytes[KPX_TEXT_SIZE], '#');
 
     // Search and field reads.
     EXPECT_EQ(KPX_GetModel(0, 2, 0, 0, &next, &b.pointer), 0);
     EXPECT_EQ(next, 3);
-    EXPECT_EQ(b.text(), std::string(255, 'L'));
+    EXPECT_EQ(b.text(), std::string(kLongest, 'L'));
     EXPECT_EQ(KPX_GetModel(3, 0, 0, 0, &next, &b.pointer), -1);
     EXPECT_EQ(next, 0);
     EXPECT_EQ(KPX_GetModel(1, 1, 1, 1, &next, &b.pointer), 0);
@@ -98,7 +102,7 @@ TEST(Exports, WholeSequenceThroughTheSharedLibrary) {
     EXPECT_EQ(b.text(), "K-200");
     EXPECT_EQ(KPX_GetModelData(0, "ShowName", &b.pointer), 1);
     EXPECT_EQ(KPX_GetModelData(4, "ShowName", &b.pointer), 1);
-    EXPECT_EQ(KPX_GetModelData(3, "ShowName", &b.pointer), 255);
+    EXPECT_EQ(KPX_GetModelData(3, "ShowName", &b.pointer), kLongest);
     EXPECT_EQ(KPX_GetModelData(1, "Refrigerant", &b.pointer), 5);
     EXPECT_EQ(b.text(), "R134a");
     EXPECT_EQ(KPX_GetModelData(1, "Nothing", &b.pointer), 0);
@@ -133,9 +137,8 @@ TEST(Exports, WholeSequenceThroughTheSharedLibrary) {
     EXPECT_EQ(out[0], -9999.999);
 
     const int32_t code = rating(0, "K-100", "R134a", 50, -10);
-    char revision[256] = {};
-    char* revisionPointer = revision;
-    ILK_Revision(&revisionPointer);
+    kpx::PropertyTextBuffer revision;
+    ILK_Revision(revision.address());
     ILK_SetDataDirectory(dir.slash().c_str());
     double p = 0;
     const bool propertiesServe = ILK_SaturationPressure("R134a", 263.15, &p) == 0;

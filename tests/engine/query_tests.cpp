@@ -3,7 +3,7 @@
 
 #include "engine_test_support.h"
 
-using kpxtest::catalogueFrom;
+using kpx::catalogueFrom;
 
 namespace {
 
@@ -124,14 +124,14 @@ TEST(NextCode, StepsFollowTheWalkOrderInALargeTable) {
     }
 }
 
-const std::string SearchFile = "ShowName\tDLLR\tDLLF\tDLLP\t\n"
-                               "A\t3\t1\t2\t\n"
-                               "B\t-\t1\t2\t\n"
-                               "C\t\t1\t2\t\n"
-                               "D\t\n"
-                               "E\t3.0\t2\t2\t\n"
-                               "F\t2.5\t1\t2\t\n"
-                               "\t3\t1\t1\t\n";
+const std::string kSearchFile = "ShowName\tDLLR\tDLLF\tDLLP\t\n"
+                                "A\t3\t1\t2\t\n"
+                                "B\t-\t1\t2\t\n"
+                                "C\t\t1\t2\t\n"
+                                "D\t\n"
+                                "E\t3.0\t2\t2\t\n"
+                                "F\t2.5\t1\t2\t\n"
+                                "\t3\t1\t1\t\n";
 
 std::vector<std::string> search(const kpx::Catalogue& c, std::int32_t r, std::int32_t f,
                                 std::int32_t p) {
@@ -147,7 +147,7 @@ std::vector<std::string> search(const kpx::Catalogue& c, std::int32_t r, std::in
 }
 
 TEST(FindModel, CodesMatchNumericallyAndZeroMatchesAll) {
-    const auto c = catalogueFrom("", SearchFile);
+    const auto c = catalogueFrom("", kSearchFile);
     const struct {
         std::int32_t r, f, p;
         std::vector<std::string> names;

@@ -16,19 +16,19 @@ using kpx::NoValue;
 
 namespace {
 
-using kpxtest::Columns;
+using kpx::Columns;
 
 // Limits wide enough for the base point (-10, 40, 0, 10, 10) to be clean; the F and H
 // curves give TcLim(s) = 110 - s, far above the point.
-const Columns BaseEnvelope{
+const Columns kBaseEnvelope{
     {"TeLow", -45}, {"TeHig", 15}, {"TcLow", 10}, {"TcHig", 70}, {"TeMin", -40}, {"TeMax", 10},
     {"TcMin", 20},  {"TcMax", 65}, {"ShMax", 30}, {"ShTol", 5},  {"RgtMax", 60}, {"ScMax", 15},
     {"TcTol", 3},   {"F0e", -60},  {"F0c", 100},  {"F1e", 30},   {"F1c", 100},   {"H0e", -60},
     {"H0c", 90},    {"H1e", 30},   {"H1c", 90},   {"ShF", 10},   {"ShH", 20}};
-const Conditions BasePoint{-10, 40, 0, 10, 10};
+const Conditions kBasePoint{-10, 40, 0, 10, 10};
 
 Envelope envelope(const Columns& base, const Columns& changes = {}) {
-    return kpxtest::recordWith(kpxtest::merged(base, changes)).envelope;
+    return kpx::recordWith(kpx::merged(base, changes)).envelope;
 }
 
 struct Row {
@@ -38,14 +38,14 @@ struct Row {
     std::int32_t expected;
 };
 
-void checkRows(const std::vector<Row>& rows, const Columns& base = BaseEnvelope) {
+void checkRows(const std::vector<Row>& rows, const Columns& base = kBaseEnvelope) {
     for (const Row& row : rows)
         EXPECT_EQ(kpx::classify(envelope(base, row.changes), row.point), row.expected) << row.name;
 }
 
 TEST(Classify, LimitsTolerancesAndWarningOrder) {
     checkRows({
-        {"clean", BasePoint, {}, 1},
+        {"clean", kBasePoint, {}, 1},
         {"Te on outer low limit", {-45, 40, 0, 10, 10}, {}, 2},
         {"Te below outer", {-45.5, 40, 0, 10, 10}, {}, -2},
         {"Te on outer high limit", {15, 40, 0, 10, 10}, {}, 3},
@@ -80,7 +80,7 @@ TEST(Classify, AbsentColumnsActAsNoValue) {
         {"TeHig", -3},  {"TcHig", -5}, {"ShMax", -6}, {"ShTol", -6},
         {"RgtMax", -6}, {"ScMax", -7}, {"TeMax", 3},  {"TcMax", 5}};
     for (const auto& [column, code] : upper)
-        checkRows({{column, BasePoint, {{column, NoValue}}, code}});
+        checkRows({{column, kBasePoint, {{column, NoValue}}, code}});
     checkRows({{"no lower limits",
                 {-50, 5, 0, 10, 10},
                 {{"TeLow", NoValue}, {"TcLow", NoValue}, {"TeMin", NoValue}, {"TcMin", NoValue}},
@@ -90,9 +90,9 @@ TEST(Classify, AbsentColumnsActAsNoValue) {
 TEST(Classify, KLineWarnsStrictlyBelowAndIsNotCutOff) {
     // Tc = 40 at Te = -10, 60 at Te = 10.
     const Columns k =
-        kpxtest::merged(BaseEnvelope, {{"K1e", -20}, {"K1c", 30}, {"K2e", 0}, {"K2c", 50}});
+        kpx::merged(kBaseEnvelope, {{"K1e", -20}, {"K1c", 30}, {"K2e", 0}, {"K2c", 50}});
     checkRows({{"below", {-10, 39.5, 0, 10, 10}, {}, 11},
-               {"on the line", BasePoint, {}, 1},
+               {"on the line", kBasePoint, {}, 1},
                {"beyond K2e", {10, 55, 0, 10, 10}, {}, 11},
                {"replaces Tc above inner", {-10, 66, 0, 10, 10}, {{"K2c", 200}}, 11},
                {"K2e = K1e: off", {-10, 39.5, 0, 10, 10}, {{"K2e", -20}}, 1},
@@ -104,7 +104,7 @@ TEST(Classify, KLineWarnsStrictlyBelowAndIsNotCutOff) {
 // F curve constant 60, H curve constant 50, ShF 20, ShH 10: TcLim(s) = 40 + s, so 50 at
 // Sh2 = 10 and 45 at Sh2 - ShTol = 5; TcTol 3.
 Columns limitEnvelope(double fc = 60) {
-    Columns e = BaseEnvelope;
+    Columns e = kBaseEnvelope;
     e["F0c"] = e["F1c"] = fc;
     e["H0c"] = e["H1c"] = 50;
     e["ShF"] = 20, e["ShH"] = 10;
@@ -146,15 +146,15 @@ TEST(TcLimits, SuperheatOfTheHCurve) {
 
 TEST(TcLimits, BothShHAndRgtHUseTheFilledHCurveBreakpoints) {
     // H4 is filled from H3: H4c 99 is ignored.
-    const Columns both = kpxtest::merged(limitEnvelope(), {{"RgtH", 0},
-                                                           {"H1e", -50},
-                                                           {"H1c", 52},
-                                                           {"H2e", -40},
-                                                           {"H2c", 54},
-                                                           {"H3e", 0},
-                                                           {"H3c", 56},
-                                                           {"H4c", 99}});
-    const auto limits = kpx::tcLimits(envelope(both), BasePoint);
+    const Columns both = kpx::merged(limitEnvelope(), {{"RgtH", 0},
+                                                       {"H1e", -50},
+                                                       {"H1c", 52},
+                                                       {"H2e", -40},
+                                                       {"H2c", 54},
+                                                       {"H3e", 0},
+                                                       {"H3c", 56},
+                                                       {"H4c", 99}});
+    const auto limits = kpx::tcLimits(envelope(both), kBasePoint);
     EXPECT_EQ(limits.atSh2, 52);
     EXPECT_EQ(limits.atSh2MinusTol, 56);
     checkRows({{"above H1c", {-10, 53, 0, 10, 10}, {}, 15},
@@ -222,27 +222,27 @@ TEST(Polynomials, SummedInTheirOwnSuffixOrder) {
 // At Te = -10, Tc = 40: capacity 1000 + 20 Te - 10 Tc = 400, power 500 + 5 Tc = 700,
 // current 2 + 0.05 Tc = 4, mass flow 0.01 + 0.0002 Te = 0.008.
 kpx::RatingRecord ratingRecord() {
-    kpx::RatingRecord r = kpxtest::recordWith({{"Q0", 1000},
-                                               {"Q1", 20},
-                                               {"Q2", -10},
-                                               {"P0", 500},
-                                               {"P2", 5},
-                                               {"A0", 2},
-                                               {"A2", 0.05},
-                                               {"M0", 0.01},
-                                               {"M1", 0.0002},
-                                               {"ScBase", 0},
-                                               {"ShBase", 10}});
+    kpx::RatingRecord r = kpx::recordWith({{"Q0", 1000},
+                                           {"Q1", 20},
+                                           {"Q2", -10},
+                                           {"P0", 500},
+                                           {"P2", 5},
+                                           {"A0", 2},
+                                           {"A2", 0.05},
+                                           {"M0", 0.01},
+                                           {"M1", 0.0002},
+                                           {"ScBase", 0},
+                                           {"ShBase", 10}});
     for (std::size_t i = 3; i < 10; ++i)
         r.q[i] = r.p[i] = r.a[i] = r.m[i] = 0;
     r.p[1] = r.a[1] = r.m[2] = 0;
-    r.envelope = envelope(BaseEnvelope);
+    r.envelope = envelope(kBaseEnvelope);
     r.refrigerant = "R404A";
     return r;
 }
 
 kpx::RatingResult rate(const kpx::RatingRecord& r, const Conditions& c,
-                       kpxtest::FakeProperties& properties) {
+                       kpx::FakeProperties& properties) {
     return kpx::rate(r, c, properties, "data/");
 }
 
@@ -254,7 +254,7 @@ void expectNotRated(const kpx::RatingResult& r) {
 TEST(Rate, PropertyCallsInOrderAndTheCorrectionFactors) {
     kpx::RatingRecord record = ratingRecord();
     record.scBase = 3;
-    kpxtest::FakeProperties properties;
+    kpx::FakeProperties properties;
     const auto r = rate(record, Conditions{-10, 40, 2, 8, 12}, properties);
 
     const double teK = -10 + 273.15, tcK = 40 + 273.15;
@@ -293,8 +293,8 @@ TEST(Rate, ReturnGasBaseWhenShBaseIsAbsent) {
     kpx::RatingRecord record = ratingRecord();
     record.shBase = NoValue;
     record.rgtBase = 5; // ShBase = 5 - (-10) = 15
-    kpxtest::FakeProperties properties;
-    rate(record, BasePoint, properties);
+    kpx::FakeProperties properties;
+    rate(record, kBasePoint, properties);
     ASSERT_EQ(properties.calls.size(), 11u);
     EXPECT_DOUBLE_EQ(properties.calls[9].a, -10 + 273.15 + 15);
     EXPECT_DOUBLE_EQ(properties.calls[10].a, -10 + 273.15 + 15);
@@ -302,7 +302,7 @@ TEST(Rate, ReturnGasBaseWhenShBaseIsAbsent) {
 
 TEST(Rate, ZeroDivisorsGiveFactorOneAndCopEqualToCapacity) {
     kpx::RatingRecord record = ratingRecord();
-    kpxtest::FakeProperties zeroVolume;
+    kpx::FakeProperties zeroVolume;
     zeroVolume.override = [](std::size_t i, double& v) {
         if (i == 6) // v
             v = 0;
@@ -312,7 +312,7 @@ TEST(Rate, ZeroDivisorsGiveFactorOneAndCopEqualToCapacity) {
     const auto a = rate(record, raised, zeroVolume);
     EXPECT_EQ(a.massFlow, kpx::massFlowPolynomial(record.m, -10, 40));
 
-    kpxtest::FakeProperties noBaseEffect;
+    kpx::FakeProperties noBaseEffect;
     double hLiqBase = 0;
     noBaseEffect.override = [&](std::size_t i, double& v) {
         if (i == 4)
@@ -326,7 +326,7 @@ TEST(Rate, ZeroDivisorsGiveFactorOneAndCopEqualToCapacity) {
     EXPECT_NE(b.massFlow, kpx::massFlowPolynomial(record.m, -10, 40));
 
     record.p.fill(0);
-    kpxtest::FakeProperties properties;
+    kpx::FakeProperties properties;
     const auto c = rate(record, raised, properties);
     EXPECT_EQ(c.power, 0);
     EXPECT_EQ(c.cop, c.capacity);
@@ -335,19 +335,19 @@ TEST(Rate, ZeroDivisorsGiveFactorOneAndCopEqualToCapacity) {
 TEST(Rate, AbsentCoefficientsCountAsNoValue) {
     kpx::RatingRecord record = ratingRecord();
     record.m.fill(NoValue);
-    kpxtest::FakeProperties properties;
+    kpx::FakeProperties properties;
     // Terms at (-10, 40): 1 - 10 + 40 + 100 - 400 + 1600 - 1000 + 4000 - 16000 + 64000.
-    EXPECT_EQ(rate(record, BasePoint, properties).massFlow, -999999.0 * 52331);
+    EXPECT_EQ(rate(record, kBasePoint, properties).massFlow, -999999.0 * 52331);
 }
 
 TEST(Rate, RefusalCallsNothingAndWarningStillComputes) {
-    kpxtest::FakeProperties refused;
+    kpx::FakeProperties refused;
     const auto r = rate(ratingRecord(), Conditions{20, 40, 0, 10, 10}, refused);
     EXPECT_EQ(r.code, -3);
     expectNotRated(r);
     EXPECT_TRUE(refused.calls.empty());
 
-    kpxtest::FakeProperties warned;
+    kpx::FakeProperties warned;
     const auto w = rate(ratingRecord(), Conditions{-42, 40, 0, 10, 10}, warned);
     EXPECT_EQ(w.code, 2);
     EXPECT_NE(w.capacity, NotRated);
@@ -362,12 +362,12 @@ TEST(Rate, FailedPropertyCallGivesMinusTenAndNotRated) {
         for (const auto& mode : {std::pair{3, 1.0}, {0, nan}, {0, inf}}) {
             SCOPED_TRACE("call " + std::to_string(failing) + " value " +
                          std::to_string(mode.second));
-            kpxtest::FakeProperties properties;
+            kpx::FakeProperties properties;
             properties.override = [&](std::size_t i, double& v) {
                 v = i == failing ? mode.second : v;
                 return i == failing ? mode.first : 0;
             };
-            const auto r = rate(ratingRecord(), BasePoint, properties);
+            const auto r = rate(ratingRecord(), kBasePoint, properties);
             EXPECT_EQ(r.code, -10);
             expectNotRated(r);
             EXPECT_EQ(properties.calls.size(), 2 + failing + 1); // stops there
@@ -375,7 +375,7 @@ TEST(Rate, FailedPropertyCallGivesMinusTenAndNotRated) {
     // A condition that is no finite number never reaches the property library.
     for (const Conditions& c : {Conditions{nan, 40, 0, 10, 10}, Conditions{-10, nan, 0, 10, 10},
                                 Conditions{-10, 40, 0, inf, 10}, Conditions{-10, 40, 0, 10, nan}}) {
-        kpxtest::FakeProperties properties;
+        kpx::FakeProperties properties;
         const auto r = rate(ratingRecord(), c, properties);
         EXPECT_EQ(r.code, -10);
         expectNotRated(r);
@@ -391,17 +391,17 @@ TEST(Rate, OutputThatIsNotFiniteGivesMinusTenAndNotRated) {
         std::function<void(kpx::RatingRecord&)> change;
         Conditions point;
     } cases[] = {
-        {"capacity coefficient 1e309", [&](auto& r) { r.q[9] = inf; }, BasePoint},
-        {"power coefficient overflows", [](auto& r) { r.p[9] = 1e308; }, BasePoint},
-        {"current infinite", [&](auto& r) { r.a[0] = -inf; }, BasePoint},
-        {"mass flow not a number", [&](auto& r) { r.m[0] = inf, r.m[1] = inf; }, BasePoint},
-        {"tiny power: COP overflows", [](auto& r) { r.p.fill(0), r.p[0] = 1e-320; }, BasePoint},
+        {"capacity coefficient 1e309", [&](auto& r) { r.q[9] = inf; }, kBasePoint},
+        {"power coefficient overflows", [](auto& r) { r.p[9] = 1e308; }, kBasePoint},
+        {"current infinite", [&](auto& r) { r.a[0] = -inf; }, kBasePoint},
+        {"mass flow not a number", [&](auto& r) { r.m[0] = inf, r.m[1] = inf; }, kBasePoint},
+        {"tiny power: COP overflows", [](auto& r) { r.p.fill(0), r.p[0] = 1e-320; }, kBasePoint},
         {"with a warning", [&](auto& r) { r.q[0] = inf; }, Conditions{-42, 40, 0, 10, 10}},
     };
     for (const auto& c : cases) {
         kpx::RatingRecord record = ratingRecord();
         c.change(record);
-        kpxtest::FakeProperties properties;
+        kpx::FakeProperties properties;
         const auto r = rate(record, c.point, properties);
         EXPECT_EQ(r.code, -10) << c.what;
         expectNotRated(r);
@@ -417,7 +417,7 @@ TEST(Rate, CatalogueFillsEveryRatingColumnByName) {
         header += std::string(name) + "\t";
         line += std::to_string(value++) + "\t";
     });
-    const auto c = kpxtest::catalogueFrom("", header + "\n" + line + "\n");
+    const auto c = kpx::catalogueFrom("", header + "\n" + line + "\n");
     const kpx::RatingRecord r = c.ratingRecord(0);
     EXPECT_STREQ(r.refrigerant, "R407C");
     EXPECT_EQ(r.scBase, 0.5); // the columns in the catalogue files' order
@@ -431,16 +431,16 @@ TEST(Rate, CatalogueFillsEveryRatingColumnByName) {
         EXPECT_EQ(v, c.FieldNumber(0, name)) << name;
         ++checked;
     });
-    EXPECT_EQ(checked, kpx::RatingColumnCount);
+    EXPECT_EQ(checked, kpx::kRatingColumnCount);
 
     // A line shorter than the header gives the same numbers for the fields it has.
     const auto shortLine =
-        kpxtest::catalogueFrom("", header + "\n" + line.substr(0, line.find("10.5")) + "\n");
+        kpx::catalogueFrom("", header + "\n" + line.substr(0, line.find("10.5")) + "\n");
     const kpx::RatingRecord s = shortLine.ratingRecord(0);
     EXPECT_EQ(s.q[6], 9.5);
     EXPECT_EQ(s.q[7], NoValue);
     EXPECT_EQ(s.envelope.teHig, NoValue);
-    EXPECT_STREQ(kpxtest::catalogueFrom("", "Refrigerant\t\n\n").ratingRecord(0).refrigerant, "");
+    EXPECT_STREQ(kpx::catalogueFrom("", "Refrigerant\t\n\n").ratingRecord(0).refrigerant, "");
 }
 
 } // namespace

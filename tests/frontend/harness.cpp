@@ -20,7 +20,7 @@ TestModel namedModel(const std::string& name, double capacity, const std::string
 
 WindowHarness::WindowHarness(const std::vector<TestModel>& models,
                              const std::vector<CodeLine>& codes)
-    : dir_(std::make_unique<ProgramDir>(codesFile(codes), modelsFile(models))) {
+    : dir_(std::make_unique<kv::ProgramDir>(codesFile(codes), modelsFile(models))) {
     // Every window starts on an empty store: no test sees what another one left.
     QFile::remove(QString::fromStdString(settingsStorePath()));
 }

@@ -21,15 +21,6 @@
 
 namespace kv {
 
-// The catalogue and program-directory helpers the window tests share with the others.
-using kvtest::CodeLine;
-using kvtest::codesFile;
-using kvtest::defaultCodes;
-using kvtest::modelsFile;
-using kvtest::ProgramDir;
-using kvtest::TestModel;
-using kvtest::UnreadableFile;
-
 // A model of the test catalogue with its ShowName, capacity (W) and power supply.
 TestModel namedModel(const std::string& name, double capacity = 1000,
                      const std::string& dllp = "4");

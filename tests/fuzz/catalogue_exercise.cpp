@@ -10,7 +10,7 @@
 #include "rating.h"
 #include "text_out.h"
 
-namespace kpxfuzz {
+namespace kpx {
 namespace {
 
 // Answers every property call at once with a smooth, finite function of its arguments.
@@ -42,9 +42,9 @@ private:
 };
 
 void use(std::string_view text) {
-    char buffer[kpx::MaxTextLength + 1];
+    char buffer[kpx::kMaxTextLength + 1];
     const std::int32_t n = kpx::writeText(buffer, text);
-    if (n < 0 || static_cast<std::size_t>(n) > kpx::MaxTextLength || buffer[n] != '\0')
+    if (n < 0 || static_cast<std::size_t>(n) > kpx::kMaxTextLength || buffer[n] != '\0')
         std::abort();
 }
 
@@ -104,4 +104,4 @@ void exerciseCatalogue(const std::uint8_t* data, std::size_t size) {
     catalogue.findModel("x", "R134a", 50);
 }
 
-} // namespace kpxfuzz
+} // namespace kpx

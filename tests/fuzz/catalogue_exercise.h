@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace kpxfuzz {
+namespace kpx {
 
 // Input layout: two bytes (little-endian) give the length n of the code-list file, the
 // next n bytes are "kpxcodes.bin", the rest is "kpxcalc.bin".
 void exerciseCatalogue(const std::uint8_t* data, std::size_t size);
 
-} // namespace kpxfuzz
+} // namespace kpx

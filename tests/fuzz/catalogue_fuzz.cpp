@@ -5,6 +5,6 @@
 #include "catalogue_exercise.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    kpxfuzz::exerciseCatalogue(data, size);
+    kpx::exerciseCatalogue(data, size);
     return 0;
 }

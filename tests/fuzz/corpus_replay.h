@@ -10,7 +10,8 @@
 #include <iterator>
 #include <string>
 
-namespace kvfuzz {
+// In an unnamed namespace: each test program that replays a corpus has its own copy.
+namespace {
 
 // Calls `exercise(data, size)` with every input of the corpus folder `dir`.
 template <typename Exercise>
@@ -26,4 +27,4 @@ void replayCorpus(const std::filesystem::path& dir, Exercise exercise) {
     EXPECT_GT(inputs, 0u);
 }
 
-} // namespace kvfuzz
+} // namespace

@@ -41,12 +41,12 @@ TEST(CInterface, FailsCleanlyBeforeTheDataDirectoryIsSet) {
 }
 
 TEST(CInterface, Revision) {
-    char buffer[256];
+    char buffer[ILK_TEXT_SIZE];
     std::memset(buffer, 'x', sizeof buffer);
     char* text = buffer;
     const int16_t rev = ILK_Revision(&text);
     EXPECT_GT(rev, 0);
-    EXPECT_LT(std::strlen(buffer), 256u);
+    EXPECT_LT(std::strlen(buffer), sizeof buffer);
     EXPECT_NE(std::string(buffer).find("revision"), std::string::npos);
     EXPECT_NE(std::string(buffer).find("mixture model"), std::string::npos);
     EXPECT_EQ(ILK_Revision(nullptr), rev);

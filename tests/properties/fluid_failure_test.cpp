@@ -393,7 +393,7 @@ TEST(BrokenBlendFiles, RefusedNamingFileAndField) {
 // The fuzzing corpus of the fluid files, damaged files of every kind among them: each is
 // refused with a status or gives finite properties or a status with NaN.
 TEST(BrokenFluidFiles, FuzzCorpusIsRefusedOrGivesSoundProperties) {
-    kvfuzz::replayCorpus(KV_FLUID_FUZZ_CORPUS_DIR, asere::exerciseFluid);
+    replayCorpus(KV_FLUID_FUZZ_CORPUS_DIR, asere::exerciseFluid);
 }
 
 // Running out of memory while loading is remembered like any other failure, so that a

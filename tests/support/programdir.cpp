@@ -13,7 +13,7 @@
 
 namespace fs = std::filesystem;
 
-namespace kvtest {
+namespace kv {
 
 fs::path ProgramDir::builtProgramDir() {
     return fs::path(KV_TEST_BIN_DIR);
@@ -109,4 +109,4 @@ UnreadableFile::~UnreadableFile() {
 }
 #endif
 
-} // namespace kvtest
+} // namespace kv

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-namespace kvtest {
+namespace kv {
 
 class ProgramDir {
 public:
@@ -47,4 +47,4 @@ private:
     bool dropped_ = false;
 };
 
-} // namespace kvtest
+} // namespace kv

@@ -11,19 +11,21 @@
 #define __USE_MINGW_ANSI_STDIO 1 /* correctly rounded printf, as on Linux */
 #include <windows.h>
 
+#include <asere32.h>
+#include <kpx_calc.h>
+
 #include <math.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-typedef int16_t(WINAPI* RevisionFn)(char**);
-typedef int32_t(WINAPI* InitializeFn)(const char*);
-typedef int32_t(WINAPI* GetModelFn)(int32_t, int32_t, int32_t, int32_t, int32_t*, char**);
-typedef int32_t(WINAPI* GetModelDataFn)(int32_t, const char*, char**);
-typedef int32_t(WINAPI* RatingFn)(int32_t, const char*, const char*, int32_t, double, double,
-                                  double, double, double, double*, double*, double*, double*,
-                                  double*);
+/* The exports' types, calling convention included, from the libraries' declarations. */
+typedef __typeof__(&ILK_Revision) RevisionFn;
+typedef __typeof__(&KPX_Initialize) InitializeFn;
+typedef __typeof__(&KPX_GetModel) GetModelFn;
+typedef __typeof__(&KPX_GetModelData) GetModelDataFn;
+typedef __typeof__(&KPX_Rating) RatingFn;
 
 typedef void (*AnyFn)(void);
 
@@ -79,7 +81,7 @@ static void gridNumber(double value, int decimals, char* out, size_t size) {
 int main(int argc, char** argv) {
     char programDir[MAX_PATH];
     char dataDir[MAX_PATH + 8];
-    char buffer[256];
+    char buffer[KPX_TEXT_SIZE];
     char* text = buffer;
     double conditions[5];
     DWORD length;
@@ -121,7 +123,7 @@ int main(int argc, char** argv) {
 
     for (;;) {
         double capacity, power, current, massFlow, cop;
-        char name[256], refrigerant[256], numbers[5][64];
+        char name[KPX_TEXT_SIZE], refrigerant[KPX_TEXT_SIZE], numbers[5][64];
         next = 0;
         if (getModel(start, 0, 0, 0, &next, &text) != 0 || next <= start)
             break;

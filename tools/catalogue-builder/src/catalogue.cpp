@@ -199,11 +199,11 @@ std::string codesText(const Range& range) {
     std::ostringstream out;
     out << "List\tNumber\tText\n";
     for (const Refrigerant& r : range.refrigerants)
-        out << kpx::CodeListPrefix::Refrigerants << '\t' << r.code << '\t' << r.name << '\n';
+        out << kpx::CodeListPrefix::kRefrigerants << '\t' << r.code << '\t' << r.name << '\n';
     for (const Family& f : range.families)
-        out << kpx::CodeListPrefix::Families << '\t' << f.code << '\t' << f.text << '\n';
+        out << kpx::CodeListPrefix::kFamilies << '\t' << f.code << '\t' << f.text << '\n';
     for (const Supply& s : range.supplies)
-        out << kpx::CodeListPrefix::PowerSupplies << '\t' << s.code << '\t' << s.text << '\n';
+        out << kpx::CodeListPrefix::kPowerSupplies << '\t' << s.code << '\t' << s.text << '\n';
     return out.str();
 }
 
@@ -223,12 +223,12 @@ kpx::RatingRecord ratingRecord(const Model& model) {
 
 std::string modelsText(const std::vector<Model>& models) {
     std::string out;
-    for (const std::string_view column : kpx::ModelColumns) {
+    for (const std::string_view column : kpx::kModelColumns) {
         out += column;
         out += '\t';
     }
     out += '\n';
-    std::array<std::string, kpx::ModelColumns.size()> fields;
+    std::array<std::string, kpx::kModelColumns.size()> fields;
     const auto set = [&fields](std::string_view column, std::string text) {
         fields[kpx::columnIndex(column)] = std::move(text);
     };
@@ -238,17 +238,17 @@ std::string modelsText(const std::vector<Model>& models) {
         set("ShowName", upper(s.name));
         set("Refrigerant", s.refrigerant->name);
         set("Frequency", std::to_string(s.supply->hertz));
-        set(kpx::CodeListPrefix::Refrigerants, std::to_string(s.refrigerant->code));
-        set(kpx::CodeListPrefix::Families, std::to_string(s.family->code));
-        set(kpx::CodeListPrefix::PowerSupplies, std::to_string(s.supply->code));
+        set(kpx::CodeListPrefix::kRefrigerants, std::to_string(s.refrigerant->code));
+        set(kpx::CodeListPrefix::kFamilies, std::to_string(s.family->code));
+        set(kpx::CodeListPrefix::kPowerSupplies, std::to_string(s.supply->code));
         set("Displacement", formatValue(std::round(s.displacement * 10) / 10));
         set("Speed", formatValue(Range::speed(s.supply->hertz)));
         kpx::RatingRecord record = ratingRecord(model);
-        std::size_t column = kpx::FirstRatingColumn;
+        std::size_t column = kpx::kFirstRatingColumn;
         kpx::forEachRatingColumn(record, [&](std::string_view, double& value) {
             const bool coefficient =
-                column >= kpx::FirstCoefficientColumn &&
-                column < kpx::FirstCoefficientColumn + kpx::CoefficientColumnCount;
+                column >= kpx::kFirstCoefficientColumn &&
+                column < kpx::kFirstCoefficientColumn + kpx::kCoefficientColumnCount;
             fields[column++] = value == kpx::NoValue ? "-"
                                : coefficient         ? formatCoefficient(value)
                                                      : formatValue(value);

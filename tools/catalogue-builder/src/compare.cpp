@@ -69,7 +69,7 @@ struct Point {
     double te, tc;
 };
 // The typical point of each application class.
-const std::map<std::string, Point> ClassPoints = {
+const std::map<std::string, Point> kClassPoints = {
     {"low", {"low", -35, 40}}, {"medium", {"medium", -10, 45}}, {"high", {"high", 5, 45}}};
 
 struct Spread {
@@ -145,7 +145,7 @@ std::vector<ClassComparison> compareWithReference(const Range& range,
         kpx::forEachRatingColumn(
             r, [&](std::string_view name, double& v) { v = values.at(std::string(name)); });
         r.refrigerant = m.refrigerant.c_str();
-        add(real[{m.refrigerant, cls}], r, ClassPoints.at(cls));
+        add(real[{m.refrigerant, cls}], r, kClassPoints.at(cls));
     }
 
     // The demo range, one model per family, refrigerant and size at 50 Hz.
@@ -156,11 +156,11 @@ std::vector<ClassComparison> compareWithReference(const Range& range,
             !seen.insert({m.spec.family, m.spec.refrigerant, m.spec.displacement}).second)
             continue;
         const kpx::FamilyEntry* entry =
-            kpx::entryFor(kpx::Families, std::to_string(m.spec.family->code));
+            kpx::entryFor(kpx::kFamilies, std::to_string(m.spec.family->code));
         for (const auto& [cls, served] :
              {std::pair{"low", entry->low}, {"medium", entry->medium}, {"high", entry->high}})
             if (served)
-                add(demo[{m.spec.refrigerant->name, cls}], ratingRecord(m), ClassPoints.at(cls));
+                add(demo[{m.spec.refrigerant->name, cls}], ratingRecord(m), kClassPoints.at(cls));
     }
 
     std::vector<ClassComparison> rows;
@@ -168,7 +168,7 @@ std::vector<ClassComparison> compareWithReference(const Range& range,
         const auto d = demo.find(key);
         if (d == demo.end())
             continue;
-        const Point& p = ClassPoints.at(key.second);
+        const Point& p = kClassPoints.at(key.second);
         rows.push_back({key.first, key.second, p.te, p.tc, summary(r), summary(d->second)});
     }
     return rows;

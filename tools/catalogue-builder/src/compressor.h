@@ -85,9 +85,6 @@ public:
     double isentropicEfficiency(double pressureRatio) const;
     Performance at(const CyclePoint& point) const;
 
-    double sweptVolume() const { return swept_; } // m3/s
-    double ratedShaftPower() const { return ratedShaft_; }
-
 private:
     double motorEfficiency(double load) const;
     double shaftPower(const CyclePoint& point) const;
@@ -96,7 +93,7 @@ private:
     double displacement_; // cm3
     Supply supply_;
     double motorEta_;
-    double swept_;
+    double swept_; // m3/s
     double ratedShaft_ = 0;
     double friction_ = 0; // W
     double reactiveCurrent_ = 0;

@@ -21,8 +21,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uintmax_t MaxFileBytes = 64u << 20;
-constexpr std::size_t MaxLineBytes = 1u << 16;
+constexpr std::uintmax_t kMaxFileBytes = 64u << 20;
+constexpr std::size_t kMaxLineBytes = 1u << 16;
 
 // ---- reading a table -------------------------------------------------------------
 
@@ -92,7 +92,7 @@ Table readTable(const fs::path& file) {
     const fs::file_status status = fs::status(file, ec);
     if (ec || !fs::is_regular_file(status))
         fail(file, 0, "", "not a readable regular file");
-    if (fs::file_size(file, ec) > MaxFileBytes)
+    if (fs::file_size(file, ec) > kMaxFileBytes)
         fail(file, 0, "", "larger than 64 MB");
     const std::optional<std::string> content = kpx::readWholeFile(file.string());
     if (!content)
@@ -103,7 +103,7 @@ Table readTable(const fs::path& file) {
     char separator = '\t';
     kpx::forEachLine(*content, [&](std::string_view line) {
         ++number;
-        if (line.size() > MaxLineBytes)
+        if (line.size() > kMaxLineBytes)
             fail(file, number, "", "line longer than 65,536 bytes: not a coefficient table");
         if (line.find('\0') != std::string_view::npos)
             fail(file, number, "", "binary data (a zero byte): not a coefficient table");
@@ -223,8 +223,8 @@ struct RowReader {
         const auto v = optionalNumber(c->index);
         if (!v || !c->imperial)
             return v;
-        return q == Quantity::Temperature ? *v * units::KelvinPerRankine + units::FahrenheitZero
-                                          : *v * units::KelvinPerRankine;
+        return q == Quantity::Temperature ? *v * units::kKelvinPerRankine + units::kFahrenheitZero
+                                          : *v * units::kKelvinPerRankine;
     }
 };
 
@@ -232,11 +232,11 @@ double unitFactor(const std::string& unit, const fs::path& file) {
     static const std::map<std::string, double> factors = {
         {"W", 1.0},
         {"kW", 1000.0},
-        {"Btu/h", units::WattsPerBtuPerHour},
+        {"Btu/h", units::kWattsPerBtuPerHour},
         {"A", 1.0},
         {"kg/s", 1.0},
         {"kg/h", 1.0 / 3600.0},
-        {"lb/h", units::KilogramsPerPound / 3600.0},
+        {"lb/h", units::kKilogramsPerPound / 3600.0},
     };
     const auto it = factors.find(unit);
     if (it == factors.end())
@@ -259,7 +259,7 @@ std::string upper(std::string s) {
 }
 
 bool isTextSafe(const std::string& s) {
-    return s.size() <= kpx::MaxTextLength && s.find_first_of("\t\r\n") == std::string::npos;
+    return s.size() <= kpx::kMaxTextLength && s.find_first_of("\t\r\n") == std::string::npos;
 }
 
 // The supply a voltage text names: the window's table entry, or a new one parsed from
@@ -271,9 +271,9 @@ struct SupplyChoice {
 };
 
 std::optional<SupplyChoice> parseSupply(const std::string& text) {
-    if (const auto* e = std::find_if(kpx::Supplies.begin(), kpx::Supplies.end(),
+    if (const auto* e = std::find_if(kpx::kSupplies.begin(), kpx::kSupplies.end(),
                                      [&](const kpx::SupplyEntry& s) { return s.voltage == text; });
-        e != kpx::Supplies.end())
+        e != kpx::kSupplies.end())
         return SupplyChoice{text, e->volts, e->phases, e->hertz, e->code};
     SupplyChoice c;
     c.voltage = text;
@@ -418,8 +418,8 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
     if (!familyCol && !(techCol && classCol))
         fail(t.file, 1, "technology", "missing (give technology and app_class, or family)");
     std::vector<std::pair<std::string, std::optional<Columns::Found>>> envelopeCols;
-    for (std::size_t i = kpx::columnIndex("TeLow"); i < kpx::ModelColumns.size(); ++i) {
-        const std::string n(kpx::ModelColumns[i]);
+    for (std::size_t i = kpx::columnIndex("TeLow"); i < kpx::kModelColumns.size(); ++i) {
+        const std::string n(kpx::kModelColumns[i]);
         const bool difference =
             std::find(std::begin(DifferenceColumns), std::end(DifferenceColumns), n) !=
             std::end(DifferenceColumns);
@@ -570,7 +570,7 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
             if (!isTextSafe(familyName))
                 r.fail("family", "a text of at most 255 characters without tabs is needed");
             m.familyText = familyName;
-            for (const kpx::FamilyEntry& e : kpx::Families)
+            for (const kpx::FamilyEntry& e : kpx::kFamilies)
                 if (e.text == familyName)
                     m.familyCode = e.code;
         } else {
@@ -580,7 +580,7 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
             if (cls != "low" && cls != "medium" && cls != "high")
                 r.fail(t.header[*classCol], "app_class must be low, medium or high");
             const std::string shown = upper(tech.substr(0, 1)) + tech.substr(1);
-            for (const kpx::FamilyEntry& e : kpx::Families)
+            for (const kpx::FamilyEntry& e : kpx::kFamilies)
                 if (m.familyCode == 0 && e.technology == shown &&
                     (cls == "low"      ? e.low
                      : cls == "medium" ? e.medium
@@ -655,9 +655,9 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
         for (int k = 0; k < 4; ++k)
             for (int i = 0; i < 10; ++i)
                 put(SetNames[k] + std::to_string(i), formatValue(poly[k][i]));
-        for (std::size_t i = kpx::columnIndex("TeLow"); i < kpx::ModelColumns.size(); ++i) {
-            const auto it = env.find(std::string(kpx::ModelColumns[i]));
-            put(kpx::ModelColumns[i], it == env.end() ? "-" : formatValue(it->second));
+        for (std::size_t i = kpx::columnIndex("TeLow"); i < kpx::kModelColumns.size(); ++i) {
+            const auto it = env.find(std::string(kpx::kModelColumns[i]));
+            put(kpx::kModelColumns[i], it == env.end() ? "-" : formatValue(it->second));
         }
         result.models.push_back(std::move(m));
     }
@@ -710,11 +710,11 @@ CatalogueTexts mergeCatalogue(const CatalogueTexts& existing,
     });
     const auto reserved = [](std::string_view list) {
         int top = 0;
-        if (list == kpx::CodeListPrefix::Families)
-            for (const kpx::FamilyEntry& e : kpx::Families)
+        if (list == kpx::CodeListPrefix::kFamilies)
+            for (const kpx::FamilyEntry& e : kpx::kFamilies)
                 top = std::max(top, e.code);
-        if (list == kpx::CodeListPrefix::PowerSupplies)
-            for (const kpx::SupplyEntry& e : kpx::Supplies)
+        if (list == kpx::CodeListPrefix::kPowerSupplies)
+            for (const kpx::SupplyEntry& e : kpx::kSupplies)
                 top = std::max(top, e.code);
         return top;
     };
@@ -749,7 +749,7 @@ CatalogueTexts mergeCatalogue(const CatalogueTexts& existing,
             fields.emplace_back(line.substr(pos, tab - pos));
         rows.push_back(std::move(fields));
     });
-    for (const std::string_view c : kpx::ModelColumns)
+    for (const std::string_view c : kpx::kModelColumns)
         if (std::find(columns.begin(), columns.end(), c) == columns.end())
             columns.emplace_back(c);
     const auto position = [&](std::string_view c) {
@@ -766,12 +766,12 @@ CatalogueTexts mergeCatalogue(const CatalogueTexts& existing,
         std::vector<std::string> fields(columns.size());
         for (const auto& [column, text] : m.fields)
             fields[position(column)] = text;
-        fields[position(kpx::CodeListPrefix::Refrigerants)] =
-            std::to_string(codeFor(kpx::CodeListPrefix::Refrigerants, m.refrigerant, 0));
-        fields[position(kpx::CodeListPrefix::Families)] =
-            std::to_string(codeFor(kpx::CodeListPrefix::Families, m.familyText, m.familyCode));
-        fields[position(kpx::CodeListPrefix::PowerSupplies)] =
-            std::to_string(codeFor(kpx::CodeListPrefix::PowerSupplies, m.supplyText, m.supplyCode));
+        fields[position(kpx::CodeListPrefix::kRefrigerants)] =
+            std::to_string(codeFor(kpx::CodeListPrefix::kRefrigerants, m.refrigerant, 0));
+        fields[position(kpx::CodeListPrefix::kFamilies)] =
+            std::to_string(codeFor(kpx::CodeListPrefix::kFamilies, m.familyText, m.familyCode));
+        fields[position(kpx::CodeListPrefix::kPowerSupplies)] = std::to_string(
+            codeFor(kpx::CodeListPrefix::kPowerSupplies, m.supplyText, m.supplyCode));
         if (const auto it = rowOf.find(m.name); it != rowOf.end()) {
             // Fields of columns the import doesn't write stay as they were.
             std::vector<std::string>& old = rows[it->second];

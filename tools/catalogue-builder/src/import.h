@@ -27,10 +27,10 @@ enum class TemperatureKind { Dew, Mean };
 
 // Conversion factors to SI, exact by definition of the units.
 namespace units {
-inline constexpr double WattsPerBtuPerHour = 1055.05585262 / 3600.0; // IT Btu
-inline constexpr double KilogramsPerPound = 0.45359237;
-inline constexpr double KelvinPerRankine = 5.0 / 9.0;
-inline constexpr double FahrenheitZero = -160.0 / 9.0; // 0 degF in degC
+inline constexpr double kWattsPerBtuPerHour = 1055.05585262 / 3600.0; // IT Btu
+inline constexpr double kKilogramsPerPound = 0.45359237;
+inline constexpr double kKelvinPerRankine = 5.0 / 9.0;
+inline constexpr double kFahrenheitZero = -160.0 / 9.0; // 0 degF in degC
 } // namespace units
 
 // How one file is read: given on the command line before the file names it applies to.

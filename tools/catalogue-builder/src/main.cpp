@@ -147,11 +147,11 @@ int importMain(int argc, char** argv) {
             std::cerr << "catalogue-builder: " << s << '\n';
         kvcat::CatalogueTexts existing;
         if (!fresh)
-            existing = {existingFile(outDir / kpx::CodesFileName),
-                        existingFile(outDir / kpx::ModelsFileName)};
+            existing = {existingFile(outDir / kpx::kCodesFileName),
+                        existingFile(outDir / kpx::kModelsFileName)};
         const kvcat::CatalogueTexts merged = kvcat::mergeCatalogue(existing, imported.models);
-        writeFiles({{outDir / kpx::CodesFileName, merged.codes},
-                    {outDir / kpx::ModelsFileName, merged.models},
+        writeFiles({{outDir / kpx::kCodesFileName, merged.codes},
+                    {outDir / kpx::kModelsFileName, merged.models},
                     {dataBin, kvcat::dataBinText(merged.models.size(), merged.codes.size())}});
         std::printf("%zu models imported, %zu left out\n", imported.models.size(),
                     imported.skipped.size());
@@ -265,8 +265,8 @@ int main(int argc, char** argv) {
         const kvcat::Catalogue cat = kvcat::buildCatalogue(range, fluids, large, large > 0);
         const std::string codes = kvcat::codesText(range);
         const std::string models = kvcat::modelsText(cat.models);
-        writeFiles({{outDir / kpx::CodesFileName, codes},
-                    {outDir / kpx::ModelsFileName, models},
+        writeFiles({{outDir / kpx::kCodesFileName, codes},
+                    {outDir / kpx::kModelsFileName, models},
                     {dataBin, kvcat::dataBinText(models.size(), codes.size())}});
         if (report)
             printReport(cat);

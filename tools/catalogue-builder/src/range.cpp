@@ -196,7 +196,7 @@ Range parseRange(const std::string& jsonText) {
         if (s.text.find(tag) == std::string::npos || s.text.find(other) != std::string::npos)
             fail(where, "the text must carry \"" + tag + "\" and not \"" + other + "\"");
         // The window shows the voltage by the supply's number: the table must agree.
-        const kpx::SupplyEntry* shown = kpx::entryFor(kpx::Supplies, std::to_string(s.code));
+        const kpx::SupplyEntry* shown = kpx::entryFor(kpx::kSupplies, std::to_string(s.code));
         if (shown == nullptr || s.text != std::string(shown->voltage) + "Hz" ||
             s.volts != shown->volts || s.phases != shown->phases || s.hertz != shown->hertz)
             fail(where, "not the window's power supply " + std::to_string(s.code));
@@ -213,7 +213,7 @@ Range parseRange(const std::string& jsonText) {
         f.prefix = text(j, "prefix", where);
         f.physics = parsePhysics(member(j, "physics", where), where + " physics");
         // The window shows the technology by the family's number: the table must agree.
-        const kpx::FamilyEntry* shown = kpx::entryFor(kpx::Families, std::to_string(f.code));
+        const kpx::FamilyEntry* shown = kpx::entryFor(kpx::kFamilies, std::to_string(f.code));
         if (shown == nullptr ||
             shown->technology !=
                 (f.physics.technology == Technology::Scroll ? "Scroll" : "Reciprocating"))
