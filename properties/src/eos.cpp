@@ -165,14 +165,45 @@ double FluidData::secondVirial(const double* tf) const noexcept {
     return sum / rhor;
 }
 
+namespace {
+
+// tau^t by multiplication from tau^(1/4) where 4t is a whole number (most equations'
+// exponents are), else by exp and log.
+class TauPowers {
+public:
+    explicit TauPowers(double tau) noexcept : tau_(tau), lnTau_(std::log(tau)) {}
+    double lnTau() const noexcept { return lnTau_; }
+    double operator()(double t) noexcept {
+        const double quarters = 4 * t;
+        if (quarters != std::floor(quarters) || std::abs(quarters) > kMaxQuarters)
+            return std::exp(t * lnTau_);
+        if (quarter_ == 0)
+            quarter_ = std::sqrt(std::sqrt(tau_));
+        double r = 1, b = quarter_;
+        for (auto n = static_cast<unsigned>(std::abs(quarters)); n != 0; n >>= 1) {
+            if (n & 1)
+                r *= b;
+            b *= b;
+        }
+        return quarters < 0 ? 1 / r : r;
+    }
+
+private:
+    static constexpr double kMaxQuarters = 256;
+    double tau_, lnTau_, quarter_ = 0;
+};
+
+} // namespace
+
 void FluidData::tauFactors(double tau, double* out) const noexcept {
-    const double lnTau = std::log(tau);
+    TauPowers tp(tau);
+    const double lnTau = tp.lnTau();
     // Terms often share their tau exponent with the term before them.
     double lastT = 0, lastPow = 1;
     for (const PowerTerm& k : power) {
         if (k.t != lastT) {
             lastT = k.t;
-            lastPow = std::exp(k.t * lnTau);
+            lastPow = tp(k.t);
         }
         *out++ = k.n * lastPow;
     }
