@@ -252,7 +252,9 @@ Result<double> densityRoot(const Iso& iso, double T, double p, double start, boo
         if (!std::isfinite(pr) || !std::isfinite(slope))
             return failure<double>(Status::NoConvergence);
         const double diff = pr - p;
-        if (slope > 0 && std::abs(diff) <= 1e-14 * rho * slope)
+        // Newton's method converges quadratically here: after a step below 1e-10 of the
+        // density, the stepped value is exact to rounding.
+        if (slope > 0 && std::abs(diff) <= 1e-10 * rho * slope)
             return {rho - diff / slope, Status::Ok};
         if (slope <= 0) {
             if (liquid)
