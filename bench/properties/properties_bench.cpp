@@ -5,9 +5,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -202,7 +204,7 @@ void FirstUse(benchmark::State& state) {
 void fluidArgs(benchmark::internal::Benchmark* b) {
     for (int i = 0; i < kFluidCount; ++i)
         b->Arg(i);
-    b->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
+    b->Unit(benchmark::kMicrosecond);
 }
 
 BENCHMARK(SaturationPressure)->Apply(fluidArgs);
@@ -216,4 +218,26 @@ BENCHMARK(FirstUse)->DenseRange(kFirstBlend, kFluidCount - 1)->Unit(benchmark::k
 
 } // namespace
 
-BENCHMARK_MAIN();
+// Five repetitions and only their aggregates, unless the command line asks otherwise.
+int main(int argc, char** argv) {
+    std::vector<char*> args(argv, argv + argc);
+    std::string repetitions = "--benchmark_repetitions=5";
+    std::string aggregates = "--benchmark_report_aggregates_only=true";
+    const auto given = [&](std::string_view flag) {
+        return std::any_of(argv + 1, argv + argc, [flag](const char* a) {
+            return std::string_view(a).substr(0, flag.size()) == flag;
+        });
+    };
+    if (!given("--benchmark_repetitions"))
+        args.push_back(repetitions.data());
+    if (!given("--benchmark_report_aggregates_only") && !given("--benchmark_display_aggregates"))
+        args.push_back(aggregates.data());
+    int count = static_cast<int>(args.size());
+    args.push_back(nullptr);
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data()))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

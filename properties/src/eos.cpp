@@ -212,7 +212,7 @@ void FluidData::tauFactors(double tau, double* out) const noexcept {
         *out++ = k.n * std::exp(k.t * lnTau - k.beta * tm * tm);
     }
     for (const PowerExpTauTerm& e : powerExpTau)
-        *out++ = e.power.n * std::exp(e.power.t * lnTau - std::pow(tau, e.m));
+        *out++ = e.power.n * std::exp(e.power.t * lnTau - tp(e.m));
 }
 
 DeltaDerivatives FluidData::residualDelta(const double* tf, double delta) const noexcept {
