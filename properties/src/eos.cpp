@@ -1,5 +1,6 @@
 // Evaluation of the equation of state and of the saturation-curve expansions.
 #include "fluid_data.h"
+#include "mixture.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,10 +15,13 @@ int tableIndex(double exponent) noexcept {
 
 namespace {
 
-// delta^i for whole i, and exp(-delta^l) for whole l, by multiplication and a few exps.
+// delta^i for whole i, exp(-delta^l) for whole l by multiplication and a few exps, and
+// ln(delta) only for the rare exponent that is not whole.
 struct DeltaPowers {
     double pw[kMaxTableExponent + 1];
     double el[kMaxTableExponent + 1];
+    double lnDelta = 0;
+    bool haveLn = false;
 
     explicit DeltaPowers(double delta) noexcept {
         pw[0] = 1;
@@ -32,6 +36,15 @@ struct DeltaPowers {
             el[l] = std::exp(-pw[l]);
         return el[l];
     }
+    double ln() noexcept {
+        if (!haveLn) {
+            lnDelta = std::log(pw[1]);
+            haveLn = true;
+        }
+        return lnDelta;
+    }
+    // delta^x, i its table index or -1.
+    double power(int i, double x) noexcept { return i >= 0 ? pw[i] : std::exp(x * ln()); }
 };
 
 // delta^d and, for l > 0, l delta^l and exp(-delta^l) of a power term.
@@ -39,9 +52,9 @@ struct PowerParts {
     double dpow, ldl, ex;
 };
 
-inline PowerParts powerParts(const PowerTerm& k, DeltaPowers& dp, double lnDelta) noexcept {
+inline PowerParts powerParts(const PowerTerm& k, DeltaPowers& dp) noexcept {
     PowerParts r;
-    r.dpow = k.di >= 0 ? dp.pw[k.di] : std::exp(k.d * lnDelta);
+    r.dpow = dp.power(k.di, k.d);
     if (k.li == 0) {
         r.ldl = 0;
         r.ex = 1;
@@ -49,34 +62,20 @@ inline PowerParts powerParts(const PowerTerm& k, DeltaPowers& dp, double lnDelta
         r.ldl = k.l * dp.pw[k.li];
         r.ex = dp.expMinus(k.li);
     } else {
-        const double pl = std::exp(k.l * lnDelta);
+        const double pl = dp.power(-1, k.l);
         r.ldl = k.l * pl;
         r.ex = std::exp(-pl);
     }
     return r;
 }
 
-} // namespace
-
-Helmholtz FluidData::residual(const double* tf, double tau, double delta) const noexcept {
-    Helmholtz r;
-    const double lnDelta = std::log(delta);
-    DeltaPowers dp(delta);
-    for (const PowerTerm& k : power) {
-        const PowerParts pp = powerParts(k, dp, lnDelta);
-        const double a = *tf++ * pp.dpow * pp.ex;
-        const double dd = k.d - pp.ldl;
-        r.a += a;
-        r.d += a * dd;
-        r.dd += a * (dd * dd - k.d - (k.l - 1) * pp.ldl);
-        r.t += a * k.t;
-        r.tt += a * k.t * (k.t - 1);
-        r.dt += a * k.t * dd;
-    }
-    for (const GaussianTerm& k : gaussian) {
+// Adds the Gaussian terms, with their tau factors tf, to r.
+void addGaussian(const std::vector<GaussianTerm>& terms, const double* tf, double tau, double delta,
+                 DeltaPowers& dp, Helmholtz& r) noexcept {
+    for (const GaussianTerm& k : terms) {
         const double dm = delta - k.epsilon;
         const double tm = tau - k.gamma;
-        const double dpow = k.di >= 0 ? dp.pw[k.di] : std::exp(k.d * lnDelta);
+        const double dpow = dp.power(k.di, k.d);
         const double a = *tf++ * dpow * std::exp(-k.eta * dm * dm);
         const double gd = k.d - 2 * k.eta * delta * dm;
         const double gt = k.t - 2 * k.beta * tau * tm;
@@ -87,9 +86,50 @@ Helmholtz FluidData::residual(const double* tf, double tau, double delta) const 
         r.tt += a * (gt * gt - k.t - 2 * k.beta * tau * tau);
         r.dt += a * gd * gt;
     }
+}
+
+} // namespace
+
+Helmholtz groupedResidual(const FluidData& g, const double* f0, const double* f1, const double* f2,
+                          double tau, double delta) noexcept {
+    Helmholtz r;
+    DeltaPowers dp(delta);
+    for (std::size_t i = 0; i < g.power.size(); ++i) {
+        const PowerTerm& k = g.power[i];
+        const PowerParts pp = powerParts(k, dp);
+        const double D = pp.dpow * pp.ex;
+        const double a = f0[i] * D, at = f1[i] * D;
+        const double dd = k.d - pp.ldl;
+        r.a += a;
+        r.d += a * dd;
+        r.dd += a * (dd * dd - k.d - (k.l - 1) * pp.ldl);
+        r.t += at;
+        r.tt += f2[i] * D;
+        r.dt += at * dd;
+    }
+    addGaussian(g.gaussian, f0 + g.power.size(), tau, delta, dp, r);
+    return r;
+}
+
+Helmholtz FluidData::residual(const double* tf, double tau, double delta) const noexcept {
+    Helmholtz r;
+    DeltaPowers dp(delta);
+    for (const PowerTerm& k : power) {
+        const PowerParts pp = powerParts(k, dp);
+        const double a = *tf++ * pp.dpow * pp.ex;
+        const double dd = k.d - pp.ldl;
+        r.a += a;
+        r.d += a * dd;
+        r.dd += a * (dd * dd - k.d - (k.l - 1) * pp.ldl);
+        r.t += a * k.t;
+        r.tt += a * k.t * (k.t - 1);
+        r.dt += a * k.t * dd;
+    }
+    addGaussian(gaussian, tf, tau, delta, dp, r);
+    tf += gaussian.size();
     for (const PowerExpTauTerm& e : powerExpTau) {
         const PowerTerm& k = e.power;
-        const PowerParts pp = powerParts(k, dp, lnDelta);
+        const PowerParts pp = powerParts(k, dp);
         const double a = *tf++ * pp.dpow * pp.ex;
         const double dd = k.d - pp.ldl;
         const double mtm = e.m * std::pow(tau, e.m);
@@ -125,24 +165,61 @@ double FluidData::secondVirial(const double* tf) const noexcept {
     return sum / rhor;
 }
 
+namespace {
+
+// tau^t by multiplication from tau^(1/4) where 4t is a whole number (most equations'
+// exponents are), else by exp and log.
+class TauPowers {
+public:
+    explicit TauPowers(double tau) noexcept : tau_(tau), lnTau_(std::log(tau)) {}
+    double lnTau() const noexcept { return lnTau_; }
+    double operator()(double t) noexcept {
+        const double quarters = 4 * t;
+        if (quarters != std::floor(quarters) || std::abs(quarters) > kMaxQuarters)
+            return std::exp(t * lnTau_);
+        if (quarter_ == 0)
+            quarter_ = std::sqrt(std::sqrt(tau_));
+        double r = 1, b = quarter_;
+        for (auto n = static_cast<unsigned>(std::abs(quarters)); n != 0; n >>= 1) {
+            if (n & 1)
+                r *= b;
+            b *= b;
+        }
+        return quarters < 0 ? 1 / r : r;
+    }
+
+private:
+    static constexpr double kMaxQuarters = 256;
+    double tau_, lnTau_, quarter_ = 0;
+};
+
+} // namespace
+
 void FluidData::tauFactors(double tau, double* out) const noexcept {
-    const double lnTau = std::log(tau);
-    for (const PowerTerm& k : power)
-        *out++ = k.n * std::exp(k.t * lnTau);
+    TauPowers tp(tau);
+    const double lnTau = tp.lnTau();
+    // Terms often share their tau exponent with the term before them.
+    double lastT = 0, lastPow = 1;
+    for (const PowerTerm& k : power) {
+        if (k.t != lastT) {
+            lastT = k.t;
+            lastPow = tp(k.t);
+        }
+        *out++ = k.n * lastPow;
+    }
     for (const GaussianTerm& k : gaussian) {
         const double tm = tau - k.gamma;
         *out++ = k.n * std::exp(k.t * lnTau - k.beta * tm * tm);
     }
     for (const PowerExpTauTerm& e : powerExpTau)
-        *out++ = e.power.n * std::exp(e.power.t * lnTau - std::pow(tau, e.m));
+        *out++ = e.power.n * std::exp(e.power.t * lnTau - tp(e.m));
 }
 
 DeltaDerivatives FluidData::residualDelta(const double* tf, double delta) const noexcept {
     DeltaDerivatives r;
-    const double lnDelta = std::log(delta);
     DeltaPowers dp(delta);
     for (const PowerTerm& k : power) {
-        const PowerParts pp = powerParts(k, dp, lnDelta);
+        const PowerParts pp = powerParts(k, dp);
         const double a = *tf++ * pp.dpow * pp.ex;
         const double dd = k.d - pp.ldl;
         r.d += a * dd;
@@ -150,7 +227,7 @@ DeltaDerivatives FluidData::residualDelta(const double* tf, double delta) const 
     }
     for (const GaussianTerm& k : gaussian) {
         const double dm = delta - k.epsilon;
-        const double dpow = k.di >= 0 ? dp.pw[k.di] : std::exp(k.d * lnDelta);
+        const double dpow = dp.power(k.di, k.d);
         const double a = *tf++ * dpow * std::exp(-k.eta * dm * dm);
         const double gd = k.d - 2 * k.eta * delta * dm;
         r.d += a * gd;
@@ -158,7 +235,7 @@ DeltaDerivatives FluidData::residualDelta(const double* tf, double delta) const 
     }
     for (const PowerExpTauTerm& e : powerExpTau) {
         const PowerTerm& k = e.power;
-        const PowerParts pp = powerParts(k, dp, lnDelta);
+        const PowerParts pp = powerParts(k, dp);
         const double a = *tf++ * pp.dpow * pp.ex;
         const double dd = k.d - pp.ldl;
         r.d += a * dd;

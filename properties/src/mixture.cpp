@@ -79,6 +79,7 @@ public:
 
     double tau() const noexcept { return tau_; }
     const Reducing& red() const noexcept { return red_; }
+    double vr() const noexcept { return red_.vr; }
     double delta(double rho) const noexcept { return rho * red_.vr; }
 
     DeltaDerivatives atDelta(double delta) const noexcept {
@@ -175,12 +176,66 @@ private:
     std::vector<double> buffer_; // tau factors of the components, then of the pairs
 };
 
+// The same at the blend's own composition, from its combined equation: the factors live
+// on the stack (the blend's reader refuses an equation with more terms than fit).
+class BlendIsotherm {
+public:
+    BlendIsotherm(const Mixture& m, double T) noexcept
+        : f_(m.own), g_(m.ownDensity), T_(T), tau_(m.own.Tr / T) {
+        f_.tauFactors(tau_, factors_.data());
+        // Each group's factors: of alpha, of tau alpha_t and of tau^2 alpha_tt.
+        const std::size_t groups = g_.power.size(), powers = m.groupOf.size();
+        std::fill_n(f0_.begin(), groups, 0.0);
+        std::fill_n(f1_.begin(), groups, 0.0);
+        std::fill_n(f2_.begin(), groups, 0.0);
+        for (std::size_t k = 0; k < powers; ++k) {
+            double f, g, extra = 0; // extra: m^2 tau^m of exp(-tau^m)
+            if (k < f_.power.size()) {
+                f = factors_[k];
+                g = f_.power[k].t;
+            } else {
+                const PowerExpTauTerm& e = f_.powerExpTau[k - f_.power.size()];
+                f = factors_[k + f_.gaussian.size()];
+                const double mtm = e.m * std::pow(tau_, e.m);
+                g = e.power.t - mtm; // tau d ln(tau^t exp(-tau^m)) / d tau
+                extra = e.m * mtm;
+            }
+            const std::size_t i = m.groupOf[k];
+            f0_[i] += f;
+            f1_[i] += f * g;
+            f2_[i] += f * (g * g - g - extra);
+        }
+        std::copy_n(factors_.begin() + f_.power.size(), f_.gaussian.size(), f0_.begin() + groups);
+    }
+    BlendIsotherm(const BlendIsotherm&) = delete;
+    BlendIsotherm& operator=(const BlendIsotherm&) = delete;
+
+    double vr() const noexcept { return 1 / f_.rhor; }
+    double delta(double rho) const noexcept { return rho / f_.rhor; }
+    // m3/mol: the combined equation's reducing density is molar.
+    double secondVirial() const noexcept { return f_.secondVirial(factors_.data()); }
+    std::pair<double, double> pressure(double rho) const noexcept {
+        const DeltaDerivatives r = g_.residualDelta(f0_.data(), delta(rho));
+        const double RT = kMixtureR * T_;
+        return {rho * RT * (1 + r.d), RT * (1 + 2 * r.d + r.dd)};
+    }
+    Helmholtz full(double delta) const noexcept {
+        return f_.residual(factors_.data(), tau_, delta);
+    }
+
+private:
+    const FluidData &f_, &g_;
+    double T_, tau_;
+    std::array<double, kMaxOwnTerms> factors_, f0_, f1_, f2_;
+};
+
 // The density root of p(rho) = p on the liquid or the vapour branch, by Newton's method
 // inside a bracket, from `start` (or the ideal gas for the vapour). The liquid branch is
 // convex and the vapour branch concave, so Newton's method settles onto the root; where a
 // step leaves the bracket or the slope is not positive, bisection or a step towards the
 // branch takes over.
-Result<double> densityRoot(const MixIsotherm& iso, double T, double p, double start, bool liquid,
+template <class Iso>
+Result<double> densityRoot(const Iso& iso, double T, double p, double start, bool liquid,
                            double rhoMin, double rhoMax) noexcept {
     double lo = rhoMin, hi = rhoMax;
     double rho = start;
@@ -197,7 +252,9 @@ Result<double> densityRoot(const MixIsotherm& iso, double T, double p, double st
         if (!std::isfinite(pr) || !std::isfinite(slope))
             return failure<double>(Status::NoConvergence);
         const double diff = pr - p;
-        if (slope > 0 && std::abs(diff) <= 1e-14 * rho * slope)
+        // Newton's method converges quadratically here: after a step below 1e-10 of the
+        // density, the stepped value is exact to rounding.
+        if (slope > 0 && std::abs(diff) <= 1e-10 * rho * slope)
             return {rho - diff / slope, Status::Ok};
         if (slope <= 0) {
             if (liquid)
@@ -259,7 +316,7 @@ namespace {
 // liquid lies above the reducing density of its composition, the vapour below it.
 bool phaseDensities(const Mixture& m, double T, double p, Equilibrium& e, const MixIsotherm& li,
                     const MixIsotherm& vi) noexcept {
-    const double rhoRL = 1 / li.red().vr, rhoRV = 1 / vi.red().vr;
+    const double rhoRL = 1 / li.vr(), rhoRV = 1 / vi.vr();
     const auto rl =
         densityRoot(li, T, p, e.rhoL, true, rhoRL, std::numeric_limits<double>::infinity());
     const auto rv = densityRoot(vi, T, p, e.rhoV, false, 0, rhoRV);
@@ -383,8 +440,8 @@ namespace {
 
 // The state at (T, molar density) of the blend's own composition, with the reference
 // state's offsets dh and ds.
-State blendState(const Mixture& m, double dh, double ds, const MixIsotherm& iso, double T,
-                 double rho);
+template <class Iso>
+State blendState(const Mixture& m, double dh, double ds, const Iso& iso, double T, double rho);
 
 constexpr double kLowestT = 200;   // K: the bottom of a blend's saturation curves
 constexpr int kDegree = 12;        // of each Chebyshev piece
@@ -455,7 +512,7 @@ Result<Equilibrium> solveAt(const Mixture& m, double T, bool dew, const Equilibr
 double fitCurve(const Mixture& m, bool dew, Chebyshev& lnp, Chebyshev& rho, Chebyshev& h) {
     // The enthalpy of the phase of the blend's composition (before the reference state).
     const auto enthalpy = [&m, dew](const Equilibrium& e) {
-        const MixIsotherm iso(m, e.T, m.z);
+        const BlendIsotherm iso(m, e.T);
         return blendState(m, 0, 0, iso, e.T, dew ? e.rhoV : e.rhoL).h;
     };
     auto first = solveAt(m, kLowestT, dew, Equilibrium{});
@@ -686,8 +743,81 @@ void readPairs(Mixture& m, const std::filesystem::path& dir, const BlendReader& 
     }
 }
 
-State blendState(const Mixture& m, double dh, double ds, const MixIsotherm& iso, double T,
-                 double rho) {
+// The combined equation of the blend's own composition (Mixture::own).
+FluidData ownEquation(const Mixture& m) {
+    FluidData f;
+    const Reducing red = reducing(m, m.z);
+    f.Tr = red.Tr;
+    f.rhor = 1 / red.vr;
+    // Each term joins one with the same exponents, or is added.
+    const auto add = [](auto& terms, auto term, double w, auto same, auto n) {
+        n(term) *= w;
+        for (auto& o : terms)
+            if (same(o, term)) {
+                n(o) += n(term);
+                return;
+            }
+        terms.push_back(term);
+    };
+    const auto samePower = [](const PowerTerm& a, const PowerTerm& b) {
+        return a.d == b.d && a.t == b.t && a.l == b.l;
+    };
+    const auto addAll = [&](const FluidData& e, double w) {
+        for (const PowerTerm& k : e.power)
+            add(f.power, k, w, samePower, [](PowerTerm& t) -> double& { return t.n; });
+        for (const GaussianTerm& k : e.gaussian)
+            add(
+                f.gaussian, k, w,
+                [](const GaussianTerm& a, const GaussianTerm& b) {
+                    return a.d == b.d && a.t == b.t && a.eta == b.eta && a.epsilon == b.epsilon &&
+                           a.beta == b.beta && a.gamma == b.gamma;
+                },
+                [](GaussianTerm& t) -> double& { return t.n; });
+        for (const PowerExpTauTerm& k : e.powerExpTau)
+            add(
+                f.powerExpTau, k, w,
+                [&](const PowerExpTauTerm& a, const PowerExpTauTerm& b) {
+                    return samePower(a.power, b.power) && a.m == b.m;
+                },
+                [](PowerExpTauTerm& t) -> double& { return t.power.n; });
+    };
+    const std::size_t n = m.n();
+    for (std::size_t i = 0; i < n; ++i)
+        addAll(*m.comp[i].eos, m.z[i]);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = i + 1; j < n; ++j)
+            if (m.pair(i, j).F != 0)
+                addAll(m.pair(i, j).departure, m.z[i] * m.z[j] * m.pair(i, j).F);
+    // Ordered by the tau exponent, so that terms sharing it share its power.
+    std::stable_sort(f.power.begin(), f.power.end(),
+                     [](const PowerTerm& a, const PowerTerm& b) { return a.t < b.t; });
+    return f;
+}
+
+// Mixture::ownDensity and Mixture::groupOf from Mixture::own.
+void groupByDensity(Mixture& m) {
+    FluidData& g = m.ownDensity;
+    g = FluidData{};
+    g.Tr = m.own.Tr;
+    g.rhor = m.own.rhor;
+    m.groupOf.clear();
+    const auto join = [&](const PowerTerm& k) {
+        std::size_t i = 0;
+        while (i < g.power.size() && !(g.power[i].d == k.d && g.power[i].l == k.l))
+            ++i;
+        if (i == g.power.size())
+            g.power.push_back({1, k.d, 0, k.l, k.di, k.li});
+        m.groupOf.push_back(i);
+    };
+    for (const PowerTerm& k : m.own.power)
+        join(k);
+    for (const PowerExpTauTerm& k : m.own.powerExpTau)
+        join(k.power);
+    g.gaussian = m.own.gaussian;
+}
+
+template <class Iso>
+State blendState(const Mixture& m, double dh, double ds, const Iso& iso, double T, double rho) {
     const Helmholtz r = iso.full(iso.delta(rho));
     // Ideal gas: each component at its own critical point, weighted by its gas constant.
     double a0 = 0, t0 = 0, tt0 = 0;
@@ -823,6 +953,11 @@ std::unique_ptr<FluidData> loadMixture(std::string_view text, const std::string&
     } catch (const json::exception& e) {
         r.fail(std::string("unexpected content (") + e.what() + ")");
     }
+    m->own = ownEquation(*m);
+    groupByDensity(*m);
+    if (m->own.termCount() > kMaxOwnTerms)
+        r.fail("the components' equations have more than " + std::to_string(kMaxOwnTerms) +
+               " terms together");
 
     const double topDew = fitCurve(*m, true, m->lnPdew, m->rhoDew, m->hDew);
     const double topBub = fitCurve(*m, false, m->lnPbub, m->rhoBub, m->hBub);
@@ -909,7 +1044,7 @@ Result<State> mixtureSaturatedState(const FluidData& f, double T, bool dew) noex
         return failure<State>(Status::OutOfRange);
     const Mixture& m = *f.mixture;
     const double rho = (dew ? m.rhoDew : m.rhoBub).eval(T);
-    const MixIsotherm iso(m, T, m.z);
+    const BlendIsotherm iso(m, T);
     State s = blendState(m, f.dh, f.ds, iso, T, rho);
     s.p = std::exp((dew ? m.lnPdew : m.lnPbub).eval(T));
     if (!usableState(s))
@@ -927,8 +1062,8 @@ Result<double> mixtureLiquidEnthalpy(const FluidData& f, double T) noexcept {
 
 Result<State> mixtureVapourState(const FluidData& f, double T, double p) noexcept {
     const Mixture& m = *f.mixture;
-    const MixIsotherm iso(m, T, m.z);
-    double rhoMax = 1 / iso.red().vr;
+    const BlendIsotherm iso(m, T);
+    double rhoMax = 1 / iso.vr();
     if (T <= f.TsatMax) {
         const double dew = std::exp(m.lnPdew.eval(T));
         if (p > dew * (1 + 1e-9))
@@ -947,7 +1082,7 @@ Result<State> mixtureVapourState(const FluidData& f, double T, double p) noexcep
 }
 
 Result<State> mixtureStateAt(const FluidData& f, double T, double rho) noexcept {
-    const MixIsotherm iso(*f.mixture, T, f.mixture->z);
+    const BlendIsotherm iso(*f.mixture, T);
     const State s = blendState(*f.mixture, f.dh, f.ds, iso, T, rho / f.mixture->M);
     if (!usableState(s))
         return failure<State>(Status::OutOfRange);

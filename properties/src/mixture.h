@@ -18,6 +18,8 @@ namespace asere {
 // Blends have at most this many components.
 constexpr std::size_t kMaxComponents = 8;
 using Composition = std::array<double, kMaxComponents>; // mole fractions
+// The combined equation of a blend's own composition has at most this many terms.
+constexpr std::size_t kMaxOwnTerms = 400;
 
 struct Mixture {
     struct Component {
@@ -43,6 +45,19 @@ struct Mixture {
     std::vector<std::size_t> factorOffset;
     Composition z{}; // the blend's mole fractions
     double M = 0;    // molar mass of the blend, kg/mol
+    // The residual part at the blend's own composition z as one equation: the terms of
+    // component i weighted by z_i, those of the departure function of pair (i, j) by
+    // z_i z_j F_ij, terms with equal exponents merged; its reducing temperature is T_r(z)
+    // and its reducing density the molar 1/v_r(z). The blend's own phases (vapour states,
+    // the saturated vapour and liquid) are evaluated with it in one pass over the terms.
+    FluidData own;
+    // The density dependence of `own` at one temperature: its power terms (with or
+    // without exp(-tau^m)) fall into groups of equal delta exponents d and l, each a power
+    // term of ownDensity whose factor is the sum of its members' tau factors; its Gaussian
+    // terms are own's. groupOf gives the group of each power term of own, then of each
+    // power term with exp(-tau^m).
+    FluidData ownDensity;
+    std::vector<std::size_t> groupOf;
 
     // Saturation of the blend: ln of the dew and bubble pressures, the molar densities
     // and the enthalpies (J/kg, before the reference state) of the dew-point vapour and
@@ -53,6 +68,12 @@ struct Mixture {
     std::size_t n() const noexcept { return comp.size(); }
     const Pair& pair(std::size_t i, std::size_t j) const noexcept { return pairs[i * n() + j]; }
 };
+
+// The residual part of a grouped equation (Mixture::ownDensity) at one temperature:
+// power term i of g with the tau factors f0[i] of alpha, f1[i] of tau alpha_t and f2[i]
+// of tau^2 alpha_tt; its Gaussian terms with their tau factors after f0's.
+Helmholtz groupedResidual(const FluidData& g, const double* f0, const double* f1, const double* f2,
+                          double tau, double delta) noexcept;
 
 // The mixture's gas constant, J/(mol K).
 constexpr double kMixtureR = 8.31446261815324;

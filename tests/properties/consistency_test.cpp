@@ -184,6 +184,57 @@ TEST_P(Mixtures, PhaseEquilibriumOffTheGrid) {
     }
 }
 
+// ln phi of the components of a phase of composition c at (T, p), its density solved by
+// Newton's method from rho nearby.
+void lnPhiAtPressure(const asere::Mixture& m, double T, double p,
+                     const asere::Composition& c, double rho, double* out) {
+    using asere::mixturePressure;
+    for (int i = 0; i < 50; ++i) {
+        const double h = 1e-6 * rho;
+        const double slope =
+            (mixturePressure(m, T, rho + h, c) - mixturePressure(m, T, rho - h, c)) / (2 * h);
+        const double step = (mixturePressure(m, T, rho, c) - p) / slope;
+        rho -= step;
+        if (std::abs(step) <= 1e-14 * rho)
+            break;
+    }
+    asere::lnFugacityCoefficients(m, T, rho, c, out);
+}
+
+// The glide against the Gibbs-Duhem equation of the incipient phase: along the bubble (dew)
+// curve the liquid (vapour) keeps the blend's composition, and sum_i y_i d ln phi_i = 0 at
+// constant T and p in the incipient phase, so the slope of the curve follows from the
+// fugacity coefficients' T and p derivatives at frozen compositions:
+// d ln p / dT = -sum w_i d(ln phi_fixed,i - ln phi_incipient,i)/dT / (p sum w_i d(...)/dp),
+// w the incipient phase's composition. The expansions' slope must agree.
+TEST_P(Mixtures, GlideFollowsGibbsDuhem) {
+    using namespace asere;
+    const Mixture& m = *fluid_->data().mixture;
+    for (double T = 213.15; T < fluid_->maxSaturationTemperature() - 5; T += 35) {
+        for (const bool dew : {false, true}) {
+            const auto e = saturationAtTemperature(m, T, dew, Equilibrium{});
+            ASSERT_TRUE(e.ok()) << T;
+            const Equilibrium& q = e.value;
+            const Composition& w = dew ? q.x : q.y;
+            const double rhoFixed = dew ? q.rhoV : q.rhoL, rhoIncipient = dew ? q.rhoL : q.rhoV;
+            const auto gap = [&](double t, double p) {
+                double fixed[kMaxComponents], incipient[kMaxComponents], sum = 0;
+                lnPhiAtPressure(m, t, p, m.z, rhoFixed, fixed);
+                lnPhiAtPressure(m, t, p, w, rhoIncipient, incipient);
+                for (std::size_t i = 0; i < m.n(); ++i)
+                    sum += w[i] * (fixed[i] - incipient[i]);
+                return sum;
+            };
+            const double hT = 1e-3, hp = 1e-5 * q.p;
+            const double dT = (gap(T + hT, q.p) - gap(T - hT, q.p)) / (2 * hT);
+            const double dp = (gap(T, q.p + hp) - gap(T, q.p - hp)) / (2 * hp);
+            double slope;
+            (dew ? m.lnPdew : m.lnPbub).eval(T, &slope);
+            EXPECT_NEAR(-dT / (q.p * dp) / slope, 1, 1e-6) << T << (dew ? " dew" : " bubble");
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Blends, Mixtures, ::testing::Values("R454B", "R513A", "R448A", "R449A"),
                          [](const auto& info) { return std::string(info.param); });
 

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <new>
 #include <random>
 #include <thread>
 #include <unistd.h>
@@ -27,6 +28,13 @@ void* operator new(std::size_t size) {
         return p;
     throw std::bad_alloc();
 }
+// The library's temporary buffers (std::stable_sort) come from the nothrow form: it must
+// pair with the operator delete below too.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    if (size >= failAllocationsFrom.load(std::memory_order_relaxed))
+        return nullptr;
+    return std::malloc(size == 0 ? 1 : size);
+}
 // GCC can't tell that these pair with the operator new above.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
@@ -36,6 +44,9 @@ void operator delete(void* p) noexcept {
     std::free(p);
 }
 void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
     std::free(p);
 }
 #if defined(__GNUC__) && !defined(__clang__)
