@@ -144,7 +144,7 @@ test-windows: build $(WIN64_BUILD)/build.ninja $(WIN32_BUILD)/build.ninja
 	cd $(WIN64_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 format:
-	git ls-files '*.cpp' '*.h' '*.hpp' | xargs clang-format -i
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WIN64_BUILD) $(WIN32_BUILD) \
