@@ -1,9 +1,10 @@
 // vantrix-cli run as a process on a program directory with a small catalogue: the same
 // rows as the calculation run in-process, output that parses back, exit statuses.
-#include "binding.h"
+#include "bound_catalogue.h"
 #include "calcrun.h"
 #include "cli.h"
 #include "conditions.h"
+#include "csv_records.h"
 #include "programdir.h"
 #include "test_catalogue.h"
 
@@ -22,7 +23,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -30,6 +30,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using kv::namedModel;
 using kv::TestModel;
 
 struct Outcome {
@@ -154,70 +155,20 @@ void expectCsvRecord(const std::vector<std::string>& record, const kv::GridRow& 
     }
 }
 
-// RFC 4180 records: quoted fields with doubled quotes, CRLF line ends.
-std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
-    std::vector<std::vector<std::string>> records;
-    std::vector<std::string> record;
-    std::string field;
-    bool quoted = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"')
-                field += text[++i];
-            else if (c == '"')
-                quoted = false;
-            else
-                field += c;
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            record.push_back(std::move(field));
-            field.clear();
-        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            ++i;
-            record.push_back(std::move(field));
-            field.clear();
-            records.push_back(std::move(record));
-            record.clear();
-        } else {
-            field += c;
-        }
-    }
-    return records;
-}
-
-TestModel model(std::string showName, double capacity) {
-    TestModel m;
-    m.showName = std::move(showName);
-    m.capacity = capacity;
-    return m;
-}
-
 std::vector<TestModel> cliModels() {
     std::vector<TestModel> m;
     for (int i = 1; i <= 14; ++i)
-        m.push_back(model("ZX-" + std::to_string(i), 700.0 * i + 0.4));
-    m.push_back(model("lower-q", 45));
-    m.push_back(model("QUOTE", 3000));
+        m.push_back(namedModel("ZX-" + std::to_string(i), 700.0 * i + 0.4));
+    m.push_back(namedModel("lower-q", 45));
+    m.push_back(namedModel("QUOTE", 3000));
     m.back().name = "Q\"1,x";
-    m.push_back(model("US-60", 1500));
+    m.push_back(namedModel("US-60", 1500));
     m.back().dllp = "1";
     return m;
 }
 
-class Cli : public ::testing::Test {
+class Cli : public kv::BoundCatalogue<cliModels> {
 protected:
-    static void SetUpTestSuite() {
-        dir_ = std::make_unique<kv::ProgramDir>(kv::codesFile(kv::defaultCodes()),
-                                                kv::modelsFile(cliModels()));
-        bound_ = kv::bindLibraries(dir_->path().string());
-        if (bound_.ok)
-            kv::initializeEngine(bound_.api, dir_->path().string());
-    }
-    static void TearDownTestSuite() { dir_.reset(); }
-    void SetUp() override { ASSERT_TRUE(bound_.ok) << bound_.message; }
-
     Outcome cli(std::vector<std::string> args) {
         args.insert(args.begin(), {"--program-dir", dir_->path().string()});
         return runCli(args, dir_->path());
@@ -231,9 +182,6 @@ protected:
         set(req);
         return kv::runCalculation(bound_.api, req);
     }
-
-    static inline std::unique_ptr<kv::ProgramDir> dir_;
-    static inline kv::BindResult bound_;
 };
 
 TEST_F(Cli, RowsMatchTheCalculationRun) {
@@ -251,6 +199,8 @@ TEST_F(Cli, RowsMatchTheCalculationRun) {
         {{"--filter", "zx-1"}, [](auto& q) { q.modelFilter = "zx-1"; }},
         // A name with a quote and a comma, a capacity with a group separator.
         {{"--filter", "QUOTE"}, [](auto& q) { q.modelFilter = "QUOTE"; }},
+        // The power supply as the grid writes it selects as the list's text does.
+        {{"--voltage", "400/3/50"}, [](auto& q) { q.voltage = "400V 3ph 50Hz"; }},
         {{"--target", "5000"}, [](auto& q) { q.targetCapacity = "5000"; }},
         {{"--order", "capacity", "--frequency", "60"},
          [](auto& q) {
@@ -270,7 +220,7 @@ TEST_F(Cli, RowsMatchTheCalculationRun) {
         const Outcome o = cli(args);
         ASSERT_EQ(o.status, 0) << o.err;
         const auto expected = coreRun(c.set);
-        const auto records = parseCsv(o.out);
+        const auto records = kv::csvRecords(o.out);
         ASSERT_EQ(records.size(), expected.rows.size() + 1) << o.out;
         EXPECT_EQ(records[0][0], "Technology");
         for (std::size_t i = 0; i < expected.rows.size(); ++i)
@@ -399,22 +349,13 @@ TEST_F(Cli, CsvNumbersArePlainInEveryLocale) {
                 EXPECT_NE(out.str().find(row[kv::kCapacityColumn]), std::string::npos) << row[2];
             continue;
         }
-        const auto records = parseCsv(out.str());
+        const auto records = kv::csvRecords(out.str());
         ASSERT_EQ(records.size(), expected.rows.size() + 1);
         EXPECT_EQ(records[0][4], "Cooling capacity (W)");
         EXPECT_EQ(records[0][8], "Mass flow (kg/h)");
         for (std::size_t i = 0; i < expected.rows.size(); ++i)
             expectCsvRecord(records[i + 1], expected.rows[i], german);
     }
-}
-
-// The power supply as the grid writes it selects the same models as the list's text.
-TEST_F(Cli, VoltageAsTheGridWritesIt) {
-    const Outcome list = cli({"rate", "--format", "csv", "--voltage", "400V 3ph 50Hz"});
-    const Outcome grid = cli({"rate", "--format", "csv", "--voltage", "400/3/50"});
-    ASSERT_EQ(grid.status, 0) << grid.err;
-    EXPECT_EQ(grid.out, list.out);
-    EXPECT_EQ(parseCsv(grid.out).size(), 17u);
 }
 
 #ifndef _WIN32
@@ -490,8 +431,7 @@ TEST(RunWindow, FallsBackToTheTerminalWithoutADisplay) {
 #endif
 
 TEST(CliData, DataProblemsExitThreeAndNameTheFile) {
-    kv::ProgramDir dir(kv::codesFile(kv::defaultCodes()),
-                       kv::modelsFile({model("A", 1000)}));
+    kv::ProgramDir dir(kv::codesFile(kv::defaultCodes()), kv::modelsFile({namedModel("A", 1000)}));
     dir.write("data.bin", "12345\n");
     Outcome o = runCli({"--program-dir", dir.path().string(), "rate"}, dir.path());
     EXPECT_EQ(o.status, 3);
@@ -534,7 +474,7 @@ TEST(CliData, FluidFileThatCantBeUsed) {
          "/data/fluids/n-Propane.json can't be used"},
     };
     for (const Case& c : cases) {
-        TestModel m = model("A-1", 1000);
+        TestModel m = namedModel("A-1", 1000);
         m.refrigerant = c.refrigerant;
         kv::ProgramDir dir(kv::codesFile(kv::defaultCodes()), kv::modelsFile({m}));
         dir.remove("data/fluids"); // the link to the built fluids: a folder of its own
@@ -559,7 +499,7 @@ TEST(CliText, EightBitCatalogueTextsAreShownAsUtf8) {
         if (line.list == "DLLR" && line.number == 1)
             line.text = "R134a\xE9";
     kv::ProgramDir dir(kv::codesFile(codes),
-                       kv::modelsFile({model("K\xC4-1", 1000), model("B-2", 2000)}));
+                       kv::modelsFile({namedModel("K\xC4-1", 1000), namedModel("B-2", 2000)}));
     const std::string p = dir.path().string();
     Outcome o =
         runCli({"--program-dir", p, "--format", "json", "list", "refrigerants"}, dir.path());

@@ -20,17 +20,9 @@ namespace {
 
 // Two 50 Hz models and one 60 Hz model of R134a that rate cleanly at the first preset.
 std::vector<kv::TestModel> models() {
-    kv::TestModel a;
-    a.showName = "AB-1";
-    a.capacity = 1000;
-    kv::TestModel b;
-    b.showName = "AB-2";
-    b.capacity = 2000;
-    kv::TestModel c;
-    c.showName = "CD-6";
-    c.dllp = "2"; // 460V 3ph 60Hz
-    c.overrides["Frequency"] = "60";
-    return {a, b, c};
+    kv::TestModel sixty = kv::namedModel("CD-6", 1000, "2"); // 460V 3ph 60Hz
+    sixty.overrides["Frequency"] = "60";
+    return {kv::namedModel("AB-1"), kv::namedModel("AB-2", 2000), sixty};
 }
 
 QString cell(kv::WindowHarness& h, int row, int column) {
