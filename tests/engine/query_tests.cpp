@@ -40,15 +40,8 @@ TEST(CodeTable, WalkGoesThroughBucketsInTurnLatestNewKeyFirst) {
     EXPECT_EQ(t.size(), 4u);
 }
 
-std::string listFile(std::initializer_list<std::string> lines) {
-    std::string s = "List\tNumber\tText\n";
-    for (const auto& l : lines)
-        s += l + "\n";
-    return s;
-}
-
 TEST(NextCode, EndsAndUnknownIndices) {
-    const auto c = catalogueFrom(listFile({"DLLR\t1\tR134a\tmore", "DLLR\t2\tR404A"}), "");
+    const auto c = catalogueFrom("List\tNumber\tText\nDLLR\t1\tR134a\tmore\nDLLR\t2\tR404A\n", "");
     const auto first = c.NextCode("DLLR", 0);
     ASSERT_TRUE(first);
     EXPECT_EQ(first->number, 1);
