@@ -108,9 +108,9 @@ std::string shellQuoted(const std::string& text) {
 
 // Runs a program (vantrix-cli by default) in an environment of only `env` and the C
 // locale, and gives status and both streams; standard output goes to `out` when given.
-Outcome runProgram(const std::vector<std::string>& args, const fs::path& scratch,
-                   const std::string& env = {}, const std::string& program = KV_CLI_PATH,
-                   const fs::path& out = {}) {
+Outcome runCli(const std::vector<std::string>& args, const fs::path& scratch,
+               const std::string& env = {}, const std::string& program = KV_CLI_PATH,
+               const fs::path& out = {}) {
     const fs::path outFile = scratch / "stdout.txt", errFile = scratch / "stderr.txt";
     std::string command = "env -i LC_ALL=C PATH=/usr/bin:/bin " + env + " " + shellQuoted(program);
     for (const auto& a : args)
@@ -126,9 +126,6 @@ Outcome runProgram(const std::vector<std::string>& args, const fs::path& scratch
     return o;
 }
 
-Outcome runCli(const std::vector<std::string>& args, const fs::path& scratch) {
-    return runProgram(args, scratch);
-}
 #endif
 
 // A number as CSV writes it: "." as decimal sign, no grouping, no leading zeros.
@@ -363,8 +360,8 @@ TEST_F(Cli, CsvNumbersArePlainInEveryLocale) {
 // Output that can't be written fails with a message; a closed pipe ends the program with
 // SIGPIPE as usual.
 TEST_F(Cli, WriteErrorsAreFailures) {
-    const Outcome full = runProgram({"--program-dir", dir_->path().string(), "rate"}, dir_->path(),
-                                    {}, KV_CLI_PATH, "/dev/full");
+    const Outcome full = runCli({"--program-dir", dir_->path().string(), "rate"}, dir_->path(), {},
+                                KV_CLI_PATH, "/dev/full");
     EXPECT_EQ(full.status, kvcli::kExitWrite);
     EXPECT_NE(full.err.find("vantrix-cli: cannot write the output: No space left on device"),
               std::string::npos)
@@ -413,7 +410,7 @@ TEST(RunWindow, FallsBackToTheTerminalWithoutADisplay) {
     };
     for (const Case& c : {Case{"", "DISPLAY and WAYLAND_DISPLAY are unset"},
                           Case{"DISPLAY=" + display, "DISPLAY=" + display + " can't be reached"}}) {
-        const Outcome o = runProgram(args, scratch, c.env, KV_RUN_WINDOW);
+        const Outcome o = runCli(args, scratch, c.env, KV_RUN_WINDOW);
         EXPECT_EQ(o.status, 0) << o.err;
         EXPECT_EQ(o.out.rfind("No display found (" + c.reason +
                                   "): showing the default selection in the terminal instead.\n",
@@ -424,7 +421,7 @@ TEST(RunWindow, FallsBackToTheTerminalWithoutADisplay) {
         EXPECT_EQ(o.err.find("platform plugin"), std::string::npos) << o.err;
     }
     // Where the toolkit can start, the check says so.
-    EXPECT_EQ(runProgram({}, scratch, "QT_QPA_PLATFORM=offscreen", KV_DISPLAY_CHECK).status, 0);
+    EXPECT_EQ(runCli({}, scratch, "QT_QPA_PLATFORM=offscreen", KV_DISPLAY_CHECK).status, 0);
     fs::remove_all(scratch);
 }
 
