@@ -56,21 +56,6 @@ TEST_F(DemoCatalogue, BuilderReproducesTheCommittedFilesByteForByte) {
     EXPECT_EQ(readFile((bin / "data.bin").string()), readFile(sourceData("data.bin")));
 }
 
-// The window's start-up check: the first line of data.bin is the size of the model
-// table minus the size of the code lists, as a plain decimal integer.
-TEST_F(DemoCatalogue, DataBinHoldsTheSizeDifference) {
-    const fs::path bin = kv::ProgramDir::builtProgramDir();
-    for (const auto& [dataBin, dir] :
-         {std::pair{fs::path(sourceData("data.bin")), fs::path(sourceData(""))},
-          std::pair{bin / "data.bin", bin / "data"}}) {
-        std::string line = readFile(dataBin.string());
-        line = line.substr(0, line.find_first_of("\r\n"));
-        const long long diff = static_cast<long long>(fs::file_size(dir / "kpxcalc.bin")) -
-                               static_cast<long long>(fs::file_size(dir / "kpxcodes.bin"));
-        EXPECT_EQ(line, std::to_string(diff)) << dataBin;
-    }
-}
-
 TEST_F(DemoCatalogue, RangeIsThatOfARealMaker) {
     EXPECT_GE(rows.size(), 1500u);
     EXPECT_LE(rows.size(), 3500u);

@@ -278,25 +278,13 @@ TEST_F(TempFiles, PublicSetImportsAndRatesAsPublished) {
     EXPECT_EQ(result.skipped.size(), 271u); // R12, R502 and R744
     const CatalogueTexts cat = mergeCatalogue({}, result.models);
     const Engine engine(cat.codes, cat.models);
-    // The source rows by id: header names to values.
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    std::vector<std::string> names;
-    for (std::size_t a = 0, b; a <= line.size(); a = b + 1) {
-        b = std::min(line.find('\t', a), line.size());
-        names.push_back(line.substr(a, b - a));
-    }
-    std::map<std::string, std::map<std::string, std::string>> source;
-    while (std::getline(in, line)) {
-        std::map<std::string, std::string> row;
-        std::size_t i = 0;
-        for (std::size_t a = 0, b; a <= line.size() && i < names.size(); a = b + 1, ++i) {
-            b = std::min(line.find('\t', a), line.size());
-            row[names[i]] = line.substr(a, b - a);
-        }
-        source[row["id"]] = row;
-    }
+    // The source rows by id; its fields are tab-separated, the model table's tab-terminated.
+    std::string text = readFile(file.string());
+    for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2)
+        text.insert(at, "\t");
+    std::map<std::string, Row> source;
+    for (Row& row : parseModels(text))
+        source[row.at("id")] = std::move(row);
     std::size_t rated = 0;
     for (int32_t m : engine.models(0, 0, 0)) {
         const auto& row = source.at(engine.field(m, "Name"));

@@ -1,9 +1,10 @@
 // vantrix-cli run as a process on a program directory with a small catalogue: the same
 // rows as the calculation run in-process, output that parses back, exit statuses.
-#include "binding.h"
+#include "bound_catalogue.h"
 #include "calcrun.h"
 #include "cli.h"
 #include "conditions.h"
+#include "csv_records.h"
 #include "programdir.h"
 #include "test_catalogue.h"
 
@@ -22,7 +23,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -30,6 +30,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using kv::namedModel;
 using kv::TestModel;
 
 struct Outcome {
@@ -107,9 +108,9 @@ std::string shellQuoted(const std::string& text) {
 
 // Runs a program (vantrix-cli by default) in an environment of only `env` and the C
 // locale, and gives status and both streams; standard output goes to `out` when given.
-Outcome runProgram(const std::vector<std::string>& args, const fs::path& scratch,
-                   const std::string& env = {}, const std::string& program = KV_CLI_PATH,
-                   const fs::path& out = {}) {
+Outcome runCli(const std::vector<std::string>& args, const fs::path& scratch,
+               const std::string& env = {}, const std::string& program = KV_CLI_PATH,
+               const fs::path& out = {}) {
     const fs::path outFile = scratch / "stdout.txt", errFile = scratch / "stderr.txt";
     std::string command = "env -i LC_ALL=C PATH=/usr/bin:/bin " + env + " " + shellQuoted(program);
     for (const auto& a : args)
@@ -125,9 +126,6 @@ Outcome runProgram(const std::vector<std::string>& args, const fs::path& scratch
     return o;
 }
 
-Outcome runCli(const std::vector<std::string>& args, const fs::path& scratch) {
-    return runProgram(args, scratch);
-}
 #endif
 
 // A number as CSV writes it: "." as decimal sign, no grouping, no leading zeros.
@@ -154,70 +152,20 @@ void expectCsvRecord(const std::vector<std::string>& record, const kv::GridRow& 
     }
 }
 
-// RFC 4180 records: quoted fields with doubled quotes, CRLF line ends.
-std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
-    std::vector<std::vector<std::string>> records;
-    std::vector<std::string> record;
-    std::string field;
-    bool quoted = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"')
-                field += text[++i];
-            else if (c == '"')
-                quoted = false;
-            else
-                field += c;
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            record.push_back(std::move(field));
-            field.clear();
-        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            ++i;
-            record.push_back(std::move(field));
-            field.clear();
-            records.push_back(std::move(record));
-            record.clear();
-        } else {
-            field += c;
-        }
-    }
-    return records;
-}
-
-TestModel model(std::string showName, double capacity) {
-    TestModel m;
-    m.showName = std::move(showName);
-    m.capacity = capacity;
-    return m;
-}
-
 std::vector<TestModel> cliModels() {
     std::vector<TestModel> m;
     for (int i = 1; i <= 14; ++i)
-        m.push_back(model("ZX-" + std::to_string(i), 700.0 * i + 0.4));
-    m.push_back(model("lower-q", 45));
-    m.push_back(model("QUOTE", 3000));
+        m.push_back(namedModel("ZX-" + std::to_string(i), 700.0 * i + 0.4));
+    m.push_back(namedModel("lower-q", 45));
+    m.push_back(namedModel("QUOTE", 3000));
     m.back().name = "Q\"1,x";
-    m.push_back(model("US-60", 1500));
+    m.push_back(namedModel("US-60", 1500));
     m.back().dllp = "1";
     return m;
 }
 
-class Cli : public ::testing::Test {
+class Cli : public kv::BoundCatalogue<cliModels> {
 protected:
-    static void SetUpTestSuite() {
-        dir_ = std::make_unique<kv::ProgramDir>(kv::codesFile(kv::defaultCodes()),
-                                                kv::modelsFile(cliModels()));
-        bound_ = kv::bindLibraries(dir_->path().string());
-        if (bound_.ok)
-            kv::initializeEngine(bound_.api, dir_->path().string());
-    }
-    static void TearDownTestSuite() { dir_.reset(); }
-    void SetUp() override { ASSERT_TRUE(bound_.ok) << bound_.message; }
-
     Outcome cli(std::vector<std::string> args) {
         args.insert(args.begin(), {"--program-dir", dir_->path().string()});
         return runCli(args, dir_->path());
@@ -231,9 +179,6 @@ protected:
         set(req);
         return kv::runCalculation(bound_.api, req);
     }
-
-    static inline std::unique_ptr<kv::ProgramDir> dir_;
-    static inline kv::BindResult bound_;
 };
 
 TEST_F(Cli, RowsMatchTheCalculationRun) {
@@ -251,6 +196,8 @@ TEST_F(Cli, RowsMatchTheCalculationRun) {
         {{"--filter", "zx-1"}, [](auto& q) { q.modelFilter = "zx-1"; }},
         // A name with a quote and a comma, a capacity with a group separator.
         {{"--filter", "QUOTE"}, [](auto& q) { q.modelFilter = "QUOTE"; }},
+        // The power supply as the grid writes it selects as the list's text does.
+        {{"--voltage", "400/3/50"}, [](auto& q) { q.voltage = "400V 3ph 50Hz"; }},
         {{"--target", "5000"}, [](auto& q) { q.targetCapacity = "5000"; }},
         {{"--order", "capacity", "--frequency", "60"},
          [](auto& q) {
@@ -270,7 +217,7 @@ TEST_F(Cli, RowsMatchTheCalculationRun) {
         const Outcome o = cli(args);
         ASSERT_EQ(o.status, 0) << o.err;
         const auto expected = coreRun(c.set);
-        const auto records = parseCsv(o.out);
+        const auto records = kv::csvRecords(o.out);
         ASSERT_EQ(records.size(), expected.rows.size() + 1) << o.out;
         EXPECT_EQ(records[0][0], "Technology");
         for (std::size_t i = 0; i < expected.rows.size(); ++i)
@@ -399,7 +346,7 @@ TEST_F(Cli, CsvNumbersArePlainInEveryLocale) {
                 EXPECT_NE(out.str().find(row[kv::kCapacityColumn]), std::string::npos) << row[2];
             continue;
         }
-        const auto records = parseCsv(out.str());
+        const auto records = kv::csvRecords(out.str());
         ASSERT_EQ(records.size(), expected.rows.size() + 1);
         EXPECT_EQ(records[0][4], "Cooling capacity (W)");
         EXPECT_EQ(records[0][8], "Mass flow (kg/h)");
@@ -408,22 +355,13 @@ TEST_F(Cli, CsvNumbersArePlainInEveryLocale) {
     }
 }
 
-// The power supply as the grid writes it selects the same models as the list's text.
-TEST_F(Cli, VoltageAsTheGridWritesIt) {
-    const Outcome list = cli({"rate", "--format", "csv", "--voltage", "400V 3ph 50Hz"});
-    const Outcome grid = cli({"rate", "--format", "csv", "--voltage", "400/3/50"});
-    ASSERT_EQ(grid.status, 0) << grid.err;
-    EXPECT_EQ(grid.out, list.out);
-    EXPECT_EQ(parseCsv(grid.out).size(), 17u);
-}
-
 #ifndef _WIN32
 // Process and display behaviour of a POSIX system.
 // Output that can't be written fails with a message; a closed pipe ends the program with
 // SIGPIPE as usual.
 TEST_F(Cli, WriteErrorsAreFailures) {
-    const Outcome full = runProgram({"--program-dir", dir_->path().string(), "rate"}, dir_->path(),
-                                    {}, KV_CLI_PATH, "/dev/full");
+    const Outcome full = runCli({"--program-dir", dir_->path().string(), "rate"}, dir_->path(), {},
+                                KV_CLI_PATH, "/dev/full");
     EXPECT_EQ(full.status, kvcli::kExitWrite);
     EXPECT_NE(full.err.find("vantrix-cli: cannot write the output: No space left on device"),
               std::string::npos)
@@ -472,7 +410,7 @@ TEST(RunWindow, FallsBackToTheTerminalWithoutADisplay) {
     };
     for (const Case& c : {Case{"", "DISPLAY and WAYLAND_DISPLAY are unset"},
                           Case{"DISPLAY=" + display, "DISPLAY=" + display + " can't be reached"}}) {
-        const Outcome o = runProgram(args, scratch, c.env, KV_RUN_WINDOW);
+        const Outcome o = runCli(args, scratch, c.env, KV_RUN_WINDOW);
         EXPECT_EQ(o.status, 0) << o.err;
         EXPECT_EQ(o.out.rfind("No display found (" + c.reason +
                                   "): showing the default selection in the terminal instead.\n",
@@ -483,15 +421,14 @@ TEST(RunWindow, FallsBackToTheTerminalWithoutADisplay) {
         EXPECT_EQ(o.err.find("platform plugin"), std::string::npos) << o.err;
     }
     // Where the toolkit can start, the check says so.
-    EXPECT_EQ(runProgram({}, scratch, "QT_QPA_PLATFORM=offscreen", KV_DISPLAY_CHECK).status, 0);
+    EXPECT_EQ(runCli({}, scratch, "QT_QPA_PLATFORM=offscreen", KV_DISPLAY_CHECK).status, 0);
     fs::remove_all(scratch);
 }
 
 #endif
 
 TEST(CliData, DataProblemsExitThreeAndNameTheFile) {
-    kv::ProgramDir dir(kv::codesFile(kv::defaultCodes()),
-                       kv::modelsFile({model("A", 1000)}));
+    kv::ProgramDir dir(kv::codesFile(kv::defaultCodes()), kv::modelsFile({namedModel("A", 1000)}));
     dir.write("data.bin", "12345\n");
     Outcome o = runCli({"--program-dir", dir.path().string(), "rate"}, dir.path());
     EXPECT_EQ(o.status, 3);
@@ -534,7 +471,7 @@ TEST(CliData, FluidFileThatCantBeUsed) {
          "/data/fluids/n-Propane.json can't be used"},
     };
     for (const Case& c : cases) {
-        TestModel m = model("A-1", 1000);
+        TestModel m = namedModel("A-1", 1000);
         m.refrigerant = c.refrigerant;
         kv::ProgramDir dir(kv::codesFile(kv::defaultCodes()), kv::modelsFile({m}));
         dir.remove("data/fluids"); // the link to the built fluids: a folder of its own
@@ -559,7 +496,7 @@ TEST(CliText, EightBitCatalogueTextsAreShownAsUtf8) {
         if (line.list == "DLLR" && line.number == 1)
             line.text = "R134a\xE9";
     kv::ProgramDir dir(kv::codesFile(codes),
-                       kv::modelsFile({model("K\xC4-1", 1000), model("B-2", 2000)}));
+                       kv::modelsFile({namedModel("K\xC4-1", 1000), namedModel("B-2", 2000)}));
     const std::string p = dir.path().string();
     Outcome o =
         runCli({"--program-dir", p, "--format", "json", "list", "refrigerants"}, dir.path());

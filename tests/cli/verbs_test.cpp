@@ -1,16 +1,14 @@
 // vantrix-cli's envelope and table verbs and the left-out summary of rate, run in-process
 // on a small catalogue: the same numbers as the front-end core, and clear usage errors.
+#include "bound_catalogue.h"
 #include "cli.h"
 #include "diagram.h"
 #include "envelope.h"
 #include "perftable.h"
-#include "programdir.h"
-#include "test_catalogue.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <memory>
 #include <sstream>
 
 namespace {
@@ -32,18 +30,8 @@ struct Outcome {
     std::string out, err;
 };
 
-class Verbs : public ::testing::Test {
+class Verbs : public kv::BoundCatalogue<verbModels> {
 protected:
-    static void SetUpTestSuite() {
-        dir_ = std::make_unique<kv::ProgramDir>(kv::codesFile(kv::defaultCodes()),
-                                                    kv::modelsFile(verbModels()));
-        bound_ = kv::bindLibraries(dir_->path().string());
-        if (bound_.ok)
-            kv::initializeEngine(bound_.api, dir_->path().string());
-    }
-    static void TearDownTestSuite() { dir_.reset(); }
-    void SetUp() override { ASSERT_TRUE(bound_.ok) << bound_.message; }
-
     // Runs as vantrix-cli's main does, with the C locale's number format.
     static Outcome cli(std::vector<std::string> args) {
         args.insert(args.begin(), {"--program-dir", dir_->path().string()});
@@ -55,9 +43,6 @@ protected:
     static kv::ModelInfo model(const std::string& name) {
         return kv::findModelByName(bound_.api, name).value_or(kv::ModelInfo{});
     }
-
-    static inline std::unique_ptr<kv::ProgramDir> dir_;
-    static inline kv::BindResult bound_;
 };
 
 // The table gives the core's cells for the default range and for a range of its own.

@@ -1,35 +1,27 @@
 // The whole calculation run against the real engine and property library, on a small
 // catalogue written by the test (see test_catalogue.h for what it needs).
-#include "binding.h"
+#include "bound_catalogue.h"
 #include "calcrun.h"
 #include "codelists.h"
 #include "conditions.h"
 #include "datacheck.h"
-#include "programdir.h"
-#include "test_catalogue.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 
 namespace {
 
 using kv::GridRow;
+using kv::namedModel;
 using kv::NumberFormat;
 using kv::TestModel;
 
-TestModel model(std::string showName, double capacity) {
-    TestModel m;
-    m.showName = std::move(showName);
-    m.capacity = capacity;
-    return m;
-}
-
 std::vector<TestModel> runModels() {
-    std::vector<TestModel> m{model("ZB-15KCE", 1234), model("zb-small", 45), model("AB-2", 900),
-                             model("ab-1", 12000),    model("US-60", 1500),  model("WARN-1", 1000),
-                             model("R404-X", 2000)};
+    std::vector<TestModel> m{namedModel("ZB-15KCE", 1234), namedModel("zb-small", 45),
+                             namedModel("AB-2", 900),      namedModel("ab-1", 12000),
+                             namedModel("US-60", 1500),    namedModel("WARN-1", 1000),
+                             namedModel("R404-X", 2000)};
     m[0].current = 2.345;
     m[1].dllp = "5";
     m[2].dllf = "4";
@@ -43,19 +35,8 @@ std::vector<TestModel> runModels() {
     return m;
 }
 
-class CalcRun : public ::testing::Test {
+class CalcRun : public kv::BoundCatalogue<runModels> {
 protected:
-    static void SetUpTestSuite() {
-        dir_ = std::make_unique<kv::ProgramDir>(kv::codesFile(kv::defaultCodes()),
-                                                kv::modelsFile(runModels()));
-        bound_ = kv::bindLibraries(dir_->path().string());
-        if (bound_.ok)
-            kv::initializeEngine(bound_.api, dir_->path().string());
-    }
-    static void TearDownTestSuite() { dir_.reset(); }
-
-    void SetUp() override { ASSERT_TRUE(bound_.ok) << bound_.message; }
-
     // The rows of the run tests need clean ratings of R134a and R404A at 5 / 50 °C.
     void requireRatings() {
         for (int32_t model : {1, 7}) {
@@ -84,13 +65,7 @@ protected:
             out.push_back(row[2]);
         return out;
     }
-
-    static std::unique_ptr<kv::ProgramDir> dir_;
-    static kv::BindResult bound_;
 };
-
-std::unique_ptr<kv::ProgramDir> CalcRun::dir_;
-kv::BindResult CalcRun::bound_;
 
 TEST_F(CalcRun, CodeListsEnumerateAndFindCodesByText) {
     EXPECT_EQ(kv::selectionItems(api(), kv::CodeList::Refrigerant),
@@ -227,8 +202,11 @@ TEST(DataCheck, FirstLineMustHoldTheSizeDifference) {
     for (const Case& c : std::vector<Case>{{"6\n", true},
                                            {"6\r\n", true},
                                            {"6", true},
+                                           {"6\r\ngarbage", true},
                                            {"\nwhatever", true},
+                                           {"", true},
                                            {"6 \n", false},
+                                           {"06\n", false},
                                            {"+6\n", false},
                                            {"-6\n", false}}) {
         dir.write("data.bin", c.firstLine);

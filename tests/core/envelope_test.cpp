@@ -2,6 +2,7 @@
 // the demo catalogue of the build's program directory; the reasons, the table's range
 // checks and its CSV.
 #include "binding.h"
+#include "csv_records.h"
 #include "envelope.h"
 #include "perftable.h"
 #include "programdir.h"
@@ -13,7 +14,6 @@
 #include <numbers>
 #include <random>
 #include <set>
-#include <sstream>
 
 namespace {
 
@@ -185,27 +185,7 @@ TEST(TableCsv, RoundTrip) {
     t.cells = {clean, refused};
     const std::string csv = kv::tableCsv(t);
 
-    std::vector<std::vector<std::string>> records;
-    std::istringstream in(csv);
-    std::string line;
-    while (std::getline(in, line)) {
-        ASSERT_FALSE(line.empty());
-        ASSERT_EQ(line.back(), '\r') << "CRLF line ends";
-        line.pop_back();
-        std::vector<std::string> fields;
-        std::string field;
-        bool quoted = false;
-        for (char ch : line) {
-            if (ch == '"')
-                quoted = !quoted;
-            else if (ch == ',' && !quoted)
-                fields.push_back(std::exchange(field, {}));
-            else
-                field += ch;
-        }
-        fields.push_back(field);
-        records.push_back(fields);
-    }
+    const auto records = kv::csvRecords(csv);
     ASSERT_EQ(records.size(), 3U);
     EXPECT_EQ(records[0],
               (std::vector<std::string>{"Te (°C)", "Tc (°C)", "Code", "Cooling capacity (W)",

@@ -4,6 +4,15 @@
 #include <cstdio>
 
 namespace kv {
+
+TestModel namedModel(const std::string& name, double capacity, const std::string& dllp) {
+    TestModel m;
+    m.showName = name;
+    m.capacity = capacity;
+    m.dllp = dllp;
+    return m;
+}
+
 namespace {
 
 std::string num(double v) {

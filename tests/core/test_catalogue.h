@@ -23,6 +23,10 @@ struct TestModel {
     std::map<std::string, std::string> overrides;
 };
 
+// A model of the test catalogue with its ShowName, capacity (W) and power supply.
+TestModel namedModel(const std::string& name, double capacity = 1000,
+                     const std::string& dllp = "4");
+
 struct CodeLine {
     std::string list; // DLLR, DLLF, DLLP
     int number;

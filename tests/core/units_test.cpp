@@ -115,8 +115,9 @@ TEST(UnitSwitch, ConvertsFieldsAndRoundTrips) {
 
     // 7,22 °C is 45 °F (44.996 rounded to 2 decimals), and back 7.22 in the regional sign.
     const auto te = kv::switchUnits({{"7,22", "", "", "", ""}, ""}, UnitSystem::Imperial, kGerman);
-    EXPECT_EQ(te.conditions.te, "45");
-    EXPECT_EQ(te.capacity, ""); // an empty target stays empty
+    // Empty temperatures read as 0 °C, empty differences as 0 K; an empty target stays empty.
+    EXPECT_EQ(te.conditions, (kv::ConditionTexts{"45", "32", "0", "0", "0"}));
+    EXPECT_EQ(te.capacity, "");
     EXPECT_EQ(kv::switchUnits(te, UnitSystem::SI, kGerman).conditions.te, "7,22");
 
     // Text that is no number reads as 0 and is written back converted.

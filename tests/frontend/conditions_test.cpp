@@ -156,8 +156,9 @@ class UnitsTest : public QObject {
 private slots:
     void cleanup() { QLocale::setDefault(kEnglish); }
 
-    // One field's text in SI, after the switch to imperial, and after switching back;
-    // "{d}" stands for the locale's decimal sign. Fields take "." and "," alike.
+    // One field of each kind in SI, after the switch to imperial, and after switching back,
+    // under both regional formats; "{d}" stands for the locale's decimal sign. The
+    // conversions themselves are the core's unit-switch test.
     void roundTrips_data() {
         QTest::addColumn<QLocale>("locale");
         QTest::addColumn<QString>("field");
@@ -173,18 +174,10 @@ private slots:
         };
         for (const QLocale& l : {kEnglish, kGerman}) {
             locale = &l;
-            row("0 °C", "txtTe", "0", "32", "0");
             row("7,22 °C", "txtTe", "7,22", "45", "7{d}22");
-            row("7.22 °C", "txtTe", "7.22", "45", "7{d}22");
-            row("5 K", "txtSh2", "5", "9", "5");
             row("rounded to 2 decimals", "txtSh1", "1", "1{d}8", "1");
-            row("temperature no number", "txtTe", "abc", "32", "0");
-            row("empty difference", "txtSc", "", "0", "0");
             row("1000 W", "txtCapacity", "1000", "3412{d}96928327645", "1000");
         }
-        locale = &kEnglish;
-        row("empty target stays empty", "txtCapacity", "", "", "");
-        row("target no number reads 0", "txtCapacity", "abc", "0", "0");
     }
     void roundTrips() {
         QFETCH(QLocale, locale);

@@ -10,14 +10,6 @@
 
 namespace kv {
 
-TestModel namedModel(const std::string& name, double capacity, const std::string& dllp) {
-    TestModel m;
-    m.showName = name;
-    m.capacity = capacity;
-    m.dllp = dllp;
-    return m;
-}
-
 WindowHarness::WindowHarness(const std::vector<TestModel>& models,
                              const std::vector<CodeLine>& codes)
     : dir_(std::make_unique<kv::ProgramDir>(codesFile(codes), modelsFile(models))) {

@@ -21,10 +21,6 @@
 
 namespace kv {
 
-// A model of the test catalogue with its ShowName, capacity (W) and power supply.
-TestModel namedModel(const std::string& name, double capacity = 1000,
-                     const std::string& dllp = "4");
-
 class WindowHarness {
 public:
     explicit WindowHarness(const std::vector<TestModel>& models = {},

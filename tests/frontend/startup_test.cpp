@@ -46,7 +46,8 @@ QStringList settingsFiles() {
 class StartupTest : public QObject {
     Q_OBJECT
 private slots:
-    // data.bin's first line against the size of kpxcalc.bin minus that of kpxcodes.bin.
+    // data.bin's first line against the size of kpxcalc.bin minus that of kpxcodes.bin;
+    // the core's data-check test has the forms of the line.
     void dataCheck_data() {
         QTest::addColumn<int>("codesSize");
         QTest::addColumn<int>("calcSize");
@@ -54,12 +55,7 @@ private slots:
         QTest::addColumn<bool>("passes");
         QTest::newRow("equal sizes, 0") << 40 << 40 << QByteArray("0\r\n") << true;
         QTest::newRow("codes 12 larger, -12") << 52 << 40 << QByteArray("-12\r\n") << true;
-        QTest::newRow("codes 12 larger, 12") << 52 << 40 << QByteArray("12\r\n") << false;
         QTest::newRow("wrong size") << 40 << 41 << QByteArray("0\r\n") << false;
-        QTest::newRow("empty first line skips") << 52 << 40 << QByteArray("\r\n-3\r\n") << true;
-        QTest::newRow("empty file skips") << 52 << 40 << QByteArray() << true;
-        QTest::newRow("leading zero") << 40 << 41 << QByteArray("01\r\n") << false;
-        QTest::newRow("second line ignored") << 40 << 40 << QByteArray("0\r\ngarbage") << true;
     }
     void dataCheck() {
         QFETCH(int, codesSize);
