@@ -1,11 +1,13 @@
-// The real rating engine of a temporary program directory, opened with dlopen so that
-// every test has its own engine instance and catalogue.
+// The real rating engine of a temporary program directory, bound as the front end binds
+// it; each directory's library is a file of its own, so every test has its own engine
+// instance and catalogue.
 #pragma once
 
+#include "binding.h"
+#include "codelists.h"
 #include "programdir.h"
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,13 +22,9 @@ class Engine {
 public:
     // Lays out a program directory with the given catalogue texts and loads it.
     Engine(const std::string& codes, const std::string& models);
-    ~Engine();
-    Engine(const Engine&) = delete;
-    Engine& operator=(const Engine&) = delete;
 
-    // Display texts and numbers of a code list ("DLLR", "DLLF", "DLLP") in
-    // enumeration order.
-    std::vector<std::pair<int32_t, std::string>> codeList(const std::string& list) const;
+    // Numbers and display texts of a code list ("DLLR", "DLLF", "DLLP") in enumeration order.
+    std::vector<kv::CodeEntry> codeList(const std::string& list) const;
     // Model numbers matching the codes (0 = any), in catalogue order.
     std::vector<int32_t> models(int32_t refrigerant, int32_t family, int32_t power) const;
     std::string field(int32_t model, const std::string& column) const;
@@ -34,10 +32,8 @@ public:
     Rating rate(int32_t model, double te, double tc, double sc, double sh1, double sh2) const;
 
 private:
-    struct Api;
     kv::ProgramDir dir_;
-    void* handle_ = nullptr;
-    std::unique_ptr<Api> api_;
+    kv::EngineApi api_;
 };
 
 // Reads a file whole, as bytes.

@@ -143,7 +143,7 @@ TEST_F(TempFiles, DerivedMassFlowIsCapacityOverTheEnthalpyDifference) {
         EXPECT_NEAR(r.massFlow, r.capacity / thermo.effect(te, tc, 18.3, 0), 5e-3 * r.massFlow);
     }
     EXPECT_EQ(engine.field(1, "Name"), "M1");
-    EXPECT_EQ(engine.codeList("DLLF").at(0).second, "Reciprocating - low temperature");
+    EXPECT_EQ(engine.codeList("DLLF").at(0).text, "Reciprocating - low temperature");
     EXPECT_EQ(engine.number(1, "DLLF"), 5); // the window's family of that technology
 }
 
