@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 namespace asere {
 
@@ -219,8 +220,9 @@ public:
         const double RT = kMixtureR * T_;
         return {rho * RT * (1 + r.d), RT * (1 + 2 * r.d + r.dd)};
     }
+    // From the groups: their tau factors already carry the tau derivatives.
     Helmholtz full(double delta) const noexcept {
-        return f_.residual(factors_.data(), tau_, delta);
+        return groupedResidual(g_, f0_.data(), f1_.data(), f2_.data(), tau_, delta);
     }
 
 private:
@@ -816,19 +818,87 @@ void groupByDensity(Mixture& m) {
     g.gaussian = m.own.gaussian;
 }
 
+// The ideal-gas part of the blend at T, without its (sum of w_i) ln rho term: each
+// component at its own critical point, weighted by w_i = z_i R_i / R.
+Helmholtz idealGasAt(const Mixture& m, double T) noexcept {
+    Helmholtz r;
+    for (std::size_t i = 0; i < m.n(); ++i) {
+        const Mixture::Component& c = m.comp[i];
+        const Helmholtz o = c.eos->idealGas(c.Tcrit / T, 1);
+        const double w = m.z[i] * c.Rratio;
+        r.a += w * (o.a + std::log(m.z[i]) - std::log(c.rhocrit));
+        r.t += w * o.t;
+        r.tt += w * o.tt;
+    }
+    return r;
+}
+
+// Mixture::idealA, idealT and idealTT over [Tlo, Thi]: pieces of kIdealDegree, halved
+// until the expansions match the components' equations to 1e-11 between the nodes.
+void fitIdealGas(Mixture& m, double Tlo, double Thi) {
+    constexpr int kIdealDegree = 16, kN = kIdealDegree + 1;
+    constexpr double kTolerance = 1e-11, kNarrowest = 0.5; // K
+    m.idealLnRho = 0;
+    for (std::size_t i = 0; i < m.n(); ++i)
+        m.idealLnRho += m.z[i] * m.comp[i].Rratio;
+    Chebyshev* const out[3] = {&m.idealA, &m.idealT, &m.idealTT};
+    const auto part = [](const Helmholtz& h, int k) { return k == 0 ? h.a : k == 1 ? h.t : h.tt; };
+    double a = Tlo;
+    double width = 25;
+    while (a < Thi) {
+        const double b = std::min(Thi, a + width);
+        Chebyshev::Piece pieces[3];
+        for (int k = 0; k < 3; ++k)
+            pieces[k] = {a, b, std::vector<double>(kN, 0.0), true};
+        // Coefficients from the values at the Chebyshev nodes of the first kind.
+        for (int j = 0; j < kN; ++j) {
+            const double theta = std::numbers::pi * (j + 0.5) / kN;
+            const Helmholtz h = idealGasAt(m, 0.5 * (a + b) + 0.5 * (b - a) * std::cos(theta));
+            for (int k = 0; k < 3; ++k)
+                for (int c = 0; c < kN; ++c)
+                    pieces[k].c[c] += (c == 0 ? 1.0 : 2.0) / kN * part(h, k) * std::cos(c * theta);
+        }
+        bool good = true;
+        for (int j = 0; j <= 2 * kN && good; ++j) {
+            const double T = a + (b - a) * (j + 0.5) / (2 * kN + 1);
+            const Helmholtz h = idealGasAt(m, T);
+            for (int k = 0; k < 3 && good; ++k) {
+                const Chebyshev one{{pieces[k]}};
+                good = std::abs(one.eval(T) - part(h, k)) <=
+                       kTolerance * std::max(1.0, std::abs(part(h, k)));
+            }
+        }
+        if (!good && width > kNarrowest) {
+            width /= 2;
+            continue;
+        }
+        if (!good) { // the components' equations answer everywhere
+            for (Chebyshev* c : out)
+                c->pieces.clear();
+            return;
+        }
+        for (int k = 0; k < 3; ++k)
+            out[k]->pieces.push_back(std::move(pieces[k]));
+        a = b;
+        width = std::min(2 * width, 25.0);
+    }
+}
+
 template <class Iso>
 State blendState(const Mixture& m, double dh, double ds, const Iso& iso, double T, double rho) {
     const Helmholtz r = iso.full(iso.delta(rho));
-    // Ideal gas: each component at its own critical point, weighted by its gas constant.
-    double a0 = 0, t0 = 0, tt0 = 0;
-    for (std::size_t i = 0; i < m.n(); ++i) {
-        const Mixture::Component& c = m.comp[i];
-        const Helmholtz o = c.eos->idealGas(c.Tcrit / T, rho / c.rhocrit);
-        const double w = m.z[i] * c.Rratio;
-        a0 += w * (o.a + std::log(m.z[i]));
-        t0 += w * o.t;
-        tt0 += w * o.tt;
+    double a0, t0, tt0;
+    if (!m.idealA.empty() && T >= m.idealA.xmin() && T <= m.idealA.xmax()) {
+        a0 = m.idealA.eval(T);
+        t0 = m.idealT.eval(T);
+        tt0 = m.idealTT.eval(T);
+    } else {
+        const Helmholtz o = idealGasAt(m, T);
+        a0 = o.a;
+        t0 = o.t;
+        tt0 = o.tt;
     }
+    a0 += m.idealLnRho * std::log(rho);
     const double R = kMixtureR / m.M;
     State s;
     s.T = T;
@@ -987,6 +1057,7 @@ std::unique_ptr<FluidData> loadMixture(std::string_view text, const std::string&
         f->Tmax += m->z[i] * m->comp[i].eos->Tmax;
         f->pmax += m->z[i] * m->comp[i].eos->pmax;
     }
+    fitIdealGas(*m, kLowestT, f->Tmax);
     f->mixture = m;
     // IIR reference state.
     const auto liquid = mixtureSaturatedState(*f, 273.15, false);

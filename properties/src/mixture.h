@@ -65,6 +65,13 @@ struct Mixture {
     Chebyshev lnPdew, lnPbub, rhoDew, rhoBub, hDew, hBub;
     std::vector<double> dewEdges, bubEdges; // ln p at each piece's lower edge, then the top
 
+    // The ideal-gas part of the blend depends on T only, but for a term (sum of w_i) ln rho
+    // (w_i = z_i R_i / R): idealA(T) = a0 - idealLnRho ln rho, idealT = tau a0_tau and
+    // idealTT = tau^2 a0_tautau, expansions fitted to rounding level when the blend is
+    // loaded; outside their range (or when empty) the components' equations answer.
+    Chebyshev idealA, idealT, idealTT;
+    double idealLnRho = 0;
+
     std::size_t n() const noexcept { return comp.size(); }
     const Pair& pair(std::size_t i, std::size_t j) const noexcept { return pairs[i * n() + j]; }
 };
