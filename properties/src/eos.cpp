@@ -297,21 +297,25 @@ std::size_t Chebyshev::pieceOf(double x) const noexcept {
     return static_cast<std::size_t>(it - pieces.begin());
 }
 
+double Chebyshev::Piece::eval(double x) const noexcept {
+    const double u = (2 * x - (xmax + xmin)) / (xmax - xmin);
+    // Clenshaw recurrence.
+    double b1 = 0, b2 = 0;
+    for (std::size_t k = c.size(); k-- > 1;) {
+        const double b0 = c[k] + 2 * u * b1 - b2;
+        b2 = b1;
+        b1 = b0;
+    }
+    return c[0] + u * b1 - b2;
+}
+
 double Chebyshev::eval(double x, double* dfdx) const noexcept {
     const Piece& p = pieces[pieceOf(x)];
+    if (dfdx == nullptr)
+        return p.eval(x);
     const double scale = 2 / (p.xmax - p.xmin);
     const double u = (2 * x - (p.xmax + p.xmin)) / (p.xmax - p.xmin);
     const std::size_t n = p.c.size();
-    if (dfdx == nullptr) {
-        // Clenshaw recurrence.
-        double b1 = 0, b2 = 0;
-        for (std::size_t k = n; k-- > 1;) {
-            const double b0 = p.c[k] + 2 * u * b1 - b2;
-            b2 = b1;
-            b1 = b0;
-        }
-        return p.c[0] + u * b1 - b2;
-    }
     // T_k and U_(k-1) together: T_k' = k U_(k-1).
     double tPrev = 1, tCur = u, uPrev = 0, uCur = 1;
     double f = p.c[0], df = 0;

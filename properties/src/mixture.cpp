@@ -214,7 +214,7 @@ public:
     double vr() const noexcept { return 1 / f_.rhor; }
     double delta(double rho) const noexcept { return rho / f_.rhor; }
     // m3/mol: the combined equation's reducing density is molar.
-    double secondVirial() const noexcept { return f_.secondVirial(factors_.data()); }
+    double secondVirial() const noexcept { return g_.secondVirial(f0_.data()); }
     std::pair<double, double> pressure(double rho) const noexcept {
         const DeltaDerivatives r = g_.residualDelta(f0_.data(), delta(rho));
         const double RT = kMixtureR * T_;
@@ -836,7 +836,7 @@ Helmholtz idealGasAt(const Mixture& m, double T) noexcept {
 // Mixture::idealA, idealT and idealTT over [Tlo, Thi]: pieces of kIdealDegree, halved
 // until the expansions match the components' equations to 1e-11 between the nodes.
 void fitIdealGas(Mixture& m, double Tlo, double Thi) {
-    constexpr int kIdealDegree = 16, kN = kIdealDegree + 1;
+    constexpr int kIdealDegree = 10, kN = kIdealDegree + 1;
     constexpr double kTolerance = 1e-11, kNarrowest = 0.5; // K
     m.idealLnRho = 0;
     for (std::size_t i = 0; i < m.n(); ++i)
@@ -863,8 +863,7 @@ void fitIdealGas(Mixture& m, double Tlo, double Thi) {
             const double T = a + (b - a) * (j + 0.5) / (2 * kN + 1);
             const Helmholtz h = idealGasAt(m, T);
             for (int k = 0; k < 3 && good; ++k) {
-                const Chebyshev one{{pieces[k]}};
-                good = std::abs(one.eval(T) - part(h, k)) <=
+                good = std::abs(pieces[k].eval(T) - part(h, k)) <=
                        kTolerance * std::max(1.0, std::abs(part(h, k)));
             }
         }
@@ -889,9 +888,10 @@ State blendState(const Mixture& m, double dh, double ds, const Iso& iso, double 
     const Helmholtz r = iso.full(iso.delta(rho));
     double a0, t0, tt0;
     if (!m.idealA.empty() && T >= m.idealA.xmin() && T <= m.idealA.xmax()) {
-        a0 = m.idealA.eval(T);
-        t0 = m.idealT.eval(T);
-        tt0 = m.idealTT.eval(T);
+        const std::size_t k = m.idealA.pieceOf(T); // the three share their pieces
+        a0 = m.idealA.pieces[k].eval(T);
+        t0 = m.idealT.pieces[k].eval(T);
+        tt0 = m.idealTT.pieces[k].eval(T);
     } else {
         const Helmholtz o = idealGasAt(m, T);
         a0 = o.a;
