@@ -288,6 +288,26 @@ Helmholtz FluidData::idealGas(double tau, double delta) const noexcept {
     return r;
 }
 
+void SharedExpansion::eval(double T, double* out) const noexcept {
+    // The piece whose range holds T; a T on an inner edge takes the upper piece.
+    const auto it = std::upper_bound(edges.begin() + 1, edges.end() - 1, T);
+    const auto p = static_cast<std::size_t>(it - (edges.begin() + 1));
+    const double lo = edges[p], hi = edges[p + 1];
+    const double u = (2 * T - (lo + hi)) / (hi - lo);
+    const double* k = c[p].data();
+    // The sum of c_k T_k(u), T_k by their recurrence, all functions at once.
+    std::copy_n(k, count, out);
+    double tPrev = 1, tCur = u;
+    for (std::size_t n = 1; n < terms; ++n) {
+        k += count;
+        for (std::size_t s = 0; s < count; ++s)
+            out[s] += k[s] * tCur;
+        const double tNext = 2 * u * tCur - tPrev;
+        tPrev = tCur;
+        tCur = tNext;
+    }
+}
+
 std::size_t Chebyshev::pieceOf(double x) const noexcept {
     // First piece whose upper edge is not below x.
     auto it = std::lower_bound(pieces.begin(), pieces.end(), x,
@@ -297,25 +317,21 @@ std::size_t Chebyshev::pieceOf(double x) const noexcept {
     return static_cast<std::size_t>(it - pieces.begin());
 }
 
-double Chebyshev::Piece::eval(double x) const noexcept {
-    const double u = (2 * x - (xmax + xmin)) / (xmax - xmin);
-    // Clenshaw recurrence.
-    double b1 = 0, b2 = 0;
-    for (std::size_t k = c.size(); k-- > 1;) {
-        const double b0 = c[k] + 2 * u * b1 - b2;
-        b2 = b1;
-        b1 = b0;
-    }
-    return c[0] + u * b1 - b2;
-}
-
 double Chebyshev::eval(double x, double* dfdx) const noexcept {
     const Piece& p = pieces[pieceOf(x)];
-    if (dfdx == nullptr)
-        return p.eval(x);
     const double scale = 2 / (p.xmax - p.xmin);
     const double u = (2 * x - (p.xmax + p.xmin)) / (p.xmax - p.xmin);
     const std::size_t n = p.c.size();
+    if (dfdx == nullptr) {
+        // Clenshaw recurrence.
+        double b1 = 0, b2 = 0;
+        for (std::size_t k = n; k-- > 1;) {
+            const double b0 = p.c[k] + 2 * u * b1 - b2;
+            b2 = b1;
+            b1 = b0;
+        }
+        return p.c[0] + u * b1 - b2;
+    }
     // T_k and U_(k-1) together: T_k' = k U_(k-1).
     double tPrev = 1, tCur = u, uPrev = 0, uCur = 1;
     double f = p.c[0], df = 0;

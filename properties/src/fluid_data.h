@@ -65,8 +65,6 @@ struct Chebyshev {
         double xmin, xmax;
         std::vector<double> c;
         bool exact = true; // checked to stand for the function itself, not just a start
-        // Value at x inside [xmin, xmax].
-        double eval(double x) const noexcept;
     };
     std::vector<Piece> pieces; // ordered, contiguous
 
