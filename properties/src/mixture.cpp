@@ -852,7 +852,7 @@ Helmholtz idealGasAt(const Mixture& m, double T) noexcept {
 // 1e-12 of max(1, |value|) between the nodes. Left empty where that fails.
 template <class Values>
 void fitShared(SharedExpansion& e, std::size_t count, double Tlo, double Thi, Values values) {
-    constexpr int kN = 15;                                  // coefficients per piece
+    constexpr int kN = 12;                                  // coefficients per piece
     constexpr double kTolerance = 1e-12, kNarrowest = 0.25; // K
     e = SharedExpansion{count, kN, {Tlo}, {}};
     std::vector<double> v(count), w(count);

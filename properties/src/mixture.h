@@ -21,7 +21,9 @@ using Composition = std::array<double, kMaxComponents>; // mole fractions
 // The combined equation of a blend's own composition has at most this many terms.
 constexpr std::size_t kMaxOwnTerms = 400;
 
-// Piecewise Chebyshev expansions in T of several functions sharing their pieces.
+// Piecewise Chebyshev expansions in T of several functions sharing their pieces, each
+// of 2 to kMaxExpansionTerms coefficients.
+constexpr std::size_t kMaxExpansionTerms = 32;
 struct SharedExpansion {
     std::size_t count = 0;              // functions
     std::size_t terms = 0;              // coefficients of each in a piece
