@@ -854,6 +854,7 @@ template <class Values>
 void fitShared(SharedExpansion& e, std::size_t count, double Tlo, double Thi, Values values) {
     constexpr int kN = 12;                                  // coefficients per piece
     constexpr double kTolerance = 1e-12, kNarrowest = 0.25; // K
+    static_assert(kN >= 2 && kN <= kMaxExpansionTerms);
     e = SharedExpansion{count, kN, {Tlo}, {}};
     std::vector<double> v(count), w(count);
     double a = Tlo, width = 20;
