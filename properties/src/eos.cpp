@@ -288,6 +288,42 @@ Helmholtz FluidData::idealGas(double tau, double delta) const noexcept {
     return r;
 }
 
+void SharedExpansion::eval(double T, double* out) const noexcept {
+    // The piece whose range holds T; a T on an inner edge takes the upper piece.
+    const auto it = std::upper_bound(edges.begin() + 1, edges.end() - 1, T);
+    const auto p = static_cast<std::size_t>(it - (edges.begin() + 1));
+    const double lo = edges[p], hi = edges[p + 1];
+    const double u = (2 * T - (lo + hi)) / (hi - lo);
+    double tk[kMaxExpansionTerms];
+    tk[0] = 1;
+    tk[1] = u;
+    for (std::size_t n = 2; n < terms; ++n)
+        tk[n] = 2 * u * tk[n - 1] - tk[n - 2];
+    // The sum of c_k T_k(u) of four functions at a time, in registers.
+    const double* k = c[p].data();
+    std::size_t s = 0;
+    for (; s + 4 <= count; s += 4) {
+        double a0 = 0, a1 = 0, a2 = 0, a3 = 0;
+        for (std::size_t n = 0; n < terms; ++n) {
+            const double* kn = k + n * count + s;
+            a0 += kn[0] * tk[n];
+            a1 += kn[1] * tk[n];
+            a2 += kn[2] * tk[n];
+            a3 += kn[3] * tk[n];
+        }
+        out[s] = a0;
+        out[s + 1] = a1;
+        out[s + 2] = a2;
+        out[s + 3] = a3;
+    }
+    for (; s < count; ++s) {
+        double a = 0;
+        for (std::size_t n = 0; n < terms; ++n)
+            a += k[n * count + s] * tk[n];
+        out[s] = a;
+    }
+}
+
 std::size_t Chebyshev::pieceOf(double x) const noexcept {
     // First piece whose upper edge is not below x.
     auto it = std::lower_bound(pieces.begin(), pieces.end(), x,

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 namespace asere {
 
@@ -176,57 +177,72 @@ private:
     std::vector<double> buffer_; // tau factors of the components, then of the pairs
 };
 
-// The same at the blend's own composition, from its combined equation: the factors live
-// on the stack (the blend's reader refuses an equation with more terms than fit).
+// The tau factors of Mixture::ownDensity at tau from the combined equation: f0 of each
+// power group and Gaussian term, then f1 and f2 of each power group (see groupedResidual).
+void ownFactors(const Mixture& m, double tau, double* out) noexcept {
+    const FluidData& f = m.own;
+    std::array<double, kMaxOwnTerms> factors;
+    f.tauFactors(tau, factors.data());
+    const std::size_t groups = m.ownDensity.power.size(), powers = m.groupOf.size();
+    const std::size_t gauss = f.gaussian.size();
+    double* f0 = out;
+    double* f1 = out + groups + gauss;
+    double* f2 = f1 + groups;
+    std::fill_n(out, 3 * groups + gauss, 0.0);
+    for (std::size_t k = 0; k < powers; ++k) {
+        double v, g, extra = 0; // extra: m^2 tau^m of exp(-tau^m)
+        if (k < f.power.size()) {
+            v = factors[k];
+            g = f.power[k].t;
+        } else {
+            const PowerExpTauTerm& e = f.powerExpTau[k - f.power.size()];
+            v = factors[k + gauss];
+            const double mtm = e.m * std::pow(tau, e.m);
+            g = e.power.t - mtm; // tau d ln(tau^t exp(-tau^m)) / d tau
+            extra = e.m * mtm;
+        }
+        const std::size_t i = m.groupOf[k];
+        f0[i] += v;
+        f1[i] += v * g;
+        f2[i] += v * (g * g - g - extra);
+    }
+    std::copy_n(factors.begin() + f.power.size(), gauss, f0 + groups);
+}
+
+// The same at the blend's own composition, from its combined equation grouped by density
+// exponents: the factors live on the stack (the blend's reader refuses an equation with
+// more terms than fit), from their expansions in T where these cover T.
 class BlendIsotherm {
 public:
     BlendIsotherm(const Mixture& m, double T) noexcept
-        : f_(m.own), g_(m.ownDensity), T_(T), tau_(m.own.Tr / T) {
-        f_.tauFactors(tau_, factors_.data());
-        // Each group's factors: of alpha, of tau alpha_t and of tau^2 alpha_tt.
-        const std::size_t groups = g_.power.size(), powers = m.groupOf.size();
-        std::fill_n(f0_.begin(), groups, 0.0);
-        std::fill_n(f1_.begin(), groups, 0.0);
-        std::fill_n(f2_.begin(), groups, 0.0);
-        for (std::size_t k = 0; k < powers; ++k) {
-            double f, g, extra = 0; // extra: m^2 tau^m of exp(-tau^m)
-            if (k < f_.power.size()) {
-                f = factors_[k];
-                g = f_.power[k].t;
-            } else {
-                const PowerExpTauTerm& e = f_.powerExpTau[k - f_.power.size()];
-                f = factors_[k + f_.gaussian.size()];
-                const double mtm = e.m * std::pow(tau_, e.m);
-                g = e.power.t - mtm; // tau d ln(tau^t exp(-tau^m)) / d tau
-                extra = e.m * mtm;
-            }
-            const std::size_t i = m.groupOf[k];
-            f0_[i] += f;
-            f1_[i] += f * g;
-            f2_[i] += f * (g * g - g - extra);
-        }
-        std::copy_n(factors_.begin() + f_.power.size(), f_.gaussian.size(), f0_.begin() + groups);
+        : g_(m.ownDensity), T_(T), tau_(m.own.Tr / T) {
+        if (m.factors.covers(T))
+            m.factors.eval(T, f_.data());
+        else
+            ownFactors(m, tau_, f_.data());
     }
     BlendIsotherm(const BlendIsotherm&) = delete;
     BlendIsotherm& operator=(const BlendIsotherm&) = delete;
 
-    double vr() const noexcept { return 1 / f_.rhor; }
-    double delta(double rho) const noexcept { return rho / f_.rhor; }
+    double vr() const noexcept { return 1 / g_.rhor; }
+    double delta(double rho) const noexcept { return rho / g_.rhor; }
     // m3/mol: the combined equation's reducing density is molar.
-    double secondVirial() const noexcept { return f_.secondVirial(factors_.data()); }
+    double secondVirial() const noexcept { return g_.secondVirial(f_.data()); }
     std::pair<double, double> pressure(double rho) const noexcept {
-        const DeltaDerivatives r = g_.residualDelta(f0_.data(), delta(rho));
+        const DeltaDerivatives r = g_.residualDelta(f_.data(), delta(rho));
         const double RT = kMixtureR * T_;
         return {rho * RT * (1 + r.d), RT * (1 + 2 * r.d + r.dd)};
     }
+    // From the groups: their tau factors already carry the tau derivatives.
     Helmholtz full(double delta) const noexcept {
-        return f_.residual(factors_.data(), tau_, delta);
+        const double* f1 = f_.data() + g_.termCount();
+        return groupedResidual(g_, f_.data(), f1, f1 + g_.power.size(), tau_, delta);
     }
 
 private:
-    const FluidData &f_, &g_;
+    const FluidData& g_;
     double T_, tau_;
-    std::array<double, kMaxOwnTerms> factors_, f0_, f1_, f2_;
+    std::array<double, 3 * kMaxOwnTerms> f_;
 };
 
 // The density root of p(rho) = p on the liquid or the vapour branch, by Newton's method
@@ -816,19 +832,102 @@ void groupByDensity(Mixture& m) {
     g.gaussian = m.own.gaussian;
 }
 
+// The ideal-gas part of the blend at T, without its (sum of w_i) ln rho term: each
+// component at its own critical point, weighted by w_i = z_i R_i / R.
+Helmholtz idealGasAt(const Mixture& m, double T) noexcept {
+    Helmholtz r;
+    for (std::size_t i = 0; i < m.n(); ++i) {
+        const Mixture::Component& c = m.comp[i];
+        const Helmholtz o = c.eos->idealGas(c.Tcrit / T, 1);
+        const double w = m.z[i] * c.Rratio;
+        r.a += w * (o.a + std::log(m.z[i]) - std::log(c.rhocrit));
+        r.t += w * o.t;
+        r.tt += w * o.tt;
+    }
+    return r;
+}
+
+// Expansions of `count` functions of T over [Tlo, Thi], values(T, out) giving their
+// values: pieces of kN coefficients, halved until each expansion matches its function to
+// 1e-12 of max(1, |value|) between the nodes. Left empty where that fails.
+template <class Values>
+void fitShared(SharedExpansion& e, std::size_t count, double Tlo, double Thi, Values values) {
+    constexpr int kN = 12;                                  // coefficients per piece
+    constexpr double kTolerance = 1e-12, kNarrowest = 0.25; // K
+    static_assert(kN >= 2 && kN <= kMaxExpansionTerms);
+    e = SharedExpansion{count, kN, {Tlo}, {}};
+    std::vector<double> v(count), w(count);
+    double a = Tlo, width = 20;
+    while (a < Thi) {
+        const double b = std::min(Thi, a + width);
+        std::vector<double> c(kN * count, 0.0);
+        for (int j = 0; j < kN; ++j) {
+            const double theta = std::numbers::pi * (j + 0.5) / kN;
+            values(0.5 * (a + b) + 0.5 * (b - a) * std::cos(theta), v.data());
+            for (int k = 0; k < kN; ++k) {
+                const double t = (k == 0 ? 1.0 : 2.0) / kN * std::cos(k * theta);
+                for (std::size_t s = 0; s < count; ++s)
+                    c[k * count + s] += t * v[s];
+            }
+        }
+        e.edges.push_back(b);
+        e.c.push_back(std::move(c));
+        bool good = true;
+        for (int j = 0; j <= 2 * kN && good; ++j) {
+            const double T = a + (b - a) * (j + 0.5) / (2 * kN + 1);
+            values(T, v.data());
+            e.eval(T, w.data());
+            for (std::size_t s = 0; s < count && good; ++s)
+                good = std::abs(w[s] - v[s]) <= kTolerance * std::max(1.0, std::abs(v[s]));
+        }
+        if (!good) {
+            e.edges.pop_back();
+            e.c.pop_back();
+            if (width <= kNarrowest) {
+                e = SharedExpansion{};
+                return;
+            }
+            width /= 2;
+            continue;
+        }
+        a = b;
+        width = std::min(2 * width, 20.0);
+    }
+}
+
+// Mixture::ideal and Mixture::factors over [Tlo, Thi].
+void fitTemperatureParts(Mixture& m, double Tlo, double Thi) {
+    m.idealLnRho = 0;
+    for (std::size_t i = 0; i < m.n(); ++i)
+        m.idealLnRho += m.z[i] * m.comp[i].Rratio;
+    fitShared(m.ideal, 3, Tlo, Thi, [&](double T, double* out) {
+        const Helmholtz h = idealGasAt(m, T);
+        out[0] = h.a;
+        out[1] = h.t;
+        out[2] = h.tt;
+    });
+    const FluidData& g = m.ownDensity;
+    fitShared(m.factors, g.termCount() + 2 * g.power.size(), Tlo, Thi,
+              [&](double T, double* out) { ownFactors(m, m.own.Tr / T, out); });
+}
+
 template <class Iso>
 State blendState(const Mixture& m, double dh, double ds, const Iso& iso, double T, double rho) {
     const Helmholtz r = iso.full(iso.delta(rho));
-    // Ideal gas: each component at its own critical point, weighted by its gas constant.
-    double a0 = 0, t0 = 0, tt0 = 0;
-    for (std::size_t i = 0; i < m.n(); ++i) {
-        const Mixture::Component& c = m.comp[i];
-        const Helmholtz o = c.eos->idealGas(c.Tcrit / T, rho / c.rhocrit);
-        const double w = m.z[i] * c.Rratio;
-        a0 += w * (o.a + std::log(m.z[i]));
-        t0 += w * o.t;
-        tt0 += w * o.tt;
+    double a0, t0, tt0;
+    if (m.ideal.covers(T)) {
+        double v[3];
+        m.ideal.eval(T, v);
+        a0 = v[0];
+        t0 = v[1];
+        tt0 = v[2];
+    } else {
+        const Helmholtz o = idealGasAt(m, T);
+        a0 = o.a;
+        t0 = o.t;
+        tt0 = o.tt;
     }
+    a0 += m.idealLnRho * std::log(rho);
     const double R = kMixtureR / m.M;
     State s;
     s.T = T;
@@ -987,6 +1086,7 @@ std::unique_ptr<FluidData> loadMixture(std::string_view text, const std::string&
         f->Tmax += m->z[i] * m->comp[i].eos->Tmax;
         f->pmax += m->z[i] * m->comp[i].eos->pmax;
     }
+    fitTemperatureParts(*m, kLowestT, f->Tmax);
     f->mixture = m;
     // IIR reference state.
     const auto liquid = mixtureSaturatedState(*f, 273.15, false);

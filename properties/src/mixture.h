@@ -21,6 +21,22 @@ using Composition = std::array<double, kMaxComponents>; // mole fractions
 // The combined equation of a blend's own composition has at most this many terms.
 constexpr std::size_t kMaxOwnTerms = 400;
 
+// Piecewise Chebyshev expansions in T of several functions sharing their pieces, each
+// of 2 to kMaxExpansionTerms coefficients.
+constexpr std::size_t kMaxExpansionTerms = 32;
+struct SharedExpansion {
+    std::size_t count = 0;              // functions
+    std::size_t terms = 0;              // coefficients of each in a piece
+    std::vector<double> edges;          // lower edge of each piece, then the top
+    std::vector<std::vector<double>> c; // per piece: coefficient k of function s at k count + s
+
+    bool covers(double T) const noexcept {
+        return edges.size() > 1 && T >= edges.front() && T <= edges.back();
+    }
+    // The values of all functions at T (covers(T)).
+    void eval(double T, double* out) const noexcept;
+};
+
 struct Mixture {
     struct Component {
         std::shared_ptr<const Fluid> fluid;
@@ -64,6 +80,14 @@ struct Mixture {
     // the bubble-point liquid.
     Chebyshev lnPdew, lnPbub, rhoDew, rhoBub, hDew, hBub;
     std::vector<double> dewEdges, bubEdges; // ln p at each piece's lower edge, then the top
+
+    // The ideal-gas part of the blend depends on T only, but for a term (sum of w_i) ln rho
+    // (w_i = z_i R_i / R): a0 - idealLnRho ln rho, tau a0_tau and tau^2 a0_tautau, fitted to
+    // rounding level when the blend is loaded. Likewise the tau factors of ownDensity (f0,
+    // f1, f2 of each power group, f0 of each Gaussian term). Outside their range (or when
+    // empty) the equations answer directly.
+    SharedExpansion ideal, factors;
+    double idealLnRho = 0;
 
     std::size_t n() const noexcept { return comp.size(); }
     const Pair& pair(std::size_t i, std::size_t j) const noexcept { return pairs[i * n() + j]; }
