@@ -430,17 +430,20 @@ void deriveSaturation(const Reader& r, FluidData& fluid) {
 
 } // namespace
 
+json FileComplaints::parse(std::string_view text) const {
+    try {
+        return json::parse(text.begin(), text.end());
+    } catch (const json::exception& e) {
+        fail(std::string("not a readable JSON file (") + e.what() + ")");
+    }
+}
+
 std::unique_ptr<FluidData> parseFluid(std::string_view text, const std::string& origin) {
     Reader r(origin);
     if (text.size() > kMaxFileBytes)
         r.fail("larger than " + std::to_string(kMaxFileBytes >> 20) +
                " MB, which no fluid file is");
-    json doc;
-    try {
-        doc = json::parse(text.begin(), text.end());
-    } catch (const json::exception& e) {
-        r.fail(std::string("not a readable JSON file (") + e.what() + ")");
-    }
+    const json doc = r.parse(text);
     auto f = std::make_unique<FluidData>();
     f->origin = origin;
     try {

@@ -4,6 +4,8 @@
 #include "asere/fluid.h"
 #include "fluid_data.h"
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -19,6 +21,8 @@ public:
     [[noreturn]] void fail(const std::string& what) const {
         throw FluidError(Status::BadFluidFile, origin_ + ": " + what);
     }
+    // The JSON document of a file's text; a text that is no JSON is a complaint.
+    nlohmann::json parse(std::string_view text) const;
 
 private:
     std::string origin_;

@@ -967,12 +967,7 @@ std::unique_ptr<FluidData> loadMixture(std::string_view text, const std::string&
     const BlendReader r(origin);
     if (readingBlend > 0)
         r.fail("a blend can't be a component of another blend");
-    json doc;
-    try {
-        doc = json::parse(text.begin(), text.end());
-    } catch (const json::exception& e) {
-        r.fail(std::string("not a readable JSON file (") + e.what() + ")");
-    }
+    const json doc = r.parse(text);
     auto f = std::make_unique<FluidData>();
     auto m = std::make_shared<Mixture>();
     f->origin = origin;
