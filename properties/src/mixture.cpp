@@ -11,15 +11,7 @@ namespace asere {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr int kMaxIterations = 100;
-
-template <class T> Result<T> failure(Status s) {
-    if constexpr (std::is_same_v<T, double>)
-        return Result<T>{kNaN, s};
-    else
-        return Result<T>{T{}, s};
-}
 
 // Reducing temperature and molar volume of a composition, with their derivatives with
 // respect to each mole fraction (the fractions taken as independent).

@@ -14,16 +14,6 @@
 
 namespace asere {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// A failed result: the status, with NaN (or an empty value) for the value.
-template <class T> Result<T> failure(Status s) {
-    if constexpr (std::is_same_v<T, double>)
-        return Result<T>{kNaN, s};
-    else
-        return Result<T>{T{}, s};
-}
-
 inline bool finite(double x) {
     return std::isfinite(x);
 }

@@ -16,11 +16,13 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -54,6 +56,16 @@ template <class T> struct Result {
     // The value, or throws FluidError with the status; for tools that prefer exceptions.
     const T& valueOrThrow() const;
 };
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// A failed result: the status, with NaN (or an empty value) for the value.
+template <class T> Result<T> failure(Status s) {
+    if constexpr (std::is_same_v<T, double>)
+        return Result<T>{kNaN, s};
+    else
+        return Result<T>{T{}, s};
+}
 
 class FluidError : public std::runtime_error {
 public:
