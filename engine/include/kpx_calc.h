@@ -39,11 +39,10 @@ KPX_EXPORT int32_t KPX_CALL KPX_GetPower(int32_t index, int32_t* next, char** te
 KPX_EXPORT int32_t KPX_CALL KPX_GetModel(int32_t start, int32_t refrigerant, int32_t family,
                                          int32_t power, int32_t* next, char** text);
 KPX_EXPORT int32_t KPX_CALL KPX_GetModelData(int32_t model, const char* column, char** text);
-KPX_EXPORT int32_t KPX_CALL KPX_Rating(int32_t model, const char* showName,
-                                       const char* refrigerant, int32_t frequency, double te,
-                                       double tc, double sc, double sh1, double sh2,
-                                       double* capacity, double* power, double* current,
-                                       double* massFlow, double* cop);
+KPX_EXPORT int32_t KPX_CALL KPX_Rating(int32_t model, const char* showName, const char* refrigerant,
+                                       int32_t frequency, double te, double tc, double sc,
+                                       double sh1, double sh2, double* capacity, double* power,
+                                       double* current, double* massFlow, double* cop);
 
 #ifdef __cplusplus
 }

@@ -186,8 +186,8 @@ TEST_P(Mixtures, PhaseEquilibriumOffTheGrid) {
 
 // ln phi of the components of a phase of composition c at (T, p), its density solved by
 // Newton's method from rho nearby.
-void lnPhiAtPressure(const asere::Mixture& m, double T, double p,
-                     const asere::Composition& c, double rho, double* out) {
+void lnPhiAtPressure(const asere::Mixture& m, double T, double p, const asere::Composition& c,
+                     double rho, double* out) {
     using asere::mixturePressure;
     for (int i = 0; i < 50; ++i) {
         const double h = 1e-6 * rho;
