@@ -81,13 +81,13 @@ namespace {
 // Every text buffer of the run is filled with "a" before its engine call.
 constexpr char kFill = 'a';
 
+} // namespace
+
 std::string modelData(const EngineApi& api, int32_t model, const char* column) {
     kpx::TextBuffer b(kFill);
     api.KPX_GetModelData(model, column, b.address());
     return b.text();
 }
-
-} // namespace
 
 CalcResult runCalculation(const EngineApi& api, const CalcRequest& req) {
     CalcResult r;

@@ -57,6 +57,8 @@ GridHeader gridHeader(UnitSystem system);
 
 // ---- the model's texts -------------------------------------------------------------
 
+// One column of a model's catalogue record (KPX_GetModelData), engine bytes.
+std::string modelData(const EngineApi& api, int32_t model, const char* column);
 // "Scroll" for "1", "2", "3"; "Reciprocating" for "4", "5"; otherwise empty.
 std::string technologyText(std::string_view dllf);
 // The fixed voltage text of a power-supply number ("4" -> "400/3/50"); any other text is
