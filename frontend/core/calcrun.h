@@ -112,8 +112,10 @@ struct CalcResult {
     // The refrigerants (engine bytes, each once) of the models whose rating the property
     // library could not serve (-10); fluidProblems() tells which fluid file failed.
     std::vector<std::string> propertyFailures;
-    // What the run left out: the models that passed the model filter, those refused or
-    // rated with a warning (by RatingCode), and those dropped by the frequency check.
+    // What the run left out: the models of the selection (those that passed the model
+    // filter with a supply of the chosen frequency), those of them refused or rated with a
+    // warning (by RatingCode), and the models that passed the filter with a supply of the
+    // other frequency, which the selection doesn't cover.
     int matchedModels = 0;
     std::map<int32_t, int> leftOutByCode;
     int leftOutByFrequency = 0;
