@@ -2,7 +2,6 @@
 
 #include "calcrun.h"
 #include "codelists.h"
-#include "diagram.h"
 #include "displaytext.h"
 
 #include <kpx_text_buffer.h>
@@ -120,11 +119,11 @@ TableRange defaultTableRange(const ConditionValues& p, UnitSystem units) {
     const double step = units == UnitSystem::Imperial ? 10 : 5;
     // A point a hair off a multiple (45 °F through °C and back) counts as on it.
     const auto on = [step](double v, double sign) {
-        const double steps = v / step + 2 * sign;
-        const double whole = std::round(steps);
-        return (std::abs(steps - whole) < 1e-9 ? whole
-                : sign < 0                     ? std::ceil(steps)
-                                               : std::floor(steps)) *
+        const double count = v / step + 2 * sign;
+        const double whole = std::round(count);
+        return (std::abs(count - whole) < 1e-9 ? whole
+                : sign < 0                     ? std::ceil(count)
+                                               : std::floor(count)) *
                step;
     };
     return {on(p.te, -1), on(p.te, 1), step, on(p.tc, -1), on(p.tc, 1), step};
