@@ -23,7 +23,7 @@ void BM_FitOneModel(benchmark::State& state) {
     const Catalogue one = buildCatalogue(range, fluids, 1);
     const Model& m = one.models[0];
     std::vector<Sample> samples;
-    for (const auto& [te, tc] : fitGrid(m.envelope, *m.spec.family))
+    for (const auto& [te, tc] : fitGrid(m.envelope, *m.entry.family))
         samples.push_back({te, tc, evaluate(m.q, te, tc) * (1 + 0.001 * std::sin(te * tc))});
     for (auto _ : state)
         benchmark::DoNotOptimize(fitRelative(samples));

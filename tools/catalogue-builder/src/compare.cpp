@@ -152,15 +152,15 @@ std::vector<ClassComparison> compareWithReference(const Range& range,
     const Catalogue cat = buildCatalogue(range, fluids);
     std::set<std::tuple<const Family*, const Refrigerant*, double>> seen;
     for (const Model& m : cat.models) {
-        if (m.spec.supply->hertz != 50 ||
-            !seen.insert({m.spec.family, m.spec.refrigerant, m.spec.displacement}).second)
+        if (m.entry.supply->hertz != 50 ||
+            !seen.insert({m.entry.family, m.entry.refrigerant, m.entry.displacement}).second)
             continue;
         const kpx::FamilyEntry* entry =
-            kpx::entryFor(kpx::kFamilies, std::to_string(m.spec.family->code));
+            kpx::entryFor(kpx::kFamilies, std::to_string(m.entry.family->code));
         for (const auto& [cls, served] :
              {std::pair{"low", entry->low}, {"medium", entry->medium}, {"high", entry->high}})
             if (served)
-                add(demo[{m.spec.refrigerant->name, cls}], ratingRecord(m), kClassPoints.at(cls));
+                add(demo[{m.entry.refrigerant->name, cls}], ratingRecord(m), kClassPoints.at(cls));
     }
 
     std::vector<ClassComparison> rows;

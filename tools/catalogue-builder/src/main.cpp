@@ -166,8 +166,8 @@ int importMain(int argc, char** argv) {
 void printReport(const kvcat::Catalogue& cat) {
     std::map<std::string, kvcat::FitErrors> rows;
     for (const kvcat::Model& m : cat.models) {
-        kvcat::FitErrors& r = rows[m.spec.family->prefix + " " + m.spec.refrigerant->name + " " +
-                                   std::to_string(m.spec.supply->hertz) + " Hz"];
+        kvcat::FitErrors& r = rows[m.entry.family->prefix + " " + m.entry.refrigerant->name + " " +
+                                   std::to_string(m.entry.supply->hertz) + " Hz"];
         r.capacity = std::max(r.capacity, m.errors.capacity);
         r.power = std::max(r.power, m.errors.power);
         r.current = std::max(r.current, m.errors.current);

@@ -2,17 +2,14 @@
 
 #include "catalogue.h"
 #include "compressor.h"
+#include "table.h"
 #include "text_out.h"
 
 #include <algorithm>
-#include <catalogue_file.h>
 #include <catalogue_schema.h>
 #include <charconv>
 #include <cmath>
 #include <map>
-#include <set>
-#include <sstream>
-#include <unordered_map>
 #include <utility>
 
 namespace kvcat {
@@ -20,110 +17,6 @@ namespace kvcat {
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr std::uintmax_t kMaxFileBytes = 64u << 20;
-constexpr std::size_t kMaxLineBytes = 1u << 16;
-
-// ---- reading a table -------------------------------------------------------------
-
-struct Table {
-    fs::path file;
-    std::vector<std::string> header;
-    struct Row {
-        std::size_t line;
-        std::vector<std::string> fields;
-    };
-    std::vector<Row> rows;
-};
-
-[[noreturn]] void fail(const fs::path& file, std::size_t line, std::string_view column,
-                       const std::string& what) {
-    std::string message = file.string();
-    if (line > 0) // 0: the file as a whole
-        message += ":" + std::to_string(line);
-    if (!column.empty())
-        message += ": column " + std::string(column);
-    throw ImportError(message + ": " + what);
-}
-
-std::string trimmed(std::string_view s) {
-    const std::size_t a = s.find_first_not_of(" \t");
-    if (a == std::string_view::npos)
-        return {};
-    const std::size_t b = s.find_last_not_of(" \t");
-    return std::string(s.substr(a, b - a + 1));
-}
-
-// Splits a line at the separator; in CSV a field may be quoted, a doubled quote inside
-// standing for one.
-std::vector<std::string> splitLine(std::string_view line, char separator, const fs::path& file,
-                                   std::size_t lineNumber) {
-    std::vector<std::string> fields;
-    std::string field;
-    bool quoted = false, wasQuoted = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const char ch = line[i];
-        if (quoted) {
-            if (ch == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (ch == '"')
-                quoted = false;
-            else
-                field += ch;
-        } else if (ch == '"' && separator == ',' && trimmed(field).empty() && !wasQuoted) {
-            quoted = wasQuoted = true;
-            field.clear();
-        } else if (ch == separator) {
-            fields.push_back(wasQuoted ? field : trimmed(field));
-            field.clear();
-            wasQuoted = false;
-        } else
-            field += ch;
-    }
-    if (quoted)
-        fail(file, lineNumber, "", "a quoted field is not closed");
-    fields.push_back(wasQuoted ? field : trimmed(field));
-    return fields;
-}
-
-Table readTable(const fs::path& file) {
-    std::error_code ec;
-    const fs::file_status status = fs::status(file, ec);
-    if (ec || !fs::is_regular_file(status))
-        fail(file, 0, "", "not a readable regular file");
-    if (fs::file_size(file, ec) > kMaxFileBytes)
-        fail(file, 0, "", "larger than 64 MB");
-    const std::optional<std::string> content = kpx::readWholeFile(file.string());
-    if (!content)
-        fail(file, 0, "", "can't be read");
-    Table t;
-    t.file = file;
-    std::size_t number = 0;
-    char separator = '\t';
-    kpx::forEachLine(*content, [&](std::string_view line) {
-        ++number;
-        if (line.size() > kMaxLineBytes)
-            fail(file, number, "", "line longer than 65,536 bytes: not a coefficient table");
-        if (line.find('\0') != std::string_view::npos)
-            fail(file, number, "", "binary data (a zero byte): not a coefficient table");
-        if (number == 1 && line.substr(0, 3) == "\xEF\xBB\xBF")
-            line.remove_prefix(3);
-        if (trimmed(line).empty() || line.front() == '#')
-            return;
-        if (t.header.empty()) {
-            separator = line.find('\t') != std::string_view::npos ? '\t' : ',';
-            t.header = splitLine(line, separator, file, number);
-            return;
-        }
-        t.rows.push_back({number, splitLine(line, separator, file, number)});
-    });
-    if (t.header.empty())
-        fail(file, 1, "", "no header line");
-    return t;
-}
-
-// ---- one row ---------------------------------------------------------------------
 
 enum class Quantity { Temperature, Difference };
 
@@ -136,12 +29,12 @@ const std::vector<std::string>& unitsOf(Quantity q) {
 // suffix ("te_min_F").
 class Columns {
 public:
-    Columns(const Table& t, UnitSystem units) : table_(t), units_(units) {
-        for (std::size_t i = 0; i < t.header.size(); ++i) {
-            if (t.header[i].empty())
+    Columns(const TableReader& t, UnitSystem units) : table_(t), units_(units) {
+        for (std::size_t i = 0; i < t.header().size(); ++i) {
+            if (t.header()[i].empty())
                 continue;
-            if (!index_.emplace(t.header[i], i).second)
-                fail(t.file, 1, t.header[i], "given twice");
+            if (!index_.emplace(t.header()[i], i).second)
+                failAt(t.file(), 1, t.header()[i], "given twice");
         }
     }
 
@@ -152,7 +45,7 @@ public:
     std::size_t need(std::string_view name) const {
         const auto i = find(name);
         if (!i)
-            fail(table_.file, 1, name, "missing");
+            failAt(table_.file(), 1, name, "missing");
         return *i;
     }
     // A quantity's column: its index and whether its unit is the imperial one.
@@ -165,40 +58,40 @@ public:
         std::optional<Found> found;
         const auto take = [&](std::size_t i, bool imperial, const std::string& name) {
             if (found)
-                fail(table_.file, 1, name, "given twice (also as " + found->name + ")");
+                failAt(table_.file(), 1, name, "given twice (also as " + found->name + ")");
             found = Found{i, imperial, name};
         };
         if (const auto i = find(base))
             take(*i, units_ == UnitSystem::IP, base);
-        for (std::size_t i = 0; i < table_.header.size(); ++i) {
-            const std::string& h = table_.header[i];
+        for (std::size_t i = 0; i < table_.header().size(); ++i) {
+            const std::string& h = table_.header()[i];
             if (h.size() <= base.size() + 1 || h.compare(0, base.size() + 1, base + "_") != 0)
                 continue;
             const std::string unit = h.substr(base.size() + 1);
             const auto& known = unitsOf(q);
             const auto k = std::find(known.begin(), known.end(), unit);
             if (k == known.end())
-                fail(table_.file, 1, h, "unknown unit \"" + unit + "\"");
+                failAt(table_.file(), 1, h, "unknown unit \"" + unit + "\"");
             take(i, k != known.begin(), h);
         }
         return found;
     }
 
 private:
-    const Table& table_;
+    const TableReader& table_;
     UnitSystem units_;
     std::map<std::string, std::size_t, std::less<>> index_;
 };
 
 struct RowReader {
-    const Table& table;
-    const Table::Row& row;
+    const TableReader& table;
+    const TableRow& row;
 
     std::string text(std::optional<std::size_t> i) const {
         return i && *i < row.fields.size() ? row.fields[*i] : std::string();
     }
     [[noreturn]] void fail(std::string_view column, const std::string& what) const {
-        kvcat::fail(table.file, row.line, column, what);
+        failAt(table.file(), row.line, column, what);
     }
     std::optional<double> optionalNumber(std::optional<std::size_t> i) const {
         const std::string t = text(i);
@@ -207,13 +100,13 @@ struct RowReader {
         double v = 0;
         const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
         if (r.ec != std::errc() || r.ptr != t.data() + t.size() || !std::isfinite(v))
-            fail(table.header[*i], "\"" + t.substr(0, 40) + "\" is not a finite number");
+            fail(table.header()[*i], "\"" + t.substr(0, 40) + "\" is not a finite number");
         return v;
     }
     double number(std::size_t i) const {
         const auto v = optionalNumber(i);
         if (!v)
-            fail(table.header[i], "no value");
+            fail(table.header()[i], "no value");
         return *v;
     }
     // A quantity in degC or K.
@@ -240,7 +133,7 @@ double unitFactor(const std::string& unit, const fs::path& file) {
     };
     const auto it = factors.find(unit);
     if (it == factors.end())
-        fail(file, 0, "", "unknown unit \"" + unit + "\"");
+        failAt(file, 0, "", "unknown unit \"" + unit + "\"");
     return it->second;
 }
 
@@ -373,7 +266,7 @@ struct Converter {
 
 void Converter::convertFile(const ImportFile& file, ImportResult& result) {
     const ImportOptions& o = file.options;
-    const Table t = readTable(file.path);
+    TableReader t(file.path);
     const Columns cols(t, o.units);
     const bool ip = o.units == UnitSystem::IP;
     const double qScale =
@@ -386,7 +279,7 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
     if (!nameCol)
         nameCol = cols.find("id");
     if (!nameCol)
-        fail(t.file, 1, "model", "missing (or id)");
+        failAt(t.file(), 1, "model", "missing (or id)");
     const std::size_t refCol = cols.need("refrigerant");
     const auto teMinC = cols.quantity("te_min", Quantity::Temperature);
     const auto teMaxC = cols.quantity("te_max", Quantity::Temperature);
@@ -397,15 +290,15 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
                                {&tcMinC, "tc_min"},
                                {&tcMaxC, "tc_max"}})
         if (!*c)
-            fail(t.file, 1, n, "missing");
+            failAt(t.file(), 1, n, "missing");
     const auto shC = cols.quantity("sh_base", Quantity::Difference);
     const auto rgtC = cols.quantity("rgt_base", Quantity::Temperature);
     const auto scC = cols.quantity("sc_base", Quantity::Difference);
     const auto liqC = cols.quantity("liq_temp", Quantity::Temperature);
     if (!shC && !rgtC)
-        fail(t.file, 1, "sh_base", "missing (or rgt_base)");
+        failAt(t.file(), 1, "sh_base", "missing (or rgt_base)");
     if (!scC && !liqC)
-        fail(t.file, 1, "sc_base", "missing (or liq_temp)");
+        failAt(t.file(), 1, "sc_base", "missing (or liq_temp)");
     std::array<std::array<std::optional<std::size_t>, 10>, 4> coef{};
     for (int s = 0; s < 4; ++s)
         for (int k = 0; k < 10; ++k) {
@@ -416,7 +309,7 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
                techCol = cols.find("technology"), classCol = cols.find("app_class"),
                familyCol = cols.find("family");
     if (!familyCol && !(techCol && classCol))
-        fail(t.file, 1, "technology", "missing (give technology and app_class, or family)");
+        failAt(t.file(), 1, "technology", "missing (give technology and app_class, or family)");
     std::vector<std::pair<std::string, std::optional<Columns::Found>>> envelopeCols;
     for (std::size_t i = kpx::columnIndex("TeLow"); i < kpx::kModelColumns.size(); ++i) {
         const std::string n(kpx::kModelColumns[i]);
@@ -428,14 +321,14 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
     }
 
     std::map<std::string, std::size_t> namesInFile;
-    for (const Table::Row& row : t.rows) {
+    for (TableRow row; t.next(row);) {
         const RowReader r{t, row};
         ImportedModel m;
         m.name = r.text(nameCol);
         if (m.name.empty() || !isTextSafe(m.name))
-            r.fail(t.header[*nameCol], "a model name of 1 to 255 characters is needed");
+            r.fail(t.header()[*nameCol], "a model name of 1 to 255 characters is needed");
         if (const auto [it, fresh] = namesInFile.emplace(m.name, row.line); !fresh)
-            r.fail(t.header[*nameCol],
+            r.fail(t.header()[*nameCol],
                    "model " + m.name + " repeats line " + std::to_string(it->second));
         m.refrigerant = r.text(refCol);
         const Thermo* th =
@@ -445,8 +338,8 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
                                      "\" is not known to the property library";
             if (!o.skipUnknownRefrigerants)
                 r.fail("refrigerant", what);
-            result.skipped.push_back(t.file.string() + ":" + std::to_string(row.line) + ": model " +
-                                     m.name + " left out: " + what);
+            result.skipped.push_back(t.file().string() + ":" + std::to_string(row.line) +
+                                     ": model " + m.name + " left out: " + what);
             continue;
         }
         double teMin = *r.quantity(teMinC, Quantity::Temperature);
@@ -477,7 +370,7 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
                     poly[k][i] = *v;
                     ++present;
                 } else if (k < 2)
-                    r.fail(t.header[*coef[k][i]], "no value");
+                    r.fail(t.header()[*coef[k][i]], "no value");
             if (present != 0 && present != 10)
                 r.fail(std::string(SetNames[k]) + "0", "give all ten coefficients or none");
             given[k] = present == 10;
@@ -576,9 +469,9 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
         } else {
             const std::string tech = lower(r.text(techCol)), cls = lower(r.text(classCol));
             if (tech != "scroll" && tech != "reciprocating" && tech != "screw")
-                r.fail(t.header[*techCol], "technology must be scroll, reciprocating or screw");
+                r.fail(t.header()[*techCol], "technology must be scroll, reciprocating or screw");
             if (cls != "low" && cls != "medium" && cls != "high")
-                r.fail(t.header[*classCol], "app_class must be low, medium or high");
+                r.fail(t.header()[*classCol], "app_class must be low, medium or high");
             const std::string shown = upper(tech.substr(0, 1)) + tech.substr(1);
             for (const kpx::FamilyEntry& e : kpx::kFamilies)
                 if (m.familyCode == 0 && e.technology == shown &&
@@ -663,21 +556,6 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
     }
 }
 
-// ---- merging ---------------------------------------------------------------------
-
-struct CodeLine {
-    std::string list, number, text;
-};
-
-std::vector<std::string> headerColumns(std::string_view line) {
-    std::vector<std::string> names;
-    std::size_t pos = 0;
-    for (std::size_t tab; (tab = line.find('\t', pos)) != std::string_view::npos && tab != pos;
-         pos = tab + 1)
-        names.emplace_back(line.substr(pos, tab - pos));
-    return names;
-}
-
 } // namespace
 
 ImportResult importFiles(const std::vector<ImportFile>& files, const asere::FluidLibrary& fluids) {
@@ -686,119 +564,6 @@ ImportResult importFiles(const std::vector<ImportFile>& files, const asere::Flui
     for (const ImportFile& file : files)
         converter.convertFile(file, result);
     return result;
-}
-
-CatalogueTexts mergeCatalogue(const CatalogueTexts& existing,
-                              const std::vector<ImportedModel>& models) {
-    // Code lists: every existing line kept as it is; new entries appended.
-    std::string codes = existing.codes.empty() ? "List\tNumber\tText\n" : existing.codes;
-    if (codes.back() != '\n')
-        codes += '\n';
-    std::map<std::string, std::map<std::string, int>> byText; // list -> text -> number
-    std::map<std::string, std::set<int>> used;
-    bool header = true;
-    kpx::forEachLine(existing.codes, [&](std::string_view line) {
-        if (std::exchange(header, false))
-            return;
-        const std::size_t a = line.find('\t'), b = line.find('\t', a + 1);
-        if (a == std::string_view::npos || b == std::string_view::npos)
-            return;
-        const std::string list(line.substr(0, a));
-        const int number = kpx::leadingInteger(line.substr(a + 1, b - a - 1));
-        byText[list].emplace(std::string(line.substr(b + 1)), number);
-        used[list].insert(number);
-    });
-    const auto reserved = [](std::string_view list) {
-        int top = 0;
-        if (list == kpx::CodeListPrefix::kFamilies)
-            for (const kpx::FamilyEntry& e : kpx::kFamilies)
-                top = std::max(top, e.code);
-        if (list == kpx::CodeListPrefix::kPowerSupplies)
-            for (const kpx::SupplyEntry& e : kpx::kSupplies)
-                top = std::max(top, e.code);
-        return top;
-    };
-    const auto codeFor = [&](const char* list, const std::string& text, int wished) {
-        const auto it = byText[list].find(text);
-        if (it != byText[list].end())
-            return it->second;
-        int number = wished;
-        // A new entry without a number of the window's tables takes one beyond them.
-        if (number <= 0 || used[list].count(number) != 0)
-            number = std::max(used[list].empty() ? 0 : *used[list].rbegin(), reserved(list)) + 1;
-        byText[list].emplace(text, number);
-        used[list].insert(number);
-        codes += std::string(list) + '\t' + std::to_string(number) + '\t' + text + '\n';
-        return number;
-    };
-
-    // Model table: the existing columns first, then the schema's columns it lacks.
-    std::vector<std::string> columns;
-    std::vector<std::vector<std::string>> rows;
-    header = true;
-    kpx::forEachLine(existing.models, [&](std::string_view line) {
-        if (std::exchange(header, false)) {
-            columns = headerColumns(line);
-            return;
-        }
-        std::vector<std::string> fields;
-        std::size_t pos = 0;
-        for (std::size_t tab; fields.size() < columns.size() &&
-                              (tab = line.find('\t', pos)) != std::string_view::npos;
-             pos = tab + 1)
-            fields.emplace_back(line.substr(pos, tab - pos));
-        rows.push_back(std::move(fields));
-    });
-    for (const std::string_view c : kpx::kModelColumns)
-        if (std::find(columns.begin(), columns.end(), c) == columns.end())
-            columns.emplace_back(c);
-    const auto position = [&](std::string_view c) {
-        return static_cast<std::size_t>(std::find(columns.begin(), columns.end(), c) -
-                                        columns.begin());
-    };
-    const std::size_t nameAt = position("Name");
-    std::map<std::string, std::size_t> rowOf;
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        if (nameAt < rows[i].size())
-            rowOf.emplace(rows[i][nameAt], i);
-
-    for (const ImportedModel& m : models) {
-        std::vector<std::string> fields(columns.size());
-        for (const auto& [column, text] : m.fields)
-            fields[position(column)] = text;
-        fields[position(kpx::CodeListPrefix::kRefrigerants)] =
-            std::to_string(codeFor(kpx::CodeListPrefix::kRefrigerants, m.refrigerant, 0));
-        fields[position(kpx::CodeListPrefix::kFamilies)] =
-            std::to_string(codeFor(kpx::CodeListPrefix::kFamilies, m.familyText, m.familyCode));
-        fields[position(kpx::CodeListPrefix::kPowerSupplies)] = std::to_string(
-            codeFor(kpx::CodeListPrefix::kPowerSupplies, m.supplyText, m.supplyCode));
-        if (const auto it = rowOf.find(m.name); it != rowOf.end()) {
-            // Fields of columns the import doesn't write stay as they were.
-            std::vector<std::string>& old = rows[it->second];
-            old.resize(columns.size());
-            for (std::size_t i = 0; i < columns.size(); ++i)
-                if (!fields[i].empty())
-                    old[i] = fields[i];
-        } else {
-            rowOf.emplace(m.name, rows.size());
-            rows.push_back(std::move(fields));
-        }
-    }
-
-    std::string out;
-    for (const std::string& c : columns)
-        out += c + '\t';
-    out += '\n';
-    for (const std::vector<std::string>& row : rows) {
-        if (!row.empty())
-            for (std::size_t i = 0; i < columns.size(); ++i) {
-                if (i < row.size())
-                    out += row[i];
-                out += '\t';
-            }
-        out += '\n';
-    }
-    return {codes, out};
 }
 
 Coefficients fromBicubicOrder(const Coefficients& n) {
