@@ -82,7 +82,7 @@ TEST_F(TempFiles, RatingAtTheBasisIsTheSourcePolynomialForEachOrderAndUnitSystem
         const double ms = c.ip ? 3600 / units::kKilogramsPerPound : 1;
         // Source coefficients such that p_source(x_F, y_F) = p_SI(te, tc) scaled.
         std::string row = "M1\tR404A\tscroll\tmedium\t";
-        row += c.ip ? "-0.04\t40.1\t50\t120\t65\t0" : "-17.8\t4.5\t10\t48.9\t18.3\t0";
+        row += c.ip ? "-0.04\t40.1\t50\t110\t65\t0" : "-17.8\t4.5\t10\t48.9\t18.3\t0";
         const auto source = [&](const Coefficients& k) {
             return c.options.order == CoefficientOrder::Bicubic ? toBicubic(k) : k;
         };
@@ -183,13 +183,14 @@ TEST_F(TempFiles, MergingReplacesModelsAndAddsCodesOnce) {
     // An existing column of the catalogue that the import doesn't write is kept.
     cat.models.insert(cat.models.find('\n'), "Note\t");
     cat.models.insert(cat.models.find('\n', cat.models.find('\n') + 1), "kept\t");
+    cat.models.insert(cat.models.rfind('\n'), "\t");
     Coefficients bigger = kQ;
     bigger[0] *= 2;
     const std::string second = "A\tR404A\tscroll\tmedium\t-17.8\t4.5\t10\t48.9\t18.3\t0" +
                                joined(bigger) + joined(kP) + joined(kM) + "\n" +
                                "C\tR404A\treciprocating\tlow\t-40\t-17.8\t10\t48.9\t18.3\t0" +
                                joined(kQ) + joined(kP) + joined(kM) + "\n";
-    options.supply = "460/3/60";
+    options.supplies = {"460/3/60"};
     cat = import({{write("b.tsv", header(true) + second), options}}, cat);
     const std::vector<Row> rows = parseModels(cat.models);
     ASSERT_EQ(rows.size(), 3u);
@@ -273,6 +274,7 @@ TEST_F(TempFiles, PublicSetImportsAndRatesAsPublished) {
     ImportOptions options;
     options.powerFactor = 0.8;
     options.skipUnknownRefrigerants = true;
+    options.narrowToPositive = true;
     const ImportResult result = importFiles({{file, options}}, fluids);
     EXPECT_EQ(result.models.size() + result.skipped.size(), 884u);
     EXPECT_EQ(result.skipped.size(), 271u); // R12, R502 and R744

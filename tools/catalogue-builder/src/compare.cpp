@@ -115,6 +115,7 @@ std::vector<ClassComparison> compareWithReference(const Range& range,
     ImportOptions options;
     options.powerFactor = 0.8;
     options.skipUnknownRefrigerants = true;
+    options.narrowToPositive = true; // the defective rows are left out below
     const ImportResult imported = importFiles({{reference, options}}, fluids);
     std::map<std::string, std::pair<std::string, bool>> classOf; // id -> class, usable
     {
@@ -138,14 +139,7 @@ std::vector<ClassComparison> compareWithReference(const Range& range,
         const auto& [cls, usable] = classOf.at(m.name);
         if (!usable)
             continue;
-        kpx::RatingRecord r;
-        std::map<std::string, double> values;
-        for (const auto& [column, value] : m.fields)
-            values[column] = value == "-" ? kpx::NoValue : std::strtod(value.c_str(), nullptr);
-        kpx::forEachRatingColumn(
-            r, [&](std::string_view name, double& v) { v = values.at(std::string(name)); });
-        r.refrigerant = m.refrigerant.c_str();
-        add(real[{m.refrigerant, cls}], r, kClassPoints.at(cls));
+        add(real[{m.refrigerant, cls}], ratingRecord(m), kClassPoints.at(cls));
     }
 
     // The demo range, one model per family, refrigerant and size at 50 Hz.

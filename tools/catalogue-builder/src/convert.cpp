@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cmath>
 #include <map>
+#include <rating.h>
 #include <utility>
 
 namespace kvcat {
@@ -151,8 +152,68 @@ std::string upper(std::string s) {
     return s;
 }
 
-bool isTextSafe(const std::string& s) {
-    return s.size() <= kpx::kMaxTextLength && s.find_first_of("\t\r\n") == std::string::npos;
+// What is wrong with a name the catalogue shows (empty when nothing): the window and the
+// command line print it, so it must be UTF-8 text without control characters (C0, DEL,
+// C1) that a terminal would obey, of 1 to 255 bytes.
+std::string nameProblem(std::string_view s) {
+    if (s.empty() || s.size() > kpx::kMaxTextLength)
+        return "1 to 255 characters are needed";
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const std::string at = " at byte " + std::to_string(i + 1);
+        if (c < 0x20 || c == 0x7F)
+            return "a control character" + at + ": refused";
+        std::size_t n = c < 0x80           ? 1
+                        : (c >> 5) == 0x6  ? 2
+                        : (c >> 4) == 0xE  ? 3
+                        : (c >> 3) == 0x1E ? 4
+                                           : 0;
+        if (n == 0 || i + n > s.size())
+            return "not UTF-8 text" + at;
+        for (std::size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+                return "not UTF-8 text" + at;
+        if (c == 0xC2 && static_cast<unsigned char>(s[i + 1]) < 0xA0)
+            return "a control character" + at + ": refused";
+        i += n;
+    }
+    return {};
+}
+
+// A refrigerant's name as it is usually written: without blanks, hyphens and
+// underscores ("R-448A", "R 448 A": "R448A").
+std::string compactName(std::string_view s) {
+    std::string out;
+    for (const char ch : s)
+        if (ch != ' ' && ch != '-' && ch != '_' && ch != '\t')
+            out += ch;
+    return out;
+}
+
+bool isDesignation(std::string_view s) {
+    return s.size() > 1 && s[0] == 'R' && s[1] >= '0' && s[1] <= '9';
+}
+
+// The catalogue's text for a fluid a row names: its refrigerant number ("R404A" for
+// "r404a" or "R-404A"), so that one fluid has one entry in the refrigerant list. The
+// fluid's name when it is a number; else the alias the row wrote, or one spelled like
+// it, or the first number among its aliases.
+std::string refrigerantText(const asere::Fluid& fluid, std::string_view written) {
+    if (isDesignation(fluid.name()))
+        return fluid.name();
+    const std::string key = upper(compactName(written));
+    const std::string* first = nullptr;
+    const std::string* alike = nullptr;
+    for (const std::string& alias : fluid.aliases())
+        if (isDesignation(alias)) {
+            if (alias == written)
+                return alias;
+            if (alike == nullptr && upper(alias) == key)
+                alike = &alias;
+            if (first == nullptr)
+                first = &alias;
+        }
+    return alike != nullptr ? *alike : first != nullptr ? *first : fluid.name();
 }
 
 // The supply a voltage text names: the window's table entry, or a new one parsed from
@@ -209,17 +270,21 @@ double meanFromDew(const Thermo& thermo, double dew) {
     return 0.5 * (dew + thermo.bubbleTemperature(thermo.dewPressure(dew)));
 }
 
+// The validity range of a row's polynomials, degC.
+struct ValidityRange {
+    double teMin = 0, teMax = 0, tcMin = 0, tcMax = 0;
+};
+
 // The (Te, Tc) points at which missing or converted polynomials are fitted: a grid over
 // the validity range, without the points of low lift (Tc - Te < 10 K) where no
 // compressor runs.
-std::vector<std::pair<double, double>> rangeGrid(double teMin, double teMax, double tcMin,
-                                                 double tcMax) {
+std::vector<std::pair<double, double>> rangeGrid(const ValidityRange& r) {
     std::vector<std::pair<double, double>> g;
     constexpr int nTe = 10, nTc = 9;
     for (int i = 0; i <= nTe; ++i)
         for (int j = 0; j <= nTc; ++j) {
-            const double te = teMin + (teMax - teMin) * i / nTe;
-            const double tc = tcMin + (tcMax - tcMin) * j / nTc;
+            const double te = r.teMin + (r.teMax - r.teMin) * i / nTe;
+            const double tc = r.tcMin + (r.tcMax - r.tcMin) * j / nTc;
             if (tc - te >= 10)
                 g.emplace_back(te, tc);
         }
@@ -246,95 +311,499 @@ private:
 const char* const SetNames[4] = {"Q", "P", "A", "M"};
 const char* const DifferenceColumns[] = {"ShMax", "ShTol", "ScMax", "TcTol", "ShF", "ShH"};
 
+// A derived limit as the decimal it stands for: ten significant digits, so that a sum
+// such as -17.8 + 10 is written -7.8, not -7.800000000000001.
+double snapped(double v) {
+    char buf[32];
+    const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 10).ptr;
+    double out = v;
+    std::from_chars(buf, end, out);
+    return out;
+}
+
+// The default K line lies this far below Tc = Te + 10 K: the engine interpolates it in
+// floating point, and a point at exactly 10 K lift must never fall below it by a rounding
+// error (a few 1e-14 K).
+constexpr double kKLineMargin = 1e-6;
+
+// The columns of one file, found once.
+struct FileColumns {
+    std::size_t name = 0, refrigerant = 0;
+    std::optional<Columns::Found> teMin, teMax, tcMin, tcMax, sh, rgt, sc, liq;
+    std::array<std::array<std::optional<std::size_t>, 10>, 4> coefficients{};
+    std::optional<std::size_t> voltage, powerFactor, technology, appClass, family, frequency, shH;
+    std::vector<std::pair<std::string, std::optional<Columns::Found>>> envelope;
+
+    FileColumns(const Columns& cols, const fs::path& file) {
+        const auto id = cols.find("model") ? cols.find("model") : cols.find("id");
+        if (!id)
+            failAt(file, 1, "model", "missing (or id)");
+        name = *id;
+        refrigerant = cols.need("refrigerant");
+        for (const auto& [c, n] : {std::pair{&teMin, "te_min"},
+                                   {&teMax, "te_max"},
+                                   {&tcMin, "tc_min"},
+                                   {&tcMax, "tc_max"}}) {
+            *c = cols.quantity(n, Quantity::Temperature);
+            if (!*c)
+                failAt(file, 1, n, "missing");
+        }
+        sh = cols.quantity("sh_base", Quantity::Difference);
+        rgt = cols.quantity("rgt_base", Quantity::Temperature);
+        sc = cols.quantity("sc_base", Quantity::Difference);
+        liq = cols.quantity("liq_temp", Quantity::Temperature);
+        if (!sh && !rgt)
+            failAt(file, 1, "sh_base", "missing (or rgt_base)");
+        if (!sc && !liq)
+            failAt(file, 1, "sc_base", "missing (or liq_temp)");
+        for (int s = 0; s < 4; ++s)
+            for (int k = 0; k < 10; ++k) {
+                const std::string n = SetNames[s] + std::to_string(k);
+                coefficients[s][k] = s < 2 ? std::optional(cols.need(n)) : cols.find(n);
+            }
+        voltage = cols.find("voltage");
+        powerFactor = cols.find("power_factor");
+        technology = cols.find("technology");
+        appClass = cols.find("app_class");
+        family = cols.find("family");
+        shH = cols.find("ShH");
+        frequency = cols.find("frequency") ? cols.find("frequency") : cols.find("frequency_Hz");
+        if (!family && !(technology && appClass))
+            failAt(file, 1, "technology", "missing (give technology and app_class, or family)");
+        for (std::size_t i = kpx::columnIndex("TeLow"); i < kpx::kModelColumns.size(); ++i) {
+            const std::string n(kpx::kModelColumns[i]);
+            const bool difference =
+                std::find(std::begin(DifferenceColumns), std::end(DifferenceColumns), n) !=
+                std::end(DifferenceColumns);
+            envelope.emplace_back(
+                n, cols.quantity(n, difference ? Quantity::Difference : Quantity::Temperature));
+        }
+    }
+};
+
+// One row's figures on their way into the catalogue: temperatures in degC (dew points),
+// polynomials in SI units in EN 12900 order.
+struct RowFigures {
+    ValidityRange range;
+    std::optional<double> sh, rgt, sc, liq;
+    double scBase = 0;
+    std::array<Coefficients, 4> poly{};
+    std::array<bool, 4> given{};
+    double suction(double te) const { return sh ? te + *sh : *rgt; }
+};
+
 struct Converter {
     const asere::FluidLibrary& fluids;
     EffectCache effects;
-    std::map<std::string, std::unique_ptr<Thermo>> thermos;
+    struct Fluid {
+        std::shared_ptr<const asere::Fluid> fluid;
+        std::unique_ptr<Thermo> thermo;
+        std::string text; // the catalogue's refrigerant text
+    };
+    std::map<std::string, Fluid, std::less<>> byWritten;
 
-    const Thermo* thermo(const std::string& name) {
-        auto it = thermos.find(name);
-        if (it == thermos.end()) {
-            const auto found = fluids.find(name);
-            it = thermos.emplace(name, found.ok() ? std::make_unique<Thermo>(found.value) : nullptr)
-                     .first;
+    // The fluid a row's refrigerant text names, in any usual spelling; null when none.
+    const Fluid* fluid(const std::string& written) {
+        auto it = byWritten.find(written);
+        if (it == byWritten.end()) {
+            Fluid f;
+            if (!written.empty() && nameProblem(written).empty()) {
+                auto found = fluids.find(written);
+                if (!found.ok() && compactName(written) != written && !compactName(written).empty())
+                    found = fluids.find(compactName(written));
+                if (found.ok()) {
+                    f.fluid = found.value;
+                    f.thermo = std::make_unique<Thermo>(found.value);
+                    f.text = refrigerantText(*found.value, written);
+                }
+            }
+            it = byWritten.emplace(written, std::move(f)).first;
         }
-        return it->second.get();
+        return it->second.fluid ? &it->second : nullptr;
     }
 
     void convertFile(const ImportFile& file, ImportResult& result);
+    void readFigures(const FileColumns& c, const RowReader& r, const ImportOptions& o,
+                     const Fluid& f, RowFigures& x);
+    void refit(const RowReader& r, const Fluid& f, RowFigures& x, const ImportOptions& o);
+    static std::map<std::string, double> envelope(const FileColumns& c, const RowReader& r,
+                                                  const RowFigures& x);
 };
+
+// The fluid's range of saturation in degC, and the check that a temperature of the row
+// lies in it.
+void checkInFluid(const RowReader& r, const Columns::Found& column, double t,
+                  const asere::Fluid& fluid, double top) {
+    const double low = fluid.tripleTemperature() - kZeroCelsius;
+    if (!(t >= low && t <= top))
+        r.fail(column.name, formatValue(snapped(t)) + " °C lies outside the range of " +
+                                fluid.name() + " (" + formatValue(snapped(low)) + " to " +
+                                formatValue(snapped(top)) + " °C)");
+}
+
+void Converter::readFigures(const FileColumns& c, const RowReader& r, const ImportOptions& o,
+                            const Fluid& f, RowFigures& x) {
+    x.range = {
+        *r.quantity(c.teMin, Quantity::Temperature), *r.quantity(c.teMax, Quantity::Temperature),
+        *r.quantity(c.tcMin, Quantity::Temperature), *r.quantity(c.tcMax, Quantity::Temperature)};
+    if (!(x.range.teMin < x.range.teMax))
+        r.fail(c.teMin->name, "te_min must lie below te_max");
+    if (!(x.range.tcMin < x.range.tcMax))
+        r.fail(c.tcMin->name, "tc_min must lie below tc_max");
+    // Saturation temperatures up to the top of the saturation curve; suction gas and
+    // liquid within the equation of state.
+    const double saturationTop = f.fluid->maxSaturationTemperature() - kZeroCelsius;
+    checkInFluid(r, *c.teMin, x.range.teMin, *f.fluid, saturationTop);
+    checkInFluid(r, *c.teMax, x.range.teMax, *f.fluid, saturationTop);
+    checkInFluid(r, *c.tcMin, x.range.tcMin, *f.fluid, saturationTop);
+    checkInFluid(r, *c.tcMax, x.range.tcMax, *f.fluid, saturationTop);
+    x.sh = r.quantity(c.sh, Quantity::Difference);
+    x.rgt = r.quantity(c.rgt, Quantity::Temperature);
+    x.sc = r.quantity(c.sc, Quantity::Difference);
+    x.liq = r.quantity(c.liq, Quantity::Temperature);
+    if (x.sh.has_value() == x.rgt.has_value())
+        r.fail(c.sh ? c.sh->name : c.rgt->name, "give exactly one of sh_base and rgt_base");
+    if (x.sc.has_value() == x.liq.has_value())
+        r.fail(c.sc ? c.sc->name : c.liq->name, "give exactly one of sc_base and liq_temp");
+    if ((x.sh && *x.sh < 0) || (x.sc && *x.sc < 0))
+        r.fail(x.sh && *x.sh < 0 ? c.sh->name : c.sc->name, "must not be negative");
+    const double gasTop = f.fluid->maxTemperature() - kZeroCelsius;
+    if (x.rgt)
+        checkInFluid(r, *c.rgt, *x.rgt, *f.fluid, gasTop);
+    if (x.sh)
+        checkInFluid(r, *c.sh, x.range.teMax + *x.sh, *f.fluid, gasTop);
+    if (x.liq)
+        checkInFluid(r, *c.liq, *x.liq, *f.fluid, saturationTop);
+    if (x.sc)
+        checkInFluid(r, *c.sc, x.range.tcMin - *x.sc, *f.fluid, saturationTop);
+    x.scBase = x.sc.value_or(0.0);
+
+    const bool ip = o.units == UnitSystem::IP;
+    const double qScale =
+        unitFactor(o.capacityUnit.empty() ? (ip ? "Btu/h" : "W") : o.capacityUnit, r.table.file());
+    const double mScale = unitFactor(
+        o.massFlowUnit.empty() ? (ip ? "lb/h" : "kg/s") : o.massFlowUnit, r.table.file());
+    const double scales[4] = {qScale, 1.0, 1.0, mScale};
+    for (int k = 0; k < 4; ++k) {
+        int present = 0;
+        for (int i = 0; i < 10; ++i)
+            if (const auto v = r.optionalNumber(c.coefficients[k][i])) {
+                x.poly[k][i] = *v;
+                ++present;
+            } else if (k < 2)
+                r.fail(r.table.header()[*c.coefficients[k][i]], "no value");
+        if (present != 0 && present != 10)
+            r.fail(std::string(SetNames[k]) + "0", "give all ten coefficients or none");
+        x.given[k] = present == 10;
+        if (o.order == CoefficientOrder::Bicubic)
+            x.poly[k] = fromBicubicOrder(x.poly[k]);
+        if (ip)
+            x.poly[k] = fromFahrenheit(x.poly[k], scales[k]);
+        else
+            for (double& v : x.poly[k])
+                v *= scales[k];
+        for (int i = 0; i < 10; ++i)
+            if (!std::isfinite(x.poly[k][i]))
+                r.fail(SetNames[k] + std::to_string(i),
+                       "too large: not a finite number after conversion to SI units");
+    }
+}
+
+// Converts mean temperatures to dew points, a liquid-temperature basis to liquid at the
+// bubble point, and derives a missing mass-flow polynomial.
+void Converter::refit(const RowReader& r, const Fluid& f, RowFigures& x, const ImportOptions& o) {
+    const Thermo& th = *f.thermo;
+    try {
+        const auto refitTo = [&](Coefficients& c, auto&& value) {
+            std::vector<Sample> samples;
+            for (const auto& [te, tc] : rangeGrid(x.range))
+                if (const double v = value(te, tc); v > 0 && std::isfinite(v))
+                    samples.push_back({te, tc, v});
+            if (samples.size() < 20)
+                r.fail("Q0", "capacity is positive at too few points of the range");
+            // Smooth functions of the range: least squares fits them closely, and a
+            // thousand models fit in well under a second.
+            c = fitRelative(samples, 0);
+        };
+        // Mean temperatures of a blend with a glide: polynomials and range in dew points.
+        const double glide =
+            th.dewTemperature(th.dewPressure(0.0)) - th.bubbleTemperature(th.dewPressure(0.0));
+        if (o.temperatures == TemperatureKind::Mean && std::fabs(glide) > 1e-6) {
+            const std::array<Coefficients, 4> source = x.poly;
+            x.range = {dewFromMean(th, x.range.teMin), dewFromMean(th, x.range.teMax),
+                       dewFromMean(th, x.range.tcMin), dewFromMean(th, x.range.tcMax)};
+            for (int k = 0; k < 4; ++k)
+                if (x.given[k])
+                    refitTo(x.poly[k], [&](double te, double tc) {
+                        return evaluate(source[k], meanFromDew(th, te), meanFromDew(th, tc));
+                    });
+        }
+        // A liquid-temperature rating: capacity brought to liquid at the bubble point.
+        if (x.liq) {
+            const Coefficients source = x.poly[0];
+            refitTo(x.poly[0], [&](double te, double tc) {
+                const double scLiquid = th.bubbleTemperature(th.dewPressure(tc)) - *x.liq;
+                if (scLiquid < 0)
+                    return 0.0; // liquid above the bubble point: no such state
+                return evaluate(source, te, tc) * effects.get(th, te, tc, x.suction(te), 0.0) /
+                       effects.get(th, te, tc, x.suction(te), scLiquid);
+            });
+            x.scBase = 0.0;
+        }
+        // No mass flow: capacity over the refrigerating effect at the rating basis.
+        if (!x.given[3])
+            refitTo(x.poly[3], [&](double te, double tc) {
+                return evaluate(x.poly[0], te, tc) /
+                       effects.get(th, te, tc, x.suction(te), x.scBase);
+            });
+    } catch (const ThermoError& e) {
+        r.fail("refrigerant",
+               std::string("the property library can't serve the range: ") + e.what());
+    } catch (const std::invalid_argument& e) {
+        r.fail("Q0", std::string("can't fit over the range: ") + e.what());
+    }
+}
+
+// The envelope: the validity range as outer limits, a default that refuses no point of
+// the range at the rating basis, and the columns the file gives.
+std::map<std::string, double> Converter::envelope(const FileColumns& c, const RowReader& r,
+                                                  const RowFigures& x) {
+    const ValidityRange& g = x.range;
+    const double maxSuperheat = x.sh ? *x.sh : *x.rgt - g.teMin;
+    const double shMax = std::max(30.0, std::ceil(maxSuperheat));
+    std::map<std::string, double> env = {
+        {"TeLow", g.teMin},
+        {"TeHig", g.teMax},
+        {"TcLow", g.tcMin},
+        {"TcHig", g.tcMax},
+        {"TeMin", g.teMin},
+        {"TeMax", g.teMax},
+        {"TcMin", g.tcMin},
+        {"TcMax", g.tcMax},
+        {"ShMax", shMax},
+        {"RgtMax", snapped(g.teMax + shMax)},
+        {"ShTol", 5},
+        {"ScMax", std::max(20.0, std::ceil(x.liq ? g.tcMax - *x.liq : x.scBase) + 5)},
+        {"TcTol", 3},
+        {"ShF", 10},
+        {"ShH", 20},
+        {"K1e", g.teMin},
+        {"K1c", snapped(g.teMin + 10 - kKLineMargin)},
+        {"K2e", g.teMax},
+        {"K2c", snapped(g.teMax + 10 - kKLineMargin)}};
+    // Flat F and H curves 10 K above TcHig, their ends on the range's ends exactly.
+    const auto breakpoints = [&](const char* curve, int n) {
+        for (int i = 0; i < n; ++i) {
+            const std::string name = curve + std::to_string(i);
+            env[name + "e"] = i == 0       ? g.teMin
+                              : i == n - 1 ? g.teMax
+                                           : snapped(g.teMin + (g.teMax - g.teMin) * i / (n - 1));
+            env[name + "c"] = snapped(g.tcMax + 10);
+        }
+    };
+    breakpoints("F", 7);
+    breakpoints("H", 5);
+    bool rgtH = false;
+    for (const auto& [name, col] : c.envelope)
+        if (const auto v = r.quantity(col, std::find(std::begin(DifferenceColumns),
+                                                     std::end(DifferenceColumns),
+                                                     name) != std::end(DifferenceColumns)
+                                               ? Quantity::Difference
+                                               : Quantity::Temperature)) {
+            env[name] = *v;
+            rgtH = rgtH || name == "RgtH";
+        }
+    if (rgtH && !r.optionalNumber(c.shH))
+        env.erase("ShH");
+    return env;
+}
+
+// The envelope as the engine reads it.
+kpx::Envelope engineEnvelope(const std::map<std::string, double>& env) {
+    kpx::RatingRecord record;
+    kpx::forEachRatingColumn(record, [&](std::string_view name, double& value) {
+        if (const auto it = env.find(std::string(name)); it != env.end())
+            value = it->second;
+    });
+    return record.envelope;
+}
+
+// A point of the range at which a polynomial is not positive (or not finite).
+struct BadPoint {
+    double te, tc, value;
+    int set; // Q, P, A, M
+};
+
+// The points at which the rating at the basis would show figures as clean that are not
+// positive: a 41 x 41 grid over the outer limits and the points of the K line's Te, as
+// the engine classifies them.
+std::vector<BadPoint> nonPositivePoints(const std::map<std::string, double>& env,
+                                        const RowFigures& x) {
+    const kpx::Envelope e = engineEnvelope(env);
+    std::vector<BadPoint> bad;
+    constexpr int kSteps = 40;
+    const auto check = [&](double te, double tc) {
+        const double sh = x.sh ? *x.sh : *x.rgt - te;
+        if (kpx::classify(e, kpx::Conditions{te, tc, x.scBase, sh, sh}) != kpx::code::kWorking)
+            return;
+        const double values[4] = {
+            kpx::capacityPolynomial(x.poly[0], te, tc), kpx::powerPolynomial(x.poly[1], te, tc),
+            kpx::powerPolynomial(x.poly[2], te, tc), kpx::massFlowPolynomial(x.poly[3], te, tc)};
+        for (int k = 0; k < 4; ++k)
+            if (!(values[k] > 0 && std::isfinite(values[k]))) {
+                bad.push_back({te, tc, values[k], k});
+                return;
+            }
+    };
+    for (int i = 0; i <= kSteps; ++i) {
+        const double te = i == kSteps ? e.teHig : e.teLow + (e.teHig - e.teLow) * i / kSteps;
+        for (int j = 0; j <= kSteps; ++j)
+            check(te, j == kSteps ? e.tcHig : e.tcLow + (e.tcHig - e.tcLow) * j / kSteps);
+        // Along the K line: 10 K lift and the line itself.
+        check(te, te + 10);
+        if (e.k2e > e.k1e)
+            check(te, e.k1c + (te - e.k1e) * (e.k2c - e.k1c) / (e.k2e - e.k1e));
+    }
+    return bad;
+}
+
+// Narrows the outer limits (inner ones with them) until no point shows a figure that is
+// not positive: each time the one side whose move keeps the largest part of the range at
+// 10 K lift or more moves past the bad points, to the next 0.1 K. False when nothing is
+// left.
+bool narrowToPositive(std::map<std::string, double>& env, const RowFigures& x) {
+    for (int round = 0; round < 200; ++round) {
+        const std::vector<BadPoint> bad = nonPositivePoints(env, x);
+        if (bad.empty())
+            return true;
+        double teLow = env["TeLow"], teHig = env["TeHig"], tcLow = env["TcLow"],
+               tcHig = env["TcHig"];
+        double badTeMin = bad[0].te, badTeMax = bad[0].te, badTcMin = bad[0].tc,
+               badTcMax = bad[0].tc;
+        for (const BadPoint& b : bad) {
+            badTeMin = std::min(badTeMin, b.te);
+            badTeMax = std::max(badTeMax, b.te);
+            badTcMin = std::min(badTcMin, b.tc);
+            badTcMax = std::max(badTcMax, b.tc);
+        }
+        const auto up = [](double v) { return snapped(std::floor(v * 10 + 1e-9) / 10 + 0.1); };
+        const auto down = [](double v) { return snapped(std::ceil(v * 10 - 1e-9) / 10 - 0.1); };
+        const auto area = [](double a, double b, double c, double d) {
+            double sum = 0;
+            for (int i = 0; i <= 100; ++i) {
+                const double te = a + (b - a) * i / 100;
+                sum += std::max(0.0, d - std::max(c, te + 10));
+            }
+            return b > a && d > c ? sum * (b - a) : -1.0;
+        };
+        const double moves[4][4] = {{up(badTeMax), teHig, tcLow, tcHig},
+                                    {teLow, down(badTeMin), tcLow, tcHig},
+                                    {teLow, teHig, up(badTcMax), tcHig},
+                                    {teLow, teHig, tcLow, down(badTcMin)}};
+        int best = -1;
+        double bestArea = 0;
+        for (int k = 0; k < 4; ++k)
+            if (const double a = area(moves[k][0], moves[k][1], moves[k][2], moves[k][3]);
+                a > bestArea) {
+                best = k;
+                bestArea = a;
+            }
+        if (best < 0)
+            return false;
+        env["TeLow"] = moves[best][0];
+        env["TeHig"] = moves[best][1];
+        env["TcLow"] = moves[best][2];
+        env["TcHig"] = moves[best][3];
+        env["TeMin"] = std::clamp(env["TeMin"], env["TeLow"], env["TeHig"]);
+        env["TeMax"] = std::clamp(env["TeMax"], env["TeLow"], env["TeHig"]);
+        env["TcMin"] = std::clamp(env["TcMin"], env["TcLow"], env["TcHig"]);
+        env["TcMax"] = std::clamp(env["TcMax"], env["TcLow"], env["TcHig"]);
+    }
+    return false;
+}
+
+const char* const kPolynomialNames[4] = {"capacity", "power", "current", "mass flow"};
+
+// The supply of a row: its voltage text, else the --supply given for its frequency (the
+// window's 400/3/50 and 460/3/60 by default), else the --supply given last.
+SupplyChoice rowSupply(const FileColumns& c, const RowReader& r, const ImportOptions& o) {
+    std::optional<int> hertz;
+    if (const std::string f = r.text(c.frequency); !f.empty()) {
+        if (f != "50" && f != "60")
+            r.fail(r.table.header()[*c.frequency],
+                   "\"" + f.substr(0, 40) + "\": 50 or 60 (Hz) is needed");
+        hertz = f == "50" ? 50 : 60;
+    }
+    std::string text = r.text(c.voltage);
+    const bool own = !text.empty();
+    if (!own) {
+        text = hertz == 60 ? "460/3/60" : "400/3/50";
+        if (!hertz && !o.supplies.empty())
+            text = o.supplies.back();
+        for (const std::string& s : o.supplies)
+            if (const auto parsed = parseSupply(s); parsed && hertz && parsed->hertz == *hertz)
+                text = s;
+    }
+    const std::optional<SupplyChoice> supply = parseSupply(text);
+    if (!supply)
+        r.fail(own ? "voltage" : "",
+               "\"" + text.substr(0, 40) + "\" is not volts/phases/frequency such as 400/3/50");
+    if (hertz && supply->hertz != *hertz)
+        r.fail(own ? "voltage" : r.table.header()[*c.frequency],
+               "the supply " + text + " is not one of " + std::to_string(*hertz) + " Hz");
+    return *supply;
+}
+
+// The family: named, or by technology and application class.
+void rowFamily(const FileColumns& c, const RowReader& r, ImportedModel& m) {
+    const std::string familyName = r.text(c.family);
+    if (!familyName.empty()) {
+        if (const std::string problem = nameProblem(familyName); !problem.empty())
+            r.fail("family", problem);
+        m.familyText = familyName;
+        for (const kpx::FamilyEntry& e : kpx::kFamilies)
+            if (e.text == familyName)
+                m.familyCode = e.code;
+        return;
+    }
+    const std::string tech = lower(r.text(c.technology)), cls = lower(r.text(c.appClass));
+    if (tech != "scroll" && tech != "reciprocating" && tech != "screw")
+        r.fail(r.table.header()[*c.technology],
+               "technology must be scroll, reciprocating or screw");
+    if (cls != "low" && cls != "medium" && cls != "high")
+        r.fail(r.table.header()[*c.appClass], "app_class must be low, medium or high");
+    const std::string shown = upper(tech.substr(0, 1)) + tech.substr(1);
+    for (const kpx::FamilyEntry& e : kpx::kFamilies)
+        if (m.familyCode == 0 && e.technology == shown &&
+            (cls == "low"      ? e.low
+             : cls == "medium" ? e.medium
+                               : e.high)) {
+            m.familyCode = e.code;
+            m.familyText = e.text;
+        }
+    if (m.familyCode == 0)
+        m.familyText = shown + " - " + cls + " temperature";
+}
 
 void Converter::convertFile(const ImportFile& file, ImportResult& result) {
     const ImportOptions& o = file.options;
     TableReader t(file.path);
     const Columns cols(t, o.units);
-    const bool ip = o.units == UnitSystem::IP;
-    const double qScale =
-        unitFactor(o.capacityUnit.empty() ? (ip ? "Btu/h" : "W") : o.capacityUnit, file.path);
-    const double mScale =
-        unitFactor(o.massFlowUnit.empty() ? (ip ? "lb/h" : "kg/s") : o.massFlowUnit, file.path);
-    const double scales[4] = {qScale, 1.0, 1.0, mScale};
-
-    std::optional<std::size_t> nameCol = cols.find("model");
-    if (!nameCol)
-        nameCol = cols.find("id");
-    if (!nameCol)
-        failAt(t.file(), 1, "model", "missing (or id)");
-    const std::size_t refCol = cols.need("refrigerant");
-    const auto teMinC = cols.quantity("te_min", Quantity::Temperature);
-    const auto teMaxC = cols.quantity("te_max", Quantity::Temperature);
-    const auto tcMinC = cols.quantity("tc_min", Quantity::Temperature);
-    const auto tcMaxC = cols.quantity("tc_max", Quantity::Temperature);
-    for (const auto& [c, n] : {std::pair{&teMinC, "te_min"},
-                               {&teMaxC, "te_max"},
-                               {&tcMinC, "tc_min"},
-                               {&tcMaxC, "tc_max"}})
-        if (!*c)
-            failAt(t.file(), 1, n, "missing");
-    const auto shC = cols.quantity("sh_base", Quantity::Difference);
-    const auto rgtC = cols.quantity("rgt_base", Quantity::Temperature);
-    const auto scC = cols.quantity("sc_base", Quantity::Difference);
-    const auto liqC = cols.quantity("liq_temp", Quantity::Temperature);
-    if (!shC && !rgtC)
-        failAt(t.file(), 1, "sh_base", "missing (or rgt_base)");
-    if (!scC && !liqC)
-        failAt(t.file(), 1, "sc_base", "missing (or liq_temp)");
-    std::array<std::array<std::optional<std::size_t>, 10>, 4> coef{};
-    for (int s = 0; s < 4; ++s)
-        for (int k = 0; k < 10; ++k) {
-            const std::string n = SetNames[s] + std::to_string(k);
-            coef[s][k] = s < 2 ? std::optional(cols.need(n)) : cols.find(n);
-        }
-    const auto voltageCol = cols.find("voltage"), pfCol = cols.find("power_factor"),
-               techCol = cols.find("technology"), classCol = cols.find("app_class"),
-               familyCol = cols.find("family");
-    if (!familyCol && !(techCol && classCol))
-        failAt(t.file(), 1, "technology", "missing (give technology and app_class, or family)");
-    std::vector<std::pair<std::string, std::optional<Columns::Found>>> envelopeCols;
-    for (std::size_t i = kpx::columnIndex("TeLow"); i < kpx::kModelColumns.size(); ++i) {
-        const std::string n(kpx::kModelColumns[i]);
-        const bool difference =
-            std::find(std::begin(DifferenceColumns), std::end(DifferenceColumns), n) !=
-            std::end(DifferenceColumns);
-        envelopeCols.emplace_back(
-            n, cols.quantity(n, difference ? Quantity::Difference : Quantity::Temperature));
-    }
-
-    std::map<std::string, std::size_t> namesInFile;
+    const FileColumns c(cols, t.file());
+    std::map<std::string, std::size_t, std::less<>> namesInFile; // name -> line
     for (TableRow row; t.next(row);) {
         const RowReader r{t, row};
         ImportedModel m;
-        m.name = r.text(nameCol);
-        if (m.name.empty() || !isTextSafe(m.name))
-            r.fail(t.header()[*nameCol], "a model name of 1 to 255 characters is needed");
+        m.name = r.text(c.name);
+        if (const std::string problem = nameProblem(m.name); !problem.empty())
+            r.fail(t.header()[c.name], "model name: " + problem);
         if (const auto [it, fresh] = namesInFile.emplace(m.name, row.line); !fresh)
-            r.fail(t.header()[*nameCol],
+            r.fail(t.header()[c.name],
                    "model " + m.name + " repeats line " + std::to_string(it->second));
-        m.refrigerant = r.text(refCol);
-        const Thermo* th =
-            m.refrigerant.empty() || !isTextSafe(m.refrigerant) ? nullptr : thermo(m.refrigerant);
-        if (th == nullptr) {
-            const std::string what = "refrigerant \"" + m.refrigerant.substr(0, 40) +
+        const std::string written = r.text(c.refrigerant);
+        const Fluid* f = fluid(written);
+        if (f == nullptr) {
+            const std::string what = "refrigerant \"" + written.substr(0, 40) +
                                      "\" is not known to the property library";
             if (!o.skipUnknownRefrigerants)
                 r.fail("refrigerant", what);
@@ -342,216 +811,71 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
                                      ": model " + m.name + " left out: " + what);
             continue;
         }
-        double teMin = *r.quantity(teMinC, Quantity::Temperature);
-        double teMax = *r.quantity(teMaxC, Quantity::Temperature);
-        double tcMin = *r.quantity(tcMinC, Quantity::Temperature);
-        double tcMax = *r.quantity(tcMaxC, Quantity::Temperature);
-        if (!(teMin < teMax))
-            r.fail(teMinC->name, "te_min must lie below te_max");
-        if (!(tcMin < tcMax))
-            r.fail(tcMinC->name, "tc_min must lie below tc_max");
-        const std::optional<double> sh = r.quantity(shC, Quantity::Difference);
-        const std::optional<double> rgt = r.quantity(rgtC, Quantity::Temperature);
-        std::optional<double> sc = r.quantity(scC, Quantity::Difference);
-        const std::optional<double> liq = r.quantity(liqC, Quantity::Temperature);
-        if (sh.has_value() == rgt.has_value())
-            r.fail(shC ? shC->name : rgtC->name, "give exactly one of sh_base and rgt_base");
-        if (sc.has_value() == liq.has_value())
-            r.fail(scC ? scC->name : liqC->name, "give exactly one of sc_base and liq_temp");
-        if ((sh && *sh < 0) || (sc && *sc < 0))
-            r.fail(sh && *sh < 0 ? shC->name : scC->name, "must not be negative");
-
-        std::array<Coefficients, 4> poly{};
-        std::array<bool, 4> given{};
-        for (int k = 0; k < 4; ++k) {
-            int present = 0;
-            for (int i = 0; i < 10; ++i)
-                if (const auto v = r.optionalNumber(coef[k][i])) {
-                    poly[k][i] = *v;
-                    ++present;
-                } else if (k < 2)
-                    r.fail(t.header()[*coef[k][i]], "no value");
-            if (present != 0 && present != 10)
-                r.fail(std::string(SetNames[k]) + "0", "give all ten coefficients or none");
-            given[k] = present == 10;
-            if (o.order == CoefficientOrder::Bicubic)
-                poly[k] = fromBicubicOrder(poly[k]);
-            if (ip)
-                poly[k] = fromFahrenheit(poly[k], scales[k]);
-            else
-                for (double& v : poly[k])
-                    v *= scales[k];
-        }
-
-        const std::string voltage = r.text(voltageCol).empty() ? o.supply : r.text(voltageCol);
-        const std::optional<SupplyChoice> supply = parseSupply(voltage);
-        if (!supply)
-            r.fail("voltage", "\"" + voltage.substr(0, 40) +
-                                  "\" is not volts/phases/frequency such as 400/3/50");
-        std::optional<double> pf = r.optionalNumber(pfCol);
-        if (!pf)
-            pf = o.powerFactor;
-
-        double scBase = sc.value_or(0.0);
-        try {
-            const auto suction = [&](double te) { return sh ? te + *sh : *rgt; };
-            const auto refit = [&](Coefficients& c, auto&& value) {
-                std::vector<Sample> samples;
-                for (const auto& [te, tc] : rangeGrid(teMin, teMax, tcMin, tcMax))
-                    if (const double v = value(te, tc); v > 0 && std::isfinite(v))
-                        samples.push_back({te, tc, v});
-                if (samples.size() < 20)
-                    r.fail("Q0", "capacity is positive at too few points of the range");
-                // Smooth functions of the range: least squares fits them closely, and a
-                // thousand models fit in well under a second.
-                c = fitRelative(samples, 0);
-            };
-            // Mean temperatures of a blend with a glide: polynomials and range in dew points.
-            const double glide = th->dewTemperature(th->dewPressure(0.0)) -
-                                 th->bubbleTemperature(th->dewPressure(0.0));
-            if (o.temperatures == TemperatureKind::Mean && std::fabs(glide) > 1e-6) {
-                const std::array<Coefficients, 4> source = poly;
-                teMin = dewFromMean(*th, teMin);
-                teMax = dewFromMean(*th, teMax);
-                tcMin = dewFromMean(*th, tcMin);
-                tcMax = dewFromMean(*th, tcMax);
-                for (int k = 0; k < 4; ++k)
-                    if (given[k])
-                        refit(poly[k], [&](double te, double tc) {
-                            return evaluate(source[k], meanFromDew(*th, te), meanFromDew(*th, tc));
-                        });
-            }
-            // A liquid-temperature rating: capacity brought to liquid at the bubble point.
-            if (liq) {
-                const Coefficients source = poly[0];
-                refit(poly[0], [&](double te, double tc) {
-                    const double scLiquid = th->bubbleTemperature(th->dewPressure(tc)) - *liq;
-                    if (scLiquid < 0)
-                        return 0.0; // liquid above the bubble point: no such state
-                    return evaluate(source, te, tc) * effects.get(*th, te, tc, suction(te), 0.0) /
-                           effects.get(*th, te, tc, suction(te), scLiquid);
-                });
-                scBase = 0.0;
-            }
-            // No mass flow: capacity over the refrigerating effect at the rating basis.
-            if (!given[3])
-                refit(poly[3], [&](double te, double tc) {
-                    return evaluate(poly[0], te, tc) /
-                           effects.get(*th, te, tc, suction(te), scBase);
-                });
-        } catch (const ThermoError& e) {
-            r.fail("refrigerant",
-                   std::string("the property library can't serve the range: ") + e.what());
-        } catch (const std::invalid_argument& e) {
-            r.fail("Q0", std::string("can't fit over the range: ") + e.what());
-        }
-
-        if (!given[2]) {
+        m.refrigerant = f->text;
+        RowFigures x;
+        readFigures(c, r, o, *f, x);
+        const SupplyChoice supply = rowSupply(c, r, o);
+        refit(r, *f, x, o);
+        if (!x.given[2]) {
+            std::optional<double> pf = r.optionalNumber(c.powerFactor);
+            if (!pf)
+                pf = o.powerFactor;
             if (!pf)
                 r.fail("A0", "no current polynomial: give A0 to A9, or a power factor (column "
                              "power_factor or --power-factor)");
             if (!(*pf > 0 && *pf <= 1))
-                r.fail(pfCol ? "power_factor" : "A0", "the power factor must lie in (0, 1]");
-            const double k = supply->phases == 3 ? std::sqrt(3.0) : 1.0;
+                r.fail(c.powerFactor ? "power_factor" : "A0",
+                       "the power factor must lie in (0, 1]");
+            const double k = supply.phases == 3 ? std::sqrt(3.0) : 1.0;
             for (int i = 0; i < 10; ++i)
-                poly[2][i] = poly[1][i] / (k * supply->volts * *pf);
+                x.poly[2][i] = x.poly[1][i] / (k * supply.volts * *pf);
+        }
+        rowFamily(c, r, m);
+        m.supplyText = supply.voltage + "Hz";
+        m.supplyCode = supply.code;
+
+        std::map<std::string, double> env = envelope(c, r, x);
+        if (const std::vector<BadPoint> bad = nonPositivePoints(env, x); !bad.empty()) {
+            const BadPoint& b = bad.front();
+            if (!o.narrowToPositive || !narrowToPositive(env, x))
+                r.fail(std::string(SetNames[b.set]) + "0",
+                       std::string(kPolynomialNames[b.set]) + " " + formatValue(snapped(b.value)) +
+                           " at Te " + formatValue(snapped(b.te)) + " °C, Tc " +
+                           formatValue(snapped(b.tc)) +
+                           " °C of the range: not positive (--narrow-to-positive narrows the "
+                           "envelope to where all four are)");
+            result.narrowed.push_back(
+                t.file().string() + ":" + std::to_string(row.line) + ": model " + m.name +
+                " narrowed to Te " + formatValue(env["TeLow"]) + " to " +
+                formatValue(env["TeHig"]) + " °C, Tc " + formatValue(env["TcLow"]) + " to " +
+                formatValue(env["TcHig"]) + " °C");
         }
 
-        // The family: named, or by technology and application class.
-        const std::string familyName = r.text(familyCol);
-        if (!familyName.empty()) {
-            if (!isTextSafe(familyName))
-                r.fail("family", "a text of at most 255 characters without tabs is needed");
-            m.familyText = familyName;
-            for (const kpx::FamilyEntry& e : kpx::kFamilies)
-                if (e.text == familyName)
-                    m.familyCode = e.code;
-        } else {
-            const std::string tech = lower(r.text(techCol)), cls = lower(r.text(classCol));
-            if (tech != "scroll" && tech != "reciprocating" && tech != "screw")
-                r.fail(t.header()[*techCol], "technology must be scroll, reciprocating or screw");
-            if (cls != "low" && cls != "medium" && cls != "high")
-                r.fail(t.header()[*classCol], "app_class must be low, medium or high");
-            const std::string shown = upper(tech.substr(0, 1)) + tech.substr(1);
-            for (const kpx::FamilyEntry& e : kpx::kFamilies)
-                if (m.familyCode == 0 && e.technology == shown &&
-                    (cls == "low"      ? e.low
-                     : cls == "medium" ? e.medium
-                                       : e.high)) {
-                    m.familyCode = e.code;
-                    m.familyText = e.text;
-                }
-            if (m.familyCode == 0)
-                m.familyText = shown + " - " + cls + " temperature";
-        }
-        m.supply = supply->voltage;
-        m.supplyText = supply->voltage + "Hz";
-        m.supplyCode = supply->code;
-
-        // The envelope: the validity range as outer limits, a default that refuses no point
-        // of the range at the rating basis, and the columns the file gives.
-        std::map<std::string, double> env;
-        const double maxSuperheat = sh ? *sh : *rgt - teMin;
-        const double shMax = std::max(30.0, std::ceil(maxSuperheat));
-        env = {{"TeLow", teMin},
-               {"TeHig", teMax},
-               {"TcLow", tcMin},
-               {"TcHig", tcMax},
-               {"TeMin", teMin},
-               {"TeMax", teMax},
-               {"TcMin", tcMin},
-               {"TcMax", tcMax},
-               {"ShMax", shMax},
-               {"RgtMax", teMax + shMax},
-               {"ShTol", 5},
-               {"ScMax", std::max(20.0, std::ceil(liq ? tcMax - *liq : scBase) + 5)},
-               {"TcTol", 3},
-               {"ShF", 10},
-               {"ShH", 20},
-               {"K1e", teMin},
-               {"K1c", teMin + 10},
-               {"K2e", teMax},
-               {"K2c", teMax + 10}};
-        for (int n = 0; n < 7; ++n) {
-            env["F" + std::to_string(n) + "e"] = teMin + (teMax - teMin) * n / 6;
-            env["F" + std::to_string(n) + "c"] = tcMax + 10;
-        }
-        for (int n = 0; n < 5; ++n) {
-            env["H" + std::to_string(n) + "e"] = teMin + (teMax - teMin) * n / 4;
-            env["H" + std::to_string(n) + "c"] = tcMax + 10;
-        }
-        bool rgtH = false;
-        for (const auto& [name, col] : envelopeCols)
-            if (const auto v = r.quantity(col, std::find(std::begin(DifferenceColumns),
-                                                         std::end(DifferenceColumns),
-                                                         name) != std::end(DifferenceColumns)
-                                                   ? Quantity::Difference
-                                                   : Quantity::Temperature)) {
-                env[name] = *v;
-                rgtH = rgtH || name == "RgtH";
-            }
-        if (rgtH && !r.optionalNumber(cols.find("ShH")))
-            env.erase("ShH");
-
-        const auto put = [&m](std::string_view column, std::string text) {
-            m.fields.emplace_back(std::string(column), std::move(text));
+        std::array<std::string, kpx::kModelColumns.size()> fields;
+        const auto put = [&fields](std::string_view column, std::string text) {
+            fields[kpx::columnIndex(column)] = std::move(text);
         };
         put("Name", m.name);
         put("ShowName", upper(m.name));
         put("Refrigerant", m.refrigerant);
-        put("Frequency", std::to_string(supply->hertz));
+        put("Frequency", std::to_string(supply.hertz));
         put("Displacement", "-");
         put("Speed", "-");
-        put("ScBase", formatValue(scBase));
-        put("ShBase", sh ? formatValue(*sh) : "-");
-        put("RgtBase", sh ? "-" : formatValue(*rgt));
+        put("ScBase", formatValue(x.scBase));
+        put("ShBase", x.sh ? formatValue(*x.sh) : "-");
+        put("RgtBase", x.sh ? "-" : formatValue(*x.rgt));
         for (int k = 0; k < 4; ++k)
             for (int i = 0; i < 10; ++i)
-                put(SetNames[k] + std::to_string(i), formatValue(poly[k][i]));
+                put(SetNames[k] + std::to_string(i), formatValue(x.poly[k][i]));
         for (std::size_t i = kpx::columnIndex("TeLow"); i < kpx::kModelColumns.size(); ++i) {
             const auto it = env.find(std::string(kpx::kModelColumns[i]));
-            put(kpx::kModelColumns[i], it == env.end() ? "-" : formatValue(it->second));
+            fields[i] = it == env.end() ? "-" : formatValue(it->second);
         }
+        for (const std::string& field : fields) {
+            m.row += field;
+            m.row += '\t';
+        }
+        m.row.shrink_to_fit();
         result.models.push_back(std::move(m));
     }
 }
@@ -564,6 +888,20 @@ ImportResult importFiles(const std::vector<ImportFile>& files, const asere::Flui
     for (const ImportFile& file : files)
         converter.convertFile(file, result);
     return result;
+}
+
+kpx::RatingRecord ratingRecord(const ImportedModel& model) {
+    std::vector<std::string_view> fields;
+    const std::string_view row(model.row);
+    for (std::size_t pos = 0, tab; (tab = row.find('\t', pos)) != row.npos; pos = tab + 1)
+        fields.push_back(row.substr(pos, tab - pos));
+    kpx::RatingRecord r;
+    kpx::forEachRatingColumn(r, [&](std::string_view name, double& v) {
+        const std::size_t i = kpx::columnIndex(name);
+        v = i < fields.size() ? kpx::FieldNumber(fields[i]) : kpx::NoValue;
+    });
+    r.refrigerant = model.refrigerant.c_str();
+    return r;
 }
 
 Coefficients fromBicubicOrder(const Coefficients& n) {

@@ -67,70 +67,106 @@ CatalogueTexts mergeCatalogue(const CatalogueTexts& existing,
         return number;
     };
 
-    // Model table: the existing columns first, then the schema's columns it lacks.
+    // Model table: the existing columns first, then the schema's columns it lacks. The
+    // existing lines stay as they are (padded for added columns), replaced ones are
+    // written anew, new ones appended.
     std::vector<std::string> columns;
-    std::vector<std::vector<std::string>> rows;
-    header = true;
+    std::vector<std::string_view> lines;
+    std::size_t lineNumber = 0;
     kpx::forEachLine(existing.models, [&](std::string_view line) {
-        if (std::exchange(header, false)) {
+        ++lineNumber;
+        if (lineNumber == 1) {
             columns = headerColumns(line);
             return;
         }
-        std::vector<std::string> fields;
-        std::size_t pos = 0;
-        for (std::size_t tab; fields.size() < columns.size() &&
-                              (tab = line.find('\t', pos)) != std::string_view::npos;
-             pos = tab + 1)
-            fields.emplace_back(line.substr(pos, tab - pos));
-        rows.push_back(std::move(fields));
+        const auto fields = static_cast<std::size_t>(std::count(line.begin(), line.end(), '\t'));
+        if (fields < columns.size())
+            throw ImportError(std::string(kpx::kModelsFileName) + ":" + std::to_string(lineNumber) +
+                              ": " + std::to_string(fields) + " fields of the header's " +
+                              std::to_string(columns.size()) +
+                              ": the catalogue is damaged; nothing is merged into it");
+        lines.push_back(line);
     });
+    const std::size_t existingColumns = columns.size();
     for (const std::string_view c : kpx::kModelColumns)
         if (std::find(columns.begin(), columns.end(), c) == columns.end())
             columns.emplace_back(c);
-    const auto position = [&](std::string_view c) {
-        return static_cast<std::size_t>(std::find(columns.begin(), columns.end(), c) -
-                                        columns.begin());
+    // Where each catalogue column takes its text from: a schema column, or none.
+    std::vector<std::size_t> schemaColumn(columns.size(), kpx::kModelColumns.size());
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        for (std::size_t k = 0; k < kpx::kModelColumns.size(); ++k)
+            if (columns[i] == kpx::kModelColumns[k])
+                schemaColumn[i] = k;
+    const auto fieldsOf = [](std::string_view line, std::size_t count) {
+        std::vector<std::string_view> fields;
+        std::size_t pos = 0;
+        for (std::size_t tab; fields.size() < count && (tab = line.find('\t', pos)) != line.npos;
+             pos = tab + 1)
+            fields.push_back(line.substr(pos, tab - pos));
+        fields.resize(count);
+        return fields;
     };
-    const std::size_t nameAt = position("Name");
-    std::map<std::string, std::size_t> rowOf;
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        if (nameAt < rows[i].size())
-            rowOf.emplace(rows[i][nameAt], i);
+    const std::size_t nameAt = static_cast<std::size_t>(
+        std::find(columns.begin(), columns.end(), "Name") - columns.begin());
+    std::map<std::string_view, std::size_t> lineOf; // by Name
+    if (nameAt < existingColumns)
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            lineOf.emplace(fieldsOf(lines[i], nameAt + 1)[nameAt], i);
 
+    std::map<std::size_t, std::string> replaced; // by existing line
+    std::vector<std::string> added;
+    std::map<std::string_view, std::size_t> addedAt; // by Name
     for (const ImportedModel& m : models) {
-        std::vector<std::string> fields(columns.size());
-        for (const auto& [column, text] : m.fields)
-            fields[position(column)] = text;
-        fields[position(kpx::CodeListPrefix::kRefrigerants)] =
-            std::to_string(codeFor(kpx::CodeListPrefix::kRefrigerants, m.refrigerant, 0));
-        fields[position(kpx::CodeListPrefix::kFamilies)] =
-            std::to_string(codeFor(kpx::CodeListPrefix::kFamilies, m.familyText, m.familyCode));
-        fields[position(kpx::CodeListPrefix::kPowerSupplies)] = std::to_string(
-            codeFor(kpx::CodeListPrefix::kPowerSupplies, m.supplyText, m.supplyCode));
-        if (const auto it = rowOf.find(m.name); it != rowOf.end()) {
-            // Fields of columns the import doesn't write stay as they were.
-            std::vector<std::string>& old = rows[it->second];
-            old.resize(columns.size());
-            for (std::size_t i = 0; i < columns.size(); ++i)
-                if (!fields[i].empty())
-                    old[i] = fields[i];
-        } else {
-            rowOf.emplace(m.name, rows.size());
-            rows.push_back(std::move(fields));
+        std::vector<std::string_view> schema = fieldsOf(m.row, kpx::kModelColumns.size());
+        const std::string codeTexts[3] = {
+            std::to_string(codeFor(kpx::CodeListPrefix::kRefrigerants, m.refrigerant, 0)),
+            std::to_string(codeFor(kpx::CodeListPrefix::kFamilies, m.familyText, m.familyCode)),
+            std::to_string(
+                codeFor(kpx::CodeListPrefix::kPowerSupplies, m.supplyText, m.supplyCode))};
+        schema[kpx::columnIndex(kpx::CodeListPrefix::kRefrigerants)] = codeTexts[0];
+        schema[kpx::columnIndex(kpx::CodeListPrefix::kFamilies)] = codeTexts[1];
+        schema[kpx::columnIndex(kpx::CodeListPrefix::kPowerSupplies)] = codeTexts[2];
+        // Fields of columns the import doesn't write stay as they were.
+        const auto old = lineOf.find(m.name);
+        const std::vector<std::string_view> before =
+            old != lineOf.end() ? fieldsOf(replaced.count(old->second) != 0
+                                               ? std::string_view(replaced[old->second])
+                                               : lines[old->second],
+                                           columns.size())
+                                : std::vector<std::string_view>(columns.size());
+        std::string line;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            const std::size_t k = schemaColumn[i];
+            line += k < schema.size() && !schema[k].empty() ? schema[k] : before[i];
+            line += '\t';
+        }
+        if (old != lineOf.end())
+            replaced[old->second] = std::move(line);
+        else if (const auto again = addedAt.find(m.name); again != addedAt.end())
+            added[again->second] = std::move(line);
+        else {
+            addedAt.emplace(m.name, added.size());
+            added.push_back(std::move(line));
         }
     }
 
     std::string out;
+    out.reserve(existing.models.size() + (added.size() + 1) * 1024);
     for (const std::string& c : columns)
         out += c + '\t';
     out += '\n';
-    for (const std::vector<std::string>& row : rows) {
-        if (!row.empty())
-            for (std::size_t i = 0; i < columns.size(); ++i) {
-                if (i < row.size())
-                    out += row[i];
-                out += '\t';
-            }
+    const std::string padding(columns.size() - existingColumns, '\t');
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (const auto it = replaced.find(i); it != replaced.end())
+            out += it->second;
+        else {
+            out += lines[i];
+            out += padding;
+        }
+        out += '\n';
+    }
+    for (const std::string& line : added) {
+        out += line;
         out += '\n';
     }
     return {codes, out};

@@ -1,0 +1,241 @@
+#include "catalogueupdate.h"
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace kv {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kJournalName = "kpxcatalogue.journal";
+constexpr const char* kJournalHeader = "kpxcatalogue journal 1";
+
+[[noreturn]] void fail(const std::string& what) {
+    throw CatalogueUpdateError(what);
+}
+
+std::string why() {
+    return std::strerror(errno);
+}
+
+fs::path temporaryOf(const fs::path& file) {
+    return file.string() + ".tmp";
+}
+
+// The file as the journal names it: absolute, without "." and "..".
+std::string journalName(const fs::path& file) {
+    std::error_code ec;
+    const fs::path a = fs::absolute(file, ec);
+    return (ec ? file : a).lexically_normal().string();
+}
+
+// The kind of what is at `path` without following a link: 0 nothing, else st_mode.
+mode_t kindAt(const fs::path& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0)
+        return errno == ENOENT ? 0 : S_IFMT; // unknown: treated as "not a regular file"
+    return info.st_mode & S_IFMT;
+}
+
+void syncFolder(const fs::path& folder) {
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// Creates `path` exclusively (no file, no link there may be followed) and writes `text`
+// to disk.
+void writeExclusive(const fs::path& path, const std::string& text) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
+        fail("can't create " + path.string() + ": " + why());
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const std::string reason = why();
+            ::close(fd);
+            fail("can't write " + path.string() + ": " + reason);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0 || ::close(fd) != 0)
+        fail("can't write " + path.string() + ": " + why());
+}
+
+// Removes a temporary left by an earlier, killed run: the link or file itself, never
+// what a link points to.
+void removeStale(const fs::path& path) {
+    const mode_t kind = kindAt(path);
+    if (kind == 0)
+        return;
+    if (kind == S_IFDIR || ::unlink(path.c_str()) != 0)
+        fail(path.string() + " is in the way of the catalogue's temporary file and can't be "
+                             "removed");
+}
+
+// Test hook: KV_CATALOGUE_STOP_AT=n stops the process (SIGSTOP) after the n-th rename of
+// a replacement (0: with the journal in place, before the first), so that a test can
+// kill it there.
+void stopPointForTests(int renames) {
+    if (const char* at = std::getenv("KV_CATALOGUE_STOP_AT");
+        at != nullptr && std::atoi(at) == renames && *at != '\0')
+        std::raise(SIGSTOP);
+}
+
+std::array<fs::path, 3> targetsOf(const CatalogueFiles& files) {
+    return {files.codes, files.models, files.dataBin};
+}
+
+} // namespace
+
+CatalogueFiles CatalogueFiles::ofProgram(const fs::path& programDir) {
+    return {programDir / "data.bin", programDir / "data" / "kpxcalc.bin",
+            programDir / "data" / "kpxcodes.bin"};
+}
+
+CatalogueLock::CatalogueLock(const fs::path& folder, std::chrono::milliseconds wait) {
+    fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0)
+        fail("can't open the catalogue folder " + folder.string() + ": " + why());
+    const auto until = std::chrono::steady_clock::now() + wait;
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= until) {
+            ::close(fd_);
+            fail("another process is updating the catalogue in " + folder.string() +
+                 "; try again when it has finished");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+CatalogueLock::~CatalogueLock() {
+    ::close(fd_); // releases the lock
+}
+
+std::string completeInterruptedUpdate(const CatalogueFiles& files) {
+    const fs::path journal = files.folder() / kJournalName;
+    const mode_t kind = kindAt(journal);
+    if (kind == 0)
+        return {};
+    if (kind != S_IFREG)
+        fail(journal.string() + " is not a regular file");
+    std::ifstream in(journal, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; lines.size() < 8 && std::getline(in, line);)
+        lines.push_back(line);
+    const std::array<fs::path, 3> targets = targetsOf(files);
+    bool ours = lines.size() == 5 && lines[0] == kJournalHeader && lines[4] == "end";
+    for (std::size_t i = 0; ours && i < 3; ++i)
+        ours = lines[i + 1] == journalName(targets[i]);
+    if (!ours)
+        fail(journal.string() + ": an interrupted catalogue update of other files; complete it "
+                                "with the import that was interrupted, or remove the journal");
+    // Every temporary was whole before the journal was written: rename those still there.
+    int renamed = 0;
+    for (const fs::path& target : targets) {
+        const fs::path temporary = temporaryOf(target);
+        const mode_t k = kindAt(temporary);
+        if (k == 0)
+            continue;
+        if (k != S_IFREG)
+            fail(temporary.string() + " is not a regular file");
+        if (::rename(temporary.c_str(), target.c_str()) != 0)
+            fail("can't rename " + temporary.string() + ": " + why());
+        ++renamed;
+    }
+    for (const fs::path& target : targets)
+        syncFolder(target.parent_path());
+    if (::unlink(journal.c_str()) != 0)
+        fail("can't remove " + journal.string() + ": " + why());
+    syncFolder(files.folder());
+    return "an interrupted catalogue update was completed (" + std::to_string(renamed) +
+           " of 3 files renamed)";
+}
+
+void checkTargets(const CatalogueFiles& files) {
+    const std::array<fs::path, 3> targets = targetsOf(files);
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        const fs::path& target = targets[i];
+        if (target.filename().empty() || target.filename() == "." || target.filename() == "..")
+            fail(target.string() + ": a file name is needed");
+        for (std::size_t j = 0; j < i; ++j)
+            if (journalName(targets[j]) == journalName(target))
+                fail(target.string() + " is named for two of the catalogue's files");
+        const fs::path folder = target.parent_path().empty() ? "." : target.parent_path();
+        std::error_code ec;
+        if (!fs::is_directory(folder, ec))
+            fail(target.string() + ": the folder " + folder.string() + " doesn't exist");
+        if (::access(folder.c_str(), W_OK) != 0)
+            fail(target.string() + ": the folder " + folder.string() + " can't be written");
+        const mode_t kind = kindAt(target);
+        if (kind != 0 && kind != S_IFREG)
+            fail(target.string() +
+                 (kind == S_IFDIR   ? " is a folder"
+                  : kind == S_IFLNK ? " is a symbolic link"
+                                    : " is not a regular file") +
+                 ": not replaced");
+    }
+}
+
+void replaceCatalogue(const CatalogueFiles& files, const std::string& dataBin,
+                      const std::string& models, const std::string& codes) {
+    const std::array<fs::path, 3> targets = targetsOf(files);
+    const std::array<const std::string*, 3> texts = {&codes, &models, &dataBin};
+    const fs::path journal = files.folder() / kJournalName;
+    const fs::path journalTemporary = temporaryOf(journal);
+    std::vector<fs::path> written;
+    try {
+        removeStale(journalTemporary);
+        for (std::size_t i = 0; i < targets.size(); ++i) {
+            const fs::path temporary = temporaryOf(targets[i]);
+            removeStale(temporary);
+            written.push_back(temporary);
+            writeExclusive(temporary, *texts[i]);
+        }
+        std::string text = std::string(kJournalHeader) + "\n";
+        for (const fs::path& target : targets)
+            text += journalName(target) + "\n";
+        written.push_back(journalTemporary);
+        writeExclusive(journalTemporary, text + "end\n");
+        if (::rename(journalTemporary.c_str(), journal.c_str()) != 0)
+            fail("can't rename " + journalTemporary.string() + ": " + why());
+        syncFolder(files.folder());
+    } catch (...) {
+        for (const fs::path& p : written)
+            ::unlink(p.c_str());
+        throw;
+    }
+    stopPointForTests(0);
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        if (::rename(temporaryOf(targets[i]).c_str(), targets[i].c_str()) != 0)
+            fail("can't rename " + temporaryOf(targets[i]).string() + ": " + why() +
+                 "; the next start completes the update");
+        stopPointForTests(static_cast<int>(i) + 1);
+    }
+    for (const fs::path& target : targets)
+        syncFolder(target.parent_path());
+    if (::unlink(journal.c_str()) != 0)
+        fail("can't remove " + journal.string() + ": " + why());
+    syncFolder(files.folder());
+}
+
+} // namespace kv
