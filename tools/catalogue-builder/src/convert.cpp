@@ -270,24 +270,29 @@ double meanFromDew(const Thermo& thermo, double dew) {
     return 0.5 * (dew + thermo.bubbleTemperature(thermo.dewPressure(dew)));
 }
 
+constexpr int kRefitRounds = 6;
+
 // The validity range of a row's polynomials, degC.
 struct ValidityRange {
     double teMin = 0, teMax = 0, tcMin = 0, tcMax = 0;
 };
 
 // The (Te, Tc) points at which missing or converted polynomials are fitted: a grid over
-// the validity range, without the points of low lift (Tc - Te < 10 K) where no
+// the validity range and the 10 K lift line, without the points of lower lift where no
 // compressor runs.
 std::vector<std::pair<double, double>> rangeGrid(const ValidityRange& r) {
     std::vector<std::pair<double, double>> g;
     constexpr int nTe = 10, nTc = 9;
-    for (int i = 0; i <= nTe; ++i)
+    for (int i = 0; i <= nTe; ++i) {
+        const double te = r.teMin + (r.teMax - r.teMin) * i / nTe;
         for (int j = 0; j <= nTc; ++j) {
-            const double te = r.teMin + (r.teMax - r.teMin) * i / nTe;
             const double tc = r.tcMin + (r.tcMax - r.tcMin) * j / nTc;
             if (tc - te >= 10)
                 g.emplace_back(te, tc);
         }
+        if (te + 10 > r.tcMin && te + 10 <= r.tcMax)
+            g.emplace_back(te, te + 10);
+    }
     return g;
 }
 
@@ -521,9 +526,9 @@ void Converter::refit(const RowReader& r, const Fluid& f, RowFigures& x, const I
                     samples.push_back({te, tc, v});
             if (samples.size() < 20)
                 r.fail("Q0", "capacity is positive at too few points of the range");
-            // Smooth functions of the range: least squares fits them closely, and a
-            // thousand models fit in well under a second.
-            c = fitRelative(samples, 0);
+            // Smooth functions of the range: least squares, then a few rounds towards the
+            // smallest largest error, which the corners of the range need.
+            c = fitRelative(samples, kRefitRounds);
         };
         // Mean temperatures of a blend with a glide: polynomials and range in dew points.
         const double glide =
