@@ -270,7 +270,7 @@ double meanFromDew(const Thermo& thermo, double dew) {
     return 0.5 * (dew + thermo.bubbleTemperature(thermo.dewPressure(dew)));
 }
 
-constexpr int kRefitRounds = 6;
+constexpr int kRefitRounds = 3;
 
 // The validity range of a row's polynomials, degC.
 struct ValidityRange {
@@ -640,13 +640,13 @@ struct BadPoint {
 };
 
 // The points at which the rating at the basis would show figures as clean that are not
-// positive: a 41 x 41 grid over the outer limits and the points of the K line's Te, as
+// positive: a 25 x 25 grid over the outer limits and the points of the K line's Te, as
 // the engine classifies them.
 std::vector<BadPoint> nonPositivePoints(const std::map<std::string, double>& env,
                                         const RowFigures& x) {
     const kpx::Envelope e = engineEnvelope(env);
     std::vector<BadPoint> bad;
-    constexpr int kSteps = 40;
+    constexpr int kSteps = 24;
     const auto check = [&](double te, double tc) {
         const double sh = x.sh ? *x.sh : *x.rgt - te;
         if (kpx::classify(e, kpx::Conditions{te, tc, x.scBase, sh, sh}) != kpx::code::kWorking)

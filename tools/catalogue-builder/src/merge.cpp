@@ -1,9 +1,11 @@
 #include "import.h"
 
 #include <algorithm>
+#include <array>
 #include <catalogue_file.h>
 #include <catalogue_schema.h>
 #include <field_number.h>
+#include <limits>
 #include <map>
 #include <set>
 #include <utility>
@@ -113,62 +115,64 @@ CatalogueTexts mergeCatalogue(const CatalogueTexts& existing,
         for (std::size_t i = 0; i < lines.size(); ++i)
             lineOf.emplace(fieldsOf(lines[i], nameAt + 1)[nameAt], i);
 
-    std::map<std::size_t, std::string> replaced; // by existing line
-    std::vector<std::string> added;
-    std::map<std::string_view, std::size_t> addedAt; // by Name
-    for (const ImportedModel& m : models) {
-        std::vector<std::string_view> schema = fieldsOf(m.row, kpx::kModelColumns.size());
-        const std::string codeTexts[3] = {
-            std::to_string(codeFor(kpx::CodeListPrefix::kRefrigerants, m.refrigerant, 0)),
-            std::to_string(codeFor(kpx::CodeListPrefix::kFamilies, m.familyText, m.familyCode)),
-            std::to_string(
-                codeFor(kpx::CodeListPrefix::kPowerSupplies, m.supplyText, m.supplyCode))};
+    // First the code numbers (in the models' order) and where each model goes: over an
+    // existing line of its name, or to a new line; a name given twice, the last one.
+    constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
+    std::vector<std::array<int, 3>> numbers(models.size());
+    std::vector<std::size_t> modelAt(lines.size(), kNone); // by existing line
+    std::vector<std::size_t> added;                        // models of new lines
+    std::map<std::string_view, std::size_t> addedAt;       // by Name: index into added
+    for (std::size_t k = 0; k < models.size(); ++k) {
+        const ImportedModel& m = models[k];
+        numbers[k] = {codeFor(kpx::CodeListPrefix::kRefrigerants, m.refrigerant, 0),
+                      codeFor(kpx::CodeListPrefix::kFamilies, m.familyText, m.familyCode),
+                      codeFor(kpx::CodeListPrefix::kPowerSupplies, m.supplyText, m.supplyCode)};
+        if (const auto old = lineOf.find(m.name); old != lineOf.end())
+            modelAt[old->second] = k;
+        else if (const auto [it, fresh] = addedAt.emplace(m.name, added.size()); fresh)
+            added.push_back(k);
+        else
+            added[it->second] = k;
+    }
+    // A model's line in the catalogue's columns; fields of columns the import doesn't
+    // write stay as they were.
+    const auto appendModel = [&](std::string& out, std::size_t k, std::string_view oldLine) {
+        std::vector<std::string_view> schema = fieldsOf(models[k].row, kpx::kModelColumns.size());
+        const std::string codeTexts[3] = {std::to_string(numbers[k][0]),
+                                          std::to_string(numbers[k][1]),
+                                          std::to_string(numbers[k][2])};
         schema[kpx::columnIndex(kpx::CodeListPrefix::kRefrigerants)] = codeTexts[0];
         schema[kpx::columnIndex(kpx::CodeListPrefix::kFamilies)] = codeTexts[1];
         schema[kpx::columnIndex(kpx::CodeListPrefix::kPowerSupplies)] = codeTexts[2];
-        // Fields of columns the import doesn't write stay as they were.
-        const auto old = lineOf.find(m.name);
-        const std::vector<std::string_view> before =
-            old != lineOf.end() ? fieldsOf(replaced.count(old->second) != 0
-                                               ? std::string_view(replaced[old->second])
-                                               : lines[old->second],
-                                           columns.size())
-                                : std::vector<std::string_view>(columns.size());
-        std::string line;
+        const std::vector<std::string_view> before = fieldsOf(oldLine, columns.size());
         for (std::size_t i = 0; i < columns.size(); ++i) {
-            const std::size_t k = schemaColumn[i];
-            line += k < schema.size() && !schema[k].empty() ? schema[k] : before[i];
-            line += '\t';
+            const std::size_t c = schemaColumn[i];
+            out += c < schema.size() && !schema[c].empty() ? schema[c] : before[i];
+            out += '\t';
         }
-        if (old != lineOf.end())
-            replaced[old->second] = std::move(line);
-        else if (const auto again = addedAt.find(m.name); again != addedAt.end())
-            added[again->second] = std::move(line);
-        else {
-            addedAt.emplace(m.name, added.size());
-            added.push_back(std::move(line));
-        }
-    }
+        out += '\n';
+    };
 
     std::string out;
-    out.reserve(existing.models.size() + (added.size() + 1) * 1024);
+    std::size_t size = existing.models.size();
+    for (const ImportedModel& m : models)
+        size += m.row.size() + 16;
+    out.reserve(size);
     for (const std::string& c : columns)
         out += c + '\t';
     out += '\n';
     const std::string padding(columns.size() - existingColumns, '\t');
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (const auto it = replaced.find(i); it != replaced.end())
-            out += it->second;
+        if (modelAt[i] != kNone)
+            appendModel(out, modelAt[i], lines[i]);
         else {
             out += lines[i];
             out += padding;
+            out += '\n';
         }
-        out += '\n';
     }
-    for (const std::string& line : added) {
-        out += line;
-        out += '\n';
-    }
+    for (const std::size_t k : added)
+        appendModel(out, k, {});
     return {codes, out};
 }
 
