@@ -7,12 +7,15 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
-#include <sstream>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
+#ifdef _WIN32
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 namespace kv {
 
@@ -42,52 +45,82 @@ std::string journalName(const fs::path& file) {
     return (ec ? file : a).lexically_normal().string();
 }
 
-// The kind of what is at `path` without following a link: 0 nothing, else st_mode.
-mode_t kindAt(const fs::path& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0)
-        return errno == ENOENT ? 0 : S_IFMT; // unknown: treated as "not a regular file"
-    return info.st_mode & S_IFMT;
+// What is at `path`, without following a link.
+fs::file_type kindAt(const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(path, ec);
+    if (status.type() == fs::file_type::not_found)
+        return fs::file_type::none;
+    return ec ? fs::file_type::unknown : status.type();
 }
 
+bool removed(const fs::path& path) {
+    std::error_code ec;
+    return fs::remove(path, ec) && !ec;
+}
+
+bool renamed(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    fs::rename(from, to, ec);
+    return !ec;
+}
+
+// Puts the folder's new entries (renames) on disk.
 void syncFolder(const fs::path& folder) {
+#ifndef _WIN32
     const int fd =
         ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
     }
+#else
+    (void)folder;
+#endif
 }
 
 // Creates `path` exclusively (no file, no link there may be followed) and writes `text`
 // to disk.
 void writeExclusive(const fs::path& path, const std::string& text) {
+#ifdef _WIN32
+    const int fd =
+        ::_wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    const auto write = [](int f, const char* data, std::size_t n) {
+        return ::_write(f, data, static_cast<unsigned>(n));
+    };
+    const auto fsync = ::_commit;
+    const auto close = ::_close;
+#else
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const auto write = ::write;
+    const auto fsync = ::fsync;
+    const auto close = ::close;
+#endif
     if (fd < 0)
         fail("can't create " + path.string() + ": " + why());
     std::size_t done = 0;
     while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        const auto n = write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
             const std::string reason = why();
-            ::close(fd);
+            close(fd);
             fail("can't write " + path.string() + ": " + reason);
         }
         done += static_cast<std::size_t>(n);
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0)
+    if (fsync(fd) != 0 || close(fd) != 0)
         fail("can't write " + path.string() + ": " + why());
 }
 
 // Removes a temporary left by an earlier, killed run: the link or file itself, never
 // what a link points to.
 void removeStale(const fs::path& path) {
-    const mode_t kind = kindAt(path);
-    if (kind == 0)
+    const fs::file_type kind = kindAt(path);
+    if (kind == fs::file_type::none)
         return;
-    if (kind == S_IFDIR || ::unlink(path.c_str()) != 0)
+    if (kind == fs::file_type::directory || !removed(path))
         fail(path.string() + " is in the way of the catalogue's temporary file and can't be "
                              "removed");
 }
@@ -96,9 +129,13 @@ void removeStale(const fs::path& path) {
 // a replacement (0: with the journal in place, before the first), so that a test can
 // kill it there.
 void stopPointForTests(int renames) {
+#ifndef _WIN32
     if (const char* at = std::getenv("KV_CATALOGUE_STOP_AT");
-        at != nullptr && std::atoi(at) == renames && *at != '\0')
+        at != nullptr && *at != '\0' && std::atoi(at) == renames)
         std::raise(SIGSTOP);
+#else
+    (void)renames;
+#endif
 }
 
 std::array<fs::path, 3> targetsOf(const CatalogueFiles& files) {
@@ -112,6 +149,7 @@ CatalogueFiles CatalogueFiles::ofProgram(const fs::path& programDir) {
             programDir / "data" / "kpxcodes.bin"};
 }
 
+#ifndef _WIN32
 CatalogueLock::CatalogueLock(const fs::path& folder, std::chrono::milliseconds wait) {
     fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd_ < 0)
@@ -130,13 +168,18 @@ CatalogueLock::CatalogueLock(const fs::path& folder, std::chrono::milliseconds w
 CatalogueLock::~CatalogueLock() {
     ::close(fd_); // releases the lock
 }
+#else
+// The Windows build has no import: nothing else updates the catalogue while it starts.
+CatalogueLock::CatalogueLock(const fs::path&, std::chrono::milliseconds) {}
+CatalogueLock::~CatalogueLock() = default;
+#endif
 
 std::string completeInterruptedUpdate(const CatalogueFiles& files) {
     const fs::path journal = files.folder() / kJournalName;
-    const mode_t kind = kindAt(journal);
-    if (kind == 0)
+    const fs::file_type kind = kindAt(journal);
+    if (kind == fs::file_type::none)
         return {};
-    if (kind != S_IFREG)
+    if (kind != fs::file_type::regular)
         fail(journal.string() + " is not a regular file");
     std::ifstream in(journal, std::ios::binary);
     std::vector<std::string> lines;
@@ -150,24 +193,24 @@ std::string completeInterruptedUpdate(const CatalogueFiles& files) {
         fail(journal.string() + ": an interrupted catalogue update of other files; complete it "
                                 "with the import that was interrupted, or remove the journal");
     // Every temporary was whole before the journal was written: rename those still there.
-    int renamed = 0;
+    int done = 0;
     for (const fs::path& target : targets) {
         const fs::path temporary = temporaryOf(target);
-        const mode_t k = kindAt(temporary);
-        if (k == 0)
+        const fs::file_type k = kindAt(temporary);
+        if (k == fs::file_type::none)
             continue;
-        if (k != S_IFREG)
+        if (k != fs::file_type::regular)
             fail(temporary.string() + " is not a regular file");
-        if (::rename(temporary.c_str(), target.c_str()) != 0)
-            fail("can't rename " + temporary.string() + ": " + why());
-        ++renamed;
+        if (!renamed(temporary, target))
+            fail("can't rename " + temporary.string());
+        ++done;
     }
     for (const fs::path& target : targets)
         syncFolder(target.parent_path());
-    if (::unlink(journal.c_str()) != 0)
-        fail("can't remove " + journal.string() + ": " + why());
+    if (!removed(journal))
+        fail("can't remove " + journal.string());
     syncFolder(files.folder());
-    return "an interrupted catalogue update was completed (" + std::to_string(renamed) +
+    return "an interrupted catalogue update was completed (" + std::to_string(done) +
            " of 3 files renamed)";
 }
 
@@ -184,14 +227,16 @@ void checkTargets(const CatalogueFiles& files) {
         std::error_code ec;
         if (!fs::is_directory(folder, ec))
             fail(target.string() + ": the folder " + folder.string() + " doesn't exist");
+#ifndef _WIN32
         if (::access(folder.c_str(), W_OK) != 0)
             fail(target.string() + ": the folder " + folder.string() + " can't be written");
-        const mode_t kind = kindAt(target);
-        if (kind != 0 && kind != S_IFREG)
+#endif
+        const fs::file_type kind = kindAt(target);
+        if (kind != fs::file_type::none && kind != fs::file_type::regular)
             fail(target.string() +
-                 (kind == S_IFDIR   ? " is a folder"
-                  : kind == S_IFLNK ? " is a symbolic link"
-                                    : " is not a regular file") +
+                 (kind == fs::file_type::directory ? " is a folder"
+                  : kind == fs::file_type::symlink ? " is a symbolic link"
+                                                   : " is not a regular file") +
                  ": not replaced");
     }
 }
@@ -216,25 +261,25 @@ void replaceCatalogue(const CatalogueFiles& files, const std::string& dataBin,
             text += journalName(target) + "\n";
         written.push_back(journalTemporary);
         writeExclusive(journalTemporary, text + "end\n");
-        if (::rename(journalTemporary.c_str(), journal.c_str()) != 0)
-            fail("can't rename " + journalTemporary.string() + ": " + why());
+        if (!renamed(journalTemporary, journal))
+            fail("can't rename " + journalTemporary.string());
         syncFolder(files.folder());
     } catch (...) {
         for (const fs::path& p : written)
-            ::unlink(p.c_str());
+            removed(p);
         throw;
     }
     stopPointForTests(0);
     for (std::size_t i = 0; i < targets.size(); ++i) {
-        if (::rename(temporaryOf(targets[i]).c_str(), targets[i].c_str()) != 0)
-            fail("can't rename " + temporaryOf(targets[i]).string() + ": " + why() +
+        if (!renamed(temporaryOf(targets[i]), targets[i]))
+            fail("can't rename " + temporaryOf(targets[i]).string() +
                  "; the next start completes the update");
         stopPointForTests(static_cast<int>(i) + 1);
     }
     for (const fs::path& target : targets)
         syncFolder(target.parent_path());
-    if (::unlink(journal.c_str()) != 0)
-        fail("can't remove " + journal.string() + ": " + why());
+    if (!removed(journal))
+        fail("can't remove " + journal.string());
     syncFolder(files.folder());
 }
 
