@@ -2,6 +2,8 @@
 
 #include "catalogue.h"
 #include "compressor.h"
+#include "import_envelope.h"
+#include "names.h"
 #include "table.h"
 #include "text_out.h"
 
@@ -138,84 +140,6 @@ double unitFactor(const std::string& unit, const fs::path& file) {
     return it->second;
 }
 
-std::string lower(std::string s) {
-    for (char& ch : s)
-        if (ch >= 'A' && ch <= 'Z')
-            ch = static_cast<char>(ch - 'A' + 'a');
-    return s;
-}
-
-std::string upper(std::string s) {
-    for (char& ch : s)
-        if (ch >= 'a' && ch <= 'z')
-            ch = static_cast<char>(ch - 'a' + 'A');
-    return s;
-}
-
-// What is wrong with a name the catalogue shows (empty when nothing): the window and the
-// command line print it, so it must be UTF-8 text without control characters (C0, DEL,
-// C1) that a terminal would obey, of 1 to 255 bytes.
-std::string nameProblem(std::string_view s) {
-    if (s.empty() || s.size() > kpx::kMaxTextLength)
-        return "1 to 255 characters are needed";
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        const std::string at = " at byte " + std::to_string(i + 1);
-        if (c < 0x20 || c == 0x7F)
-            return "a control character" + at + ": refused";
-        std::size_t n = c < 0x80           ? 1
-                        : (c >> 5) == 0x6  ? 2
-                        : (c >> 4) == 0xE  ? 3
-                        : (c >> 3) == 0x1E ? 4
-                                           : 0;
-        if (n == 0 || i + n > s.size())
-            return "not UTF-8 text" + at;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return "not UTF-8 text" + at;
-        if (c == 0xC2 && static_cast<unsigned char>(s[i + 1]) < 0xA0)
-            return "a control character" + at + ": refused";
-        i += n;
-    }
-    return {};
-}
-
-// A refrigerant's name as it is usually written: without blanks, hyphens and
-// underscores ("R-448A", "R 448 A": "R448A").
-std::string compactName(std::string_view s) {
-    std::string out;
-    for (const char ch : s)
-        if (ch != ' ' && ch != '-' && ch != '_' && ch != '\t')
-            out += ch;
-    return out;
-}
-
-bool isDesignation(std::string_view s) {
-    return s.size() > 1 && s[0] == 'R' && s[1] >= '0' && s[1] <= '9';
-}
-
-// The catalogue's text for a fluid a row names: its refrigerant number ("R404A" for
-// "r404a" or "R-404A"), so that one fluid has one entry in the refrigerant list. The
-// fluid's name when it is a number; else the alias the row wrote, or one spelled like
-// it, or the first number among its aliases.
-std::string refrigerantText(const asere::Fluid& fluid, std::string_view written) {
-    if (isDesignation(fluid.name()))
-        return fluid.name();
-    const std::string key = upper(compactName(written));
-    const std::string* first = nullptr;
-    const std::string* alike = nullptr;
-    for (const std::string& alias : fluid.aliases())
-        if (isDesignation(alias)) {
-            if (alias == written)
-                return alias;
-            if (alike == nullptr && upper(alias) == key)
-                alike = &alias;
-            if (first == nullptr)
-                first = &alias;
-        }
-    return alike != nullptr ? *alike : first != nullptr ? *first : fluid.name();
-}
-
 // The supply a voltage text names: the window's table entry, or a new one parsed from
 // "volts/phases/frequency".
 struct SupplyChoice {
@@ -272,11 +196,6 @@ double meanFromDew(const Thermo& thermo, double dew) {
 
 constexpr int kRefitRounds = 3;
 
-// The validity range of a row's polynomials, degC.
-struct ValidityRange {
-    double teMin = 0, teMax = 0, tcMin = 0, tcMax = 0;
-};
-
 // The (Te, Tc) points at which missing or converted polynomials are fitted: a grid over
 // the validity range and the 10 K lift line, without the points of lower lift where no
 // compressor runs.
@@ -315,21 +234,6 @@ private:
 
 const char* const SetNames[4] = {"Q", "P", "A", "M"};
 const char* const DifferenceColumns[] = {"ShMax", "ShTol", "ScMax", "TcTol", "ShF", "ShH"};
-
-// A derived limit as the decimal it stands for: ten significant digits, so that a sum
-// such as -17.8 + 10 is written -7.8, not -7.800000000000001.
-double snapped(double v) {
-    char buf[32];
-    const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 10).ptr;
-    double out = v;
-    std::from_chars(buf, end, out);
-    return out;
-}
-
-// The default K line lies this far below Tc = Te + 10 K: the engine interpolates it in
-// floating point, and a point at exactly 10 K lift must never fall below it by a rounding
-// error (a few 1e-14 K).
-constexpr double kKLineMargin = 1e-6;
 
 // The columns of one file, found once.
 struct FileColumns {
@@ -384,17 +288,6 @@ struct FileColumns {
                 n, cols.quantity(n, difference ? Quantity::Difference : Quantity::Temperature));
         }
     }
-};
-
-// One row's figures on their way into the catalogue: temperatures in degC (dew points),
-// polynomials in SI units in EN 12900 order.
-struct RowFigures {
-    ValidityRange range;
-    std::optional<double> sh, rgt, sc, liq;
-    double scBase = 0;
-    std::array<Coefficients, 4> poly{};
-    std::array<bool, 4> given{};
-    double suction(double te) const { return sh ? te + *sh : *rgt; }
 };
 
 struct Converter {
@@ -573,41 +466,7 @@ void Converter::refit(const RowReader& r, const Fluid& f, RowFigures& x, const I
 // the range at the rating basis, and the columns the file gives.
 std::map<std::string, double> Converter::envelope(const FileColumns& c, const RowReader& r,
                                                   const RowFigures& x) {
-    const ValidityRange& g = x.range;
-    const double maxSuperheat = x.sh ? *x.sh : *x.rgt - g.teMin;
-    const double shMax = std::max(30.0, std::ceil(maxSuperheat));
-    std::map<std::string, double> env = {
-        {"TeLow", g.teMin},
-        {"TeHig", g.teMax},
-        {"TcLow", g.tcMin},
-        {"TcHig", g.tcMax},
-        {"TeMin", g.teMin},
-        {"TeMax", g.teMax},
-        {"TcMin", g.tcMin},
-        {"TcMax", g.tcMax},
-        {"ShMax", shMax},
-        {"RgtMax", snapped(g.teMax + shMax)},
-        {"ShTol", 5},
-        {"ScMax", std::max(20.0, std::ceil(x.liq ? g.tcMax - *x.liq : x.scBase) + 5)},
-        {"TcTol", 3},
-        {"ShF", 10},
-        {"ShH", 20},
-        {"K1e", g.teMin},
-        {"K1c", snapped(g.teMin + 10 - kKLineMargin)},
-        {"K2e", g.teMax},
-        {"K2c", snapped(g.teMax + 10 - kKLineMargin)}};
-    // Flat F and H curves 10 K above TcHig, their ends on the range's ends exactly.
-    const auto breakpoints = [&](const char* curve, int n) {
-        for (int i = 0; i < n; ++i) {
-            const std::string name = curve + std::to_string(i);
-            env[name + "e"] = i == 0       ? g.teMin
-                              : i == n - 1 ? g.teMax
-                                           : snapped(g.teMin + (g.teMax - g.teMin) * i / (n - 1));
-            env[name + "c"] = snapped(g.tcMax + 10);
-        }
-    };
-    breakpoints("F", 7);
-    breakpoints("H", 5);
+    std::map<std::string, double> env = defaultEnvelope(x);
     bool rgtH = false;
     for (const auto& [name, col] : c.envelope)
         if (const auto v = r.quantity(col, std::find(std::begin(DifferenceColumns),
@@ -621,110 +480,6 @@ std::map<std::string, double> Converter::envelope(const FileColumns& c, const Ro
     if (rgtH && !r.optionalNumber(c.shH))
         env.erase("ShH");
     return env;
-}
-
-// The envelope as the engine reads it.
-kpx::Envelope engineEnvelope(const std::map<std::string, double>& env) {
-    kpx::RatingRecord record;
-    kpx::forEachRatingColumn(record, [&](std::string_view name, double& value) {
-        if (const auto it = env.find(std::string(name)); it != env.end())
-            value = it->second;
-    });
-    return record.envelope;
-}
-
-// A point of the range at which a polynomial is not positive (or not finite).
-struct BadPoint {
-    double te, tc, value;
-    int set; // Q, P, A, M
-};
-
-// The points at which the rating at the basis would show figures as clean that are not
-// positive: a 25 x 25 grid over the outer limits and the points of the K line's Te, as
-// the engine classifies them.
-std::vector<BadPoint> nonPositivePoints(const std::map<std::string, double>& env,
-                                        const RowFigures& x) {
-    const kpx::Envelope e = engineEnvelope(env);
-    std::vector<BadPoint> bad;
-    constexpr int kSteps = 24;
-    const auto check = [&](double te, double tc) {
-        const double sh = x.sh ? *x.sh : *x.rgt - te;
-        if (kpx::classify(e, kpx::Conditions{te, tc, x.scBase, sh, sh}) != kpx::code::kWorking)
-            return;
-        const double values[4] = {
-            kpx::capacityPolynomial(x.poly[0], te, tc), kpx::powerPolynomial(x.poly[1], te, tc),
-            kpx::powerPolynomial(x.poly[2], te, tc), kpx::massFlowPolynomial(x.poly[3], te, tc)};
-        for (int k = 0; k < 4; ++k)
-            if (!(values[k] > 0 && std::isfinite(values[k]))) {
-                bad.push_back({te, tc, values[k], k});
-                return;
-            }
-    };
-    for (int i = 0; i <= kSteps; ++i) {
-        const double te = i == kSteps ? e.teHig : e.teLow + (e.teHig - e.teLow) * i / kSteps;
-        for (int j = 0; j <= kSteps; ++j)
-            check(te, j == kSteps ? e.tcHig : e.tcLow + (e.tcHig - e.tcLow) * j / kSteps);
-        // Along the K line: 10 K lift and the line itself.
-        check(te, te + 10);
-        if (e.k2e > e.k1e)
-            check(te, e.k1c + (te - e.k1e) * (e.k2c - e.k1c) / (e.k2e - e.k1e));
-    }
-    return bad;
-}
-
-// Narrows the outer limits (inner ones with them) until no point shows a figure that is
-// not positive: each time the one side whose move keeps the largest part of the range at
-// 10 K lift or more moves past the bad points, to the next 0.1 K. False when nothing is
-// left.
-bool narrowToPositive(std::map<std::string, double>& env, const RowFigures& x) {
-    for (int round = 0; round < 200; ++round) {
-        const std::vector<BadPoint> bad = nonPositivePoints(env, x);
-        if (bad.empty())
-            return true;
-        double teLow = env["TeLow"], teHig = env["TeHig"], tcLow = env["TcLow"],
-               tcHig = env["TcHig"];
-        double badTeMin = bad[0].te, badTeMax = bad[0].te, badTcMin = bad[0].tc,
-               badTcMax = bad[0].tc;
-        for (const BadPoint& b : bad) {
-            badTeMin = std::min(badTeMin, b.te);
-            badTeMax = std::max(badTeMax, b.te);
-            badTcMin = std::min(badTcMin, b.tc);
-            badTcMax = std::max(badTcMax, b.tc);
-        }
-        const auto up = [](double v) { return snapped(std::floor(v * 10 + 1e-9) / 10 + 0.1); };
-        const auto down = [](double v) { return snapped(std::ceil(v * 10 - 1e-9) / 10 - 0.1); };
-        const auto area = [](double a, double b, double c, double d) {
-            double sum = 0;
-            for (int i = 0; i <= 100; ++i) {
-                const double te = a + (b - a) * i / 100;
-                sum += std::max(0.0, d - std::max(c, te + 10));
-            }
-            return b > a && d > c ? sum * (b - a) : -1.0;
-        };
-        const double moves[4][4] = {{up(badTeMax), teHig, tcLow, tcHig},
-                                    {teLow, down(badTeMin), tcLow, tcHig},
-                                    {teLow, teHig, up(badTcMax), tcHig},
-                                    {teLow, teHig, tcLow, down(badTcMin)}};
-        int best = -1;
-        double bestArea = 0;
-        for (int k = 0; k < 4; ++k)
-            if (const double a = area(moves[k][0], moves[k][1], moves[k][2], moves[k][3]);
-                a > bestArea) {
-                best = k;
-                bestArea = a;
-            }
-        if (best < 0)
-            return false;
-        env["TeLow"] = moves[best][0];
-        env["TeHig"] = moves[best][1];
-        env["TcLow"] = moves[best][2];
-        env["TcHig"] = moves[best][3];
-        env["TeMin"] = std::clamp(env["TeMin"], env["TeLow"], env["TeHig"]);
-        env["TeMax"] = std::clamp(env["TeMax"], env["TeLow"], env["TeHig"]);
-        env["TcMin"] = std::clamp(env["TcMin"], env["TcLow"], env["TcHig"]);
-        env["TcMax"] = std::clamp(env["TcMax"], env["TcLow"], env["TcHig"]);
-    }
-    return false;
 }
 
 const char* const kPolynomialNames[4] = {"capacity", "power", "current", "mass flow"};

@@ -6,10 +6,10 @@
 
 #include "poly.h"
 
-#include <rating.h>
 #include <asere/fluid.h>
 #include <filesystem>
 #include <optional>
+#include <rating.h>
 #include <stdexcept>
 #include <string>
 #include <vector>
