@@ -38,11 +38,15 @@ fs::path temporaryOf(const fs::path& file) {
     return file.string() + ".tmp";
 }
 
-// The file as the journal names it: absolute, without "." and "..".
+// The file as the journal names it: absolute, through no link and without "." and "..",
+// so that the program finds its own files however it was started.
 std::string journalName(const fs::path& file) {
     std::error_code ec;
-    const fs::path a = fs::absolute(file, ec);
-    return (ec ? file : a).lexically_normal().string();
+    const fs::path canonical = fs::weakly_canonical(file, ec);
+    if (!ec)
+        return canonical.string();
+    const fs::path absolute = fs::absolute(file, ec);
+    return (ec ? file : absolute).lexically_normal().string();
 }
 
 // What is at `path`, without following a link.
