@@ -30,6 +30,8 @@
 #include <QScrollBar>
 #include <QStyleOption>
 
+#include <optional>
+
 namespace kv {
 namespace {
 
@@ -637,7 +639,8 @@ void MainWindow::optOrderClick() {
 }
 
 void MainWindow::btnCalculateClick() {
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    // The busy pointer until the grid is filled; the messages after it come without it.
+    std::optional<BusyPointer> busy(std::in_place);
 
     CalcRequest request;
     request.refrigerant = engineItem(cbRefrig);
@@ -691,7 +694,7 @@ void MainWindow::btnCalculateClick() {
     Grid->setFocus();
     Grid->selectGridRow(result.selectedRow);
     lblResults->setText(fromUtf8(resultsLabel(ResultCount)));
-    QGuiApplication::restoreOverrideCursor();
+    busy.reset();
 
     // Models that vanished because the property library can't use a fluid file: each
     // such file is named once in the window's life.

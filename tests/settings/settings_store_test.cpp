@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <sys/stat.h>
 #include <unistd.h>
