@@ -599,6 +599,7 @@ void MainWindow::resetAll() {
     Grid->selectGridRow(1);
     ResultCount = 0;
     lblResults->setText(fromUtf8(resultsLabel(ResultCount)));
+    lblResults->setToolTip(QString());
     txtWarning->clear();
 }
 
@@ -694,6 +695,10 @@ void MainWindow::btnCalculateClick() {
     Grid->setFocus();
     Grid->selectGridRow(result.selectedRow);
     lblResults->setText(fromUtf8(resultsLabel(ResultCount)));
+    // An empty result says why as the label's tooltip, as the command line does.
+    lblResults->setToolTip(ResultCount == 0
+                               ? fromUtf8(leftOutSummary(result, request.frequency)).trimmed()
+                               : QString());
     busy.reset();
 
     // Models that vanished because the property library can't use a fluid file: each

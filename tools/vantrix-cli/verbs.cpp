@@ -160,14 +160,7 @@ int runVerb(const CliOptions& o, const kv::EngineApi& api, const kv::ConditionTe
 }
 
 void writeLeftOutSummary(std::ostream& err, const kv::CalcResult& r, kv::Frequency frequency) {
-    err << r.matchedModels << (r.matchedModels == 1 ? " model matches" : " models match")
-        << " the selection; none is rated cleanly at these conditions.\n";
-    for (const auto& [code, count] : r.leftOutByCode)
-        err << "  " << count << " left out (code " << code << "): " << kv::ratingReason(code)
-            << "\n";
-    if (r.leftOutByFrequency > 0)
-        err << "  " << r.leftOutByFrequency << " left out: power supply not for "
-            << kv::frequencyCaption(frequency) << "\n";
+    err << kv::leftOutSummary(r, frequency);
 }
 
 } // namespace kvcli
