@@ -257,7 +257,16 @@ void ModelWindow::fillTable() {
             tblPerformance->setItem(static_cast<int>(i), static_cast<int>(j), item);
         }
     }
-    tblPerformance->horizontalHeader()->setToolTip(unit);
+    QHeaderView* header = tblPerformance->horizontalHeader();
+    header->setToolTip(unit);
+    // Numbers are never cut: every column is at least as wide as the widest text of any
+    // column, and a table wider than the view scrolls.
+    int widest = 0;
+    for (int j = 0; j < tblPerformance->columnCount(); ++j)
+        widest =
+            std::max({widest, static_cast<QAbstractItemView*>(tblPerformance)->sizeHintForColumn(j),
+                      header->sectionSizeHint(j)});
+    header->setMinimumSectionSize(widest);
 }
 
 QString ModelWindow::exportCsv(const QString& path) const {

@@ -9,7 +9,9 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QProcess>
+#include <QScrollBar>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -224,6 +226,48 @@ private slots:
         QCOMPARE(refused->toolTip(),
                  QStringLiteral("Refused: evaporating temperature above the envelope"));
         QCOMPARE(table->item(2, 2)->text(), QStringLiteral("4,321"));
+        closeModelWindows(h);
+    }
+
+    // A wide table at the window's default size: every column is as wide as its widest
+    // number, the operating point's cell and column heading show theirs whole, and the
+    // table scrolls sideways instead.
+    void wideTableShowsWholeNumbers() {
+        std::vector<TestModel> wide = models();
+        wide[0].capacity = 1234567; // "1,234,567" in every cell
+        WindowHarness h(wide);
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.click("btnCalculate");
+        kv::ResultsGrid* grid = h.window().grid();
+        const QRect row = grid->visualRect(grid->model()->index(0, kv::kNameColumn));
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, row.center());
+        QCOMPARE(modelWindows(h).size(), 1);
+        ModelWindow* w = modelWindows(h).first();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QCOMPARE(w->size(), QSize(1180, 640));
+        for (auto [field, text] : {std::pair{"txtTcFrom", "20"}, std::pair{"txtTcTo", "70"},
+                                   std::pair{"txtTcStep", "2.5"}}) {
+            auto* edit = w->findChild<QLineEdit*>(field);
+            edit->selectAll();
+            QTest::keyClicks(edit, QString::fromLatin1(text));
+        }
+        QTest::keyClick(w->findChild<QLineEdit*>("txtTcStep"), Qt::Key_Return);
+        auto* table = w->findChild<QTableWidget*>("tblPerformance");
+        QCOMPARE(table->columnCount(), 21);
+        const int pointRow = w->table().pointRow, column = w->table().pointColumn;
+        QVERIFY(pointRow >= 0 && column >= 0);
+        QTableWidgetItem* point = table->item(pointRow, column);
+        QCOMPARE(point->text(), QStringLiteral("1,234,567"));
+        // The view cuts a text wider than its cell less the margins on either side.
+        const int margins = 2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+        const int cellWidth = table->visualItemRect(point).width() - margins;
+        QVERIFY2(QFontMetrics(point->font()).horizontalAdvance(point->text()) <= cellWidth,
+                 qPrintable(QString::number(cellWidth)));
+        QTableWidgetItem* heading = table->horizontalHeaderItem(column);
+        QVERIFY(QFontMetrics(heading->font()).horizontalAdvance(heading->text()) <
+                table->horizontalHeader()->sectionSize(column));
+        QVERIFY(table->horizontalScrollBar()->isVisible());
+        QVERIFY(table->horizontalScrollBar()->maximum() > 0);
         closeModelWindows(h);
     }
 
