@@ -1,6 +1,6 @@
 // The model window: one model of the results grid at the conditions of the run it came
 // from, with its envelope diagram, its performance table and their export as CSV and as a
-// one-page PDF data sheet. It is not modal and keeps the conditions it was opened with.
+// PDF data sheet. It is not modal and keeps the conditions it was opened with.
 #pragma once
 
 #include "binding.h"
