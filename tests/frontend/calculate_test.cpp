@@ -348,21 +348,29 @@ private slots:
     // tooltip of the results label; a run with results has none.
     void emptyRunSaysWhy_data() {
         QTest::addColumn<QString>("te");
+        QTest::addColumn<bool>("fifty"); // a 50 Hz model beside the 60 Hz one
         QTest::addColumn<QStringList>("why");
         QTest::newRow("refused by the engine")
-            << "-70"
+            << "-70" << true
             << QStringList{"1 model matches the selection; none is rated cleanly at these "
                            "conditions.",
-                           "  1 left out (code "};
-        QTest::newRow("power supply of the other frequency")
-            << "5" << QStringList{"  1 left out: power supply not for 50 Hz"};
+                           "  1 left out (code ",
+                           "  1 other model has a power supply not for 50 Hz"};
+        QTest::newRow("power supply of the other frequency only")
+            << "5" << false
+            << QStringList{"No model matches the selection.",
+                           "  1 other model has a power supply not for 50 Hz"};
     }
     void emptyRunSaysWhy() {
         QFETCH(QString, te);
+        QFETCH(bool, fifty);
         QFETCH(QStringList, why);
         TestModel sixty = namedModel("CD-6", 1000, "2"); // 460V 3ph 60Hz
         sixty.overrides["Frequency"] = "60";
-        WindowHarness h({sixty});
+        std::vector<TestModel> models{sixty};
+        if (fifty)
+            models.push_back(namedModel("AB-1"));
+        WindowHarness h(models);
         QCOMPARE(h.start(), StartupStatus::Ready);
         h.field("txtTe")->setText(te);
         auto* calculate = h.get<QPushButton>("btnCalculate");
