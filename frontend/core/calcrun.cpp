@@ -81,13 +81,13 @@ namespace {
 // Every text buffer of the run is filled with "a" before its engine call.
 constexpr char kFill = 'a';
 
+} // namespace
+
 std::string modelData(const EngineApi& api, int32_t model, const char* column) {
     kpx::TextBuffer b(kFill);
     api.KPX_GetModelData(model, column, b.address());
     return b.text();
 }
-
-} // namespace
 
 CalcResult runCalculation(const EngineApi& api, const CalcRequest& req) {
     CalcResult r;
@@ -125,7 +125,13 @@ CalcResult runCalculation(const EngineApi& api, const CalcRequest& req) {
             if (!passesModelFilter(shown, req.modelFilter) &&
                 !passesModelFilter(displayText(shown), req.modelFilter))
                 continue;
-            ++r.matchedModels;
+            // The selection covers the supplies of the chosen frequency only.
+            const std::string dllp = modelData(api, next, "DLLP");
+            const bool selected = keptAtFrequency(dllp, req.frequency);
+            if (selected)
+                ++r.matchedModels;
+            else
+                ++r.leftOutByFrequency;
             double capacity = 0, power = 0, current = 0, massFlow = 0, cop = 0;
             const int32_t code = api.KPX_Rating(next, "", "", 0, c.te, c.tc, c.sc, c.sh1, c.sh2,
                                                 &capacity, &power, &current, &massFlow, &cop);
@@ -136,19 +142,17 @@ CalcResult runCalculation(const EngineApi& api, const CalcRequest& req) {
                     failed.push_back(std::move(refrigerant));
             }
             if (code != KPX_CLEAN) {
-                ++r.leftOutByCode[code];
+                if (selected)
+                    ++r.leftOutByCode[code];
                 continue;
             }
             const std::string name = modelData(api, next, "Name");
             const std::string refrigerant = modelData(api, next, "Refrigerant");
             const std::string dllf = modelData(api, next, "DLLF");
-            const std::string dllp = modelData(api, next, "DLLP");
 
             r.is50Hz = req.frequency == Frequency::Hz50;
-            if (!keptAtFrequency(dllp, req.frequency)) {
-                ++r.leftOutByFrequency;
+            if (!selected)
                 continue;
-            }
 
             if (imperial) {
                 massFlow = kilogramsToPounds(massFlow);

@@ -57,6 +57,8 @@ GridHeader gridHeader(UnitSystem system);
 
 // ---- the model's texts -------------------------------------------------------------
 
+// One column of a model's catalogue record (KPX_GetModelData), engine bytes.
+std::string modelData(const EngineApi& api, int32_t model, const char* column);
 // "Scroll" for "1", "2", "3"; "Reciprocating" for "4", "5"; otherwise empty.
 std::string technologyText(std::string_view dllf);
 // The fixed voltage text of a power-supply number ("4" -> "400/3/50"); any other text is
@@ -111,8 +113,10 @@ struct CalcResult {
     // library could not serve (KPX_PROPERTIES_FAILED); fluidProblems() tells which fluid
     // file failed.
     std::vector<std::string> propertyFailures;
-    // What the run left out: the models that passed the model filter, those refused or
-    // rated with a warning (by RatingCode), and those dropped by the frequency check.
+    // What the run left out: the models of the selection (those that passed the model
+    // filter with a supply of the chosen frequency), those of them refused or rated with a
+    // warning (by RatingCode), and the models that passed the filter with a supply of the
+    // other frequency, which the selection doesn't cover.
     int matchedModels = 0;
     std::map<int32_t, int> leftOutByCode;
     int leftOutByFrequency = 0;

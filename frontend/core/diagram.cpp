@@ -51,6 +51,23 @@ std::string pointText(const ConditionValues& point, UnitSystem units) {
     return "Te " + plainNumber(p.te, 1) + " " + unit + ", Tc " + plainNumber(p.tc, 1) + " " + unit;
 }
 
+std::string allConditionsText(const ConditionValues& point, UnitSystem units) {
+    const ConditionValues p = fromEngineUnits(point, units);
+    const UnitLabels labels = unitLabels(units);
+    const std::pair<const char*, std::pair<double, std::string_view>> parts[] = {
+        {"Te", {p.te, labels.te}},
+        {"Tc", {p.tc, labels.tc}},
+        {"Sc", {p.sc, labels.sc}},
+        {"Sh1", {p.sh1, labels.sh1}},
+        {"Sh2", {p.sh2, labels.sh2}}};
+    std::string text;
+    for (const auto& [name, value] : parts)
+        text += (text.empty() ? "" : ", ") + std::string(name) + " " +
+                numberText(roundHalfEven(value.first, 2), NumberFormat::english()) + " " +
+                std::string(value.second);
+    return text;
+}
+
 namespace {
 
 constexpr Rgb kBlack{0, 0, 0};

@@ -82,5 +82,8 @@ std::string drawingSvg(const Drawing& d);
 
 // "Te 5 °C, Tc 50 °C": a point in the units shown.
 std::string pointText(const ConditionValues& point, UnitSystem units);
+// "Te 5 °C, Tc 50 °C, Sc 0 K, Sh1 10 K, Sh2 10 K": the five conditions of `point` (engine
+// units) in the units shown, to two decimals at most.
+std::string allConditionsText(const ConditionValues& point, UnitSystem units);
 
 } // namespace kv

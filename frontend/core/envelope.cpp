@@ -1,5 +1,7 @@
 #include "envelope.h"
 
+#include "calcrun.h"
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -64,6 +66,41 @@ constexpr double kTeResolution = 0.02;
 // midpoint lies further than this from the straight line between them.
 constexpr double kLineDeviation = 0.03;
 constexpr double kMinColumnSpacing = 0.1;
+// Every bisection ends after this many halvings, whatever the temperatures.
+constexpr int kMaxBisections = 64;
+
+// Whether `mid` lies strictly between `lo` and `hi`: false where the two are neighbouring
+// doubles, so a bisection can't go on.
+bool splits(double lo, double mid, double hi) {
+    return lo < mid && mid < hi;
+}
+
+// The model's own limits, engine units: where a boundary meets one, it lies on it.
+struct ModelLimits {
+    std::vector<double> te, tc;
+};
+
+ModelLimits modelLimits(const EngineApi& api, int32_t model) {
+    ModelLimits limits;
+    if (api.KPX_GetModelData == nullptr)
+        return limits;
+    const std::pair<const char*, std::vector<double>*> columns[] = {
+        {"TeLow", &limits.te}, {"TeHig", &limits.te}, {"TeMin", &limits.te}, {"TeMax", &limits.te},
+        {"TcLow", &limits.tc}, {"TcHig", &limits.tc}, {"TcMin", &limits.tc}, {"TcMax", &limits.tc}};
+    for (const auto& [column, into] : columns)
+        if (const auto v = parseNumber(modelData(api, model, column), NumberFormat::english()))
+            into->push_back(*v);
+    return limits;
+}
+
+// Where a change of code bracketed by lo and hi lies: on a limit of the model between
+// them, or else halfway.
+double boundaryAt(const std::vector<double>& limits, double lo, double hi) {
+    for (double limit : limits)
+        if (lo <= limit && limit <= hi)
+            return limit;
+    return (lo + hi) / 2;
+}
 
 struct Column {
     double te = 0;
@@ -78,8 +115,9 @@ struct Column {
 
 class Scanner {
 public:
-    Scanner(const EngineApi& api, int32_t model, const ConditionValues& at, const EnvelopeWindow& w)
-        : api_(api), model_(model), at_(at), w_(w) {}
+    Scanner(const EngineApi& api, int32_t model, const ConditionValues& at, const EnvelopeWindow& w,
+            std::vector<double> tcLimits)
+        : api_(api), model_(model), at_(at), w_(w), tcLimits_(std::move(tcLimits)) {}
 
     int32_t code(double te, double tc) {
         ++ratings;
@@ -109,12 +147,13 @@ public:
     void span(const Column& a, const Column& b, std::vector<Column>& out, int depth = 0) {
         const double width = b.te - a.te;
         const bool same = a.codes == b.codes;
-        if (depth > 20 || (same && width <= kMinColumnSpacing) ||
+        const double mid = (a.te + b.te) / 2;
+        if (depth > 20 || !splits(a.te, mid, b.te) || (same && width <= kMinColumnSpacing) ||
             (!same && width <= kTeResolution)) {
             out.push_back(b);
             return;
         }
-        Column m = column((a.te + b.te) / 2);
+        Column m = column(mid);
         if (same && m.codes == a.codes) {
             double deviation = 0;
             for (std::size_t k = 0; k < m.bounds.size(); ++k)
@@ -127,33 +166,63 @@ public:
             }
         }
         span(a, m, out, depth + 1);
-        const Column mid = out.back();
-        span(mid, b, out, depth + 1);
+        const Column middle = out.back();
+        span(middle, b, out, depth + 1);
     }
 
     int ratings = 0;
 
 private:
-    // Finds every change of code between (lo, cLo) and (hi, cHi) to kTcResolution.
-    void refine(Column& c, double te, double lo, int32_t cLo, double hi, int32_t cHi) {
-        if (hi - lo <= kTcResolution) {
-            c.bounds.push_back((lo + hi) / 2);
+    // Finds every change of code between (lo, cLo) and (hi, cHi) to kTcResolution, or to
+    // the spacing of doubles where that is coarser (temperatures near 1e14).
+    void refine(Column& c, double te, double lo, int32_t cLo, double hi, int32_t cHi,
+                int depth = 0) {
+        const double mid = (lo + hi) / 2;
+        if (hi - lo <= kTcResolution || !splits(lo, mid, hi) || depth >= kMaxBisections) {
+            c.bounds.push_back(boundaryAt(tcLimits_, lo, hi));
             c.codes.push_back(cHi);
             return;
         }
-        const double mid = (lo + hi) / 2;
         const int32_t cm = code(te, mid);
         if (cm != cLo)
-            refine(c, te, lo, cLo, mid, cm);
+            refine(c, te, lo, cLo, mid, cm, depth + 1);
         if (cm != cHi)
-            refine(c, te, mid, cm, hi, cHi);
+            refine(c, te, mid, cm, hi, cHi, depth + 1);
     }
 
     const EngineApi& api_;
     int32_t model_;
     ConditionValues at_;
     EnvelopeWindow w_;
+    std::vector<double> tcLimits_;
 };
+
+// A polygon without repeated vertices and without vertices in the middle of a straight
+// edge (the samples along a limit or the window's edge).
+std::vector<EnvelopePoint> simplified(std::vector<EnvelopePoint> points) {
+    bool changed = true;
+    while (changed && points.size() > 3) {
+        changed = false;
+        std::vector<EnvelopePoint> kept;
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            const EnvelopePoint& a = kept.empty() ? points.back() : kept.back();
+            const EnvelopePoint& b = points[i];
+            const EnvelopePoint& c = points[(i + 1) % points.size()];
+            const double cross = (b.te - a.te) * (c.tc - b.tc) - (b.tc - a.tc) * (c.te - b.te);
+            const double scale =
+                std::hypot(b.te - a.te, b.tc - a.tc) * std::hypot(c.te - b.te, c.tc - b.tc);
+            if (std::abs(cross) <= 1e-12 * scale) {
+                changed = true;
+                continue;
+            }
+            kept.push_back(b);
+        }
+        if (kept.size() < 3)
+            break;
+        points = std::move(kept);
+    }
+    return points;
+}
 
 // One interval of constant code across a run of slabs: its lower and upper edges, Te rising.
 struct Piece {
@@ -265,7 +334,8 @@ Envelope computeEnvelope(const EngineApi& api, int32_t model, const ConditionVal
         !(window.teTo - window.teFrom <= kLargestSpan) ||
         !(window.tcTo - window.tcFrom <= kLargestSpan))
         return env;
-    Scanner scan(api, model, at, window);
+    const ModelLimits limits = modelLimits(api, model);
+    Scanner scan(api, model, at, window, limits.tc);
 
     // Columns of constant Te: coarse ones first, then the spans between them refined.
     const int n =
@@ -285,9 +355,11 @@ Envelope computeEnvelope(const EngineApi& api, int32_t model, const ConditionVal
         std::size_t e = s;
         while (e + 1 < columns.size() && columns[e + 1].codes == columns[s].codes)
             ++e;
-        const double left = s == 0 ? window.teFrom : (columns[s - 1].te + columns[s].te) / 2;
-        const double right =
-            e + 1 == columns.size() ? window.teTo : (columns[e].te + columns[e + 1].te) / 2;
+        const double left =
+            s == 0 ? window.teFrom : boundaryAt(limits.te, columns[s - 1].te, columns[s].te);
+        const double right = e + 1 == columns.size()
+                                 ? window.teTo
+                                 : boundaryAt(limits.te, columns[e].te, columns[e + 1].te);
         // The Te positions of the slab, with the value of each at the slab's column.
         std::vector<std::pair<double, const Column*>> stations;
         stations.emplace_back(left, &columns[s]);
@@ -349,6 +421,7 @@ Envelope computeEnvelope(const EngineApi& api, int32_t model, const ConditionVal
         p.code = piece.code;
         p.points = std::move(piece.lower);
         p.points.insert(p.points.end(), piece.upper.rbegin(), piece.upper.rend());
+        p.points = simplified(std::move(p.points));
         env.polygons.push_back(std::move(p));
     }
 

@@ -46,7 +46,9 @@ struct EnvelopePoint {
 };
 
 // One region of constant RatingCode: a simple polygon, Te rising along its lower edge and
-// falling along its upper edge.
+// falling along its upper edge, without repeated vertices or vertices inside a straight
+// edge. Where a boundary is one of the model's own limits (TeLow ... TcMax), its vertices
+// lie on that limit.
 struct EnvelopePolygon {
     int region = 0; // 1-based number of the polygon
     int32_t code = 0;

@@ -2,6 +2,7 @@
 
 #include "calcrun.h"
 #include "codelists.h"
+#include "displaytext.h"
 
 #include <kpx_text_buffer.h>
 
@@ -13,30 +14,22 @@ namespace kv {
 
 namespace {
 
-std::string modelField(const EngineApi& api, int32_t model, const char* column) {
-    kpx::TextBuffer buffer;
-    api.KPX_GetModelData(model, column, buffer.address());
-    return buffer.text();
-}
+// plainNumber writes magnitudes below this in fixed notation: at most this many digits.
+constexpr double kLargestFixed = 1e15;
+constexpr std::size_t kLargestFixedDigits = 15;
 
 // Walks the models matching the codes until `match` accepts one.
 template <typename Match>
 std::optional<ModelInfo> findModel(const EngineApi& api, int32_t refrigerant, int32_t family,
                                    int32_t power, Match match) {
-    if (api.KPX_GetModel == nullptr || api.KPX_GetModelData == nullptr)
-        return std::nullopt;
-    int32_t start = 0;
-    for (;;) {
-        kpx::TextBuffer showName;
-        int32_t next = 0;
-        api.KPX_GetModel(start, refrigerant, family, power, &next, showName.address());
-        if (next <= start)
-            return std::nullopt;
-        start = next;
-        ModelInfo info = modelInfo(api, next);
+    std::optional<ModelInfo> found;
+    forEachModel(api, refrigerant, family, power, [&](int32_t number) {
+        ModelInfo info = modelInfo(api, number);
         if (match(info))
-            return info;
-    }
+            found = std::move(info);
+        return !found;
+    });
+    return found;
 }
 
 // `count` values from `from` to `to` by `step`; the last may fall short of `to` by less
@@ -45,16 +38,50 @@ std::size_t stepCount(double from, double to, double step) {
     return static_cast<std::size_t>(std::floor((to - from) / step + 1e-2)) + 1;
 }
 
+// The values of a range into `out`, with `point` added in order where it falls between two
+// of them; gives the place of the point, or -1 outside the range.
+int steps(double from, double to, double step, double point, std::vector<double>& out) {
+    const std::size_t count = stepCount(from, to, step);
+    int at = -1;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double v = from + static_cast<double>(i) * step;
+        if (std::abs(v - point) < 1e-6) {
+            at = static_cast<int>(out.size());
+        } else if (at < 0 && i > 0 && out.back() < point && point < v) {
+            at = static_cast<int>(out.size());
+            out.push_back(point);
+        }
+        out.push_back(v);
+    }
+    return at;
+}
+
 } // namespace
+
+void forEachModel(const EngineApi& api, int32_t refrigerant, int32_t family, int32_t power,
+                  const std::function<bool(int32_t)>& visit) {
+    if (api.KPX_GetModel == nullptr || api.KPX_GetModelData == nullptr)
+        return;
+    int32_t start = 0;
+    for (;;) {
+        kpx::TextBuffer showName;
+        int32_t next = 0;
+        api.KPX_GetModel(start, refrigerant, family, power, &next, showName.address());
+        // A search must move forward; anything else ends it rather than loop.
+        if (next <= start || !visit(next))
+            return;
+        start = next;
+    }
+}
 
 ModelInfo modelInfo(const EngineApi& api, int32_t number) {
     ModelInfo m;
     m.number = number;
-    m.name = modelField(api, number, "Name");
-    m.showName = modelField(api, number, "ShowName");
-    m.refrigerant = modelField(api, number, "Refrigerant");
-    const std::string dllf = modelField(api, number, "DLLF");
-    const std::string dllp = modelField(api, number, "DLLP");
+    m.name = modelData(api, number, "Name");
+    m.showName = modelData(api, number, "ShowName");
+    m.refrigerant = modelData(api, number, "Refrigerant");
+    const std::string dllf = modelData(api, number, "DLLF");
+    const std::string dllp = modelData(api, number, "DLLP");
     m.technology = technologyText(dllf);
     m.voltage = voltageText(dllp);
     for (const CodeEntry& e : enumerateCodeList(api, CodeList::Family))
@@ -73,13 +100,33 @@ std::optional<ModelInfo> findGridModel(const EngineApi& api, int32_t refrigerant
 }
 
 std::optional<ModelInfo> findModelByName(const EngineApi& api, const std::string& name) {
-    return findModel(api, 0, 0, 0,
-                     [&](const ModelInfo& m) { return m.name == name || m.showName == name; });
+    // The catalogue's bytes or their display text, as the Model column of rate shows it.
+    return findModel(api, 0, 0, 0, [&](const ModelInfo& m) {
+        return m.name == name || m.showName == name || displayText(m.name) == name ||
+               displayText(m.showName) == name;
+    });
+}
+
+ModelInfo displayed(const ModelInfo& m) {
+    ModelInfo shown = m;
+    for (std::string* text : {&shown.name, &shown.showName, &shown.refrigerant, &shown.family,
+                              &shown.technology, &shown.voltage})
+        *text = displayText(*text);
+    return shown;
 }
 
 TableRange defaultTableRange(const ConditionValues& p, UnitSystem units) {
     const double step = units == UnitSystem::Imperial ? 10 : 5;
-    return {p.te - 2 * step, p.te + 2 * step, step, p.tc - 2 * step, p.tc + 2 * step, step};
+    // A point a hair off a multiple (45 °F through °C and back) counts as on it.
+    const auto on = [step](double v, double sign) {
+        const double count = v / step + 2 * sign;
+        const double whole = std::round(count);
+        return (std::abs(count - whole) < 1e-9 ? whole
+                : sign < 0                     ? std::ceil(count)
+                                               : std::floor(count)) *
+               step;
+    };
+    return {on(p.te, -1), on(p.te, 1), step, on(p.tc, -1), on(p.tc, 1), step};
 }
 
 std::optional<std::string> checkTableRange(const TableRange& r) {
@@ -120,24 +167,14 @@ std::array<double, kQuantities> displayValues(const PointRating& r, UnitSystem u
 PerfTable computeTable(const EngineApi& api, int32_t model, const ConditionValues& at,
                        UnitSystem units, const TableRange& range) {
     PerfTable t;
+    t.model = modelInfo(api, model);
+    t.at = at;
     t.units = units;
-    const std::size_t rows = stepCount(range.teFrom, range.teTo, range.teStep);
-    const std::size_t columns = stepCount(range.tcFrom, range.tcTo, range.tcStep);
-    for (std::size_t i = 0; i < rows; ++i)
-        t.te.push_back(range.teFrom + static_cast<double>(i) * range.teStep);
-    for (std::size_t j = 0; j < columns; ++j)
-        t.tc.push_back(range.tcFrom + static_cast<double>(j) * range.tcStep);
-
     const ConditionValues shown = fromEngineUnits(at, units);
-    auto nearly = [](double a, double b) { return std::abs(a - b) < 1e-6; };
-    for (std::size_t i = 0; i < rows; ++i)
-        if (nearly(t.te[i], shown.te))
-            t.pointRow = static_cast<int>(i);
-    for (std::size_t j = 0; j < columns; ++j)
-        if (nearly(t.tc[j], shown.tc))
-            t.pointColumn = static_cast<int>(j);
+    t.pointRow = steps(range.teFrom, range.teTo, range.teStep, shown.te, t.te);
+    t.pointColumn = steps(range.tcFrom, range.tcTo, range.tcStep, shown.tc, t.tc);
 
-    t.cells.reserve(rows * columns);
+    t.cells.reserve(t.te.size() * t.tc.size());
     for (double te : t.te)
         for (double tc : t.tc) {
             ConditionValues engine = toEngineUnits({te, tc, 0, 0, 0}, units);
@@ -155,10 +192,17 @@ std::string plainNumber(double value, int decimals) {
     if (!std::isfinite(value))
         return {};
     const double rounded = roundHalfEven(value, decimals);
-    char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, rounded == 0 ? 0.0 : rounded,
-                                   std::chars_format::fixed, decimals);
-    return std::string(buf, res.ptr);
+    // Beyond 15 significant digits a fixed text would only show the noise of the binary
+    // value (and grow to 309 digits): such a value is written with its exponent.
+    if (std::abs(rounded) >= kLargestFixed)
+        return numberText(rounded, NumberFormat::english());
+    std::string text(kLargestFixedDigits + 2 + static_cast<std::size_t>(std::max(decimals, 0)),
+                     ' ');
+    const auto res =
+        std::to_chars(text.data(), text.data() + text.size(), rounded == 0 ? 0.0 : rounded,
+                      std::chars_format::fixed, decimals);
+    text.resize(static_cast<std::size_t>(res.ptr - text.data()));
+    return text;
 }
 
 std::string csvField(const std::string& text) {
@@ -170,6 +214,30 @@ std::string csvField(const std::string& text) {
     return out + "\"";
 }
 
+std::string csvRecord(const std::vector<std::string>& fields) {
+    std::string out;
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        out += (i > 0 ? "," : "") + csvField(fields[i]);
+    return out + "\r\n";
+}
+
+std::string modelConditionsCsv(const ModelInfo& model, const ConditionValues& at,
+                               UnitSystem units) {
+    const ModelInfo m = displayed(model);
+    const UnitLabels labels = unitLabels(units);
+    const ConditionValues shown = fromEngineUnits(at, units);
+    std::vector<std::string> values{m.name, m.refrigerant, m.voltage};
+    for (double v : {shown.te, shown.tc, shown.sc, shown.sh1, shown.sh2})
+        values.push_back(numberText(v, NumberFormat::english()));
+    const auto unit = [](const char* name, std::string_view label) {
+        return std::string(name) + " (" + std::string(label) + ")";
+    };
+    return csvRecord({"Model", "Refrigerant", "Voltage", unit("Te", labels.te),
+                      unit("Tc", labels.tc), unit("Sc", labels.sc), unit("Sh1", labels.sh1),
+                      unit("Sh2", labels.sh2)}) +
+           csvRecord(values) + "\r\n";
+}
+
 std::string tableCsv(const PerfTable& t) {
     const UnitLabels labels = unitLabels(t.units);
     std::vector<std::string> header{"Te (" + std::string(labels.te) + ")",
@@ -178,13 +246,7 @@ std::string tableCsv(const PerfTable& t) {
         header.push_back(quantityHeading(static_cast<Quantity>(q), t.units));
     header.emplace_back("Remark");
 
-    std::string out;
-    auto record = [&out](const std::vector<std::string>& fields) {
-        for (std::size_t i = 0; i < fields.size(); ++i)
-            out += (i > 0 ? "," : "") + csvField(fields[i]);
-        out += "\r\n";
-    };
-    record(header);
+    std::string out = modelConditionsCsv(t.model, t.at, t.units) + csvRecord(header);
     for (std::size_t i = 0; i < t.te.size(); ++i)
         for (std::size_t j = 0; j < t.tc.size(); ++j) {
             const TableCell& c = t.cell(i, j);
@@ -196,7 +258,7 @@ std::string tableCsv(const PerfTable& t) {
                                                          quantityDecimals(static_cast<Quantity>(q)))
                                            : std::string());
             fields.push_back(c.code != KPX_CLEAN ? ratingReason(c.code) : std::string());
-            record(fields);
+            out += csvRecord(fields);
         }
     return out;
 }

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
@@ -31,8 +32,15 @@ std::optional<ModelInfo> findGridModel(const EngineApi& api, int32_t refrigerant
                                        int32_t power, const std::string& name,
                                        const std::string& refrigerantText,
                                        const std::string& voltage);
-// The first model whose "Name" or "ShowName" is `name`.
+// The first model whose "Name" or "ShowName" is `name`, as the catalogue's bytes or as
+// their display text (displaytext.h).
 std::optional<ModelInfo> findModelByName(const EngineApi& api, const std::string& name);
+// Calls `visit` with the number of each model matching the codes (0: any), in the
+// catalogue's order, while it gives true.
+void forEachModel(const EngineApi& api, int32_t refrigerant, int32_t family, int32_t power,
+                  const std::function<bool(int32_t)>& visit);
+// The model's texts as every output shows them: display texts, valid UTF-8.
+ModelInfo displayed(const ModelInfo& m);
 
 // The range of a table in the unit system shown (°C or °F).
 struct TableRange {
@@ -42,7 +50,8 @@ struct TableRange {
 
 inline constexpr int kMaxTableCells = 10000;
 
-// Two steps either side of the operating point: 5 K in SI, 10 °F in imperial.
+// The multiples of the step (5 K in SI, 10 °F in imperial) within two steps either side
+// of the operating point; computeTable adds the point's own row and column between them.
 TableRange defaultTableRange(const ConditionValues& shownPoint, UnitSystem units);
 // A clear message for a range that can't be tabled: a step of zero or below, a bound
 // that is no number, more than kMaxTableCells cells, Te above Tc in every cell.
@@ -63,6 +72,8 @@ struct TableCell {
 };
 
 struct PerfTable {
+    ModelInfo model;    // the catalogue's texts (engine bytes)
+    ConditionValues at; // the run's conditions, engine units
     UnitSystem units = UnitSystem::SI;
     std::vector<double> te, tc;          // row and column temperatures, units shown
     std::vector<TableCell> cells;        // row-major: cells[row * tc.size() + column]
@@ -75,21 +86,30 @@ struct PerfTable {
 // The figures of one rating in display units.
 std::array<double, kQuantities> displayValues(const PointRating& r, UnitSystem units);
 
-// Rates every cell. `at` holds the run's conditions in engine units (its Te and Tc are the
-// operating point, marked when they fall on a row and a column). The range must have
-// passed checkTableRange.
+// Rates every cell. `at` holds the run's conditions in engine units; its Te and Tc are the
+// operating point, whose own row and column are added where they fall between two steps
+// of the range, and marked. The range must have passed checkTableRange.
 PerfTable computeTable(const EngineApi& api, int32_t model, const ConditionValues& at,
                        UnitSystem units, const TableRange& range);
 
 // A number rounded half-to-even to `decimals` places, as plain text with "." (no grouping).
+// A magnitude of 1e15 or more is written with an exponent ("1E+70"); a value that is no
+// finite number gives an empty text.
 std::string plainNumber(double value, int decimals);
 
 // One CSV field as RFC 4180 writes it: quoted, with doubled quotes, when it holds a
 // comma, a quote, CR or LF.
 std::string csvField(const std::string& text);
 
-// The table as RFC 4180 CSV: one record per cell, Te, Tc, the code, the five figures
-// (empty when refused) and the reason of a non-zero code; units in the header; CRLF.
+// One RFC 4180 record: the fields, comma-separated, and CRLF.
+std::string csvRecord(const std::vector<std::string>& fields);
+
+// What an exported table or envelope starts with: a header and a record of the model
+// (display texts) and the five conditions (units shown, plain numbers), and an empty line.
+std::string modelConditionsCsv(const ModelInfo& model, const ConditionValues& at, UnitSystem units);
+
+// The table as RFC 4180 CSV: modelConditionsCsv, then one record per cell: Te, Tc, the code, the
+// five figures (empty when refused) and the reason of a non-zero code; units in the headers.
 std::string tableCsv(const PerfTable& table);
 
 } // namespace kv

@@ -20,6 +20,7 @@
 #include <unistd.h>
 #endif
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -243,9 +244,14 @@ TEST_F(Cli, JsonGivesNumbersAndTheGridTexts) {
         const auto& want = expected.rows[i];
         EXPECT_EQ(row.at("model"), want[2]);
         EXPECT_EQ(row.at("texts"), std::vector<std::string>(want.begin() + 1, want.end()));
-        EXPECT_EQ(row.at("capacity").get<double>(),
+        // The figures before the grid rounded them: ZX-n rates 700 n + 0.4 W.
+        const double capacity = row.at("capacity").get<double>();
+        EXPECT_EQ(kv::roundHalfEven(capacity, 0),
                   *kv::parseNumber(want[5], kv::NumberFormat{".", ","}));
-        EXPECT_EQ(row.at("efficiency").get<double>(),
+        if (want[2].rfind("ZX-", 0) == 0) {
+            EXPECT_NEAR(capacity - std::floor(capacity), 0.4, 1e-9) << capacity;
+        }
+        EXPECT_EQ(kv::roundHalfEven(row.at("efficiency").get<double>(), 2),
                   *kv::parseNumber(want[7], kv::NumberFormat{".", ","}));
     }
     EXPECT_DOUBLE_EQ(doc.at("conditions").at("te").get<double>(), 5.0);

@@ -168,11 +168,13 @@ private slots:
         QFile csv(csvPath);
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = csv.readAll().split('\n');
-        QCOMPARE(lines.size(), 27); // header, 25 cells, nothing after the last CRLF
-        QVERIFY(lines[0].startsWith("Te (\xc2\xb0"
+        // The model and conditions, an empty line, header, 25 cells, nothing after the last CRLF.
+        QCOMPARE(lines.size(), 30);
+        QVERIFY(lines[1].startsWith("ZB45KCE,R134a,"));
+        QVERIFY(lines[3].startsWith("Te (\xc2\xb0"
                                     "C),Tc (\xc2\xb0"
                                     "C),Code,Cooling capacity (W)"));
-        QVERIFY(lines[1].startsWith("-5,40,0,4321,"));
+        QVERIFY(lines[4].startsWith("-5,40,0,4321,"));
 
         const QString pdfPath = dir.filePath(QStringLiteral("sheet.pdf"));
         QCOMPARE(w->exportPdf(pdfPath), QString());

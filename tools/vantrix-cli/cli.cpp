@@ -13,7 +13,9 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
+#include <map>
 #include <ostream>
 #include <tuple>
 
@@ -38,51 +40,122 @@ std::vector<std::string> presetNames() {
 
 } // namespace
 
-std::string usageText() {
-    return R"(Usage: vantrix-cli [--program-dir DIR] [--format table|csv|json] COMMAND [OPTIONS]
+namespace {
 
-Rates the compressors of the catalogue at a set of conditions, as the window does.
+// The parts of the help: each verb's help is its own part and the shared ones.
+constexpr const char* kUsageLine =
+    "Usage: vantrix-cli [--program-dir DIR] [--format table|csv|json|svg] COMMAND [OPTIONS]\n";
 
-Commands:
+constexpr const char* kCommandsPart = R"(Commands:
   rate                       rate every matching model and show the results
   list refrigerants|families|voltages|conditions
                              show the texts that rate's options accept
-  envelope --model NAME [--format csv|svg]
-                             the model's operating envelope at the conditions: CSV
-                             polygons (region,code,te,tc) or an SVG diagram
-  table --model NAME [--te-from --te-to --te-step --tc-from --tc-to --tc-step N]
-                             the model's performance table around the conditions
-                             (default: two steps of 5 K, or 10 °F, either side)
+  envelope --model NAME      the model's operating envelope at the conditions: its
+                             polygons (region, code, te, tc) or, as svg, the diagram
+  table --model NAME         the model's performance table at the conditions
+  COMMAND --help             show the help of a command
+)";
 
-Options of rate (texts as the window's lists show them):
+constexpr const char* kRatePart = R"(Options of rate (texts as the window's lists show them):
   --refrigerant TEXT         refrigerant (default "All")
   --family TEXT              product type (default "All")
   --voltage TEXT             power supply (default "All"; see list voltages), as the
                              list or the grid writes it ("400/3/50Hz" or "400/3/50")
   --frequency 50|60          supply frequency (default 50)
+  --filter TEXT              show only models whose name holds TEXT (upper-cased)
+  --target NUMBER            target capacity in W or Btu/h: orders by capacity and
+                             keeps at most 5 models either side of the nearest
+  --order name|capacity      order of the results (default name)
+)";
+
+constexpr const char* kModelPart = R"(Options of envelope and table:
+  --model NAME               the model, as the Model column of rate shows it
+)";
+
+constexpr const char* kTablePart = R"(Options of table:
+  --te-from, --te-to, --te-step, --tc-from, --tc-to, --tc-step NUMBER
+                             the table's range (default: the multiples of 5 K, or
+                             10 °F, within two steps either side of the conditions,
+                             with the operating point's own row and column)
+)";
+
+constexpr const char* kListPart = R"(Options of list:
+  --frequency 50|60          the supplies list voltages shows (default 50)
+)";
+
+constexpr const char* kConditionsPart =
+    R"(Conditions (rate, envelope and table):
   --conditions NAME          standard rating condition (default "Asercom, AC / HBP";
                              see list conditions)
   --te, --tc, --sc, --sh1, --sh2 NUMBER
                              override the condition's evaporating and condensing
                              temperature, subcooling, evaporator and total superheat,
                              in the units of --units ("." or "," as decimal sign)
-  --units si|imperial        °C - W (default) or °F - Btu/h
-  --filter TEXT              show only models whose name holds TEXT (upper-cased)
-  --target NUMBER            target capacity in W or Btu/h: orders by capacity and
-                             keeps at most 5 models either side of the nearest
-  --order name|capacity      order of the results (default name)
+)";
 
-General options:
+constexpr const char* kGeneralPart = R"(General options:
   --program-dir DIR          program directory with the libraries, data.bin and data/
                              (default: the folder of this program)
-  --format table|csv|json    output format (default table)
+  --format table|csv|json|svg
+                             output format (default table; svg is envelope's diagram)
+  --units si|imperial        °C - W (default) or °F - Btu/h
   -h, --help                 show this help
+)";
 
-Exit status: 0 success, 1 the output could not be written, 2 usage error, 3 data
+constexpr const char* kExitPart =
+    R"(Exit status: 0 success, 1 the output could not be written, 2 usage error, 3 data
 problem (catalogue files that don't belong together, a missing file, a library that
 can't be loaded, a fluid file that can't be used: the results then lack that
 refrigerant's models).
 )";
+
+} // namespace
+
+std::string usageText() {
+    return std::string(kUsageLine) +
+           "\nRates the compressors of the catalogue at a set of conditions, as the window "
+           "does.\n\n" +
+           kCommandsPart + "\n" + kRatePart + "\n" + kModelPart + "\n" + kTablePart + "\n" +
+           kConditionsPart + "\n" + kGeneralPart + "\n" + kExitPart;
+}
+
+std::string usageText(Command command) {
+    struct VerbHelp {
+        Command command;
+        const char* usage;
+        const char* what;
+        std::vector<const char*> parts;
+    };
+    static const VerbHelp verbs[] = {
+        {Command::Rate,
+         "rate [OPTIONS]",
+         "Rates every matching model and shows the results.",
+         {kRatePart, kConditionsPart}},
+        {Command::List,
+         "list refrigerants|families|voltages|conditions [OPTIONS]",
+         "Shows the texts that rate's options accept.",
+         {kListPart}},
+        {Command::Envelope,
+         "envelope --model NAME [OPTIONS]",
+         "Shows the model's operating envelope at the conditions, as the engine classifies "
+         "it:\none polygon per region of one rating code (table, csv, json) or the diagram "
+         "(svg).",
+         {kModelPart, kConditionsPart}},
+        {Command::Table,
+         "table --model NAME [OPTIONS]",
+         "Shows the model's performance table at the conditions.",
+         {kModelPart, kTablePart, kConditionsPart}},
+    };
+    for (const VerbHelp& v : verbs) {
+        if (v.command != command)
+            continue;
+        std::string text = "Usage: vantrix-cli [--program-dir DIR] " + std::string(v.usage) +
+                           "\n\n" + v.what + "\n\n";
+        for (const char* part : v.parts)
+            text += std::string(part) + "\n";
+        return text + kGeneralPart + "\n" + kExitPart;
+    }
+    return usageText();
 }
 
 namespace {
@@ -194,14 +267,19 @@ CliOptions parse(const std::vector<std::string>& args) {
         throw UsageError{"unknown option " + given.substr(0, given.find('=')) +
                          "; accepted: " + joined(names)};
     }
-    if (help) {
-        o.command = Command::Help;
-        return o;
-    }
-
     std::vector<std::string> names;
     for (const CommandOptions& c : commands())
         names.push_back(c.name);
+    if (help) {
+        // "COMMAND --help" shows the command's help, anything else the general one.
+        o.command = Command::Help;
+        const auto verb = std::find_if(commands().begin(), commands().end(), [&](const auto& c) {
+            return !words.empty() && c.name == words[0];
+        });
+        if (verb != commands().end())
+            o.helpFor = verb->command;
+        return o;
+    }
     if (words.empty())
         throw UsageError{"no command given; accepted: " + joined(names)};
     const std::string& verb = words[0];
@@ -235,12 +313,14 @@ CliOptions parse(const std::vector<std::string>& args) {
         throw UsageError{"option " + name + " belongs to " + owners + ", not to " + verb};
     }
 
-    if (o.command != Command::Envelope) {
-        o.format = static_cast<OutputFormat>(choose("--format", format, {"table", "csv", "json"}));
-    } else if (app.count("--format") > 0) {
-        choose("--format", format, {"csv", "svg"});
-        o.envelopeFormat = format;
-    }
+    // Every command writes a table, CSV and JSON; envelope also its diagram as SVG.
+    std::vector<std::string> formats{"table", "csv", "json"};
+    if (o.command == Command::Envelope)
+        formats.emplace_back("svg");
+    else if (format == "svg")
+        throw UsageError{"--format svg is the diagram of envelope; " + verb +
+                         " accepts: " + joined(formats)};
+    o.format = static_cast<OutputFormat>(choose("--format", format, formats));
     o.frequency = static_cast<kv::Frequency>(choose("--frequency", frequency, {"50", "60"}));
     o.units = static_cast<kv::UnitSystem>(choose("--units", units, {"si", "imperial"}));
     o.order = static_cast<kv::OrderBy>(choose("--order", order, {"name", "capacity"}));
@@ -276,9 +356,19 @@ std::size_t displayWidth(const std::string& text) {
     return n;
 }
 
-namespace {
+void writeJson(std::ostream& out, const Json& doc) {
+    out << doc.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
+}
 
-// A table of texts: aligned columns, right-aligned where `right` says so.
+Json conditionsJson(const kv::ConditionValues& engineAt, kv::UnitSystem units) {
+    const kv::ConditionValues at = kv::fromEngineUnits(engineAt, units);
+    return {{"te", at.te}, {"tc", at.tc}, {"sc", at.sc}, {"sh1", at.sh1}, {"sh2", at.sh2}};
+}
+
+const char* unitsName(kv::UnitSystem units) {
+    return units == kv::UnitSystem::SI ? "si" : "imperial";
+}
+
 void writeTable(std::ostream& out, const std::vector<std::vector<std::string>>& lines,
                 const std::vector<bool>& right) {
     std::vector<std::size_t> widths;
@@ -302,6 +392,8 @@ void writeTable(std::ostream& out, const std::vector<std::vector<std::string>>& 
     }
 }
 
+namespace {
+
 // A number for CSV: "." as decimal sign, no grouping, no leading zeros, whatever the
 // regional format, so that any reader takes it as the number the window shows. A text
 // that is no number stays as it is.
@@ -314,11 +406,8 @@ std::string plainNumber(const std::string& text, const kv::NumberFormat& fmt) {
 }
 
 void writeCsv(std::ostream& out, const std::vector<std::vector<std::string>>& lines) {
-    for (const auto& l : lines) {
-        for (std::size_t c = 0; c < l.size(); ++c)
-            out << (c > 0 ? "," : "") << csvField(l[c]);
-        out << "\r\n";
-    }
+    for (const auto& l : lines)
+        out << kv::csvRecord(l);
 }
 
 Json numberOrNull(const std::string& text, const kv::NumberFormat& fmt) {
@@ -338,7 +427,7 @@ void writeList(std::ostream& out, OutputFormat format, const std::string& headin
                const std::vector<std::string>& engineItems) {
     const std::vector<std::string> items = shown(engineItems);
     if (format == OutputFormat::Json) {
-        out << Json(items).dump(2) << '\n';
+        writeJson(out, Json(items));
         return;
     }
     std::vector<std::vector<std::string>> lines;
@@ -369,7 +458,7 @@ void writeConditions(std::ostream& out, OutputFormat format, kv::UnitSystem unit
         else
             lines.push_back({std::string(p.name), t.te, t.tc, t.sc, t.sh1, t.sh2});
         json.push_back({{"name", p.name},
-                        {"units", units == kv::UnitSystem::SI ? "si" : "imperial"},
+                        {"units", unitsName(units)},
                         {"te", v.te},
                         {"tc", v.tc},
                         {"sc", v.sc},
@@ -377,15 +466,41 @@ void writeConditions(std::ostream& out, OutputFormat format, kv::UnitSystem unit
                         {"sh2", v.sh2}});
     }
     if (format == OutputFormat::Json)
-        out << json.dump(2) << '\n';
+        writeJson(out, json);
     else if (format == OutputFormat::Csv)
         writeCsv(out, lines);
     else
         writeTable(out, lines, {false, true, true, true, true, true});
 }
 
+// The figures of each result row before the grid rounded them, in the units shown: the
+// rating of the model of the row's name, refrigerant and voltage; nothing where none is.
+std::vector<std::optional<std::array<double, kv::kQuantities>>>
+unroundedFigures(const kv::EngineApi& api, const kv::CalcResult& r, kv::UnitSystem units) {
+    std::map<std::array<std::string, 3>, int32_t> numbers;
+    kv::forEachModel(api, r.refrigerantCode, r.familyCode, r.powerCode, [&](int32_t n) {
+        numbers.emplace(std::array<std::string, 3>{kv::modelData(api, n, "Name"),
+                                                   kv::modelData(api, n, "Refrigerant"),
+                                                   kv::voltageText(kv::modelData(api, n, "DLLP"))},
+                        n);
+        return true;
+    });
+    std::vector<std::optional<std::array<double, kv::kQuantities>>> figures;
+    for (const kv::GridRow& row : r.rows) {
+        const auto it = numbers.find({row[2], row[3], row[4]});
+        if (it == numbers.end()) {
+            figures.emplace_back();
+            continue;
+        }
+        const auto& e = r.engineConditions;
+        const kv::PointRating rating = kv::ratePoint(api, it->second, e.te, e.tc, e);
+        figures.emplace_back(kv::displayValues(rating, units));
+    }
+    return figures;
+}
+
 void writeResults(std::ostream& out, OutputFormat format, const kv::CalcResult& r,
-                  const CliOptions& o, const kv::NumberFormat& fmt) {
+                  const CliOptions& o, const kv::EngineApi& api, const kv::NumberFormat& fmt) {
     std::vector<std::vector<std::string>> cells; // the result rows' texts, as shown
     for (const auto& row : r.rows)
         cells.push_back(shown({row.begin(), row.end()}));
@@ -395,29 +510,30 @@ void writeResults(std::ostream& out, OutputFormat format, const kv::CalcResult& 
 
     if (format == OutputFormat::Json) {
         static const char* keys[] = {"capacity", "powerInput", "efficiency", "current", "massFlow"};
+        const auto figures = unroundedFigures(api, r, o.units);
         Json rows = Json::array();
-        for (const auto& row : cells) {
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            const auto& row = cells[i];
             Json j{{"technology", row[1]},
                    {"model", row[2]},
                    {"refrigerant", row[3]},
                    {"voltage", row[4]}};
-            for (int c = 5; c < kv::kGridColumns; ++c)
-                j[keys[c - 5]] = numberOrNull(row[static_cast<std::size_t>(c)], fmt);
+            for (std::size_t q = 0; q < kv::kQuantities; ++q)
+                j[keys[q]] = figures[i] ? Json((*figures[i])[q])
+                                        : numberOrNull(row[kv::kCapacityColumn + q], fmt);
             j["texts"] = std::vector<std::string>(row.begin() + 1, row.end());
             rows.push_back(j);
         }
-        const auto& e = r.engineConditions;
-        Json doc{{"units", o.units == kv::UnitSystem::SI ? "si" : "imperial"},
+        Json doc{{"units", unitsName(o.units)},
                  {"frequency", o.frequency == kv::Frequency::Hz50 ? 50 : 60},
-                 {"conditions",
-                  {{"te", e.te}, {"tc", e.tc}, {"sc", e.sc}, {"sh1", e.sh1}, {"sh2", e.sh2}}},
+                 {"conditions", conditionsJson(r.engineConditions, o.units)},
                  {"order", r.order == kv::OrderBy::ModelName ? "name" : "capacity"},
                  {"header", header},
                  {"resultCount", r.resultCount},
                  {"selectedRow", r.selectedRow},
                  {"warning", r.warning},
                  {"rows", rows}};
-        out << doc.dump(2) << '\n';
+        writeJson(out, doc);
         return;
     }
     std::vector<std::vector<std::string>> lines{header};
@@ -503,7 +619,7 @@ int runCommandLine(const std::vector<std::string>& args, const std::string& defa
 int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::NumberFormat& fmt,
            std::ostream& out, std::ostream& err) {
     if (o.command == Command::Help) {
-        out << usageText();
+        out << usageText(o.helpFor);
         return kExitOk;
     }
     if (o.command == Command::List && o.listWhat == "conditions") {
@@ -593,7 +709,7 @@ int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::
         err << r.warning << "\n";
     if (r.resultCount == 0)
         writeLeftOutSummary(err, r, o.frequency);
-    writeResults(out, o.format, r, o, fmt);
+    writeResults(out, o.format, r, o, api, fmt);
     // Models that vanished because a fluid file can't be used: a data problem.
     const auto problems = kv::fluidProblems(api, dir, r.propertyFailures);
     for (const kv::FluidProblem& p : problems)

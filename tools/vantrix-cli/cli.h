@@ -8,6 +8,8 @@
 
 #include "calcrun.h"
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -22,7 +24,7 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitData = 3;
 
 enum class Command { None, Rate, List, Help, Envelope, Table };
-enum class OutputFormat { Table, Csv, Json };
+enum class OutputFormat { Table, Csv, Json, Svg }; // Svg: envelope only
 
 struct CliOptions {
     Command command = Command::None;
@@ -36,9 +38,9 @@ struct CliOptions {
     kv::UnitSystem units = kv::UnitSystem::SI;
     std::string filter, target;
     kv::OrderBy order = kv::OrderBy::ModelName;
-    // envelope and table: the model, the envelope's format (csv or svg) and the table's
-    // range as given (units of --units).
-    std::string model, envelopeFormat = "csv";
+    Command helpFor = Command::None; // Help: the command whose help is asked for, if any
+    // envelope and table: the model and the table's range as given (units of --units).
+    std::string model;
     std::optional<std::string> teFrom, teTo, teStep, tcFrom, tcTo, tcStep;
 };
 
@@ -50,7 +52,9 @@ struct UsageError {
 // Reads the arguments (without the program name). Gives the options or a usage error.
 std::variant<CliOptions, UsageError> parseArguments(const std::vector<std::string>& args);
 
+// The general help, and the help of one command (the general one for Command::None).
 std::string usageText();
+std::string usageText(Command command);
 
 // Runs the command; output to `out`, messages and warnings to `err`.
 int runCli(const CliOptions& options, const std::string& defaultProgramDir,
@@ -70,5 +74,19 @@ std::string csvField(const std::string& text);
 
 // Display width of a UTF-8 text (its code points).
 std::size_t displayWidth(const std::string& text);
+
+// A table of texts: aligned columns, right-aligned where `right` says so.
+void writeTable(std::ostream& out, const std::vector<std::vector<std::string>>& lines,
+                const std::vector<bool>& right);
+
+// A JSON document, indented, and a line end. Texts are display texts (valid UTF-8); a
+// byte that is not would be written as U+FFFD, never end the program.
+void writeJson(std::ostream& out, const nlohmann::ordered_json& doc);
+
+// The five conditions of `engineAt` (engine units) in the units shown, as JSON numbers.
+nlohmann::ordered_json conditionsJson(const kv::ConditionValues& engineAt, kv::UnitSystem units);
+
+// "si" or "imperial", as --units takes it.
+const char* unitsName(kv::UnitSystem units);
 
 } // namespace kvcli

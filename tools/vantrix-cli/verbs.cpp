@@ -1,6 +1,7 @@
 #include "verbs.h"
 
 #include "diagram.h"
+#include "displaytext.h"
 #include "envelope.h"
 #include "perftable.h"
 
@@ -25,11 +26,24 @@ std::string tableCellText(const kv::TableCell& c, kv::Quantity q, const kv::Numb
     return c.code > 0 ? text + "*" : text;
 }
 
+// The key below a table: the marks and the reason of every code that occurs.
+void writeCodeKey(std::ostream& out, std::vector<int32_t> codes, const char* marks) {
+    std::sort(codes.begin(), codes.end());
+    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+    out << "\n" << marks << "\n";
+    for (int32_t code : codes)
+        out << "  code " << code << ": " << kv::ratingReason(code) << "\n";
+}
+
+std::string heading(const kv::ModelInfo& m, const kv::ConditionValues& at, kv::UnitSystem units) {
+    return m.name + " (" + m.refrigerant + ", " + m.voltage + ") at " +
+           kv::allConditionsText(at, units) + "\n";
+}
+
 void writeTableText(std::ostream& out, const kv::PerfTable& t, const kv::ModelInfo& m,
-                    const kv::ConditionValues& at, const kv::NumberFormat& fmt) {
+                    const kv::NumberFormat& fmt) {
     const std::string unit(kv::unitLabels(t.units).te);
-    out << m.name << " (" << m.refrigerant << ", " << m.voltage << ") at "
-        << kv::pointText(at, t.units) << "\n";
+    out << heading(m, t.at, t.units);
     for (int qi = 0; qi < kv::kQuantities; ++qi) {
         const auto q = static_cast<kv::Quantity>(qi);
         out << "\n" << kv::quantityHeading(q, t.units) << "\n";
@@ -41,29 +55,26 @@ void writeTableText(std::ostream& out, const kv::PerfTable& t, const kv::ModelIn
             for (std::size_t j = 0; j < t.tc.size(); ++j)
                 lines.back().push_back(tableCellText(t.cell(i, j), q, fmt));
         }
-        std::vector<std::size_t> widths(lines[0].size(), 0);
-        for (const auto& l : lines)
-            for (std::size_t c = 0; c < l.size(); ++c)
-                widths[c] = std::max(widths[c], displayWidth(l[c]));
-        for (const auto& l : lines) {
-            std::string text;
-            for (std::size_t c = 0; c < l.size(); ++c)
-                text +=
-                    (c > 0 ? "  " : "") + std::string(widths[c] - displayWidth(l[c]), ' ') + l[c];
-            out << text << "\n";
-        }
+        writeTable(out, lines, std::vector<bool>(lines[0].size(), true));
     }
     std::vector<int32_t> codes;
     for (const kv::TableCell& c : t.cells)
-        if (c.code != 0 && std::find(codes.begin(), codes.end(), c.code) == codes.end())
+        if (c.code != 0)
             codes.push_back(c.code);
-    std::sort(codes.begin(), codes.end());
-    out << "\n* rated with a warning; - refused\n";
-    for (int32_t code : codes)
-        out << "  code " << code << ": " << kv::ratingReason(code) << "\n";
+    writeCodeKey(out, codes, "* rated with a warning; - refused");
 }
 
-Json tableJson(const kv::PerfTable& t, const kv::ModelInfo& m, const kv::ConditionValues& at) {
+// What every JSON document of a model starts with: the model and the conditions, in the
+// units shown.
+Json modelJson(const kv::ModelInfo& m, const kv::ConditionValues& at, kv::UnitSystem units) {
+    return {{"model", m.name},
+            {"refrigerant", m.refrigerant},
+            {"voltage", m.voltage},
+            {"units", unitsName(units)},
+            {"conditions", conditionsJson(at, units)}};
+}
+
+Json tableJson(const kv::PerfTable& t, const kv::ModelInfo& m) {
     static const char* keys[] = {"capacity", "powerInput", "efficiency", "current", "massFlow"};
     Json cells = Json::array();
     for (std::size_t i = 0; i < t.te.size(); ++i)
@@ -80,17 +91,65 @@ Json tableJson(const kv::PerfTable& t, const kv::ModelInfo& m, const kv::Conditi
     std::vector<std::string> headings;
     for (int q = 0; q < kv::kQuantities; ++q)
         headings.push_back(kv::quantityHeading(static_cast<kv::Quantity>(q), t.units));
-    return {{"model", m.name},
-            {"refrigerant", m.refrigerant},
-            {"units", t.units == kv::UnitSystem::SI ? "si" : "imperial"},
-            {"conditions",
-             {{"te", at.te}, {"tc", at.tc}, {"sc", at.sc}, {"sh1", at.sh1}, {"sh2", at.sh2}}},
-            {"headings", headings},
-            {"te", t.te},
-            {"tc", t.tc},
-            {"pointRow", t.pointRow},
-            {"pointColumn", t.pointColumn},
-            {"cells", cells}};
+    Json doc = modelJson(m, t.at, t.units);
+    doc["headings"] = headings;
+    doc["te"] = t.te;
+    doc["tc"] = t.tc;
+    doc["pointRow"] = t.pointRow;
+    doc["pointColumn"] = t.pointColumn;
+    doc["cells"] = cells;
+    return doc;
+}
+
+// The envelope's polygons in the units shown: CSV records, a table or JSON.
+void writeEnvelope(std::ostream& out, OutputFormat format, const kv::Envelope& env,
+                   const kv::ModelInfo& m, const kv::ConditionValues& at, kv::UnitSystem units) {
+    const auto shown = [units](const kv::EnvelopePoint& e) {
+        return kv::fromEngineUnits({e.te, e.tc, 0, 0, 0}, units);
+    };
+    if (format == OutputFormat::Json) {
+        Json regions = Json::array();
+        for (const kv::EnvelopePolygon& p : env.polygons) {
+            Json points = Json::array();
+            for (const kv::EnvelopePoint& e : p.points) {
+                const kv::ConditionValues s = shown(e);
+                points.push_back({{"te", s.te}, {"tc", s.tc}});
+            }
+            regions.push_back({{"region", p.region},
+                               {"code", p.code},
+                               {"reason", kv::ratingReason(p.code)},
+                               {"points", points}});
+        }
+        Json doc = modelJson(m, at, units);
+        doc["regions"] = regions;
+        writeJson(out, doc);
+        return;
+    }
+    if (format == OutputFormat::Csv) {
+        out << kv::modelConditionsCsv(m, at, units) << "region,code,te,tc\r\n";
+        for (const kv::EnvelopePolygon& p : env.polygons)
+            for (const kv::EnvelopePoint& e : p.points) {
+                const kv::ConditionValues s = shown(e);
+                out << kv::csvRecord({std::to_string(p.region), std::to_string(p.code),
+                                      kv::plainNumber(s.te, 3), kv::plainNumber(s.tc, 3)});
+            }
+        return;
+    }
+    const std::string unit(kv::unitLabels(units).te);
+    std::vector<std::vector<std::string>> lines{
+        {"Region", "Code", "Te (" + unit + ")", "Tc (" + unit + ")"}};
+    std::vector<int32_t> codes;
+    for (const kv::EnvelopePolygon& p : env.polygons) {
+        codes.push_back(p.code);
+        for (const kv::EnvelopePoint& e : p.points) {
+            const kv::ConditionValues s = shown(e);
+            lines.push_back({std::to_string(p.region), std::to_string(p.code),
+                             kv::plainNumber(s.te, 3), kv::plainNumber(s.tc, 3)});
+        }
+    }
+    out << heading(m, at, units) << "\n";
+    writeTable(out, lines, {true, true, true, true});
+    writeCodeKey(out, codes, "Each region is a polygon of the points listed; its code:");
 }
 
 std::optional<UsageError> readRange(const CliOptions& o, const kv::NumberFormat& fmt,
@@ -120,29 +179,28 @@ int runVerb(const CliOptions& o, const kv::EngineApi& api, const kv::ConditionTe
             const kv::NumberFormat& fmt, std::ostream& out, std::ostream& err) {
     const auto model = kv::findModelByName(api, o.model);
     if (!model) {
-        err << "vantrix-cli: no model named \"" << o.model
+        err << "vantrix-cli: no model named \"" << kv::displayText(o.model)
             << "\" in the catalogue (names as the Model column of rate shows them)\n";
         return kExitUsage;
     }
+    const kv::ModelInfo shown = kv::displayed(*model); // every output shows these texts
     const kv::ConditionValues at = kv::toEngineUnits(kv::readConditions(texts, fmt), o.units);
 
     if (o.command == Command::Envelope) {
         const kv::Envelope env =
             kv::computeEnvelope(api, model->number, at, kv::envelopeWindow(api, model->number, at));
-        if (!env.anyRated)
-            err << "vantrix-cli: the engine refuses every point of " << model->name
-                << ": its envelope data are missing\n";
-        if (o.envelopeFormat == "svg") {
-            out << kv::drawingSvg(kv::envelopeDrawing(env, at, o.units, 760, 480));
-            return kExitOk;
+        if (!env.anyRated) {
+            // The engine's own reasons: a superheat over its limit refuses every point too.
+            err << "vantrix-cli: the engine refuses every point of " << shown.name << ":";
+            for (int32_t code : env.codes)
+                err << (code == env.codes.front() ? " " : "; ") << kv::ratingReason(code)
+                    << " (code " << code << ")";
+            err << "\n";
         }
-        out << "region,code,te,tc\r\n";
-        for (const kv::EnvelopePolygon& p : env.polygons)
-            for (const kv::EnvelopePoint& e : p.points) {
-                const kv::ConditionValues s = kv::fromEngineUnits({e.te, e.tc, 0, 0, 0}, o.units);
-                out << p.region << "," << p.code << "," << kv::plainNumber(s.te, 3) << ","
-                    << kv::plainNumber(s.tc, 3) << "\r\n";
-            }
+        if (o.format == OutputFormat::Svg)
+            out << kv::drawingSvg(kv::envelopeDrawing(env, at, o.units, 760, 480));
+        else
+            writeEnvelope(out, o.format, env, shown, at, o.units);
         return kExitOk;
     }
 
@@ -153,21 +211,25 @@ int runVerb(const CliOptions& o, const kv::EngineApi& api, const kv::ConditionTe
     if (o.format == OutputFormat::Csv)
         out << kv::tableCsv(t);
     else if (o.format == OutputFormat::Json)
-        out << tableJson(t, *model, at).dump(2) << '\n';
+        writeJson(out, tableJson(t, shown));
     else
-        writeTableText(out, t, *model, at, fmt);
+        writeTableText(out, t, shown, fmt);
     return kExitOk;
 }
 
 void writeLeftOutSummary(std::ostream& err, const kv::CalcResult& r, kv::Frequency frequency) {
-    err << r.matchedModels << (r.matchedModels == 1 ? " model matches" : " models match")
-        << " the selection; none is rated cleanly at these conditions.\n";
+    if (r.matchedModels == 0)
+        err << "No model matches the selection.\n";
+    else
+        err << r.matchedModels << (r.matchedModels == 1 ? " model matches" : " models match")
+            << " the selection; none is rated cleanly at these conditions.\n";
     for (const auto& [code, count] : r.leftOutByCode)
         err << "  " << count << " left out (code " << code << "): " << kv::ratingReason(code)
             << "\n";
     if (r.leftOutByFrequency > 0)
-        err << "  " << r.leftOutByFrequency << " left out: power supply not for "
-            << kv::frequencyCaption(frequency) << "\n";
+        err << "  " << r.leftOutByFrequency
+            << (r.leftOutByFrequency == 1 ? " other model has" : " other models have")
+            << " a power supply not for " << kv::frequencyCaption(frequency) << "\n";
 }
 
 } // namespace kvcli
