@@ -8,21 +8,15 @@ int kvIsRatingCode(int32_t code);
 int kvIsPropertyStatus(int32_t status);
 
 #define KV_CASE(name, value) case name:
-
-int kvIsRatingCode(int32_t code) {
-    switch (code) {
-        KPX_RATING_CODES(KV_CASE)
-        return 1;
-    default:
-        return 0;
+/* A function that tells whether a value is one of the list's. */
+#define KV_IS_LISTED(function, list)                                                               \
+    int function(int32_t value) {                                                                  \
+        switch (value) {                                                                           \
+            list(KV_CASE) return 1;                                                                \
+        default:                                                                                   \
+            return 0;                                                                              \
+        }                                                                                          \
     }
-}
 
-int kvIsPropertyStatus(int32_t status) {
-    switch (status) {
-        ILK_STATUSES(KV_CASE)
-        return 1;
-    default:
-        return 0;
-    }
-}
+KV_IS_LISTED(kvIsRatingCode, KPX_RATING_CODES)
+KV_IS_LISTED(kvIsPropertyStatus, ILK_STATUSES)
