@@ -36,8 +36,8 @@ WINDOWS_DEPS_STAMP := .deps-windows-stamp
 CMAKE_FILES := $(shell find . -name CMakeLists.txt -not -path './build*' 2>/dev/null) \
                $(wildcard cmake/*.cmake)
 
-.PHONY: all deps build run test test-unit test-sanitize fuzz package test-package bench \
-        test-windows format clean
+.PHONY: all deps deps-windows build run test test-unit test-sanitize fuzz package test-package \
+        bench test-windows format clean
 
 all: build
 
@@ -59,8 +59,9 @@ $(DEPS_STAMP): Makefile
 
 deps: $(DEPS_STAMP)
 
+# The benchmarks build in their own Release build (make bench), not in this one.
 $(BUILD)/build.ninja: $(DEPS_STAMP) $(CMAKE_FILES)
-	cmake -S . -B $(BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_BENCH=OFF
 
 build: $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -127,6 +128,8 @@ bench: $(BENCH_BUILD)/build.ninja
 # the Windows programs are compared with the Linux build's vantrix-cli.
 $(WINDOWS_DEPS_STAMP): Makefile
 	$(call install-missing,$(WINDOWS_PACKAGES))
+
+deps-windows: $(WINDOWS_DEPS_STAMP)
 
 $(WIN64_BUILD)/build.ninja: $(DEPS_STAMP) $(WINDOWS_DEPS_STAMP) $(CMAKE_FILES)
 	cmake -S . -B $(WIN64_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \

@@ -28,6 +28,46 @@
 #define KPX_EXPORT
 #endif
 
+/* The result of KPX_Rating: 0 for a clean rating, a positive code when the figures are
+ * computed but carry a warning, a negative code when nothing was computed (every output
+ * then reads KPX_NOT_RATED). KPX_RATING_CODES(X) expands X(name, value) once per code
+ * the engine returns, in this order; each name is a constant of enum KpxRatingCode. */
+#define KPX_RATING_CODES(X)                                                                        \
+    X(KPX_CLEAN, 0)                /* within the envelope */                                       \
+    X(KPX_NOT_FOUND, -1)           /* model not found, or no catalogue loaded */                   \
+    X(KPX_TE_TOO_LOW, -2)          /* Te below the outer limit */                                  \
+    X(KPX_TE_TOO_HIGH, -3)         /* Te above the outer limit */                                  \
+    X(KPX_TC_TOO_LOW, -4)          /* Tc below the outer limit, or beyond the limit for            \
+                                      this superheat and both tolerances */                        \
+    X(KPX_TC_TOO_HIGH, -5)         /* Tc above the outer limit */                                  \
+    X(KPX_SUPERHEAT_TOO_HIGH, -6)  /* Sh2 beyond a superheat bound and its tolerance */            \
+    X(KPX_SUBCOOLING_TOO_HIGH, -7) /* Sc above its maximum */                                      \
+    X(KPX_SUPERHEAT_NEGATIVE, -8)  /* Sh1 or Sh2 negative */                                       \
+    X(KPX_SUBCOOLING_NEGATIVE, -9) /* Sc negative */                                               \
+    X(KPX_PROPERTIES_FAILED, -10)  /* the property library could not serve the point */            \
+    X(KPX_TE_BELOW_INNER, 2)       /* Te below the continuous-duty range */                        \
+    X(KPX_TE_ABOVE_INNER, 3)       /* Te above the continuous-duty range */                        \
+    X(KPX_TC_BELOW_INNER, 4)       /* Tc below the continuous-duty range */                        \
+    X(KPX_TC_ABOVE_INNER, 5)       /* Tc above the continuous-duty range */                        \
+    X(KPX_SUPERHEAT_HIGH, 6)       /* Sh2 beyond a superheat bound, within its tolerance */        \
+    X(KPX_SH2_BELOW_SH1, 10)       /* total superheat below the evaporator superheat */            \
+    X(KPX_BELOW_K_LINE, 11)        /* pressure ratio below the minimum */                          \
+    X(KPX_TC_ABOVE_LIMIT, 15)      /* Tc above the limit for this superheat, within the            \
+                                      tolerances */
+
+#define KPX_RATING_CODE_ENUMERATOR_(name, value) name = value,
+#define KPX_RATING_CODE_COUNTED_(name, value) +1
+enum KpxRatingCode {
+    KPX_RATING_CODES(KPX_RATING_CODE_ENUMERATOR_)
+    /* How many codes KPX_RATING_CODES lists (itself no code). */
+    KPX_RATING_CODE_COUNT = 0 KPX_RATING_CODES(KPX_RATING_CODE_COUNTED_)
+};
+#undef KPX_RATING_CODE_ENUMERATOR_
+#undef KPX_RATING_CODE_COUNTED_
+
+/* Every output of KPX_Rating until a rating succeeds. */
+#define KPX_NOT_RATED (-9999.999)
+
 #ifdef __cplusplus
 extern "C" {
 #endif

@@ -132,22 +132,22 @@ KPX_EXPORT int32_t KPX_CALL KPX_Rating(int32_t model, const char* showName, cons
             allOutputs = false;
     }
     if (!allOutputs)
-        return -1;
-    return guarded(-1, [&]() -> int32_t {
+        return KPX_NOT_FOUND;
+    return guarded(KPX_NOT_FOUND, [&]() -> int32_t {
         const kpx::Catalogue& c = catalogue();
         if (!c.CatalogueLoaded())
-            return -1;
+            return KPX_NOT_FOUND;
         std::size_t position = 0;
         if (model != 0) {
             if (model < 0 || static_cast<std::size_t>(model) > c.modelCount())
-                return -1;
+                return KPX_NOT_FOUND;
             position = static_cast<std::size_t>(model) - 1;
         } else {
             if (showName == nullptr || refrigerant == nullptr)
-                return -1;
+                return KPX_NOT_FOUND;
             const auto found = c.findModel(showName, refrigerant, frequency);
             if (!found)
-                return -1;
+                return KPX_NOT_FOUND;
             position = *found;
         }
         LinkedProperties properties;

@@ -85,45 +85,45 @@ TcLimits tcLimits(const Envelope& env, const Conditions& c) {
 RatingCode classify(const Envelope& e, const Conditions& c) {
     const double te = c.te, tc = c.tc, sc = c.sc, sh1 = c.sh1, sh2 = c.sh2;
     if (te < e.teLow)
-        return code::kTeTooLow;
+        return KPX_TE_TOO_LOW;
     if (te > e.teHig)
-        return code::kTeTooHigh;
+        return KPX_TE_TOO_HIGH;
     if (tc < e.tcLow)
-        return code::kTcTooLow;
+        return KPX_TC_TOO_LOW;
     if (tc > e.tcHig)
-        return code::kTcTooHigh;
+        return KPX_TC_TOO_HIGH;
     if (sh2 > e.shTol + e.shMax)
-        return code::kSuperheatTooHigh;
+        return KPX_SUPERHEAT_TOO_HIGH;
     if (sh2 > (e.rgtMax - te) + e.shTol)
-        return code::kSuperheatTooHigh;
+        return KPX_SUPERHEAT_TOO_HIGH;
     if (sc > e.scMax)
-        return code::kSubcoolingTooHigh;
+        return KPX_SUBCOOLING_TOO_HIGH;
     if (sh1 < 0 || sh2 < 0)
-        return code::kSuperheatNegative;
+        return KPX_SUPERHEAT_NEGATIVE;
     if (sc < 0)
-        return code::kSubcoolingNegative;
+        return KPX_SUBCOOLING_NEGATIVE;
 
-    RatingCode working = code::kWorking;
+    RatingCode working = kWorking;
     if (sh2 < sh1)
-        working = code::kSh2BelowSh1;
+        working = KPX_SH2_BELOW_SH1;
     if (sh2 > e.shMax || sh2 > e.rgtMax - te)
-        working = code::kSuperheatHigh;
+        working = KPX_SUPERHEAT_HIGH;
     if (te < e.teMin)
-        working = code::kTeBelowInner;
+        working = KPX_TE_BELOW_INNER;
     if (te > e.teMax)
-        working = code::kTeAboveInner;
+        working = KPX_TE_ABOVE_INNER;
     if (tc < e.tcMin)
-        working = code::kTcBelowInner;
+        working = KPX_TC_BELOW_INNER;
     if (tc > e.tcMax)
-        working = code::kTcAboveInner;
+        working = KPX_TC_ABOVE_INNER;
     if (e.k2e - e.k1e > 0 && e.k1c + (te - e.k1e) * (e.k2c - e.k1c) / (e.k2e - e.k1e) > tc)
-        working = code::kBelowKLine;
+        working = KPX_BELOW_K_LINE;
 
     const TcLimits limits = tcLimits(e, c);
     if (tc > limits.atSh2MinusTol && tc > limits.atSh2 + e.tcTol)
-        return code::kTcTooLow;
+        return KPX_TC_TOO_LOW;
     if (tc > limits.atSh2)
-        working = code::kTcAboveLimit;
+        working = KPX_TC_ABOVE_LIMIT;
     return working;
 }
 
@@ -147,7 +147,7 @@ RatingResult rate(const RatingRecord& record, const Conditions& c, PropertyProvi
     }
     for (const double x : {c.te, c.tc, c.sc, c.sh1, c.sh2})
         if (!std::isfinite(x)) {
-            result.code = code::kPropertiesFailed;
+            result.code = KPX_PROPERTIES_FAILED;
             return result;
         }
 
@@ -185,7 +185,7 @@ RatingResult rate(const RatingRecord& record, const Conditions& c, PropertyProvi
         check(properties.vapourEnthalpy(refrigerant, teK + shBase, pe, &hOutBase), hOutBase) &&
         check(properties.vapourVolume(refrigerant, teK + shBase, pe, &vBase), vBase);
     if (!ok) {
-        result.code = code::kPropertiesFailed;
+        result.code = KPX_PROPERTIES_FAILED;
         return result;
     }
 
@@ -203,10 +203,10 @@ RatingResult rate(const RatingRecord& record, const Conditions& c, PropertyProvi
     // that does, gives no figure an engineer could use: the rating failed.
     for (const double x : {rated.capacity, rated.power, rated.current, rated.massFlow, rated.cop})
         if (!std::isfinite(x)) {
-            result.code = code::kPropertiesFailed;
+            result.code = KPX_PROPERTIES_FAILED;
             return result;
         }
-    rated.code = working == code::kWorking ? code::kClean : working;
+    rated.code = working == kWorking ? KPX_CLEAN : working;
     return rated;
 }
 

@@ -9,39 +9,19 @@
 
 #include "catalogue_schema.h"
 #include "field_number.h"
+#include "kpx_calc.h"
 
 namespace kpx {
 
 // The value of every rating output until a rating succeeds.
-inline constexpr double NotRated = -9999.999;
+inline constexpr double NotRated = KPX_NOT_RATED;
 
-// The result of a rating: 0 clean, positive for a warning, negative when nothing was
-// computed.
+// The result of a rating: one of the KPX_ codes of kpx_calc.h.
 using RatingCode = std::int32_t;
 
-// Result codes of a rating.
-namespace code {
-inline constexpr RatingCode kClean = 0;
-inline constexpr RatingCode kNotFound = -1; // also: catalogue not loaded
-inline constexpr RatingCode kTeTooLow = -2;
-inline constexpr RatingCode kTeTooHigh = -3;
-inline constexpr RatingCode kTcTooLow = -4; // also: Tc beyond the superheat-dependent limit
-inline constexpr RatingCode kTcTooHigh = -5;
-inline constexpr RatingCode kSuperheatTooHigh = -6;
-inline constexpr RatingCode kSubcoolingTooHigh = -7;
-inline constexpr RatingCode kSuperheatNegative = -8;
-inline constexpr RatingCode kSubcoolingNegative = -9;
-inline constexpr RatingCode kPropertiesFailed = -10;
-inline constexpr RatingCode kWorking = 1; // classification passed without a warning
-inline constexpr RatingCode kTeBelowInner = 2;
-inline constexpr RatingCode kTeAboveInner = 3;
-inline constexpr RatingCode kTcBelowInner = 4;
-inline constexpr RatingCode kTcAboveInner = 5;
-inline constexpr RatingCode kSuperheatHigh = 6;
-inline constexpr RatingCode kSh2BelowSh1 = 10;
-inline constexpr RatingCode kBelowKLine = 11;
-inline constexpr RatingCode kTcAboveLimit = 15;
-} // namespace code
+// The classification's code for a point that passed without a warning; the rating
+// returns it as KPX_CLEAN. No export hands it out.
+inline constexpr RatingCode kWorking = 1;
 
 // The envelope columns of one model, NoValue where the catalogue gives nothing.
 struct Envelope {
@@ -118,7 +98,7 @@ struct Conditions {
 };
 
 struct RatingResult {
-    RatingCode code = code::kNotFound;
+    RatingCode code = KPX_NOT_FOUND;
     double capacity = NotRated, power = NotRated, current = NotRated, massFlow = NotRated,
            cop = NotRated;
 };

@@ -137,13 +137,13 @@ CalcResult runCalculation(const EngineApi& api, const CalcRequest& req) {
             double capacity = 0, power = 0, current = 0, massFlow = 0, cop = 0;
             const int32_t code = api.KPX_Rating(next, "", "", 0, c.te, c.tc, c.sc, c.sh1, c.sh2,
                                                 &capacity, &power, &current, &massFlow, &cop);
-            if (code == kPropertiesFailed) {
+            if (code == KPX_PROPERTIES_FAILED) {
                 std::string refrigerant = modelData(api, next, "Refrigerant");
                 auto& failed = r.propertyFailures;
                 if (std::find(failed.begin(), failed.end(), refrigerant) == failed.end())
                     failed.push_back(std::move(refrigerant));
             }
-            if (code != 0) {
+            if (code != KPX_CLEAN) {
                 if (selected)
                     ++r.leftOutByCode[code];
                 continue;

@@ -110,7 +110,8 @@ struct CalcResult {
     GridHeader header;
     ConditionValues engineConditions; // Te, Tc in °C, Sc, Sh1, Sh2 in K
     // The refrigerants (engine bytes, each once) of the models whose rating the property
-    // library could not serve (-10); fluidProblems() tells which fluid file failed.
+    // library could not serve (KPX_PROPERTIES_FAILED); fluidProblems() tells which fluid
+    // file failed.
     std::vector<std::string> propertyFailures;
     // What the run left out: the models of the selection (those that passed the model
     // filter with a supply of the chosen frequency), those of them refused or rated with a

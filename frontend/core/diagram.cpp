@@ -11,23 +11,23 @@ namespace kv {
 
 Rgb regionColour(int32_t code) {
     switch (code) {
-    case 0:
+    case KPX_CLEAN:
         return {198, 228, 190};
-    case 2:
+    case KPX_TE_BELOW_INNER:
         return {250, 230, 160};
-    case 3:
+    case KPX_TE_ABOVE_INNER:
         return {247, 210, 125};
-    case 4:
+    case KPX_TC_BELOW_INNER:
         return {200, 220, 242};
-    case 5:
+    case KPX_TC_ABOVE_INNER:
         return {245, 185, 140};
-    case 6:
+    case KPX_SUPERHEAT_HIGH:
         return {226, 200, 238};
-    case 10:
+    case KPX_SH2_BELOW_SH1:
         return {218, 210, 192};
-    case 11:
+    case KPX_BELOW_K_LINE:
         return {170, 214, 228};
-    case 15:
+    case KPX_TC_ABOVE_LIMIT:
         return {238, 160, 145};
     default:
         break;
@@ -36,7 +36,7 @@ Rgb regionColour(int32_t code) {
 }
 
 std::string legendText(int32_t code) {
-    if (code == 0)
+    if (code == KPX_CLEAN)
         return "Within the envelope";
     if (code < 0)
         return "Refused";

@@ -19,32 +19,34 @@ PointRating ratePoint(const EngineApi& api, int32_t model, double te, double tc,
 }
 
 RegionKind regionKind(int32_t code) {
-    if (code == 0)
+    if (code == KPX_CLEAN)
         return RegionKind::Clean;
     return code > 0 ? RegionKind::Warning : RegionKind::Refused;
 }
 
 std::string ratingReason(int32_t code) {
     static const std::map<int32_t, std::string_view> kReasons{
-        {0, "within the envelope"},
-        {-1, "model not found in the catalogue"},
-        {-2, "evaporating temperature below the envelope"},
-        {-3, "evaporating temperature above the envelope"},
-        {-4, "condensing temperature below the envelope or above the limit for this superheat"},
-        {-5, "condensing temperature above the envelope"},
-        {-6, "superheat above the limit"},
-        {-7, "subcooling above the limit"},
-        {-8, "negative superheat"},
-        {-9, "negative subcooling"},
-        {-10, "refrigerant properties not available at this point"},
-        {2, "evaporating temperature below the continuous-duty range"},
-        {3, "evaporating temperature above the continuous-duty range"},
-        {4, "condensing temperature below the continuous-duty range"},
-        {5, "condensing temperature above the continuous-duty range"},
-        {6, "superheat above the limit, within the tolerance"},
-        {10, "total superheat below the evaporator superheat"},
-        {11, "pressure ratio below the minimum (under the K line)"},
-        {15, "condensing temperature above the limit for this superheat, within the tolerance"},
+        {KPX_CLEAN, "within the envelope"},
+        {KPX_NOT_FOUND, "model not found in the catalogue"},
+        {KPX_TE_TOO_LOW, "evaporating temperature below the envelope"},
+        {KPX_TE_TOO_HIGH, "evaporating temperature above the envelope"},
+        {KPX_TC_TOO_LOW,
+         "condensing temperature below the envelope or above the limit for this superheat"},
+        {KPX_TC_TOO_HIGH, "condensing temperature above the envelope"},
+        {KPX_SUPERHEAT_TOO_HIGH, "superheat above the limit"},
+        {KPX_SUBCOOLING_TOO_HIGH, "subcooling above the limit"},
+        {KPX_SUPERHEAT_NEGATIVE, "negative superheat"},
+        {KPX_SUBCOOLING_NEGATIVE, "negative subcooling"},
+        {KPX_PROPERTIES_FAILED, "refrigerant properties not available at this point"},
+        {KPX_TE_BELOW_INNER, "evaporating temperature below the continuous-duty range"},
+        {KPX_TE_ABOVE_INNER, "evaporating temperature above the continuous-duty range"},
+        {KPX_TC_BELOW_INNER, "condensing temperature below the continuous-duty range"},
+        {KPX_TC_ABOVE_INNER, "condensing temperature above the continuous-duty range"},
+        {KPX_SUPERHEAT_HIGH, "superheat above the limit, within the tolerance"},
+        {KPX_SH2_BELOW_SH1, "total superheat below the evaporator superheat"},
+        {KPX_BELOW_K_LINE, "pressure ratio below the minimum (under the K line)"},
+        {KPX_TC_ABOVE_LIMIT,
+         "condensing temperature above the limit for this superheat, within the tolerance"},
     };
     const auto it = kReasons.find(code);
     if (it == kReasons.end())

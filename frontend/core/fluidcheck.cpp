@@ -13,11 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Status codes of the property library.
-constexpr int32_t kUnknownRefrigerant = 1;
-constexpr int32_t kNoFluidsFolder = 2;
-constexpr int32_t kUnusableFile = 3;
-
 // A fluid file larger than this is not searched for the name it declares.
 constexpr std::uintmax_t kMaxSearchedBytes = 16 * 1024 * 1024;
 
@@ -102,14 +97,15 @@ std::vector<FluidProblem> fluidProblems(const EngineApi& api, const std::string&
         asked.push_back(name);
         double p = 0;
         const int32_t status = api.ILK_SaturationPressure(name.c_str(), 273.15, &p);
-        if (status != kUnknownRefrigerant && status != kNoFluidsFolder && status != kUnusableFile)
+        if (status != ILK_UNKNOWN_FLUID && status != ILK_NO_DATA_DIRECTORY &&
+            status != ILK_BAD_FLUID_FILE)
             continue;
         FluidProblem problem;
         problem.refrigerant = name;
         const std::string shown = displayText(name);
         std::string why;
         const fs::path file = fileFor(folder, name);
-        if (status == kNoFluidsFolder) {
+        if (status == ILK_NO_DATA_DIRECTORY) {
             problem.file = folder.string();
             why = "The fluids folder " + displayText(problem.file) + " is missing or can't be read";
         } else if (file != folder) {

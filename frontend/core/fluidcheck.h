@@ -1,12 +1,11 @@
 // Which fluid file the property library could not use.
 //
-// A rating whose property calls fail gives -10, and the model is left out like any
-// refused rating. When a refrigerant's fluid file is missing, damaged or unreadable, all
-// of that refrigerant's models vanish that way. After a run with such ratings the front
-// ends ask the property library once more, for one saturation pressure of each
-// refrigerant concerned. Its status tells a fluid file that can't be used (1: no file
-// answers the name, 2: no fluids folder, 3: the file that answers can't be used) from a
-// state outside the fluid's range or a solver that gave up (4 and up), which is no
+// A rating whose property calls fail gives KPX_PROPERTIES_FAILED, and the model is left
+// out like any refused rating. When a refrigerant's fluid file is missing, damaged or unreadable,
+// all of that refrigerant's models vanish that way. After a run with such ratings the front ends
+// ask the property library once more, for one saturation pressure of each refrigerant concerned.
+// Its status tells a fluid file that can't be used (ILK_UNKNOWN_FLUID, ILK_NO_DATA_DIRECTORY,
+// ILK_BAD_FLUID_FILE) from a state outside the fluid's range or a solver that gave up, which is no
 // problem of the file and stays silent like any other refused rating.
 #pragma once
 
@@ -17,9 +16,6 @@
 #include <vector>
 
 namespace kv {
-
-// The rating code of a rating the property library could not serve.
-inline constexpr int32_t kPropertiesFailed = -10;
 
 struct FluidProblem {
     std::string refrigerant; // as the catalogue writes it (engine bytes)

@@ -257,7 +257,7 @@ std::string tableCsv(const PerfTable& t) {
                 fields.push_back(c.rated() ? plainNumber(c.values[static_cast<std::size_t>(q)],
                                                          quantityDecimals(static_cast<Quantity>(q)))
                                            : std::string());
-            fields.push_back(c.code != 0 ? ratingReason(c.code) : std::string());
+            fields.push_back(c.code != KPX_CLEAN ? ratingReason(c.code) : std::string());
             out += csvRecord(fields);
         }
     return out;

@@ -1,8 +1,8 @@
 /* Korvane Vantrix refrigerant properties: the C interface of libASEREP32.so.
  *
- * Every property function returns 0 on success; on failure a non-zero status and NaN
- * in the result. Temperatures in K, pressures in Pa, enthalpies in J/kg (IIR reference
- * state), specific volumes in m3/kg. A text result goes to a caller's buffer of
+ * Every property function returns ILK_OK (0) on success; on failure one of the statuses
+ * of IlkStatus and NaN in the result. Temperatures in K, pressures in Pa, enthalpies in
+ * J/kg (IIR reference state), specific volumes in m3/kg. A text result goes to a caller's buffer of
  * ILK_TEXT_SIZE bytes.
  *
  * Callers in C++ that find the exports by name take their types from these declarations
@@ -28,6 +28,31 @@
 #else
 #define ILK_EXPORT
 #endif
+
+/* The status of a property function: 0 on success, else why it failed.
+ * ILK_STATUSES(X) expands X(name, value) once per status, in this order; each name is a
+ * constant of enum IlkStatus. */
+#define ILK_STATUSES(X)                                                                            \
+    X(ILK_OK, 0)                                                                                   \
+    X(ILK_UNKNOWN_FLUID, 1)     /* no fluid file answers the name */                               \
+    X(ILK_NO_DATA_DIRECTORY, 2) /* no fluids directory set, or it can't be read */                 \
+    X(ILK_BAD_FLUID_FILE, 3)    /* the fluid's file can't be read or can't be used */              \
+    X(ILK_OUT_OF_RANGE, 4)      /* a temperature or pressure outside the fluid's range */          \
+    X(ILK_NOT_VAPOUR, 5)        /* (T, p) is not a single-phase vapour state */                    \
+    X(ILK_NO_CONVERGENCE, 6)    /* a solver did not converge within its steps */                   \
+    X(ILK_NULL_POINTER, 7)      /* a null argument */                                              \
+    X(ILK_BAD_ARGUMENT, 8)      /* a value not finite, or not positive where it must be */         \
+    X(ILK_INTERNAL, 9)          /* an unexpected failure (out of memory and the like) */
+
+#define ILK_STATUS_ENUMERATOR_(name, value) name = value,
+#define ILK_STATUS_COUNTED_(name, value) +1
+enum IlkStatus {
+    ILK_STATUSES(ILK_STATUS_ENUMERATOR_)
+    /* How many statuses ILK_STATUSES lists (itself no status). */
+    ILK_STATUS_COUNT = 0 ILK_STATUSES(ILK_STATUS_COUNTED_)
+};
+#undef ILK_STATUS_ENUMERATOR_
+#undef ILK_STATUS_COUNTED_
 
 #ifdef __cplusplus
 extern "C" {

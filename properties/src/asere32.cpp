@@ -117,7 +117,7 @@ template <class Call> int32_t property(const char* refrigerant, double* out, Cal
         if (!std::isfinite(r.value))
             return static_cast<int32_t>(Status::NoConvergence);
         *out = r.value;
-        return 0;
+        return ILK_OK;
     } catch (...) {
         return static_cast<int32_t>(Status::Internal);
     }
@@ -151,7 +151,7 @@ int32_t ILK_CALL ILK_SetDataDirectory(const char* directory) {
         // The engine hands over the same directory before every rating: that costs a
         // comparison once the fluids directory has been seen.
         if (c.library && dir == c.directory && c.found)
-            return 0;
+            return ILK_OK;
         if (!c.library || dir != c.directory) {
             auto library = std::make_shared<const FluidLibrary>(fluidsDirectory(dir));
             c.directory = std::move(dir);
@@ -160,7 +160,7 @@ int32_t ILK_CALL ILK_SetDataDirectory(const char* directory) {
         }
         std::error_code ec;
         c.found = std::filesystem::is_directory(c.library->directory(), ec);
-        return c.found ? 0 : static_cast<int32_t>(Status::NoDataDirectory);
+        return c.found ? ILK_OK : ILK_NO_DATA_DIRECTORY;
     } catch (...) {
         return static_cast<int32_t>(Status::Internal);
     }

@@ -222,22 +222,26 @@ TEST_F(DemoCatalogue, ModelsAreFoundByNameOrGridRow) {
     EXPECT_FALSE(kv::findGridModel(api(), 0, 0, 0, m.name, m.refrigerant, "400/3/50").has_value());
 }
 
-// One text of its own per RatingCode the engine returns, naming the limit; a code it
-// doesn't know is named as such.
+// One text of its own per code kpx_calc.h lists, naming the limit; a code it doesn't
+// know is named as such.
 TEST(RatingReasons, OneTextPerCode) {
+#define KV_RATING_CODE_ROW(name, value) {#name, name},
+    const std::pair<const char*, int32_t> codes[] = {KPX_RATING_CODES(KV_RATING_CODE_ROW)};
+#undef KV_RATING_CODE_ROW
+    ASSERT_EQ(std::size(codes), std::size_t{KPX_RATING_CODE_COUNT});
     std::set<std::string> texts;
-    for (const int32_t code :
-         {-10, -9, -8, -7, -6, -5, -4, -3, -2, -1, 2, 3, 4, 5, 6, 10, 11, 15}) {
+    for (const auto& [name, code] : codes) {
         const std::string text = kv::ratingReason(code);
-        EXPECT_EQ(text.find("unknown"), std::string::npos) << code;
-        EXPECT_TRUE(texts.insert(text).second) << code << ": " << text;
+        EXPECT_EQ(text.find("unknown"), std::string::npos) << name;
+        EXPECT_TRUE(texts.insert(text).second) << name << ": " << text;
     }
-    EXPECT_EQ(kv::ratingReason(-2), "evaporating temperature below the envelope");
-    EXPECT_EQ(kv::ratingReason(6), "superheat above the limit, within the tolerance");
+    EXPECT_EQ(kv::ratingReason(KPX_TE_TOO_LOW), "evaporating temperature below the envelope");
+    EXPECT_EQ(kv::ratingReason(KPX_SUPERHEAT_HIGH),
+              "superheat above the limit, within the tolerance");
     EXPECT_EQ(kv::ratingReason(7), "unknown rating code 7");
-    EXPECT_EQ(kv::regionKind(0), kv::RegionKind::Clean);
-    EXPECT_EQ(kv::regionKind(15), kv::RegionKind::Warning);
-    EXPECT_EQ(kv::regionKind(-4), kv::RegionKind::Refused);
+    EXPECT_EQ(kv::regionKind(KPX_CLEAN), kv::RegionKind::Clean);
+    EXPECT_EQ(kv::regionKind(KPX_TC_ABOVE_LIMIT), kv::RegionKind::Warning);
+    EXPECT_EQ(kv::regionKind(KPX_TC_TOO_LOW), kv::RegionKind::Refused);
 }
 
 // Ranges that can't be tabled get a message instead of a hang or a huge table.

@@ -68,9 +68,9 @@ TEST(Exports, WholeSequenceThroughTheSharedLibrary) {
     EXPECT_EQ(KPX_GetModelData(1, "ShowName", &b.pointer), -1);
     EXPECT_EQ(
         KPX_Rating(1, "", "", 50, -10, 40, 0, 10, 10, &out[0], &out[1], &out[2], &out[3], &out[4]),
-        -1);
+        KPX_NOT_FOUND);
     for (double v : out)
-        EXPECT_EQ(v, -9999.999);
+        EXPECT_EQ(v, KPX_NOT_RATED);
 
     dir.write("kpxcodes.bin", kCodes);
     dir.write("kpxcalc.bin", models());
@@ -118,33 +118,33 @@ TEST(Exports, WholeSequenceThroughTheSharedLibrary) {
     EXPECT_EQ(KPX_GetFamily(0, &next, &nowhere), -1);
     EXPECT_EQ(
         KPX_Rating(1, "", "", 50, -10, 40, 0, 10, 10, &out[0], nullptr, &out[2], &out[3], &out[4]),
-        -1);
-    EXPECT_EQ(out[0], -9999.999);
+        KPX_NOT_FOUND);
+    EXPECT_EQ(out[0], KPX_NOT_RATED);
 
     // Ratings: selection, refusal, and a clean point that the property library rates,
-    // or answers with -10 when it can't serve the refrigerant.
+    // or answers with KPX_PROPERTIES_FAILED when it can't serve the refrigerant.
     const auto rating = [&](int32_t model, const char* name, const char* refrigerant,
                             int32_t frequency, double te) {
         return KPX_Rating(model, name, refrigerant, frequency, te, 40, 0, 10, 10, &out[0], &out[1],
                           &out[2], &out[3], &out[4]);
     };
-    EXPECT_EQ(rating(4, "", "", 0, -10), -1);
-    EXPECT_EQ(rating(-1, "", "", 0, -10), -1);
-    EXPECT_EQ(rating(0, "K-100", "R134a", 60, -10), -1);
-    EXPECT_EQ(rating(0, nullptr, "R134a", 50, -10), -1);
-    EXPECT_EQ(rating(2, "", "", 0, -10), -3); // no TeHig
-    EXPECT_EQ(rating(1, "", "", 0, 20), -3);
-    EXPECT_EQ(out[0], -9999.999);
+    EXPECT_EQ(rating(4, "", "", 0, -10), KPX_NOT_FOUND);
+    EXPECT_EQ(rating(-1, "", "", 0, -10), KPX_NOT_FOUND);
+    EXPECT_EQ(rating(0, "K-100", "R134a", 60, -10), KPX_NOT_FOUND);
+    EXPECT_EQ(rating(0, nullptr, "R134a", 50, -10), KPX_NOT_FOUND);
+    EXPECT_EQ(rating(2, "", "", 0, -10), KPX_TE_TOO_HIGH); // no TeHig
+    EXPECT_EQ(rating(1, "", "", 0, 20), KPX_TE_TOO_HIGH);
+    EXPECT_EQ(out[0], KPX_NOT_RATED);
 
     const int32_t code = rating(0, "K-100", "R134a", 50, -10);
     kpx::PropertyTextBuffer revision;
     ILK_Revision(revision.address());
     ILK_SetDataDirectory(dir.slash().c_str());
     double p = 0;
-    const bool propertiesServe = ILK_SaturationPressure("R134a", 263.15, &p) == 0;
+    const bool propertiesServe = ILK_SaturationPressure("R134a", 263.15, &p) == ILK_OK;
     if (propertiesServe) {
         // At the model's base conditions both factors are exactly 1.
-        EXPECT_EQ(code, 0);
+        EXPECT_EQ(code, KPX_CLEAN);
         EXPECT_EQ(out[0], 1000);
         EXPECT_EQ(out[1], 400);
         EXPECT_EQ(out[3], 0.01);
@@ -152,13 +152,13 @@ TEST(Exports, WholeSequenceThroughTheSharedLibrary) {
         // More suction superheat: thinner suction gas, less mass flow.
         EXPECT_EQ(KPX_Rating(1, "", "", 0, -10, 40, 0, 10, 20, &out[0], &out[1], &out[2], &out[3],
                              &out[4]),
-                  0);
+                  KPX_CLEAN);
         EXPECT_LT(out[3], 0.01);
         EXPECT_GT(out[3], 0.008);
     } else {
-        EXPECT_EQ(code, -10);
+        EXPECT_EQ(code, KPX_PROPERTIES_FAILED);
         for (double v : out)
-            EXPECT_EQ(v, -9999.999);
+            EXPECT_EQ(v, KPX_NOT_RATED);
     }
 }
 

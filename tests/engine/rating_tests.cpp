@@ -281,7 +281,7 @@ TEST(Rate, PropertyCallsInOrderAndTheCorrectionFactors) {
     const double hOutBase = 1e5 + 1000 * (teK + 10) + 0.001 * pe;
     const double fm = ((teK + 10) / pe) / ((teK + 12) / pe);
     const double fq = fm * (hOut - hLiq) / (hOutBase - hLiqBase);
-    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.code, KPX_CLEAN);
     EXPECT_DOUBLE_EQ(r.capacity, 400 * fq);
     EXPECT_DOUBLE_EQ(r.massFlow, kpx::massFlowPolynomial(record.m, -10, 40) * fm);
     EXPECT_EQ(r.power, 700);
@@ -343,13 +343,13 @@ TEST(Rate, AbsentCoefficientsCountAsNoValue) {
 TEST(Rate, RefusalCallsNothingAndWarningStillComputes) {
     kpx::FakeProperties refused;
     const auto r = rate(ratingRecord(), Conditions{20, 40, 0, 10, 10}, refused);
-    EXPECT_EQ(r.code, -3);
+    EXPECT_EQ(r.code, KPX_TE_TOO_HIGH);
     expectNotRated(r);
     EXPECT_TRUE(refused.calls.empty());
 
     kpx::FakeProperties warned;
     const auto w = rate(ratingRecord(), Conditions{-42, 40, 0, 10, 10}, warned);
-    EXPECT_EQ(w.code, 2);
+    EXPECT_EQ(w.code, KPX_TE_BELOW_INNER);
     EXPECT_NE(w.capacity, NotRated);
     EXPECT_NE(w.massFlow, NotRated);
 }
@@ -368,7 +368,7 @@ TEST(Rate, FailedPropertyCallGivesMinusTenAndNotRated) {
                 return i == failing ? mode.first : 0;
             };
             const auto r = rate(ratingRecord(), kBasePoint, properties);
-            EXPECT_EQ(r.code, -10);
+            EXPECT_EQ(r.code, KPX_PROPERTIES_FAILED);
             expectNotRated(r);
             EXPECT_EQ(properties.calls.size(), 2 + failing + 1); // stops there
         }
@@ -377,7 +377,7 @@ TEST(Rate, FailedPropertyCallGivesMinusTenAndNotRated) {
                                 Conditions{-10, 40, 0, inf, 10}, Conditions{-10, 40, 0, 10, nan}}) {
         kpx::FakeProperties properties;
         const auto r = rate(ratingRecord(), c, properties);
-        EXPECT_EQ(r.code, -10);
+        EXPECT_EQ(r.code, KPX_PROPERTIES_FAILED);
         expectNotRated(r);
         EXPECT_TRUE(properties.calls.empty());
     }
@@ -403,7 +403,7 @@ TEST(Rate, OutputThatIsNotFiniteGivesMinusTenAndNotRated) {
         c.change(record);
         kpx::FakeProperties properties;
         const auto r = rate(record, c.point, properties);
-        EXPECT_EQ(r.code, -10) << c.what;
+        EXPECT_EQ(r.code, KPX_PROPERTIES_FAILED) << c.what;
         expectNotRated(r);
     }
 }

@@ -35,9 +35,9 @@ void expectAllFail(const Calls& c, int32_t status, const char* what) {
 
 // Runs first: nothing is set up yet.
 TEST(CInterface, FailsCleanlyBeforeTheDataDirectoryIsSet) {
-    expectAllFail(allCalls("R134a", 263.15, 2e5), 2, "no directory");
-    EXPECT_EQ(ILK_SetDataDirectory(nullptr), 7);
-    expectAllFail(allCalls("R134a", 263.15, 2e5), 2, "still no directory");
+    expectAllFail(allCalls("R134a", 263.15, 2e5), ILK_NO_DATA_DIRECTORY, "no directory");
+    EXPECT_EQ(ILK_SetDataDirectory(nullptr), ILK_NULL_POINTER);
+    expectAllFail(allCalls("R134a", 263.15, 2e5), ILK_NO_DATA_DIRECTORY, "still no directory");
 }
 
 TEST(CInterface, Revision) {
@@ -55,60 +55,61 @@ TEST(CInterface, Revision) {
 }
 
 TEST(CInterface, DataDirectorySwitches) {
-    ASSERT_EQ(ILK_SetDataDirectory(kDataDir.c_str()), 0);
+    ASSERT_EQ(ILK_SetDataDirectory(kDataDir.c_str()), ILK_OK);
     double p = 0;
-    ASSERT_EQ(ILK_SaturationPressure("R134a", 263.15, &p), 0);
+    ASSERT_EQ(ILK_SaturationPressure("R134a", 263.15, &p), ILK_OK);
     // A directory without fluids: calls fail, and the good one works again afterwards.
-    EXPECT_EQ(ILK_SetDataDirectory("/nonexistent/"), 2);
-    expectAllFail(allCalls("R134a", 263.15, 2e5), 2, "missing directory");
+    EXPECT_EQ(ILK_SetDataDirectory("/nonexistent/"), ILK_NO_DATA_DIRECTORY);
+    expectAllFail(allCalls("R134a", 263.15, 2e5), ILK_NO_DATA_DIRECTORY, "missing directory");
     // Without the closing separator.
     std::string noSlash = kDataDir.substr(0, kDataDir.size() - 1);
-    ASSERT_EQ(ILK_SetDataDirectory(noSlash.c_str()), 0);
+    ASSERT_EQ(ILK_SetDataDirectory(noSlash.c_str()), ILK_OK);
     double p2 = 0;
-    ASSERT_EQ(ILK_SaturationPressure("R134a", 263.15, &p2), 0);
+    ASSERT_EQ(ILK_SaturationPressure("R134a", 263.15, &p2), ILK_OK);
     EXPECT_EQ(p2, p);
     // A null directory changes nothing.
-    EXPECT_EQ(ILK_SetDataDirectory(nullptr), 7);
-    EXPECT_EQ(ILK_SaturationPressure("R134a", 263.15, &p2), 0);
+    EXPECT_EQ(ILK_SetDataDirectory(nullptr), ILK_NULL_POINTER);
+    EXPECT_EQ(ILK_SaturationPressure("R134a", 263.15, &p2), ILK_OK);
 }
 
 TEST(CInterface, BadArgumentsGiveAStatusAndNaN) {
-    ASSERT_EQ(ILK_SetDataDirectory(kDataDir.c_str()), 0);
-    expectAllFail(allCalls(nullptr, 263.15, 2e5), 7, "null refrigerant");
-    expectAllFail(allCalls("R999", 263.15, 2e5), 1, "unknown refrigerant");
-    expectAllFail(allCalls("", 263.15, 2e5), 1, "empty name");
-    EXPECT_EQ(ILK_SaturationPressure("R134a", 263.15, nullptr), 7);
-    EXPECT_EQ(ILK_BubbleTemperature("R134a", 2e5, nullptr), 7);
-    EXPECT_EQ(ILK_LiquidEnthalpy("R134a", 263.15, nullptr), 7);
-    EXPECT_EQ(ILK_VapourEnthalpy("R134a", 263.15, 2e5, nullptr), 7);
-    EXPECT_EQ(ILK_VapourVolume("R134a", 263.15, 2e5, nullptr), 7);
+    ASSERT_EQ(ILK_SetDataDirectory(kDataDir.c_str()), ILK_OK);
+    expectAllFail(allCalls(nullptr, 263.15, 2e5), ILK_NULL_POINTER, "null refrigerant");
+    expectAllFail(allCalls("R999", 263.15, 2e5), ILK_UNKNOWN_FLUID, "unknown refrigerant");
+    expectAllFail(allCalls("", 263.15, 2e5), ILK_UNKNOWN_FLUID, "empty name");
+    EXPECT_EQ(ILK_SaturationPressure("R134a", 263.15, nullptr), ILK_NULL_POINTER);
+    EXPECT_EQ(ILK_BubbleTemperature("R134a", 2e5, nullptr), ILK_NULL_POINTER);
+    EXPECT_EQ(ILK_LiquidEnthalpy("R134a", 263.15, nullptr), ILK_NULL_POINTER);
+    EXPECT_EQ(ILK_VapourEnthalpy("R134a", 263.15, 2e5, nullptr), ILK_NULL_POINTER);
+    EXPECT_EQ(ILK_VapourVolume("R134a", 263.15, 2e5, nullptr), ILK_NULL_POINTER);
 
     double v = 0;
-    EXPECT_EQ(ILK_SaturationPressure("R134a", 100, &v), 4); // below the triple point
+    EXPECT_EQ(ILK_SaturationPressure("R134a", 100, &v), ILK_OUT_OF_RANGE); // below the triple point
     EXPECT_TRUE(std::isnan(v));
-    EXPECT_EQ(ILK_SaturationPressure("R134a", 400, &v), 4); // above the critical point
-    EXPECT_EQ(ILK_LiquidEnthalpy("R404A", 360, &v), 4);
+    EXPECT_EQ(ILK_SaturationPressure("R134a", 400, &v),
+              ILK_OUT_OF_RANGE); // above the critical point
+    EXPECT_EQ(ILK_LiquidEnthalpy("R404A", 360, &v), ILK_OUT_OF_RANGE);
     for (const char* blend : {"R454B", "R448A"}) { // above the blend's critical region
-        EXPECT_EQ(ILK_SaturationPressure(blend, 360, &v), 4);
+        EXPECT_EQ(ILK_SaturationPressure(blend, 360, &v), ILK_OUT_OF_RANGE);
         EXPECT_TRUE(std::isnan(v));
-        EXPECT_EQ(ILK_LiquidEnthalpy(blend, 360, &v), 4);
-        EXPECT_EQ(ILK_BubbleTemperature(blend, 6e6, &v), 4);
+        EXPECT_EQ(ILK_LiquidEnthalpy(blend, 360, &v), ILK_OUT_OF_RANGE);
+        EXPECT_EQ(ILK_BubbleTemperature(blend, 6e6, &v), ILK_OUT_OF_RANGE);
         EXPECT_TRUE(std::isnan(v));
     }
-    EXPECT_EQ(ILK_BubbleTemperature("R134a", 1e8, &v), 4);
-    EXPECT_EQ(ILK_VapourEnthalpy("R134a", 263.15, 1e6, &v), 5); // liquid
+    EXPECT_EQ(ILK_BubbleTemperature("R134a", 1e8, &v), ILK_OUT_OF_RANGE);
+    EXPECT_EQ(ILK_VapourEnthalpy("R134a", 263.15, 1e6, &v), ILK_NOT_VAPOUR); // liquid
     EXPECT_TRUE(std::isnan(v));
-    EXPECT_EQ(ILK_VapourVolume("R410A", 263.15, 2e6, &v), 5);
-    EXPECT_EQ(ILK_VapourVolume("R410A", NAN, 2e5, &v), 8);
+    EXPECT_EQ(ILK_VapourVolume("R410A", 263.15, 2e6, &v), ILK_NOT_VAPOUR);
+    EXPECT_EQ(ILK_VapourVolume("R410A", NAN, 2e5, &v), ILK_BAD_ARGUMENT);
     // A failure leaves nothing behind for the next call.
-    EXPECT_EQ(ILK_VapourEnthalpy("R134a", 263.15, 1e5, &v), 0);
+    EXPECT_EQ(ILK_VapourEnthalpy("R134a", 263.15, 1e5, &v), ILK_OK);
     EXPECT_TRUE(std::isfinite(v));
 }
 
 // The calls of one rating for every refrigerant, at -10 degC evaporating and +45 degC
 // condensing, against the reference tables.
 TEST(CInterface, RatingCallsMatchTheReference) {
-    ASSERT_EQ(ILK_SetDataDirectory(kDataDir.c_str()), 0);
+    ASSERT_EQ(ILK_SetDataDirectory(kDataDir.c_str()), ILK_OK);
     for (const auto& f : asere::referenceFluids()) {
         const auto sat = asere::readTable(std::string(f.prefix) + "_sat.tsv", 7);
         for (const auto& row : sat) {
@@ -116,7 +117,7 @@ TEST(CInterface, RatingCallsMatchTheReference) {
                 continue;
             const Calls c = allCalls(f.name, row[0], row[1]);
             for (int i = 0; i < 5; ++i)
-                ASSERT_EQ(c.rc[i], 0) << f.name << " call " << i;
+                ASSERT_EQ(c.rc[i], ILK_OK) << f.name << " call " << i;
             EXPECT_NEAR(c.v[0] / row[1], 1, 1e-5) << f.name;
             EXPECT_NEAR(c.v[1], row[3], 1e-3) << f.name;
             EXPECT_NEAR(c.v[2], row[4], 1.0) << f.name;

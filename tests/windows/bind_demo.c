@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
             break;
         start = next;
         if (rating(next, "", "", 0, conditions[0], conditions[1], conditions[2], conditions[3],
-                   conditions[4], &capacity, &power, &current, &massFlow, &cop) != 0)
+                   conditions[4], &capacity, &power, &current, &massFlow, &cop) != KPX_CLEAN)
             continue;
         getModelData(next, "DLLP", &text);
         /* The 60 Hz power supplies are left out at 50 Hz. */

@@ -13,6 +13,8 @@
 // could not be computed (its value is then NaN). Loading throws FluidError.
 #pragma once
 
+#include "asere32.h"
+
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -29,19 +31,21 @@
 
 namespace asere {
 
-// Why a call failed. The numbers are the status codes of the C interface.
+// Why a call failed: the statuses of the C interface (asere32.h), by the same numbers.
 enum class Status : std::int32_t {
-    Ok = 0,
-    UnknownFluid = 1,    // no fluid file answers the name
-    NoDataDirectory = 2, // no fluids directory set, or it can't be read
-    BadFluidFile = 3,    // the fluid's file can't be read or uses what the library doesn't know
-    OutOfRange = 4,      // a temperature or pressure outside the fluid's range
-    NotVapour = 5,       // (T, p) is not a single-phase vapour state
-    NoConvergence = 6,   // a solver did not converge within its bounded number of steps
-    NullPointer = 7,     // a null argument (C interface only)
-    BadArgument = 8,     // a value that is not finite, or not positive where it must be
-    Internal = 9,        // an unexpected internal failure (out of memory and the like)
+    Ok = ILK_OK,
+    UnknownFluid = ILK_UNKNOWN_FLUID,
+    NoDataDirectory = ILK_NO_DATA_DIRECTORY,
+    BadFluidFile = ILK_BAD_FLUID_FILE,
+    OutOfRange = ILK_OUT_OF_RANGE,
+    NotVapour = ILK_NOT_VAPOUR,
+    NoConvergence = ILK_NO_CONVERGENCE,
+    NullPointer = ILK_NULL_POINTER,
+    BadArgument = ILK_BAD_ARGUMENT,
+    Internal = ILK_INTERNAL,
 };
+static_assert(static_cast<int>(Status::Internal) + 1 == ILK_STATUS_COUNT,
+              "every status of asere32.h has its name here");
 
 // A short English description of a status, e.g. "unknown refrigerant".
 const char* describe(Status status) noexcept;

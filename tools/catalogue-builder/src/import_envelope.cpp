@@ -79,7 +79,7 @@ std::vector<BadPoint> nonPositivePoints(const std::map<std::string, double>& env
     constexpr int kSteps = 24;
     const auto check = [&](double te, double tc) {
         const double sh = x.sh ? *x.sh : *x.rgt - te;
-        if (kpx::classify(e, kpx::Conditions{te, tc, x.scBase, sh, sh}) != kpx::code::kWorking)
+        if (kpx::classify(e, kpx::Conditions{te, tc, x.scBase, sh, sh}) != kpx::kWorking)
             return;
         const double values[4] = {
             kpx::capacityPolynomial(x.poly[0], te, tc), kpx::powerPolynomial(x.poly[1], te, tc),
