@@ -1,4 +1,4 @@
-// Evaluation of the equation of state and of the saturation-curve expansions.
+// Evaluation of the equation of state and of the ancillary equations.
 #include "fluid_data.h"
 #include "mixture.h"
 
@@ -286,83 +286,6 @@ Helmholtz FluidData::idealGas(double tau, double delta) const noexcept {
         }
     }
     return r;
-}
-
-void SharedExpansion::eval(double T, double* out) const noexcept {
-    // The piece whose range holds T; a T on an inner edge takes the upper piece.
-    const auto it = std::upper_bound(edges.begin() + 1, edges.end() - 1, T);
-    const auto p = static_cast<std::size_t>(it - (edges.begin() + 1));
-    const double lo = edges[p], hi = edges[p + 1];
-    const double u = (2 * T - (lo + hi)) / (hi - lo);
-    double tk[kMaxExpansionTerms];
-    tk[0] = 1;
-    tk[1] = u;
-    for (std::size_t n = 2; n < terms; ++n)
-        tk[n] = 2 * u * tk[n - 1] - tk[n - 2];
-    // The sum of c_k T_k(u) of four functions at a time, in registers.
-    const double* k = c[p].data();
-    std::size_t s = 0;
-    for (; s + 4 <= count; s += 4) {
-        double a0 = 0, a1 = 0, a2 = 0, a3 = 0;
-        for (std::size_t n = 0; n < terms; ++n) {
-            const double* kn = k + n * count + s;
-            a0 += kn[0] * tk[n];
-            a1 += kn[1] * tk[n];
-            a2 += kn[2] * tk[n];
-            a3 += kn[3] * tk[n];
-        }
-        out[s] = a0;
-        out[s + 1] = a1;
-        out[s + 2] = a2;
-        out[s + 3] = a3;
-    }
-    for (; s < count; ++s) {
-        double a = 0;
-        for (std::size_t n = 0; n < terms; ++n)
-            a += k[n * count + s] * tk[n];
-        out[s] = a;
-    }
-}
-
-std::size_t Chebyshev::pieceOf(double x) const noexcept {
-    // First piece whose upper edge is not below x.
-    auto it = std::lower_bound(pieces.begin(), pieces.end(), x,
-                               [](const Piece& p, double v) { return p.xmax < v; });
-    if (it == pieces.end())
-        return pieces.size() - 1;
-    return static_cast<std::size_t>(it - pieces.begin());
-}
-
-double Chebyshev::eval(double x, double* dfdx) const noexcept {
-    const Piece& p = pieces[pieceOf(x)];
-    const double scale = 2 / (p.xmax - p.xmin);
-    const double u = (2 * x - (p.xmax + p.xmin)) / (p.xmax - p.xmin);
-    const std::size_t n = p.c.size();
-    if (dfdx == nullptr) {
-        // Clenshaw recurrence.
-        double b1 = 0, b2 = 0;
-        for (std::size_t k = n; k-- > 1;) {
-            const double b0 = p.c[k] + 2 * u * b1 - b2;
-            b2 = b1;
-            b1 = b0;
-        }
-        return p.c[0] + u * b1 - b2;
-    }
-    // T_k and U_(k-1) together: T_k' = k U_(k-1).
-    double tPrev = 1, tCur = u, uPrev = 0, uCur = 1;
-    double f = p.c[0], df = 0;
-    for (std::size_t k = 1; k < n; ++k) {
-        f += p.c[k] * tCur;
-        df += p.c[k] * static_cast<double>(k) * uCur;
-        const double tNext = 2 * u * tCur - tPrev;
-        const double uNext = 2 * u * uCur - uPrev;
-        tPrev = tCur;
-        tCur = tNext;
-        uPrev = uCur;
-        uCur = uNext;
-    }
-    *dfdx = df * scale;
-    return f;
 }
 
 double Ancillary::eval(double T) const noexcept {

@@ -2,6 +2,8 @@
 // (Chebyshev expansions or ancillary equations) and its reference-state offsets.
 #pragma once
 
+#include "expansion.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -57,24 +59,6 @@ struct IdealGas {
     std::vector<double> cpPolyC;    // cp0/R contribution c T^t, T = Tc / tau
     std::vector<double> cpPolyT;    //
     std::vector<double> cpPolyTc;   //
-};
-
-// A piecewise Chebyshev expansion of a function of temperature.
-struct Chebyshev {
-    struct Piece {
-        double xmin, xmax;
-        std::vector<double> c;
-        bool exact = true; // checked to stand for the function itself, not just a start
-    };
-    std::vector<Piece> pieces; // ordered, contiguous
-
-    bool empty() const noexcept { return pieces.empty(); }
-    double xmin() const noexcept { return pieces.front().xmin; }
-    double xmax() const noexcept { return pieces.back().xmax; }
-    // Value (and derivative when dfdx is not null) at x, x inside [xmin, xmax].
-    double eval(double x, double* dfdx = nullptr) const noexcept;
-    std::size_t pieceOf(double x) const noexcept;
-    bool exactAt(double x) const noexcept { return pieces[pieceOf(x)].exact; }
 };
 
 // An ancillary equation of a saturation property.

@@ -379,12 +379,9 @@ void deriveSaturation(const Reader& r, FluidData& fluid) {
             if (std::abs(c->xmin() - f->satP.xmin()) > 1e-9 ||
                 std::abs(c->xmax() - f->satP.xmax()) > 1e-9)
                 r.fail("the density expansions do not span the pressure expansion");
-        for (const auto& p : f->satP.pieces)
-            f->satPEdges.push_back(p.c.empty() ? 0 : f->satP.eval(p.xmin));
-        f->satPEdges.push_back(f->satP.eval(f->satP.xmax()));
-        for (std::size_t i = 0; i < f->satPEdges.size(); ++i)
-            if (!(f->satPEdges[i] > 0) || (i > 0 && !(f->satPEdges[i] > f->satPEdges[i - 1])))
-                r.fail("the saturation-pressure expansion does not rise with temperature");
+        f->satPEdges = risingEdges(f->satP);
+        if (f->satPEdges.empty() || !(f->satPEdges.front() > 0))
+            r.fail("the saturation-pressure expansion does not rise with temperature");
     }
     f->rhoL.reducing *= f->molarMass; // mol/m3 to kg/m3
     f->rhoV.reducing *= f->molarMass;

@@ -328,14 +328,7 @@ Chebyshev fitBlendDensity(const FluidData& f, bool vapour) {
                 return c;
             values[j] = rho.value;
         }
-        Chebyshev::Piece piece{a, b, std::vector<double>(kOrder + 1), false};
-        for (int k = 0; k <= kOrder; ++k) {
-            double sum = 0;
-            for (int j = 0; j <= kOrder; ++j)
-                sum += (j == 0 || j == kOrder ? 0.5 : 1.0) * values[j] *
-                       std::cos(kPi * j * k / kOrder);
-            piece.c[k] = 2.0 / kOrder * sum * (k == 0 || k == kOrder ? 0.5 : 1.0);
-        }
+        Chebyshev::Piece piece = lobattoPiece(a, b, values);
         // Between the nodes the expansion must agree with the solver to 1e-11.
         Chebyshev one;
         one.pieces.push_back(piece);
