@@ -288,6 +288,40 @@ Helmholtz FluidData::idealGas(double tau, double delta) const noexcept {
     return r;
 }
 
+void FluidData::tauFactorsAt(double T, double* out) const noexcept {
+    if (factorFit.covers(T))
+        factorFit.eval(T, out);
+    else
+        tauFactors(Tr / T, out);
+}
+
+Helmholtz FluidData::idealGasAt(double T, double delta) const noexcept {
+    if (!idealFit.covers(T))
+        return idealGas(Tr / T, delta);
+    double v[3];
+    idealFit.eval(T, v);
+    Helmholtz r;
+    r.a = v[0] + std::log(delta);
+    r.d = 1;
+    r.dd = -1;
+    r.t = v[1];
+    r.tt = v[2];
+    return r;
+}
+
+void FluidData::fitTemperatureParts() {
+    // The range of the states asked for: from the triple point (the lowest saturation) up
+    // to the equation's limit.
+    fitShared(factorFit, termCount(), Ttriple, Tmax,
+              [this](double T, double* out) { tauFactors(Tr / T, out); });
+    fitShared(idealFit, 3, Ttriple, Tmax, [this](double T, double* out) {
+        const Helmholtz h = idealGas(Tr / T, 1);
+        out[0] = h.a;
+        out[1] = h.t;
+        out[2] = h.tt;
+    });
+}
+
 double Ancillary::eval(double T) const noexcept {
     const double theta = 1 - T / Tr;
     double sum = 0;

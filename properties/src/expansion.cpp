@@ -153,9 +153,9 @@ void SharedExpansion::eval(double T, double* out) const noexcept {
 }
 
 void fitShared(SharedExpansion& e, std::size_t count, double Tlo, double Thi,
-               const std::function<void(double, double*)>& values) {
-    constexpr int kN = 12;                                  // coefficients per piece
-    constexpr double kTolerance = 1e-12, kNarrowest = 0.25; // K
+               const std::function<void(double, double*)>& values, FitLimits limits) {
+    constexpr int kN = 12;              // coefficients per piece
+    constexpr double kNarrowest = 0.25; // K
     static_assert(kN >= 2 && kN <= kMaxExpansionTerms);
     e = SharedExpansion{count, kN, {Tlo}, {}};
     std::vector<double> v(count), w(count);
@@ -180,13 +180,14 @@ void fitShared(SharedExpansion& e, std::size_t count, double Tlo, double Thi,
             values(T, v.data());
             e.eval(T, w.data());
             for (std::size_t s = 0; s < count && good; ++s)
-                good = std::abs(w[s] - v[s]) <= kTolerance * std::max(1.0, std::abs(v[s]));
+                good = std::abs(w[s] - v[s]) <= limits.tolerance * std::max(1.0, std::abs(v[s]));
         }
         if (!good) {
             e.edges.pop_back();
             e.c.pop_back();
             if (width <= kNarrowest) {
-                e = SharedExpansion{};
+                if (!limits.keepPart || e.c.empty())
+                    e = SharedExpansion{};
                 return;
             }
             width /= 2;

@@ -62,10 +62,18 @@ struct SharedExpansion {
     void eval(double T, double* out) const noexcept;
 };
 
-// Expansions of `count` functions of T over [Tlo, Thi], values(T, out) giving their
-// values: pieces of 12 coefficients, halved until each expansion matches its function to
-// 1e-12 of max(1, |value|) between the nodes. Left empty where that fails.
-void fitShared(SharedExpansion& e, std::size_t count, double Tlo, double Thi,
-               const std::function<void(double, double*)>& values);
+// How closely fitShared fits: each expansion matches its function to `tolerance` of
+// max(1, |value|) between the nodes; where it can't, the fit is left empty, or with
+// `keepPart` it stops there, keeping the pieces below.
+struct FitLimits {
+    double tolerance = 1e-12;
+    bool keepPart = false;
+};
+
+// Expansions of `count` functions of x (a temperature, or ln p for an inverse) over
+// [lo, hi], values(x, out) giving their values: pieces of 12 coefficients, 20 wide at
+// most, halved until they match (down to a width of 0.25).
+void fitShared(SharedExpansion& e, std::size_t count, double lo, double hi,
+               const std::function<void(double, double*)>& values, FitLimits limits = {});
 
 } // namespace asere

@@ -164,6 +164,8 @@ std::shared_ptr<const Fluid> Fluid::fromJson(std::string_view text, std::string_
     if (isMixtureText(text))
         return std::shared_ptr<Fluid>(new Fluid(loadMixture(text, std::string(origin))));
     std::shared_ptr<Fluid> fluid(new Fluid(parseFluid(text, std::string(origin))));
+    fluid->data_->fitTemperatureParts();
+    fitSaturationInverse(*fluid->data_);
     if (fluid->data_->blend) {
         fluid->data_->blendRhoL = fitBlendDensity(*fluid->data_, false);
         fluid->data_->blendRhoV = fitBlendDensity(*fluid->data_, true);

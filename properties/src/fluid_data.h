@@ -114,6 +114,9 @@ struct FluidData {
     // Pure fluids: saturation from these when present.
     Chebyshev satP, satRhoL, satRhoV;
     std::vector<double> satPEdges; // pressure at each piece's lower edge, then the top
+    // Pure fluids: the inverse of satP, T as a function of ln p, fitted when the fluid is
+    // loaded (a start that one Newton step on satP makes exact).
+    SharedExpansion satInverse;
     // Blends: the liquid root at the bubble pressure and the vapour root at the dew
     // pressure, fitted when the fluid is loaded. Where a piece was checked against the
     // solver it stands for the root; elsewhere it is the solver's starting point.
@@ -137,6 +140,18 @@ struct FluidData {
     // The whole residual part with the tau factors already at hand.
     Helmholtz residual(const double* tauFactors, double tau, double delta) const noexcept;
     Helmholtz idealGas(double tau, double delta) const noexcept;
+
+    // Pure fluids and pseudo-pure blends: the functions of temperature alone as
+    // expansions in T fitted when the fluid is loaded, to rounding level (fitShared): the
+    // tau factors, and the ideal-gas part's a0 - ln delta, tau a0_t and tau^2 a0_tt.
+    // Outside their range, or when empty, the equation answers directly.
+    SharedExpansion factorFit, idealFit;
+    // tauFactors and idealGas at T (tau = Tr / T), from the expansions where they cover T.
+    void tauFactorsAt(double T, double* out) const noexcept;
+    Helmholtz idealGasAt(double T, double delta) const noexcept;
+    // Fits factorFit and idealFit over the equation's range of temperature.
+    void fitTemperatureParts();
+
     bool hasSuperancillary() const noexcept { return !satP.empty(); }
 };
 

@@ -29,7 +29,7 @@ public:
             heap_.resize(n);
             factors_ = heap_.data();
         }
-        f.tauFactors(f.Tr / T, factors_);
+        f.tauFactorsAt(T, factors_);
     }
     Isotherm(const Isotherm&) = delete;
     Isotherm& operator=(const Isotherm&) = delete;
@@ -52,7 +52,7 @@ private:
 State stateFrom(const FluidData& f, double T, double rho, const Isotherm& iso) {
     const double tau = f.Tr / T, delta = rho / f.rhor;
     const Helmholtz r = f.residual(iso.factors(), tau, delta);
-    const Helmholtz o = f.idealGas(tau, delta);
+    const Helmholtz o = f.idealGasAt(T, delta);
     State s;
     s.T = T;
     s.rho = rho;
@@ -221,6 +221,20 @@ Result<double> blendDensity(const FluidData& f, double T, bool vapour, double st
     return rho;
 }
 
+// The temperature at which the superancillary reaches p, inside `piece`, whose edges
+// have the pressures plo and phi.
+Result<double> superancillaryTemperature(const FluidData& f, double p,
+                                         const Chebyshev::Piece& piece, double plo, double phi) {
+    return invertPressure(
+        [&f](double T, double* d) {
+            double dp;
+            const double v = f.satP.eval(T, &dp);
+            *d = dp / v;
+            return std::log(v);
+        },
+        p, piece.xmin, piece.xmax, plo, phi);
+}
+
 } // namespace
 
 State stateFrom(const FluidData& f, double T, double rho) {
@@ -268,14 +282,17 @@ Result<double> saturationTemperature(const FluidData& f, double p, bool vapour) 
             return {piece.xmin, Status::Ok};
         if (p == phi)
             return {piece.xmax, Status::Ok};
-        return invertPressure(
-            [&f](double T, double* d) {
-                double dp;
-                const double v = f.satP.eval(T, &dp);
-                *d = dp / v;
-                return std::log(v);
-            },
-            p, piece.xmin, piece.xmax, plo, phi);
+        const double lnp = std::log(p);
+        if (f.satInverse.covers(lnp)) {
+            // The inverse's estimate, then one Newton step on ln p(T): exact to rounding.
+            double T;
+            f.satInverse.eval(lnp, &T);
+            double dp;
+            const double v = f.satP.eval(T, &dp);
+            T -= (std::log(v) - lnp) * v / dp;
+            return {std::clamp(T, piece.xmin, piece.xmax), Status::Ok};
+        }
+        return superancillaryTemperature(f, p, piece, plo, phi);
     }
     // From the equation of state: start from the ancillary equation's temperature, then
     // Newton's method with the Clapeyron slope.
@@ -302,6 +319,27 @@ Result<double> saturationTemperature(const FluidData& f, double p, bool vapour) 
         T = next;
     }
     return failure<double>(Status::NoConvergence);
+}
+
+void fitSaturationInverse(FluidData& f) {
+    // The one Newton step after it squares the inverse's error. Near the critical point,
+    // where ln p(T) bends sharply, the inverse stops and the solver answers.
+    constexpr double kInverseTolerance = 1e-10;
+    if (!f.hasSuperancillary())
+        return;
+    const std::vector<double>& edges = f.satPEdges;
+    fitShared(f.satInverse, 1, std::log(edges.front()), std::log(edges.back()),
+              [&f, &edges](double lnp, double* T) {
+                  const double p = std::exp(lnp);
+                  const auto it = std::upper_bound(edges.begin(), edges.end() - 1, p);
+                  const std::size_t k = std::min<std::size_t>(
+                      std::max<std::ptrdiff_t>(0, (it - edges.begin()) - 1), edges.size() - 2);
+                  const auto r =
+                      superancillaryTemperature(f, std::clamp(p, edges[k], edges[k + 1]),
+                                                f.satP.pieces[k], edges[k], edges[k + 1]);
+                  *T = r ? r.value : kNaN;
+              },
+              {kInverseTolerance, true});
 }
 
 // Chebyshev expansions of a blend's saturated densities, piece by piece from the lowest
