@@ -310,16 +310,23 @@ Helmholtz FluidData::idealGasAt(double T, double delta) const noexcept {
 }
 
 void FluidData::fitTemperatureParts() {
+    constexpr int kPureFitTerms = 8;
     // The range of the states asked for: from the triple point (the lowest saturation) up
     // to the equation's limit.
-    fitShared(factorFit, termCount(), Ttriple, Tmax,
-              [this](double T, double* out) { tauFactors(Tr / T, out); });
-    fitShared(idealFit, 3, Ttriple, Tmax, [this](double T, double* out) {
-        const Helmholtz h = idealGas(Tr / T, 1);
-        out[0] = h.a;
-        out[1] = h.t;
-        out[2] = h.tt;
-    });
+    // Fewer coefficients in narrower pieces: each evaluation costs count x terms.
+    const FitLimits limits{1e-12, false, kPureFitTerms};
+    fitShared(
+        factorFit, termCount(), Ttriple, Tmax,
+        [this](double T, double* out) { tauFactors(Tr / T, out); }, limits);
+    fitShared(
+        idealFit, 3, Ttriple, Tmax,
+        [this](double T, double* out) {
+            const Helmholtz h = idealGas(Tr / T, 1);
+            out[0] = h.a;
+            out[1] = h.t;
+            out[2] = h.tt;
+        },
+        limits);
 }
 
 double Ancillary::eval(double T) const noexcept {

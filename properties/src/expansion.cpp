@@ -154,15 +154,14 @@ void SharedExpansion::eval(double T, double* out) const noexcept {
 
 void fitShared(SharedExpansion& e, std::size_t count, double Tlo, double Thi,
                const std::function<void(double, double*)>& values, FitLimits limits) {
-    constexpr int kN = 12;              // coefficients per piece
     constexpr double kNarrowest = 0.25; // K
-    static_assert(kN >= 2 && kN <= kMaxExpansionTerms);
-    e = SharedExpansion{count, kN, {Tlo}, {}};
+    const int kN = std::clamp<int>(limits.terms, 2, kMaxExpansionTerms);
+    e = SharedExpansion{count, static_cast<std::size_t>(kN), {Tlo}, {}};
     std::vector<double> v(count), w(count);
     double a = Tlo, width = 20;
     while (a < Thi) {
         const double b = std::min(Thi, a + width);
-        std::vector<double> c(kN * count, 0.0);
+        std::vector<double> c(static_cast<std::size_t>(kN) * count, 0.0);
         for (int j = 0; j < kN; ++j) {
             const double theta = std::numbers::pi * (j + 0.5) / kN;
             values(0.5 * (a + b) + 0.5 * (b - a) * std::cos(theta), v.data());

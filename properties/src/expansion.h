@@ -68,11 +68,12 @@ struct SharedExpansion {
 struct FitLimits {
     double tolerance = 1e-12;
     bool keepPart = false;
+    int terms = 12; // coefficients of each function in a piece
 };
 
 // Expansions of `count` functions of x (a temperature, or ln p for an inverse) over
-// [lo, hi], values(x, out) giving their values: pieces of 12 coefficients, 20 wide at
-// most, halved until they match (down to a width of 0.25).
+// [lo, hi], values(x, out) giving their values: pieces of limits.terms coefficients,
+// 20 wide at most, halved until they match (down to a width of 0.25).
 void fitShared(SharedExpansion& e, std::size_t count, double lo, double hi,
                const std::function<void(double, double*)>& values, FitLimits limits = {});
 

@@ -92,8 +92,9 @@ Result<double> vapourDensity(const Isotherm& iso, const FluidData& f, double T, 
         if (!finite(ps.p) || !finite(ps.dpdrho))
             return failure<double>(Status::NoConvergence);
         const double diff = ps.p - p;
-        if (ps.dpdrho > 0 &&
-            (std::abs(diff) <= 1e-13 * p || std::abs(diff) <= 1e-14 * rho * ps.dpdrho))
+        // Newton's method converges quadratically here: after a step below 1e-8 of the
+        // density, the stepped value is exact to rounding.
+        if (ps.dpdrho > 0 && std::abs(diff) <= 1e-8 * rho * ps.dpdrho)
             return {rho - diff / ps.dpdrho, Status::Ok};
         if (diff > 0 || ps.dpdrho <= 0)
             hi = rho; // too dense, or beyond the vapour spinodal
@@ -321,10 +322,20 @@ Result<double> saturationTemperature(const FluidData& f, double p, bool vapour) 
     return failure<double>(Status::NoConvergence);
 }
 
-void fitSaturationInverse(FluidData& f) {
+void fitSaturationCurves(FluidData& f) {
+    // The saturated liquid's enthalpy follows the density of the superancillary or of a
+    // blend's fit, whose pieces join with slightly different slopes: 1e-10 of 200 kJ/kg
+    // stays far below the enthalpy's own accuracy.
+    constexpr double kLiquidHTolerance = 1e-10;
     // The one Newton step after it squares the inverse's error. Near the critical point,
     // where ln p(T) bends sharply, the inverse stops and the solver answers.
     constexpr double kInverseTolerance = 1e-10;
+    fitShared(f.liquidH, 1, f.Ttriple, f.TsatMax,
+              [&f](double T, double* h) {
+                  const auto s = saturatedState(f, T, false);
+                  *h = s ? s.value.h - f.dh : kNaN;
+              },
+              {kLiquidHTolerance, true});
     if (!f.hasSuperancillary())
         return;
     const std::vector<double>& edges = f.satPEdges;
