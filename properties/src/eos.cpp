@@ -154,7 +154,7 @@ double FluidData::secondVirial(const double* tf) const noexcept {
     }
     for (const GaussianTerm& k : gaussian) {
         if (k.d == 1)
-            sum += *tf * std::exp(-k.eta * k.epsilon * k.epsilon);
+            sum += *tf * k.atZero;
         ++tf;
     }
     for (const PowerExpTauTerm& e : powerExpTau) {

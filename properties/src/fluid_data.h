@@ -28,6 +28,7 @@ struct PowerTerm {
 struct GaussianTerm {
     double n, d, t, eta, epsilon, beta, gamma;
     int di = -1;
+    double atZero = 0; // exp(-eta epsilon^2), the density part's value at delta = 0
 };
 
 // Residual term n * delta^d * tau^t * exp(-delta^l) * exp(-tau^m), m > 0 (terms with

@@ -199,8 +199,8 @@ void readResidual(const Reader& r, const json& terms, FluidData& f) {
             auto beta = r.numbers(term, "beta", where, n.size());
             auto gamma = r.numbers(term, "gamma", where, n.size());
             for (std::size_t k = 0; k < n.size(); ++k)
-                f.gaussian.push_back(
-                    {n[k], d[k], t[k], eta[k], eps[k], beta[k], gamma[k], tableIndex(d[k])});
+                f.gaussian.push_back({n[k], d[k], t[k], eta[k], eps[k], beta[k], gamma[k],
+                                      tableIndex(d[k]), std::exp(-eta[k] * eps[k] * eps[k])});
         } else {
             r.fail(where + " has the term type \"" + type + "\", which this library doesn't know");
         }
