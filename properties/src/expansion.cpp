@@ -155,18 +155,26 @@ void SharedExpansion::eval(double T, double* out) const noexcept {
 void fitShared(SharedExpansion& e, std::size_t count, double Tlo, double Thi,
                const std::function<void(double, double*)>& values, FitLimits limits) {
     constexpr double kNarrowest = 0.25; // K
-    const int kN = std::clamp<int>(limits.terms, 2, kMaxExpansionTerms);
-    e = SharedExpansion{count, static_cast<std::size_t>(kN), {Tlo}, {}};
+    // Real fluids need a few hundred pieces at most; a damaged file whose functions would
+    // need more is not fitted (or only below), which bounds the time and memory of loading.
+    constexpr std::size_t kMaxPieces = 1024;
+    const int n = std::clamp<int>(limits.terms, 2, kMaxExpansionTerms);
+    e = SharedExpansion{count, static_cast<std::size_t>(n), {Tlo}, {}};
     std::vector<double> v(count), w(count);
     double a = Tlo, width = 20;
     while (a < Thi) {
+        if (e.c.size() == kMaxPieces) {
+            if (!limits.keepPart)
+                e = SharedExpansion{};
+            return;
+        }
         const double b = std::min(Thi, a + width);
-        std::vector<double> c(static_cast<std::size_t>(kN) * count, 0.0);
-        for (int j = 0; j < kN; ++j) {
-            const double theta = std::numbers::pi * (j + 0.5) / kN;
+        std::vector<double> c(static_cast<std::size_t>(n) * count, 0.0);
+        for (int j = 0; j < n; ++j) {
+            const double theta = std::numbers::pi * (j + 0.5) / n;
             values(0.5 * (a + b) + 0.5 * (b - a) * std::cos(theta), v.data());
-            for (int k = 0; k < kN; ++k) {
-                const double t = (k == 0 ? 1.0 : 2.0) / kN * std::cos(k * theta);
+            for (int k = 0; k < n; ++k) {
+                const double t = (k == 0 ? 1.0 : 2.0) / n * std::cos(k * theta);
                 for (std::size_t s = 0; s < count; ++s)
                     c[k * count + s] += t * v[s];
             }
@@ -174,8 +182,8 @@ void fitShared(SharedExpansion& e, std::size_t count, double Tlo, double Thi,
         e.edges.push_back(b);
         e.c.push_back(std::move(c));
         bool good = true;
-        for (int j = 0; j <= 2 * kN && good; ++j) {
-            const double T = a + (b - a) * (j + 0.5) / (2 * kN + 1);
+        for (int j = 0; j <= 2 * n && good; ++j) {
+            const double T = a + (b - a) * (j + 0.5) / (2 * n + 1);
             values(T, v.data());
             e.eval(T, w.data());
             for (std::size_t s = 0; s < count && good; ++s)

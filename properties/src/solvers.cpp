@@ -291,7 +291,8 @@ Result<double> saturationTemperature(const FluidData& f, double p, bool vapour) 
             double dp;
             const double v = f.satP.eval(T, &dp);
             T -= (std::log(v) - lnp) * v / dp;
-            return {std::clamp(T, piece.xmin, piece.xmax), Status::Ok};
+            if (finite(T))
+                return {std::clamp(T, piece.xmin, piece.xmax), Status::Ok};
         }
         return superancillaryTemperature(f, p, piece, plo, phi);
     }
