@@ -310,6 +310,12 @@ Helmholtz FluidData::idealGasAt(double T, double delta) const noexcept {
 }
 
 void FluidData::fitTemperatureParts() {
+    auto groups = std::make_shared<FluidData>();
+    groupByDensity(*this, *groups, groupOf);
+    if (groups->power.size() < power.size() + powerExpTau.size())
+        byDensity = std::move(groups);
+    else
+        groupOf.clear();
     constexpr int kPureFitTerms = 8;
     // The range of the states asked for: from the triple point (the lowest saturation) up
     // to the equation's limit.
@@ -327,6 +333,26 @@ void FluidData::fitTemperatureParts() {
             out[2] = h.tt;
         },
         limits);
+}
+
+void groupByDensity(const FluidData& f, FluidData& g, std::vector<std::size_t>& groupOf) {
+    g = FluidData{};
+    g.Tr = f.Tr;
+    g.rhor = f.rhor;
+    groupOf.clear();
+    const auto join = [&](const PowerTerm& k) {
+        std::size_t i = 0;
+        while (i < g.power.size() && !(g.power[i].d == k.d && g.power[i].l == k.l))
+            ++i;
+        if (i == g.power.size())
+            g.power.push_back({1, k.d, 0, k.l, k.di, k.li});
+        groupOf.push_back(i);
+    };
+    for (const PowerTerm& k : f.power)
+        join(k);
+    for (const PowerExpTauTerm& k : f.powerExpTau)
+        join(k.power);
+    g.gaussian = f.gaussian;
 }
 
 double Ancillary::eval(double T) const noexcept {

@@ -154,10 +154,23 @@ struct FluidData {
     // tauFactors and idealGas at T (tau = Tr / T), from the expansions where they cover T.
     void tauFactorsAt(double T, double* out) const noexcept;
     Helmholtz idealGasAt(double T, double delta) const noexcept;
-    // Fits factorFit and idealFit over the equation's range of temperature.
+    // Fits factorFit and idealFit over the equation's range of temperature, and groups
+    // the terms by their density exponents (byDensity).
     void fitTemperatureParts();
 
     bool hasSuperancillary() const noexcept { return !satP.empty(); }
+
+    // Pure fluids and pseudo-pure blends whose power terms share density exponents: the
+    // equation grouped by them (groupByDensity), for the density solvers, which need only
+    // the sum of each group's tau factors.
+    std::shared_ptr<const FluidData> byDensity;
+    std::vector<std::size_t> groupOf;
 };
+
+// The power terms of f (with or without exp(-tau^m)) in groups of equal density exponents
+// d and l, each a power term of g with n = 1 and t = 0 whose tau factor is the sum of its
+// members'; g's Gaussian terms are f's. groupOf gives the group of each power term of f,
+// then of each power term with exp(-tau^m).
+void groupByDensity(const FluidData& f, FluidData& g, std::vector<std::size_t>& groupOf);
 
 } // namespace asere

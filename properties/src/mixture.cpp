@@ -155,27 +155,6 @@ FluidData ownEquation(const Mixture& m) {
     return f;
 }
 
-void groupByDensity(Mixture& m) {
-    FluidData& g = m.ownDensity;
-    g = FluidData{};
-    g.Tr = m.own.Tr;
-    g.rhor = m.own.rhor;
-    m.groupOf.clear();
-    const auto join = [&](const PowerTerm& k) {
-        std::size_t i = 0;
-        while (i < g.power.size() && !(g.power[i].d == k.d && g.power[i].l == k.l))
-            ++i;
-        if (i == g.power.size())
-            g.power.push_back({1, k.d, 0, k.l, k.di, k.li});
-        m.groupOf.push_back(i);
-    };
-    for (const PowerTerm& k : m.own.power)
-        join(k);
-    for (const PowerExpTauTerm& k : m.own.powerExpTau)
-        join(k.power);
-    g.gaussian = m.own.gaussian;
-}
-
 namespace {
 
 // The ideal-gas part of the blend at T, without its (sum of w_i) ln rho term: each

@@ -255,7 +255,7 @@ double fitCurve(const Mixture& m, bool dew, Chebyshev& lnp, Chebyshev& rho, Cheb
 
 void completeBlend(FluidData& f, const std::shared_ptr<Mixture>& m, const FileComplaints& r) {
     m->own = ownEquation(*m);
-    groupByDensity(*m);
+    groupByDensity(m->own, m->ownDensity, m->groupOf);
     if (m->own.termCount() > kMaxOwnTerms)
         r.fail("the components' equations have more than " + std::to_string(kMaxOwnTerms) +
                " terms together");

@@ -247,8 +247,6 @@ bool usableState(const State& s);
 
 // The combined equation of the blend's own composition (Mixture::own).
 FluidData ownEquation(const Mixture& m);
-// Mixture::ownDensity and Mixture::groupOf from Mixture::own.
-void groupByDensity(Mixture& m);
 // Mixture::ideal and Mixture::factors over [Tlo, Thi].
 void fitTemperatureParts(Mixture& m, double Tlo, double Thi);
 

@@ -20,33 +20,52 @@ struct PressureSlope {
 };
 
 // The pressure along one isotherm, with the temperature-dependent parts of the
-// equation computed once.
+// equation computed once: the tau factors of each term and, where the terms are grouped
+// by density exponents (FluidData::byDensity), of each group.
 class Isotherm {
 public:
-    Isotherm(const FluidData& f, double T) : f_(f), rt_(f.R * T) {
-        const std::size_t n = f.termCount();
-        if (n > buffer_.size()) {
-            heap_.resize(n);
+    Isotherm(const FluidData& f, double T)
+        : f_(f), g_(f.byDensity ? *f.byDensity : f), rt_(f.R * T) {
+        const std::size_t n = f.termCount(), groups = g_.termCount();
+        if (n + groups > buffer_.size()) {
+            heap_.resize(n + groups);
             factors_ = heap_.data();
         }
+        groupFactors_ = factors_ + n;
         f.tauFactorsAt(T, factors_);
+        if (!f.byDensity) {
+            groupFactors_ = factors_;
+            return;
+        }
+        // Power terms, Gaussian terms, power terms with exp(-tau^m); the groups' power
+        // terms, then the same Gaussian terms.
+        const std::size_t powers = f.power.size(), gauss = f.gaussian.size();
+        const std::size_t powerGroups = g_.power.size();
+        std::fill_n(groupFactors_, powerGroups, 0.0);
+        for (std::size_t k = 0; k < f.groupOf.size(); ++k)
+            groupFactors_[f.groupOf[k]] += factors_[k < powers ? k : k + gauss];
+        std::copy_n(factors_ + powers, gauss, groupFactors_ + powerGroups);
     }
     Isotherm(const Isotherm&) = delete;
     Isotherm& operator=(const Isotherm&) = delete;
 
     const double* factors() const { return factors_; }
+    // The second virial coefficient, m3/kg.
+    double secondVirial() const { return g_.secondVirial(groupFactors_); }
 
     PressureSlope at(double rho) const {
-        const DeltaDerivatives r = f_.residualDelta(factors_, rho / f_.rhor);
+        const DeltaDerivatives r = g_.residualDelta(groupFactors_, rho / f_.rhor);
         return {rho * rt_ * (1 + r.d), rt_ * (1 + 2 * r.d + r.dd)};
     }
 
 private:
     const FluidData& f_;
+    const FluidData& g_; // f's terms grouped by density, or f
     double rt_;
-    std::array<double, 64> buffer_{};
+    std::array<double, 128> buffer_{};
     std::vector<double> heap_;
     double* factors_ = buffer_.data();
+    double* groupFactors_ = nullptr;
 };
 
 State stateFrom(const FluidData& f, double T, double rho, const Isotherm& iso) {
@@ -82,7 +101,7 @@ Result<double> vapourDensity(const Isotherm& iso, const FluidData& f, double T, 
     if (!(rho > 0)) {
         // The virial estimate Z = 1 + B rho, or the ideal gas when it has no root.
         const double c = p / (f.R * T);
-        const double disc = 1 + 4 * f.secondVirial(iso.factors()) * c;
+        const double disc = 1 + 4 * iso.secondVirial() * c;
         rho = disc > 0 ? 2 * c / (1 + std::sqrt(disc)) : c;
     }
     if (!(rho < hi))
