@@ -316,10 +316,10 @@ void FluidData::fitTemperatureParts() {
         byDensity = std::move(groups);
     else
         groupOf.clear();
+    // From the triple point (the lowest saturation) up to the equation's limit, in pieces
+    // of 8 coefficients: an evaluation costs functions x coefficients, and narrower pieces
+    // need fewer.
     constexpr int kPureFitTerms = 8;
-    // The range of the states asked for: from the triple point (the lowest saturation) up
-    // to the equation's limit.
-    // Fewer coefficients in narrower pieces: each evaluation costs count x terms.
     const FitLimits limits{1e-12, false, kPureFitTerms};
     fitShared(
         factorFit, termCount(), Ttriple, Tmax,

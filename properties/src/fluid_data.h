@@ -119,8 +119,8 @@ struct FluidData {
     // loaded (a start that one Newton step on satP makes exact).
     SharedExpansion satInverse;
     // Pure fluids and pseudo-pure blends: the saturated liquid's enthalpy (before the
-    // reference-state offset) in T, fitted when the fluid is loaded, to rounding level,
-    // up to where the curve steepens towards the critical point.
+    // reference-state offset) in T, fitted when the fluid is loaded (1e-10), up to where
+    // the curve steepens towards the critical point.
     SharedExpansion liquidH;
     // Blends: the liquid root at the bubble pressure and the vapour root at the dew
     // pressure, fitted when the fluid is loaded. Where a piece was checked against the
