@@ -14,12 +14,12 @@
 
 namespace {
 
-// Every fluid of the data directory; the multi-component blends last.
+// Every fluid of the data directory: the pure fluids, the pseudo-pure blends, then the
+// multi-component blends.
 const char* const kFluids[] = {"R22",     "R32",        "R134a", "R290",  "R600a", "R1270",
                                "R1234yf", "R1234ze(E)", "R404A", "R407C", "R410A", "R507A",
                                "R454B",   "R513A",      "R448A", "R449A"};
 constexpr int kFluidCount = sizeof kFluids / sizeof kFluids[0];
-constexpr int kFirstBlend = 12;
 
 void setUp() {
     static const bool ok = ILK_SetDataDirectory(KV_DATA_DIR) == 0;
@@ -185,8 +185,9 @@ void RatingRepeated(benchmark::State& state) {
     }
 }
 
-// First use of a blend: a fresh data directory (the same files under another name), so
-// the blend's file, its components and pair data are read and its saturation curves built.
+// First use of a fluid: a fresh data directory (the same files under another name), so
+// the fluid's file is read and its expansions fitted; for a blend also its components and
+// pair data, and its saturation curves built.
 void FirstUse(benchmark::State& state) {
     setUp();
     const char* fluid = fluidOf(state);
@@ -214,7 +215,7 @@ BENCHMARK(VapourEnthalpy)->Apply(fluidArgs);
 BENCHMARK(VapourVolume)->Apply(fluidArgs);
 BENCHMARK(RatingCalls)->Apply(fluidArgs);
 BENCHMARK(RatingRepeated)->Apply(fluidArgs);
-BENCHMARK(FirstUse)->DenseRange(kFirstBlend, kFluidCount - 1)->Unit(benchmark::kMillisecond);
+BENCHMARK(FirstUse)->DenseRange(0, kFluidCount - 1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

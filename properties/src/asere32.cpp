@@ -76,11 +76,13 @@ struct LastFluid {
 };
 thread_local LastFluid lastFluid;
 
-Status findFluid(const char* name, std::shared_ptr<const Fluid>& out) {
+// The fluid is lent from the thread's memory, which holds it until this thread asks for
+// another: no reference count changes hands on the way of a rating's calls.
+Status findFluid(const char* name, const Fluid*& out) {
     Current& c = current();
     const std::uint64_t gen = c.generation.load(std::memory_order_acquire);
     if (lastFluid.fluid && lastFluid.generation == gen && lastFluid.name == name) {
-        out = lastFluid.fluid;
+        out = lastFluid.fluid.get();
         return Status::Ok;
     }
     std::shared_ptr<const FluidLibrary> library;
@@ -96,7 +98,7 @@ Status findFluid(const char* name, std::shared_ptr<const Fluid>& out) {
     if (!found)
         return found.status;
     lastFluid = {libraryGen, name, found.value};
-    out = found.value;
+    out = lastFluid.fluid.get();
     return Status::Ok;
 }
 
@@ -108,7 +110,7 @@ template <class Call> int32_t property(const char* refrigerant, double* out, Cal
     if (refrigerant == nullptr)
         return static_cast<int32_t>(Status::NullPointer);
     try {
-        std::shared_ptr<const Fluid> fluid;
+        const Fluid* fluid = nullptr;
         if (const Status s = findFluid(refrigerant, fluid); s != Status::Ok)
             return static_cast<int32_t>(s);
         const asere::Result<double> r = call(*fluid);

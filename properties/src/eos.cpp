@@ -1,4 +1,4 @@
-// Evaluation of the equation of state and of the saturation-curve expansions.
+// Evaluation of the equation of state and of the ancillary equations.
 #include "fluid_data.h"
 #include "mixture.h"
 
@@ -154,7 +154,7 @@ double FluidData::secondVirial(const double* tf) const noexcept {
     }
     for (const GaussianTerm& k : gaussian) {
         if (k.d == 1)
-            sum += *tf * std::exp(-k.eta * k.epsilon * k.epsilon);
+            sum += *tf * k.atZero;
         ++tf;
     }
     for (const PowerExpTauTerm& e : powerExpTau) {
@@ -288,81 +288,71 @@ Helmholtz FluidData::idealGas(double tau, double delta) const noexcept {
     return r;
 }
 
-void SharedExpansion::eval(double T, double* out) const noexcept {
-    // The piece whose range holds T; a T on an inner edge takes the upper piece.
-    const auto it = std::upper_bound(edges.begin() + 1, edges.end() - 1, T);
-    const auto p = static_cast<std::size_t>(it - (edges.begin() + 1));
-    const double lo = edges[p], hi = edges[p + 1];
-    const double u = (2 * T - (lo + hi)) / (hi - lo);
-    double tk[kMaxExpansionTerms];
-    tk[0] = 1;
-    tk[1] = u;
-    for (std::size_t n = 2; n < terms; ++n)
-        tk[n] = 2 * u * tk[n - 1] - tk[n - 2];
-    // The sum of c_k T_k(u) of four functions at a time, in registers.
-    const double* k = c[p].data();
-    std::size_t s = 0;
-    for (; s + 4 <= count; s += 4) {
-        double a0 = 0, a1 = 0, a2 = 0, a3 = 0;
-        for (std::size_t n = 0; n < terms; ++n) {
-            const double* kn = k + n * count + s;
-            a0 += kn[0] * tk[n];
-            a1 += kn[1] * tk[n];
-            a2 += kn[2] * tk[n];
-            a3 += kn[3] * tk[n];
-        }
-        out[s] = a0;
-        out[s + 1] = a1;
-        out[s + 2] = a2;
-        out[s + 3] = a3;
-    }
-    for (; s < count; ++s) {
-        double a = 0;
-        for (std::size_t n = 0; n < terms; ++n)
-            a += k[n * count + s] * tk[n];
-        out[s] = a;
-    }
+void FluidData::tauFactorsAt(double T, double* out) const noexcept {
+    if (factorFit.covers(T))
+        factorFit.eval(T, out);
+    else
+        tauFactors(Tr / T, out);
 }
 
-std::size_t Chebyshev::pieceOf(double x) const noexcept {
-    // First piece whose upper edge is not below x.
-    auto it = std::lower_bound(pieces.begin(), pieces.end(), x,
-                               [](const Piece& p, double v) { return p.xmax < v; });
-    if (it == pieces.end())
-        return pieces.size() - 1;
-    return static_cast<std::size_t>(it - pieces.begin());
+Helmholtz FluidData::idealGasAt(double T, double delta) const noexcept {
+    if (!idealFit.covers(T))
+        return idealGas(Tr / T, delta);
+    double v[3];
+    idealFit.eval(T, v);
+    Helmholtz r;
+    r.a = v[0] + std::log(delta);
+    r.d = 1;
+    r.dd = -1;
+    r.t = v[1];
+    r.tt = v[2];
+    return r;
 }
 
-double Chebyshev::eval(double x, double* dfdx) const noexcept {
-    const Piece& p = pieces[pieceOf(x)];
-    const double scale = 2 / (p.xmax - p.xmin);
-    const double u = (2 * x - (p.xmax + p.xmin)) / (p.xmax - p.xmin);
-    const std::size_t n = p.c.size();
-    if (dfdx == nullptr) {
-        // Clenshaw recurrence.
-        double b1 = 0, b2 = 0;
-        for (std::size_t k = n; k-- > 1;) {
-            const double b0 = p.c[k] + 2 * u * b1 - b2;
-            b2 = b1;
-            b1 = b0;
-        }
-        return p.c[0] + u * b1 - b2;
-    }
-    // T_k and U_(k-1) together: T_k' = k U_(k-1).
-    double tPrev = 1, tCur = u, uPrev = 0, uCur = 1;
-    double f = p.c[0], df = 0;
-    for (std::size_t k = 1; k < n; ++k) {
-        f += p.c[k] * tCur;
-        df += p.c[k] * static_cast<double>(k) * uCur;
-        const double tNext = 2 * u * tCur - tPrev;
-        const double uNext = 2 * u * uCur - uPrev;
-        tPrev = tCur;
-        tCur = tNext;
-        uPrev = uCur;
-        uCur = uNext;
-    }
-    *dfdx = df * scale;
-    return f;
+void FluidData::fitTemperatureParts() {
+    auto groups = std::make_shared<FluidData>();
+    groupByDensity(*this, *groups, groupOf);
+    if (groups->power.size() < power.size() + powerExpTau.size())
+        byDensity = std::move(groups);
+    else
+        groupOf.clear();
+    // From the triple point (the lowest saturation) up to the equation's limit, in pieces
+    // of 8 coefficients: an evaluation costs functions x coefficients, and narrower pieces
+    // need fewer.
+    constexpr int kPureFitTerms = 8;
+    const FitLimits limits{1e-12, false, kPureFitTerms};
+    fitShared(
+        factorFit, termCount(), Ttriple, Tmax,
+        [this](double T, double* out) { tauFactors(Tr / T, out); }, limits);
+    fitShared(
+        idealFit, 3, Ttriple, Tmax,
+        [this](double T, double* out) {
+            const Helmholtz h = idealGas(Tr / T, 1);
+            out[0] = h.a;
+            out[1] = h.t;
+            out[2] = h.tt;
+        },
+        limits);
+}
+
+void groupByDensity(const FluidData& f, FluidData& g, std::vector<std::size_t>& groupOf) {
+    g = FluidData{};
+    g.Tr = f.Tr;
+    g.rhor = f.rhor;
+    groupOf.clear();
+    const auto join = [&](const PowerTerm& k) {
+        std::size_t i = 0;
+        while (i < g.power.size() && !(g.power[i].d == k.d && g.power[i].l == k.l))
+            ++i;
+        if (i == g.power.size())
+            g.power.push_back({1, k.d, 0, k.l, k.di, k.li});
+        groupOf.push_back(i);
+    };
+    for (const PowerTerm& k : f.power)
+        join(k);
+    for (const PowerExpTauTerm& k : f.powerExpTau)
+        join(k.power);
+    g.gaussian = f.gaussian;
 }
 
 double Ancillary::eval(double T) const noexcept {

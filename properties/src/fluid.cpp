@@ -164,10 +164,12 @@ std::shared_ptr<const Fluid> Fluid::fromJson(std::string_view text, std::string_
     if (isMixtureText(text))
         return std::shared_ptr<Fluid>(new Fluid(loadMixture(text, std::string(origin))));
     std::shared_ptr<Fluid> fluid(new Fluid(parseFluid(text, std::string(origin))));
+    fluid->data_->fitTemperatureParts();
     if (fluid->data_->blend) {
         fluid->data_->blendRhoL = fitBlendDensity(*fluid->data_, false);
         fluid->data_->blendRhoV = fitBlendDensity(*fluid->data_, true);
     }
+    fitSaturationCurves(*fluid->data_);
     // IIR reference state: the zero of the file's enthalpy and entropy is moved so that
     // saturated liquid (bubble point) at 0 degC has h = 200 kJ/kg, s = 1 kJ/(kg K).
     const auto liquid = usable(saturatedState(*fluid->data_, kReferenceT, false));
@@ -208,6 +210,13 @@ Result<State> Fluid::saturatedVapour(double T) const noexcept {
 Result<double> Fluid::liquidEnthalpy(double T) const noexcept {
     if (data_->mixture)
         return mixtureLiquidEnthalpy(*data_, T);
+    if (data_->liquidH.covers(T)) {
+        if (const Status status = saturationTemperatureStatus(*data_, T); status != Status::Ok)
+            return failure<double>(status);
+        double h;
+        data_->liquidH.eval(T, &h);
+        return {h + data_->dh, Status::Ok};
+    }
     const auto s = saturatedLiquid(T);
     if (!s)
         return failure<double>(s.status);

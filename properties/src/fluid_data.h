@@ -2,6 +2,8 @@
 // (Chebyshev expansions or ancillary equations) and its reference-state offsets.
 #pragma once
 
+#include "expansion.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -26,6 +28,7 @@ struct PowerTerm {
 struct GaussianTerm {
     double n, d, t, eta, epsilon, beta, gamma;
     int di = -1;
+    double atZero = 0; // exp(-eta epsilon^2), the density part's value at delta = 0
 };
 
 // Residual term n * delta^d * tau^t * exp(-delta^l) * exp(-tau^m), m > 0 (terms with
@@ -57,24 +60,6 @@ struct IdealGas {
     std::vector<double> cpPolyC;    // cp0/R contribution c T^t, T = Tc / tau
     std::vector<double> cpPolyT;    //
     std::vector<double> cpPolyTc;   //
-};
-
-// A piecewise Chebyshev expansion of a function of temperature.
-struct Chebyshev {
-    struct Piece {
-        double xmin, xmax;
-        std::vector<double> c;
-        bool exact = true; // checked to stand for the function itself, not just a start
-    };
-    std::vector<Piece> pieces; // ordered, contiguous
-
-    bool empty() const noexcept { return pieces.empty(); }
-    double xmin() const noexcept { return pieces.front().xmin; }
-    double xmax() const noexcept { return pieces.back().xmax; }
-    // Value (and derivative when dfdx is not null) at x, x inside [xmin, xmax].
-    double eval(double x, double* dfdx = nullptr) const noexcept;
-    std::size_t pieceOf(double x) const noexcept;
-    bool exactAt(double x) const noexcept { return pieces[pieceOf(x)].exact; }
 };
 
 // An ancillary equation of a saturation property.
@@ -130,6 +115,13 @@ struct FluidData {
     // Pure fluids: saturation from these when present.
     Chebyshev satP, satRhoL, satRhoV;
     std::vector<double> satPEdges; // pressure at each piece's lower edge, then the top
+    // Pure fluids: the inverse of satP, T as a function of ln p, fitted when the fluid is
+    // loaded (a start that one Newton step on satP makes exact).
+    SharedExpansion satInverse;
+    // Pure fluids and pseudo-pure blends: the saturated liquid's enthalpy (before the
+    // reference-state offset) in T, fitted when the fluid is loaded (1e-10), up to where
+    // the curve steepens towards the critical point.
+    SharedExpansion liquidH;
     // Blends: the liquid root at the bubble pressure and the vapour root at the dew
     // pressure, fitted when the fluid is loaded. Where a piece was checked against the
     // solver it stands for the root; elsewhere it is the solver's starting point.
@@ -153,7 +145,32 @@ struct FluidData {
     // The whole residual part with the tau factors already at hand.
     Helmholtz residual(const double* tauFactors, double tau, double delta) const noexcept;
     Helmholtz idealGas(double tau, double delta) const noexcept;
+
+    // Pure fluids and pseudo-pure blends: the functions of temperature alone as
+    // expansions in T fitted when the fluid is loaded, to rounding level (fitShared): the
+    // tau factors, and the ideal-gas part's a0 - ln delta, tau a0_t and tau^2 a0_tt.
+    // Outside their range, or when empty, the equation answers directly.
+    SharedExpansion factorFit, idealFit;
+    // tauFactors and idealGas at T (tau = Tr / T), from the expansions where they cover T.
+    void tauFactorsAt(double T, double* out) const noexcept;
+    Helmholtz idealGasAt(double T, double delta) const noexcept;
+    // Fits factorFit and idealFit over the equation's range of temperature, and groups
+    // the terms by their density exponents (byDensity).
+    void fitTemperatureParts();
+
     bool hasSuperancillary() const noexcept { return !satP.empty(); }
+
+    // Pure fluids and pseudo-pure blends whose power terms share density exponents: the
+    // equation grouped by them (groupByDensity), for the density solvers, which need only
+    // the sum of each group's tau factors.
+    std::shared_ptr<const FluidData> byDensity;
+    std::vector<std::size_t> groupOf;
 };
+
+// The power terms of f (with or without exp(-tau^m)) in groups of equal density exponents
+// d and l, each a power term of g with n = 1 and t = 0 whose tau factor is the sum of its
+// members'; g's Gaussian terms are f's. groupOf gives the group of each power term of f,
+// then of each power term with exp(-tau^m).
+void groupByDensity(const FluidData& f, FluidData& g, std::vector<std::size_t>& groupOf);
 
 } // namespace asere

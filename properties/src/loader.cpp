@@ -199,8 +199,8 @@ void readResidual(const Reader& r, const json& terms, FluidData& f) {
             auto beta = r.numbers(term, "beta", where, n.size());
             auto gamma = r.numbers(term, "gamma", where, n.size());
             for (std::size_t k = 0; k < n.size(); ++k)
-                f.gaussian.push_back(
-                    {n[k], d[k], t[k], eta[k], eps[k], beta[k], gamma[k], tableIndex(d[k])});
+                f.gaussian.push_back({n[k], d[k], t[k], eta[k], eps[k], beta[k], gamma[k],
+                                      tableIndex(d[k]), std::exp(-eta[k] * eps[k] * eps[k])});
         } else {
             r.fail(where + " has the term type \"" + type + "\", which this library doesn't know");
         }
@@ -379,12 +379,9 @@ void deriveSaturation(const Reader& r, FluidData& fluid) {
             if (std::abs(c->xmin() - f->satP.xmin()) > 1e-9 ||
                 std::abs(c->xmax() - f->satP.xmax()) > 1e-9)
                 r.fail("the density expansions do not span the pressure expansion");
-        for (const auto& p : f->satP.pieces)
-            f->satPEdges.push_back(p.c.empty() ? 0 : f->satP.eval(p.xmin));
-        f->satPEdges.push_back(f->satP.eval(f->satP.xmax()));
-        for (std::size_t i = 0; i < f->satPEdges.size(); ++i)
-            if (!(f->satPEdges[i] > 0) || (i > 0 && !(f->satPEdges[i] > f->satPEdges[i - 1])))
-                r.fail("the saturation-pressure expansion does not rise with temperature");
+        f->satPEdges = risingEdges(f->satP);
+        if (f->satPEdges.empty() || !(f->satPEdges.front() > 0))
+            r.fail("the saturation-pressure expansion does not rise with temperature");
     }
     f->rhoL.reducing *= f->molarMass; // mol/m3 to kg/m3
     f->rhoV.reducing *= f->molarMass;

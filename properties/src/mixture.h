@@ -1,7 +1,9 @@
 // Multi-component blends on a multi-fluid mixture model: the pure-fluid Helmholtz
 // equations combined through composition-dependent reducing functions, binary
-// interaction parameters and departure functions; phase equilibrium of a blend of fixed
-// composition; and the saturation curves of a blend as expansions in temperature.
+// interaction parameters and departure functions (mixture.cpp, mixture_isotherm.h);
+// phase equilibrium of a blend of fixed composition and its saturation curves as
+// expansions in temperature (mixture_equilibrium.cpp); the blend-file reader
+// (blend_loader.cpp).
 #pragma once
 
 #include "asere/fluid.h"
@@ -20,22 +22,6 @@ constexpr std::size_t kMaxComponents = 8;
 using Composition = std::array<double, kMaxComponents>; // mole fractions
 // The combined equation of a blend's own composition has at most this many terms.
 constexpr std::size_t kMaxOwnTerms = 400;
-
-// Piecewise Chebyshev expansions in T of several functions sharing their pieces, each
-// of 2 to kMaxExpansionTerms coefficients.
-constexpr std::size_t kMaxExpansionTerms = 32;
-struct SharedExpansion {
-    std::size_t count = 0;              // functions
-    std::size_t terms = 0;              // coefficients of each in a piece
-    std::vector<double> edges;          // lower edge of each piece, then the top
-    std::vector<std::vector<double>> c; // per piece: coefficient k of function s at k count + s
-
-    bool covers(double T) const noexcept {
-        return edges.size() > 1 && T >= edges.front() && T <= edges.back();
-    }
-    // The values of all functions at T (covers(T)).
-    void eval(double T, double* out) const noexcept;
-};
 
 struct Mixture {
     struct Component {
@@ -131,6 +117,11 @@ bool isMixtureText(std::string_view text);
 // data from "mixtures/" there, and its saturation curves are computed. Throws FluidError
 // (BadFluidFile) naming the file and field at fault.
 std::unique_ptr<FluidData> loadMixture(std::string_view text, const std::string& origin);
+// The rest of a blend once its components, pair data and composition are read: its
+// combined equation, its saturation curves and temperature parts as expansions, its
+// constants and reference state. Complains through r when they can't be computed.
+class FileComplaints;
+void completeBlend(FluidData& f, const std::shared_ptr<Mixture>& m, const FileComplaints& r);
 
 // The property calls for a blend (f.mixture set).
 Result<double> mixtureSaturationPressure(const FluidData& f, double T, bool dew) noexcept;

@@ -20,39 +20,58 @@ struct PressureSlope {
 };
 
 // The pressure along one isotherm, with the temperature-dependent parts of the
-// equation computed once.
+// equation computed once: the tau factors of each term and, where the terms are grouped
+// by density exponents (FluidData::byDensity), of each group.
 class Isotherm {
 public:
-    Isotherm(const FluidData& f, double T) : f_(f), rt_(f.R * T) {
-        const std::size_t n = f.termCount();
-        if (n > buffer_.size()) {
-            heap_.resize(n);
+    Isotherm(const FluidData& f, double T)
+        : f_(f), g_(f.byDensity ? *f.byDensity : f), rt_(f.R * T) {
+        const std::size_t n = f.termCount(), groups = g_.termCount();
+        if (n + groups > buffer_.size()) {
+            heap_.resize(n + groups);
             factors_ = heap_.data();
         }
-        f.tauFactors(f.Tr / T, factors_);
+        groupFactors_ = factors_ + n;
+        f.tauFactorsAt(T, factors_);
+        if (!f.byDensity) {
+            groupFactors_ = factors_;
+            return;
+        }
+        // Power terms, Gaussian terms, power terms with exp(-tau^m); the groups' power
+        // terms, then the same Gaussian terms.
+        const std::size_t powers = f.power.size(), gauss = f.gaussian.size();
+        const std::size_t powerGroups = g_.power.size();
+        std::fill_n(groupFactors_, powerGroups, 0.0);
+        for (std::size_t k = 0; k < f.groupOf.size(); ++k)
+            groupFactors_[f.groupOf[k]] += factors_[k < powers ? k : k + gauss];
+        std::copy_n(factors_ + powers, gauss, groupFactors_ + powerGroups);
     }
     Isotherm(const Isotherm&) = delete;
     Isotherm& operator=(const Isotherm&) = delete;
 
     const double* factors() const { return factors_; }
+    // The second virial coefficient, m3/kg.
+    double secondVirial() const { return g_.secondVirial(groupFactors_); }
 
     PressureSlope at(double rho) const {
-        const DeltaDerivatives r = f_.residualDelta(factors_, rho / f_.rhor);
+        const DeltaDerivatives r = g_.residualDelta(groupFactors_, rho / f_.rhor);
         return {rho * rt_ * (1 + r.d), rt_ * (1 + 2 * r.d + r.dd)};
     }
 
 private:
     const FluidData& f_;
+    const FluidData& g_; // f's terms grouped by density, or f
     double rt_;
-    std::array<double, 64> buffer_{};
+    std::array<double, 128> buffer_{};
     std::vector<double> heap_;
     double* factors_ = buffer_.data();
+    double* groupFactors_ = nullptr;
 };
 
 State stateFrom(const FluidData& f, double T, double rho, const Isotherm& iso) {
     const double tau = f.Tr / T, delta = rho / f.rhor;
     const Helmholtz r = f.residual(iso.factors(), tau, delta);
-    const Helmholtz o = f.idealGas(tau, delta);
+    const Helmholtz o = f.idealGasAt(T, delta);
     State s;
     s.T = T;
     s.rho = rho;
@@ -82,7 +101,7 @@ Result<double> vapourDensity(const Isotherm& iso, const FluidData& f, double T, 
     if (!(rho > 0)) {
         // The virial estimate Z = 1 + B rho, or the ideal gas when it has no root.
         const double c = p / (f.R * T);
-        const double disc = 1 + 4 * f.secondVirial(iso.factors()) * c;
+        const double disc = 1 + 4 * iso.secondVirial() * c;
         rho = disc > 0 ? 2 * c / (1 + std::sqrt(disc)) : c;
     }
     if (!(rho < hi))
@@ -92,8 +111,9 @@ Result<double> vapourDensity(const Isotherm& iso, const FluidData& f, double T, 
         if (!finite(ps.p) || !finite(ps.dpdrho))
             return failure<double>(Status::NoConvergence);
         const double diff = ps.p - p;
-        if (ps.dpdrho > 0 &&
-            (std::abs(diff) <= 1e-13 * p || std::abs(diff) <= 1e-14 * rho * ps.dpdrho))
+        // Newton's method converges quadratically here: after a step below 1e-8 of the
+        // density, the stepped value is exact to rounding.
+        if (ps.dpdrho > 0 && std::abs(diff) <= 1e-8 * rho * ps.dpdrho)
             return {rho - diff / ps.dpdrho, Status::Ok};
         if (diff > 0 || ps.dpdrho <= 0)
             hi = rho; // too dense, or beyond the vapour spinodal
@@ -221,6 +241,20 @@ Result<double> blendDensity(const FluidData& f, double T, bool vapour, double st
     return rho;
 }
 
+// The temperature at which the superancillary reaches p, inside `piece`, whose edges
+// have the pressures plo and phi.
+Result<double> superancillaryTemperature(const FluidData& f, double p,
+                                         const Chebyshev::Piece& piece, double plo, double phi) {
+    return invertPressure(
+        [&f](double T, double* d) {
+            double dp;
+            const double v = f.satP.eval(T, &dp);
+            *d = dp / v;
+            return std::log(v);
+        },
+        p, piece.xmin, piece.xmax, plo, phi);
+}
+
 } // namespace
 
 State stateFrom(const FluidData& f, double T, double rho) {
@@ -268,14 +302,18 @@ Result<double> saturationTemperature(const FluidData& f, double p, bool vapour) 
             return {piece.xmin, Status::Ok};
         if (p == phi)
             return {piece.xmax, Status::Ok};
-        return invertPressure(
-            [&f](double T, double* d) {
-                double dp;
-                const double v = f.satP.eval(T, &dp);
-                *d = dp / v;
-                return std::log(v);
-            },
-            p, piece.xmin, piece.xmax, plo, phi);
+        const double lnp = std::log(p);
+        if (f.satInverse.covers(lnp)) {
+            // The inverse's estimate, then one Newton step on ln p(T): exact to rounding.
+            double T;
+            f.satInverse.eval(lnp, &T);
+            double dp;
+            const double v = f.satP.eval(T, &dp);
+            T -= (std::log(v) - lnp) * v / dp;
+            if (finite(T))
+                return {std::clamp(T, piece.xmin, piece.xmax), Status::Ok};
+        }
+        return superancillaryTemperature(f, p, piece, plo, phi);
     }
     // From the equation of state: start from the ancillary equation's temperature, then
     // Newton's method with the Clapeyron slope.
@@ -304,6 +342,37 @@ Result<double> saturationTemperature(const FluidData& f, double p, bool vapour) 
     return failure<double>(Status::NoConvergence);
 }
 
+void fitSaturationCurves(FluidData& f) {
+    // The saturated liquid's enthalpy follows the density of the superancillary or of a
+    // blend's fit, whose pieces join with slightly different slopes: 1e-10 of 200 kJ/kg
+    // stays far below the enthalpy's own accuracy.
+    constexpr double kLiquidHTolerance = 1e-10;
+    // The one Newton step after it squares the inverse's error. Near the critical point,
+    // where ln p(T) bends sharply, the inverse stops and the solver answers.
+    constexpr double kInverseTolerance = 1e-10;
+    fitShared(f.liquidH, 1, f.Ttriple, f.TsatMax,
+              [&f](double T, double* h) {
+                  const auto s = saturatedState(f, T, false);
+                  *h = s ? s.value.h - f.dh : kNaN;
+              },
+              {kLiquidHTolerance, true});
+    if (!f.hasSuperancillary())
+        return;
+    const std::vector<double>& edges = f.satPEdges;
+    fitShared(f.satInverse, 1, std::log(edges.front()), std::log(edges.back()),
+              [&f, &edges](double lnp, double* T) {
+                  const double p = std::exp(lnp);
+                  const auto it = std::upper_bound(edges.begin(), edges.end() - 1, p);
+                  const std::size_t k = std::min<std::size_t>(
+                      std::max<std::ptrdiff_t>(0, (it - edges.begin()) - 1), edges.size() - 2);
+                  const auto r =
+                      superancillaryTemperature(f, std::clamp(p, edges[k], edges[k + 1]),
+                                                f.satP.pieces[k], edges[k], edges[k + 1]);
+                  *T = r ? r.value : kNaN;
+              },
+              {kInverseTolerance, true});
+}
+
 // Chebyshev expansions of a blend's saturated densities, piece by piece from the lowest
 // temperature upwards, in narrower pieces towards the top of the curve. They stop below
 // the first piece where a density can't be solved.
@@ -328,14 +397,7 @@ Chebyshev fitBlendDensity(const FluidData& f, bool vapour) {
                 return c;
             values[j] = rho.value;
         }
-        Chebyshev::Piece piece{a, b, std::vector<double>(kOrder + 1), false};
-        for (int k = 0; k <= kOrder; ++k) {
-            double sum = 0;
-            for (int j = 0; j <= kOrder; ++j)
-                sum += (j == 0 || j == kOrder ? 0.5 : 1.0) * values[j] *
-                       std::cos(kPi * j * k / kOrder);
-            piece.c[k] = 2.0 / kOrder * sum * (k == 0 || k == kOrder ? 0.5 : 1.0);
-        }
+        Chebyshev::Piece piece = lobattoPiece(a, b, values);
         // Between the nodes the expansion must agree with the solver to 1e-11.
         Chebyshev one;
         one.pieces.push_back(piece);

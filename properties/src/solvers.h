@@ -36,6 +36,10 @@ Result<double> saturationPressure(const FluidData& f, double T, bool vapour);
 Result<double> saturationTemperature(const FluidData& f, double p, bool vapour);
 // Saturated liquid (bubble point) or vapour (dew point) at T.
 Result<State> saturatedState(const FluidData& f, double T, bool vapour);
+// The expansions of the saturation curve fitted when a fluid is loaded, before its
+// reference state is set: the inverse of a superancillary's pressure
+// (FluidData::satInverse) and the saturated liquid's enthalpy (FluidData::liquidH).
+void fitSaturationCurves(FluidData& f);
 // A pseudo-pure blend's saturated liquid (vapour = false) or vapour density as
 // expansions in temperature, fitted to the solver's roots.
 Chebyshev fitBlendDensity(const FluidData& f, bool vapour);
