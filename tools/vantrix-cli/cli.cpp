@@ -616,18 +616,8 @@ int runCommandLine(const std::vector<std::string>& args, const std::string& defa
     return runCli(std::get<CliOptions>(parsed), defaultProgramDir, format, out, err);
 }
 
-int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::NumberFormat& fmt,
-           std::ostream& out, std::ostream& err) {
-    if (o.command == Command::Help) {
-        out << usageText(o.helpFor);
-        return kExitOk;
-    }
-    if (o.command == Command::List && o.listWhat == "conditions") {
-        writeConditions(out, o.format, o.units, fmt);
-        return kExitOk;
-    }
-
-    // The values that don't need the catalogue are checked first.
+std::variant<kv::ConditionTexts, UsageError> conditionTexts(const CliOptions& o,
+                                                            const kv::NumberFormat& fmt) {
     kv::ConditionTexts texts = *kv::presetTexts(o.conditions, o.units, fmt);
     const std::pair<const std::optional<std::string>*, std::string*> overrides[] = {
         {&o.te, &texts.te},
@@ -641,12 +631,32 @@ int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::
         if (!given->has_value())
             continue;
         if (!kv::readDoubleField(**given, fmt))
-            return usage(err, {"invalid number \"" + **given + "\" for " + names[i]});
+            return UsageError{"invalid number \"" + **given + "\" for " + names[i]};
         *field = **given;
     }
     if (!o.target.empty() && !kv::parseNumber(o.target, fmt))
-        return usage(err, {"invalid number \"" + o.target + "\" for --target (decimal sign \"" +
-                           fmt.decimal + "\")"});
+        return UsageError{"invalid number \"" + o.target + "\" for --target (decimal sign \"" +
+                          fmt.decimal + "\")"};
+
+    return texts;
+}
+
+int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::NumberFormat& fmt,
+           std::ostream& out, std::ostream& err) {
+    if (o.command == Command::Help) {
+        out << usageText(o.helpFor);
+        return kExitOk;
+    }
+    if (o.command == Command::List && o.listWhat == "conditions") {
+        writeConditions(out, o.format, o.units, fmt);
+        return kExitOk;
+    }
+
+    // The values that don't need the catalogue are checked first.
+    const auto read = conditionTexts(o, fmt);
+    if (const auto* e = std::get_if<UsageError>(&read))
+        return usage(err, *e);
+    const kv::ConditionTexts& texts = std::get<kv::ConditionTexts>(read);
 
     // The libraries are loaded by absolute path, never through a search path.
     std::error_code ec;
@@ -665,7 +675,12 @@ int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::
         return kExitData;
     }
     kv::initializeEngine(bound.api, dir);
-    const kv::EngineApi& api = bound.api;
+    return runBound(o, bound.api, dir, texts, fmt, out, err);
+}
+
+int runBound(const CliOptions& o, const kv::EngineApi& api, const std::string& dir,
+             const kv::ConditionTexts& texts, const kv::NumberFormat& fmt, std::ostream& out,
+             std::ostream& err) {
     if (o.command == Command::Envelope || o.command == Command::Table)
         return runVerb(o, api, texts, fmt, out, err);
 
