@@ -22,12 +22,11 @@
 #include "perftable.h"
 #include "units.h"
 
-#include <kpx_text_buffer.h>
-
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <dlfcn.h>
@@ -67,6 +66,7 @@ struct Engine {
     std::string directory;
     kv::EngineApi api;
     PropertyApi properties;
+    int32_t modelCount = 0; // the models are numbered 1 to modelCount
 };
 
 std::mutex engineMutex; // every call into the engine; guards `opened` too
@@ -130,6 +130,10 @@ std::shared_ptr<const Engine> openEngine(const std::optional<std::string>& given
         auto e = std::make_shared<Engine>();
         e->directory = dir;
         e->api = bound.api;
+        kv::forEachModel(e->api, 0, 0, 0, [&](int32_t n) {
+            e->modelCount = std::max(e->modelCount, n);
+            return true;
+        });
         opened = e;
         return e;
     });
@@ -211,12 +215,7 @@ int32_t modelNumber(const Engine& e, const py::handle& model) {
     }
     if (py::isinstance<py::int_>(model) && !py::isinstance<py::bool_>(model)) {
         const long long n = model.cast<long long>();
-        const bool known =
-            n >= 1 && n <= INT32_MAX && locked([&] {
-                kpx::TextBuffer text;
-                return e.api.KPX_GetModelData(static_cast<int32_t>(n), "Name", text.address()) == 0;
-            });
-        if (!known)
+        if (n < 1 || n > e.modelCount)
             throw py::value_error("no model number " + std::to_string(n) + " in the catalogue");
         return static_cast<int32_t>(n);
     }
