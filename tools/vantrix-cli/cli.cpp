@@ -53,6 +53,9 @@ constexpr const char* kCommandsPart = R"(Commands:
   envelope --model NAME      the model's operating envelope at the conditions: its
                              polygons (region, code, te, tc) or, as svg, the diagram
   table --model NAME         the model's performance table at the conditions
+  export --model NAME --format energyplus
+                             the model's Refrigeration:Compressor object with its
+                             Curve:Bicubic capacity and power curves (EnergyPlus IDF)
   COMMAND --help             show the help of a command
 )";
 
@@ -141,6 +144,11 @@ std::string usageText(Command command) {
          "it:\none polygon per region of one rating code (table, csv, json) or the diagram "
          "(svg).",
          {kModelPart, kConditionsPart}},
+        {Command::Export,
+         "export --model NAME [--format energyplus]",
+         "Writes the model as EnergyPlus input: its Refrigeration:Compressor object with\n"
+         "its Curve:Bicubic capacity and power curves, in the catalogue's rating basis.",
+         {kModelPart}},
         {Command::Table,
          "table --model NAME [OPTIONS]",
          "Shows the model's performance table at the conditions.",
@@ -180,6 +188,7 @@ const std::vector<CommandOptions>& commands() {
                "--order"})},
         {"list", Command::List, {"--frequency"}},
         {"envelope", Command::Envelope, with({"--model"})},
+        {"export", Command::Export, {"--model"}},
         {"table", Command::Table,
          with({"--model", "--te-from", "--te-to", "--te-step", "--tc-from", "--tc-to",
                "--tc-step"})},
@@ -313,21 +322,32 @@ CliOptions parse(const std::vector<std::string>& args) {
         throw UsageError{"option " + name + " belongs to " + owners + ", not to " + verb};
     }
 
-    // Every command writes a table, CSV and JSON; envelope also its diagram as SVG.
+    // Every command writes a table, CSV and JSON; envelope also its diagram as SVG; export
+    // writes EnergyPlus input only, its default.
     std::vector<std::string> formats{"table", "csv", "json"};
-    if (o.command == Command::Envelope)
-        formats.emplace_back("svg");
-    else if (format == "svg")
-        throw UsageError{"--format svg is the diagram of envelope; " + verb +
-                         " accepts: " + joined(formats)};
-    o.format = static_cast<OutputFormat>(choose("--format", format, formats));
+    if (o.command == Command::Export) {
+        if (app.get_option("--format")->count() == 0)
+            format = "energyplus";
+        if (format != "energyplus")
+            throw UsageError{"export writes --format energyplus; \"" + format + "\" is not one"};
+        o.format = OutputFormat::EnergyPlus;
+    } else {
+        if (o.command == Command::Envelope)
+            formats.emplace_back("svg");
+        else if (format == "svg")
+            throw UsageError{"--format svg is the diagram of envelope; " + verb +
+                             " accepts: " + joined(formats)};
+        o.format = static_cast<OutputFormat>(choose("--format", format, formats));
+    }
     o.frequency = static_cast<kv::Frequency>(choose("--frequency", frequency, {"50", "60"}));
     o.units = static_cast<kv::UnitSystem>(choose("--units", units, {"si", "imperial"}));
     o.order = static_cast<kv::OrderBy>(choose("--order", order, {"name", "capacity"}));
     if (kv::findPreset(o.conditions) == nullptr)
         throw UsageError{"unknown condition \"" + o.conditions +
                          "\" for --conditions; accepted: " + joined(presetNames())};
-    if ((o.command == Command::Envelope || o.command == Command::Table) && o.model.empty())
+    if ((o.command == Command::Envelope || o.command == Command::Table ||
+         o.command == Command::Export) &&
+        o.model.empty())
         throw UsageError{verb + " needs --model NAME (a name of the Model column of rate)"};
     return o;
 }
@@ -681,7 +701,8 @@ int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::
 int runBound(const CliOptions& o, const kv::EngineApi& api, const std::string& dir,
              const kv::ConditionTexts& texts, const kv::NumberFormat& fmt, std::ostream& out,
              std::ostream& err) {
-    if (o.command == Command::Envelope || o.command == Command::Table)
+    if (o.command == Command::Envelope || o.command == Command::Table ||
+        o.command == Command::Export)
         return runVerb(o, api, texts, fmt, out, err);
 
     if (o.command == Command::List) {

@@ -23,8 +23,14 @@ inline constexpr int kExitWrite = 1; // standard output could not be written
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitData = 3;
 
-enum class Command { None, Rate, List, Help, Envelope, Table };
-enum class OutputFormat { Table, Csv, Json, Svg }; // Svg: envelope only
+enum class Command { None, Rate, List, Help, Envelope, Table, Export };
+enum class OutputFormat {
+    Table,
+    Csv,
+    Json,
+    Svg,
+    EnergyPlus
+}; // Svg: envelope only; EnergyPlus: export only
 
 struct CliOptions {
     Command command = Command::None;
