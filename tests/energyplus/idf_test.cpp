@@ -128,11 +128,12 @@ Refrigeration:Compressor, Gas cooler R744, EX-4200_pwrcurv, EX-4200_R404A_Med_qc
     given.refrigerant = "R404A";
     const IdfCompressors all = readIdf(write("set.idf", crlf), given);
     EXPECT_EQ(all.rows.size(), 3u);
-    ImportOptions bicubic;
-    bicubic.order = CoefficientOrder::Bicubic;
-    bicubic.powerFactor = 0.8; // the form gives no current
-    const ImportResult imported =
-        importFiles({{write("set.tsv", idfTableText(all)), bicubic}}, fluids);
+    ImportOptions withCurrent;
+    withCurrent.powerFactor = 0.8; // the form gives no current
+    std::vector<std::string> messages;
+    const ImportResult imported = importFiles(
+        {idfImportFile(dir / "set.idf", dir / "set.tsv", withCurrent, given, messages)}, fluids);
+    EXPECT_EQ(messages.size(), 4u) << testing::PrintToString(messages);
     EXPECT_EQ(imported.models.size(), 3u);
 }
 
@@ -178,8 +179,8 @@ TEST_F(Idf, ExportReadBackByTheImportRatesAsTheCatalogue) {
         for (const kv::EnvelopePolygon& p : env.polygons)
             if (p.code >= 0)
                 points.insert(points.end(), p.points.begin(), p.points.end());
-        for (double te = env.window.teFrom; te <= env.window.teTo; te += 1.0)
-            for (double tc = env.window.tcFrom; tc <= env.window.tcTo; tc += 1.0)
+        for (double te = env.window.teFrom; te <= env.window.teTo; te += 2.5)
+            for (double tc = env.window.tcFrom; tc <= env.window.tcTo; tc += 2.5)
                 points.push_back({te, tc});
         int compared = 0;
         for (const kv::EnvelopePoint& p : points)
@@ -195,7 +196,7 @@ TEST_F(Idf, ExportReadBackByTheImportRatesAsTheCatalogue) {
                 EXPECT_DOUBLE_EQ(r.power, original.power) << p.te << " " << p.tc;
                 ++compared;
             }
-        EXPECT_GT(compared, 500);
+        EXPECT_GT(compared, 200);
     }
 }
 

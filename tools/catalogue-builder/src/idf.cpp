@@ -318,4 +318,20 @@ std::string idfTableText(const IdfCompressors& compressors) {
     return out;
 }
 
+ImportFile idfImportFile(const std::filesystem::path& idf, const std::filesystem::path& table,
+                         const ImportOptions& options, const IdfOptions& idfOptions,
+                         std::vector<std::string>& messages) {
+    const IdfCompressors read = readIdf(idf, idfOptions);
+    messages.insert(messages.end(), read.problems.begin(), read.problems.end());
+    messages.insert(messages.end(), read.notes.begin(), read.notes.end());
+    std::ofstream out(table, std::ios::binary | std::ios::trunc);
+    out << idfTableText(read);
+    out.close();
+    if (!out)
+        throw ImportError(table.string() + ": can't be written");
+    ImportFile file{table, options};
+    file.options.order = CoefficientOrder::Bicubic;
+    return file;
+}
+
 } // namespace kvcat

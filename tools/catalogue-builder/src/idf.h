@@ -46,4 +46,13 @@ IdfCompressors readIdf(const std::filesystem::path& file, const IdfOptions& opti
 // The rows as the table import reads them: tab-separated, header first.
 std::string idfTableText(const IdfCompressors& compressors);
 
+struct ImportFile;
+struct ImportOptions;
+// `import --format energyplus FILE.idf`: reads the IDF, writes its compressors as the table
+// `table` and gives the import's file of it, read in the bicubic order with `options`. The
+// compressors left out and the refrigerants read from names go to `messages`.
+ImportFile idfImportFile(const std::filesystem::path& idf, const std::filesystem::path& table,
+                         const ImportOptions& options, const IdfOptions& idfOptions,
+                         std::vector<std::string>& messages);
+
 } // namespace kvcat
