@@ -44,7 +44,8 @@ namespace {
 
 // The parts of the help: each verb's help is its own part and the shared ones.
 constexpr const char* kUsageLine =
-    "Usage: vantrix-cli [--program-dir DIR] [--format table|csv|json|svg] COMMAND [OPTIONS]\n";
+    "Usage: vantrix-cli [--program-dir DIR] [--format table|csv|json|svg|energyplus] COMMAND "
+    "[OPTIONS]\n";
 
 constexpr const char* kCommandsPart = R"(Commands:
   rate                       rate every matching model and show the results
@@ -99,8 +100,9 @@ constexpr const char* kConditionsPart =
 constexpr const char* kGeneralPart = R"(General options:
   --program-dir DIR          program directory with the libraries, data.bin and data/
                              (default: the folder of this program)
-  --format table|csv|json|svg
-                             output format (default table; svg is envelope's diagram)
+  --format table|csv|json|svg|energyplus
+                             output format (default table; svg is envelope's diagram,
+                             energyplus export's only format)
   --units si|imperial        °C - W (default) or °F - Btu/h
   -h, --help                 show this help
 )";
