@@ -55,6 +55,7 @@ py::handle dataError;
 
 // The property functions the engine's binding table doesn't hold.
 struct PropertyApi {
+    decltype(&::ILK_SaturationPressure) saturationPressure = nullptr;
     decltype(&::ILK_BubbleTemperature) bubbleTemperature = nullptr;
     decltype(&::ILK_LiquidEnthalpy) liquidEnthalpy = nullptr;
     decltype(&::ILK_VapourEnthalpy) vapourEnthalpy = nullptr;
@@ -147,6 +148,7 @@ std::shared_ptr<const Engine> openEngine(const std::optional<std::string>& given
             raiseDataError("The library " + file + " is not loaded");
         auto e = std::const_pointer_cast<Engine>(engine);
         PropertyApi p;
+        resolveProperty(handle, "ILK_SaturationPressure", p.saturationPressure, file);
         resolveProperty(handle, "ILK_BubbleTemperature", p.bubbleTemperature, file);
         resolveProperty(handle, "ILK_LiquidEnthalpy", p.liquidEnthalpy, file);
         resolveProperty(handle, "ILK_VapourEnthalpy", p.vapourEnthalpy, file);
@@ -511,6 +513,38 @@ private:
     std::shared_ptr<const Engine> engine_;
 };
 
+// The property functions as methods: of one state variable (T or p), or of T and p.
+template <class Fn>
+void defProperty(py::class_<Program>& c, const char* name, Fn PropertyApi::*fn, const char* x,
+                 const char* doc) {
+    c.def(
+        name,
+        [fn, x](const Program& p, const std::string& r, const py::object& v) {
+            const Fn f = p.engine().properties.*fn;
+            return p.property(r, {{x, v}},
+                              [f](const char* fluid, const Inputs& in, py::ssize_t i, double* out) {
+                                  return f(fluid, in.at(0, i), out);
+                              });
+        },
+        py::arg("refrigerant"), py::arg(x), doc);
+}
+
+template <class Fn>
+void defProperty(py::class_<Program>& c, const char* name, Fn PropertyApi::*fn, const char* x,
+                 const char* y, const char* doc) {
+    c.def(
+        name,
+        [fn, x, y](const Program& p, const std::string& r, const py::object& u,
+                   const py::object& v) {
+            const Fn f = p.engine().properties.*fn;
+            return p.property(r, {{x, u}, {y, v}},
+                              [f](const char* fluid, const Inputs& in, py::ssize_t i, double* out) {
+                                  return f(fluid, in.at(0, i), in.at(1, i), out);
+                              });
+        },
+        py::arg("refrigerant"), py::arg(x), py::arg(y), doc);
+}
+
 } // namespace
 } // namespace kvpy
 
@@ -537,11 +571,12 @@ PYBIND11_MODULE(korvane_vantrix, m) {
     m.attr("CONDITIONS") = conditions;
 
     const auto none = py::none();
-    py::class_<Program>(m, "Program",
-                        "A program directory: its libraries, catalogue and fluid files. One "
-                        "directory per process; Program() opens the installed one (or, in the "
-                        "build tree, build/bin).")
-        .def(py::init<const std::optional<std::string>&>(), arg("directory") = none)
+    py::class_<Program> program(
+        m, "Program",
+        "A program directory: its libraries, catalogue and fluid files. One "
+        "directory per process; Program() opens the installed one (or, in the "
+        "build tree, build/bin).");
+    program.def(py::init<const std::optional<std::string>&>(), arg("directory") = none)
         .def_property_readonly("directory", &Program::directory)
         .def("refrigerants", [](const Program& p) { return p.codeList(kv::CodeList::Refrigerant); })
         .def("families", [](const Program& p) { return p.codeList(kv::CodeList::Family); })
@@ -569,58 +604,15 @@ PYBIND11_MODULE(korvane_vantrix, m) {
              arg("tc") = none, arg("sc") = none, arg("sh1") = none, arg("sh2") = none,
              arg("units") = "si", arg("te_from") = none, arg("te_to") = none, arg("te_step") = none,
              arg("tc_from") = none, arg("tc_to") = none, arg("tc_step") = none,
-             "The performance table, as vantrix-cli table --format json.")
-        .def(
-            "saturation_pressure",
-            [](const Program& p, const std::string& r, const py::object& t) {
-                const auto fn = p.engine().api.ILK_SaturationPressure;
-                return p.property(r, {{"T", t}},
-                                  [fn](const char* f, const auto& in, auto i, double* out) {
-                                      return fn(f, in.at(0, i), out);
-                                  });
-            },
-            arg("refrigerant"), arg("T"), "Dew pressure (Pa) at T (K).")
-        .def(
-            "bubble_temperature",
-            [](const Program& p, const std::string& r, const py::object& pressure) {
-                const auto fn = p.engine().properties.bubbleTemperature;
-                return p.property(r, {{"p", pressure}},
-                                  [fn](const char* f, const auto& in, auto i, double* out) {
-                                      return fn(f, in.at(0, i), out);
-                                  });
-            },
-            arg("refrigerant"), arg("p"), "Bubble temperature (K) at p (Pa).")
-        .def(
-            "liquid_enthalpy",
-            [](const Program& p, const std::string& r, const py::object& t) {
-                const auto fn = p.engine().properties.liquidEnthalpy;
-                return p.property(r, {{"T", t}},
-                                  [fn](const char* f, const auto& in, auto i, double* out) {
-                                      return fn(f, in.at(0, i), out);
-                                  });
-            },
-            arg("refrigerant"), arg("T"), "Saturated liquid enthalpy (J/kg) at T (K).")
-        .def(
-            "vapour_enthalpy",
-            [](const Program& p, const std::string& r, const py::object& t,
-               const py::object& pressure) {
-                const auto fn = p.engine().properties.vapourEnthalpy;
-                return p.property(r, {{"T", t}, {"p", pressure}},
-                                  [fn](const char* f, const auto& in, auto i, double* out) {
-                                      return fn(f, in.at(0, i), in.at(1, i), out);
-                                  });
-            },
-            arg("refrigerant"), arg("T"), arg("p"), "Vapour enthalpy (J/kg) at T (K), p (Pa).")
-        .def(
-            "vapour_volume",
-            [](const Program& p, const std::string& r, const py::object& t,
-               const py::object& pressure) {
-                const auto fn = p.engine().properties.vapourVolume;
-                return p.property(r, {{"T", t}, {"p", pressure}},
-                                  [fn](const char* f, const auto& in, auto i, double* out) {
-                                      return fn(f, in.at(0, i), in.at(1, i), out);
-                                  });
-            },
-            arg("refrigerant"), arg("T"), arg("p"),
-            "Vapour specific volume (m3/kg) at T (K), p (Pa).");
+             "The performance table, as vantrix-cli table --format json.");
+    defProperty(program, "saturation_pressure", &PropertyApi::saturationPressure, "T",
+                "Dew pressure (Pa) at T (K).");
+    defProperty(program, "bubble_temperature", &PropertyApi::bubbleTemperature, "p",
+                "Bubble temperature (K) at p (Pa).");
+    defProperty(program, "liquid_enthalpy", &PropertyApi::liquidEnthalpy, "T",
+                "Saturated liquid enthalpy (J/kg) at T (K).");
+    defProperty(program, "vapour_enthalpy", &PropertyApi::vapourEnthalpy, "T", "p",
+                "Vapour enthalpy (J/kg) at T (K), p (Pa).");
+    defProperty(program, "vapour_volume", &PropertyApi::vapourVolume, "T", "p",
+                "Vapour specific volume (m3/kg) at T (K), p (Pa).");
 }
