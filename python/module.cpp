@@ -36,6 +36,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -93,11 +94,26 @@ std::string defaultDirectory() {
     return KV_INSTALLED_PROGRAM_DIR;
 }
 
-template <class Fn>
-void resolveProperty(void* handle, const char* name, Fn& out, const std::string& path) {
-    out = reinterpret_cast<Fn>(dlsym(handle, name));
-    if (out == nullptr)
-        raiseDataError("The function " + std::string(name) + " can't be found in " + path);
+// The property functions that the engine's binding table doesn't hold, from the library
+// bindLibraries loaded, found again by its path; an empty text, or why not.
+std::string resolveProperties(const std::string& dir, PropertyApi& p) {
+    const std::string file = kv::joinPath(dir, kv::kPropertyLibraryFile);
+    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle == nullptr)
+        return "The library " + file + " is not loaded";
+    std::string missing;
+    const auto resolve = [&](const char* name, auto& out) {
+        out = reinterpret_cast<std::remove_reference_t<decltype(out)>>(dlsym(handle, name));
+        if (out == nullptr && missing.empty())
+            missing = "The function " + std::string(name) + " can't be found in " + file;
+    };
+    resolve("ILK_SaturationPressure", p.saturationPressure);
+    resolve("ILK_BubbleTemperature", p.bubbleTemperature);
+    resolve("ILK_LiquidEnthalpy", p.liquidEnthalpy);
+    resolve("ILK_VapourEnthalpy", p.vapourEnthalpy);
+    resolve("ILK_VapourVolume", p.vapourVolume);
+    dlclose(handle); // bindLibraries' reference keeps it loaded
+    return missing;
 }
 
 std::shared_ptr<const Engine> openEngine(const std::optional<std::string>& given) {
@@ -131,6 +147,9 @@ std::shared_ptr<const Engine> openEngine(const std::optional<std::string>& given
         auto e = std::make_shared<Engine>();
         e->directory = dir;
         e->api = bound.api;
+        refused = resolveProperties(dir, e->properties);
+        if (!refused.empty())
+            return nullptr;
         kv::forEachModel(e->api, 0, 0, 0, [&](int32_t n) {
             e->modelCount = std::max(e->modelCount, n);
             return true;
@@ -140,22 +159,6 @@ std::shared_ptr<const Engine> openEngine(const std::optional<std::string>& given
     });
     if (!engine)
         raiseDataError(refused);
-    if (engine->properties.vapourVolume == nullptr) {
-        // The library bindLibraries loaded, found again by its path.
-        const std::string file = kv::joinPath(dir, kv::kPropertyLibraryFile);
-        void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_NOLOAD);
-        if (handle == nullptr)
-            raiseDataError("The library " + file + " is not loaded");
-        auto e = std::const_pointer_cast<Engine>(engine);
-        PropertyApi p;
-        resolveProperty(handle, "ILK_SaturationPressure", p.saturationPressure, file);
-        resolveProperty(handle, "ILK_BubbleTemperature", p.bubbleTemperature, file);
-        resolveProperty(handle, "ILK_LiquidEnthalpy", p.liquidEnthalpy, file);
-        resolveProperty(handle, "ILK_VapourEnthalpy", p.vapourEnthalpy, file);
-        resolveProperty(handle, "ILK_VapourVolume", p.vapourVolume, file);
-        dlclose(handle); // bindLibraries' reference keeps it loaded
-        locked([&] { e->properties = p; });
-    }
     return engine;
 }
 
@@ -215,10 +218,15 @@ int32_t modelNumber(const Engine& e, const py::handle& model) {
             throw py::value_error("no model named \"" + name + "\" in the catalogue");
         return found->number;
     }
-    if (py::isinstance<py::int_>(model) && !py::isinstance<py::bool_>(model)) {
-        const long long n = model.cast<long long>();
-        if (n < 1 || n > e.modelCount)
-            throw py::value_error("no model number " + std::to_string(n) + " in the catalogue");
+    // Any integer, NumPy's too; not a truth value.
+    if (PyIndex_Check(model.ptr()) && !py::isinstance<py::bool_>(model)) {
+        const py::int_ index = py::reinterpret_steal<py::int_>(PyNumber_Index(model.ptr()));
+        int overflow = 0;
+        const long long n = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
+        if (overflow != 0 || n < 1 || n > e.modelCount)
+            throw py::value_error("no model number " +
+                                  py::str(py::handle(index)).cast<std::string>() +
+                                  " in the catalogue");
         return static_cast<int32_t>(n);
     }
     throw py::value_error("a model is its name (str) or its number (int)");
@@ -274,9 +282,12 @@ struct Arguments {
     void text(const char* option, const std::string& value) {
         args.push_back(std::string(option) + "=" + value);
     }
-    void number(const char* option, const std::optional<double>& value) {
-        if (value)
-            text(option, numberArgument(*value));
+    // The options whose value is given.
+    void
+    numbers(std::initializer_list<std::pair<const char*, const std::optional<double>*>> given) {
+        for (const auto& [option, value] : given)
+            if (*value)
+                text(option, numberArgument(**value));
     }
 };
 
@@ -319,11 +330,7 @@ void conditionArguments(Arguments& a, const std::string& conditions, const std::
                         const std::optional<double>& sh2) {
     a.text("--conditions", conditions);
     a.text("--units", units);
-    a.number("--te", te);
-    a.number("--tc", tc);
-    a.number("--sc", sc);
-    a.number("--sh1", sh1);
-    a.number("--sh2", sh2);
+    a.numbers({{"--te", &te}, {"--tc", &tc}, {"--sc", &sc}, {"--sh1", &sh1}, {"--sh2", &sh2}});
 }
 
 // ---- the Python class ----------------------------------------------------------------
@@ -443,7 +450,7 @@ public:
         a.text("--frequency", std::to_string(frequency));
         conditionArguments(a, conditions, units, te, tc, sc, sh1, sh2);
         a.text("--filter", filter);
-        a.number("--target", target);
+        a.numbers({{"--target", &target}});
         a.text("--order", order);
         return runCommand(*engine_, a.args);
     }
@@ -468,12 +475,12 @@ public:
         Arguments a{{"table"}};
         a.text("--model", model);
         conditionArguments(a, conditions, units, te, tc, sc, sh1, sh2);
-        a.number("--te-from", teFrom);
-        a.number("--te-to", teTo);
-        a.number("--te-step", teStep);
-        a.number("--tc-from", tcFrom);
-        a.number("--tc-to", tcTo);
-        a.number("--tc-step", tcStep);
+        a.numbers({{"--te-from", &teFrom},
+                   {"--te-to", &teTo},
+                   {"--te-step", &teStep},
+                   {"--tc-from", &tcFrom},
+                   {"--tc-to", &tcTo},
+                   {"--tc-step", &tcStep}});
         return runCommand(*engine_, a.args);
     }
 

@@ -63,7 +63,10 @@ def test_rating_equals_kpx_rating_cell_by_cell(program, program_dir, sample, sc,
 def test_rating_by_name_and_by_list_agree(program):
     m = program.models(refrigerant="R134a")[0]
     one = program.rate(m["name"], TE, 45.0)
-    many = program.rate([m["number"], m["name"]], TE, 45.0)
+    many = program.rate(np.array([m["number"], m["number"]]), TE, 45.0)
+    for q in one:
+        np.testing.assert_array_equal(many[q][0], one[q])
+    many = program.rate([np.int32(m["number"]), m["name"]], TE, 45.0)
     for q in one:
         np.testing.assert_array_equal(many[q][0], one[q])
         np.testing.assert_array_equal(many[q][1], one[q])
@@ -148,6 +151,8 @@ def test_properties_scalar_and_vectorised(program):
     (lambda p: p.rate("NO-SUCH-MODEL", 0.0, 40.0), "no model named"),
     (lambda p: p.rate(0, 0.0, 40.0), "no model number 0"),
     (lambda p: p.rate(10**9, 0.0, 40.0), "no model number"),
+    (lambda p: p.rate(10**30, 0.0, 40.0), "no model number 1000000000000000000000000000000"),
+    (lambda p: p.rate(True, 0.0, 40.0), "name (str) or its number"),
     (lambda p: p.rate(1, np.zeros(3), np.zeros(4)), "one shape"),
     (lambda p: p.rate(1, np.zeros((2, 3)), np.zeros(6)), "one shape"),
     (lambda p: p.rate(1, np.array([0.0, np.nan]), 40.0), "no finite number (index 1)"),
