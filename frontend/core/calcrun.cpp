@@ -2,6 +2,7 @@
 
 #include "catalogue_schema.h"
 #include "displaytext.h"
+#include "envelope.h"
 #include "fluidcheck.h"
 
 #include <kpx_text_buffer.h>
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <set>
+#include <sstream>
 #include <utility>
 
 namespace kv {
@@ -386,6 +388,22 @@ int applyCapacityWindow(std::vector<GridRow>& rows, double target, const NumberF
     if (static_cast<int>(rows.size()) >= best + 6)
         rows.erase(rows.begin() + (best + 5), rows.end());
     return best;
+}
+
+std::string leftOutSummary(const CalcResult& r, Frequency frequency) {
+    std::ostringstream out;
+    if (r.matchedModels == 0)
+        out << "No model matches the selection.\n";
+    else
+        out << r.matchedModels << (r.matchedModels == 1 ? " model matches" : " models match")
+            << " the selection; none is rated cleanly at these conditions.\n";
+    for (const auto& [code, count] : r.leftOutByCode)
+        out << "  " << count << " left out (code " << code << "): " << ratingReason(code) << "\n";
+    if (r.leftOutByFrequency > 0)
+        out << "  " << r.leftOutByFrequency
+            << (r.leftOutByFrequency == 1 ? " other model has" : " other models have")
+            << " a power supply not for " << frequencyCaption(frequency) << "\n";
+    return out.str();
 }
 
 } // namespace kv

@@ -126,6 +126,10 @@ struct CalcResult {
 // filter, rating, formatting, ordering and the capacity window.
 CalcResult runCalculation(const EngineApi& api, const CalcRequest& request);
 
+// Why a run shows no model: how many matched the selection and, per reason, how many
+// were left out; one line each, each ending in "\n".
+std::string leftOutSummary(const CalcResult& result, Frequency frequency);
+
 // ---- ordering ------------------------------------------------------------------------
 
 // -1, 0 or 1. NumComp converts both texts with the regional format (thousands separators

@@ -1,6 +1,7 @@
 #include "datacheck.h"
 
 #include "binding.h"
+#include "catalogueupdate.h"
 
 #include <fstream>
 #include <string_view>
@@ -48,8 +49,20 @@ std::string sizeDifferenceText(long long calcSize, long long codesSize) {
 }
 
 DataCheck checkDataFiles(const fs::path& programDir) {
+    const CatalogueFiles files = CatalogueFiles::ofProgram(programDir);
+    // An import killed between its renames: its new files are completed first. Without
+    // the right to do so (or while an import holds the lock), the check sees what is there.
+    try {
+        const CatalogueLock lock(files.folder(), std::chrono::seconds(2));
+        completeInterruptedUpdate(files);
+    } catch (const CatalogueUpdateError&) {
+    }
+    return checkCatalogueFiles(files);
+}
+
+DataCheck checkCatalogueFiles(const CatalogueFiles& catalogue) {
     DataCheck r;
-    const fs::path dataBin = programDir / "data.bin";
+    const fs::path& dataBin = catalogue.dataBin;
     std::error_code kindError;
     std::ifstream in;
     if (fs::is_regular_file(dataBin, kindError))
@@ -74,8 +87,7 @@ DataCheck checkDataFiles(const fs::path& programDir) {
         return r;
     }
     long long sizes[2] = {0, 0};
-    const fs::path files[2] = {programDir / "data" / "kpxcalc.bin",
-                               programDir / "data" / "kpxcodes.bin"};
+    const fs::path files[2] = {catalogue.models, catalogue.codes};
     for (int i = 0; i < 2; ++i) {
         // A file that is there but can't be read (no permission, not a regular file)
         // counts as missing: its size alone would pass the check and load nothing.

@@ -26,12 +26,17 @@ struct DataCheck {
     std::string message; // says which file, and why
 };
 
-// Runs the check for a program directory. A missing or unreadable "data.bin" and a
+struct CatalogueFiles;
+
+// Runs the check for a program directory, after completing a catalogue update that was
+// interrupted between its renames (see catalogueupdate.h). A missing or unreadable "data.bin" and a
 // missing or unreadable catalogue file fail it and name the file; so does a first line
 // that differs from the size difference, compared exactly as text. Only the first few
 // dozen bytes of "data.bin" are read. Only a regular file counts as "data.bin" or a
 // catalogue file: a folder would read like an empty file and a named pipe would block.
 DataCheck checkDataFiles(const std::filesystem::path& programDir);
+// The same check for three files given by name.
+DataCheck checkCatalogueFiles(const CatalogueFiles& files);
 
 // A file's text as a message quotes it: printable ASCII as it is, every other byte as
 // \xHH, at most `limit` bytes and "..." when there were more.

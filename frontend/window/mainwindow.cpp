@@ -4,6 +4,7 @@
 #include "datacheck.h"
 #include "displaytext.h"
 #include "fluidcheck.h"
+#include "inputlist.h"
 #include "keyrule.h"
 #include "logo.h"
 #include "modelwindow.h"
@@ -23,35 +24,16 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
-#include <QPainter>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScrollBar>
-#include <QStyleOption>
+
+#include <optional>
 
 namespace kv {
 namespace {
 
-const QColor kInputGrey(224, 224, 224);
 const QColor kWarningRed(255, 0, 0);
 
-// A catalogue text as the window shows it (displaytext.h).
-QString fromEngine(const std::string& text) {
-    return QString::fromStdString(displayText(text));
-}
-std::string toEngine(const QString& text) {
-    return text.toLocal8Bit().toStdString();
-}
-// A list item keeps the engine's exact bytes beside the text it shows, so that the
-// selection goes back to the engine unchanged whatever the bytes are.
-void addEngineItem(QComboBox* list, const std::string& text) {
-    list->addItem(fromEngine(text), QByteArray::fromStdString(text));
-}
-std::string engineItem(const QComboBox* list) {
-    return list->currentIndex() < 0 ? std::string()
-                                    : list->currentData().toByteArray().toStdString();
-}
 QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -62,45 +44,6 @@ void showFieldText(QLineEdit* edit, const QString& text) {
     edit->setText(text);
     edit->setCursorPosition(0);
 }
-
-// Draws a closed drop-down list flat in the input grey, like the text fields, with a
-// thin frame (the highlight colour while it has the focus) and the style's own arrow.
-class FlatListStyle : public QProxyStyle {
-public:
-    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
-                            QPainter* painter, const QWidget* widget) const override {
-        if (control != CC_ComboBox) {
-            QProxyStyle::drawComplexControl(control, option, painter, widget);
-            return;
-        }
-        painter->save();
-        painter->fillRect(option->rect, kInputGrey);
-        const bool focused = (option->state & State_HasFocus) != 0;
-        painter->setPen(option->palette.color(focused ? QPalette::Highlight : QPalette::Mid));
-        painter->drawRect(option->rect.adjusted(0, 0, -1, -1));
-        QStyleOption arrow(*option);
-        arrow.rect = subControlRect(CC_ComboBox, option, SC_ComboBoxArrow, widget);
-        drawPrimitive(PE_IndicatorArrowDown, &arrow, painter, widget);
-        painter->restore();
-    }
-};
-
-// A drop-down list drawn flat in the input grey, whose open list is as wide as its
-// longest item even where the closed list is narrower.
-class InputList : public QComboBox {
-public:
-    explicit InputList(QWidget* parent) : QComboBox(parent) {
-        auto* style = new FlatListStyle;
-        style->setParent(this);
-        setStyle(style);
-    }
-    void showPopup() override {
-        QAbstractItemView* items = view();
-        items->setMinimumWidth(items->sizeHintForColumn(0) + 2 * items->frameWidth() +
-                               items->verticalScrollBar()->sizeHint().width());
-        QComboBox::showPopup();
-    }
-};
 
 void defaultMessageBox(QWidget* parent, const QString& title, const QString& text) {
     QMessageBox::information(parent, title, text, QMessageBox::Ok);
@@ -597,6 +540,7 @@ void MainWindow::resetAll() {
     Grid->selectGridRow(1);
     ResultCount = 0;
     lblResults->setText(fromUtf8(resultsLabel(ResultCount)));
+    lblResults->setToolTip(QString());
     txtWarning->clear();
 }
 
@@ -637,7 +581,8 @@ void MainWindow::optOrderClick() {
 }
 
 void MainWindow::btnCalculateClick() {
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    // The busy pointer until the grid is filled; the messages after it come without it.
+    std::optional<BusyPointer> busy(std::in_place);
 
     CalcRequest request;
     request.refrigerant = engineItem(cbRefrig);
@@ -691,7 +636,11 @@ void MainWindow::btnCalculateClick() {
     Grid->setFocus();
     Grid->selectGridRow(result.selectedRow);
     lblResults->setText(fromUtf8(resultsLabel(ResultCount)));
-    QGuiApplication::restoreOverrideCursor();
+    // An empty result says why as the label's tooltip, as the command line does.
+    lblResults->setToolTip(ResultCount == 0
+                               ? fromUtf8(leftOutSummary(result, request.frequency)).trimmed()
+                               : QString());
+    busy.reset();
 
     // Models that vanished because the property library can't use a fluid file: each
     // such file is named once in the window's life.

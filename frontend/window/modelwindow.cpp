@@ -1,9 +1,10 @@
 #include "modelwindow.h"
 
+#include "diagramview.h"
+#include "modelpdf.h"
 #include "resultsgrid.h"
 
 #include <QComboBox>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -15,180 +16,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPainter>
-#include <QPainterPath>
-#include <QPdfWriter>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QTableWidget>
-#include <QToolTip>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
 
 namespace kv {
-namespace {
-
-QString utf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-// Catalogue texts are 8-bit texts of the system's code page.
-QString engineText(const std::string& text) {
-    return QString::fromLocal8Bit(text);
-}
-
-QColor qcolour(Rgb c) {
-    return QColor(c.r, c.g, c.b);
-}
-
-const QColor kWarningCell(252, 236, 190);
-const QColor kRefusedCell(236, 236, 236);
-const QColor kPointLine(222, 234, 250);
-const QColor kPointCell(190, 212, 245);
-
-// A figure in the regional format, rounded as the results grid rounds it.
-QString figureText(double value, Quantity q, const NumberFormat& fmt) {
-    const int decimals = quantityDecimals(q);
-    QString text = utf8(plainNumber(value, decimals));
-    const qsizetype dot = text.indexOf(QLatin1Char('.'));
-    QString whole = dot < 0 ? text : text.left(dot);
-    const QString fraction = dot < 0 ? QString() : text.mid(dot + 1);
-    const bool negative = whole.startsWith(QLatin1Char('-'));
-    if (negative)
-        whole.remove(0, 1);
-    for (qsizetype i = whole.size() - 3; i > 0; i -= 3)
-        whole.insert(i, utf8(fmt.group));
-    return (negative ? QStringLiteral("-") : QString()) + whole +
-           (fraction.isEmpty() ? QString() : utf8(fmt.decimal) + fraction);
-}
-
-QString temperatureText(double value, const NumberFormat& fmt) {
-    return utf8(numberText(value, fmt));
-}
-
-// The cell's text: the figure, marked with "*" for a warning; empty when refused.
-QString cellText(const TableCell& c, Quantity q, const NumberFormat& fmt) {
-    if (!c.rated())
-        return {};
-    const QString text = figureText(c.values[static_cast<std::size_t>(q)], q, fmt);
-    return c.code > 0 ? text + QStringLiteral(" *") : text;
-}
-
-// A cell's background: grey refused, amber warning, blue on the operating point's row or
-// column (darker at the point itself), white otherwise.
-QColor cellColour(const TableCell& c, bool onRow, bool onColumn) {
-    if (!c.rated())
-        return kRefusedCell;
-    if (c.code > 0)
-        return kWarningCell;
-    if (onRow && onColumn)
-        return kPointCell;
-    return onRow || onColumn ? kPointLine : QColor(Qt::white);
-}
-
-QString cellReason(const TableCell& c) {
-    if (c.code == 0)
-        return {};
-    return (c.code > 0 ? QStringLiteral("Warning: ") : QStringLiteral("Refused: ")) +
-           utf8(ratingReason(c.code));
-}
-
-} // namespace
-
-// ---- the diagram -----------------------------------------------------------------------
-
-void paintDrawing(QPainter& painter, const Drawing& d) {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.fillRect(QRectF(0, 0, d.width, d.height), Qt::white);
-    for (const DrawPolygon& p : d.polygons) {
-        QPolygonF poly;
-        for (const DrawPoint& pt : p.points)
-            poly << QPointF(pt.x, pt.y);
-        painter.setPen(QPen(qcolour(p.fill), 0.3));
-        painter.setBrush(qcolour(p.fill));
-        painter.drawPolygon(poly);
-    }
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setBrush(Qt::NoBrush);
-    for (const DrawLine& l : d.lines) {
-        QPolygonF line;
-        for (const DrawPoint& pt : l.points)
-            line << QPointF(pt.x, pt.y);
-        painter.setPen(QPen(qcolour(l.colour), l.width));
-        painter.drawPolyline(line);
-    }
-    for (const DrawRect& r : d.rects) {
-        painter.setPen(QPen(qcolour(r.stroke), 0.6));
-        painter.setBrush(qcolour(r.fill));
-        painter.drawRect(QRectF(r.x, r.y, r.w, r.h));
-    }
-    for (const DrawText& t : d.texts) {
-        QFont font(QStringLiteral("Liberation Sans"));
-        font.setPixelSize(std::max(1, static_cast<int>(std::lround(t.size))));
-        font.setBold(t.bold);
-        painter.setFont(font);
-        painter.setPen(qcolour(t.colour));
-        const QString text = utf8(t.text);
-        const double w = QFontMetricsF(font, painter.device()).horizontalAdvance(text);
-        const double dx = t.anchor == DrawText::Anchor::Start    ? 0
-                          : t.anchor == DrawText::Anchor::Middle ? -w / 2
-                                                                 : -w;
-        painter.save();
-        painter.translate(t.at.x, t.at.y);
-        if (t.vertical)
-            painter.rotate(-90);
-        painter.drawText(QPointF(dx, 0), text);
-        painter.restore();
-    }
-    painter.restore();
-}
-
-DiagramView::DiagramView(const EngineApi& api, const ModelContext& context,
-                         const Envelope& envelope, QWidget* parent)
-    : QWidget(parent), api_(api), context_(context), envelope_(envelope) {
-    setObjectName(QStringLiteral("picEnvelope"));
-    setMinimumSize(520, 360);
-    setMouseTracking(true);
-}
-
-void DiagramView::resizeEvent(QResizeEvent*) {
-    drawing_ = envelopeDrawing(envelope_, context_.conditions, context_.units, width(), height());
-}
-
-void DiagramView::paintEvent(QPaintEvent*) {
-    if (drawing_.width != width() || drawing_.height != height())
-        drawing_ =
-            envelopeDrawing(envelope_, context_.conditions, context_.units, width(), height());
-    QPainter painter(this);
-    paintDrawing(painter, drawing_);
-}
-
-bool DiagramView::event(QEvent* e) {
-    if (e->type() != QEvent::ToolTip)
-        return QWidget::event(e);
-    // The engine's own verdict at the point under the mouse.
-    const auto* help = static_cast<QHelpEvent*>(e);
-    double te = 0, tc = 0;
-    if (!drawingTemperatures(drawing_, help->pos().x(), help->pos().y(), te, tc)) {
-        QToolTip::hideText();
-        e->ignore();
-        return true;
-    }
-    const int32_t code = ratePoint(api_, context_.model.number, te, tc, context_.conditions).code;
-    QString verdict =
-        code == 0 ? QStringLiteral("Within the envelope")
-        : code > 0
-            ? QStringLiteral("Warning %1: %2").arg(code).arg(utf8(ratingReason(code)))
-            : QStringLiteral("Refused (code %1): %2").arg(code).arg(utf8(ratingReason(code)));
-    ConditionValues at = context_.conditions;
-    at.te = te;
-    at.tc = tc;
-    QToolTip::showText(help->globalPos(),
-                       utf8(pointText(at, context_.units)) + QLatin1Char('\n') + verdict, this);
-    return true;
-}
 
 // ---- the window ----------------------------------------------------------------------
 
@@ -343,16 +178,7 @@ ModelWindow::ModelWindow(const EngineApi& api, ModelContext context, QWidget* pa
 }
 
 QString ModelWindow::conditionsText() const {
-    const ConditionValues s = fromEngineUnits(context_.conditions, context_.units);
-    const UnitLabels u = unitLabels(context_.units);
-    auto item = [&](const char* name, double v, std::string_view unit) {
-        return QLatin1String(name) + QLatin1Char(' ') +
-               temperatureText(roundHalfEven(v, 2), context_.format) + QLatin1Char(' ') +
-               utf8(unit);
-    };
-    return QStringList{item("Te", s.te, u.te), item("Tc", s.tc, u.tc), item("Sc", s.sc, u.sc),
-                       item("Sh1", s.sh1, u.sh1), item("Sh2", s.sh2, u.sh2)}
-        .join(QStringLiteral(", "));
+    return kv::conditionsText(context_);
 }
 
 QString ModelWindow::ratedText() const {
@@ -431,7 +257,16 @@ void ModelWindow::fillTable() {
             tblPerformance->setItem(static_cast<int>(i), static_cast<int>(j), item);
         }
     }
-    tblPerformance->horizontalHeader()->setToolTip(unit);
+    QHeaderView* header = tblPerformance->horizontalHeader();
+    header->setToolTip(unit);
+    // Numbers are never cut: every column is at least as wide as the widest text of any
+    // column, and a table wider than the view scrolls.
+    int widest = 0;
+    for (int j = 0; j < tblPerformance->columnCount(); ++j)
+        widest =
+            std::max({widest, static_cast<QAbstractItemView*>(tblPerformance)->sizeHintForColumn(j),
+                      header->sectionSizeHint(j)});
+    header->setMinimumSectionSize(widest);
 }
 
 QString ModelWindow::exportCsv(const QString& path) const {
@@ -447,186 +282,7 @@ QString ModelWindow::exportCsv(const QString& path) const {
 }
 
 QString ModelWindow::exportPdf(const QString& path) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    {
-        QPdfWriter pdf(&file);
-        pdf.setPageSize(QPageSize(QPageSize::A4));
-        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-        pdf.setResolution(72); // drawing units are points
-        pdf.setTitle(engineText(context_.model.name) + QStringLiteral(" data sheet"));
-        pdf.setCreator(QStringLiteral("Korvane Vantrix"));
-        QPainter p(&pdf);
-        const double margin = 36, width = 595 - 2 * margin;
-        double y = margin;
-        auto font = [&](double size, bool bold) {
-            QFont f(QStringLiteral("Liberation Sans"));
-            f.setPixelSize(std::max(1, static_cast<int>(std::lround(size))));
-            f.setBold(bold);
-            p.setFont(f);
-        };
-        p.setPen(Qt::black);
-        font(18, true);
-        p.drawText(QPointF(margin, y + 16), engineText(context_.model.name));
-        font(8, false);
-        p.drawText(QRectF(margin, y, width, 20), Qt::AlignRight | Qt::AlignTop,
-                   QStringLiteral("Korvane Vantrix - model data sheet\n") +
-                       QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
-        y += 26;
-        const ModelInfo& m = context_.model;
-        const std::pair<QString, QString> facts[] = {
-            {QStringLiteral("Refrigerant"), engineText(m.refrigerant)},
-            {QStringLiteral("Family"),
-             engineText(m.family) +
-                 (m.technology.empty()
-                      ? QString()
-                      : QStringLiteral(" (") + utf8(m.technology) + QLatin1Char(')'))},
-            {QStringLiteral("Supply"), engineText(m.voltage)},
-            {QStringLiteral("Conditions"), conditionsText()},
-        };
-        for (const auto& [key, value] : facts) {
-            font(9, true);
-            p.drawText(QPointF(margin, y + 9), key);
-            font(9, false);
-            p.drawText(QPointF(margin + 70, y + 9), value);
-            y += 13;
-        }
-        // The rated figures as a row of labelled boxes.
-        y += 4;
-        const auto values = displayValues(rated_, context_.units);
-        const double boxW = width / kQuantities;
-        for (int q = 0; q < kQuantities; ++q) {
-            const auto quantity = static_cast<Quantity>(q);
-            const QRectF box(margin + q * boxW, y, boxW - 4, 34);
-            p.setPen(QPen(QColor(150, 150, 150), 0.6));
-            p.setBrush(QColor(244, 247, 252));
-            p.drawRect(box);
-            p.setPen(Qt::black);
-            font(7.5, false);
-            p.drawText(box.adjusted(4, 3, -4, 0), Qt::AlignLeft | Qt::AlignTop,
-                       utf8(quantityHeading(quantity, context_.units)));
-            font(12, true);
-            p.drawText(box.adjusted(4, 0, -4, -4), Qt::AlignLeft | Qt::AlignBottom,
-                       rated_.code >= 0 ? figureText(values[static_cast<std::size_t>(q)], quantity,
-                                                     context_.format)
-                                        : QStringLiteral("-"));
-        }
-        y += 38;
-        if (rated_.code != 0) {
-            font(8, false);
-            p.setPen(QColor(170, 0, 0));
-            p.drawText(QPointF(margin, y + 9), (rated_.code > 0 ? QStringLiteral("Warning: ")
-                                                                : QStringLiteral("Not rated: ")) +
-                                                   utf8(ratingReason(rated_.code)));
-            p.setPen(Qt::black);
-            y += 13;
-        }
-
-        // The envelope diagram.
-        y += 6;
-        font(10, true);
-        p.drawText(QPointF(margin, y + 10),
-                   QStringLiteral("Operating envelope at Sc, Sh1 and Sh2 of the run"));
-        y += 16;
-        const double diagramH = 285;
-        if (envelope_.anyRated) {
-            p.save();
-            p.translate(margin, y);
-            paintDrawing(p, envelopeDrawing(envelope_, context_.conditions, context_.units, width,
-                                            diagramH, 0.8));
-            p.restore();
-        } else {
-            font(9, false);
-            p.drawText(
-                QRectF(margin, y, width, diagramH), Qt::AlignCenter | Qt::TextWordWrap,
-                QStringLiteral("The engine refuses every point of this model: its catalogue entry "
-                               "holds no usable envelope data."));
-        }
-        y += diagramH + 8;
-
-        // The performance tables: one per quantity, two side by side.
-        font(10, true);
-        p.drawText(QPointF(margin, y + 10),
-                   QStringLiteral("Performance table (rows Te, columns Tc, ") +
-                       utf8(unitLabels(context_.units).te) + QLatin1Char(')'));
-        y += 16;
-        const double footer = 842 - margin - 12;
-        const double tableW = (width - 12) / 2;
-        const double tableH = (footer - y - 2 * 8) / 3;
-        const std::size_t rows = table_.te.size(), columns = table_.tc.size();
-        for (int q = 0; q < kQuantities; ++q) {
-            const auto quantity = static_cast<Quantity>(q);
-            const double x0 = margin + (q % 2) * (tableW + 12);
-            const double y0 = y + (q / 2) * (tableH + 8);
-            const double cellW = tableW / static_cast<double>(columns + 1);
-            const double cellH = std::min(12.0, (tableH - 12) / static_cast<double>(rows + 1));
-            const double size = std::max(1.0, std::min({7.0, cellH * 0.7, cellW / 5.0}));
-            font(8, true);
-            p.drawText(QPointF(x0, y0 + 8), utf8(quantityHeading(quantity, context_.units)));
-            const double top = y0 + 12;
-            for (std::size_t i = 0; i <= rows; ++i)
-                for (std::size_t j = 0; j <= columns; ++j) {
-                    const QRectF cell(x0 + static_cast<double>(j) * cellW,
-                                      top + static_cast<double>(i) * cellH, cellW, cellH);
-                    QString text;
-                    QColor fill = Qt::white;
-                    bool boldCell = false;
-                    if (i == 0 && j == 0) {
-                        text = QStringLiteral("Te \\ Tc");
-                        fill = QColor(230, 230, 230);
-                    } else if (i == 0) {
-                        text = temperatureText(table_.tc[j - 1], context_.format);
-                        fill = QColor(230, 230, 230);
-                        boldCell = static_cast<int>(j - 1) == table_.pointColumn;
-                    } else if (j == 0) {
-                        text = temperatureText(table_.te[i - 1], context_.format);
-                        fill = QColor(230, 230, 230);
-                        boldCell = static_cast<int>(i - 1) == table_.pointRow;
-                    } else {
-                        const TableCell& c = table_.cell(i - 1, j - 1);
-                        text = cellText(c, quantity, context_.format);
-                        const bool onRow = static_cast<int>(i - 1) == table_.pointRow;
-                        const bool onColumn = static_cast<int>(j - 1) == table_.pointColumn;
-                        fill = cellColour(c, onRow, onColumn);
-                        boldCell = onRow && onColumn;
-                    }
-                    p.setPen(QPen(QColor(170, 170, 170), 0.4));
-                    p.setBrush(fill);
-                    p.drawRect(cell);
-                    p.setPen(Qt::black);
-                    font(size, boldCell);
-                    p.drawText(cell.adjusted(1, 0, -2, 0), Qt::AlignRight | Qt::AlignVCenter, text);
-                }
-        }
-        // The legend in the sixth place, and the footer.
-        const double lx = margin + tableW + 12, ly = y + 2 * (tableH + 8);
-        font(7.5, false);
-        std::vector<int32_t> codes;
-        for (const TableCell& c : table_.cells)
-            if (c.code != 0 && std::find(codes.begin(), codes.end(), c.code) == codes.end())
-                codes.push_back(c.code);
-        std::sort(codes.begin(), codes.end());
-        QString legend =
-            QStringLiteral("* rated with a warning; grey: refused; blue: the operating "
-                           "point's row and column.");
-        for (int32_t code : codes)
-            legend += QStringLiteral("\nCode %1: %2").arg(code).arg(utf8(ratingReason(code)));
-        p.drawText(QRectF(lx, ly, tableW, tableH), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                   legend);
-        font(7, false);
-        p.setPen(QColor(90, 90, 90));
-        p.drawText(
-            QRectF(margin, footer, width, 12), Qt::AlignLeft | Qt::AlignVCenter,
-            QStringLiteral(
-                "Figures from the catalogue's polynomials, corrected to the run's subcooling and "
-                "superheats. Envelope as the rating engine classifies it (to 0.1 K)."));
-        if (!p.end())
-            return QStringLiteral("the PDF could not be written");
-    }
-    if (!file.commit())
-        return file.errorString();
-    return {};
+    return writeModelPdf(path, {context_, rated_, envelope_, table_});
 }
 
 void ModelWindow::chooseExport(bool pdf) {

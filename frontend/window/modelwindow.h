@@ -1,12 +1,12 @@
 // The model window: one model of the results grid at the conditions of the run it came
 // from, with its envelope diagram, its performance table and their export as CSV and as a
-// one-page PDF data sheet. It is not modal and keeps the conditions it was opened with.
+// PDF data sheet. It is not modal and keeps the conditions it was opened with.
 #pragma once
 
 #include "binding.h"
 #include "calcrun.h"
-#include "diagram.h"
 #include "envelope.h"
+#include "modeltext.h"
 #include "perftable.h"
 #include "units.h"
 
@@ -18,7 +18,6 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QPainter;
 class QPushButton;
 class QTableWidget;
 
@@ -26,36 +25,6 @@ namespace kv {
 
 class GridModel;
 class ResultsGrid;
-
-// What a model window is opened with: the model and the run's conditions.
-struct ModelContext {
-    ModelInfo model;
-    ConditionValues conditions; // engine units
-    UnitSystem units = UnitSystem::SI;
-    NumberFormat format;
-};
-
-// Paints a laid-out diagram with QPainter (screen or PDF); text stays text.
-void paintDrawing(QPainter& painter, const Drawing& drawing);
-
-class DiagramView : public QWidget {
-    Q_OBJECT
-public:
-    DiagramView(const EngineApi& api, const ModelContext& context, const Envelope& envelope,
-                QWidget* parent = nullptr);
-    const Drawing& drawing() const { return drawing_; }
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void resizeEvent(QResizeEvent*) override;
-    bool event(QEvent* e) override;
-
-private:
-    const EngineApi& api_;
-    const ModelContext& context_;
-    const Envelope& envelope_;
-    Drawing drawing_;
-};
 
 class ModelWindow : public QWidget {
     Q_OBJECT

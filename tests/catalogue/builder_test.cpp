@@ -94,7 +94,7 @@ TEST(RangeDescription, AcceptsAMinimalRange) {
     ASSERT_EQ(r.families.size(), 1u);
     EXPECT_EQ(r.families[0].refrigerants[0].first, "R134a");
     EXPECT_EQ(countModels(r), 1); // the 20 cm3 size on the one three-phase supply
-    EXPECT_EQ(modelSpecs(r)[0].name, "X020A-D5");
+    EXPECT_EQ(modelEntries(r)[0].name, "X020A-D5");
 }
 
 TEST(RangeDescription, RefusesWhatWouldMakeABadCatalogue) {
@@ -136,8 +136,8 @@ TEST(RangeDescription, RefusesWhatWouldMakeABadCatalogue) {
 TEST(RangeDescription, RefusesNamesThatCollide) {
     // Two sizes that round to the same displacement give the same model name.
     const Range r = parseRange(rangeWith(replaced(kMinimalFamily, "[10, 20]", "[20, 20.2]")));
-    EXPECT_THROW(modelSpecs(r), RangeError);
-    EXPECT_NO_THROW(modelSpecs(r, true)); // numbered sizes don't collide
+    EXPECT_THROW(modelEntries(r), RangeError);
+    EXPECT_NO_THROW(modelEntries(r, true)); // numbered sizes don't collide
 }
 
 class RealRange : public ::testing::Test {
@@ -193,11 +193,11 @@ TEST_F(RealRange, EnlargedRangeReachesTheCountWithUniqueNames) {
     const Range big = enlargeRange(range, 20000, &countModels);
     EXPECT_GE(countModels(big), 20000);
     EXPECT_LT(countModels(big), 26000);
-    const std::vector<ModelSpec> specs = modelSpecs(big, true);
+    const std::vector<ModelEntry> entries = modelEntries(big, true);
     std::set<std::string> names;
-    for (const ModelSpec& s : specs)
+    for (const ModelEntry& s : entries)
         names.insert(s.name);
-    EXPECT_EQ(names.size(), specs.size());
+    EXPECT_EQ(names.size(), entries.size());
     for (const Family& f : big.families) { // same span as the demo range
         const Family& small = *std::find_if(range.families.begin(), range.families.end(),
                                             [&](const Family& x) { return x.code == f.code; });
@@ -209,7 +209,7 @@ TEST_F(RealRange, EnlargedRangeReachesTheCountWithUniqueNames) {
 TEST_F(RealRange, LimitedBuildWritesExactlyTheFirstModels) {
     const Catalogue cat = buildCatalogue(range, fluids, 7);
     ASSERT_EQ(cat.models.size(), 7u);
-    EXPECT_EQ(cat.models[0].spec.name, modelSpecs(range)[0].name);
+    EXPECT_EQ(cat.models[0].entry.name, modelEntries(range)[0].name);
 }
 
 } // namespace

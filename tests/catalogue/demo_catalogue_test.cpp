@@ -87,6 +87,13 @@ TEST_F(DemoCatalogue, RangeIsThatOfARealMaker) {
         EXPECT_NE(row.at("ShBase") == "-", row.at("RgtBase") == "-");
         EXPECT_NE(row.at("ShH") == "-", row.at("RgtH") == "-");
         EXPECT_NE(num(row, "ShF"), num(row, "ShH"));
+        // Every limit is written as the tenth of a kelvin it stands for, never as a sum's
+        // rounding error (-7.800000000000001) that moves the boundary.
+        for (std::size_t c = kpx::columnIndex("TeLow"); c < kpx::kModelColumns.size(); ++c) {
+            const std::string& text = row.at(std::string(kpx::kModelColumns[c]));
+            const std::size_t point = text.find('.');
+            EXPECT_TRUE(point == std::string::npos || text.size() - point <= 2) << text;
+        }
     }
     EXPECT_EQ(supplies, (std::set<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
     const std::map<int, std::set<std::string>> expected = {

@@ -6,12 +6,15 @@
 #include "engine_handle.h"
 #include "import.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
+#include <set>
 #include <sys/stat.h>
 
 namespace {
@@ -82,7 +85,7 @@ TEST_F(TempFiles, RatingAtTheBasisIsTheSourcePolynomialForEachOrderAndUnitSystem
         const double ms = c.ip ? 3600 / units::kKilogramsPerPound : 1;
         // Source coefficients such that p_source(x_F, y_F) = p_SI(te, tc) scaled.
         std::string row = "M1\tR404A\tscroll\tmedium\t";
-        row += c.ip ? "-0.04\t40.1\t50\t120\t65\t0" : "-17.8\t4.5\t10\t48.9\t18.3\t0";
+        row += c.ip ? "-0.04\t40.1\t50\t110\t65\t0" : "-17.8\t4.5\t10\t48.9\t18.3\t0";
         const auto source = [&](const Coefficients& k) {
             return c.options.order == CoefficientOrder::Bicubic ? toBicubic(k) : k;
         };
@@ -183,13 +186,14 @@ TEST_F(TempFiles, MergingReplacesModelsAndAddsCodesOnce) {
     // An existing column of the catalogue that the import doesn't write is kept.
     cat.models.insert(cat.models.find('\n'), "Note\t");
     cat.models.insert(cat.models.find('\n', cat.models.find('\n') + 1), "kept\t");
+    cat.models.insert(cat.models.rfind('\n'), "\t");
     Coefficients bigger = kQ;
     bigger[0] *= 2;
     const std::string second = "A\tR404A\tscroll\tmedium\t-17.8\t4.5\t10\t48.9\t18.3\t0" +
                                joined(bigger) + joined(kP) + joined(kM) + "\n" +
                                "C\tR404A\treciprocating\tlow\t-40\t-17.8\t10\t48.9\t18.3\t0" +
                                joined(kQ) + joined(kP) + joined(kM) + "\n";
-    options.supply = "460/3/60";
+    options.supplies = {"460/3/60"};
     cat = import({{write("b.tsv", header(true) + second), options}}, cat);
     const std::vector<Row> rows = parseModels(cat.models);
     ASSERT_EQ(rows.size(), 3u);
@@ -265,49 +269,303 @@ TEST_F(TempFiles, BadFilesAreRefusedNamingFileLineAndColumn) {
     }
 }
 
-// The public set: every row of a refrigerant the property library knows imports, and the
-// engine reproduces each row's capacity and power at the centre of its range.
-TEST_F(TempFiles, PublicSetImportsAndRatesAsPublished) {
-    const fs::path file =
-        fs::path(KV_SOURCE_DIR) / "tests/catalogue/reference/compressor_curves.tsv";
-    ImportOptions options;
-    options.powerFactor = 0.8;
-    options.skipUnknownRefrigerants = true;
-    const ImportResult result = importFiles({{file, options}}, fluids);
-    EXPECT_EQ(result.models.size() + result.skipped.size(), 884u);
-    EXPECT_EQ(result.skipped.size(), 271u); // R12, R502 and R744
-    const CatalogueTexts cat = mergeCatalogue({}, result.models);
-    const Engine engine(cat.codes, cat.models);
-    // The source rows by id; its fields are tab-separated, the model table's tab-terminated.
+// The public set's rows by id, as rows of named fields.
+std::map<std::string, Row> publicRows(const fs::path& file) {
+    // Its fields are tab-separated, the model table's tab-terminated.
     std::string text = readFile(file.string());
     for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2)
         text.insert(at, "\t");
-    std::map<std::string, Row> source;
+    std::map<std::string, Row> rows;
     for (Row& row : parseModels(text))
-        source[row.at("id")] = std::move(row);
-    std::size_t rated = 0;
-    for (int32_t m : engine.models(0, 0, 0)) {
-        const auto& row = source.at(engine.field(m, "Name"));
-        const auto v = [&](const std::string& c) { return std::stod(row.at(c)); };
-        Coefficients q{}, p{};
-        for (int i = 0; i < 10; ++i) {
-            q[i] = v("Q" + std::to_string(i));
-            p[i] = v("P" + std::to_string(i));
+        rows[row.at("id")] = std::move(row);
+    return rows;
+}
+
+Coefficients coefficients(const Row& row, const std::string& set) {
+    Coefficients c{};
+    for (int i = 0; i < 10; ++i)
+        c[i] = std::stod(row.at(set + std::to_string(i)));
+    return c;
+}
+
+const fs::path kPublicSet =
+    fs::path(KV_SOURCE_DIR) / "tests/catalogue/reference/compressor_curves.tsv";
+
+// Curves that would show figures that are not positive, or not finite, as clean ratings,
+// and ranges the refrigerant doesn't have: refused naming row, column and point.
+TEST_F(TempFiles, BadCurvesAndRangesAreRefused) {
+    const auto publicRow = [](const std::string& id) {
+        const Row& r = publicRows(kPublicSet).at(id);
+        return "M1\t" + r.at("refrigerant") + "\tscroll\tmedium\t" + r.at("te_min_C") + "\t" +
+               r.at("te_max_C") + "\t" + r.at("tc_min_C") + "\t" + r.at("tc_max_C") + "\t" +
+               r.at("rgt_base_C") + "\t" + r.at("sc_base_K") + joined(coefficients(r, "Q")) +
+               joined(coefficients(r, "P")) + "\n";
+    };
+    const std::string range = "\tR134a\tscroll\tmedium\t-17.8\t4.4\t10\t48.9\t18.3\t0";
+    const auto row = [&](const std::string& rangeText, const Coefficients& q,
+                         const Coefficients& p) {
+        return "M1" + rangeText + joined(q) + joined(p) + "\n";
+    };
+    Coefficients huge = kQ;
+    huge[0] = 1e306;
+    ImportOptions kW;
+    kW.capacityUnit = "kW";
+    struct Case {
+        const char* what;
+        std::string row;
+        ImportOptions options;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"power zero everywhere",
+         row(range, kQ, Coefficients{}),
+         {},
+         ":2: column P0: power 0 at Te -17.8 °C, Tc 10 °C of the range: not positive"},
+        {"power negative at low condensing (public row C0779)",
+         publicRow("C0779"),
+         {},
+         ":2: column P0: power -"},
+        {"capacity negative at high lift (public row C0220)",
+         publicRow("C0220"),
+         {},
+         ":2: column Q0: capacity -"},
+        {"overflow after the unit", row(range, huge, kP), kW,
+         ":2: column Q0: too large: not a finite number after conversion"},
+        {"Te below the fluid",
+         row("\tR134a\tscroll\tmedium\t-500\t4.4\t10\t48.9\t18.3\t0", kQ, kP),
+         {},
+         ":2: column te_min_C: -500 °C lies outside the range of R134a"},
+        {"Te far beyond",
+         row("\tR134a\tscroll\tmedium\t-1e300\t1e300\t10\t48.9\t18.3\t0", kQ, kP),
+         {},
+         ":2: column te_min_C: -1e+300 °C lies outside"},
+        {"Tc above the critical point",
+         row("\tR134a\tscroll\tmedium\t-17.8\t4.4\t200\t500\t18.3\t0", kQ, kP),
+         {},
+         ":2: column tc_min_C: 200 °C lies outside the range of R134a"},
+        {"return gas beyond the equation of state",
+         row("\tR134a\tscroll\tmedium\t-17.8\t4.4\t10\t48.9\t1e6\t0", kQ, kP),
+         {},
+         ":2: column rgt_base_C: 1e+06 °C lies outside"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ImportOptions options = c.options;
+        options.powerFactor = 0.8;
+        try {
+            importFiles({{write("bad.tsv", header(false) + c.row), options}}, fluids);
+            ADD_FAILURE() << "accepted";
+        } catch (const ImportError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
         }
-        const double te = 0.5 * (v("te_min_C") + v("te_max_C"));
-        const double tc = std::max(0.5 * (v("tc_min_C") + v("tc_max_C")), te + 10);
-        const double sh = row.at("sh_base_K").empty() ? v("rgt_base_C") - te : v("sh_base_K");
-        const double sc = row.at("sc_base_K").empty() ? 0 : v("sc_base_K");
-        const Rating r = engine.rate(m, te, tc, sc, sh, sh);
-        ASSERT_GE(r.code, 0) << row.at("id");
-        EXPECT_NEAR(r.power, evaluate(p, te, tc), 1e-9 * std::fabs(r.power)) << row.at("id");
-        if (row.at("liq_temp_C").empty()) { // liquid-temperature rows are refitted
-            EXPECT_NEAR(r.capacity, evaluate(q, te, tc), 1e-9 * std::fabs(r.capacity))
-                << row.at("id");
+    }
+    // Narrowed on request: the envelope leaves out the points that aren't positive, and
+    // every corner left rates cleanly with positive figures.
+    ImportOptions narrow;
+    narrow.powerFactor = 0.8;
+    narrow.narrowToPositive = true;
+    for (const char* id : {"C0779", "C0220"}) {
+        SCOPED_TRACE(id);
+        const ImportResult r =
+            importFiles({{write("n.tsv", header(false) + publicRow(id)), narrow}}, fluids);
+        ASSERT_EQ(r.narrowed.size(), 1u);
+        const CatalogueTexts cat = mergeCatalogue({}, r.models);
+        const Engine engine(cat.codes, cat.models);
+        const double teLo = engine.number(1, "TeLow"), teHi = engine.number(1, "TeHig");
+        const double tcLo = engine.number(1, "TcLow"), tcHi = engine.number(1, "TcHig");
+        EXPECT_TRUE(teLo > -17.8 || tcLo > 10 || tcHi < 48.9) << r.narrowed[0];
+        for (const double te : {teLo, teHi})
+            for (const double tc : {std::max(tcLo, te + 10), tcHi}) {
+                const Rating rating = engine.rate(1, te, tc, 0, 18.3 - te, 18.3 - te);
+                EXPECT_EQ(rating.code, 0) << te << "/" << tc;
+                EXPECT_GT(rating.capacity, 0);
+                EXPECT_GT(rating.power, 0);
+                EXPECT_GT(rating.massFlow, 0);
+            }
+    }
+}
+
+// Spellings of one fluid give one refrigerant entry, the one the window's list has;
+// names a terminal would obey are refused; the frequency picks the supply.
+TEST_F(TempFiles, SpellingsNamesAndFrequencies) {
+    const std::string rest =
+        "\tscroll\tmedium\t-17.8\t4.5\t10\t48.9\t18.3\t0" + joined(kQ) + joined(kP);
+    struct Spelling {
+        const char* written;
+        const char* entry;
+    };
+    std::string rows;
+    const std::vector<Spelling> spellings = {{"r404a", "R404A"},   {"R-448A", "R448A"},
+                                             {"R 448 A", "R448A"}, {"R134A", "R134a"},
+                                             {"r-290", "R290"},    {"propane", "R290"},
+                                             {"R1270", "R1270"},   {"R-1234ze(E)", "R1234ze(E)"},
+                                             {"R407c", "R407C"}};
+    for (std::size_t i = 0; i < spellings.size(); ++i)
+        rows += "S" + std::to_string(i) + "\t" + spellings[i].written + rest + "\n";
+    ImportOptions options;
+    options.powerFactor = 0.8;
+    const ImportResult result =
+        importFiles({{write("s.tsv", header(false) + rows), options}}, fluids);
+    ASSERT_EQ(result.models.size(), spellings.size());
+    for (std::size_t i = 0; i < spellings.size(); ++i)
+        EXPECT_EQ(result.models[i].refrigerant, spellings[i].entry) << spellings[i].written;
+    // Merged into the demo catalogue: no refrigerant entry is added.
+    const CatalogueTexts demo{readFile(sourceData("kpxcodes.bin")),
+                              readFile(sourceData("kpxcalc.bin"))};
+    const CatalogueTexts merged = mergeCatalogue(demo, result.models);
+    EXPECT_EQ(std::count(merged.codes.begin(), merged.codes.end(), '\n'),
+              std::count(demo.codes.begin(), demo.codes.end(), '\n'));
+
+    struct Case {
+        const char* what;
+        std::string name, frequency, voltage;
+        std::vector<std::string> supplies;
+        const char* message; // empty: imported with this supply text
+        const char* supply = "";
+    };
+    const std::vector<Case> cases = {
+        {"escape sequence",
+         "M\x1b[2J",
+         "",
+         "",
+         {},
+         ":2: column model: model name: a control character at byte 2"},
+        {"C1 control (CSI)",
+         "M\xc2\x9b"
+         "2J",
+         "",
+         "",
+         {},
+         ":2: column model: model name: a control character"},
+        {"not UTF-8",
+         "K\xe4lte",
+         "",
+         "",
+         {},
+         ":2: column model: model name: not UTF-8 text at byte 2"},
+        {"UTF-8 name", "K\xc3\xa4lte", "", "", {}, "", "400/3/50Hz"},
+        {"60 Hz row", "M", "60", "", {}, "", "460/3/60Hz"},
+        {"60 Hz row, supply given", "M", "60", "", {"400/3/50", "380/3/60"}, "", "380/3/60Hz"},
+        {"row without frequency takes the last supply",
+         "M",
+         "",
+         "",
+         {"400/3/50", "380/3/60"},
+         "",
+         "380/3/60Hz"},
+        {"50 Hz row", "M", "50", "", {"380/3/60"}, "", "400/3/50Hz"},
+        {"voltage of the other frequency",
+         "M",
+         "60",
+         "400/3/50",
+         {},
+         ":2: column voltage: the supply 400/3/50 is not one of 60 Hz"},
+        {"no such frequency", "M", "55", "", {}, ":2: column frequency_Hz: \"55\": 50 or 60"},
+    };
+    std::string withSupply = header(false);
+    withSupply.insert(withSupply.size() - 1, "\tfrequency_Hz\tvoltage");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ImportOptions o = options;
+        o.supplies = c.supplies;
+        const fs::path file = write("f.tsv", withSupply + c.name + "\tR404A" + rest + "\t" +
+                                                 c.frequency + "\t" + c.voltage + "\n");
+        try {
+            const ImportResult r = importFiles({{file, o}}, fluids);
+            EXPECT_STREQ(c.message, "");
+            ASSERT_EQ(r.models.size(), 1u);
+            EXPECT_EQ(r.models[0].supplyText, c.supply);
+        } catch (const ImportError& e) {
+            EXPECT_NE(std::string(e.what()).find(file.string() + c.message), std::string::npos)
+                << e.what();
+            EXPECT_STRNE(c.message, "");
+        }
+    }
+}
+
+// The public set: every row of a refrigerant the property library knows imports (those
+// whose curves are not positive in their range narrowed), and the engine reproduces each
+// row's polynomials at every point of its range at 10 K lift or more, corners and the
+// K line included, as clean ratings. Every limit is written as the decimal it stands for.
+TEST_F(TempFiles, PublicSetRatesAsPublishedOverItsWholeRange) {
+    ImportOptions options;
+    options.powerFactor = 0.8;
+    options.skipUnknownRefrigerants = true;
+    options.narrowToPositive = true;
+    const ImportResult result = importFiles({{kPublicSet, options}}, fluids);
+    EXPECT_EQ(result.models.size() + result.skipped.size(), 884u);
+    EXPECT_EQ(result.skipped.size(), 271u); // R12, R502 and R744
+    EXPECT_EQ(result.narrowed.size(), 4u);  // C0220, C0427, C0779, C0837
+    const CatalogueTexts cat = mergeCatalogue({}, result.models);
+    for (const Row& row : parseModels(cat.models))
+        for (const char* column : {"TeLow", "TcHig", "K1c", "K2c", "RgtMax", "F6e", "H3e", "F0c"}) {
+            const std::string& text = row.at(column);
+            char shortest[32];
+            std::snprintf(shortest, sizeof shortest, "%.10g", std::stod(text));
+            EXPECT_EQ(std::stod(shortest), std::stod(text)) << row.at("Name") << " " << column;
+        }
+    const Engine engine(cat.codes, cat.models);
+    const std::map<std::string, Row> source = publicRows(kPublicSet);
+    const asere::FluidLibrary& lib = fluids;
+    std::size_t rated = 0, points = 0;
+    double worstFlow = 0, worstLiquid = 0;
+    const std::set<std::string> narrowed = {"C0220", "C0427", "C0779", "C0837"};
+    for (int32_t m : engine.models(0, 0, 0)) {
+        const Row& row = source.at(engine.field(m, "Name"));
+        const Coefficients q = coefficients(row, "Q"), p = coefficients(row, "P");
+        const double teLo = engine.number(m, "TeLow"), teHi = engine.number(m, "TeHig");
+        const double tcLo = engine.number(m, "TcLow"), tcHi = engine.number(m, "TcHig");
+        const bool liquid = !row.at("liq_temp_C").empty();
+        const Thermo thermo(lib.get(engine.field(m, "Refrigerant")));
+        for (int i = 0; i <= 6; ++i) {
+            const double te = i == 6 ? teHi : teLo + (teHi - teLo) * i / 6;
+            if (te + 10 > tcHi)
+                continue;
+            std::vector<double> tcs = {te + 10, tcHi}; // the K line and the top
+            for (int j = 0; j <= 6; ++j)
+                if (const double tc = tcLo + (tcHi - tcLo) * j / 6; tc >= te + 10)
+                    tcs.push_back(tc);
+            for (const double tc : tcs) {
+                if (tc < tcLo)
+                    continue;
+                const double sh = row.at("sh_base_K").empty() ? std::stod(row.at("rgt_base_C")) - te
+                                                              : std::stod(row.at("sh_base_K"));
+                const double sc = row.at("sc_base_K").empty() ? 0 : std::stod(row.at("sc_base_K"));
+                const Rating r = engine.rate(m, te, tc, sc, sh, sh);
+                ++points;
+                ASSERT_EQ(r.code, 0) << row.at("id") << " " << te << "/" << tc;
+                EXPECT_NEAR(r.power, evaluate(p, te, tc), 1e-9 * std::fabs(r.power))
+                    << row.at("id");
+                const double tSuction = te + sh;
+                double expected = evaluate(q, te, tc);
+                if (liquid) { // refitted to liquid at the bubble point
+                    const double liq = std::stod(row.at("liq_temp_C"));
+                    const double scLiquid = thermo.bubbleTemperature(thermo.dewPressure(tc)) - liq;
+                    expected *= thermo.effect(te, tc, tSuction, 0) /
+                                thermo.effect(te, tc, tSuction, scLiquid);
+                } else {
+                    EXPECT_NEAR(r.capacity, expected, 1e-9 * std::fabs(r.capacity)) << row.at("id");
+                }
+                // The derived mass flow: capacity over the refrigerating effect (not for the
+                // narrowed curves, whose capacity falls to nothing at their edges).
+                const double flow = r.capacity / thermo.effect(te, tc, tSuction, sc);
+                worstFlow =
+                    std::max(worstFlow,
+                             narrowed.count(row.at("id")) ? 0.0 : std::fabs(r.massFlow / flow - 1));
+                if (liquid)
+                    worstLiquid = std::max(worstLiquid, std::fabs(r.capacity / expected - 1));
+                EXPECT_GT(r.current, 0);
+            }
         }
         ++rated;
     }
     EXPECT_EQ(rated, result.models.size());
+    EXPECT_GT(points, 30000u);
+    // The refits' accuracy as the README states it.
+    EXPECT_LT(worstLiquid, 4e-3);
+    EXPECT_LT(worstFlow, 1.4e-2);
+    std::printf("refits over the ranges: liquid-temperature basis %.2f %%, mass flow %.2f %%\n",
+                100 * worstLiquid, 100 * worstFlow);
 }
 
 } // namespace

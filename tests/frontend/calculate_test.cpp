@@ -3,8 +3,13 @@
 #include "harness.h"
 #include "resultsgrid.h"
 
+#include <QApplication>
+#include <QHelpEvent>
 #include <QLocale>
 #include <QTest>
+#include <QToolTip>
+
+#include <algorithm>
 
 using kv::StartupStatus;
 using kv::TestModel;
@@ -337,6 +342,57 @@ private slots:
         QCOMPARE(h.start(), StartupStatus::Ready);
         QCOMPARE(h.list("cbRefrig")->currentText(), QStringLiteral("R134a\u00e9"));
         QCOMPARE(h.list("cbVoltage")->currentText(), QStringLiteral("400V \u00b0 50Hz"));
+    }
+
+    // A run that leaves every model out says why, as the command line does, in the
+    // tooltip of the results label; a run with results has none.
+    void emptyRunSaysWhy_data() {
+        QTest::addColumn<QString>("te");
+        QTest::addColumn<bool>("fifty"); // a 50 Hz model beside the 60 Hz one
+        QTest::addColumn<QStringList>("why");
+        QTest::newRow("refused by the engine")
+            << "-70" << true
+            << QStringList{"1 model matches the selection; none is rated cleanly at these "
+                           "conditions.",
+                           "  1 left out (code ",
+                           "  1 other model has a power supply not for 50 Hz"};
+        QTest::newRow("power supply of the other frequency only")
+            << "5" << false
+            << QStringList{"No model matches the selection.",
+                           "  1 other model has a power supply not for 50 Hz"};
+    }
+    void emptyRunSaysWhy() {
+        QFETCH(QString, te);
+        QFETCH(bool, fifty);
+        QFETCH(QStringList, why);
+        TestModel sixty = namedModel("CD-6", 1000, "2"); // 460V 3ph 60Hz
+        sixty.overrides["Frequency"] = "60";
+        std::vector<TestModel> models{sixty};
+        if (fifty)
+            models.push_back(namedModel("AB-1"));
+        WindowHarness h(models);
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.field("txtTe")->setText(te);
+        auto* calculate = h.get<QPushButton>("btnCalculate");
+        QTest::mouseClick(calculate, Qt::LeftButton, {}, calculate->rect().center());
+        QLabel* results = h.label("lblResults");
+        QCOMPARE(results->text(), QStringLiteral("Results : 0"));
+        const QPoint at = results->rect().center();
+        QHelpEvent help(QEvent::ToolTip, at, results->mapToGlobal(at));
+        QApplication::sendEvent(results, &help);
+        QTRY_VERIFY(QToolTip::isVisible());
+        const QStringList lines = QToolTip::text().split(QLatin1Char('\n'));
+        QToolTip::hideText();
+        for (const QString& line : why)
+            QVERIFY2(std::any_of(lines.begin(), lines.end(),
+                                 [&](const QString& l) { return l.startsWith(line); }),
+                     qPrintable(lines.join(QLatin1Char('\n'))));
+
+        h.option("opt_freq_1")->click();
+        h.field("txtTe")->setText("5");
+        QTest::mouseClick(calculate, Qt::LeftButton, {}, calculate->rect().center());
+        QCOMPARE(h.window().resultCount(), 1);
+        QVERIFY(results->toolTip().isEmpty());
     }
 
     // A fluid file the property library can't use: the run names it once, and later

@@ -12,6 +12,8 @@ int runConditionsTests(int argc, char** argv);
 int runCalculateTests(int argc, char** argv);
 int runControlsTests(int argc, char** argv);
 int runModelWindowTests(int argc, char** argv);
+int runPrintingTests(int argc, char** argv);
+int runDatasheetTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -28,5 +30,7 @@ int main(int argc, char** argv) {
     status |= runCalculateTests(argc, argv);
     status |= runControlsTests(argc, argv);
     status |= runModelWindowTests(argc, argv);
+    status |= runPrintingTests(argc, argv);
+    status |= runDatasheetTests(argc, argv);
     return status;
 }

@@ -1,6 +1,7 @@
 // The model window on the real window and libraries: opened by a double-click or Enter on
 // a result row only, keeping its conditions across new runs, its table's range checks, its
 // exports and a model the engine refuses everywhere.
+#include "diagramview.h"
 #include "harness.h"
 #include "modelwindow.h"
 #include "resultsgrid.h"
@@ -8,7 +9,11 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QProcess>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QScrollBar>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -225,6 +230,114 @@ private slots:
         QCOMPARE(refused->toolTip(),
                  QStringLiteral("Refused: evaporating temperature above the envelope"));
         QCOMPARE(table->item(2, 2)->text(), QStringLiteral("4,321"));
+        closeModelWindows(h);
+    }
+
+    // A wide table at the window's default size: every column is as wide as its widest
+    // number, the operating point's cell and column heading show theirs whole, and the
+    // table scrolls sideways instead.
+    void wideTableShowsWholeNumbers() {
+        std::vector<TestModel> wide = models();
+        wide[0].capacity = 1234567; // "1,234,567" in every cell
+        WindowHarness h(wide);
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        h.click("btnCalculate");
+        kv::ResultsGrid* grid = h.window().grid();
+        const QRect row = grid->visualRect(grid->model()->index(0, kv::kNameColumn));
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, row.center());
+        QCOMPARE(modelWindows(h).size(), 1);
+        ModelWindow* w = modelWindows(h).first();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QCOMPARE(w->size(), QSize(1180, 640));
+        for (auto [field, text] : {std::pair{"txtTcFrom", "20"}, std::pair{"txtTcTo", "70"},
+                                   std::pair{"txtTcStep", "2.5"}}) {
+            auto* edit = w->findChild<QLineEdit*>(field);
+            edit->selectAll();
+            QTest::keyClicks(edit, QString::fromLatin1(text));
+        }
+        QTest::keyClick(w->findChild<QLineEdit*>("txtTcStep"), Qt::Key_Return);
+        auto* table = w->findChild<QTableWidget*>("tblPerformance");
+        QCOMPARE(table->columnCount(), 21);
+        const int pointRow = w->table().pointRow, column = w->table().pointColumn;
+        QVERIFY(pointRow >= 0 && column >= 0);
+        QTableWidgetItem* point = table->item(pointRow, column);
+        QCOMPARE(point->text(), QStringLiteral("1,234,567"));
+        // The view cuts a text wider than its cell less the margins on either side.
+        const int margins = 2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+        const int cellWidth = table->visualItemRect(point).width() - margins;
+        QVERIFY2(QFontMetrics(point->font()).horizontalAdvance(point->text()) <= cellWidth,
+                 qPrintable(QString::number(cellWidth)));
+        QTableWidgetItem* heading = table->horizontalHeaderItem(column);
+        QVERIFY(QFontMetrics(heading->font()).horizontalAdvance(heading->text()) <
+                table->horizontalHeader()->sectionSize(column));
+        QVERIFY(table->horizontalScrollBar()->isVisible());
+        QVERIFY(table->horizontalScrollBar()->maximum() > 0);
+        closeModelWindows(h);
+    }
+
+    // The data sheet of a wide imperial range: no text below 7 pt (a word's box, as
+    // pdftotext gives it, is at least that high), and every page with a table lists every
+    // code its cells use in its key, on the page.
+    void widePdfStaysReadable() {
+        // Warnings and refusals at both ends of the range, clean at the run's point.
+        TestModel narrow = kv::namedModel("NARROW-1");
+        narrow.overrides = {{"TeMax", "8"}, {"TeHig", "12"}, {"TcMin", "30"}, {"TcLow", "20"}};
+        WindowHarness h({narrow});
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        QRadioButton* imperial = h.option("opt_intsyst_1");
+        QTest::mouseClick(imperial, Qt::LeftButton, {}, QPoint(7, imperial->height() / 2));
+        auto* calculate = h.get<QPushButton>("btnCalculate");
+        QTest::mouseClick(calculate, Qt::LeftButton, {}, calculate->rect().center());
+        h.window().grid()->selectGridRow(1);
+        QTest::keyClick(h.window().grid(), Qt::Key_Return);
+        QCOMPARE(modelWindows(h).size(), 1);
+        ModelWindow* w = modelWindows(h).first();
+        const char* range[][2] = {{"txtTeFrom", "-40"}, {"txtTeTo", "60"},  {"txtTeStep", "10"},
+                                  {"txtTcFrom", "60"},  {"txtTcTo", "160"}, {"txtTcStep", "10"}};
+        for (const auto& [field, text] : range) {
+            auto* edit = w->findChild<QLineEdit*>(field);
+            edit->selectAll();
+            QTest::keyClicks(edit, QString::fromLatin1(text));
+        }
+        QTest::keyClick(w->findChild<QLineEdit*>("txtTcStep"), Qt::Key_Return);
+        QVERIFY(w->table().tc.size() >= 11);
+        QStringList codes;
+        for (const kv::TableCell& c : w->table().cells)
+            if (c.code != 0 && !codes.contains(QString::number(c.code) + ":"))
+                codes << QString::number(c.code) + ":";
+        QVERIFY2(codes.size() >= 2, qPrintable(codes.join(' ')));
+
+        QTemporaryDir dir;
+        const QString pdfPath = dir.filePath(QStringLiteral("wide.pdf"));
+        QCOMPARE(w->exportPdf(pdfPath), QString());
+        QProcess p;
+        p.start(QStandardPaths::findExecutable(QStringLiteral("pdftotext")),
+                {QStringLiteral("-bbox"), pdfPath, QStringLiteral("-")});
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 0);
+        const QString html = QString::fromUtf8(p.readAllStandardOutput());
+        const QRegularExpression word(QStringLiteral(
+            R"re(<word xMin="[\d.]+" yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">([^<]*)</word>)re"));
+        int tablePages = 0;
+        for (const QString& page : html.split(QStringLiteral("<page ")).mid(1)) {
+            QStringList words;
+            for (auto m = word.globalMatch(page); m.hasNext();) {
+                const QRegularExpressionMatch w = m.next();
+                words << w.captured(3);
+                QVERIFY2(w.captured(2).toDouble() - w.captured(1).toDouble() >= 7,
+                         qPrintable(w.captured(3)));
+            }
+            if (!words.contains(QStringLiteral("\\")))
+                continue; // no table on the page
+            ++tablePages;
+            QStringList listed;
+            for (qsizetype i = 0; i + 1 < words.size(); ++i)
+                if (words[i] == QStringLiteral("Code"))
+                    listed << words[i + 1];
+            for (const QString& code : codes)
+                QVERIFY2(listed.contains(code), qPrintable(code + " not in " + listed.join(' ')));
+        }
+        QVERIFY(tablePages >= 2);
         closeModelWindows(h);
     }
 

@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -192,6 +192,9 @@ void SettingsStoreTest::handEditedStore_data() {
     QTest::newRow("garbage and foreign values")
         << garbage
         << QStringList{"Refrigerant=R404A", "Conditions=ARI, MBP", "Freq=2", "Order=0", "Unit=@1"};
+    QTest::newRow("a byte-order mark, as some editors write it")
+        << QByteArray("\xef\xbb\xbf[Settings]\r\nRefrigerant=R404A\r\nFreq=0\r\n")
+        << QStringList{"Refrigerant=R404A", "Freq=0"};
     QTest::newRow("an absurdly long value is still just a text")
         << "[Settings]\nModelFilter=" + QByteArray(100000, 'x') + "\n"
         << QStringList{"ModelFilter=" + QString(100000, 'x')};
@@ -208,6 +211,10 @@ void SettingsStoreTest::handEditedStore() {
         if (*c.values()[k] != *defaults.values()[k])
             differing << QString(kv::kSettingsKeys[k]) + "=" + text(*c.values()[k]);
     QCOMPARE(differing, expected);
+    // A save writes the keys into the store's one group and reads back the same.
+    const std::string saved = store.withChoices(c);
+    QCOMPARE(kv::SettingsText(saved).choices(), c);
+    QCOMPARE(QByteArray::fromStdString(saved).count("[Settings"), 1);
 }
 
 // Saving over a store that wasn't parsed cleanly keeps every line it held: malformed
@@ -234,7 +241,7 @@ void SettingsStoreTest::saveKeepsWhatTheStoreHeld() {
 }
 
 // Only a regular file of this user is read or written: a named pipe is never opened, a
-// link or a device is never written through.
+// link or a device is never written through, a file the user made read-only is left alone.
 void SettingsStoreTest::storeThatIsNoRegularFile_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("readsTarget");
@@ -243,6 +250,7 @@ void SettingsStoreTest::storeThatIsNoRegularFile_data() {
     QTest::newRow("link to a file") << "link" << true;
     QTest::newRow("link to a named pipe") << "pipelink" << false;
     QTest::newRow("file of another user") << "foreign" << true;
+    QTest::newRow("read-only file") << "readonly" << true;
 }
 
 void SettingsStoreTest::storeThatIsNoRegularFile() {
@@ -262,6 +270,9 @@ void SettingsStoreTest::storeThatIsNoRegularFile() {
     else if (kind == "pipelink")
         QVERIFY(::mkfifo(dir.filePath("pipe").toLocal8Bit().constData(), 0600) == 0 &&
                 QFile::link(dir.filePath("pipe"), QString::fromStdString(store)));
+    else if (kind == "readonly")
+        QVERIFY(QFile::copy(target, QString::fromStdString(store)) &&
+                ::chmod(store.c_str(), 0444) == 0);
     else if (::geteuid() != 0)
         QSKIP("giving a file to another user needs root");
     else
@@ -276,7 +287,7 @@ void SettingsStoreTest::storeThatIsNoRegularFile() {
     QVERIFY(!kv::saveStoredChoices(store, StoredChoices{}));
     QCOMPARE(kv::loadStoredChoices(store), expected);
     if (kind != "foreign") {
-        QFile f(target);
+        QFile f(kind == "readonly" ? QString::fromStdString(store) : target);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), content);
     }

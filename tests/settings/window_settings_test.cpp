@@ -1,15 +1,13 @@
-// The real window with its stored choices, Reset All, printing and data sheets: start-up
+// The real window with its stored choices and Reset All: start-up
 // against a temporary program directory with a small catalogue, and a settings store in
 // a temporary folder.
 #include "harness.h"
 #include "resultsgrid.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 
@@ -73,15 +71,12 @@ private slots:
     void badStore();
     void dataProblemLeavesTheStoreAlone();
     void resetAllWith60HzSelected();
-    void printing();
-    void datasheets();
 
 private:
     QString storeFile() const;
 
     std::unique_ptr<QTemporaryDir> settingsDir_;
     std::unique_ptr<WindowHarness> h_;
-    QTemporaryDir outDir_;
 };
 
 QString WindowSettingsTest::storeFile() const {
@@ -310,88 +305,6 @@ void WindowSettingsTest::resetAllWith60HzSelected() {
         (QStringList{h.field("txtTe")->text(), h.field("txtTc")->text(), h.field("txtSc")->text()}),
         fields);
     QVERIFY(h.window().is50Hz());
-}
-
-void WindowSettingsTest::printing() {
-    WindowHarness& h = *h_;
-    h.pdf = outDir_.filePath("page.pdf");
-    QCOMPARE(h.start(), StartupStatus::Ready);
-    QGuiApplication::clipboard()->setText("before");
-
-    // A run, then a changed field: the stale-results warning refuses the print.
-    h.click("btnCalculate");
-    QVERIFY(h.window().resultCount() > 0);
-    QVERIFY(h.warning().isEmpty());
-    QTest::keyClick(h.field("txtTc"), Qt::Key_1);
-    h.click("btnPrint");
-    QCOMPARE(h.messages(), QStringList{"The results can't be printed. Please recalculate !"});
-    QCOMPARE(h.printDialogs, 0);
-    QCOMPARE(QGuiApplication::clipboard()->text(), QString("before"));
-    QVERIFY(!QFile::exists(h.pdf));
-
-    // Recalculating allows it: the window's picture on the clipboard and on the page.
-    h.field("txtTc")->setText("50");
-    h.click("btnCalculate");
-    QVERIFY(h.warning().isEmpty());
-    h.click("btnPrint");
-    QCOMPARE(h.messages().size(), 1);
-    QCOMPARE(h.printDialogs, 1);
-    QVERIFY(!QGuiApplication::clipboard()->image().isNull());
-    QVERIFY(fileContent(h.pdf).startsWith("%PDF"));
-
-    // A cancelled dialog prints nothing and leaves the clipboard alone.
-    QFile::remove(h.pdf);
-    h.pdf.clear();
-    QGuiApplication::clipboard()->setText("after");
-    h.click("btnPrint");
-    QCOMPARE(h.printDialogs, 2);
-    QCOMPARE(QGuiApplication::clipboard()->text(), QString("after"));
-}
-
-void WindowSettingsTest::datasheets() {
-    WindowHarness& h = *h_;
-    auto localFile = [&h] {
-        return h.opened.isEmpty() ? QString() : h.opened.takeLast().toLocalFile();
-    };
-    QCOMPARE(h.start("/media/cd extra words"), StartupStatus::Ready);
-    h.click("btnDatasheet"); // no results: nothing
-    QVERIFY(h.opened.isEmpty());
-
-    h.click("btnCalculate");
-    QVERIFY(h.window().resultCount() > 0);
-    h.window().grid()->selectGridRow(1);
-    const QString model = cell(h, 1, 2);
-    QVERIFY(!model.isEmpty());
-    h.click("btnDatasheet");
-    QCOMPARE(localFile(), "/media/cd/ds/" + model + "_50.PDF");
-
-    // The frequency of the shown results, not of the option.
-    h.option("opt_freq_1")->click();
-    h.click("btnDatasheet");
-    QCOMPARE(localFile(), "/media/cd/ds/" + model + "_50.PDF");
-
-    // The unit system as it is now, without a new run.
-    h.option("opt_intsyst_1")->click();
-    h.click("btnDatasheet");
-    QCOMPARE(localFile(), "/media/cd/ds/" + model + "_50_us.PDF");
-
-    // The empty row after the results opens nothing.
-    h.window().grid()->selectGridRow(h.window().resultCount() + 1);
-    h.click("btnDatasheet");
-    QVERIFY(h.opened.isEmpty());
-
-    h.click("btnDatasheetOnLine");
-    QCOMPARE(h.opened.size(), 1);
-    QCOMPARE(h.opened.takeLast().toString(), QString("https://datasheets.korvane.example/odsg"));
-    h.close();
-
-    QFile::remove(storeFile()); // start as the first time again
-    QCOMPARE(h.start(" leading blank: empty root"), StartupStatus::Ready);
-    h.click("btnCalculate");
-    h.window().grid()->selectGridRow(1);
-    h.click("btnDatasheet");
-    QCOMPARE(localFile(), "/ds/" + cell(h, 1, 2) + "_50.PDF");
-    QVERIFY(h.messages().isEmpty());
 }
 
 QTEST_MAIN(WindowSettingsTest)

@@ -228,18 +228,7 @@ int runVerb(const CliOptions& o, const kv::EngineApi& api, const kv::ConditionTe
 }
 
 void writeLeftOutSummary(std::ostream& err, const kv::CalcResult& r, kv::Frequency frequency) {
-    if (r.matchedModels == 0)
-        err << "No model matches the selection.\n";
-    else
-        err << r.matchedModels << (r.matchedModels == 1 ? " model matches" : " models match")
-            << " the selection; none is rated cleanly at these conditions.\n";
-    for (const auto& [code, count] : r.leftOutByCode)
-        err << "  " << count << " left out (code " << code << "): " << kv::ratingReason(code)
-            << "\n";
-    if (r.leftOutByFrequency > 0)
-        err << "  " << r.leftOutByFrequency
-            << (r.leftOutByFrequency == 1 ? " other model has" : " other models have")
-            << " a power supply not for " << kv::frequencyCaption(frequency) << "\n";
+    err << kv::leftOutSummary(r, frequency);
 }
 
 } // namespace kvcli

@@ -58,8 +58,8 @@ struct CycleSet {
 
 } // namespace
 
-std::vector<ModelSpec> modelSpecs(const Range& range, bool sequentialNames) {
-    std::vector<ModelSpec> specs;
+std::vector<ModelEntry> modelEntries(const Range& range, bool sequentialNames) {
+    std::vector<ModelEntry> entries;
     std::set<std::string> names;
     for (const Family& family : range.families)
         for (const auto& [refName, limits] : family.refrigerants) {
@@ -69,7 +69,7 @@ std::vector<ModelSpec> modelSpecs(const Range& range, bool sequentialNames) {
                     const double d = family.displacements[k];
                     if (!offered(family, supply, d))
                         continue;
-                    ModelSpec s;
+                    ModelEntry s;
                     s.family = &family;
                     s.refrigerant = &refrigerant;
                     s.limits = &limits;
@@ -82,10 +82,10 @@ std::vector<ModelSpec> modelSpecs(const Range& range, bool sequentialNames) {
                         throw RangeError("model name longer than 255 characters: " + s.name);
                     if (!names.insert(s.name).second)
                         throw RangeError("two models share the name " + s.name);
-                    specs.push_back(std::move(s));
+                    entries.push_back(std::move(s));
                 }
         }
-    return specs;
+    return entries;
 }
 
 int countModels(const Range& range) {
@@ -121,9 +121,9 @@ std::string dataBinText(std::size_t modelsBytes, std::size_t codesBytes) {
 
 Catalogue buildCatalogue(const Range& range, const asere::FluidLibrary& fluids, int limit,
                          bool sequentialNames) {
-    std::vector<ModelSpec> specs = modelSpecs(range, sequentialNames);
-    if (limit > 0 && specs.size() > static_cast<std::size_t>(limit))
-        specs.resize(static_cast<std::size_t>(limit));
+    std::vector<ModelEntry> entries = modelEntries(range, sequentialNames);
+    if (limit > 0 && entries.size() > static_cast<std::size_t>(limit))
+        entries.resize(static_cast<std::size_t>(limit));
 
     // Envelopes, grids and cycle points per family and refrigerant (and base condition).
     struct Shared {
@@ -132,7 +132,7 @@ Catalogue buildCatalogue(const Range& range, const asere::FluidLibrary& fluids, 
         std::map<int, CycleSet> cycles; // by frequency
     };
     std::map<std::pair<const Family*, const Refrigerant*>, Shared> shared;
-    auto sharedFor = [&](const ModelSpec& s) -> Shared& {
+    auto sharedFor = [&](const ModelEntry& s) -> Shared& {
         const auto key = std::make_pair(s.family, s.refrigerant);
         auto it = shared.find(key);
         if (it != shared.end())
@@ -156,17 +156,17 @@ Catalogue buildCatalogue(const Range& range, const asere::FluidLibrary& fluids, 
     };
 
     Catalogue cat;
-    cat.models.reserve(specs.size());
-    for (const ModelSpec& spec : specs) {
-        const Family& family = *spec.family;
-        Shared& sh = sharedFor(spec);
-        const CycleSet& cycles = sh.cycles.at(spec.supply->hertz);
+    cat.models.reserve(entries.size());
+    for (const ModelEntry& entry : entries) {
+        const Family& family = *entry.family;
+        Shared& sh = sharedFor(entry);
+        const CycleSet& cycles = sh.cycles.at(entry.supply->hertz);
         Model model;
-        model.spec = spec;
-        model.base = family.base.at(spec.supply->hertz);
+        model.entry = entry;
+        model.base = family.base.at(entry.supply->hertz);
         model.envelope = sh.envelope;
-        const Compressor compressor(family.physics, spec.displacement, *spec.supply,
-                                    motorForSize(family.physics, spec.displacement,
+        const Compressor compressor(family.physics, entry.displacement, *entry.supply,
+                                    motorForSize(family.physics, entry.displacement,
                                                  family.displacements.front(),
                                                  family.displacements.back()),
                                     cycles.rated);
@@ -217,7 +217,7 @@ kpx::RatingRecord ratingRecord(const Model& model) {
     r.shBase = model.base.sh.value_or(kpx::NoValue);
     r.rgtBase = model.base.sh ? kpx::NoValue : model.base.rgt.value_or(kpx::NoValue);
     r.envelope = model.envelope;
-    r.refrigerant = model.spec.refrigerant->name.c_str();
+    r.refrigerant = model.entry.refrigerant->name.c_str();
     return r;
 }
 
@@ -233,7 +233,7 @@ std::string modelsText(const std::vector<Model>& models) {
         fields[kpx::columnIndex(column)] = std::move(text);
     };
     for (const Model& model : models) {
-        const ModelSpec& s = model.spec;
+        const ModelEntry& s = model.entry;
         set("Name", s.name);
         set("ShowName", upper(s.name));
         set("Refrigerant", s.refrigerant->name);

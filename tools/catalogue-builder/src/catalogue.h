@@ -13,8 +13,9 @@
 
 namespace kvcat {
 
-// What the range offers, before any physics: one entry per model.
-struct ModelSpec {
+// A model as the range offers it, before any physics: its family, refrigerant, limits,
+// supply, size and name.
+struct ModelEntry {
     const Family* family = nullptr;
     const Refrigerant* refrigerant = nullptr;
     const EnvelopeLimits* limits = nullptr;
@@ -28,7 +29,7 @@ struct ModelSpec {
 // Single-phase supplies only up to the family's single-phase size, three-phase from
 // its three-phase size. With sequentialNames the size part of a name is the size's
 // position (for ranges with many close sizes); otherwise the displacement in cm3.
-std::vector<ModelSpec> modelSpecs(const Range& range, bool sequentialNames = false);
+std::vector<ModelEntry> modelEntries(const Range& range, bool sequentialNames = false);
 int countModels(const Range& range);
 
 struct FitErrors {
@@ -36,7 +37,7 @@ struct FitErrors {
 };
 
 struct Model {
-    ModelSpec spec;
+    ModelEntry entry;
     BaseConditions base;
     Envelope envelope;
     Coefficients q{}, p{}, a{}, m{};

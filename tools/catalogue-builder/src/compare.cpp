@@ -115,6 +115,7 @@ std::vector<ClassComparison> compareWithReference(const Range& range,
     ImportOptions options;
     options.powerFactor = 0.8;
     options.skipUnknownRefrigerants = true;
+    options.narrowToPositive = true; // the defective rows are left out below
     const ImportResult imported = importFiles({{reference, options}}, fluids);
     std::map<std::string, std::pair<std::string, bool>> classOf; // id -> class, usable
     {
@@ -138,29 +139,22 @@ std::vector<ClassComparison> compareWithReference(const Range& range,
         const auto& [cls, usable] = classOf.at(m.name);
         if (!usable)
             continue;
-        kpx::RatingRecord r;
-        std::map<std::string, double> values;
-        for (const auto& [column, value] : m.fields)
-            values[column] = value == "-" ? kpx::NoValue : std::strtod(value.c_str(), nullptr);
-        kpx::forEachRatingColumn(
-            r, [&](std::string_view name, double& v) { v = values.at(std::string(name)); });
-        r.refrigerant = m.refrigerant.c_str();
-        add(real[{m.refrigerant, cls}], r, kClassPoints.at(cls));
+        add(real[{m.refrigerant, cls}], ratingRecord(m), kClassPoints.at(cls));
     }
 
     // The demo range, one model per family, refrigerant and size at 50 Hz.
     const Catalogue cat = buildCatalogue(range, fluids);
     std::set<std::tuple<const Family*, const Refrigerant*, double>> seen;
     for (const Model& m : cat.models) {
-        if (m.spec.supply->hertz != 50 ||
-            !seen.insert({m.spec.family, m.spec.refrigerant, m.spec.displacement}).second)
+        if (m.entry.supply->hertz != 50 ||
+            !seen.insert({m.entry.family, m.entry.refrigerant, m.entry.displacement}).second)
             continue;
         const kpx::FamilyEntry* entry =
-            kpx::entryFor(kpx::kFamilies, std::to_string(m.spec.family->code));
+            kpx::entryFor(kpx::kFamilies, std::to_string(m.entry.family->code));
         for (const auto& [cls, served] :
              {std::pair{"low", entry->low}, {"medium", entry->medium}, {"high", entry->high}})
             if (served)
-                add(demo[{m.spec.refrigerant->name, cls}], ratingRecord(m), kClassPoints.at(cls));
+                add(demo[{m.entry.refrigerant->name, cls}], ratingRecord(m), kClassPoints.at(cls));
     }
 
     std::vector<ClassComparison> rows;

@@ -9,6 +9,7 @@
 #include <asere/fluid.h>
 #include <filesystem>
 #include <optional>
+#include <rating.h>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -40,9 +41,15 @@ struct ImportOptions {
     std::string capacityUnit; // "W" or "Btu/h"; empty: by the unit system
     std::string massFlowUnit; // "kg/s", "kg/h" or "lb/h"; empty: by the unit system
     TemperatureKind temperatures = TemperatureKind::Dew;
-    std::string supply = "400/3/50";   // voltage/phases/frequency, when the file has none
+    // Supplies (volts/phases/frequency) for rows without a voltage, in the order given: a
+    // row takes the last one of its frequency (else 400/3/50 or 460/3/60); a row without
+    // a frequency the last one given (else 400/3/50).
+    std::vector<std::string> supplies;
     std::optional<double> powerFactor; // for a current derived from power
     bool skipUnknownRefrigerants = false;
+    // A curve not positive somewhere in the range: narrow the envelope to where all four
+    // are, instead of refusing the row.
+    bool narrowToPositive = false;
 };
 
 struct ImportFile {
@@ -50,17 +57,22 @@ struct ImportFile {
     ImportOptions options;
 };
 
-// One imported model as the catalogue writes it: its columns by name (texts as written).
+// One imported model as the catalogue writes it.
 struct ImportedModel {
-    std::string name;
-    std::vector<std::pair<std::string, std::string>> fields;
-    std::string family, familyText, supply, supplyText, refrigerant;
+    std::string name, refrigerant, familyText, supplyText;
     int familyCode = 0, supplyCode = 0; // wished numbers; 0: a new one
+    // The fields of the schema's model columns in their order, each ending with a tab;
+    // the code-list columns ("DLLR", "DLLF", "DLLP") empty, the merge numbers them.
+    std::string row;
 };
+
+// The model as the engine reads it (its refrigerant text points into the model).
+kpx::RatingRecord ratingRecord(const ImportedModel& model);
 
 struct ImportResult {
     std::vector<ImportedModel> models;
-    std::vector<std::string> skipped; // messages for rows left out on request
+    std::vector<std::string> skipped;  // messages for rows left out on request
+    std::vector<std::string> narrowed; // messages for envelopes narrowed on request
 };
 
 // Reads the files and converts every row. Throws ImportError naming file, line and column.

@@ -17,7 +17,10 @@
 #include "import.h"
 
 #include <catalogue_file.h>
+#include <catalogueupdate.h>
+#include <datacheck.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -30,48 +33,50 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Writes every file to a temporary beside it first, and renames them only when all are
-// written, so that a failure leaves the old files as they were.
-void writeFiles(const std::vector<std::pair<fs::path, std::string>>& files) {
-    std::vector<fs::path> temps;
-    try {
-        for (const auto& [file, content] : files) {
-            if (file.has_parent_path())
-                fs::create_directories(file.parent_path());
-            temps.push_back(file.string() + ".tmp");
-            std::ofstream out(temps.back(), std::ios::binary | std::ios::trunc);
-            out << content;
-            out.close();
-            if (!out)
-                throw std::runtime_error("can't write " + temps.back().string());
-        }
-    } catch (...) {
-        std::error_code ignored;
-        for (const fs::path& t : temps)
-            fs::remove(t, ignored);
-        throw;
-    }
-    for (std::size_t i = 0; i < files.size(); ++i)
-        fs::rename(temps[i], files[i].first);
+// Replaces the three catalogue files as one unit by the texts `make` gives, called under
+// the catalogue folder's lock, after every file was checked and an interrupted update
+// completed.
+template <typename Make> void writeCatalogue(const kv::CatalogueFiles& files, Make&& make) {
+    for (const fs::path& f : {files.models, files.codes, files.dataBin})
+        if (f.has_parent_path())
+            fs::create_directories(f.parent_path());
+    kv::checkTargets(files);
+    const kv::CatalogueLock lock(files.folder(), std::chrono::seconds(10));
+    if (const std::string done = kv::completeInterruptedUpdate(files); !done.empty())
+        std::cerr << "catalogue-builder: " << done << '\n';
+    const kvcat::CatalogueTexts texts = make();
+    kv::replaceCatalogue(files, kvcat::dataBinText(texts.models.size(), texts.codes.size()),
+                         texts.models, texts.codes);
 }
 
 std::string existingFile(const fs::path& file) {
-    std::error_code ec;
-    if (!fs::exists(fs::symlink_status(file, ec)))
-        return {};
     const std::optional<std::string> text = kpx::readWholeFile(file.string());
     if (!text)
         throw std::runtime_error(file.string() + ": not a readable regular file");
     return *text;
 }
 
+const char* const kImportUsage =
+    "usage: catalogue-builder import --fluids DIR --out DATADIR --data-bin FILE [--new]\n"
+    "         [file options] FILE... [[file options] FILE...]\n"
+    "Imports published coefficient files into the catalogue of DATADIR (kpxcodes.bin,\n"
+    "kpxcalc.bin) and FILE (data.bin): merged into the catalogue there, or a new one with\n"
+    "--new or when there is none. File options apply to the files named after them:\n"
+    "  --order en12900|bicubic        coefficient order (default en12900)\n"
+    "  --units si|ip                  degC, W, A, kg/s or degF, Btu/h, W, A, lb/h (default si)\n"
+    "  --capacity-unit W|kW|Btu/h     (default W, with --units ip Btu/h)\n"
+    "  --mass-flow-unit kg/s|kg/h|lb/h (default kg/s, with --units ip lb/h)\n"
+    "  --temperatures dew|mean        saturation temperatures of a blend (default dew)\n"
+    "  --supply VOLTS/PHASES/HZ       for rows without a voltage, one per frequency\n"
+    "                                 (default 400/3/50 and 460/3/60)\n"
+    "  --power-factor PF              for rows without power_factor (derived current)\n"
+    "  --skip-unknown-refrigerants    leave out rows of unknown refrigerants\n"
+    "  --narrow-to-positive           narrow an envelope to where all four curves are\n"
+    "                                 positive instead of refusing the row\n"
+    "tools/catalogue-builder/README.md describes the columns.\n";
+
 int importUsage() {
-    std::cerr << "usage: catalogue-builder import --fluids DIR --out DATADIR --data-bin FILE "
-                 "[--new] [--skip-unknown-refrigerants]\n"
-                 "         [--order en12900|bicubic] [--units si|ip] [--capacity-unit W|kW|Btu/h]\n"
-                 "         [--mass-flow-unit kg/s|kg/h|lb/h] [--temperatures dew|mean]\n"
-                 "         [--supply VOLTS/PHASES/HZ] [--power-factor PF] FILE...\n"
-                 "File options apply to the files named after them.\n";
+    std::cerr << kImportUsage;
     return 2;
 }
 
@@ -95,7 +100,10 @@ int importMain(int argc, char** argv) {
                         return v;
                 throw std::runtime_error(arg + ": unknown value \"" + v + "\"");
             };
-            if (arg == "--fluids")
+            if (arg == "--help") {
+                std::cout << kImportUsage;
+                return 0;
+            } else if (arg == "--fluids")
                 fluidsDir = value();
             else if (arg == "--out")
                 outDir = value();
@@ -105,6 +113,8 @@ int importMain(int argc, char** argv) {
                 fresh = true;
             else if (arg == "--skip-unknown-refrigerants")
                 options.skipUnknownRefrigerants = true;
+            else if (arg == "--narrow-to-positive")
+                options.narrowToPositive = true;
             else if (arg == "--order")
                 options.order = choice({"en12900", "bicubic"}) == "bicubic"
                                     ? kvcat::CoefficientOrder::Bicubic
@@ -121,7 +131,7 @@ int importMain(int argc, char** argv) {
                                            ? kvcat::TemperatureKind::Mean
                                            : kvcat::TemperatureKind::Dew;
             else if (arg == "--supply")
-                options.supply = value();
+                options.supplies.push_back(value());
             else if (arg == "--power-factor") {
                 const std::string v = value();
                 char* end = nullptr;
@@ -145,14 +155,31 @@ int importMain(int argc, char** argv) {
         const kvcat::ImportResult imported = kvcat::importFiles(files, fluids);
         for (const std::string& s : imported.skipped)
             std::cerr << "catalogue-builder: " << s << '\n';
-        kvcat::CatalogueTexts existing;
-        if (!fresh)
-            existing = {existingFile(outDir / kpx::kCodesFileName),
-                        existingFile(outDir / kpx::kModelsFileName)};
-        const kvcat::CatalogueTexts merged = kvcat::mergeCatalogue(existing, imported.models);
-        writeFiles({{outDir / kpx::kCodesFileName, merged.codes},
-                    {outDir / kpx::kModelsFileName, merged.models},
-                    {dataBin, kvcat::dataBinText(merged.models.size(), merged.codes.size())}});
+        for (const std::string& s : imported.narrowed)
+            std::cerr << "catalogue-builder: " << s << '\n';
+        if (imported.models.empty()) {
+            std::cerr << "catalogue-builder: no models to import (" << imported.skipped.size()
+                      << " left out): nothing written\n";
+            return 1;
+        }
+        const kv::CatalogueFiles targets{dataBin, outDir / kpx::kModelsFileName,
+                                         outDir / kpx::kCodesFileName};
+        writeCatalogue(targets, [&] {
+            // Merged into only when the program would start with it.
+            kvcat::CatalogueTexts existing;
+            std::error_code ec;
+            const bool any = fs::exists(fs::symlink_status(targets.models, ec)) ||
+                             fs::exists(fs::symlink_status(targets.codes, ec)) ||
+                             fs::exists(fs::symlink_status(targets.dataBin, ec));
+            if (!fresh && any) {
+                if (const kv::DataCheck check = kv::checkCatalogueFiles(targets); !check.ok)
+                    throw std::runtime_error(check.message +
+                                             ": the program refuses this catalogue, so nothing "
+                                             "is merged into it (--new starts a new one)");
+                existing = {existingFile(targets.codes), existingFile(targets.models)};
+            }
+            return kvcat::mergeCatalogue(existing, imported.models);
+        });
         std::printf("%zu models imported, %zu left out\n", imported.models.size(),
                     imported.skipped.size());
     } catch (const std::exception& e) {
@@ -166,8 +193,8 @@ int importMain(int argc, char** argv) {
 void printReport(const kvcat::Catalogue& cat) {
     std::map<std::string, kvcat::FitErrors> rows;
     for (const kvcat::Model& m : cat.models) {
-        kvcat::FitErrors& r = rows[m.spec.family->prefix + " " + m.spec.refrigerant->name + " " +
-                                   std::to_string(m.spec.supply->hertz) + " Hz"];
+        kvcat::FitErrors& r = rows[m.entry.family->prefix + " " + m.entry.refrigerant->name + " " +
+                                   std::to_string(m.entry.supply->hertz) + " Hz"];
         r.capacity = std::max(r.capacity, m.errors.capacity);
         r.power = std::max(r.power, m.errors.power);
         r.current = std::max(r.current, m.errors.current);
@@ -179,9 +206,14 @@ void printReport(const kvcat::Catalogue& cat) {
                     100 * r.current, 100 * r.massFlow);
 }
 
+const char* const kUsage =
+    "usage: catalogue-builder --range FILE --fluids DIR --out DATADIR --data-bin FILE\n"
+    "                         [--large N] [--report] [--quiet]\n"
+    "       catalogue-builder import --help   (importing published coefficient sets)\n"
+    "       catalogue-builder compare --range FILE --fluids DIR --reference FILE\n";
+
 int usage() {
-    std::cerr << "usage: catalogue-builder --range FILE --fluids DIR --out DATADIR "
-                 "--data-bin FILE [--large N] [--report] [--quiet]\n";
+    std::cerr << kUsage;
     return 2;
 }
 
@@ -248,7 +280,10 @@ int main(int argc, char** argv) {
                 quiet = true;
             else if (arg == "--report")
                 report = true;
-            else
+            else if (arg == "--help") {
+                std::cout << kUsage << '\n' << kImportUsage;
+                return 0;
+            } else
                 return usage();
         } catch (const std::exception& e) {
             std::cerr << "catalogue-builder: " << e.what() << '\n';
@@ -265,9 +300,9 @@ int main(int argc, char** argv) {
         const kvcat::Catalogue cat = kvcat::buildCatalogue(range, fluids, large, large > 0);
         const std::string codes = kvcat::codesText(range);
         const std::string models = kvcat::modelsText(cat.models);
-        writeFiles({{outDir / kpx::kCodesFileName, codes},
-                    {outDir / kpx::kModelsFileName, models},
-                    {dataBin, kvcat::dataBinText(models.size(), codes.size())}});
+        writeCatalogue({dataBin, outDir / kpx::kModelsFileName, outDir / kpx::kCodesFileName}, [&] {
+            return kvcat::CatalogueTexts{codes, models};
+        });
         if (report)
             printReport(cat);
         if (!quiet)

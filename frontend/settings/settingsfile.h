@@ -55,6 +55,9 @@ struct StoredChoices {
     bool operator==(const StoredChoices&) const = default;
 };
 
+// The UTF-8 byte-order mark some editors put at the start of a text file.
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 // A store file larger than this is not read, and not written over.
 inline constexpr std::size_t kMaxStoreBytes = 4 * 1024 * 1024;
 
@@ -85,6 +88,7 @@ private:
         std::optional<std::string> value; // a usable text, for the fourteen keys
     };
     std::vector<Line> lines_;
+    bool byteOrderMark_ = false; // the text started with one; a save keeps it
 };
 
 // A text as the store writes a value: escaped, quoted where the format needs it, a
@@ -98,8 +102,9 @@ StoredChoices loadStoredChoices(const std::string& path);
 
 // Writes the choices into the store at `path`, keeping the rest of the store. Writes
 // nothing, and gives false, when the store can't be read as above, when the path is a
-// symbolic link or anything but a regular file, or when the file belongs to another
-// user. The new text goes into a new file beside the store, which then replaces it.
+// symbolic link or anything but a regular file, when the file belongs to another user,
+// or when its owner made it read-only. The new text goes into a new file beside the store, which
+// then replaces it.
 bool saveStoredChoices(const std::string& path, const StoredChoices& choices);
 
 } // namespace kv

@@ -2,6 +2,8 @@
 // a PDF file, the busy pointer and a printer that fails.
 #include "printing.h"
 
+#include "harness.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
@@ -9,7 +11,7 @@
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 
@@ -154,5 +156,53 @@ void PrintingTest::hiddenWindowIsRenderedItself() {
     QCOMPARE(picture.pixelColor(picture.width() / 2, picture.height() - 3), QColor(Qt::white));
 }
 
-QTEST_MAIN(PrintingTest)
+// The window's Print button: refused while the results are stale, the picture on the
+// clipboard and the page after a new run, nothing for a cancelled dialog.
+class WindowPrintingTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void printButton() {
+        kv::WindowHarness h({kv::namedModel("AB-1"), kv::namedModel("AB-2", 2000)});
+        QTemporaryDir outDir_;
+        h.pdf = outDir_.filePath("page.pdf");
+        QCOMPARE(h.start(), kv::StartupStatus::Ready);
+        QGuiApplication::clipboard()->setText("before");
+
+        // A run, then a changed field: the stale-results warning refuses the print.
+        h.click("btnCalculate");
+        QVERIFY(h.window().resultCount() > 0);
+        QVERIFY(h.warning().isEmpty());
+        QTest::keyClick(h.field("txtTc"), Qt::Key_1);
+        h.click("btnPrint");
+        QCOMPARE(h.messages(), QStringList{"The results can't be printed. Please recalculate !"});
+        QCOMPARE(h.printDialogs, 0);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("before"));
+        QVERIFY(!QFile::exists(h.pdf));
+
+        // Recalculating allows it: the window's picture on the clipboard and on the page.
+        h.field("txtTc")->setText("50");
+        h.click("btnCalculate");
+        QVERIFY(h.warning().isEmpty());
+        h.click("btnPrint");
+        QCOMPARE(h.messages().size(), 1);
+        QCOMPARE(h.printDialogs, 1);
+        QVERIFY(!QGuiApplication::clipboard()->image().isNull());
+        QVERIFY(readAll(h.pdf).startsWith("%PDF"));
+
+        // A cancelled dialog prints nothing and leaves the clipboard alone.
+        QFile::remove(h.pdf);
+        h.pdf.clear();
+        QGuiApplication::clipboard()->setText("after");
+        h.click("btnPrint");
+        QCOMPARE(h.printDialogs, 2);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("after"));
+    }
+};
+
+int runPrintingTests(int argc, char** argv) {
+    PrintingTest t;
+    WindowPrintingTest w;
+    return QTest::qExec(&t, argc, argv) | QTest::qExec(&w, argc, argv);
+}
 #include "printing_test.moc"

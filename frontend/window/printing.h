@@ -20,6 +20,15 @@ namespace kv {
 inline constexpr const char* kCantPrintMessage =
     "The results can't be printed. Please recalculate !";
 
+// The busy pointer for the life of the object; restored on every way out.
+class BusyPointer {
+public:
+    BusyPointer();
+    ~BusyPointer();
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+
 struct PrintHooks {
     // The print-setup dialog for `printer`. False when the user cancels or it fails.
     std::function<bool(QPrinter& printer, QWidget* parent)> setup;

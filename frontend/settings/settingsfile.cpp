@@ -241,6 +241,11 @@ std::optional<std::string> valueText(std::string_view raw) {
 } // namespace
 
 SettingsText::SettingsText(std::string_view bytes) {
+    // A UTF-8 byte-order mark, as some editors write it, is no part of the first line.
+    if (startsWith(bytes, kByteOrderMark)) {
+        bytes.remove_prefix(kByteOrderMark.size());
+        byteOrderMark_ = true;
+    }
     std::string section;
     std::size_t start = 0;
     while (start < bytes.size()) {
@@ -300,7 +305,7 @@ std::string SettingsText::withChoices(const StoredChoices& choices) const {
     for (std::size_t k = 0; k < kSettingsKeys.size(); ++k)
         keys += std::string(kSettingsKeys[k]) + "=" + storeValueText(*values[k]) + "\n";
 
-    std::string out;
+    std::string out(byteOrderMark_ ? kByteOrderMark : std::string_view());
     bool written = false;
     for (const Line& line : lines_) {
         if (line.kind == Kind::Malformed) {
@@ -316,7 +321,7 @@ std::string SettingsText::withChoices(const StoredChoices& choices) const {
         }
     }
     if (!written)
-        out += (out.empty() ? "" : "\n") + std::string("[") + kSettingsGroup + "]\n" + keys;
+        out += (lines_.empty() ? "" : "\n") + std::string("[") + kSettingsGroup + "]\n" + keys;
     return out;
 }
 
@@ -411,13 +416,14 @@ bool writeAll(int fd, const std::string& text) {
 }
 
 // Replaces the store with `text`, only where the store is missing or a regular file of
-// this user: never through a symbolic link, never a device or a pipe. The text goes into
+// this user that the user has left writable: never through a symbolic link, never a
+// device or a pipe, never over a file the user made read-only. The text goes into
 // a new file in the same folder, which is then renamed over the store.
 bool replaceStore(const std::string& path, const std::string& text) {
     struct stat st {};
     mode_t mode = 0600;
     if (::lstat(path.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+        if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & S_IWUSR) == 0)
             return false;
         mode = st.st_mode & 07777;
     } else if (errno != ENOENT) {

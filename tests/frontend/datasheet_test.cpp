@@ -2,8 +2,13 @@
 // anything outside the data-sheet folder. The window test covers the online address.
 #include "datasheet.h"
 
+#include "harness.h"
+#include "resultsgrid.h"
+#include "settings.h"
+
 #include <QDir>
-#include <QtTest>
+#include <QFile>
+#include <QTest>
 
 using kv::DatasheetRequest;
 
@@ -94,5 +99,67 @@ void DatasheetTest::relativeRootIsTakenFromTheCurrentDirectory() {
     QCOMPARE(rec.opened[0].toLocalFile(), QDir::current().filePath("docs/ds/ABC1_60_us.PDF"));
 }
 
-QTEST_GUILESS_MAIN(DatasheetTest)
+// The window's data-sheet buttons: the model of the selected row, the frequency of the
+// shown results, the unit system shown, the root from the argument text.
+class WindowDatasheetTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void datasheetButtons() {
+        kv::WindowHarness h({kv::namedModel("AB-1"), kv::namedModel("AB-2", 2000)});
+        auto cell = [&h](int row, int column) {
+            return h.window().grid()->grid()->text(row, column);
+        };
+        auto localFile = [&h] {
+            return h.opened.isEmpty() ? QString() : h.opened.takeLast().toLocalFile();
+        };
+        QCOMPARE(h.start("/media/cd extra words"), kv::StartupStatus::Ready);
+        h.click("btnDatasheet"); // no results: nothing
+        QVERIFY(h.opened.isEmpty());
+
+        h.click("btnCalculate");
+        QVERIFY(h.window().resultCount() > 0);
+        h.window().grid()->selectGridRow(1);
+        const QString model = cell(1, 2);
+        QVERIFY(!model.isEmpty());
+        h.click("btnDatasheet");
+        QCOMPARE(localFile(), "/media/cd/ds/" + model + "_50.PDF");
+
+        // The frequency of the shown results, not of the option.
+        h.option("opt_freq_1")->click();
+        h.click("btnDatasheet");
+        QCOMPARE(localFile(), "/media/cd/ds/" + model + "_50.PDF");
+
+        // The unit system as it is now, without a new run.
+        h.option("opt_intsyst_1")->click();
+        h.click("btnDatasheet");
+        QCOMPARE(localFile(), "/media/cd/ds/" + model + "_50_us.PDF");
+
+        // The empty row after the results opens nothing.
+        h.window().grid()->selectGridRow(h.window().resultCount() + 1);
+        h.click("btnDatasheet");
+        QVERIFY(h.opened.isEmpty());
+
+        h.click("btnDatasheetOnLine");
+        QCOMPARE(h.opened.size(), 1);
+        QCOMPARE(h.opened.takeLast().toString(),
+                 QString("https://datasheets.korvane.example/odsg"));
+        h.close();
+
+        QFile::remove(
+            QString::fromStdString(kv::settingsStorePath())); // start as the first time again
+        QCOMPARE(h.start(" leading blank: empty root"), kv::StartupStatus::Ready);
+        h.click("btnCalculate");
+        h.window().grid()->selectGridRow(1);
+        h.click("btnDatasheet");
+        QCOMPARE(localFile(), "/ds/" + cell(1, 2) + "_50.PDF");
+        QVERIFY(h.messages().isEmpty());
+    }
+};
+
+int runDatasheetTests(int argc, char** argv) {
+    DatasheetTest t;
+    WindowDatasheetTest w;
+    return QTest::qExec(&t, argc, argv) | QTest::qExec(&w, argc, argv);
+}
 #include "datasheet_test.moc"

@@ -12,16 +12,15 @@
 
 namespace kv {
 
-namespace {
+BusyPointer::BusyPointer() {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
 
-// The busy pointer for the life of the object; restored on every way out.
-class BusyPointer {
-public:
-    BusyPointer() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyPointer() { QGuiApplication::restoreOverrideCursor(); }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-};
+BusyPointer::~BusyPointer() {
+    QGuiApplication::restoreOverrideCursor();
+}
+
+namespace {
 
 bool platformHasScreenPixels() {
     return QGuiApplication::platformName() != QLatin1String("minimal");
