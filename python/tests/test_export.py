@@ -68,3 +68,49 @@ def test_export_usage_errors(program_dir, cli, args, status, message):
     r = subprocess.run([cli, "--program-dir", str(program_dir), *args], capture_output=True,
                        text=True)
     assert r.returncode == status and message in r.stderr, r.stderr
+
+
+def test_export_imported_by_the_catalogue_builder_rates_as_the_catalogue(
+        program_dir, cli, tmp_path):
+    """The round trip through the two programs: exported IDF, imported into a new program
+    directory, tabled by vantrix-cli there: the capacity and power of every cell the
+    catalogue rates."""
+    import json
+    import os
+    import shutil
+
+    names = ["KRM250A-D5", "KSM010A-E6"]
+    idf = tmp_path / "set.idf"
+    idf.write_text("".join(subprocess.run(
+        [cli, "--program-dir", str(program_dir), "export", "--model", n],
+        capture_output=True, text=True, check=True).stdout for n in names))
+    copy = tmp_path / "program"
+    (copy / "data").mkdir(parents=True)
+    for f in ("libASEREP32.so", "libKPX_Calc.so", "vantrix-cli"):
+        shutil.copy2(program_dir / f, copy / f)
+    shutil.copytree(program_dir / "data" / "fluids", copy / "data" / "fluids")
+    r = subprocess.run([os.environ["KV_BUILDER"], "import", "--fluids", str(copy / "data" / "fluids"),
+                        "--out", str(copy / "data"), "--data-bin", str(copy / "data.bin"), "--new",
+                        "--power-factor", "0.8", "--format", "energyplus", str(idf)],
+                       capture_output=True, text=True)
+    assert r.returncode == 0 and "2 models imported" in r.stdout, r.stderr
+    assert "refrigerant R134a taken from its name" in r.stderr
+
+    def table(directory, model):
+        out = subprocess.run([str(directory / "vantrix-cli"), "--program-dir", str(directory),
+                              "--format", "json", "table", "--model", model, "--te-from", "-30",
+                              "--te-to", "15", "--te-step", "2.5", "--tc-from", "25",
+                              "--tc-to", "65", "--tc-step", "2.5"],
+                             capture_output=True, text=True, check=True)
+        return json.loads(out.stdout)["cells"]
+
+    for name in names:
+        compared = 0
+        for a, b in zip(table(program_dir, name), table(copy, name + "_R134a")):
+            assert (a["te"], a["tc"]) == (b["te"], b["tc"])
+            if a["code"] >= 0:
+                assert b["code"] >= 0, a
+                assert b["capacity"] == pytest.approx(a["capacity"], rel=1e-12)
+                assert b["powerInput"] == pytest.approx(a["powerInput"], rel=1e-12)
+                compared += 1
+        assert compared > 50

@@ -131,8 +131,12 @@ Refrigeration:Compressor, Gas cooler R744, EX-4200_pwrcurv, EX-4200_R404A_Med_qc
     ImportOptions withCurrent;
     withCurrent.powerFactor = 0.8; // the form gives no current
     std::vector<std::string> messages;
-    const ImportResult imported = importFiles(
-        {idfImportFile(dir / "set.idf", dir / "set.tsv", withCurrent, given, messages)}, fluids);
+    const ImportFile table = idfImportFile(dir / "set.idf", withCurrent, given, messages);
+    EXPECT_EQ(table.path.filename(), "set.idf.tsv");
+    EXPECT_EQ(table.options.order, CoefficientOrder::Bicubic);
+    const ImportResult imported = importFiles({table}, fluids);
+    removeIdfTable(table);
+    EXPECT_FALSE(fs::exists(table.path.parent_path()));
     EXPECT_EQ(messages.size(), 4u) << testing::PrintToString(messages);
     EXPECT_EQ(imported.models.size(), 3u);
 }

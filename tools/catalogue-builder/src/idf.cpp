@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string_view>
 #include <system_error>
+#include <unistd.h>
 
 namespace kvcat {
 namespace {
@@ -318,20 +319,32 @@ std::string idfTableText(const IdfCompressors& compressors) {
     return out;
 }
 
-ImportFile idfImportFile(const std::filesystem::path& idf, const std::filesystem::path& table,
-                         const ImportOptions& options, const IdfOptions& idfOptions,
-                         std::vector<std::string>& messages) {
+ImportFile idfImportFile(const std::filesystem::path& idf, const ImportOptions& options,
+                         const IdfOptions& idfOptions, std::vector<std::string>& messages) {
     const IdfCompressors read = readIdf(idf, idfOptions);
     messages.insert(messages.end(), read.problems.begin(), read.problems.end());
     messages.insert(messages.end(), read.notes.begin(), read.notes.end());
-    std::ofstream out(table, std::ios::binary | std::ios::trunc);
+    // A folder only this process can have made: nothing another user put in the temporary
+    // directory is written through.
+    std::string folder = (std::filesystem::temp_directory_path() / "kv-idf-XXXXXX").string();
+    if (::mkdtemp(folder.data()) == nullptr)
+        throw ImportError(idf.string() + ": no temporary folder for its table");
+    ImportFile file{std::filesystem::path(folder) / (idf.filename().string() + ".tsv"), options};
+    file.options.order = CoefficientOrder::Bicubic;
+    std::ofstream out(file.path, std::ios::binary | std::ios::trunc);
     out << idfTableText(read);
     out.close();
-    if (!out)
-        throw ImportError(table.string() + ": can't be written");
-    ImportFile file{table, options};
-    file.options.order = CoefficientOrder::Bicubic;
+    if (!out) {
+        removeIdfTable(file);
+        throw ImportError(file.path.string() + ": can't be written");
+    }
     return file;
+}
+
+void removeIdfTable(const ImportFile& table) {
+    std::error_code ec;
+    std::filesystem::remove(table.path, ec);
+    std::filesystem::remove(table.path.parent_path(), ec);
 }
 
 } // namespace kvcat

@@ -48,11 +48,13 @@ std::string idfTableText(const IdfCompressors& compressors);
 
 struct ImportFile;
 struct ImportOptions;
-// `import --format energyplus FILE.idf`: reads the IDF, writes its compressors as the table
-// `table` and gives the import's file of it, read in the bicubic order with `options`. The
-// compressors left out and the refrigerants read from names go to `messages`.
-ImportFile idfImportFile(const std::filesystem::path& idf, const std::filesystem::path& table,
-                         const ImportOptions& options, const IdfOptions& idfOptions,
-                         std::vector<std::string>& messages);
+// `import --format energyplus FILE.idf`: reads the IDF and writes its compressors as a
+// table named after it ("FILE.idf.tsv") in a folder of its own, created exclusively in
+// the temporary directory, and gives the import's file of that table, read in the bicubic
+// order with `options`. The compressors left out and the refrigerants read from names go
+// to `messages`. removeIdfTable() removes the table and its folder.
+ImportFile idfImportFile(const std::filesystem::path& idf, const ImportOptions& options,
+                         const IdfOptions& idfOptions, std::vector<std::string>& messages);
+void removeIdfTable(const ImportFile& table);
 
 } // namespace kvcat
