@@ -147,6 +147,12 @@ TEST_F(Idf, RefusesWhatIsNoIdfText) {
                  ImportError);
     ASSERT_EQ(::mkfifo((dir / "fifo.idf").c_str(), 0600), 0);
     EXPECT_THROW(readIdf(dir / "fifo.idf", options), ImportError);
+    // Millions of fields cost no memory beyond the text's.
+    EXPECT_TRUE(readIdf(write("commas.idf", "Schedule:Compact, A" + std::string(20'000'000, ',') +
+                                                ";Refrigeration:Compressor, B" +
+                                                std::string(20'000'000, ',') + ";"),
+                        options)
+                    .problems.size() == 1);
     // A cut-off file: the open object is no object, nothing is imported.
     EXPECT_TRUE(readIdf(write("cut.idf", "Refrigeration:Compressor, A, B"), options).rows.empty());
 }

@@ -18,6 +18,7 @@ namespace kvcat {
 namespace {
 
 constexpr std::uintmax_t kMaxFileSize = 64u << 20;
+constexpr std::size_t kMaxFields = 24; // Curve:Bicubic has 20, Refrigeration:Compressor 11
 
 struct IdfField {
     std::string text; // trimmed
@@ -63,7 +64,11 @@ std::vector<IdfObject> parseObjects(const std::string& text) {
             comments.clear();
             first = false;
         } else {
-            current.fields.push_back({std::move(t), fieldLine});
+            // Only the two types' fields are kept, no more than they have: a file of
+            // commas costs no memory beyond its text.
+            if ((current.type == "CURVE:BICUBIC" || current.type == "REFRIGERATION:COMPRESSOR") &&
+                current.fields.size() < kMaxFields)
+                current.fields.push_back({std::move(t), fieldLine});
         }
         field.clear();
         fieldLine = 0;
