@@ -18,6 +18,7 @@ FUZZ_SECONDS ?= 30
 
 # Debian packages the build, the tests and the benchmarks need.
 PACKAGES := build-essential cmake ninja-build pkg-config git \
+            pybind11-dev python3-dev python3-numpy python3-pytest \
             qt6-base-dev qt6-base-dev-tools libgl-dev \
             nlohmann-json3-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev \
             clang libclang-rt-14-dev \

@@ -42,7 +42,7 @@ fi
 # The places the package or its triggers write to, as they are before the install.
 tracked=(/opt /usr/share/applications /usr/share/metainfo /usr/share/icons/hicolor
          /usr/share/bash-completion/completions /usr/share/lintian/overrides
-         /usr/share/doc/$PACKAGE)
+         /usr/share/doc/$PACKAGE /usr/lib/python3/dist-packages)
 snapshot() {
     # A folder that is not there (yet) lists nothing.
     { find "${tracked[@]}" -not -name icon-theme.cache 2>/dev/null || true; } | sort
@@ -87,6 +87,10 @@ as_user /usr/bin/vantrix-cli rate >"$work/rate.txt" || fail "vantrix-cli rate ex
 head -n 3 "$work/rate.txt"
 results=$(sed -n 's/^Results : \([0-9]*\)$/\1/p' "$work/rate.txt")
 [ "${results:-0}" -gt 0 ] || fail "vantrix-cli rate rated no model"
+
+echo "== the Python module from Debian's python3"
+as_user /usr/bin/python3 -c 'import korvane_vantrix as kv; p = kv.Program(); assert p.directory == "/opt/korvane-vantrix" and p.select()["rows"]' ||
+    fail "korvane_vantrix can't be imported or rates no model"
 
 echo "== bash completion of vantrix-cli"
 complete_words() {

@@ -44,7 +44,8 @@ namespace {
 
 // The parts of the help: each verb's help is its own part and the shared ones.
 constexpr const char* kUsageLine =
-    "Usage: vantrix-cli [--program-dir DIR] [--format table|csv|json|svg] COMMAND [OPTIONS]\n";
+    "Usage: vantrix-cli [--program-dir DIR] [--format table|csv|json|svg|energyplus] COMMAND "
+    "[OPTIONS]\n";
 
 constexpr const char* kCommandsPart = R"(Commands:
   rate                       rate every matching model and show the results
@@ -53,6 +54,9 @@ constexpr const char* kCommandsPart = R"(Commands:
   envelope --model NAME      the model's operating envelope at the conditions: its
                              polygons (region, code, te, tc) or, as svg, the diagram
   table --model NAME         the model's performance table at the conditions
+  export --model NAME --format energyplus
+                             the model's Refrigeration:Compressor object with its
+                             Curve:Bicubic capacity and power curves (EnergyPlus IDF)
   COMMAND --help             show the help of a command
 )";
 
@@ -96,8 +100,9 @@ constexpr const char* kConditionsPart =
 constexpr const char* kGeneralPart = R"(General options:
   --program-dir DIR          program directory with the libraries, data.bin and data/
                              (default: the folder of this program)
-  --format table|csv|json|svg
-                             output format (default table; svg is envelope's diagram)
+  --format table|csv|json|svg|energyplus
+                             output format (default table; svg is envelope's diagram,
+                             energyplus export's only format)
   --units si|imperial        °C - W (default) or °F - Btu/h
   -h, --help                 show this help
 )";
@@ -141,6 +146,11 @@ std::string usageText(Command command) {
          "it:\none polygon per region of one rating code (table, csv, json) or the diagram "
          "(svg).",
          {kModelPart, kConditionsPart}},
+        {Command::Export,
+         "export --model NAME [--format energyplus]",
+         "Writes the model as EnergyPlus input: its Refrigeration:Compressor object with\n"
+         "its Curve:Bicubic capacity and power curves, in the catalogue's rating basis.",
+         {kModelPart}},
         {Command::Table,
          "table --model NAME [OPTIONS]",
          "Shows the model's performance table at the conditions.",
@@ -180,6 +190,7 @@ const std::vector<CommandOptions>& commands() {
                "--order"})},
         {"list", Command::List, {"--frequency"}},
         {"envelope", Command::Envelope, with({"--model"})},
+        {"export", Command::Export, {"--model"}},
         {"table", Command::Table,
          with({"--model", "--te-from", "--te-to", "--te-step", "--tc-from", "--tc-to",
                "--tc-step"})},
@@ -313,21 +324,32 @@ CliOptions parse(const std::vector<std::string>& args) {
         throw UsageError{"option " + name + " belongs to " + owners + ", not to " + verb};
     }
 
-    // Every command writes a table, CSV and JSON; envelope also its diagram as SVG.
+    // Every command writes a table, CSV and JSON; envelope also its diagram as SVG; export
+    // writes EnergyPlus input only, its default.
     std::vector<std::string> formats{"table", "csv", "json"};
-    if (o.command == Command::Envelope)
-        formats.emplace_back("svg");
-    else if (format == "svg")
-        throw UsageError{"--format svg is the diagram of envelope; " + verb +
-                         " accepts: " + joined(formats)};
-    o.format = static_cast<OutputFormat>(choose("--format", format, formats));
+    if (o.command == Command::Export) {
+        if (app.get_option("--format")->count() == 0)
+            format = "energyplus";
+        if (format != "energyplus")
+            throw UsageError{"export writes --format energyplus; \"" + format + "\" is not one"};
+        o.format = OutputFormat::EnergyPlus;
+    } else {
+        if (o.command == Command::Envelope)
+            formats.emplace_back("svg");
+        else if (format == "svg")
+            throw UsageError{"--format svg is the diagram of envelope; " + verb +
+                             " accepts: " + joined(formats)};
+        o.format = static_cast<OutputFormat>(choose("--format", format, formats));
+    }
     o.frequency = static_cast<kv::Frequency>(choose("--frequency", frequency, {"50", "60"}));
     o.units = static_cast<kv::UnitSystem>(choose("--units", units, {"si", "imperial"}));
     o.order = static_cast<kv::OrderBy>(choose("--order", order, {"name", "capacity"}));
     if (kv::findPreset(o.conditions) == nullptr)
         throw UsageError{"unknown condition \"" + o.conditions +
                          "\" for --conditions; accepted: " + joined(presetNames())};
-    if ((o.command == Command::Envelope || o.command == Command::Table) && o.model.empty())
+    if ((o.command == Command::Envelope || o.command == Command::Table ||
+         o.command == Command::Export) &&
+        o.model.empty())
         throw UsageError{verb + " needs --model NAME (a name of the Model column of rate)"};
     return o;
 }
@@ -616,18 +638,8 @@ int runCommandLine(const std::vector<std::string>& args, const std::string& defa
     return runCli(std::get<CliOptions>(parsed), defaultProgramDir, format, out, err);
 }
 
-int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::NumberFormat& fmt,
-           std::ostream& out, std::ostream& err) {
-    if (o.command == Command::Help) {
-        out << usageText(o.helpFor);
-        return kExitOk;
-    }
-    if (o.command == Command::List && o.listWhat == "conditions") {
-        writeConditions(out, o.format, o.units, fmt);
-        return kExitOk;
-    }
-
-    // The values that don't need the catalogue are checked first.
+std::variant<kv::ConditionTexts, UsageError> conditionTexts(const CliOptions& o,
+                                                            const kv::NumberFormat& fmt) {
     kv::ConditionTexts texts = *kv::presetTexts(o.conditions, o.units, fmt);
     const std::pair<const std::optional<std::string>*, std::string*> overrides[] = {
         {&o.te, &texts.te},
@@ -641,12 +653,32 @@ int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::
         if (!given->has_value())
             continue;
         if (!kv::readDoubleField(**given, fmt))
-            return usage(err, {"invalid number \"" + **given + "\" for " + names[i]});
+            return UsageError{"invalid number \"" + **given + "\" for " + names[i]};
         *field = **given;
     }
     if (!o.target.empty() && !kv::parseNumber(o.target, fmt))
-        return usage(err, {"invalid number \"" + o.target + "\" for --target (decimal sign \"" +
-                           fmt.decimal + "\")"});
+        return UsageError{"invalid number \"" + o.target + "\" for --target (decimal sign \"" +
+                          fmt.decimal + "\")"};
+
+    return texts;
+}
+
+int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::NumberFormat& fmt,
+           std::ostream& out, std::ostream& err) {
+    if (o.command == Command::Help) {
+        out << usageText(o.helpFor);
+        return kExitOk;
+    }
+    if (o.command == Command::List && o.listWhat == "conditions") {
+        writeConditions(out, o.format, o.units, fmt);
+        return kExitOk;
+    }
+
+    // The values that don't need the catalogue are checked first.
+    const auto read = conditionTexts(o, fmt);
+    if (const auto* e = std::get_if<UsageError>(&read))
+        return usage(err, *e);
+    const kv::ConditionTexts& texts = std::get<kv::ConditionTexts>(read);
 
     // The libraries are loaded by absolute path, never through a search path.
     std::error_code ec;
@@ -665,8 +697,14 @@ int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::
         return kExitData;
     }
     kv::initializeEngine(bound.api, dir);
-    const kv::EngineApi& api = bound.api;
-    if (o.command == Command::Envelope || o.command == Command::Table)
+    return runBound(o, bound.api, dir, texts, fmt, out, err);
+}
+
+int runBound(const CliOptions& o, const kv::EngineApi& api, const std::string& dir,
+             const kv::ConditionTexts& texts, const kv::NumberFormat& fmt, std::ostream& out,
+             std::ostream& err) {
+    if (o.command == Command::Envelope || o.command == Command::Table ||
+        o.command == Command::Export)
         return runVerb(o, api, texts, fmt, out, err);
 
     if (o.command == Command::List) {

@@ -23,8 +23,14 @@ inline constexpr int kExitWrite = 1; // standard output could not be written
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitData = 3;
 
-enum class Command { None, Rate, List, Help, Envelope, Table };
-enum class OutputFormat { Table, Csv, Json, Svg }; // Svg: envelope only
+enum class Command { None, Rate, List, Help, Envelope, Table, Export };
+enum class OutputFormat {
+    Table,
+    Csv,
+    Json,
+    Svg,
+    EnergyPlus
+}; // Svg: envelope only; EnergyPlus: export only
 
 struct CliOptions {
     Command command = Command::None;
@@ -59,6 +65,19 @@ std::string usageText(Command command);
 // Runs the command; output to `out`, messages and warnings to `err`.
 int runCli(const CliOptions& options, const std::string& defaultProgramDir,
            const kv::NumberFormat& format, std::ostream& out, std::ostream& err);
+
+// The conditions' field texts of the options: the preset's, with --te ... --sh2 over them;
+// a number that doesn't read (or a --target that doesn't) is a usage error.
+std::variant<kv::ConditionTexts, UsageError> conditionTexts(const CliOptions& options,
+                                                            const kv::NumberFormat& format);
+
+// Runs a command that needs the catalogue on libraries already bound and initialised from
+// the program directory `programDir`, with the conditions' texts of conditionTexts(). The
+// Python module runs its selection, envelope and table through here, so they are the
+// command line's.
+int runBound(const CliOptions& options, const kv::EngineApi& api, const std::string& programDir,
+             const kv::ConditionTexts& texts, const kv::NumberFormat& format, std::ostream& out,
+             std::ostream& err);
 
 // Reads the arguments and runs the command, as `main` does but for the write check.
 int runCommandLine(const std::vector<std::string>& args, const std::string& defaultProgramDir,

@@ -2,6 +2,7 @@
 
 #include "diagram.h"
 #include "displaytext.h"
+#include "energyplus.h"
 #include "envelope.h"
 #include "perftable.h"
 
@@ -184,6 +185,15 @@ int runVerb(const CliOptions& o, const kv::EngineApi& api, const kv::ConditionTe
         return kExitUsage;
     }
     const kv::ModelInfo shown = kv::displayed(*model); // every output shows these texts
+    if (o.command == Command::Export) {
+        const auto idf = energyPlusCompressor(api, *model);
+        if (const auto* problem = std::get_if<ExportProblem>(&idf)) {
+            err << "vantrix-cli: " << problem->message << "\n";
+            return kExitData;
+        }
+        out << std::get<std::string>(idf);
+        return kExitOk;
+    }
     const kv::ConditionValues at = kv::toEngineUnits(kv::readConditions(texts, fmt), o.units);
 
     if (o.command == Command::Envelope) {

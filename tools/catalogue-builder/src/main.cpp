@@ -14,6 +14,7 @@
 // one there unless --new); the README describes the files and the options.
 #include "catalogue.h"
 #include "compare.h"
+#include "idf.h"
 #include "import.h"
 
 #include <catalogue_file.h>
@@ -27,6 +28,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -73,6 +75,10 @@ const char* const kImportUsage =
     "  --skip-unknown-refrigerants    leave out rows of unknown refrigerants\n"
     "  --narrow-to-positive           narrow an envelope to where all four curves are\n"
     "                                 positive instead of refusing the row\n"
+    "  --format table|energyplus      a coefficient table (default) or an EnergyPlus IDF,\n"
+    "                                 whose Refrigeration:Compressor objects are imported\n"
+    "  --refrigerant NAME, --family TEXT  of every compressor of an IDF (default: the\n"
+    "                                 refrigerant its names give, family \"EnergyPlus import\")\n"
     "tools/catalogue-builder/README.md describes the columns.\n";
 
 int importUsage() {
@@ -85,6 +91,8 @@ int importMain(int argc, char** argv) {
     bool fresh = false;
     kvcat::ImportOptions options;
     std::vector<kvcat::ImportFile> files;
+    std::optional<kvcat::IdfOptions> idf;                // --format energyplus
+    std::vector<std::optional<kvcat::IdfOptions>> idfOf; // per file
     try {
         for (int i = 2; i < argc; ++i) {
             const std::string arg = argv[i];
@@ -139,10 +147,18 @@ int importMain(int argc, char** argv) {
                 if (*end != '\0' || !(pf > 0 && pf <= 1))
                     throw std::runtime_error("--power-factor needs a number in (0, 1]");
                 options.powerFactor = pf;
-            } else if (arg.rfind("--", 0) == 0)
+            } else if (arg == "--format")
+                idf = choice({"table", "energyplus"}) == "energyplus"
+                          ? std::optional(idf.value_or(kvcat::IdfOptions{}))
+                          : std::nullopt;
+            else if ((arg == "--refrigerant" || arg == "--family") && idf)
+                (arg == "--family" ? idf->family : idf->refrigerant) = value();
+            else if (arg.rfind("--", 0) == 0)
                 return importUsage();
-            else
+            else {
                 files.push_back({arg, options});
+                idfOf.push_back(idf);
+            }
         }
     } catch (const std::exception& e) {
         std::cerr << "catalogue-builder: " << e.what() << '\n';
@@ -152,6 +168,27 @@ int importMain(int argc, char** argv) {
         return importUsage();
     try {
         const asere::FluidLibrary fluids(fluidsDir);
+        // An IDF is read into a table of the import's columns, removed after the import.
+        std::vector<kvcat::ImportFile> tables;
+        struct Remove {
+            std::vector<kvcat::ImportFile>& tables;
+            ~Remove() {
+                for (const kvcat::ImportFile& t : tables)
+                    kvcat::removeIdfTable(t);
+            }
+        } remove{tables};
+        for (std::size_t i = 0; i < files.size(); ++i)
+            if (idfOf[i]) {
+                std::vector<std::string> messages;
+                idfOf[i]->knownRefrigerant = [&fluids](const std::string& name) {
+                    return static_cast<bool>(fluids.find(name));
+                };
+                tables.push_back(
+                    kvcat::idfImportFile(files[i].path, files[i].options, *idfOf[i], messages));
+                files[i] = tables.back();
+                for (const std::string& m : messages)
+                    std::cerr << "catalogue-builder: " << m << '\n';
+            }
         const kvcat::ImportResult imported = kvcat::importFiles(files, fluids);
         for (const std::string& s : imported.skipped)
             std::cerr << "catalogue-builder: " << s << '\n';

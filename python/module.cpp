@@ -1,0 +1,625 @@
+// korvane_vantrix: the rating engine, the window's selection and the property library in
+// Python.
+//
+// The module binds the program directory's libraries by absolute path as the window and
+// vantrix-cli do (kv::bindLibraries), and runs the selection, the envelope and the
+// performance table through the command line's own code (kvcli::runBound), so that every
+// figure and every row is the command line's.
+//
+// The engine keeps one catalogue per process (KPX_Initialize replaces it), and a second
+// program directory's libraries would share the first one's property library by its
+// name. A process therefore serves one program directory: opening another is refused.
+// Every engine call runs under one mutex, with the interpreter lock released, so Python
+// threads may call the module at once; the property library guards its own state, and its
+// functions are called without that mutex.
+#include "binding.h"
+#include "catalogue_schema.h"
+#include "cli.h"
+#include "codelists.h"
+#include "conditions.h"
+#include "datacheck.h"
+#include "displaytext.h"
+#include "perftable.h"
+#include "units.h"
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <dlfcn.h>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <type_traits>
+#include <variant>
+#include <vector>
+
+namespace py = pybind11;
+
+namespace kvpy {
+namespace {
+
+// A data problem: a damaged program directory, a library that can't be bound, a fluid
+// file that can't be used. Usage errors are ValueError; a rating code is data.
+py::handle dataError;
+
+[[noreturn]] void raiseDataError(const std::string& message) {
+    PyErr_SetString(dataError.ptr(), message.c_str());
+    throw py::error_already_set();
+}
+
+// The property functions the engine's binding table doesn't hold.
+struct PropertyApi {
+    decltype(&::ILK_SaturationPressure) saturationPressure = nullptr;
+    decltype(&::ILK_BubbleTemperature) bubbleTemperature = nullptr;
+    decltype(&::ILK_LiquidEnthalpy) liquidEnthalpy = nullptr;
+    decltype(&::ILK_VapourEnthalpy) vapourEnthalpy = nullptr;
+    decltype(&::ILK_VapourVolume) vapourVolume = nullptr;
+};
+
+// The libraries of the one program directory this process serves.
+struct Engine {
+    std::string directory;
+    kv::EngineApi api;
+    PropertyApi properties;
+    int32_t modelCount = 0; // the models are numbered 1 to modelCount
+};
+
+std::mutex engineMutex; // every call into the engine; guards `opened` too
+std::shared_ptr<const Engine> opened;
+
+// Runs `body` with the engine's mutex held and the interpreter lock released.
+template <class Body> auto locked(Body body) {
+    py::gil_scoped_release release;
+    std::lock_guard lock(engineMutex);
+    return body();
+}
+
+// The program directory next to the module's folder (build/bin/python in the build tree,
+// PREFIX/python after cmake --install) when it holds the engine, else the package's.
+std::string defaultDirectory() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&defaultDirectory), &info) != 0 && info.dli_fname) {
+        std::error_code ec;
+        const auto dir = std::filesystem::absolute(info.dli_fname, ec).parent_path().parent_path();
+        if (!ec && std::filesystem::is_regular_file(dir / kv::kEngineLibraryFile, ec))
+            return dir.string();
+    }
+    return KV_INSTALLED_PROGRAM_DIR;
+}
+
+// The property functions that the engine's binding table doesn't hold, from the library
+// bindLibraries loaded, found again by its path; an empty text, or why not.
+std::string resolveProperties(const std::string& dir, PropertyApi& p) {
+    const std::string file = kv::joinPath(dir, kv::kPropertyLibraryFile);
+    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle == nullptr)
+        return "The library " + file + " is not loaded";
+    std::string missing;
+    const auto resolve = [&](const char* name, auto& out) {
+        out = reinterpret_cast<std::remove_reference_t<decltype(out)>>(dlsym(handle, name));
+        if (out == nullptr && missing.empty())
+            missing = "The function " + std::string(name) + " can't be found in " + file;
+    };
+    resolve("ILK_SaturationPressure", p.saturationPressure);
+    resolve("ILK_BubbleTemperature", p.bubbleTemperature);
+    resolve("ILK_LiquidEnthalpy", p.liquidEnthalpy);
+    resolve("ILK_VapourEnthalpy", p.vapourEnthalpy);
+    resolve("ILK_VapourVolume", p.vapourVolume);
+    dlclose(handle); // bindLibraries' reference keeps it loaded
+    return missing;
+}
+
+std::shared_ptr<const Engine> openEngine(const std::optional<std::string>& given) {
+    std::error_code ec;
+    const std::filesystem::path path = std::filesystem::path(given ? *given : defaultDirectory());
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    std::string dir = (ec ? path : absolute.lexically_normal()).string();
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    const kv::DataCheck check = kv::checkDataFiles(dir);
+    if (!check.ok)
+        raiseDataError(std::string(kv::kDataProblemMessage) + ": " + check.message);
+
+    std::string refused;
+    auto engine = locked([&]() -> std::shared_ptr<const Engine> {
+        if (opened) {
+            if (opened->directory == dir || std::filesystem::equivalent(opened->directory, dir, ec))
+                return opened;
+            refused = "this process serves the program directory " + opened->directory + "; open " +
+                      dir + " in another process";
+            return nullptr;
+        }
+        const kv::BindResult bound = kv::bindLibraries(dir);
+        if (!bound.ok) {
+            refused = bound.message;
+            return nullptr;
+        }
+        kv::initializeEngine(bound.api, dir);
+        // The property functions read the fluid files of the catalogue's data directory.
+        bound.api.ILK_SetDataDirectory((kv::joinPath(dir, "data") + kv::kPathSeparator).c_str());
+        auto e = std::make_shared<Engine>();
+        e->directory = dir;
+        e->api = bound.api;
+        refused = resolveProperties(dir, e->properties);
+        if (!refused.empty())
+            return nullptr;
+        kv::forEachModel(e->api, 0, 0, 0, [&](int32_t n) {
+            e->modelCount = std::max(e->modelCount, n);
+            return true;
+        });
+        opened = e;
+        return e;
+    });
+    if (!engine)
+        raiseDataError(refused);
+    return engine;
+}
+
+// ---- arrays of conditions ------------------------------------------------------------
+
+using Array = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+// Named arrays of one shape, a scalar standing for every element; any value that is no
+// finite number is a usage error.
+struct Inputs {
+    std::vector<Array> arrays;
+    std::vector<py::ssize_t> shape;
+    py::ssize_t size = 1;
+
+    Inputs(const std::vector<std::pair<const char*, py::handle>>& named) {
+        const char* shapeOf = nullptr;
+        for (const auto& [name, value] : named) {
+            Array a = Array::ensure(value);
+            if (!a) {
+                PyErr_Clear();
+                throw py::value_error(std::string(name) + " is no number or array of numbers");
+            }
+            const std::vector<py::ssize_t> s(a.shape(), a.shape() + a.ndim());
+            if (a.ndim() > 0) {
+                if (shapeOf != nullptr && s != shape)
+                    throw py::value_error(std::string(name) + " has another shape than " + shapeOf +
+                                          ": the arrays must have one shape");
+                shapeOf = name;
+                shape = s;
+            }
+            const double* d = a.data();
+            for (py::ssize_t i = 0; i < a.size(); ++i)
+                if (!std::isfinite(d[i]))
+                    throw py::value_error(std::string(name) +
+                                          " holds a value that is no finite "
+                                          "number (index " +
+                                          std::to_string(i) + ")");
+            arrays.push_back(std::move(a));
+        }
+        for (py::ssize_t n : shape)
+            size *= n;
+    }
+    // Element i of argument k.
+    double at(std::size_t k, py::ssize_t i) const {
+        const Array& a = arrays[k];
+        return a.data()[a.ndim() == 0 ? 0 : i];
+    }
+};
+
+// ---- models --------------------------------------------------------------------------
+
+int32_t modelNumber(const Engine& e, const py::handle& model) {
+    if (py::isinstance<py::str>(model)) {
+        const std::string name = model.cast<std::string>();
+        const auto found = locked([&] { return kv::findModelByName(e.api, name); });
+        if (!found)
+            throw py::value_error("no model named \"" + name + "\" in the catalogue");
+        return found->number;
+    }
+    // Any integer, NumPy's too; not a truth value.
+    if (PyIndex_Check(model.ptr()) && !py::isinstance<py::bool_>(model)) {
+        const py::int_ index = py::reinterpret_steal<py::int_>(PyNumber_Index(model.ptr()));
+        int overflow = 0;
+        const long long n = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
+        if (overflow != 0 || n < 1 || n > e.modelCount)
+            throw py::value_error("no model number " +
+                                  py::str(py::handle(index)).cast<std::string>() +
+                                  " in the catalogue");
+        return static_cast<int32_t>(n);
+    }
+    throw py::value_error("a model is its name (str) or its number (int)");
+}
+
+py::dict modelDict(const kv::ModelInfo& engineInfo, const std::vector<std::string>& fields) {
+    const kv::ModelInfo m = kv::displayed(engineInfo);
+    py::dict d;
+    d["number"] = m.number;
+    d["name"] = m.name;
+    d["show_name"] = m.showName;
+    d["refrigerant"] = m.refrigerant;
+    d["family"] = m.family;
+    d["technology"] = m.technology;
+    d["voltage"] = m.voltage;
+    py::dict f;
+    for (std::size_t i = 0; i < kpx::kModelColumns.size(); ++i)
+        f[py::str(std::string(kpx::kModelColumns[i]))] = kv::displayText(fields[i]);
+    d["fields"] = f;
+    return d;
+}
+
+// The code of a list entry named by its display text or bytes; 0 ("All") for none.
+int32_t entryCode(const Engine& e, kv::CodeList list, const std::optional<std::string>& text,
+                  const char* what) {
+    if (!text || *text == kv::kAllItem)
+        return 0;
+    const auto entries = locked([&] { return kv::enumerateCodeList(e.api, list); });
+    std::vector<std::string> shown;
+    for (const kv::CodeEntry& c : entries) {
+        if (c.text == *text || kv::displayText(c.text) == *text)
+            return c.code;
+        shown.push_back(kv::displayText(c.text));
+    }
+    std::string accepted;
+    for (const auto& s : shown)
+        accepted += (accepted.empty() ? "\"" : ", \"") + s + "\"";
+    throw py::value_error("unknown " + std::string(what) + " \"" + *text +
+                          "\"; accepted: " + accepted);
+}
+
+// ---- the command line's documents ----------------------------------------------------
+
+// A number as the command line reads it back exactly: fixed notation, "." as decimal sign.
+std::string numberArgument(double value) {
+    char buffer[400];
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    return r.ec == std::errc{} ? std::string(buffer, r.ptr) : std::string("nan");
+}
+
+struct Arguments {
+    std::vector<std::string> args;
+    void text(const char* option, const std::string& value) {
+        args.push_back(std::string(option) + "=" + value);
+    }
+    // The options whose value is given.
+    void
+    numbers(std::initializer_list<std::pair<const char*, const std::optional<double>*>> given) {
+        for (const auto& [option, value] : given)
+            if (*value)
+                text(option, numberArgument(**value));
+    }
+};
+
+// Runs a command of vantrix-cli on the bound engine and gives its JSON document.
+py::object runCommand(const Engine& e, std::vector<std::string> args) {
+    args.emplace_back("--format=json");
+    const auto parsed = kvcli::parseArguments(args);
+    if (const auto* u = std::get_if<kvcli::UsageError>(&parsed))
+        throw py::value_error(u->message);
+    const kvcli::CliOptions& o = std::get<kvcli::CliOptions>(parsed);
+    const kv::NumberFormat format = kv::NumberFormat::english();
+    const auto texts = kvcli::conditionTexts(o, format);
+    if (const auto* u = std::get_if<kvcli::UsageError>(&texts))
+        throw py::value_error(u->message);
+    std::ostringstream out, err;
+    const int status = locked([&] {
+        return kvcli::runBound(o, e.api, e.directory, std::get<kv::ConditionTexts>(texts), format,
+                               out, err);
+    });
+    if (status != kvcli::kExitOk) {
+        // The message without the program's name and the hint at --help.
+        std::string message = err.str();
+        for (const std::string_view prefix : {"vantrix-cli: "})
+            for (std::size_t at; (at = message.find(prefix)) != std::string::npos;)
+                message.erase(at, prefix.size());
+        if (const auto hint = message.find("\nTry 'vantrix-cli"); hint != std::string::npos)
+            message.resize(hint);
+        while (!message.empty() && message.back() == '\n')
+            message.pop_back();
+        if (status == kvcli::kExitUsage)
+            throw py::value_error(message);
+        raiseDataError(message);
+    }
+    return py::module_::import("json").attr("loads")(out.str());
+}
+
+void conditionArguments(Arguments& a, const std::string& conditions, const std::string& units,
+                        const std::optional<double>& te, const std::optional<double>& tc,
+                        const std::optional<double>& sc, const std::optional<double>& sh1,
+                        const std::optional<double>& sh2) {
+    a.text("--conditions", conditions);
+    a.text("--units", units);
+    a.numbers({{"--te", &te}, {"--tc", &tc}, {"--sc", &sc}, {"--sh1", &sh1}, {"--sh2", &sh2}});
+}
+
+// ---- the Python class ----------------------------------------------------------------
+
+class Program {
+public:
+    explicit Program(const std::optional<std::string>& directory)
+        : engine_(openEngine(directory)) {}
+
+    const std::string& directory() const { return engine_->directory; }
+
+    std::vector<std::string> codeList(kv::CodeList list) const {
+        auto texts = locked([&] { return kv::codeListTexts(engine_->api, list); });
+        for (auto& t : texts)
+            t = kv::displayText(t);
+        return texts;
+    }
+
+    std::vector<std::string> supplies(const std::optional<int>& frequency) const {
+        if (!frequency)
+            return codeList(kv::CodeList::Power);
+        if (*frequency != 50 && *frequency != 60)
+            throw py::value_error("the frequency is 50 or 60");
+        auto items = locked([&] {
+            return kv::voltageItems(engine_->api,
+                                    *frequency == 50 ? kv::Frequency::Hz50 : kv::Frequency::Hz60);
+        });
+        items.erase(items.begin()); // "All"
+        for (auto& t : items)
+            t = kv::displayText(t);
+        return items;
+    }
+
+    py::list models(const std::optional<std::string>& refrigerant,
+                    const std::optional<std::string>& family,
+                    const std::optional<std::string>& supply) const {
+        const int32_t r =
+            entryCode(*engine_, kv::CodeList::Refrigerant, refrigerant, "refrigerant");
+        const int32_t f = entryCode(*engine_, kv::CodeList::Family, family, "family");
+        const int32_t p = entryCode(*engine_, kv::CodeList::Power, supply, "supply");
+        std::vector<std::pair<kv::ModelInfo, std::vector<std::string>>> found;
+        locked([&] {
+            kv::forEachModel(engine_->api, r, f, p, [&](int32_t n) {
+                std::vector<std::string> fields;
+                for (std::string_view column : kpx::kModelColumns)
+                    fields.push_back(kv::modelData(engine_->api, n, std::string(column).c_str()));
+                found.emplace_back(kv::modelInfo(engine_->api, n), std::move(fields));
+                return true;
+            });
+        });
+        py::list out;
+        for (const auto& [info, fields] : found)
+            out.append(modelDict(info, fields));
+        return out;
+    }
+
+    // KPX_Rating of each model at every point; the models' axis first when a list is given.
+    py::dict rate(const py::object& models, const py::object& te, const py::object& tc,
+                  const py::object& sc, const py::object& sh1, const py::object& sh2) const {
+        std::vector<int32_t> numbers;
+        const bool many = !py::isinstance<py::str>(models) && py::isinstance<py::sequence>(models);
+        if (many)
+            for (const py::handle m : models)
+                numbers.push_back(modelNumber(*engine_, m));
+        else
+            numbers.push_back(modelNumber(*engine_, models));
+        const Inputs in({{"te", te}, {"tc", tc}, {"sc", sc}, {"sh1", sh1}, {"sh2", sh2}});
+        std::vector<py::ssize_t> shape = in.shape;
+        if (many)
+            shape.insert(shape.begin(), static_cast<py::ssize_t>(numbers.size()));
+        py::array_t<double> capacity(shape), power(shape), current(shape), massFlow(shape),
+            cop(shape);
+        py::array_t<int32_t> code(shape);
+        double* outs[] = {capacity.mutable_data(), power.mutable_data(), current.mutable_data(),
+                          massFlow.mutable_data(), cop.mutable_data()};
+        int32_t* codes = code.mutable_data();
+        std::vector<const double*> columns;
+        std::vector<bool> scalar;
+        for (const Array& a : in.arrays) {
+            columns.push_back(a.data());
+            scalar.push_back(a.ndim() == 0);
+        }
+        const auto rating = engine_->api.KPX_Rating;
+        locked([&] {
+            py::ssize_t k = 0;
+            for (const int32_t model : numbers)
+                for (py::ssize_t i = 0; i < in.size; ++i, ++k) {
+                    double v[5];
+                    for (std::size_t c = 0; c < 5; ++c)
+                        v[c] = columns[c][scalar[c] ? 0 : i];
+                    codes[k] =
+                        rating(model, nullptr, nullptr, 0, v[0], v[1], v[2], v[3], v[4],
+                               outs[0] + k, outs[1] + k, outs[2] + k, outs[3] + k, outs[4] + k);
+                }
+        });
+        py::dict d;
+        d["capacity"] = capacity;
+        d["power"] = power;
+        d["current"] = current;
+        d["mass_flow"] = massFlow;
+        d["cop"] = cop;
+        d["code"] = code;
+        return d;
+    }
+
+    py::object select(const std::string& refrigerant, const std::string& family,
+                      const std::string& voltage, int frequency, const std::string& conditions,
+                      const std::optional<double>& te, const std::optional<double>& tc,
+                      const std::optional<double>& sc, const std::optional<double>& sh1,
+                      const std::optional<double>& sh2, const std::string& units,
+                      const std::string& filter, const std::optional<double>& target,
+                      const std::string& order) const {
+        Arguments a{{"rate"}};
+        a.text("--refrigerant", refrigerant);
+        a.text("--family", family);
+        a.text("--voltage", voltage);
+        a.text("--frequency", std::to_string(frequency));
+        conditionArguments(a, conditions, units, te, tc, sc, sh1, sh2);
+        a.text("--filter", filter);
+        a.numbers({{"--target", &target}});
+        a.text("--order", order);
+        return runCommand(*engine_, a.args);
+    }
+
+    py::object envelope(const std::string& model, const std::string& conditions,
+                        const std::optional<double>& te, const std::optional<double>& tc,
+                        const std::optional<double>& sc, const std::optional<double>& sh1,
+                        const std::optional<double>& sh2, const std::string& units) const {
+        Arguments a{{"envelope"}};
+        a.text("--model", model);
+        conditionArguments(a, conditions, units, te, tc, sc, sh1, sh2);
+        return runCommand(*engine_, a.args);
+    }
+
+    py::object table(const std::string& model, const std::string& conditions,
+                     const std::optional<double>& te, const std::optional<double>& tc,
+                     const std::optional<double>& sc, const std::optional<double>& sh1,
+                     const std::optional<double>& sh2, const std::string& units,
+                     const std::optional<double>& teFrom, const std::optional<double>& teTo,
+                     const std::optional<double>& teStep, const std::optional<double>& tcFrom,
+                     const std::optional<double>& tcTo, const std::optional<double>& tcStep) const {
+        Arguments a{{"table"}};
+        a.text("--model", model);
+        conditionArguments(a, conditions, units, te, tc, sc, sh1, sh2);
+        a.numbers({{"--te-from", &teFrom},
+                   {"--te-to", &teTo},
+                   {"--te-step", &teStep},
+                   {"--tc-from", &tcFrom},
+                   {"--tc-to", &tcTo},
+                   {"--tc-step", &tcStep}});
+        return runCommand(*engine_, a.args);
+    }
+
+    // A property function over arrays: NaN where the library gives no value at a point;
+    // an unknown refrigerant is a usage error, a fluid file that can't be used a data one.
+    template <class Call>
+    py::object property(const std::string& refrigerant,
+                        const std::vector<std::pair<const char*, py::handle>>& named,
+                        Call call) const {
+        const Inputs in(named);
+        py::array_t<double> result(in.shape);
+        double* out = result.mutable_data();
+        int32_t failure = 0;
+        {
+            py::gil_scoped_release release;
+            for (py::ssize_t i = 0; i < in.size; ++i) {
+                const int32_t s = call(refrigerant.c_str(), in, i, out + i);
+                if (s == 1 || s == 2 || s == 3) {
+                    failure = s;
+                    break;
+                }
+            }
+        }
+        if (failure == 1)
+            throw py::value_error("unknown refrigerant \"" + refrigerant + "\"");
+        if (failure != 0)
+            raiseDataError("the property library can't use the fluid file of \"" + refrigerant +
+                           "\" in " + engine_->directory + "/data/fluids");
+        if (in.shape.empty())
+            return py::float_(out[0]);
+        return result;
+    }
+
+    const Engine& engine() const { return *engine_; }
+
+private:
+    std::shared_ptr<const Engine> engine_;
+};
+
+// The property functions as methods: of one state variable (T or p), or of T and p.
+template <class Fn>
+void defProperty(py::class_<Program>& c, const char* name, Fn PropertyApi::*fn, const char* x,
+                 const char* doc) {
+    c.def(
+        name,
+        [fn, x](const Program& p, const std::string& r, const py::object& v) {
+            const Fn f = p.engine().properties.*fn;
+            return p.property(r, {{x, v}},
+                              [f](const char* fluid, const Inputs& in, py::ssize_t i, double* out) {
+                                  return f(fluid, in.at(0, i), out);
+                              });
+        },
+        py::arg("refrigerant"), py::arg(x), doc);
+}
+
+template <class Fn>
+void defProperty(py::class_<Program>& c, const char* name, Fn PropertyApi::*fn, const char* x,
+                 const char* y, const char* doc) {
+    c.def(
+        name,
+        [fn, x, y](const Program& p, const std::string& r, const py::object& u,
+                   const py::object& v) {
+            const Fn f = p.engine().properties.*fn;
+            return p.property(r, {{x, u}, {y, v}},
+                              [f](const char* fluid, const Inputs& in, py::ssize_t i, double* out) {
+                                  return f(fluid, in.at(0, i), in.at(1, i), out);
+                              });
+        },
+        py::arg("refrigerant"), py::arg(x), py::arg(y), doc);
+}
+
+} // namespace
+} // namespace kvpy
+
+PYBIND11_MODULE(korvane_vantrix, m) {
+    using namespace kvpy;
+    using py::arg;
+    m.doc() = "Korvane Vantrix: rate refrigeration compressors of the catalogue, select them "
+              "as the window does, and refrigerant properties.";
+    static py::exception<std::runtime_error> error(m, "DataError");
+    dataError = error;
+    m.attr("DataError").attr("__doc__") =
+        "A data problem: a damaged program directory, a library that can't be bound, a fluid "
+        "file that can't be used.";
+
+    py::list conditions;
+    for (const kv::ConditionPreset& p : kv::kStandardConditions) {
+        py::dict d;
+        d["name"] = std::string(p.name);
+        const char* keys[] = {"te", "tc", "sc", "sh1", "sh2"};
+        for (std::size_t i = 0; i < 5; ++i)
+            d[keys[i]] = kv::GetDoubleField(p.siTexts[i], kv::NumberFormat::english());
+        conditions.append(d);
+    }
+    m.attr("CONDITIONS") = conditions;
+
+    const auto none = py::none();
+    py::class_<Program> program(
+        m, "Program",
+        "A program directory: its libraries, catalogue and fluid files. One "
+        "directory per process; Program() opens the installed one (or, in the "
+        "build tree, build/bin).");
+    program.def(py::init<const std::optional<std::string>&>(), arg("directory") = none)
+        .def_property_readonly("directory", &Program::directory)
+        .def("refrigerants", [](const Program& p) { return p.codeList(kv::CodeList::Refrigerant); })
+        .def("families", [](const Program& p) { return p.codeList(kv::CodeList::Family); })
+        .def("supplies", &Program::supplies, arg("frequency") = none,
+             "The power supplies; with 50 or 60 those of that frequency, as list voltages.")
+        .def("models", &Program::models, arg("refrigerant") = none, arg("family") = none,
+             arg("supply") = none, "The models matching the list texts, with their fields.")
+        .def("rate", &Program::rate, arg("model"), arg("te"), arg("tc"), arg("sc") = 0.0,
+             arg("sh1") = 10.0, arg("sh2") = 10.0,
+             "KPX_Rating of a model (name or number) or a list of models at arrays of "
+             "conditions (°C, K): arrays capacity (W), power (W), current (A), mass_flow "
+             "(kg/s), cop and code.")
+        .def("select", &Program::select, arg("refrigerant") = "All", arg("family") = "All",
+             arg("voltage") = "All", arg("frequency") = 50,
+             arg("conditions") = std::string(kv::kDefaultCondition), arg("te") = none,
+             arg("tc") = none, arg("sc") = none, arg("sh1") = none, arg("sh2") = none,
+             arg("units") = "si", arg("filter") = "", arg("target") = none, arg("order") = "name",
+             "The selection of the window, as vantrix-cli rate --format json gives it.")
+        .def("envelope", &Program::envelope, arg("model"),
+             arg("conditions") = std::string(kv::kDefaultCondition), arg("te") = none,
+             arg("tc") = none, arg("sc") = none, arg("sh1") = none, arg("sh2") = none,
+             arg("units") = "si", "The envelope polygons, as vantrix-cli envelope --format json.")
+        .def("table", &Program::table, arg("model"),
+             arg("conditions") = std::string(kv::kDefaultCondition), arg("te") = none,
+             arg("tc") = none, arg("sc") = none, arg("sh1") = none, arg("sh2") = none,
+             arg("units") = "si", arg("te_from") = none, arg("te_to") = none, arg("te_step") = none,
+             arg("tc_from") = none, arg("tc_to") = none, arg("tc_step") = none,
+             "The performance table, as vantrix-cli table --format json.");
+    defProperty(program, "saturation_pressure", &PropertyApi::saturationPressure, "T",
+                "Dew pressure (Pa) at T (K).");
+    defProperty(program, "bubble_temperature", &PropertyApi::bubbleTemperature, "p",
+                "Bubble temperature (K) at p (Pa).");
+    defProperty(program, "liquid_enthalpy", &PropertyApi::liquidEnthalpy, "T",
+                "Saturated liquid enthalpy (J/kg) at T (K).");
+    defProperty(program, "vapour_enthalpy", &PropertyApi::vapourEnthalpy, "T", "p",
+                "Vapour enthalpy (J/kg) at T (K), p (Pa).");
+    defProperty(program, "vapour_volume", &PropertyApi::vapourVolume, "T", "p",
+                "Vapour specific volume (m3/kg) at T (K), p (Pa).");
+}
