@@ -332,4 +332,13 @@ RatingRecord Catalogue::ratingRecord(std::size_t position) const {
     return r;
 }
 
+FigureColumns Catalogue::figureColumns(std::size_t position) const {
+    FigureColumns f;
+    f.forEachColumn(
+        [&](std::string_view name, double& value) { value = FieldNumber(position, name); });
+    if (const FamilyEntry* family = entryFor(kFamilies, FieldText(position, "DLLF")))
+        f.technology = family->technology;
+    return f;
+}
+
 } // namespace kpx

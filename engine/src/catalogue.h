@@ -12,6 +12,7 @@
 #include "catalogue_file.h"
 #include "catalogue_schema.h"
 #include "code_table.h"
+#include "figures.h"
 #include "rating.h"
 
 namespace kpx {
@@ -69,6 +70,8 @@ public:
 
     // The rating columns of the model at `position`.
     RatingRecord ratingRecord(std::size_t position) const;
+    // Its optional columns of the figures beyond the rating, and its technology.
+    FigureColumns figureColumns(std::size_t position) const;
     // Its "ShowName" text.
     std::string_view showName(std::size_t position) const;
 
