@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "catalogue_schema.h"
 #include "rating.h"
 
 namespace kpx {
@@ -55,15 +56,11 @@ KPX_Figures ratingFigures(const RatingRecord& record, const FigureColumns& colum
                           PropertyProvider& properties, IsobarProperties& isobar);
 
 template <typename Visitor> void FigureColumns::forEachColumn(Visitor&& visit) {
-    static constexpr std::array<std::string_view, 10> kTd = {"Td0", "Td1", "Td2", "Td3", "Td4",
-                                                             "Td5", "Td6", "Td7", "Td8", "Td9"};
-    static constexpr std::array<std::string_view, 10> kQr = {"Qr0", "Qr1", "Qr2", "Qr3", "Qr4",
-                                                             "Qr5", "Qr6", "Qr7", "Qr8", "Qr9"};
     for (std::size_t i = 0; i < 10; ++i)
-        visit(kTd[i], td[i]);
+        visit(kDischargeColumns[i], td[i]);
     for (std::size_t i = 0; i < 10; ++i)
-        visit(kQr[i], qr[i]);
-    visit(std::string_view("TdMax"), tdMax);
+        visit(kHeatRejectionColumns[i], qr[i]);
+    visit(kMaxDischargeColumn, tdMax);
     visit(std::string_view("Displacement"), displacement);
     visit(std::string_view("Speed"), speed);
 }
