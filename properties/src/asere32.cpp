@@ -227,7 +227,7 @@ int32_t ILK_CALL ILK_VapourEntropy(const char* refrigerant, double T, double p, 
 int32_t ILK_CALL ILK_VapourStatePS(const char* refrigerant, double p, double s, double* T,
                                    double* h) {
     return stateProperty(refrigerant, T, &asere::State::T, h, &asere::State::h,
-                         [p, s](const Fluid& f) { return f.stateAtPressureEntropy(p, s); });
+                         [p, s](const Fluid& f) { return asere::isobarVapourAtEntropy(f, p, s); });
 }
 
 int32_t ILK_CALL ILK_VapourStatePH(const char* refrigerant, double p, double h, double* T,

@@ -1,6 +1,9 @@
 // Vapour states found along an isobar from a second property: the state at a pressure
-// and enthalpy (the compressor's discharge from an energy balance). The state at a
-// pressure and entropy is Fluid::stateAtPressureEntropy.
+// and enthalpy (the compressor's discharge from an energy balance) and at a pressure and
+// entropy (the end of an isentropic compression). Each is searched by Newton's method in
+// temperature and density together, one evaluation of the equation of state per step,
+// and finished on the vapour state at (T, p), so that it is the state the vapour-state
+// calls give there.
 #pragma once
 
 #include "asere/fluid.h"
@@ -11,5 +14,8 @@ namespace asere {
 // the two-phase region or in the liquid; OutOfRange above the equation's temperature
 // range or, above the critical pressure, below its lowest vapour-like temperature.
 Result<State> vapourAtPressureEnthalpy(const Fluid& fluid, double p, double h) noexcept;
+// The same at pressure p and entropy s: as Fluid::stateAtPressureEntropy, in fewer
+// vapour states.
+Result<State> isobarVapourAtEntropy(const Fluid& fluid, double p, double s) noexcept;
 
 } // namespace asere
