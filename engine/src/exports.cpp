@@ -94,6 +94,35 @@ std::optional<std::size_t> modelPosition(const kpx::Catalogue& c, std::int32_t m
     return c.findModel(showName, refrigerant, frequency);
 }
 
+// A rating of a model named as the exports name it, with what it was made of.
+struct Rated {
+    const kpx::Catalogue& catalogue;
+    std::size_t position;
+    const kpx::RatingRecord& record;
+    const kpx::Conditions& conditions;
+    const kpx::RatingResult& result;
+    LinkedProperties& properties;
+};
+
+// Rates the model and hands the rating to `use`; its code, or -1 where there is no such
+// model (or no catalogue) or an exception ends the call.
+template <class Use>
+std::int32_t rateModel(std::int32_t model, const char* showName, const char* refrigerant,
+                       std::int32_t frequency, const kpx::Conditions& conditions, Use use) {
+    return guarded(-1, [&]() -> std::int32_t {
+        const kpx::Catalogue& c = catalogue();
+        const auto position = modelPosition(c, model, showName, refrigerant, frequency);
+        if (!position)
+            return -1;
+        LinkedProperties properties;
+        const kpx::RatingRecord record = c.ratingRecord(*position);
+        const kpx::RatingResult r =
+            kpx::rate(record, conditions, properties, c.DataDirectory().c_str());
+        use(Rated{c, *position, record, conditions, r, properties});
+        return r.code;
+    });
+}
+
 } // namespace
 
 extern "C" {
@@ -162,21 +191,15 @@ KPX_EXPORT int32_t KPX_CALL KPX_Rating(int32_t model, const char* showName, cons
     }
     if (!allOutputs)
         return -1;
-    return guarded(-1, [&]() -> int32_t {
-        const kpx::Catalogue& c = catalogue();
-        const auto position = modelPosition(c, model, showName, refrigerant, frequency);
-        if (!position)
-            return -1;
-        LinkedProperties properties;
-        const kpx::RatingResult r = kpx::rate(c.ratingRecord(*position), {te, tc, sc, sh1, sh2},
-                                              properties, c.DataDirectory().c_str());
-        *capacity = r.capacity;
-        *power = r.power;
-        *current = r.current;
-        *massFlow = r.massFlow;
-        *cop = r.cop;
-        return r.code;
-    });
+    return rateModel(model, showName, refrigerant, frequency, {te, tc, sc, sh1, sh2},
+                     [&](const Rated& rated) {
+                         const kpx::RatingResult& r = rated.result;
+                         *capacity = r.capacity;
+                         *power = r.power;
+                         *current = r.current;
+                         *massFlow = r.massFlow;
+                         *cop = r.cop;
+                     });
 }
 
 KPX_EXPORT int32_t KPX_CALL KPX_RatingFigures(int32_t model, const char* showName,
@@ -186,20 +209,12 @@ KPX_EXPORT int32_t KPX_CALL KPX_RatingFigures(int32_t model, const char* showNam
     if (figures == nullptr)
         return -1;
     *figures = kpx::noFigures();
-    return guarded(-1, [&]() -> int32_t {
-        const kpx::Catalogue& c = catalogue();
-        const auto position = modelPosition(c, model, showName, refrigerant, frequency);
-        if (!position)
-            return -1;
-        LinkedProperties properties;
-        const kpx::RatingRecord record = c.ratingRecord(*position);
-        const kpx::Conditions conditions{te, tc, sc, sh1, sh2};
-        const kpx::RatingResult r =
-            kpx::rate(record, conditions, properties, c.DataDirectory().c_str());
-        *figures = kpx::ratingFigures(record, c.figureColumns(*position), conditions, r, properties,
-                                      properties);
-        return r.code;
-    });
+    return rateModel(model, showName, refrigerant, frequency, {te, tc, sc, sh1, sh2},
+                     [&](const Rated& rated) {
+                         *figures = kpx::ratingFigures(
+                             rated.record, rated.catalogue.figureColumns(rated.position),
+                             rated.conditions, rated.result, rated.properties, rated.properties);
+                     });
 }
 
 } // extern "C"

@@ -6,6 +6,7 @@
 #include "cli.h"
 #include "csv_records.h"
 #include "figures.h"
+#include "in_process.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -24,20 +25,9 @@ std::vector<TestModel> figureModels() {
     return {estimated, own};
 }
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
+using kvtest::Outcome;
 
-class Figures : public kv::BoundCatalogue<figureModels> {
-protected:
-    static Outcome cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--program-dir", dir_->path().string()});
-        std::ostringstream out, err;
-        const int status = kvcli::runCommandLine(args, {}, {".", ","}, out, err);
-        return {status, out.str(), err.str()};
-    }
-};
+using Figures = kvtest::InProcessCli<figureModels>;
 
 // Every key in every row; the energy balance of a scroll (5 % of the power lost from its
 // shell): heat rejection = capacity + power - heat loss; the catalogue's own discharge
