@@ -131,6 +131,11 @@ KPX_Figures ratingFigures(const RatingRecord& record, const FigureColumns& colum
     } else {
         f.flags |= KPX_FIGURE_NO_DISPLACEMENT;
     }
+    // A catalogue's polynomial that overflows gives no figure, never an infinity.
+    for (double* x : {&f.heatRejection, &f.heatingCapacity, &f.heatingCop, &f.dischargeTemperature,
+                      &f.maxDischargeTemperature})
+        if (!std::isfinite(*x))
+            *x = kNaN;
     f.status = KPX_FIGURES_OK;
     return f;
 }

@@ -96,6 +96,12 @@ std::string catalogue() {
         text += row(name + "-C", h.name, "30\t2900\t", power, own) + zeros + "\n";
         text += row(name + "-X", h.name, "\t\t", 100, none) + zeros + "\n";
     }
+    // Model 10: columns of the figures out of all bounds.
+    std::string hostile = "1e308\t1e308\t1e308\t";
+    for (int i = 0; i < 18; ++i)
+        hostile += "1e308\t";
+    text +=
+        row("R134a-H", "R134a", "1e-300\t1e300\t", powerFor(hands()[0]), hostile) + zeros + "\n";
     return text;
 }
 
@@ -191,6 +197,18 @@ TEST_F(Figures, Limits) {
     EXPECT_EQ(figures(99, kTe, kTc, f), -1);
     EXPECT_EQ(f.status, KPX_FIGURES_NOT_RATED);
     EXPECT_EQ(KPX_RatingFigures(1, nullptr, nullptr, 0, kTe, kTc, 0, 10, 10, nullptr), -1);
+    EXPECT_EQ(KPX_RatingFigures(1, nullptr, nullptr, 0, NAN, kTc, 0, 10, 10, &f), -10);
+    EXPECT_EQ(f.status, KPX_FIGURES_NOT_RATED);
+
+    // Overflowing polynomials and a swept volume of 1e-300 cm3 at 1e300 rpm: no infinity,
+    // no implausible efficiency as a figure.
+    ASSERT_EQ(figures(10, kTe, kTc, f), 0);
+    EXPECT_EQ(f.status, KPX_FIGURES_OK);
+    for (const double x :
+         {f.heatRejection, f.heatingCop, f.dischargeTemperature, f.volumetricEfficiency})
+        EXPECT_TRUE(std::isnan(x)) << x;
+    EXPECT_EQ(f.flags, KPX_FIGURE_VOLUMETRIC_IMPLAUSIBLE);
+    EXPECT_TRUE(std::isfinite(f.isentropicEfficiency));
     EXPECT_EQ(KPX_RatingFigures(0, "R134a-E", "R134a", 50, kTe, kTc, 0, 10, 10, &f), 0);
     EXPECT_EQ(f.status, KPX_FIGURES_OK);
 }
