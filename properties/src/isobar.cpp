@@ -42,14 +42,14 @@ Result<State> isobarStart(const Fluid& fluid, double p, double target, Along alo
 
 // Newton's method in temperature and density together from `start`, one evaluation of
 // the equation of state per step: p(T, rho) = p and x(T, rho) = target, with the slopes
-// from the state's cp, cv and speed of sound. Gives the temperature where it converged.
-std::optional<double> densityNewton(const Fluid& fluid, State cur, double p, double target,
-                                    Along along) {
+// from the state's cp, cv and speed of sound. Gives the state where it converged.
+std::optional<State> densityNewton(const Fluid& fluid, State cur, double p, double target,
+                                   Along along) {
     const double tMax = fluid.maxTemperature();
     for (int i = 0; i < kMaxDensitySteps; ++i) {
         const double fp = cur.p - p, fx = cur.*along.member - target;
-        if (std::abs(fp) <= 1e-11 * p && std::abs(fx) <= 1e-11 * std::max(1.0, std::abs(target)))
-            return cur.T;
+        if (std::abs(fp) <= 1e-12 * p && std::abs(fx) <= 1e-12 * std::max(1.0, std::abs(target)))
+            return cur;
         const double T = cur.T, rho = cur.rho;
         const double dpdRho = cur.w * cur.w * cur.cv / cur.cp;
         const double dpdT = rho * std::sqrt((cur.cp - cur.cv) * dpdRho / T);
@@ -58,8 +58,8 @@ std::optional<double> densityNewton(const Fluid& fluid, State cur, double p, dou
         const double det = dpdT * dxdRho - dpdRho * dxdT;
         if (!std::isfinite(det) || det == 0)
             return std::nullopt;
-        const double dT = -(fx * dpdRho - fp * dxdRho) / det;
-        const double dRho = -(fp * dxdT - fx * dpdT) / det;
+        const double dT = (fx * dpdRho - fp * dxdRho) / det;
+        const double dRho = (fp * dxdT - fx * dpdT) / det;
         // Damped: at most a fifth of the temperature and half the density per step.
         const double scale = std::min({1.0, 0.2 * T / std::max(std::abs(dT), 1e-300),
                                        0.5 * rho / std::max(std::abs(dRho), 1e-300)});
@@ -86,11 +86,19 @@ Result<State> vapourOnIsobar(const Fluid& fluid, double p, double target, Along 
     double tLow = low.value.T, tHigh = fluid.maxTemperature();
     State cur = low.value;
     double T = tLow;
+    // Converged on the vapour side (T above the start, less dense than the start's
+    // vapour): that state; otherwise its temperature as the first guess of the search.
     if (const auto guess = densityNewton(fluid, cur, p, target, along);
-        guess && *guess > tLow && *guess <= tHigh) {
-        const auto st = fluid.vapourState(*guess, p);
+        guess && guess->T > tLow && guess->T <= tHigh) {
+        if (guess->T < tHigh && guess->rho <= cur.rho) {
+            State found = *guess;
+            found.p = p;
+            found.v = 1 / found.rho;
+            return {found, Status::Ok};
+        }
+        const auto st = fluid.vapourState(guess->T, p);
         if (st) {
-            T = *guess;
+            T = guess->T;
             cur = st.value;
         }
     }
