@@ -128,6 +128,9 @@ private:
 
     // Columns the queries and the rating read, resolved once per load.
     ColumnRef showName_ = nullptr, refrigerant_ = nullptr, frequency_ = nullptr;
+    // The columns of the figures beyond the rating, in FigureColumns' order, and "DLLF".
+    std::vector<ColumnRef> figureColumns_;
+    ColumnRef family_ = nullptr;
     // Number slots: the rating columns in schema order, then "DLLR",
     // "DLLF" and "DLLP". Their numbers are parsed once at load into one row per model that
     // has at least as many fields as the header has number columns; a row holds the
