@@ -104,6 +104,15 @@ TEST_F(Figures, TableShowsTheFigureAskedFor) {
     EXPECT_NE(warned.out.find("95.0!"), std::string::npos) << warned.out;
     EXPECT_NE(warned.out.find("! " + std::string(kv::kAboveMaxDischargeReason)), std::string::npos);
 
+    // With "," as decimal sign the text table follows it; CSV keeps ".".
+    std::ostringstream out, err;
+    ASSERT_EQ(kvcli::runCommandLine({"--program-dir", dir_->path().string(), "table", "--model",
+                                     "FIG-C", "--show", "dischargeTemperature"},
+                                    {}, {",", "."}, out, err),
+              0)
+        << err.str();
+    EXPECT_NE(out.str().find("95,0!"), std::string::npos) << out.str();
+
     const Outcome bad = cli({"table", "--model", "FIG-C", "--show", "capacityX"});
     EXPECT_EQ(bad.status, 2);
     EXPECT_NE(bad.err.find("accepted: \"suctionPressure\""), std::string::npos) << bad.err;
