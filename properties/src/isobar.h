@@ -1,9 +1,9 @@
 // Vapour states found along an isobar from a second property: the state at a pressure
 // and enthalpy (the compressor's discharge from an energy balance) and at a pressure and
 // entropy (the end of an isentropic compression). Each is searched by Newton's method in
-// temperature and density together, one evaluation of the equation of state per step,
-// and finished on the vapour state at (T, p), so that it is the state the vapour-state
-// calls give there.
+// temperature and density together from the start of the isobar's vapour, one
+// evaluation of the equation of state per step; where that does not end on the vapour
+// side, by Newton's method on T with vapour states at (T, p).
 #pragma once
 
 #include "asere/fluid.h"
