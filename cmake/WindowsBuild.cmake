@@ -77,7 +77,7 @@ function(kv_windows_def output library)
 endfunction()
 
 # The property library's functions: name, argument bytes, ordinal. Callers of the engine
-# know it by these ordinals.
+# know it by these ordinals; the seven first ones are fixed, the others follow from 50.
 set(KV_ASEREP32_FUNCTIONS
     ILK_Revision:4:1
     ILK_SaturationPressure:16:8
@@ -85,7 +85,10 @@ set(KV_ASEREP32_FUNCTIONS
     ILK_VapourVolume:24:12
     ILK_LiquidEnthalpy:16:13
     ILK_VapourEnthalpy:24:15
-    ILK_SetDataDirectory:4:49)
+    ILK_SetDataDirectory:4:49
+    ILK_VapourEntropy:24:50
+    ILK_VapourStatePS:28:51
+    ILK_VapourStatePH:28:52)
 
 # kv_windows_dll(TARGET DEF): the DLL TARGET exports what DEF names, under the DLL's own
 # name (no "lib" prefix). On 32-bit Windows the exports lose their @bytes decoration, and

@@ -88,4 +88,70 @@ KPX_EXPORT int32_t KPX_CALL KPX_Rating(int32_t model, const char* showName, cons
 }
 #endif
 
+/* Beyond the seven exports above: the figures an engineer reads besides capacity, for one
+ * rating. KPX_RatingFigures takes the arguments of KPX_Rating (without its five outputs)
+ * and returns the same rating code; it fills *figures whenever figures is not null,
+ * every number NaN that could not be worked out. Units: pressures Pa (absolute),
+ * temperatures degC, powers W, mass flow kg/s.
+ *
+ * Where the catalogue has no discharge-temperature or heat-rejection polynomial, those two
+ * figures come from the compressor's energy balance, with a heat loss from the shell of a
+ * fraction of the power input by technology (heatLossFraction), and are flagged as
+ * estimated. An isentropic or volumetric efficiency above 1 is a fault of the catalogue's
+ * data: it is flagged and given as NaN, never as a figure. */
+typedef struct KPX_Figures {
+    double suctionPressure;         /* dew pressure at Te */
+    double suctionDewPoint;         /* Te */
+    double dischargePressure;       /* dew pressure at Tc */
+    double pressureRatio;           /* discharge over suction pressure */
+    double suctionGasTemperature;   /* Te + Sh2, at the compressor's inlet */
+    double capacity;                /* as KPX_Rating */
+    double power;                   /* as KPX_Rating */
+    double massFlow;                /* as KPX_Rating */
+    double heatRejection;           /* condenser duty */
+    double dischargeTemperature;    /* at the compressor's outlet */
+    double maxDischargeTemperature; /* the model's limit; NaN where the catalogue has none */
+    double isentropicEfficiency;    /* mass flow x isentropic enthalpy rise / power input */
+    double volumetricEfficiency;    /* mass flow / (suction density x swept volume) */
+    double heatingCapacity;         /* = heatRejection */
+    double heatingCop;              /* heatingCapacity / power */
+    double heatLossFraction;        /* the shell's heat loss assumed, of the power input */
+    int32_t flags;                  /* KPX_FIGURE_* bits */
+    int32_t status;                 /* KPX_FIGURES_* */
+} KPX_Figures;
+
+/* KPX_Figures.status */
+#define KPX_FIGURES_OK 0
+#define KPX_FIGURES_NOT_RATED 1 /* the rating code is negative: no figures */
+#define KPX_FIGURES_SUPERCRITICAL                                                                  \
+    2                                   /* Tc above the top of the refrigerant's saturation        \
+                                           curve: no condensing, no discharge pressure */
+#define KPX_FIGURES_PROPERTIES_FAILED 3 /* a property call failed: figures NaN */
+
+/* KPX_Figures.flags */
+#define KPX_FIGURE_DISCHARGE_ESTIMATED 0x1      /* from the energy balance */
+#define KPX_FIGURE_HEAT_REJECTION_ESTIMATED 0x2 /* from the energy balance */
+#define KPX_FIGURE_NO_DISPLACEMENT                                                                 \
+    0x4                                    /* no displacement or speed: no volumetric              \
+                                              efficiency */
+#define KPX_FIGURE_ABOVE_MAX_DISCHARGE 0x8 /* discharge temperature above the maximum */
+#define KPX_FIGURE_ISENTROPIC_IMPLAUSIBLE                                                          \
+    0x10                                       /* isentropic efficiency above 1 (or not            \
+                                                  positive): a data problem */
+#define KPX_FIGURE_VOLUMETRIC_IMPLAUSIBLE 0x20 /* volumetric efficiency above 1 */
+#define KPX_FIGURE_ISENTROPIC_WET 0x40         /* the isentropic end state is not vapour */
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+KPX_EXPORT int32_t KPX_CALL KPX_RatingFigures(int32_t model, const char* showName,
+                                              const char* refrigerant, int32_t frequency, double te,
+                                              double tc, double sc, double sh1, double sh2,
+                                              KPX_Figures* figures);
+
+#ifdef __cplusplus
+}
+#endif
+
 #endif /* KPX_CALC_H */

@@ -63,6 +63,17 @@ inline constexpr std::size_t kFirstCoefficientColumn = columnIndex("Q0");
 inline constexpr std::size_t kCoefficientColumnCount = 40;
 static_assert(columnIndex("M9") == kFirstCoefficientColumn + kCoefficientColumnCount - 1);
 
+// Optional columns of the figures beyond the rating, after the model table's columns;
+// catalogues without them load and rate as before, and the rating reads none of them.
+// Discharge temperature (degC) and heat rejection (W), polynomials in the capacity
+// polynomial's form (suffixes as "Q0".."Q9") at the base conditions, and the model's
+// highest discharge temperature (degC).
+inline constexpr std::array<std::string_view, 10> kDischargeColumns = {
+    "Td0", "Td1", "Td2", "Td3", "Td4", "Td5", "Td6", "Td7", "Td8", "Td9"};
+inline constexpr std::array<std::string_view, 10> kHeatRejectionColumns = {
+    "Qr0", "Qr1", "Qr2", "Qr3", "Qr4", "Qr5", "Qr6", "Qr7", "Qr8", "Qr9"};
+inline constexpr std::string_view kMaxDischargeColumn = "TdMax";
+
 // True when `text` is exactly the decimal text of `code` (no sign, blank or leading zero).
 constexpr bool isCodeText(std::string_view text, int code) {
     if (text.empty() || text.size() > 9 || text[0] == '0')

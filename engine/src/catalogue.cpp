@@ -113,6 +113,8 @@ void Catalogue::clearModels() {
     modelTable_.clear();
     numbers_.clear();
     numberColumns_.clear();
+    figureColumns_.clear();
+    family_ = nullptr;
     presentSlots_.clear();
     slotPlace_.clear();
     rowWidth_ = 1;
@@ -213,6 +215,11 @@ void Catalogue::resolveColumns() {
     showName_ = column("ShowName");
     refrigerant_ = column("Refrigerant");
     frequency_ = column("Frequency");
+    family_ = column(CodeListPrefix::kFamilies);
+    figureColumns_.clear();
+    FigureColumns figures;
+    figures.forEachColumn(
+        [&](std::string_view name, double&) { figureColumns_.push_back(column(name)); });
     numberColumns_.clear();
     RatingRecord names;
     forEachRatingColumn(
@@ -330,6 +337,18 @@ RatingRecord Catalogue::ratingRecord(std::size_t position) const {
     const Field* refrigerant = field(position, refrigerant_);
     r.refrigerant = refrigerant != nullptr ? text_.data() + refrigerant->offset : "";
     return r;
+}
+
+FigureColumns Catalogue::figureColumns(std::size_t position) const {
+    FigureColumns f;
+    auto ref = figureColumns_.begin();
+    f.forEachColumn([&](std::string_view, double& value) {
+        const Field* found = field(position, *ref++);
+        value = found != nullptr ? kpx::FieldNumber(text(found)) : NoValue;
+    });
+    if (const FamilyEntry* family = entryFor(kFamilies, text(field(position, family_))))
+        f.technology = family->technology;
+    return f;
 }
 
 } // namespace kpx

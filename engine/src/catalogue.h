@@ -12,6 +12,7 @@
 #include "catalogue_file.h"
 #include "catalogue_schema.h"
 #include "code_table.h"
+#include "figures.h"
 #include "rating.h"
 
 namespace kpx {
@@ -69,6 +70,8 @@ public:
 
     // The rating columns of the model at `position`.
     RatingRecord ratingRecord(std::size_t position) const;
+    // Its optional columns of the figures beyond the rating, and its technology.
+    FigureColumns figureColumns(std::size_t position) const;
     // Its "ShowName" text.
     std::string_view showName(std::size_t position) const;
 
@@ -125,6 +128,9 @@ private:
 
     // Columns the queries and the rating read, resolved once per load.
     ColumnRef showName_ = nullptr, refrigerant_ = nullptr, frequency_ = nullptr;
+    // The columns of the figures beyond the rating, in FigureColumns' order, and "DLLF".
+    std::vector<ColumnRef> figureColumns_;
+    ColumnRef family_ = nullptr;
     // Number slots: the rating columns in schema order, then "DLLR",
     // "DLLF" and "DLLP". Their numbers are parsed once at load into one row per model that
     // has at least as many fields as the header has number columns; a row holds the

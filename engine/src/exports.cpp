@@ -4,7 +4,10 @@
 
 #include <asere32.h>
 
+#include <optional>
+
 #include "catalogue.h"
+#include "figures.h"
 #include "rating.h"
 #include "text_out.h"
 
@@ -16,7 +19,7 @@ kpx::Catalogue& catalogue() {
 }
 
 // The property library linked with the engine.
-class LinkedProperties final : public kpx::PropertyProvider {
+class LinkedProperties final : public kpx::PropertyProvider, public kpx::IsobarProperties {
 public:
     void revision(char** text) override { ILK_Revision(text); }
     void setDataDirectory(const char* directory) override { ILK_SetDataDirectory(directory); }
@@ -34,6 +37,15 @@ public:
     }
     std::int32_t vapourVolume(const char* r, double t, double p, double* v) override {
         return ILK_VapourVolume(r, t, p, v);
+    }
+    std::int32_t vapourEntropy(const char* r, double t, double p, double* s) override {
+        return ILK_VapourEntropy(r, t, p, s);
+    }
+    std::int32_t vapourStatePS(const char* r, double p, double s, double* t, double* h) override {
+        return ILK_VapourStatePS(r, p, s, t, h);
+    }
+    std::int32_t vapourStatePH(const char* r, double p, double h, double* t, double* s) override {
+        return ILK_VapourStatePH(r, p, h, t, s);
     }
 };
 
@@ -62,6 +74,52 @@ std::int32_t NextCode(const char* prefix, std::int32_t index, std::int32_t* next
         kpx::writeText(*text, hit->text);
         *next = hit->number;
         return 0;
+    });
+}
+
+// The model a rating names: by number (1-based), or with number 0 by show name,
+// refrigerant and frequency.
+std::optional<std::size_t> modelPosition(const kpx::Catalogue& c, std::int32_t model,
+                                         const char* showName, const char* refrigerant,
+                                         std::int32_t frequency) {
+    if (!c.CatalogueLoaded())
+        return std::nullopt;
+    if (model != 0) {
+        if (model < 0 || static_cast<std::size_t>(model) > c.modelCount())
+            return std::nullopt;
+        return static_cast<std::size_t>(model) - 1;
+    }
+    if (showName == nullptr || refrigerant == nullptr)
+        return std::nullopt;
+    return c.findModel(showName, refrigerant, frequency);
+}
+
+// A rating of a model named as the exports name it, with what it was made of.
+struct Rated {
+    const kpx::Catalogue& catalogue;
+    std::size_t position;
+    const kpx::RatingRecord& record;
+    const kpx::Conditions& conditions;
+    const kpx::RatingResult& result;
+    LinkedProperties& properties;
+};
+
+// Rates the model and hands the rating to `use`; its code, or KPX_NOT_FOUND where there is no such
+// model (or no catalogue) or an exception ends the call.
+template <class Use>
+std::int32_t rateModel(std::int32_t model, const char* showName, const char* refrigerant,
+                       std::int32_t frequency, const kpx::Conditions& conditions, Use use) {
+    return guarded(KPX_NOT_FOUND, [&]() -> std::int32_t {
+        const kpx::Catalogue& c = catalogue();
+        const auto position = modelPosition(c, model, showName, refrigerant, frequency);
+        if (!position)
+            return KPX_NOT_FOUND;
+        LinkedProperties properties;
+        const kpx::RatingRecord record = c.ratingRecord(*position);
+        const kpx::RatingResult r =
+            kpx::rate(record, conditions, properties, c.DataDirectory().c_str());
+        use(Rated{c, *position, record, conditions, r, properties});
+        return r.code;
     });
 }
 
@@ -133,33 +191,30 @@ KPX_EXPORT int32_t KPX_CALL KPX_Rating(int32_t model, const char* showName, cons
     }
     if (!allOutputs)
         return KPX_NOT_FOUND;
-    return guarded(KPX_NOT_FOUND, [&]() -> int32_t {
-        const kpx::Catalogue& c = catalogue();
-        if (!c.CatalogueLoaded())
-            return KPX_NOT_FOUND;
-        std::size_t position = 0;
-        if (model != 0) {
-            if (model < 0 || static_cast<std::size_t>(model) > c.modelCount())
-                return KPX_NOT_FOUND;
-            position = static_cast<std::size_t>(model) - 1;
-        } else {
-            if (showName == nullptr || refrigerant == nullptr)
-                return KPX_NOT_FOUND;
-            const auto found = c.findModel(showName, refrigerant, frequency);
-            if (!found)
-                return KPX_NOT_FOUND;
-            position = *found;
-        }
-        LinkedProperties properties;
-        const kpx::RatingResult r = kpx::rate(c.ratingRecord(position), {te, tc, sc, sh1, sh2},
-                                              properties, c.DataDirectory().c_str());
-        *capacity = r.capacity;
-        *power = r.power;
-        *current = r.current;
-        *massFlow = r.massFlow;
-        *cop = r.cop;
-        return r.code;
-    });
+    return rateModel(model, showName, refrigerant, frequency, {te, tc, sc, sh1, sh2},
+                     [&](const Rated& rated) {
+                         const kpx::RatingResult& r = rated.result;
+                         *capacity = r.capacity;
+                         *power = r.power;
+                         *current = r.current;
+                         *massFlow = r.massFlow;
+                         *cop = r.cop;
+                     });
+}
+
+KPX_EXPORT int32_t KPX_CALL KPX_RatingFigures(int32_t model, const char* showName,
+                                              const char* refrigerant, int32_t frequency, double te,
+                                              double tc, double sc, double sh1, double sh2,
+                                              KPX_Figures* figures) {
+    if (figures == nullptr)
+        return KPX_NOT_FOUND;
+    *figures = kpx::noFigures();
+    return rateModel(model, showName, refrigerant, frequency, {te, tc, sc, sh1, sh2},
+                     [&](const Rated& rated) {
+                         *figures = kpx::ratingFigures(
+                             rated.record, rated.catalogue.figureColumns(rated.position),
+                             rated.conditions, rated.result, rated.properties, rated.properties);
+                     });
 }
 
 } // extern "C"

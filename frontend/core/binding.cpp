@@ -112,6 +112,9 @@ BindResult bindLibraries(const std::string& programDir) {
         !resolve(engine, "KPX_GetModelData", a.KPX_GetModelData, enginePath, r) ||
         !resolve(engine, "KPX_Rating", a.KPX_Rating, enginePath, r))
         return r;
+    // Beside the seven: an engine without it still binds.
+    a.KPX_RatingFigures =
+        reinterpret_cast<decltype(a.KPX_RatingFigures)>(findSymbol(engine, "KPX_RatingFigures"));
     r.ok = true;
     return r;
 }

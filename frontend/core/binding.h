@@ -32,6 +32,8 @@ struct EngineApi {
     decltype(&::KPX_GetModel) KPX_GetModel = nullptr;
     decltype(&::KPX_GetModelData) KPX_GetModelData = nullptr;
     decltype(&::KPX_Rating) KPX_Rating = nullptr;
+    // The figures beyond the rating: null when the engine has no such export.
+    decltype(&::KPX_RatingFigures) KPX_RatingFigures = nullptr;
 };
 
 #ifdef _WIN32

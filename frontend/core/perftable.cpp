@@ -244,6 +244,8 @@ std::string tableCsv(const PerfTable& t) {
                                     "Tc (" + std::string(labels.tc) + ")", "Code"};
     for (int q = 0; q < kQuantities; ++q)
         header.push_back(quantityHeading(static_cast<Quantity>(q), t.units));
+    if (t.extra)
+        header.push_back(t.extra->heading);
     header.emplace_back("Remark");
 
     std::string out = modelConditionsCsv(t.model, t.at, t.units) + csvRecord(header);
@@ -257,7 +259,15 @@ std::string tableCsv(const PerfTable& t) {
                 fields.push_back(c.rated() ? plainNumber(c.values[static_cast<std::size_t>(q)],
                                                          quantityDecimals(static_cast<Quantity>(q)))
                                            : std::string());
-            fields.push_back(c.code != KPX_CLEAN ? ratingReason(c.code) : std::string());
+            std::string remark = c.code != KPX_CLEAN ? ratingReason(c.code) : std::string();
+            if (t.extra) {
+                const std::size_t k = i * t.tc.size() + j;
+                const std::optional<double>& v = t.extra->values[k];
+                fields.push_back(v ? plainNumber(*v, t.extra->decimals) : std::string());
+                if (const std::string& w = t.extra->warnings[k]; !w.empty())
+                    remark += (remark.empty() ? "" : "; ") + w;
+            }
+            fields.push_back(remark);
             out += csvRecord(fields);
         }
     return out;

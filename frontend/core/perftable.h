@@ -71,6 +71,15 @@ struct TableCell {
     bool rated() const { return code >= 0; }
 };
 
+// A figure beyond the rating shown with a table (figures.h), per cell: its value in the
+// units shown (none where refused or not known) and a warning of its own (or empty).
+struct ExtraFigure {
+    std::string heading;
+    int decimals = 2;
+    std::vector<std::optional<double>> values;
+    std::vector<std::string> warnings;
+};
+
 struct PerfTable {
     ModelInfo model;    // the catalogue's texts (engine bytes)
     ConditionValues at; // the run's conditions, engine units
@@ -78,6 +87,7 @@ struct PerfTable {
     std::vector<double> te, tc;          // row and column temperatures, units shown
     std::vector<TableCell> cells;        // row-major: cells[row * tc.size() + column]
     int pointRow = -1, pointColumn = -1; // the operating point's row and column, or -1
+    std::optional<ExtraFigure> extra;    // shown after the five figures when set
     const TableCell& cell(std::size_t row, std::size_t column) const {
         return cells[row * tc.size() + column];
     }
@@ -109,7 +119,8 @@ std::string csvRecord(const std::vector<std::string>& fields);
 std::string modelConditionsCsv(const ModelInfo& model, const ConditionValues& at, UnitSystem units);
 
 // The table as RFC 4180 CSV: modelConditionsCsv, then one record per cell: Te, Tc, the code, the
-// five figures (empty when refused) and the reason of a non-zero code; units in the headers.
+// five figures (empty when refused), the extra figure where the table has one, and the
+// reason of a non-zero code (and the extra figure's warning); units in the headers.
 std::string tableCsv(const PerfTable& table);
 
 } // namespace kv

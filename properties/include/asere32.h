@@ -72,4 +72,29 @@ ILK_EXPORT int32_t ILK_CALL ILK_VapourVolume(const char* refrigerant, double T, 
 }
 #endif
 
+/* Beyond the seven exports above: entropy and the vapour states along an isobar, for the
+ * compressor's discharge. Entropies in J/(kg K), IIR reference state (s = 1 kJ/(kg K) for
+ * saturated liquid at 0 degC). Windows ordinals 50, 51 and 52.
+ *
+ * ILK_VapourEntropy: entropy of the vapour at (T, p); status 5 where (T, p) is no vapour.
+ * ILK_VapourStatePS: temperature and enthalpy of the vapour at pressure p and entropy s
+ *   (the end of an isentropic compression); status 5 where (p, s) is wet or liquid.
+ * ILK_VapourStatePH: temperature and entropy of the vapour at pressure p and enthalpy h;
+ *   status 5 where (p, h) is wet or liquid.
+ * On failure both results are NaN. */
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+ILK_EXPORT int32_t ILK_CALL ILK_VapourEntropy(const char* refrigerant, double T, double p,
+                                              double* s);
+ILK_EXPORT int32_t ILK_CALL ILK_VapourStatePS(const char* refrigerant, double p, double s,
+                                              double* T, double* h);
+ILK_EXPORT int32_t ILK_CALL ILK_VapourStatePH(const char* refrigerant, double p, double h,
+                                              double* T, double* s);
+
+#ifdef __cplusplus
+}
+#endif
+
 #endif /* ASERE32_H */

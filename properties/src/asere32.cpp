@@ -5,6 +5,7 @@
 #include "asere32.h"
 
 #include "asere/fluid.h"
+#include "isobar.h"
 
 #include <atomic>
 #include <cmath>
@@ -125,6 +126,33 @@ template <class Call> int32_t property(const char* refrigerant, double* out, Cal
     }
 }
 
+// A property call with two results from one state: both NaN unless it succeeds.
+template <class Call>
+int32_t stateProperty(const char* refrigerant, double* first, double asere::State::*firstMember,
+                      double* second, double asere::State::*secondMember, Call call) {
+    if (first == nullptr || second == nullptr) {
+        for (double* out : {first, second})
+            if (out != nullptr)
+                *out = NAN;
+        return static_cast<int32_t>(Status::NullPointer);
+    }
+    *second = NAN;
+    asere::State state;
+    const int32_t status = property(refrigerant, first, [&](const Fluid& f) {
+        const asere::Result<asere::State> r = call(f);
+        if (r.ok()) {
+            state = r.value;
+            if (!std::isfinite(state.*secondMember))
+                return asere::failure<double>(Status::NoConvergence);
+        }
+        return r.ok() ? asere::Result<double>{state.*firstMember, Status::Ok}
+                      : asere::failure<double>(r.status);
+    });
+    if (status == 0)
+        *second = state.*secondMember;
+    return status;
+}
+
 asere::Result<double> field(const asere::Result<asere::State>& s, double asere::State::*member) {
     if (!s.ok())
         return {NAN, s.status};
@@ -190,6 +218,25 @@ int32_t ILK_CALL ILK_VapourVolume(const char* refrigerant, double T, double p, d
     return property(refrigerant, v, [T, p](const Fluid& f) {
         return field(f.vapourState(T, p), &asere::State::v);
     });
+}
+
+int32_t ILK_CALL ILK_VapourEntropy(const char* refrigerant, double T, double p, double* s) {
+    return property(refrigerant, s, [T, p](const Fluid& f) {
+        return field(f.vapourState(T, p), &asere::State::s);
+    });
+}
+
+int32_t ILK_CALL ILK_VapourStatePS(const char* refrigerant, double p, double s, double* T,
+                                   double* h) {
+    return stateProperty(refrigerant, T, &asere::State::T, h, &asere::State::h,
+                         [p, s](const Fluid& f) { return asere::isobarVapourAtEntropy(f, p, s); });
+}
+
+int32_t ILK_CALL ILK_VapourStatePH(const char* refrigerant, double p, double h, double* T,
+                                   double* s) {
+    return stateProperty(
+        refrigerant, T, &asere::State::T, s, &asere::State::s,
+        [p, h](const Fluid& f) { return asere::vapourAtPressureEnthalpy(f, p, h); });
 }
 
 } // extern "C"

@@ -209,6 +209,33 @@ TEST_F(TempFiles, MergingReplacesModelsAndAddsCodesOnce) {
     EXPECT_EQ(engine.number(1, "DLLP"), 2); // the window's 460/3/60
 }
 
+// The optional columns of the figures: displacement and speed into the model table's,
+// the highest discharge temperature (°F here) into its own column, added when a model
+// gives it; a displacement that is not positive is refused.
+TEST_F(TempFiles, DisplacementSpeedAndMaximumDischargeTemperature) {
+    const std::string line = "A\tR404A\tscroll\tmedium\t-17.8\t4.5\t10\t48.9\t18.3\t0" +
+                             joined(kQ) + joined(kP) + joined(kM);
+    ImportOptions options;
+    options.powerFactor = 0.8;
+    const std::string h = header(true);
+    const std::string extra = h.substr(0, h.size() - 1) + "\tdisplacement\tspeed\ttd_max_F\n";
+    const CatalogueTexts plain = import({{write("p.tsv", h + line + "\n"), options}});
+    EXPECT_EQ(plain.models.find("TdMax"), std::string::npos);
+    const CatalogueTexts cat =
+        import({{write("x.tsv", extra + line + "\t48.5\t2900\t275\n"), options}});
+    const std::vector<Row> rows = parseModels(cat.models);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(num(rows[0], "Displacement"), 48.5);
+    EXPECT_EQ(num(rows[0], "Speed"), 2900);
+    EXPECT_NEAR(num(rows[0], "TdMax"), 135, 1e-9);
+    // The same model imported again without it: the column it doesn't write stays as it was.
+    const CatalogueTexts again = import({{write("p2.tsv", h + line + "\n"), options}}, cat);
+    EXPECT_EQ(parseModels(again.models)[0].at("TdMax"), "135");
+    EXPECT_EQ(parseModels(again.models)[0].at("Displacement"), "-");
+    EXPECT_THROW(import({{write("bad.tsv", extra + line + "\t0\t2900\t275\n"), options}}),
+                 ImportError);
+}
+
 TEST_F(TempFiles, BadFilesAreRefusedNamingFileLineAndColumn) {
     const std::string good = "M1\tR404A\tscroll\tmedium\t-17.8\t4.5\t10\t48.9\t18.3\t0";
     const std::string coefficients = joined(kQ) + joined(kP) + "\n";

@@ -5,6 +5,7 @@
 #include "cli.h"
 #include "conditions.h"
 #include "csv_records.h"
+#include "figures.h"
 #include "programdir.h"
 #include "test_catalogue.h"
 
@@ -136,10 +137,17 @@ bool plainNumber(const std::string& text) {
 }
 
 // The CSV record of a grid row: the texts as the grid shows them, the five figures as the
-// same numbers written plainly.
+// same numbers written plainly; then the figures beyond the rating, plain numbers or
+// empty, whether the discharge temperature is estimated, and the figures' warnings.
 void expectCsvRecord(const std::vector<std::string>& record, const kv::GridRow& row,
                      const kv::NumberFormat& gridFormat) {
-    ASSERT_EQ(record.size(), row.size() - 1);
+    ASSERT_EQ(record.size(), row.size() - 1 + kv::kFigureCount + 2);
+    for (std::size_t k = 0; k < kv::kFigureCount; ++k) {
+        const std::string& field = record[row.size() - 1 + k];
+        EXPECT_TRUE(field.empty() || plainNumber(field)) << field;
+    }
+    const std::string& estimated = record[row.size() - 1 + kv::kFigureCount];
+    EXPECT_TRUE(estimated == "true" || estimated == "false") << estimated;
     for (std::size_t c = 1; c < row.size(); ++c) {
         const std::string& field = record[c - 1];
         if (c < static_cast<std::size_t>(kv::kCapacityColumn)) {

@@ -5,6 +5,7 @@
 #include "diagram.h"
 #include "displaytext.h"
 #include "envelope.h"
+#include "in_process.h"
 #include "perftable.h"
 
 #include <gtest/gtest.h>
@@ -40,21 +41,10 @@ std::vector<TestModel> verbModels() {
     return {env, none, eightBit, us, huge};
 }
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
+using kvtest::Outcome;
 
-class Verbs : public kv::BoundCatalogue<verbModels> {
+class Verbs : public kvtest::InProcessCli<verbModels> {
 protected:
-    // Runs as vantrix-cli's main does, with the C locale's number format.
-    static Outcome cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--program-dir", dir_->path().string()});
-        std::ostringstream out, err;
-        const int status = kvcli::runCommandLine(args, {}, {".", ","}, out, err);
-        return {status, out.str(), err.str()};
-    }
-
     static kv::ModelInfo model(const std::string& name) {
         return kv::findModelByName(bound_.api, name).value_or(kv::ModelInfo{});
     }

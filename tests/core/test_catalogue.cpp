@@ -1,5 +1,6 @@
 #include "test_catalogue.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -80,6 +81,11 @@ std::string modelsFile(const std::vector<TestModel>& models) {
     for (const char set : {'Q', 'P', 'A', 'M'})
         for (int i = 0; i <= 9; ++i)
             names.push_back(std::string(1, set) + std::to_string(i));
+    // Columns that only overrides name (the optional ones) follow, in the order met.
+    for (const auto& m : models)
+        for (const auto& [k, v] : m.overrides)
+            if (std::find(names.begin(), names.end(), k) == names.end())
+                names.push_back(k);
 
     std::string out;
     for (const auto& n : names)

@@ -19,7 +19,8 @@ struct TestModel {
     double power = 500;     // W  (P0)
     double current = 2;     // A  (A0)
     double massFlow = 0.01; // kg/s (M0)
-    // Columns to set differently, e.g. {"TeMax", "0"} for a model that rates with a warning.
+    // Columns to set differently, e.g. {"TeMax", "0"} for a model that rates with a warning;
+    // a column of no other model is added to the table.
     std::map<std::string, std::string> overrides;
 };
 

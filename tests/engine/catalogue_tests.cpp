@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <optional>
 #ifdef _WIN32
@@ -256,3 +257,38 @@ TEST(Initialize, WindowsOpensUnsharedAndBelowTheLongPathLimit) {
 #endif
 
 } // namespace
+
+namespace {
+
+// Every rating column of a record, and its refrigerant, compared bit for bit.
+bool sameRecord(kpx::RatingRecord a, kpx::RatingRecord b) {
+    std::vector<double> left, right;
+    kpx::forEachRatingColumn(a, [&](std::string_view, double& v) { left.push_back(v); });
+    kpx::forEachRatingColumn(b, [&](std::string_view, double& v) { right.push_back(v); });
+    return std::memcmp(left.data(), right.data(), left.size() * sizeof(double)) == 0 &&
+           std::string_view(a.refrigerant) == b.refrigerant;
+}
+
+} // namespace
+
+// The optional columns of the figures beyond the rating (discharge temperature and heat
+// rejection polynomials, maximum discharge temperature), anywhere in the header, change
+// nothing the rating reads; a catalogue without them has none of them.
+TEST(ModelFile, OptionalFigureColumnsLeaveTheRatingAlone) {
+    const std::string plain = "ShowName\tRefrigerant\tQ0\tP0\tTeLow\tDLLF\t\n"
+                              "A\tR134a\t1000\t400\t-30\t4\t\n";
+    const std::string extra = "Td0\tShowName\tRefrigerant\tQ0\tTdMax\tP0\tQr9\tTeLow\tDLLF\t\n"
+                              "88.5\tA\tR134a\t1000\t120\t400\t0.25\t-30\t4\t\n";
+    const auto a = catalogueFrom("", plain);
+    const auto b = catalogueFrom("", extra);
+    EXPECT_TRUE(sameRecord(a.ratingRecord(0), b.ratingRecord(0)));
+    const kpx::FigureColumns without = a.figureColumns(0), with = b.figureColumns(0);
+    EXPECT_EQ(without.td[0], kpx::NoValue);
+    EXPECT_EQ(without.tdMax, kpx::NoValue);
+    EXPECT_EQ(with.td[0], 88.5);
+    EXPECT_EQ(with.td[1], kpx::NoValue);
+    EXPECT_EQ(with.qr[9], 0.25);
+    EXPECT_EQ(with.tdMax, 120);
+    EXPECT_EQ(with.technology, "Reciprocating");
+    EXPECT_EQ(catalogueFrom("", "DLLF\t\n77\t\n").figureColumns(0).technology, "");
+}

@@ -3,6 +3,7 @@
 #include "reference.h"
 
 #include "asere/fluid.h"
+#include "isobar.h"
 
 #include <gtest/gtest.h>
 
@@ -95,6 +96,57 @@ TEST_P(Accuracy, SuperheatTableEveryRow) {
     }
     std::printf("worst deviation, superheat, %s: %s; %s\n", GetParam().name, h.report().c_str(),
                 v.report().c_str());
+}
+
+// Entropy and the states along an isobar, by hand from the superheat table: the vapour at
+// (p, h) of each row has the row's temperature; entropy rises along the isobar by the
+// integral of dh / T over the rows up to 10 K superheat (each step with its mean cp: dh / dT ln(T2
+// / T1)); and for a pure fluid the dew-point vapour at 0 degC lies (h_vap - h_liq) / T above the
+// IIR reference s = 1 kJ/(kg K) of the liquid.
+TEST_P(Accuracy, EntropyAndIsobarStatesFromTheTables) {
+    const auto rows = asere::readTable(std::string(GetParam().prefix) + "_superheat.tsv", 5);
+    Worst tFromH("T(p, h) [K]", kTemperature, false), ds("s - s_dew [J/(kg K)]", 0.02, false);
+    Worst tFromS("T(p, s) [K]", kTemperature, false);
+    for (std::size_t i = 0; i < rows.size();) {
+        const double pressure = rows[i][1];
+        const auto first = fluid_->vapourState(rows[i][2], pressure);
+        ASSERT_TRUE(first.ok()) << rows[i][2];
+        double integral = 0;
+        // Within 20 K of the critical point cp bends too sharply for the quadrature.
+        bool fine = rows[i][0] < fluid_->criticalTemperature() - 20;
+        for (; i < rows.size() && rows[i][1] == pressure; ++i) {
+            const auto& r = rows[i];
+            const auto byH = asere::vapourAtPressureEnthalpy(*fluid_, pressure, r[3]);
+            tFromH.check(byH.ok() ? byH.value.T : NAN, r[2], r[2]);
+            // The steps of up to 5 K (to 10 K superheat) keep the quadrature's own error
+            // below 0.005 J/(kg K).
+            fine =
+                fine && (i == 0 || rows[i - 1][1] != pressure || r[2] - rows[i - 1][2] <= 5 + 1e-9);
+            if (fine && i > 0 && rows[i - 1][1] == pressure) {
+                const auto& q = rows[i - 1];
+                integral += (r[3] - q[3]) / (r[2] - q[2]) * std::log(r[2] / q[2]);
+                const auto here = fluid_->vapourState(r[2], pressure);
+                ds.check(here.ok() ? here.value.s - first.value.s : NAN, integral, r[2]);
+                const auto byS = asere::isobarVapourAtEntropy(*fluid_, pressure, here.value.s);
+                const auto solver = fluid_->stateAtPressureEntropy(pressure, here.value.s);
+                EXPECT_NEAR(byS.value.T, solver.value.T, 1e-7) << r[2];
+                tFromS.check(byS.ok() ? byS.value.T : NAN, r[2], r[2]);
+            }
+        }
+    }
+    std::string line = std::string(GetParam().name) + ": ";
+    for (const Worst* w : {&tFromH, &tFromS, &ds})
+        line += w->report() + "; ";
+    if (!GetParam().blend) {
+        for (const auto& r : asere::readTable(std::string(GetParam().prefix) + "_sat.tsv", 7))
+            if (std::abs(r[0] - 273.15) < 1e-9) {
+                const auto vap = fluid_->vapourState(r[0], r[1]);
+                Worst s0("s_vap(0 degC) [J/(kg K)]", 0.01, false);
+                s0.check(vap.ok() ? vap.value.s : NAN, 1000 + (r[5] - r[4]) / r[0], r[0]);
+                line += s0.report();
+            }
+    }
+    std::printf("worst deviation, entropy and isobar states, %s\n", line.c_str());
 }
 
 std::string fluidName(const ::testing::TestParamInfo<RefFluid>& info) {

@@ -1,4 +1,4 @@
-// The seven C exports as the rating engine calls them.
+// The C exports as the rating engine calls them.
 #include "reference.h"
 
 #include "asere32.h"
@@ -101,6 +101,21 @@ TEST(CInterface, BadArgumentsGiveAStatusAndNaN) {
     EXPECT_TRUE(std::isnan(v));
     EXPECT_EQ(ILK_VapourVolume("R410A", 263.15, 2e6, &v), ILK_NOT_VAPOUR);
     EXPECT_EQ(ILK_VapourVolume("R410A", NAN, 2e5, &v), ILK_BAD_ARGUMENT);
+    // The exports beyond the seven: null results, a wet discharge, supercritical end points.
+    double T = 0, h = 0, s = 0;
+    EXPECT_EQ(ILK_VapourEntropy("R134a", 263.15, 2e5, nullptr), ILK_NULL_POINTER);
+    EXPECT_EQ(ILK_VapourStatePS("R134a", 1e6, 1750, &T, nullptr), ILK_NULL_POINTER);
+    EXPECT_TRUE(std::isnan(T));
+    EXPECT_EQ(ILK_VapourStatePH(nullptr, 1e6, 4.2e5, &T, &s), ILK_NULL_POINTER);
+    EXPECT_TRUE(std::isnan(T) && std::isnan(s));
+    EXPECT_EQ(ILK_VapourEntropy("R134a", 263.15, 1e6, &s), ILK_NOT_VAPOUR);
+    EXPECT_EQ(ILK_VapourStatePS("R134a", 1e6, 1100, &T, &h), ILK_NOT_VAPOUR); // inside the dome
+    EXPECT_TRUE(std::isnan(T) && std::isnan(h));
+    EXPECT_EQ(ILK_VapourStatePH("R407C", 1.5e6, 2.5e5, &T, &s), ILK_NOT_VAPOUR);
+    EXPECT_TRUE(std::isnan(T) && std::isnan(s));
+    EXPECT_EQ(ILK_VapourStatePH("R410A", NAN, 4e5, &T, &s), ILK_BAD_ARGUMENT);
+    EXPECT_EQ(ILK_VapourStatePS("R134a", 1e6, 1e5, &T, &h),
+              ILK_OUT_OF_RANGE); // beyond the equation's range
     // A failure leaves nothing behind for the next call.
     EXPECT_EQ(ILK_VapourEnthalpy("R134a", 263.15, 1e5, &v), ILK_OK);
     EXPECT_TRUE(std::isfinite(v));
@@ -123,6 +138,16 @@ TEST(CInterface, RatingCallsMatchTheReference) {
             EXPECT_NEAR(c.v[2], row[4], 1.0) << f.name;
             EXPECT_NEAR(c.v[3], row[5], 1.0) << f.name;
             EXPECT_NEAR(c.v[4] / row[6], 1, 1e-5) << f.name;
+            // The discharge of an isentropic compression from 10 K above this dew point to twice
+            // its pressure, and back from its enthalpy.
+            double s = 0, T = 0, h = 0, T2 = 0, s2 = 0;
+            ASSERT_EQ(ILK_VapourEntropy(f.name, row[0] + 10, row[1], &s), 0) << f.name;
+            ASSERT_EQ(ILK_VapourStatePS(f.name, 2 * row[1], s, &T, &h), 0) << f.name;
+            EXPECT_GT(T, row[0]) << f.name;
+            EXPECT_GT(h, row[5]) << f.name;
+            ASSERT_EQ(ILK_VapourStatePH(f.name, 2 * row[1], h, &T2, &s2), 0) << f.name;
+            EXPECT_NEAR(T2, T, 1e-6) << f.name;
+            EXPECT_NEAR(s2, s, 1e-6) << f.name;
         }
     }
 }

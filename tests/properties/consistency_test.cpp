@@ -123,8 +123,9 @@ TEST_P(Between, FittedCurvesMeetTheSolvedOnes) {
     }
 }
 
-// Vapour states: cp is the slope of h along the isobar, the density solve gives back the
-// pressure, and the state at the pressure and entropy of a vapour state is that state.
+// Vapour states: cp is the slope of h along the isobar and T times that of s, the density
+// solve gives back the pressure, and the state at the pressure and entropy of a vapour state is
+// that state.
 TEST_P(Between, VapourStatesAreConsistent) {
     const auto rows = asere::readTable(std::string(GetParam().prefix) + "_superheat.tsv", 5);
     for (std::size_t i = 0; i < rows.size(); i += 3) {
@@ -138,6 +139,11 @@ TEST_P(Between, VapourStatesAreConsistent) {
             (fluid_->vapourState(T + dT, p).value.h - fluid_->vapourState(T - dT, p).value.h) /
             (2 * dT);
         EXPECT_NEAR(s.value.cp / cpNum, 1, 1e-6) << T << " " << p;
+        // T ds = dh along the isobar.
+        const double dsdT =
+            (fluid_->vapourState(T + dT, p).value.s - fluid_->vapourState(T - dT, p).value.s) /
+            (2 * dT);
+        EXPECT_NEAR(T * dsdT / cpNum, 1, 1e-6) << T << " " << p;
         EXPECT_NEAR(fluid_->stateAt(T, s.value.rho).value.p / p, 1, 1e-12);
 
         const auto back = fluid_->stateAtPressureEntropy(p, s.value.s);

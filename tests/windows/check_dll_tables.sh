@@ -1,11 +1,12 @@
 #!/bin/sh
 # Reads the export and import tables of the built DLLs (objdump -p) and checks what a
 # Windows caller relies on:
-#   KPX_Calc.dll exports KPX_Initialize ... KPX_Rating and the four self-registration
+#   KPX_Calc.dll exports KPX_Initialize ... KPX_Rating, KPX_RatingFigures and the four self-registration
 #   entry points by their plain names (no @n decoration of the calling convention) and
-#   nothing else; it imports ILK_* from ASEREP32.dll by ordinal only (1 8 9 12 13 15 49).
+#   nothing else; it imports ILK_* from ASEREP32.dll by ordinal only (1 8 9 12 13 15 49
+#   50 51 52).
 #   ASEREP32.dll exports ILK_Revision at ordinal 1 and the six property functions at
-#   8 9 12 13 15 49, nothing else.
+#   8 9 12 13 15 49, and the isobar functions at 50 51 52, nothing else.
 #   On 32-bit Windows every export is a function of the standard calling convention: its
 #   symbol carries the bytes of its arguments (_name@bytes) and it removes them (ret bytes).
 # check_dll_tables.sh OBJDUMP PROGRAM_DIR POINTER_BYTES
@@ -35,14 +36,14 @@ for f in "$calc" "$asere"; do
 done
 
 got=$(exports "$calc" | cut -d' ' -f2 | sort | tr '\n' ' ')
-want="DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer KPX_GetFamily KPX_GetModel KPX_GetModelData KPX_GetPower KPX_GetRefrigerant KPX_Initialize KPX_Rating "
+want="DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer KPX_GetFamily KPX_GetModel KPX_GetModelData KPX_GetPower KPX_GetRefrigerant KPX_Initialize KPX_Rating KPX_RatingFigures "
 [ "$got" = "$want" ] || bad "KPX_Calc.dll exports: got '$got', want '$want'"
 
 names=$(exports "$asere" | tr '\n' ',')
-want_names="1 ILK_Revision,8 ILK_SaturationPressure,9 ILK_BubbleTemperature,12 ILK_VapourVolume,13 ILK_LiquidEnthalpy,15 ILK_VapourEnthalpy,49 ILK_SetDataDirectory,"
+want_names="1 ILK_Revision,8 ILK_SaturationPressure,9 ILK_BubbleTemperature,12 ILK_VapourVolume,13 ILK_LiquidEnthalpy,15 ILK_VapourEnthalpy,49 ILK_SetDataDirectory,50 ILK_VapourEntropy,51 ILK_VapourStatePS,52 ILK_VapourStatePH,"
 [ "$names" = "$want_names" ] || bad "ASEREP32.dll exports (ordinal name): got '$names', want '$want_names'"
 count=$("$objdump" -p "$asere" | sed -n '/^Export Address Table --/,/^$/p' | grep -c 'Export RVA')
-[ "$count" = 7 ] || bad "ASEREP32.dll exports $count functions, want 7"
+[ "$count" = 10 ] || bad "ASEREP32.dll exports $count functions, want 10"
 
 # Imports of KPX_Calc.dll from ASEREP32.dll: ordinals only. objdump shows each import by
 # ordinal as the thunk 0x8000...NNNN (the top bit set, the ordinal in the low 16 bits)
@@ -54,8 +55,8 @@ imports=$("$objdump" -p "$calc" | awk '
 ordinals=$(printf '%s\n' "$imports" | while read -r thunk _ name _; do
     [ "$name" = "<none>" ] && echo $((0x$(printf '%s' "$thunk" | tail -c 4))); done |
     sort -n | tr '\n' ' ')
-[ "$ordinals" = "1 8 9 12 13 15 49 " ] ||
-    bad "KPX_Calc.dll imports from ASEREP32.dll by ordinal: '$ordinals', want '1 8 9 12 13 15 49 ' ($imports)"
+[ "$ordinals" = "1 8 9 12 13 15 49 50 51 52 " ] ||
+    bad "KPX_Calc.dll imports from ASEREP32.dll by ordinal: '$ordinals', want '1 8 9 12 13 15 49 50 51 52 ' ($imports)"
 if printf '%s\n' "$imports" | grep -q 'ILK_'; then
     bad "KPX_Calc.dll imports ASEREP32.dll functions by name: $imports"
 fi
@@ -65,10 +66,11 @@ fi
 if [ "$bits" = 4 ]; then
     symbols=$("$objdump" -t "$calc" "$asere")
     for s in _KPX_Initialize@4 _KPX_GetRefrigerant@12 _KPX_GetFamily@12 _KPX_GetPower@12 \
-        _KPX_GetModel@24 _KPX_GetModelData@12 _KPX_Rating@76 _DllRegisterServer@0 \
+        _KPX_GetModel@24 _KPX_GetModelData@12 _KPX_Rating@76 _KPX_RatingFigures@60 _DllRegisterServer@0 \
         _DllUnregisterServer@0 _DllCanUnloadNow@0 _DllGetClassObject@12 _ILK_Revision@4 \
         _ILK_SaturationPressure@16 _ILK_BubbleTemperature@16 _ILK_VapourVolume@24 \
-        _ILK_LiquidEnthalpy@16 _ILK_VapourEnthalpy@24 _ILK_SetDataDirectory@4; do
+        _ILK_LiquidEnthalpy@16 _ILK_VapourEnthalpy@24 _ILK_SetDataDirectory@4 \
+        _ILK_VapourEntropy@24 _ILK_VapourStatePS@28 _ILK_VapourStatePH@28; do
         printf '%s\n' "$symbols" | grep -q " $s\$" || bad "no symbol $s: not in the standard calling convention"
         # The function returns with "ret $bytes": the callee removes the arguments.
         bytes=${s##*@}

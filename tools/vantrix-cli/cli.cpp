@@ -5,6 +5,7 @@
 #include "conditions.h"
 #include "datacheck.h"
 #include "displaytext.h"
+#include "figures.h"
 #include "fluidcheck.h"
 #include "perftable.h"
 #include "verbs.h"
@@ -81,6 +82,10 @@ constexpr const char* kTablePart = R"(Options of table:
                              the table's range (default: the multiples of 5 K, or
                              10 °F, within two steps either side of the conditions,
                              with the operating point's own row and column)
+  --show NAME                a figure beyond the rating to show too: suctionPressure,
+                             dischargePressure, pressureRatio, suctionGasTemperature,
+                             dischargeTemperature, heatRejection, isentropicEfficiency,
+                             volumetricEfficiency or heatingCop
 )";
 
 constexpr const char* kListPart = R"(Options of list:
@@ -192,8 +197,8 @@ const std::vector<CommandOptions>& commands() {
         {"envelope", Command::Envelope, with({"--model"})},
         {"export", Command::Export, {"--model"}},
         {"table", Command::Table,
-         with({"--model", "--te-from", "--te-to", "--te-step", "--tc-from", "--tc-to",
-               "--tc-step"})},
+         with({"--model", "--te-from", "--te-to", "--te-step", "--tc-from", "--tc-to", "--tc-step",
+               "--show"})},
     };
     return all;
 }
@@ -241,7 +246,8 @@ CliOptions parse(const std::vector<std::string>& args) {
         {"--filter", &o.filter},
         {"--target", &o.target},
         {"--order", &order},
-        {"--model", &o.model}};
+        {"--model", &o.model},
+        {"--show", &o.show}};
     const std::pair<const char* const, std::optional<std::string>* const> numbers[] = {
         {"--te", &o.te},      {"--tc", &o.tc},          {"--sc", &o.sc},
         {"--sh1", &o.sh1},    {"--sh2", &o.sh2},        {"--te-from", &o.teFrom},
@@ -347,6 +353,11 @@ CliOptions parse(const std::vector<std::string>& args) {
     if (kv::findPreset(o.conditions) == nullptr)
         throw UsageError{"unknown condition \"" + o.conditions +
                          "\" for --conditions; accepted: " + joined(presetNames())};
+    if (!o.show.empty() && !kv::figureNamed(o.show)) {
+        std::vector<std::string> figures(kv::kFigureNames.begin(), kv::kFigureNames.end());
+        throw UsageError{"unknown figure \"" + o.show +
+                         "\" for --show; accepted: " + joined(figures)};
+    }
     if ((o.command == Command::Envelope || o.command == Command::Table ||
          o.command == Command::Export) &&
         o.model.empty())
@@ -495,10 +506,9 @@ void writeConditions(std::ostream& out, OutputFormat format, kv::UnitSystem unit
         writeTable(out, lines, {false, true, true, true, true, true});
 }
 
-// The figures of each result row before the grid rounded them, in the units shown: the
-// rating of the model of the row's name, refrigerant and voltage; nothing where none is.
-std::vector<std::optional<std::array<double, kv::kQuantities>>>
-unroundedFigures(const kv::EngineApi& api, const kv::CalcResult& r, kv::UnitSystem units) {
+// The model number of each result row: the model of the row's name, refrigerant and
+// voltage; nothing where none is.
+std::vector<std::optional<int32_t>> rowModels(const kv::EngineApi& api, const kv::CalcResult& r) {
     std::map<std::array<std::string, 3>, int32_t> numbers;
     kv::forEachModel(api, r.refrigerantCode, r.familyCode, r.powerCode, [&](int32_t n) {
         numbers.emplace(std::array<std::string, 3>{kv::modelData(api, n, "Name"),
@@ -507,22 +517,45 @@ unroundedFigures(const kv::EngineApi& api, const kv::CalcResult& r, kv::UnitSyst
                         n);
         return true;
     });
-    std::vector<std::optional<std::array<double, kv::kQuantities>>> figures;
+    std::vector<std::optional<int32_t>> models;
     for (const kv::GridRow& row : r.rows) {
         const auto it = numbers.find({row[2], row[3], row[4]});
-        if (it == numbers.end()) {
-            figures.emplace_back();
-            continue;
-        }
-        const auto& e = r.engineConditions;
-        const kv::PointRating rating = kv::ratePoint(api, it->second, e.te, e.tc, e);
-        figures.emplace_back(kv::displayValues(rating, units));
+        models.push_back(it == numbers.end() ? std::nullopt : std::optional<int32_t>(it->second));
     }
+    return models;
+}
+
+// The figures of each result row before the grid rounded them, in the units shown.
+std::vector<std::optional<std::array<double, kv::kQuantities>>>
+unroundedFigures(const kv::EngineApi& api, const kv::CalcResult& r,
+                 const std::vector<std::optional<int32_t>>& models, kv::UnitSystem units) {
+    std::vector<std::optional<std::array<double, kv::kQuantities>>> figures;
+    const auto& e = r.engineConditions;
+    for (const std::optional<int32_t>& model : models)
+        if (model)
+            figures.emplace_back(
+                kv::displayValues(kv::ratePoint(api, *model, e.te, e.tc, e), units));
+        else
+            figures.emplace_back();
+    return figures;
+}
+
+// The figures beyond the rating of each result row, in the units shown.
+std::vector<kv::RatingFigures> rowFigures(const kv::EngineApi& api, const kv::CalcResult& r,
+                                          const std::vector<std::optional<int32_t>>& models,
+                                          kv::UnitSystem units) {
+    std::vector<kv::RatingFigures> figures;
+    const auto& e = r.engineConditions;
+    for (const std::optional<int32_t>& model : models)
+        figures.push_back(model ? kv::rateFigures(api, *model, e.te, e.tc, e, units)
+                                : kv::RatingFigures{});
     return figures;
 }
 
 void writeResults(std::ostream& out, OutputFormat format, const kv::CalcResult& r,
-                  const CliOptions& o, const kv::EngineApi& api, const kv::NumberFormat& fmt) {
+                  const CliOptions& o, const kv::EngineApi& api, const kv::NumberFormat& fmt,
+                  const std::vector<std::optional<int32_t>>& models,
+                  const std::vector<kv::RatingFigures>& extra) {
     std::vector<std::vector<std::string>> cells; // the result rows' texts, as shown
     for (const auto& row : r.rows)
         cells.push_back(shown({row.begin(), row.end()}));
@@ -532,7 +565,7 @@ void writeResults(std::ostream& out, OutputFormat format, const kv::CalcResult& 
 
     if (format == OutputFormat::Json) {
         static const char* keys[] = {"capacity", "powerInput", "efficiency", "current", "massFlow"};
-        const auto figures = unroundedFigures(api, r, o.units);
+        const auto figures = unroundedFigures(api, r, models, o.units);
         Json rows = Json::array();
         for (std::size_t i = 0; i < cells.size(); ++i) {
             const auto& row = cells[i];
@@ -543,6 +576,13 @@ void writeResults(std::ostream& out, OutputFormat format, const kv::CalcResult& 
             for (std::size_t q = 0; q < kv::kQuantities; ++q)
                 j[keys[q]] = figures[i] ? Json((*figures[i])[q])
                                         : numberOrNull(row[kv::kCapacityColumn + q], fmt);
+            const kv::RatingFigures& x = extra[i];
+            for (std::size_t k = 0; k < kv::kFigureCount; ++k)
+                j[std::string(kv::kFigureNames[k])] =
+                    x.values[k] ? Json(*x.values[k]) : Json(nullptr);
+            j[std::string(kv::kDischargeEstimatedName)] =
+                x[kv::Figure::DischargeTemperature] ? Json(x.dischargeEstimated()) : Json(nullptr);
+            j["figureWarnings"] = kv::figureWarnings(x);
             j["texts"] = std::vector<std::string>(row.begin() + 1, row.end());
             rows.push_back(j);
         }
@@ -562,10 +602,27 @@ void writeResults(std::ostream& out, OutputFormat format, const kv::CalcResult& 
     for (const auto& row : cells)
         lines.emplace_back(row.begin() + 1, row.end());
     if (format == OutputFormat::Csv) {
-        // Capacity, power, COP or EER, current and mass flow as plain numbers.
+        // Capacity, power, COP or EER, current and mass flow as plain numbers; then the
+        // figures beyond the rating, unrounded, and their warnings.
         for (std::size_t i = 1; i < lines.size(); ++i)
             for (std::size_t c = kv::kCapacityColumn - 1; c < lines[i].size(); ++c)
                 lines[i][c] = plainNumber(lines[i][c], fmt);
+        for (std::size_t k = 0; k < kv::kFigureCount; ++k)
+            lines[0].push_back(kv::figureHeading(static_cast<kv::Figure>(k), o.units));
+        lines[0].emplace_back("Discharge temperature estimated");
+        lines[0].emplace_back("Figure warnings");
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            const kv::RatingFigures& x = extra[i - 1];
+            for (const std::optional<double>& v : x.values)
+                lines[i].push_back(v ? plainNumber(*v) : std::string());
+            lines[i].emplace_back(!x[kv::Figure::DischargeTemperature] ? ""
+                                  : x.dischargeEstimated()             ? "true"
+                                                                       : "false");
+            std::string warnings;
+            for (const std::string& w : kv::figureWarnings(x))
+                warnings += (warnings.empty() ? "" : "; ") + w;
+            lines[i].push_back(warnings);
+        }
         writeCsv(out, lines);
         return;
     }
@@ -747,7 +804,16 @@ int runBound(const CliOptions& o, const kv::EngineApi& api, const std::string& d
         err << r.warning << "\n";
     if (r.resultCount == 0)
         writeLeftOutSummary(err, r, o.frequency);
-    writeResults(out, o.format, r, o, api, fmt);
+    const auto models = rowModels(api, r);
+    const auto extra = rowFigures(api, r, models, o.units);
+    // A point above a model's discharge limit (or with implausible data): a warning with
+    // its own reason, as the low superheat's.
+    for (std::size_t i = 0; i < extra.size(); ++i)
+        for (const std::string& w : kv::figureWarnings(extra[i]))
+            err << "vantrix-cli: " << kv::displayText(r.rows[i][2]) << " ("
+                << kv::displayText(r.rows[i][3]) << ", " << kv::displayText(r.rows[i][4])
+                << "): " << w << "\n";
+    writeResults(out, o.format, r, o, api, fmt, models, extra);
     // Models that vanished because a fluid file can't be used: a data problem.
     const auto problems = kv::fluidProblems(api, dir, r.propertyFailures);
     for (const kv::FluidProblem& p : problems)

@@ -48,6 +48,8 @@ struct CliOptions {
     // envelope and table: the model and the table's range as given (units of --units).
     std::string model;
     std::optional<std::string> teFrom, teTo, teStep, tcFrom, tcTo, tcStep;
+    // table: a figure beyond the rating to show too (a name of kv::kFigureNames), or empty.
+    std::string show;
 };
 
 // A usage error: the message names what was wrong and what is accepted.

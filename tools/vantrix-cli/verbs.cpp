@@ -4,6 +4,7 @@
 #include "displaytext.h"
 #include "energyplus.h"
 #include "envelope.h"
+#include "figures.h"
 #include "perftable.h"
 
 #include <nlohmann/json.hpp>
@@ -58,11 +59,46 @@ void writeTableText(std::ostream& out, const kv::PerfTable& t, const kv::ModelIn
         }
         writeTable(out, lines, std::vector<bool>(lines[0].size(), true));
     }
+    bool warned = false;
+    if (t.extra) {
+        // The figure asked for with --show; "!" marks a cell with a warning of its own.
+        out << "\n" << t.extra->heading << "\n";
+        std::vector<std::vector<std::string>> lines{{"Te \\ Tc (" + unit + ")"}};
+        for (double tc : t.tc)
+            lines[0].push_back(kv::numberText(tc, fmt));
+        for (std::size_t i = 0; i < t.te.size(); ++i) {
+            lines.push_back({kv::numberText(t.te[i], fmt)});
+            for (std::size_t j = 0; j < t.tc.size(); ++j) {
+                const std::size_t k = i * t.tc.size() + j;
+                const std::optional<double>& v = t.extra->values[k];
+                std::string text = v ? kv::plainNumber(*v, t.extra->decimals) : "-";
+                if (fmt.decimal != ".")
+                    if (const auto dot = text.find('.'); dot != std::string::npos)
+                        text.replace(dot, 1, fmt.decimal);
+                if (!t.extra->warnings[k].empty()) {
+                    text += "!";
+                    warned = true;
+                }
+                lines.back().push_back(text);
+            }
+        }
+        writeTable(out, lines, std::vector<bool>(lines[0].size(), true));
+    }
     std::vector<int32_t> codes;
     for (const kv::TableCell& c : t.cells)
         if (c.code != 0)
             codes.push_back(c.code);
     writeCodeKey(out, codes, "* rated with a warning; - refused");
+    if (warned) {
+        std::vector<std::string> seen;
+        for (const std::string& w : t.extra->warnings)
+            if (!w.empty() && std::find(seen.begin(), seen.end(), w) == seen.end())
+                seen.push_back(w);
+        out << "! " << (seen.size() == 1 ? seen.front() : "a warning of the figures:") << "\n";
+        if (seen.size() > 1)
+            for (const std::string& w : seen)
+                out << "  " << w << "\n";
+    }
 }
 
 // What every JSON document of a model starts with: the model and the conditions, in the
@@ -85,6 +121,12 @@ Json tableJson(const kv::PerfTable& t, const kv::ModelInfo& m) {
             for (int q = 0; q < kv::kQuantities; ++q)
                 cell[keys[q]] =
                     c.rated() ? Json(c.values[static_cast<std::size_t>(q)]) : Json(nullptr);
+            if (t.extra) {
+                const std::size_t k = i * t.tc.size() + j;
+                cell["figure"] = t.extra->values[k] ? Json(*t.extra->values[k]) : Json(nullptr);
+                if (!t.extra->warnings[k].empty())
+                    cell["figureWarning"] = t.extra->warnings[k];
+            }
             if (c.code != 0)
                 cell["reason"] = kv::ratingReason(c.code);
             cells.push_back(cell);
@@ -94,6 +136,8 @@ Json tableJson(const kv::PerfTable& t, const kv::ModelInfo& m) {
         headings.push_back(kv::quantityHeading(static_cast<kv::Quantity>(q), t.units));
     Json doc = modelJson(m, t.at, t.units);
     doc["headings"] = headings;
+    if (t.extra)
+        doc["figureHeading"] = t.extra->heading;
     doc["te"] = t.te;
     doc["tc"] = t.tc;
     doc["pointRow"] = t.pointRow;
@@ -217,7 +261,9 @@ int runVerb(const CliOptions& o, const kv::EngineApi& api, const kv::ConditionTe
     kv::TableRange range = kv::defaultTableRange(kv::fromEngineUnits(at, o.units), o.units);
     if (auto e = readRange(o, fmt, range))
         return usage(err, *e);
-    const kv::PerfTable t = kv::computeTable(api, model->number, at, o.units, range);
+    kv::PerfTable t = kv::computeTable(api, model->number, at, o.units, range);
+    if (const auto figure = kv::figureNamed(o.show))
+        t.extra = kv::tableFigure(api, model->number, t, *figure);
     if (o.format == OutputFormat::Csv)
         out << kv::tableCsv(t);
     else if (o.format == OutputFormat::Json)

@@ -129,7 +129,8 @@ Catalogue buildCatalogue(const Range& range, const asere::FluidLibrary& fluids, 
     struct Shared {
         Envelope envelope;
         std::vector<std::pair<double, double>> grid;
-        std::map<int, CycleSet> cycles; // by frequency
+        std::map<int, CycleSet> cycles;        // by frequency
+        std::map<int, Coefficients> discharge; // by frequency: the discharge temperatures
     };
     std::map<std::pair<const Family*, const Refrigerant*>, Shared> shared;
     auto sharedFor = [&](const ModelEntry& s) -> Shared& {
@@ -150,6 +151,14 @@ Catalogue buildCatalogue(const Range& range, const asere::FluidLibrary& fluids, 
             }
             set.rated = thermo.cycle(s.family->typicalTe, s.family->typicalTc,
                                      base.suctionTemperature(s.family->typicalTe), base.sc);
+            std::vector<Sample> td;
+            for (std::size_t i = 0; i < sh.grid.size(); ++i) {
+                const CyclePoint& point = set.grid[i];
+                td.push_back({sh.grid[i].first, sh.grid[i].second,
+                              thermo.dischargeTemperature(
+                                  point, isentropicEfficiency(s.family->physics, point.ratio()))});
+            }
+            sh.discharge.emplace(hz, fitRelative(td));
             sh.cycles.emplace(hz, std::move(set));
         }
         return shared.emplace(key, std::move(sh)).first->second;
@@ -165,6 +174,8 @@ Catalogue buildCatalogue(const Range& range, const asere::FluidLibrary& fluids, 
         model.entry = entry;
         model.base = family.base.at(entry.supply->hertz);
         model.envelope = sh.envelope;
+        model.td = sh.discharge.at(entry.supply->hertz);
+        model.dischargeMax = family.physics.dischargeMax;
         const Compressor compressor(family.physics, entry.displacement, *entry.supply,
                                     motorForSize(family.physics, entry.displacement,
                                                  family.displacements.front(),
@@ -227,6 +238,13 @@ std::string modelsText(const std::vector<Model>& models) {
         out += column;
         out += '\t';
     }
+    // The optional columns of the figures: the maximum and the discharge temperatures.
+    out += kpx::kMaxDischargeColumn;
+    out += '\t';
+    for (const std::string_view column : kpx::kDischargeColumns) {
+        out += column;
+        out += '\t';
+    }
     out += '\n';
     std::array<std::string, kpx::kModelColumns.size()> fields;
     const auto set = [&fields](std::string_view column, std::string text) {
@@ -255,6 +273,12 @@ std::string modelsText(const std::vector<Model>& models) {
         });
         for (const std::string& field : fields) {
             out += field;
+            out += '\t';
+        }
+        out += formatValue(model.dischargeMax);
+        out += '\t';
+        for (const double k : model.td) {
+            out += formatCoefficient(k);
             out += '\t';
         }
         out += '\n';

@@ -41,7 +41,9 @@ struct Model {
     BaseConditions base;
     Envelope envelope;
     Coefficients q{}, p{}, a{}, m{};
-    FitErrors errors; // of the coefficients as written, over the fit grid
+    Coefficients td{};       // discharge temperature, degC
+    double dischargeMax = 0; // highest discharge temperature, degC
+    FitErrors errors;        // of the coefficients as written, over the fit grid
 };
 
 struct Catalogue {

@@ -241,6 +241,8 @@ struct FileColumns {
     std::optional<Columns::Found> teMin, teMax, tcMin, tcMax, sh, rgt, sc, liq;
     std::array<std::array<std::optional<std::size_t>, 10>, 4> coefficients{};
     std::optional<std::size_t> voltage, powerFactor, technology, appClass, family, frequency, shH;
+    std::optional<std::size_t> displacement, speed;
+    std::optional<Columns::Found> dischargeMax;
     std::vector<std::pair<std::string, std::optional<Columns::Found>>> envelope;
 
     FileColumns(const Columns& cols, const fs::path& file) {
@@ -276,6 +278,9 @@ struct FileColumns {
         appClass = cols.find("app_class");
         family = cols.find("family");
         shH = cols.find("ShH");
+        displacement = cols.find("displacement");
+        speed = cols.find("speed");
+        dischargeMax = cols.quantity("td_max", Quantity::Temperature);
         frequency = cols.find("frequency") ? cols.find("frequency") : cols.find("frequency_Hz");
         if (!family && !(technology && appClass))
             failAt(file, 1, "technology", "missing (give technology and app_class, or family)");
@@ -611,7 +616,7 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
                 formatValue(env["TcHig"]) + " °C");
         }
 
-        std::array<std::string, kpx::kModelColumns.size()> fields;
+        std::array<std::string, kImportFieldCount> fields;
         const auto put = [&fields](std::string_view column, std::string text) {
             fields[kpx::columnIndex(column)] = std::move(text);
         };
@@ -619,8 +624,18 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
         put("ShowName", upper(m.name));
         put("Refrigerant", m.refrigerant);
         put("Frequency", std::to_string(supply.hertz));
-        put("Displacement", "-");
-        put("Speed", "-");
+        // The swept volume (cm3 per revolution at rpm) and the highest discharge
+        // temperature, where the file gives them.
+        const auto positive = [&r](std::optional<std::size_t> column) -> std::string {
+            const auto v = r.optionalNumber(column);
+            if (v && !(*v > 0))
+                r.fail(r.table.header()[*column], "must be positive");
+            return v ? formatValue(*v) : "-";
+        };
+        put("Displacement", positive(c.displacement));
+        put("Speed", positive(c.speed));
+        if (const auto tdMax = r.quantity(c.dischargeMax, Quantity::Temperature))
+            fields.back() = formatValue(*tdMax);
         put("ScBase", formatValue(x.scBase));
         put("ShBase", x.sh ? formatValue(*x.sh) : "-");
         put("RgtBase", x.sh ? "-" : formatValue(*x.rgt));

@@ -61,10 +61,14 @@ struct ImportFile {
 struct ImportedModel {
     std::string name, refrigerant, familyText, supplyText;
     int familyCode = 0, supplyCode = 0; // wished numbers; 0: a new one
-    // The fields of the schema's model columns in their order, each ending with a tab;
-    // the code-list columns ("DLLR", "DLLF", "DLLP") empty, the merge numbers them.
+    // The fields of the schema's model columns in their order, then the optional column
+    // of the highest discharge temperature (kpx::kMaxDischargeColumn, empty when the file
+    // gives none), each ending with a tab; the code-list columns ("DLLR", "DLLF", "DLLP")
+    // empty, the merge numbers them.
     std::string row;
 };
+// The fields of an imported model's row.
+inline constexpr std::size_t kImportFieldCount = kpx::kModelColumns.size() + 1;
 
 // The model as the engine reads it (its refrigerant text points into the model).
 kpx::RatingRecord ratingRecord(const ImportedModel& model);

@@ -90,14 +90,22 @@ CatalogueTexts mergeCatalogue(const CatalogueTexts& existing,
         lines.push_back(line);
     });
     const std::size_t existingColumns = columns.size();
-    for (const std::string_view c : kpx::kModelColumns)
-        if (std::find(columns.begin(), columns.end(), c) == columns.end())
-            columns.emplace_back(c);
-    // Where each catalogue column takes its text from: a schema column, or none.
-    std::vector<std::size_t> schemaColumn(columns.size(), kpx::kModelColumns.size());
+    // The imported fields' columns: the schema's, then the optional maximum discharge
+    // temperature, a column of the catalogue only once a model gives it.
+    std::vector<std::string_view> imported(kpx::kModelColumns.begin(), kpx::kModelColumns.end());
+    imported.push_back(kpx::kMaxDischargeColumn);
+    const bool anyMaximum = std::any_of(models.begin(), models.end(), [](const ImportedModel& m) {
+        return m.row.size() >= 2 && m.row[m.row.size() - 2] != '\t'; // its last field given
+    });
+    for (std::size_t k = 0; k < imported.size(); ++k)
+        if (std::find(columns.begin(), columns.end(), imported[k]) == columns.end() &&
+            (k < kpx::kModelColumns.size() || anyMaximum))
+            columns.emplace_back(imported[k]);
+    // Where each catalogue column takes its text from: an imported field, or none.
+    std::vector<std::size_t> schemaColumn(columns.size(), kImportFieldCount);
     for (std::size_t i = 0; i < columns.size(); ++i)
-        for (std::size_t k = 0; k < kpx::kModelColumns.size(); ++k)
-            if (columns[i] == kpx::kModelColumns[k])
+        for (std::size_t k = 0; k < imported.size(); ++k)
+            if (columns[i] == imported[k])
                 schemaColumn[i] = k;
     const auto fieldsOf = [](std::string_view line, std::size_t count) {
         std::vector<std::string_view> fields;
@@ -137,7 +145,7 @@ CatalogueTexts mergeCatalogue(const CatalogueTexts& existing,
     // A model's line in the catalogue's columns; fields of columns the import doesn't
     // write stay as they were.
     const auto appendModel = [&](std::string& out, std::size_t k, std::string_view oldLine) {
-        std::vector<std::string_view> schema = fieldsOf(models[k].row, kpx::kModelColumns.size());
+        std::vector<std::string_view> schema = fieldsOf(models[k].row, kImportFieldCount);
         const std::string codeTexts[3] = {std::to_string(numbers[k][0]),
                                           std::to_string(numbers[k][1]),
                                           std::to_string(numbers[k][2])};
