@@ -51,7 +51,7 @@ KPX_Figures ratingFigures(const RatingRecord& record, const FigureColumns& colum
         // Condensing above the top of the saturation curve: the rating's properties fail at
         // Tc only, while Te has its pressure.
         double pe = 0, pc = 0;
-        if (rated.code == code::kPropertiesFailed && c.tc > c.te &&
+        if (rated.code == KPX_PROPERTIES_FAILED && c.tc > c.te &&
             good(properties.saturationPressure(refrigerant, teK, &pe), pe) &&
             properties.saturationPressure(refrigerant, tcK, &pc) == 4)
             f.status = KPX_FIGURES_SUPERCRITICAL;

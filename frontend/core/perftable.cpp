@@ -95,7 +95,9 @@ std::optional<ModelInfo> findGridModel(const EngineApi& api, int32_t refrigerant
                                        const std::string& refrigerantText,
                                        const std::string& voltage) {
     return findModel(api, refrigerant, family, power, [&](const ModelInfo& m) {
-        return m.name == name && m.refrigerant == refrigerantText && m.voltage == voltage;
+        // The grid shows the catalogue's texts as display texts.
+        return displayText(m.name) == name && displayText(m.refrigerant) == refrigerantText &&
+               displayText(m.voltage) == voltage;
     });
 }
 

@@ -97,7 +97,7 @@ bool DiagramView::event(QEvent* e) {
     }
     const int32_t code = ratePoint(api_, context_.model.number, te, tc, context_.conditions).code;
     QString verdict =
-        code == 0 ? QStringLiteral("Within the envelope")
+        code == KPX_CLEAN ? QStringLiteral("Within the envelope")
         : code > 0
             ? QStringLiteral("Warning %1: %2").arg(code).arg(utf8(ratingReason(code)))
             : QStringLiteral("Refused (code %1): %2").arg(code).arg(utf8(ratingReason(code)));

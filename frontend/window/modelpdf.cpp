@@ -143,7 +143,7 @@ void TablePages::layOut() {
                                               i, j, static_cast<Quantity>(q), bold, fill)));
             }
     for (const TableCell& c : table_.cells)
-        if (c.code != 0)
+        if (c.code != KPX_CLEAN)
             allCodes.push_back(c.code);
     std::sort(allCodes.begin(), allCodes.end());
     allCodes.erase(std::unique(allCodes.begin(), allCodes.end()), allCodes.end());
@@ -175,7 +175,7 @@ void TablePages::layOut() {
                           std::min(columns, c + perColumns), {}};
                 for (std::size_t i = part.row0; i < part.row1; ++i)
                     for (std::size_t j = part.column0; j < part.column1; ++j)
-                        if (const int32_t code = table_.cell(i, j).code; code != 0)
+                        if (const int32_t code = table_.cell(i, j).code; code != KPX_CLEAN)
                             part.codes.push_back(code);
                 std::sort(part.codes.begin(), part.codes.end());
                 part.codes.erase(std::unique(part.codes.begin(), part.codes.end()),
@@ -352,7 +352,7 @@ QString writeModelPdf(const QString& path, const ModelSheet& sheet) {
                                              : QStringLiteral("-"));
         }
         y += 38;
-        if (sheet.rated.code != 0) {
+        if (sheet.rated.code != KPX_CLEAN) {
             font(8, false);
             p.setPen(QColor(170, 0, 0));
             p.drawText(QPointF(margin, y + 9),

@@ -52,7 +52,7 @@ QColor cellColour(const TableCell& c, bool onRow, bool onColumn) {
 }
 
 QString cellReason(const TableCell& c) {
-    if (c.code == 0)
+    if (c.code == KPX_CLEAN)
         return {};
     return (c.code > 0 ? QStringLiteral("Warning: ") : QStringLiteral("Refused: ")) +
            utf8(ratingReason(c.code));

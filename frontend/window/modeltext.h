@@ -3,6 +3,7 @@
 #pragma once
 
 #include "perftable.h"
+#include "displaytext.h"
 #include "units.h"
 
 #include <QColor>
@@ -24,9 +25,9 @@ struct ModelContext {
 inline QString utf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-// Catalogue texts are 8-bit texts of the system's code page.
+// A catalogue text as every other output shows it (its bytes are the engine's own).
 inline QString engineText(const std::string& text) {
-    return QString::fromLocal8Bit(text);
+    return utf8(displayText(text));
 }
 
 // A figure in the regional format, rounded as the results grid rounds it.

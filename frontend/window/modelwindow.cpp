@@ -324,7 +324,7 @@ ModelWindow* ModelWindowOpener::open(int row) {
     if (!hasRun_ || row < 1 || row > resultCount_())
         return nullptr;
     const GridModel* g = grid_->grid();
-    auto text = [&](int column) { return g->text(row, column).toLocal8Bit().toStdString(); };
+    auto text = [&](int column) { return g->text(row, column).toStdString(); };
     const auto model =
         findGridModel(api_, codes_[0], codes_[1], codes_[2], text(kNameColumn), text(3), text(4));
     if (!model)

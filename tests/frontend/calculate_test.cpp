@@ -1,6 +1,7 @@
 // The Calculate run on the real window and libraries with small catalogues: filter,
 // frequency check, warnings, formats, the capacity window, ordering and the grid.
 #include "harness.h"
+#include "modelwindow.h"
 #include "resultsgrid.h"
 
 #include <QApplication>
@@ -310,7 +311,8 @@ private slots:
 
     // Catalogue texts that are no UTF-8 (8-bit, Latin-1): the lists show them as text and
     // keep their bytes, so picking one selects its models only, it comes back from the
-    // store, and a model's data sheet is named with the catalogue's bytes.
+    // store, a model's data sheet is named with the catalogue's bytes, and Enter on its row
+    // opens its model window, titled with the text the grid shows.
     void eightBitCatalogueTexts() {
         std::vector<kv::CodeLine> codes = kv::defaultCodes();
         codes.push_back({"DLLR", 3, "R134a\xE9"});
@@ -336,6 +338,12 @@ private slots:
         h.click("btnDatasheet");
         QCOMPARE(h.opened.size(), 1);
         QCOMPARE(h.opened.first().toEncoded(), QByteArray("file:///media/cd/ds/K%C4-1_50.PDF"));
+        QTest::keyClick(h.window().grid(), Qt::Key_Return);
+        const auto modelWindows = h.window().findChildren<kv::ModelWindow*>();
+        QCOMPARE(modelWindows.size(), 1);
+        QCOMPARE(modelWindows[0]->context().model.name, std::string("K\xC4-1"));
+        QVERIFY(modelWindows[0]->windowTitle().startsWith(QStringLiteral("K\u00c4-1 - ")));
+        qDeleteAll(modelWindows);
 
         h.list("cbRefrig")->setCurrentIndex(h.items("cbRefrig").indexOf("R134a\u00e9"));
         h.close();

@@ -86,7 +86,7 @@ void writeTableText(std::ostream& out, const kv::PerfTable& t, const kv::ModelIn
     }
     std::vector<int32_t> codes;
     for (const kv::TableCell& c : t.cells)
-        if (c.code != 0)
+        if (c.code != KPX_CLEAN)
             codes.push_back(c.code);
     writeCodeKey(out, codes, "* rated with a warning; - refused");
     if (warned) {
@@ -127,7 +127,7 @@ Json tableJson(const kv::PerfTable& t, const kv::ModelInfo& m) {
                 if (!t.extra->warnings[k].empty())
                     cell["figureWarning"] = t.extra->warnings[k];
             }
-            if (c.code != 0)
+            if (c.code != KPX_CLEAN)
                 cell["reason"] = kv::ratingReason(c.code);
             cells.push_back(cell);
         }
