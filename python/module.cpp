@@ -12,15 +12,15 @@
 // Every engine call runs under one mutex, with the interpreter lock released, so Python
 // threads may call the module at once; the property library guards its own state, and its
 // functions are called without that mutex.
-#include "binding.h"
-#include "catalogue_schema.h"
-#include "cli.h"
-#include "codelists.h"
-#include "conditions.h"
-#include "datacheck.h"
-#include "displaytext.h"
-#include "perftable.h"
-#include "units.h"
+#include "kpx/catalogue_schema.h"
+#include "kv/binding.h"
+#include "kv/codelists.h"
+#include "kv/conditions.h"
+#include "kv/datacheck.h"
+#include "kv/displaytext.h"
+#include "kv/perftable.h"
+#include "kv/units.h"
+#include "kvcli/cli.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>

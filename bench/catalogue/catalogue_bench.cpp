@@ -1,8 +1,8 @@
 // The catalogue builder's costs (one fit, the whole demo catalogue) and a calculation
 // run over the large catalogue through the real engine and property library.
-#include "catalogue.h"
 #include "engine_handle.h"
-#include "import.h"
+#include "kvcat/catalogue.h"
+#include "kvcat/import.h"
 
 #include <benchmark/benchmark.h>
 

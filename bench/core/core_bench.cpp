@@ -1,7 +1,7 @@
 // The calculation run over a large matching catalogue, and ordering long result lists.
-#include "binding.h"
-#include "calcrun.h"
-#include "conditions.h"
+#include "kv/binding.h"
+#include "kv/calcrun.h"
+#include "kv/conditions.h"
 #include "programdir.h"
 #include "test_catalogue.h"
 

@@ -13,10 +13,10 @@
 #include <random>
 #include <string>
 
-#include "catalogue.h"
+#include "kpx/catalogue.h"
+#include "kpx/rating.h"
 #include "kpx_calc.h"
 #include "kpx_text_buffer.h"
-#include "rating.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The model window on the demo catalogue: opening it from a result row (envelope, diagram
 // and table computed, the window painted) and writing its PDF data sheet.
-#include "mainwindow.h"
-#include "modelwindow.h"
+#include "kv/mainwindow.h"
+#include "kv/modelwindow.h"
+#include "kv/resultsgrid.h"
 #include "programdir.h"
-#include "resultsgrid.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,6 +1,6 @@
 // The window with 2,000 matching models that all rate cleanly: a Calculate click until the
 // grid is filled and painted, and a switch of the ordering over the shown rows.
-#include "mainwindow.h"
+#include "kv/mainwindow.h"
 #include "programdir.h"
 #include "test_catalogue.h"
 

@@ -1,7 +1,7 @@
 // One model rated at a million conditions through the bound KPX_Rating, the loop the
 // Python module's rate() runs; rate_bench.py compares the two.
-#include "binding.h"
-#include "perftable.h"
+#include "kv/binding.h"
+#include "kv/perftable.h"
 
 #include <benchmark/benchmark.h>
 

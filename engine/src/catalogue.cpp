@@ -1,4 +1,4 @@
-#include "catalogue.h"
+#include "kpx/catalogue.h"
 
 #include <algorithm>
 #include <cerrno>

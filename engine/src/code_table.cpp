@@ -1,4 +1,4 @@
-#include "code_table.h"
+#include "kpx/code_table.h"
 
 namespace kpx {
 

@@ -6,10 +6,10 @@
 
 #include <optional>
 
-#include "catalogue.h"
-#include "figures.h"
-#include "rating.h"
-#include "text_out.h"
+#include "kpx/catalogue.h"
+#include "kpx/figures.h"
+#include "kpx/rating.h"
+#include "kpx/text_out.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "field_number.h"
+#include "kpx/field_number.h"
 
 #include <charconv>
 #include <clocale>

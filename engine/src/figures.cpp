@@ -1,4 +1,4 @@
-#include "figures.h"
+#include "kpx/figures.h"
 
 #include <algorithm>
 #include <cmath>

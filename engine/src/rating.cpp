@@ -1,4 +1,4 @@
-#include "rating.h"
+#include "kpx/rating.h"
 
 #include <kpx_text_buffer.h>
 

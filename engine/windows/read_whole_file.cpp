@@ -2,7 +2,7 @@
 // it; the file is opened for reading with sharing denied to others and read in binary,
 // so a file another process holds open counts as missing and CRLF line ends reach the
 // line reader unchanged.
-#include "catalogue.h"
+#include "kpx/catalogue.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "binding.h"
+#include "kv/binding.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,9 +1,9 @@
-#include "calcrun.h"
+#include "kv/calcrun.h"
 
-#include "catalogue_schema.h"
-#include "displaytext.h"
-#include "envelope.h"
-#include "fluidcheck.h"
+#include "kpx/catalogue_schema.h"
+#include "kv/displaytext.h"
+#include "kv/envelope.h"
+#include "kv/fluidcheck.h"
 
 #include <kpx_text_buffer.h>
 

@@ -1,4 +1,4 @@
-#include "catalogueupdate.h"
+#include "kv/catalogueupdate.h"
 
 #include <array>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "codelists.h"
+#include "kv/codelists.h"
 
 #include <kpx_text_buffer.h>
 

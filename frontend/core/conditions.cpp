@@ -1,4 +1,4 @@
-#include "conditions.h"
+#include "kv/conditions.h"
 
 namespace kv {
 

@@ -1,7 +1,7 @@
-#include "datacheck.h"
+#include "kv/datacheck.h"
 
-#include "binding.h"
-#include "catalogueupdate.h"
+#include "kv/binding.h"
+#include "kv/catalogueupdate.h"
 
 #include <fstream>
 #include <string_view>

@@ -1,6 +1,6 @@
-#include "diagram.h"
+#include "kv/diagram.h"
 
-#include "perftable.h"
+#include "kv/perftable.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "displaytext.h"
+#include "kv/displaytext.h"
 
 namespace kv {
 

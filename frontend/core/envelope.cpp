@@ -1,6 +1,6 @@
-#include "envelope.h"
+#include "kv/envelope.h"
 
-#include "calcrun.h"
+#include "kv/calcrun.h"
 
 #include <algorithm>
 #include <cmath>

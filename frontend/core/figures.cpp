@@ -1,4 +1,4 @@
-#include "figures.h"
+#include "kv/figures.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
-#include "fluidcheck.h"
+#include "kv/fluidcheck.h"
 
-#include "displaytext.h"
+#include "kv/displaytext.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,8 +1,8 @@
-#include "perftable.h"
+#include "kv/perftable.h"
 
-#include "calcrun.h"
-#include "codelists.h"
-#include "displaytext.h"
+#include "kv/calcrun.h"
+#include "kv/codelists.h"
+#include "kv/displaytext.h"
 
 #include <kpx_text_buffer.h>
 

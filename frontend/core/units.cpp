@@ -1,4 +1,4 @@
-#include "units.h"
+#include "kv/units.h"
 
 #include <charconv>
 #include <clocale>

@@ -1,4 +1,4 @@
-#include "settings.h"
+#include "kv/settings.h"
 
 #include <QCoreApplication>
 #include <QFile>

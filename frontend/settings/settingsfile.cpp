@@ -1,6 +1,6 @@
-#include "settingsfile.h"
+#include "kv/settingsfile.h"
 
-#include "displaytext.h"
+#include "kv/displaytext.h"
 
 #include <algorithm>
 #include <cerrno>

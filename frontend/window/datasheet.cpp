@@ -1,4 +1,4 @@
-#include "datasheet.h"
+#include "kv/datasheet.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "diagramview.h"
+#include "kv/diagramview.h"
 
 #include <QHelpEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "inputlist.h"
+#include "kv/inputlist.h"
 
-#include "displaytext.h"
+#include "kv/displaytext.h"
 
 #include <QAbstractItemView>
 #include <QPainter>

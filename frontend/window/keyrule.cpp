@@ -1,4 +1,4 @@
-#include "keyrule.h"
+#include "kv/keyrule.h"
 
 #include <QEvent>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "logo.h"
+#include "kv/logo.h"
 
 #include <QFont>
 #include <QLinearGradient>

@@ -1,6 +1,6 @@
 // Korvane_Vantrix: the window program. Its program directory is the folder of the
 // executable; the text up to the first space of the arguments names the data-sheet root.
-#include "mainwindow.h"
+#include "kv/mainwindow.h"
 
 #include <QApplication>
 #include <QStringList>

@@ -1,15 +1,15 @@
-#include "mainwindow.h"
+#include "kv/mainwindow.h"
 
-#include "conditions.h"
-#include "datacheck.h"
-#include "displaytext.h"
-#include "fluidcheck.h"
-#include "inputlist.h"
-#include "keyrule.h"
-#include "logo.h"
-#include "modelwindow.h"
-#include "resultsgrid.h"
-#include "settings.h"
+#include "kv/conditions.h"
+#include "kv/datacheck.h"
+#include "kv/displaytext.h"
+#include "kv/fluidcheck.h"
+#include "kv/inputlist.h"
+#include "kv/keyrule.h"
+#include "kv/logo.h"
+#include "kv/modelwindow.h"
+#include "kv/resultsgrid.h"
+#include "kv/settings.h"
 
 #include <QAbstractItemView>
 #include <QButtonGroup>

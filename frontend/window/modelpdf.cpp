@@ -1,6 +1,6 @@
-#include "modelpdf.h"
+#include "kv/modelpdf.h"
 
-#include "diagramview.h"
+#include "kv/diagramview.h"
 
 #include <QDateTime>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "modeltext.h"
+#include "kv/modeltext.h"
 
-#include "envelope.h"
+#include "kv/envelope.h"
 
 #include <QStringList>
 

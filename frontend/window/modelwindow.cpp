@@ -1,8 +1,8 @@
-#include "modelwindow.h"
+#include "kv/modelwindow.h"
 
-#include "diagramview.h"
-#include "modelpdf.h"
-#include "resultsgrid.h"
+#include "kv/diagramview.h"
+#include "kv/modelpdf.h"
+#include "kv/resultsgrid.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "printing.h"
+#include "kv/printing.h"
 
 #include <QClipboard>
 #include <QCoreApplication>

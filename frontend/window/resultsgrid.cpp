@@ -1,4 +1,4 @@
-#include "resultsgrid.h"
+#include "kv/resultsgrid.h"
 
 #include <QClipboard>
 #include <QFont>

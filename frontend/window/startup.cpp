@@ -1,4 +1,4 @@
-#include "startup.h"
+#include "kv/startup.h"
 
 #include <QStorageInfo>
 

@@ -5,7 +5,7 @@
 #include "asere32.h"
 
 #include "asere/fluid.h"
-#include "isobar.h"
+#include "asere/isobar.h"
 
 #include <atomic>
 #include <cmath>

@@ -1,7 +1,7 @@
 // Reading a blend file: its components from the fluid files beside it, the pair data
 // from "mixtures/" there; the mixture model completes the blend (completeBlend).
-#include "loader.h"
-#include "mixture.h"
+#include "asere/loader.h"
+#include "asere/mixture.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,6 +1,6 @@
 // Evaluation of the equation of state and of the ancillary equations.
-#include "fluid_data.h"
-#include "mixture.h"
+#include "asere/fluid_data.h"
+#include "asere/mixture.h"
 
 #include <algorithm>
 #include <cmath>

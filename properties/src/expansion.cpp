@@ -1,5 +1,5 @@
 // Chebyshev expansions: evaluation, fitting and inversion; see expansion.h.
-#include "expansion.h"
+#include "asere/expansion.h"
 
 #include <algorithm>
 #include <cmath>

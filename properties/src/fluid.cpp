@@ -3,11 +3,11 @@
 // model (mixture.h); recent states are remembered (state_cache.h).
 #include "asere/fluid.h"
 
-#include "fluid_data.h"
-#include "loader.h"
-#include "mixture.h"
-#include "solvers.h"
-#include "state_cache.h"
+#include "asere/fluid_data.h"
+#include "asere/loader.h"
+#include "asere/mixture.h"
+#include "asere/solvers.h"
+#include "asere/state_cache.h"
 
 #include <cmath>
 #include <limits>

@@ -1,6 +1,6 @@
-#include "isobar.h"
+#include "asere/isobar.h"
 
-#include "fluid_data.h"
+#include "asere/fluid_data.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 // Finding fluid files by refrigerant name or alias, and the per-directory fluid cache.
 #include "asere/fluid.h"
 
-#include "loader.h"
+#include "asere/loader.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 // Reading a fluid file (JSON) into FluidData. Every problem becomes a FluidError that
 // names the file and the field; nothing here can crash on a malformed file.
-#include "loader.h"
+#include "asere/loader.h"
 
 #include <nlohmann/json.hpp>
 

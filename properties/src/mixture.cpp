@@ -1,7 +1,7 @@
 // The multi-fluid mixture equation: the reducing functions, the residual part along
 // isotherms, fugacities, the combined equation of the blend's own composition with its
 // temperature parts fitted as expansions, and the blend's single-phase states.
-#include "mixture_isotherm.h"
+#include "asere/mixture_isotherm.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 // Phase equilibrium of a blend of fixed composition: its bubble and dew points at a
 // temperature and at a pressure, its saturation curves as expansions in temperature
 // fitted when it is loaded, and the saturation property calls answered from them.
-#include "loader.h"
-#include "mixture_isotherm.h"
+#include "asere/loader.h"
+#include "asere/mixture_isotherm.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,5 +1,5 @@
 // The solvers on a fluid's equation of state; see solvers.h.
-#include "solvers.h"
+#include "asere/solvers.h"
 
 #include <algorithm>
 #include <array>

@@ -1,5 +1,5 @@
 // A few recent states per thread, keyed by the fluid's unique id and the exact inputs.
-#include "state_cache.h"
+#include "asere/state_cache.h"
 
 #include <array>
 #include <cstddef>

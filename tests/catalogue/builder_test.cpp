@@ -1,9 +1,9 @@
 // The builder's parts on their own: the fit, the range description's checks, the
 // envelope physics and the enlarged range.
-#include "catalogue.h"
-#include "envelope.h"
-#include "poly.h"
-#include "range.h"
+#include "kvcat/catalogue.h"
+#include "kvcat/envelope.h"
+#include "kvcat/poly.h"
+#include "kvcat/range.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

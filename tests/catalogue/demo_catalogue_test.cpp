@@ -1,9 +1,9 @@
 // The demo catalogue as committed: reproduced byte for byte by the builder, data.bin
 // consistent, a plausible range, and polynomials that follow the physics.
-#include "catalogue.h"
 #include "catalogue_text.h"
-#include "compare.h"
 #include "engine_handle.h"
+#include "kvcat/catalogue.h"
+#include "kvcat/compare.h"
 #include "programdir.h"
 
 #include <algorithm>

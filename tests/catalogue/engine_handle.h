@@ -3,8 +3,8 @@
 // instance and catalogue.
 #pragma once
 
-#include "binding.h"
-#include "codelists.h"
+#include "kv/binding.h"
+#include "kv/codelists.h"
 #include "programdir.h"
 
 #include <cstdint>

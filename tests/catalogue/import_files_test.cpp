@@ -2,8 +2,8 @@
 // targets are refused before anything is replaced, an import killed between its renames
 // leaves a catalogue the program starts with, and concurrent imports lose no models.
 #include "catalogue_text.h"
-#include "datacheck.h"
 #include "engine_handle.h"
+#include "kv/datacheck.h"
 
 #include <fcntl.h>
 #include <filesystem>

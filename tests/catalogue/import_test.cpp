@@ -1,10 +1,10 @@
 // Importing published coefficient files, rated back through the real engine: each
 // coefficient order and unit system reproduces its source polynomial at the rating basis,
 // derived mass flow and current, merging, and the faults of a bad file.
-#include "catalogue.h"
 #include "catalogue_text.h"
 #include "engine_handle.h"
-#include "import.h"
+#include "kvcat/catalogue.h"
+#include "kvcat/import.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,9 +2,9 @@
 // efficiency bands at standard conditions, every refusal and warning over a sweep, clean
 // ratings at each family's typical point, and the engine's superheat correction against
 // the physics.
-#include "catalogue.h"
 #include "catalogue_text.h"
 #include "engine_handle.h"
+#include "kvcat/catalogue.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 // vantrix-cli run as a process on a program directory with a small catalogue: the same
 // rows as the calculation run in-process, output that parses back, exit statuses.
 #include "bound_catalogue.h"
-#include "calcrun.h"
-#include "cli.h"
-#include "conditions.h"
 #include "csv_records.h"
-#include "figures.h"
+#include "kv/calcrun.h"
+#include "kv/conditions.h"
+#include "kv/figures.h"
+#include "kvcli/cli.h"
 #include "programdir.h"
 #include "test_catalogue.h"
 

@@ -3,10 +3,10 @@
 // optional columns (figures from the energy balance), one with its own discharge
 // temperature above its maximum and a displacement.
 #include "bound_catalogue.h"
-#include "cli.h"
 #include "csv_records.h"
-#include "figures.h"
 #include "in_process.h"
+#include "kv/figures.h"
+#include "kvcli/cli.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "bound_catalogue.h"
-#include "cli.h"
+#include "kvcli/cli.h"
 
 #include <sstream>
 #include <string>

@@ -1,12 +1,12 @@
 // vantrix-cli's envelope and table verbs and the left-out summary of rate, run in-process
 // on a small catalogue: the same numbers as the front-end core, and clear usage errors.
 #include "bound_catalogue.h"
-#include "cli.h"
-#include "diagram.h"
-#include "displaytext.h"
-#include "envelope.h"
 #include "in_process.h"
-#include "perftable.h"
+#include "kv/diagram.h"
+#include "kv/displaytext.h"
+#include "kv/envelope.h"
+#include "kv/perftable.h"
+#include "kvcli/cli.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -2,7 +2,7 @@
 // built engine and property library bound to it, once for the whole test suite.
 #pragma once
 
-#include "binding.h"
+#include "kv/binding.h"
 #include "programdir.h"
 #include "test_catalogue.h"
 

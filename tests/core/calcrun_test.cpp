@@ -1,10 +1,10 @@
 // The whole calculation run against the real engine and property library, on a small
 // catalogue written by the test (see test_catalogue.h for what it needs).
 #include "bound_catalogue.h"
-#include "calcrun.h"
-#include "codelists.h"
-#include "conditions.h"
-#include "datacheck.h"
+#include "kv/calcrun.h"
+#include "kv/codelists.h"
+#include "kv/conditions.h"
+#include "kv/datacheck.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The envelope regions and the performance table against the engine's own answers, on
 // the demo catalogue of the build's program directory; the reasons, the table's range
 // checks and its CSV.
-#include "binding.h"
-#include "calcrun.h"
 #include "csv_records.h"
-#include "envelope.h"
-#include "perftable.h"
+#include "kv/binding.h"
+#include "kv/calcrun.h"
+#include "kv/envelope.h"
+#include "kv/perftable.h"
 #include "programdir.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Ordering of the result rows, the capacity window, the grid header and the frequency tags.
-#include "calcrun.h"
-#include "codelists.h"
+#include "kv/calcrun.h"
+#include "kv/codelists.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Unit conversions, number texts and the tolerant field reading.
-#include "conditions.h"
-#include "units.h"
+#include "kv/conditions.h"
+#include "kv/units.h"
 
 #include <gtest/gtest.h>
 

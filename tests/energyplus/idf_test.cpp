@@ -2,11 +2,11 @@
 // other objects and faulty compressors; and the round trip of demo models through the
 // EnergyPlus export and the import, rated at every point of their envelopes.
 #include "catalogue_text.h"
-#include "energyplus.h"
 #include "engine_handle.h"
-#include "envelope.h"
-#include "idf.h"
-#include "import.h"
+#include "kv/envelope.h"
+#include "kvcat/idf.h"
+#include "kvcat/import.h"
+#include "kvcli/energyplus.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "catalogue.h"
-#include "rating.h"
+#include "kpx/catalogue.h"
+#include "kpx/rating.h"
 
 namespace kpx {
 

@@ -1,8 +1,8 @@
 // The Calculate run on the real window and libraries with small catalogues: filter,
 // frequency check, warnings, formats, the capacity window, ordering and the grid.
 #include "harness.h"
-#include "modelwindow.h"
-#include "resultsgrid.h"
+#include "kv/modelwindow.h"
+#include "kv/resultsgrid.h"
 
 #include <QApplication>
 #include <QHelpEvent>

@@ -1,7 +1,7 @@
 // Rating conditions, the key rule of the condition fields, the frequency switch and the
 // unit switch, on the real window.
 #include "harness.h"
-#include "resultsgrid.h"
+#include "kv/resultsgrid.h"
 
 #include <QLocale>
 #include <QTest>

@@ -1,7 +1,7 @@
 // The controls as a user works them with the mouse and the keyboard: the option pairs,
 // the focus order, long texts in fields, lists and grid cells, and copying grid rows.
 #include "harness.h"
-#include "resultsgrid.h"
+#include "kv/resultsgrid.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,10 +1,10 @@
 // Data sheets: the local file name handed to the opener and the names that must never open
 // anything outside the data-sheet folder. The window test covers the online address.
-#include "datasheet.h"
+#include "kv/datasheet.h"
 
 #include "harness.h"
-#include "resultsgrid.h"
-#include "settings.h"
+#include "kv/resultsgrid.h"
+#include "kv/settings.h"
 
 #include <QDir>
 #include <QFile>

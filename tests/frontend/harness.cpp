@@ -1,7 +1,7 @@
 #include "harness.h"
 
-#include "resultsgrid.h"
-#include "settings.h"
+#include "kv/resultsgrid.h"
+#include "kv/settings.h"
 
 #include <QFile>
 #include <QPrinter>

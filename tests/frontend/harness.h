@@ -3,7 +3,7 @@
 // are recorded instead of shown.
 #pragma once
 
-#include "mainwindow.h"
+#include "kv/mainwindow.h"
 #include "programdir.h"
 #include "test_catalogue.h"
 

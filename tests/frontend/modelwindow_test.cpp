@@ -1,10 +1,10 @@
 // The model window on the real window and libraries: opened by a double-click or Enter on
 // a result row only, keeping its conditions across new runs, its table's range checks, its
 // exports and a model the engine refuses everywhere.
-#include "diagramview.h"
 #include "harness.h"
-#include "modelwindow.h"
-#include "resultsgrid.h"
+#include "kv/diagramview.h"
+#include "kv/modelwindow.h"
+#include "kv/resultsgrid.h"
 
 #include <QApplication>
 #include <QHeaderView>

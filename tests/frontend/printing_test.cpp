@@ -1,6 +1,6 @@
 // Printing a picture of a window: a blank warning, the picture on the clipboard, the page in
 // a PDF file, the busy pointer and a printer that fails.
-#include "printing.h"
+#include "kv/printing.h"
 
 #include "harness.h"
 

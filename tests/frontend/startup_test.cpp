@@ -2,7 +2,7 @@
 // data-sheet root, the failures that end the program, the catalogue lists, and the
 // window's layout.
 #include "harness.h"
-#include "resultsgrid.h"
+#include "kv/resultsgrid.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "catalogue.h"
-#include "rating.h"
-#include "text_out.h"
+#include "kpx/catalogue.h"
+#include "kpx/rating.h"
+#include "kpx/text_out.h"
 
 namespace kpx {
 namespace {

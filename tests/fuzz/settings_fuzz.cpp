@@ -16,7 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "settingsfile.h"
+#include "kv/settingsfile.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "reference.h"
 
 #include "asere/fluid.h"
-#include "isobar.h"
+#include "asere/isobar.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "reference.h"
 
 #include "asere/fluid.h"
-#include "mixture.h"
+#include "asere/mixture.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,7 +1,7 @@
 // The settings store on its own: the values the save writes, the keys in the store, the
 // reading with defaults, stores edited by hand or written under another regional format,
 // and stores that are no regular file.
-#include "settings.h"
+#include "kv/settings.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // against a temporary program directory with a small catalogue, and a settings store in
 // a temporary folder.
 #include "harness.h"
-#include "resultsgrid.h"
+#include "kv/resultsgrid.h"
 
 #include <QFile>
 #include <QSettings>

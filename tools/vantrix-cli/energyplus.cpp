@@ -1,7 +1,7 @@
-#include "energyplus.h"
+#include "kvcli/energyplus.h"
 
-#include "calcrun.h"
-#include "displaytext.h"
+#include "kv/calcrun.h"
+#include "kv/displaytext.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,5 +1,5 @@
 // vantrix-cli: rates the catalogue's compressors from the command line.
-#include "cli.h"
+#include "kvcli/cli.h"
 
 #include <cerrno>
 #include <clocale>

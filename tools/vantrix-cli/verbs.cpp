@@ -1,11 +1,11 @@
-#include "verbs.h"
+#include "kvcli/verbs.h"
 
-#include "diagram.h"
-#include "displaytext.h"
-#include "energyplus.h"
-#include "envelope.h"
-#include "figures.h"
-#include "perftable.h"
+#include "kv/diagram.h"
+#include "kv/displaytext.h"
+#include "kv/envelope.h"
+#include "kv/figures.h"
+#include "kv/perftable.h"
+#include "kvcli/energyplus.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,4 +1,4 @@
-#include "catalogue.h"
+#include "kvcat/catalogue.h"
 
 #include <algorithm>
 #include <array>

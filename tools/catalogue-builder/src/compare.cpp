@@ -1,9 +1,9 @@
-#include "compare.h"
+#include "kvcat/compare.h"
 
-#include "catalogue.h"
-#include "import.h"
+#include "kvcat/catalogue.h"
+#include "kvcat/import.h"
 
-#include <catalogue_schema.h>
+#include <kpx/catalogue_schema.h>
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "compressor.h"
+#include "kvcat/compressor.h"
 
 #include <algorithm>
 #include <cmath>

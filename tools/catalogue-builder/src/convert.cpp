@@ -1,18 +1,18 @@
-#include "import.h"
+#include "kvcat/import.h"
 
-#include "catalogue.h"
-#include "compressor.h"
-#include "import_envelope.h"
-#include "names.h"
-#include "table.h"
-#include "text_out.h"
+#include "kpx/text_out.h"
+#include "kvcat/catalogue.h"
+#include "kvcat/compressor.h"
+#include "kvcat/import_envelope.h"
+#include "kvcat/names.h"
+#include "kvcat/table.h"
 
 #include <algorithm>
-#include <catalogue_schema.h>
 #include <charconv>
 #include <cmath>
+#include <kpx/catalogue_schema.h>
+#include <kpx/rating.h>
 #include <map>
-#include <rating.h>
 #include <utility>
 
 namespace kvcat {
@@ -677,37 +677,6 @@ kpx::RatingRecord ratingRecord(const ImportedModel& model) {
     });
     r.refrigerant = model.refrigerant.c_str();
     return r;
-}
-
-Coefficients fromBicubicOrder(const Coefficients& n) {
-    // 1, x, x², y, y², x·y, x³, y³, x²·y, x·y²  ->  1, x, y, x², x·y, y², x³, x²·y, x·y², y³
-    return {n[0], n[1], n[3], n[2], n[5], n[4], n[6], n[8], n[9], n[7]};
-}
-
-Coefficients fromFahrenheit(const Coefficients& c, double scale) {
-    // p(x, y) with x = a·te + b, y = a·tc + b: expand each term x^i·y^j by the binomial
-    // rule into powers of te and tc.
-    constexpr double a = 1.8, b = 32.0;
-    constexpr int px[10] = {0, 1, 0, 2, 1, 0, 3, 2, 1, 0};
-    constexpr int py[10] = {0, 0, 1, 0, 1, 2, 0, 1, 2, 3};
-    const auto slot = [&](int i, int j) {
-        for (int k = 0; k < 10; ++k)
-            if (px[k] == i && py[k] == j)
-                return k;
-        return -1;
-    };
-    constexpr double binom[4][4] = {{1, 0, 0, 0}, {1, 1, 0, 0}, {1, 2, 1, 0}, {1, 3, 3, 1}};
-    Coefficients out{};
-    for (int k = 0; k < 10; ++k)
-        for (int i = 0; i <= px[k]; ++i)
-            for (int j = 0; j <= py[k]; ++j) {
-                const double f = binom[px[k]][i] * std::pow(a, i) * std::pow(b, px[k] - i) *
-                                 binom[py[k]][j] * std::pow(a, j) * std::pow(b, py[k] - j);
-                out[slot(i, j)] += c[k] * f;
-            }
-    for (double& v : out)
-        v *= scale;
-    return out;
 }
 
 } // namespace kvcat

@@ -1,4 +1,4 @@
-#include "envelope.h"
+#include "kvcat/envelope.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "idf.h"
+#include "kvcat/idf.h"
 
-#include "import.h"
+#include "kvcat/import.h"
 
 #include <algorithm>
 #include <cctype>

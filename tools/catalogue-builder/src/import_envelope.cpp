@@ -1,4 +1,4 @@
-#include "import_envelope.h"
+#include "kvcat/import_envelope.h"
 
 #include <algorithm>
 #include <charconv>

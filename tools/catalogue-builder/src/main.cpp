@@ -12,14 +12,14 @@
 //
 // Imports published coefficient files into the catalogue of DATADIR (merging into the
 // one there unless --new); the README describes the files and the options.
-#include "catalogue.h"
-#include "compare.h"
-#include "idf.h"
-#include "import.h"
+#include "kvcat/catalogue.h"
+#include "kvcat/compare.h"
+#include "kvcat/idf.h"
+#include "kvcat/import.h"
 
-#include <catalogue_file.h>
-#include <catalogueupdate.h>
-#include <datacheck.h>
+#include <kpx/catalogue_file.h>
+#include <kv/catalogueupdate.h>
+#include <kv/datacheck.h>
 
 #include <chrono>
 #include <cstdio>

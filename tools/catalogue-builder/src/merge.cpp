@@ -1,10 +1,10 @@
-#include "import.h"
+#include "kvcat/import.h"
 
 #include <algorithm>
 #include <array>
-#include <catalogue_file.h>
-#include <catalogue_schema.h>
-#include <field_number.h>
+#include <kpx/catalogue_file.h>
+#include <kpx/catalogue_schema.h>
+#include <kpx/field_number.h>
 #include <limits>
 #include <map>
 #include <set>

@@ -1,6 +1,6 @@
-#include "names.h"
+#include "kvcat/names.h"
 
-#include "text_out.h"
+#include "kpx/text_out.h"
 
 namespace kvcat {
 

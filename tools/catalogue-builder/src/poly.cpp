@@ -1,4 +1,4 @@
-#include "poly.h"
+#include "kvcat/poly.h"
 
 #include <algorithm>
 #include <cmath>
@@ -127,6 +127,37 @@ double maxRelativeError(const Coefficients& c, const std::vector<Sample>& sample
     for (const Sample& s : samples)
         worst = std::max(worst, std::fabs(evaluate(c, s.te, s.tc) - s.value) / std::fabs(s.value));
     return worst;
+}
+
+Coefficients fromBicubicOrder(const Coefficients& n) {
+    // 1, x, x², y, y², x·y, x³, y³, x²·y, x·y²  ->  1, x, y, x², x·y, y², x³, x²·y, x·y², y³
+    return {n[0], n[1], n[3], n[2], n[5], n[4], n[6], n[8], n[9], n[7]};
+}
+
+Coefficients fromFahrenheit(const Coefficients& c, double scale) {
+    // p(x, y) with x = a·te + b, y = a·tc + b: expand each term x^i·y^j by the binomial
+    // rule into powers of te and tc.
+    constexpr double a = 1.8, b = 32.0;
+    constexpr int px[10] = {0, 1, 0, 2, 1, 0, 3, 2, 1, 0};
+    constexpr int py[10] = {0, 0, 1, 0, 1, 2, 0, 1, 2, 3};
+    const auto slot = [&](int i, int j) {
+        for (int k = 0; k < 10; ++k)
+            if (px[k] == i && py[k] == j)
+                return k;
+        return -1;
+    };
+    constexpr double binom[4][4] = {{1, 0, 0, 0}, {1, 1, 0, 0}, {1, 2, 1, 0}, {1, 3, 3, 1}};
+    Coefficients out{};
+    for (int k = 0; k < 10; ++k)
+        for (int i = 0; i <= px[k]; ++i)
+            for (int j = 0; j <= py[k]; ++j) {
+                const double f = binom[px[k]][i] * std::pow(a, i) * std::pow(b, px[k] - i) *
+                                 binom[py[k]][j] * std::pow(a, j) * std::pow(b, py[k] - j);
+                out[slot(i, j)] += c[k] * f;
+            }
+    for (double& v : out)
+        v *= scale;
+    return out;
 }
 
 } // namespace kvcat

@@ -1,9 +1,9 @@
-#include "range.h"
+#include "kvcat/range.h"
 
 #include <algorithm>
-#include <catalogue_schema.h>
 #include <cmath>
 #include <fstream>
+#include <kpx/catalogue_schema.h>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>

@@ -1,4 +1,4 @@
-#include "table.h"
+#include "kvcat/table.h"
 
 #include <cerrno>
 #include <fcntl.h>

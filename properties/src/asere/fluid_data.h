@@ -1,0 +1,176 @@
+// The data of one fluid: its Helmholtz-energy equation of state, its saturation curve
+// (Chebyshev expansions or ancillary equations) and its reference-state offsets.
+#pragma once
+
+#include "asere/expansion.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace asere {
+
+// Exponents up to this are taken from tables of powers of delta; others by exp/log.
+constexpr int kMaxTableExponent = 16;
+
+// The table index of an exponent: the exponent itself when it is a whole number from 0
+// to kMaxTableExponent, else -1.
+int tableIndex(double exponent) noexcept;
+
+// Residual term n * delta^d * tau^t * exp(-delta^l) (no exponential for l = 0).
+struct PowerTerm {
+    double n, d, t, l;
+    int di = -1, li = -1; // table indices of d and l
+};
+
+// Residual term n * delta^d * tau^t * exp(-eta (delta - epsilon)^2 - beta (tau - gamma)^2).
+struct GaussianTerm {
+    double n, d, t, eta, epsilon, beta, gamma;
+    int di = -1;
+    double atZero = 0; // exp(-eta epsilon^2), the density part's value at delta = 0
+};
+
+// Residual term n * delta^d * tau^t * exp(-delta^l) * exp(-tau^m), m > 0 (terms with
+// m = 0 are power terms).
+struct PowerExpTauTerm {
+    PowerTerm power;
+    double m;
+};
+
+// The density derivatives of the residual part: delta a_d and delta^2 a_dd.
+struct DeltaDerivatives {
+    double d = 0, dd = 0;
+};
+
+// Reduced Helmholtz energy and its derivatives, each scaled by the matching powers of
+// delta and tau: a, delta a_d, delta^2 a_dd, tau a_t, tau^2 a_tt, delta tau a_dt.
+struct Helmholtz {
+    double a = 0, d = 0, dd = 0, t = 0, tt = 0, dt = 0;
+};
+
+// The ideal-gas part, up to terms linear in tau (constant and linear terms only move
+// the zero of enthalpy and entropy, which the reference state fixes).
+struct IdealGas {
+    double logTau = 0;              // a ln(tau)
+    std::vector<double> powerN;     // n tau^t
+    std::vector<double> powerT;     //
+    std::vector<double> einsteinN;  // n ln(1 - exp(-theta tau))
+    std::vector<double> einsteinTh; //
+    std::vector<double> cpPolyC;    // cp0/R contribution c T^t, T = Tc / tau
+    std::vector<double> cpPolyT;    //
+    std::vector<double> cpPolyTc;   //
+};
+
+// An ancillary equation of a saturation property.
+//   exponential: value = reducing * exp(f * sum n_i theta^t_i), f = Tr/T or 1
+//   linear:      value = reducing * (1 + sum n_i theta^t_i)
+// with theta = 1 - T/Tr.
+struct Ancillary {
+    bool present = false;
+    bool exponential = true;
+    bool usingTauR = false;
+    double reducing = 0, Tr = 0, Tmin = 0, Tmax = 0;
+    std::vector<double> n, t;
+
+    // Temperatures and values at nodes along the range in use (rising), for inverting
+    // the equation: a value between two nodes has its temperature between theirs.
+    std::vector<double> nodeT, nodeValue;
+
+    double eval(double T) const noexcept;
+    // Value and d ln(value)/dT, for the exponential form.
+    double evalLog(double T, double* dlndT) const noexcept;
+};
+
+struct Mixture;
+
+struct FluidData {
+    std::uint64_t id = 0; // unique per loaded fluid; keys the state cache
+    std::string name;
+    std::vector<std::string> aliases;
+    std::string origin; // the file it came from
+    bool blend = false;
+
+    double molarMass = 0; // kg/mol
+    double R = 0;         // J/(kg K)
+    double Tr = 0;        // reducing temperature, K
+    double rhor = 0;      // reducing density, kg/m3
+    double pc = 0;        // critical pressure, Pa
+    double Ttriple = 0;
+    double Tmax = 0;
+    double pmax = 0;
+    double TsatMax = 0; // top of the saturation curve
+
+    std::vector<PowerTerm> power;
+    std::vector<GaussianTerm> gaussian;
+    std::vector<PowerExpTauTerm> powerExpTau;
+    IdealGas ideal;
+    // For multi-component blends: the CAS number, the critical point of the file
+    // (temperature, molar density; the ideal-gas part of a mixture is evaluated there),
+    // and for a blend its mixture model.
+    std::string cas;
+    double Tcrit = 0, rhocritMolar = 0;
+    std::shared_ptr<const Mixture> mixture;
+
+    // Pure fluids: saturation from these when present.
+    Chebyshev satP, satRhoL, satRhoV;
+    std::vector<double> satPEdges; // pressure at each piece's lower edge, then the top
+    // Pure fluids: the inverse of satP, T as a function of ln p, fitted when the fluid is
+    // loaded (a start that one Newton step on satP makes exact).
+    SharedExpansion satInverse;
+    // Pure fluids and pseudo-pure blends: the saturated liquid's enthalpy (before the
+    // reference-state offset) in T, fitted when the fluid is loaded (1e-10), up to where
+    // the curve steepens towards the critical point.
+    SharedExpansion liquidH;
+    // Blends: the liquid root at the bubble pressure and the vapour root at the dew
+    // pressure, fitted when the fluid is loaded. Where a piece was checked against the
+    // solver it stands for the root; elsewhere it is the solver's starting point.
+    Chebyshev blendRhoL, blendRhoV;
+    // Blends: bubble and dew pressure; all: density estimates.
+    Ancillary pL, pV, pS, rhoL, rhoV;
+
+    // Reference-state offsets added to the equation's enthalpy and entropy.
+    double dh = 0, ds = 0;
+
+    // The density solvers work at one temperature: the factors of each residual term
+    // that depend on tau only (power terms first, then Gaussian terms, then power terms with
+    // exp(-tau^m)) are computed once, and each density step needs only the delta-dependent parts.
+    std::size_t termCount() const noexcept {
+        return power.size() + gaussian.size() + powerExpTau.size();
+    }
+    void tauFactors(double tau, double* out) const noexcept;
+    DeltaDerivatives residualDelta(const double* tauFactors, double delta) const noexcept;
+    // The second virial coefficient B (m3/kg) from the tau factors: Z = 1 + B rho + ...
+    double secondVirial(const double* tauFactors) const noexcept;
+    // The whole residual part with the tau factors already at hand.
+    Helmholtz residual(const double* tauFactors, double tau, double delta) const noexcept;
+    Helmholtz idealGas(double tau, double delta) const noexcept;
+
+    // Pure fluids and pseudo-pure blends: the functions of temperature alone as
+    // expansions in T fitted when the fluid is loaded, to rounding level (fitShared): the
+    // tau factors, and the ideal-gas part's a0 - ln delta, tau a0_t and tau^2 a0_tt.
+    // Outside their range, or when empty, the equation answers directly.
+    SharedExpansion factorFit, idealFit;
+    // tauFactors and idealGas at T (tau = Tr / T), from the expansions where they cover T.
+    void tauFactorsAt(double T, double* out) const noexcept;
+    Helmholtz idealGasAt(double T, double delta) const noexcept;
+    // Fits factorFit and idealFit over the equation's range of temperature, and groups
+    // the terms by their density exponents (byDensity).
+    void fitTemperatureParts();
+
+    bool hasSuperancillary() const noexcept { return !satP.empty(); }
+
+    // Pure fluids and pseudo-pure blends whose power terms share density exponents: the
+    // equation grouped by them (groupByDensity), for the density solvers, which need only
+    // the sum of each group's tau factors.
+    std::shared_ptr<const FluidData> byDensity;
+    std::vector<std::size_t> groupOf;
+};
+
+// The power terms of f (with or without exp(-tau^m)) in groups of equal density exponents
+// d and l, each a power term of g with n = 1 and t = 0 whose tau factor is the sum of its
+// members'; g's Gaussian terms are f's. groupOf gives the group of each power term of f,
+// then of each power term with exp(-tau^m).
+void groupByDensity(const FluidData& f, FluidData& g, std::vector<std::size_t>& groupOf);
+
+} // namespace asere
