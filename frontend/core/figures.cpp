@@ -48,7 +48,7 @@ std::vector<std::string> figureWarnings(const RatingFigures& r) {
 }
 
 ExtraFigure tableFigure(const EngineApi& api, int32_t model, const PerfTable& table, Figure f) {
-    ExtraFigure extra{figureHeading(f, table.units), figureDecimals(f), {}, {}};
+    ExtraFigure extra{figureHeading(f, table.units), figureDecimals(f, table.units), {}, {}};
     for (const double te : table.te)
         for (const double tc : table.tc) {
             const ConditionValues engine = toEngineUnits({te, tc, 0, 0, 0}, table.units);
@@ -97,10 +97,11 @@ std::string figureHeading(Figure f, UnitSystem units) {
     return {};
 }
 
-int figureDecimals(Figure f) {
+int figureDecimals(Figure f, UnitSystem units) {
     switch (f) {
     case Figure::SuctionPressure:
     case Figure::DischargePressure:
+        return units == UnitSystem::Imperial ? 2 : 0; // psia, Pa
     case Figure::HeatRejection:
         return 0;
     case Figure::SuctionGasTemperature:

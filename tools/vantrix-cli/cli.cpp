@@ -255,7 +255,8 @@ void writeResults(std::ostream& out, OutputFormat format, const kv::CalcResult& 
         lines.emplace_back(row.begin() + 1, row.end());
     if (format == OutputFormat::Csv) {
         // Capacity, power, COP or EER, current and mass flow as plain numbers; then the
-        // figures beyond the rating, unrounded, and their warnings.
+        // figures beyond the rating, rounded as a table shows them (their last digits
+        // would be only the noise of the property calculation), and their warnings.
         for (std::size_t i = 1; i < lines.size(); ++i)
             for (std::size_t c = kv::kCapacityColumn - 1; c < lines[i].size(); ++c)
                 lines[i][c] = plainNumber(lines[i][c], fmt);
@@ -265,8 +266,11 @@ void writeResults(std::ostream& out, OutputFormat format, const kv::CalcResult& 
         lines[0].emplace_back("Figure warnings");
         for (std::size_t i = 1; i < lines.size(); ++i) {
             const kv::RatingFigures& x = extra[i - 1];
-            for (const std::optional<double>& v : x.values)
-                lines[i].push_back(v ? plainNumber(*v) : std::string());
+            for (std::size_t k = 0; k < kv::kFigureCount; ++k) {
+                const std::optional<double>& v = x.values[k];
+                const int decimals = kv::figureDecimals(static_cast<kv::Figure>(k), o.units);
+                lines[i].push_back(v ? kv::plainNumber(*v, decimals) : std::string());
+            }
             lines[i].emplace_back(!x[kv::Figure::DischargeTemperature] ? ""
                                   : x.dischargeEstimated()             ? "true"
                                                                        : "false");

@@ -72,7 +72,7 @@ ExtraFigure tableFigure(const EngineApi& api, int32_t model, const PerfTable& ta
 std::optional<Figure> figureNamed(std::string_view name);
 // Its heading with its unit, e.g. "Discharge pressure (psia)".
 std::string figureHeading(Figure f, UnitSystem units);
-// Decimals it is shown with.
-int figureDecimals(Figure f);
+// Decimals it is shown with in a table and in CSV (JSON gives it unrounded).
+int figureDecimals(Figure f, UnitSystem units);
 
 } // namespace kv
