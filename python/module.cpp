@@ -436,6 +436,60 @@ public:
         return d;
     }
 
+    // KPX_RatingFigures of one model at every point: the figures beyond the rating, in
+    // engine units (Pa, degC, W, kg/s), with their flags, status and the rating's code.
+    py::dict figures(const py::object& model, const py::object& te, const py::object& tc,
+                     const py::object& sc, const py::object& sh1, const py::object& sh2) const {
+        const int32_t number = modelNumber(*engine_, model);
+        const auto rateFigures = engine_->api.KPX_RatingFigures;
+        if (rateFigures == nullptr)
+            raiseDataError("the engine library gives no figures beyond the rating");
+        const Inputs in({{"te", te}, {"tc", tc}, {"sc", sc}, {"sh1", sh1}, {"sh2", sh2}});
+        std::vector<KPX_Figures> got(static_cast<std::size_t>(in.size));
+        std::vector<int32_t> codes(got.size());
+        std::vector<const double*> columns;
+        std::vector<bool> scalar;
+        for (const Array& a : in.arrays) {
+            columns.push_back(a.data());
+            scalar.push_back(a.ndim() == 0);
+        }
+        locked([&] {
+            for (py::ssize_t i = 0; i < in.size; ++i) {
+                double v[5];
+                for (std::size_t c = 0; c < 5; ++c)
+                    v[c] = columns[c][scalar[c] ? 0 : i];
+                const auto k = static_cast<std::size_t>(i);
+                codes[k] =
+                    rateFigures(number, nullptr, nullptr, 0, v[0], v[1], v[2], v[3], v[4], &got[k]);
+            }
+        });
+        py::dict d;
+        const auto column = [&](const char* key, auto field) {
+            py::array_t<std::remove_cvref_t<decltype(got[0].*field)>> a(in.shape);
+            auto* out = a.mutable_data();
+            for (std::size_t k = 0; k < got.size(); ++k)
+                out[k] = got[k].*field;
+            d[key] = a;
+        };
+        column("suction_pressure", &KPX_Figures::suctionPressure);
+        column("discharge_pressure", &KPX_Figures::dischargePressure);
+        column("pressure_ratio", &KPX_Figures::pressureRatio);
+        column("suction_gas_temperature", &KPX_Figures::suctionGasTemperature);
+        column("discharge_temperature", &KPX_Figures::dischargeTemperature);
+        column("max_discharge_temperature", &KPX_Figures::maxDischargeTemperature);
+        column("heat_rejection", &KPX_Figures::heatRejection);
+        column("isentropic_efficiency", &KPX_Figures::isentropicEfficiency);
+        column("volumetric_efficiency", &KPX_Figures::volumetricEfficiency);
+        column("heating_capacity", &KPX_Figures::heatingCapacity);
+        column("heating_cop", &KPX_Figures::heatingCop);
+        column("flags", &KPX_Figures::flags);
+        column("status", &KPX_Figures::status);
+        py::array_t<int32_t> code(in.shape);
+        std::copy(codes.begin(), codes.end(), code.mutable_data());
+        d["code"] = code;
+        return d;
+    }
+
     py::object select(const std::string& refrigerant, const std::string& family,
                       const std::string& voltage, int frequency, const std::string& conditions,
                       const std::optional<double>& te, const std::optional<double>& tc,
@@ -596,6 +650,12 @@ PYBIND11_MODULE(korvane_vantrix, m) {
              "KPX_Rating of a model (name or number) or a list of models at arrays of "
              "conditions (°C, K): arrays capacity (W), power (W), current (A), mass_flow "
              "(kg/s), cop and code.")
+        .def("figures", &Program::figures, arg("model"), arg("te"), arg("tc"), arg("sc") = 0.0,
+             arg("sh1") = 10.0, arg("sh2") = 10.0,
+             "KPX_RatingFigures of a model at arrays of conditions: suction and discharge "
+             "pressure (Pa), pressure ratio, suction gas and discharge temperature (°C), heat "
+             "rejection and heating capacity (W), isentropic and volumetric efficiency, heating "
+             "COP (NaN where there is no figure), flags, status and code.")
         .def("select", &Program::select, arg("refrigerant") = "All", arg("family") = "All",
              arg("voltage") = "All", arg("frequency") = 50,
              arg("conditions") = std::string(kv::kDefaultCondition), arg("te") = none,

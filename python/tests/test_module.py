@@ -240,3 +240,36 @@ def test_threads_at_once(program):
     for t in threads:
         t.join()
     assert not failures, failures
+
+
+FIGURE_KEYS = {"suction_pressure": "suctionPressure", "discharge_pressure": "dischargePressure",
+               "pressure_ratio": "pressureRatio",
+               "suction_gas_temperature": "suctionGasTemperature",
+               "discharge_temperature": "dischargeTemperature",
+               "heat_rejection": "heatRejection", "isentropic_efficiency": "isentropicEfficiency",
+               "volumetric_efficiency": "volumetricEfficiency", "heating_cop": "heatingCop"}
+
+
+@pytest.mark.parametrize("refrigerant", ["R134a", "R407C", "R454B"])
+def test_figures_equal_the_cli_rows(program, refrigerant):
+    doc = program.select(refrigerant=refrigerant, conditions="Asercom, MBP")
+    c = doc["conditions"]
+    assert doc["rows"]
+    for row in doc["rows"]:
+        f = program.figures(row["model"], c["te"], c["tc"], c["sc"], c["sh1"], c["sh2"])
+        assert f["code"] == 0 and f["status"] == 0
+        for key, cli_key in FIGURE_KEYS.items():
+            assert f[key] == pytest.approx(row[cli_key], rel=1e-12, nan_ok=True), key
+        assert f["heating_capacity"] == f["heat_rejection"]
+
+
+def test_figures_over_arrays_and_refusals(program):
+    model = program.models(refrigerant="R134a")[0]["name"]
+    te = np.array([[-10.0, 0.0], [-70.0, 5.0]])
+    f = program.figures(model, te, 45.0)
+    assert f["discharge_temperature"].shape == (2, 2)
+    assert f["code"][1, 0] < 0 and f["status"][1, 0] == 1  # refused: no figures
+    assert np.isnan(f["discharge_temperature"][1, 0])
+    assert (f["discharge_pressure"][0] > f["suction_pressure"][0]).all()
+    with pytest.raises(ValueError):
+        program.figures(model, np.zeros(2), np.zeros(3))
