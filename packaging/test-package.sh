@@ -101,7 +101,10 @@ complete_words() {
 }
 [ "$(complete_words vantrix-cli rate --units "" | tr '\n' ' ')" = "si imperial " ] ||
     fail "completion of --units"
-complete_words vantrix-cli rate --refrigerant R1 | grep -qx R134a || fail "completion of --refrigerant"
+# Taken whole before it is searched: with pipefail, grep -q leaving at the first match
+# would fail the completion's later writes (SIGPIPE) whenever the first line is the match.
+offered=$(complete_words vantrix-cli rate --refrigerant R1)
+grep -qx R134a <<<"$offered" || fail "completion of --refrigerant"
 
 echo "== the window from the menu entry's command, offscreen"
 read -r -a command <<<"$(sed -n 's/^Exec=//p' "$desktop" | sed 's/ *%[a-zA-Z]//g')"
