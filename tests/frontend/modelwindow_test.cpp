@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QToolTip>
 
+using kv::figureModels;
 using kv::ModelWindow;
 using kv::StartupStatus;
 using kv::TestModel;
@@ -37,16 +38,6 @@ std::vector<TestModel> models() {
     refused.showName = "NOENV-1"; // no upper Te limit: the engine refuses every point
     refused.overrides = {{"TeHig", "-"}};
     return {a, b, refused};
-}
-
-// FIG-E without the optional columns (figures from the energy balance, no displacement);
-// FIG-C with a displacement and its own discharge temperature of 95 °C above its 80 °C.
-std::vector<TestModel> figureModels() {
-    TestModel estimated = kv::namedModel("FIG-E", 1000), own = kv::namedModel("FIG-C", 2000);
-    own.overrides = {{"Displacement", "20"}, {"Speed", "2900"}, {"TdMax", "80"}, {"Td0", "95"}};
-    for (int i = 1; i <= 9; ++i)
-        own.overrides["Td" + std::to_string(i)] = "0";
-    return {estimated, own};
 }
 
 // A model window on `name` at Te 5, Tc 50, Sc 0, Sh1 Sh2 10 (engine units).
