@@ -135,7 +135,7 @@ QString pointFigureText(const RatingFigures& r, Figure f, const ModelContext& co
     if (!v)
         return heading + QStringLiteral(": -");
     const double value = pressure && !imperial ? *v / 1e5 : *v;
-    const int decimals = pressure ? (imperial ? 1 : 2) : figureDecimals(f, context.units);
+    const int decimals = pressure && !imperial ? 2 : figureDecimals(f, context.units);
     QString text = heading + QStringLiteral(": ") + groupedNumber(value, decimals, context.format);
     if (f == Figure::DischargeTemperature && r.dischargeEstimated())
         text += QStringLiteral(" (estimated)");
