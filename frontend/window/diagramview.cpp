@@ -101,6 +101,12 @@ bool DiagramView::event(QEvent* e) {
         : code > 0
             ? QStringLiteral("Warning %1: %2").arg(code).arg(utf8(ratingReason(code)))
             : QStringLiteral("Refused (code %1): %2").arg(code).arg(utf8(ratingReason(code)));
+    // A warning of the figures beyond the rating (above the maximum discharge temperature)
+    // leaves the rating's code as it is and is told beside it.
+    if (code >= 0)
+        for (const std::string& w : figureWarnings(rateFigures(
+                 api_, context_.model.number, te, tc, context_.conditions, context_.units)))
+            verdict += QStringLiteral("\nWarning: ") + utf8(w);
     ConditionValues at = context_.conditions;
     at.te = te;
     at.tc = tc;

@@ -57,14 +57,17 @@ public:
 
 private:
     struct Part {
-        Quantity quantity;
+        TableShown shown;
         std::size_t row0, row1, column0, column1; // half-open ranges of the table
         std::vector<int32_t> codes;               // the non-zero codes of its cells, sorted
         double width = 0, height = 0;
     };
 
     void layOut();
-    QString cellString(std::size_t i, std::size_t j, Quantity q, bool& bold, QColor& fill) const;
+    QString cellString(std::size_t i, std::size_t j, const TableShown& shown, bool& bold,
+                       QColor& fill) const;
+    // The five quantities and the table's extra figure where it has one.
+    std::vector<TableShown> shownTables() const;
     QString keyText(const std::vector<int32_t>& codes) const;
     double keyHeight(const std::vector<int32_t>& codes, double width);
     bool place(const Part& part, bool force);
@@ -87,7 +90,16 @@ private:
     std::vector<int32_t> pageCodes_;
 };
 
-QString TablePages::cellString(std::size_t i, std::size_t j, Quantity q, bool& bold,
+std::vector<TableShown> TablePages::shownTables() const {
+    std::vector<TableShown> shown;
+    for (int q = 0; q < kQuantities; ++q)
+        shown.push_back({static_cast<Quantity>(q), std::nullopt});
+    if (table_.extra)
+        shown.push_back({std::nullopt, std::nullopt});
+    return shown;
+}
+
+QString TablePages::cellString(std::size_t i, std::size_t j, const TableShown& shown, bool& bold,
                                QColor& fill) const {
     bold = false;
     fill = QColor(230, 230, 230);
@@ -101,12 +113,11 @@ QString TablePages::cellString(std::size_t i, std::size_t j, Quantity q, bool& b
         bold = static_cast<int>(i - 1) == table_.pointRow;
         return temperatureText(table_.te[i - 1], context_.format);
     }
-    const TableCell& c = table_.cell(i - 1, j - 1);
     const bool onRow = static_cast<int>(i - 1) == table_.pointRow;
     const bool onColumn = static_cast<int>(j - 1) == table_.pointColumn;
-    fill = cellColour(c, onRow, onColumn);
+    fill = shownCellColour(table_, i - 1, j - 1, shown, onRow, onColumn);
     bold = onRow && onColumn;
-    return cellText(c, q, context_.format);
+    return shownCellText(table_, i - 1, j - 1, shown, context_.format);
 }
 
 QString TablePages::keyText(const std::vector<int32_t>& codes) const {
@@ -134,13 +145,14 @@ void TablePages::layOut() {
     const QFontMetricsF metrics(p_.font(), p_.device());
     double widest = 0;
     std::vector<int32_t> allCodes;
-    for (int q = 0; q < kQuantities; ++q)
+    const std::vector<TableShown> tables = shownTables();
+    for (const TableShown& shown : tables)
         for (std::size_t i = 0; i <= rows; ++i)
             for (std::size_t j = 0; j <= columns; ++j) {
                 bool bold = false;
                 QColor fill;
-                widest = std::max(widest, metrics.horizontalAdvance(cellString(
-                                              i, j, static_cast<Quantity>(q), bold, fill)));
+                widest = std::max(widest,
+                                  metrics.horizontalAdvance(cellString(i, j, shown, bold, fill)));
             }
     for (const TableCell& c : table_.cells)
         if (c.code != KPX_CLEAN)
@@ -168,11 +180,12 @@ void TablePages::layOut() {
     const std::size_t rowCount = (rows + mostRows - 1) / mostRows;
     const std::size_t perRows = (rows + rowCount - 1) / rowCount;
 
-    for (int q = 0; q < kQuantities; ++q)
+    for (const TableShown& shown : tables)
         for (std::size_t r = 0; r < rows; r += perRows)
             for (std::size_t c = 0; c < columns; c += perColumns) {
-                Part part{static_cast<Quantity>(q),          r, std::min(rows, r + perRows), c,
-                          std::min(columns, c + perColumns), {}};
+                Part part{
+                    shown, r, std::min(rows, r + perRows), c, std::min(columns, c + perColumns),
+                    {}};
                 for (std::size_t i = part.row0; i < part.row1; ++i)
                     for (std::size_t j = part.column0; j < part.column1; ++j)
                         if (const int32_t code = table_.cell(i, j).code; code != KPX_CLEAN)
@@ -211,7 +224,7 @@ bool TablePages::place(const Part& part, bool force) {
 }
 
 void TablePages::drawPart(const Part& part, double x, double y) {
-    QString title = utf8(quantityHeading(part.quantity, context_.units));
+    QString title = shownHeading(table_, part.shown);
     const std::size_t rows = table_.te.size(), columns = table_.tc.size();
     auto range = [&](const char* name, const std::vector<double>& values, std::size_t from,
                      std::size_t to) {
@@ -233,9 +246,8 @@ void TablePages::drawPart(const Part& part, double x, double y) {
                               top + static_cast<double>(i) * kCellHeight, cellWidth_, kCellHeight);
             bool bold = false;
             QColor fill;
-            const QString text =
-                cellString(i == 0 ? 0 : part.row0 + i, j == 0 ? 0 : part.column0 + j, part.quantity,
-                           bold, fill);
+            const QString text = cellString(i == 0 ? 0 : part.row0 + i,
+                                            j == 0 ? 0 : part.column0 + j, part.shown, bold, fill);
             p_.setPen(QPen(QColor(170, 170, 170), 0.4));
             p_.setBrush(fill);
             p_.drawRect(cell);
@@ -352,6 +364,24 @@ QString writeModelPdf(const QString& path, const ModelSheet& sheet) {
                                              : QStringLiteral("-"));
         }
         y += 38;
+        // The figures beyond the rating at the point, three to a line.
+        if (sheet.figures.code >= 0 && sheet.figures.status == KPX_FIGURES_OK) {
+            font(7.5, false);
+            for (std::size_t f = 0; f < kFigureCount; ++f) {
+                const double column = static_cast<double>(f % 3) * width / 3;
+                p.drawText(QPointF(margin + column, y + 8),
+                           pointFigureText(sheet.figures, static_cast<Figure>(f), context));
+                if (f % 3 == 2 || f + 1 == kFigureCount)
+                    y += 11;
+            }
+            for (const std::string& w : figureWarnings(sheet.figures)) {
+                p.setPen(QColor(170, 0, 0));
+                p.drawText(QPointF(margin, y + 8), QStringLiteral("Warning: ") + utf8(w));
+                p.setPen(Qt::black);
+                y += 11;
+            }
+            y += 2;
+        }
         if (sheet.rated.code != KPX_CLEAN) {
             font(8, false);
             p.setPen(QColor(170, 0, 0));

@@ -37,6 +37,8 @@ ModelWindow::ModelWindow(const EngineApi& api, ModelContext context, QWidget* pa
 
     rated_ = ratePoint(api_, m.number, context_.conditions.te, context_.conditions.tc,
                        context_.conditions);
+    figures_ = rateFigures(api_, m.number, context_.conditions.te, context_.conditions.tc,
+                           context_.conditions, context_.units);
     envelope_ = computeEnvelope(api_, m.number, context_.conditions,
                                 envelopeWindow(api_, m.number, context_.conditions));
 
@@ -59,6 +61,11 @@ ModelWindow::ModelWindow(const EngineApi& api, ModelContext context, QWidget* pa
     auto* lblRated = new QLabel(ratedText(), this);
     lblRated->setObjectName(QStringLiteral("lblRated"));
     lblRated->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* lblPressures = new QLabel(pressuresText(), this);
+    lblPressures->setObjectName(QStringLiteral("lblPressures"));
+    lblPressures->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    if (!figureWarnings(figures_).empty())
+        lblPressures->setStyleSheet(QStringLiteral("color: #a05000"));
 
     // The envelope, or why there is none.
     auto* envelopeBox =
@@ -87,6 +94,8 @@ ModelWindow::ModelWindow(const EngineApi& api, ModelContext context, QWidget* pa
     cbQuantity->setObjectName(QStringLiteral("cbQuantity"));
     for (int q = 0; q < kQuantities; ++q)
         cbQuantity->addItem(utf8(quantityHeading(static_cast<Quantity>(q), context_.units)));
+    for (std::size_t f = 0; f < kFigureCount; ++f)
+        cbQuantity->addItem(utf8(figureHeading(static_cast<Figure>(f), context_.units)));
     controls->addWidget(new QLabel(QStringLiteral("Show"), tableBox), 0, 0);
     controls->addWidget(cbQuantity, 0, 1, 1, 6);
     const TableRange range =
@@ -153,6 +162,7 @@ ModelWindow::ModelWindow(const EngineApi& api, ModelContext context, QWidget* pa
     heading->addWidget(lblDetails);
     heading->addWidget(lblConditions);
     heading->addWidget(lblRated);
+    heading->addWidget(lblPressures);
     auto* body = new QHBoxLayout;
     body->addWidget(envelopeBox, 3);
     body->addWidget(tableBox, 2);
@@ -166,7 +176,7 @@ ModelWindow::ModelWindow(const EngineApi& api, ModelContext context, QWidget* pa
     layout->addLayout(body, 1);
     layout->addLayout(buttons);
 
-    connect(cbQuantity, &QComboBox::currentIndexChanged, this, [this] { fillTable(); });
+    connect(cbQuantity, &QComboBox::currentIndexChanged, this, [this] { showChoice(); });
     connect(btnApply, &QPushButton::clicked, this, [this] { applyRange(); });
     connect(btnCsv, &QPushButton::clicked, this, [this] { chooseExport(false); });
     connect(btnPdf, &QPushButton::clicked, this, [this] { chooseExport(true); });
@@ -219,12 +229,25 @@ bool ModelWindow::applyRange() {
     }
     lblRangeProblem->hide();
     table_ = computeTable(api_, context_.model.number, context_.conditions, context_.units, range);
-    fillTable();
+    showChoice();
     return true;
 }
 
+QString ModelWindow::pressuresText() const {
+    return kv::pressuresText(figures_, context_);
+}
+
+void ModelWindow::showChoice() {
+    const TableShown shown = shownChoice(cbQuantity->currentIndex());
+    if (shown.figure)
+        table_.extra = tableFigure(api_, context_.model.number, table_, *shown.figure);
+    else
+        table_.extra.reset();
+    fillTable();
+}
+
 void ModelWindow::fillTable() {
-    const auto q = static_cast<Quantity>(std::max(0, cbQuantity->currentIndex()));
+    const TableShown shown = shownChoice(cbQuantity->currentIndex());
     tblPerformance->clear();
     tblPerformance->setRowCount(static_cast<int>(table_.te.size()));
     tblPerformance->setColumnCount(static_cast<int>(table_.tc.size()));
@@ -245,15 +268,14 @@ void ModelWindow::fillTable() {
             h->setFont(bold);
         tblPerformance->setVerticalHeaderItem(static_cast<int>(i), h);
         for (std::size_t j = 0; j < table_.tc.size(); ++j) {
-            const TableCell& c = table_.cell(i, j);
-            auto* item = new QTableWidgetItem(cellText(c, q, context_.format));
+            auto* item = new QTableWidgetItem(shownCellText(table_, i, j, shown, context_.format));
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             const bool onRow = static_cast<int>(i) == table_.pointRow;
             const bool onColumn = static_cast<int>(j) == table_.pointColumn;
-            item->setBackground(cellColour(c, onRow, onColumn));
+            item->setBackground(shownCellColour(table_, i, j, shown, onRow, onColumn));
             if (onRow && onColumn)
                 item->setFont(bold);
-            item->setToolTip(cellReason(c));
+            item->setToolTip(shownCellReason(table_, i, j, shown));
             tblPerformance->setItem(static_cast<int>(i), static_cast<int>(j), item);
         }
     }
@@ -282,7 +304,7 @@ QString ModelWindow::exportCsv(const QString& path) const {
 }
 
 QString ModelWindow::exportPdf(const QString& path) const {
-    return writeModelPdf(path, {context_, rated_, envelope_, table_});
+    return writeModelPdf(path, {context_, rated_, figures_, envelope_, table_});
 }
 
 void ModelWindow::chooseExport(bool pdf) {

@@ -17,13 +17,7 @@ namespace {
 
 using kv::TestModel;
 
-std::vector<TestModel> figureModels() {
-    TestModel estimated = kv::namedModel("FIG-E", 1000), own = kv::namedModel("FIG-C", 2000);
-    own.overrides = {{"Displacement", "20"}, {"Speed", "2900"}, {"TdMax", "80"}, {"Td0", "95"}};
-    for (int i = 1; i <= 9; ++i)
-        own.overrides["Td" + std::to_string(i)] = "0";
-    return {estimated, own};
-}
+using kv::figureModels;
 
 using kvtest::Outcome;
 

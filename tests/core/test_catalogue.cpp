@@ -131,4 +131,12 @@ std::vector<TestModel> manyModels(int count) {
     return models;
 }
 
+std::vector<TestModel> figureModels() {
+    TestModel estimated = namedModel("FIG-E", 1000), own = namedModel("FIG-C", 2000);
+    own.overrides = {{"Displacement", "20"}, {"Speed", "2900"}, {"TdMax", "80"}, {"Td0", "95"}};
+    for (int i = 1; i <= 9; ++i)
+        own.overrides["Td" + std::to_string(i)] = "0";
+    return {estimated, own};
+}
+
 } // namespace kv

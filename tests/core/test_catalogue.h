@@ -42,6 +42,11 @@ std::vector<CodeLine> defaultCodes();
 // out of order and capacities rising, R134a and R404A alternating (benchmarks).
 std::vector<TestModel> manyModels(int count);
 
+// Two models for the figures beyond the rating: FIG-E without the optional columns (figures
+// from the energy balance, no displacement) and FIG-C with a displacement and its own
+// discharge temperature of 95 °C everywhere, above its maximum of 80 °C.
+std::vector<TestModel> figureModels();
+
 std::string codesFile(const std::vector<CodeLine>& lines);
 std::string modelsFile(const std::vector<TestModel>& models);
 

@@ -3,11 +3,14 @@
 // exports and a model the engine refuses everywhere.
 #include "harness.h"
 #include "kv/diagramview.h"
+#include "kv/figures.h"
 #include "kv/modelwindow.h"
 #include "kv/resultsgrid.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QProcess>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -19,6 +22,7 @@
 #include <QTest>
 #include <QToolTip>
 
+using kv::figureModels;
 using kv::ModelWindow;
 using kv::StartupStatus;
 using kv::TestModel;
@@ -34,6 +38,31 @@ std::vector<TestModel> models() {
     refused.showName = "NOENV-1"; // no upper Te limit: the engine refuses every point
     refused.overrides = {{"TeHig", "-"}};
     return {a, b, refused};
+}
+
+// A model window on `name` at Te 5, Tc 50, Sc 0, Sh1 Sh2 10 (engine units).
+ModelWindow* openAt(WindowHarness& h, const char* name, kv::UnitSystem units = kv::UnitSystem::SI) {
+    const auto model = kv::findModelByName(h.window().engine(), name);
+    if (!model)
+        return nullptr;
+    return new ModelWindow(h.window().engine(), {*model, {5, 50, 0, 10, 10}, units, {".", ","}},
+                           &h.window());
+}
+
+// A number of the window in the format {".", ","} as plain text.
+QString plain(QString text) {
+    text.remove(QStringLiteral(" *"));
+    text.remove(QLatin1Char(','));
+    return text;
+}
+
+// Chooses entry `index` of the "Show" list by keyboard, from the first.
+void chooseShown(ModelWindow* w, int index) {
+    auto* combo = w->findChild<QComboBox*>("cbQuantity");
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Home);
+    for (int i = 0; i < index; ++i)
+        QTest::keyClick(combo, Qt::Key_Down);
 }
 
 QList<ModelWindow*> modelWindows(WindowHarness& h) {
@@ -339,6 +368,176 @@ private slots:
         }
         QVERIFY(tablePages >= 2);
         closeModelWindows(h);
+    }
+
+    // Every figure in the "Show" list after the five quantities; chosen by keyboard, the
+    // table shows the figure the core gives for the same cells, rounded as the CLI rounds
+    // it, and a cell above the maximum discharge temperature is marked with its reason.
+    void showsEachFigure_data() {
+        QTest::addColumn<int>("figure");
+        QTest::addColumn<int>("units");
+        for (std::size_t f = 0; f < kv::kFigureCount; ++f)
+            QTest::newRow(kv::kFigureNames[f].data())
+                << static_cast<int>(f) << static_cast<int>(kv::UnitSystem::SI);
+        QTest::newRow("dischargePressure imperial")
+            << static_cast<int>(kv::Figure::DischargePressure)
+            << static_cast<int>(kv::UnitSystem::Imperial);
+    }
+    void showsEachFigure() {
+        QFETCH(int, figure);
+        QFETCH(int, units);
+        const auto f = static_cast<kv::Figure>(figure);
+        const auto system = static_cast<kv::UnitSystem>(units);
+        WindowHarness h(figureModels());
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        std::unique_ptr<ModelWindow> w(openAt(h, "FIG-C", system));
+        QVERIFY(w != nullptr);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        auto* combo = w->findChild<QComboBox*>("cbQuantity");
+        QCOMPARE(combo->count(), kv::kQuantities + static_cast<int>(kv::kFigureCount));
+        chooseShown(w.get(), kv::kQuantities + figure);
+        QCOMPARE(combo->currentText(), QString::fromStdString(kv::figureHeading(f, system)));
+
+        const kv::ExtraFigure expected =
+            kv::tableFigure(h.window().engine(), w->context().model.number, w->table(), f);
+        auto* table = w->findChild<QTableWidget*>("tblPerformance");
+        const std::size_t columns = w->table().tc.size();
+        const std::pair<int, int> cells[] = {{0, 0}, {w->table().pointRow, w->table().pointColumn}};
+        for (const auto& [row, column] : cells) {
+            QTableWidgetItem* item = table->item(row, column);
+            const std::size_t k =
+                static_cast<std::size_t>(row) * columns + static_cast<std::size_t>(column);
+            QVERIFY(expected.values[k].has_value());
+            QCOMPARE(plain(item->text()), QString::fromStdString(kv::plainNumber(
+                                              *expected.values[k], kv::figureDecimals(f, system))));
+            // 95 °C against a maximum of 80 °C: every figure of the cell is of a warned point.
+            QVERIFY2(item->text().endsWith(QStringLiteral(" *")), qPrintable(item->text()));
+            QVERIFY2(item->toolTip().contains(QLatin1String(kv::kAboveMaxDischargeReason.data())),
+                     qPrintable(item->toolTip()));
+        }
+        // Back to a quantity: the rating's own figures, no warning.
+        chooseShown(w.get(), 0);
+        QVERIFY(!table->item(0, 0)->text().endsWith(QStringLiteral(" *")));
+    }
+
+    // Without a displacement there is no volumetric efficiency: an empty cell that says why.
+    void noDisplacementSaysWhy() {
+        WindowHarness h(figureModels());
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        std::unique_ptr<ModelWindow> w(openAt(h, "FIG-E"));
+        QVERIFY(w != nullptr);
+        chooseShown(w.get(), kv::kQuantities + static_cast<int>(kv::Figure::VolumetricEfficiency));
+        QTableWidgetItem* item = w->findChild<QTableWidget*>("tblPerformance")->item(0, 0);
+        QVERIFY(item->text().isEmpty());
+        QVERIFY2(item->toolTip().contains(QStringLiteral("no displacement")),
+                 qPrintable(item->toolTip()));
+    }
+
+    // The heading gives the operating point's pressures (bar in SI, psia in imperial), the
+    // pressure ratio and the discharge temperature, "(estimated)" from the energy balance.
+    void headingShowsPressures_data() {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<int>("units");
+        QTest::addColumn<bool>("estimated");
+        QTest::newRow("energy balance, SI") << "FIG-E" << 0 << true;
+        QTest::newRow("catalogue's own, imperial") << "FIG-C" << 1 << false;
+    }
+    void headingShowsPressures() {
+        QFETCH(QString, model);
+        QFETCH(int, units);
+        QFETCH(bool, estimated);
+        const auto system = static_cast<kv::UnitSystem>(units);
+        const bool imperial = system == kv::UnitSystem::Imperial;
+        WindowHarness h(figureModels());
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        std::unique_ptr<ModelWindow> w(openAt(h, qPrintable(model), system));
+        QVERIFY(w != nullptr);
+        const kv::RatingFigures r = kv::rateFigures(h.window().engine(), w->context().model.number,
+                                                    5, 50, w->context().conditions, system);
+        const QString text = w->findChild<QLabel*>("lblPressures")->text();
+        const auto number = [&](const char* label) {
+            const QRegularExpression re(QLatin1String(label) +
+                                        QStringLiteral(R"([^:]*: ([\d.,]+))"));
+            const auto m = re.match(text);
+            return m.hasMatch() ? plain(m.captured(1)).toDouble() : -1.0;
+        };
+        const double toShown = imperial ? 1 : 1e-5;
+        const double pressureStep = imperial ? 0.05 : 0.005;
+        QVERIFY2(text.contains(imperial ? QStringLiteral("(psia)") : QStringLiteral("(bar)")),
+                 qPrintable(text));
+        QVERIFY(std::abs(number("Suction pressure") - *r[kv::Figure::SuctionPressure] * toShown) <=
+                pressureStep);
+        QVERIFY(std::abs(number("Discharge pressure") -
+                         *r[kv::Figure::DischargePressure] * toShown) <= pressureStep);
+        QVERIFY(std::abs(number("Pressure ratio") - *r[kv::Figure::PressureRatio]) <= 0.005);
+        QVERIFY(std::abs(number("Discharge temperature") - *r[kv::Figure::DischargeTemperature]) <=
+                0.05);
+        QCOMPARE(text.contains(QStringLiteral("(estimated)")), estimated);
+        QCOMPARE(text.contains(QLatin1String(kv::kAboveMaxDischargeReason.data())), !estimated);
+    }
+
+    // The exports carry the figure chosen: its column in the CSV, its table in the PDF, and
+    // the data sheet's heading lists the point's figures.
+    void exportsTheChosenFigure() {
+        WindowHarness h(figureModels());
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        std::unique_ptr<ModelWindow> w(openAt(h, "FIG-C"));
+        QVERIFY(w != nullptr);
+        chooseShown(w.get(), kv::kQuantities + static_cast<int>(kv::Figure::DischargeTemperature));
+        QTemporaryDir dir;
+        const QString csvPath = dir.filePath(QStringLiteral("table.csv"));
+        QCOMPARE(w->exportCsv(csvPath), QString());
+        QFile csv(csvPath);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = csv.readAll().split('\n');
+        QVERIFY2(lines[3].contains("Discharge temperature (\xc2\xb0"
+                                   "C),Remark"),
+                 lines[3].constData());
+        QVERIFY2(lines[4].contains(",95.0,"), lines[4].constData());
+        QVERIFY(lines[4].contains(kv::kAboveMaxDischargeReason.data()));
+
+        const QString pdfPath = dir.filePath(QStringLiteral("sheet.pdf"));
+        QCOMPARE(w->exportPdf(pdfPath), QString());
+        QProcess p;
+        p.start(QStandardPaths::findExecutable(QStringLiteral("pdftotext")),
+                {QStringLiteral("-raw"), pdfPath, QStringLiteral("-")});
+        QVERIFY(p.waitForFinished(20000));
+        const QString text = QString::fromUtf8(p.readAllStandardOutput());
+        for (const char* expected : {"Suction pressure (bar):", "Pressure ratio:", "Heating COP:",
+                                     "Volumetric efficiency:",
+                                     "Discharge temperature (\xc2\xb0"
+                                     "C): 95.0",
+                                     "Warning: discharge temperature above"})
+            QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
+        // The figure's own table after the five quantities'.
+        QVERIFY2(text.count(QString::fromUtf8("Discharge temperature (\xc2\xb0"
+                                              "C)")) >= 2,
+                 qPrintable(text));
+    }
+
+    // The diagram's tooltip at the operating point tells the discharge warning beside the
+    // engine's verdict, which stays "within the envelope".
+    void diagramWarnsAboveMaximumDischarge() {
+        WindowHarness h(figureModels());
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        std::unique_ptr<ModelWindow> w(openAt(h, "FIG-C"));
+        QVERIFY(w != nullptr);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        auto* view = w->findChild<kv::DiagramView*>("picEnvelope");
+        QVERIFY(view != nullptr);
+        const kv::Drawing& d = view->drawing();
+        const QPoint at(
+            static_cast<int>(d.plotLeft + (5 - d.teFrom) / (d.teTo - d.teFrom) * d.plotWidth),
+            static_cast<int>(d.plotTop + (d.tcTo - 50) / (d.tcTo - d.tcFrom) * d.plotHeight));
+        QHelpEvent help(QEvent::ToolTip, at, view->mapToGlobal(at));
+        QApplication::sendEvent(view, &help);
+        QVERIFY2(QToolTip::text().contains(QStringLiteral("Within the envelope")),
+                 qPrintable(QToolTip::text()));
+        QVERIFY2(QToolTip::text().contains(QStringLiteral("Warning: ") +
+                                           QLatin1String(kv::kAboveMaxDischargeReason.data())),
+                 qPrintable(QToolTip::text()));
     }
 
     // A model without envelope data: the window says so instead of drawing an empty frame.

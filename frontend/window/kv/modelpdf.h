@@ -13,9 +13,10 @@ namespace kv {
 // What the data sheet shows.
 struct ModelSheet {
     const ModelContext& context;
-    const PointRating& rated; // at the run's conditions
+    const PointRating& rated;     // at the run's conditions
+    const RatingFigures& figures; // the figures beyond the rating there
     const Envelope& envelope;
-    const PerfTable& table;
+    const PerfTable& table; // with the figure chosen to show, if any, as its extra figure
 };
 
 // Writes the data sheet to `path` (A4); an empty text on success, else why not.

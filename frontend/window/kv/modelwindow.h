@@ -6,6 +6,7 @@
 #include "kv/binding.h"
 #include "kv/calcrun.h"
 #include "kv/envelope.h"
+#include "kv/figures.h"
 #include "kv/modeltext.h"
 #include "kv/perftable.h"
 #include "kv/units.h"
@@ -46,8 +47,13 @@ public:
     QString conditionsText() const;
     // The rated figures at the operating point, with units.
     QString ratedText() const;
+    // Its pressures, pressure ratio and discharge temperature (kv::pressuresText).
+    QString pressuresText() const;
+    const RatingFigures& pointFigures() const { return figures_; }
 
 private:
+    // Puts the figure chosen in the "Show" list (if one is) into the table, and shows it.
+    void showChoice();
     void fillTable();
     // Asks for a file and writes the data sheet (pdf) or the table's CSV to it.
     void chooseExport(bool pdf);
@@ -57,6 +63,7 @@ private:
     Envelope envelope_;
     PerfTable table_;
     PointRating rated_;
+    RatingFigures figures_; // at the operating point
 
     QComboBox* cbQuantity = nullptr;
     QLineEdit* range_[6] = {};
