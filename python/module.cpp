@@ -447,20 +447,11 @@ public:
         const Inputs in({{"te", te}, {"tc", tc}, {"sc", sc}, {"sh1", sh1}, {"sh2", sh2}});
         std::vector<KPX_Figures> got(static_cast<std::size_t>(in.size));
         std::vector<int32_t> codes(got.size());
-        std::vector<const double*> columns;
-        std::vector<bool> scalar;
-        for (const Array& a : in.arrays) {
-            columns.push_back(a.data());
-            scalar.push_back(a.ndim() == 0);
-        }
         locked([&] {
             for (py::ssize_t i = 0; i < in.size; ++i) {
-                double v[5];
-                for (std::size_t c = 0; c < 5; ++c)
-                    v[c] = columns[c][scalar[c] ? 0 : i];
                 const auto k = static_cast<std::size_t>(i);
-                codes[k] =
-                    rateFigures(number, nullptr, nullptr, 0, v[0], v[1], v[2], v[3], v[4], &got[k]);
+                codes[k] = rateFigures(number, nullptr, nullptr, 0, in.at(0, i), in.at(1, i),
+                                       in.at(2, i), in.at(3, i), in.at(4, i), &got[k]);
             }
         });
         py::dict d;

@@ -69,6 +69,18 @@ QList<ModelWindow*> modelWindows(WindowHarness& h) {
     return h.window().findChildren<ModelWindow*>();
 }
 
+// The text pdftotext reads from a PDF (with `mode`, e.g. "-bbox"); empty when it can't.
+QString pdfText(const QString& pdf, const QString& mode = {}) {
+    QProcess p;
+    QStringList args{pdf, QStringLiteral("-")};
+    if (!mode.isEmpty())
+        args.prepend(mode);
+    p.start(QStandardPaths::findExecutable(QStringLiteral("pdftotext")), args);
+    if (!p.waitForFinished(20000) || p.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
 void closeModelWindows(WindowHarness& h) {
     qDeleteAll(modelWindows(h));
 }
@@ -212,13 +224,8 @@ private slots:
 
         const QString pdfPath = dir.filePath(QStringLiteral("sheet.pdf"));
         QCOMPARE(w->exportPdf(pdfPath), QString());
-        const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
-        QVERIFY2(!pdftotext.isEmpty(), "pdftotext (poppler-utils) is needed");
-        QProcess p;
-        p.start(pdftotext, {pdfPath, QStringLiteral("-")});
-        QVERIFY(p.waitForFinished(20000));
-        QCOMPARE(p.exitCode(), 0);
-        const QString text = QString::fromUtf8(p.readAllStandardOutput());
+        const QString text = pdfText(pdfPath);
+        QVERIFY2(!text.isEmpty(), "pdftotext (poppler-utils) read nothing");
         for (const char* expected :
              {"ZB45KCE", "R134a", "Scroll ZB", "4,321", "Performance table", "Operating envelope"})
             QVERIFY2(text.contains(QLatin1String(expected)), expected);
@@ -339,12 +346,8 @@ private slots:
         QTemporaryDir dir;
         const QString pdfPath = dir.filePath(QStringLiteral("wide.pdf"));
         QCOMPARE(w->exportPdf(pdfPath), QString());
-        QProcess p;
-        p.start(QStandardPaths::findExecutable(QStringLiteral("pdftotext")),
-                {QStringLiteral("-bbox"), pdfPath, QStringLiteral("-")});
-        QVERIFY(p.waitForFinished(20000));
-        QCOMPARE(p.exitCode(), 0);
-        const QString html = QString::fromUtf8(p.readAllStandardOutput());
+        const QString html = pdfText(pdfPath, QStringLiteral("-bbox"));
+        QVERIFY(!html.isEmpty());
         const QRegularExpression word(QStringLiteral(
             R"re(<word xMin="[\d.]+" yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">([^<]*)</word>)re"));
         int tablePages = 0;
@@ -499,11 +502,8 @@ private slots:
 
         const QString pdfPath = dir.filePath(QStringLiteral("sheet.pdf"));
         QCOMPARE(w->exportPdf(pdfPath), QString());
-        QProcess p;
-        p.start(QStandardPaths::findExecutable(QStringLiteral("pdftotext")),
-                {QStringLiteral("-raw"), pdfPath, QStringLiteral("-")});
-        QVERIFY(p.waitForFinished(20000));
-        const QString text = QString::fromUtf8(p.readAllStandardOutput());
+        const QString text = pdfText(pdfPath, QStringLiteral("-raw"));
+        QVERIFY(!text.isEmpty());
         for (const char* expected : {"Suction pressure (bar):", "Pressure ratio:", "Heating COP:",
                                      "Volumetric efficiency:",
                                      "Discharge temperature (\xc2\xb0"
