@@ -236,6 +236,62 @@ TEST_F(TempFiles, DisplacementSpeedAndMaximumDischargeTemperature) {
                  ImportError);
 }
 
+// The discharge-temperature and heat-rejection polynomials: converted from degF and Btu/h
+// with imperial units, refitted to dew points with mean temperatures, each set whole or
+// not at all.
+TEST_F(TempFiles, DischargeTemperatureAndHeatRejectionPolynomials) {
+    // Discharge temperature (degF) and heat rejection (Btu/h) of the test machine in degF.
+    const Coefficients td = {150, 0.4, 0.9, 0.002, -0.003, 0.001, 0, 0, 0, 0};
+    const Coefficients qr = {52000, 1300, -150, 18, -5, -1.2, 0, 0, 0, 0};
+    std::string h = header(false, "F");
+    h.pop_back();
+    for (const char* set : {"\tTd", "\tQr"})
+        for (int i = 0; i < 10; ++i)
+            h += set + std::to_string(i);
+    const std::string row = "A\tR407C\tscroll\tmedium\t0\t40\t50\t110\t65\t0" + joined(kQ) +
+                            joined(kP) + joined(td) + joined(qr) + "\n";
+    const auto fahrenheit = [](double c) { return c * 1.8 + 32; };
+    for (const TemperatureKind kind : {TemperatureKind::Dew, TemperatureKind::Mean}) {
+        ImportOptions options;
+        options.units = UnitSystem::IP;
+        options.powerFactor = 0.8;
+        options.temperatures = kind;
+        const CatalogueTexts cat = import({{write("f.tsv", h + "\n" + row), options}});
+        const Engine engine(cat.codes, cat.models);
+        const Thermo thermo(fluids.get("R407C"));
+        const auto source = [&](double dew) {
+            return kind == TemperatureKind::Dew
+                       ? dew
+                       : 0.5 * (dew + thermo.bubbleTemperature(thermo.dewPressure(dew)));
+        };
+        const auto catalogue = [&](const std::string& set, double te, double tc) {
+            Coefficients c{};
+            for (int i = 0; i < 10; ++i)
+                c[i] = engine.number(1, set + std::to_string(i));
+            return evaluate(c, te, tc);
+        };
+        for (const auto& [te, tc] : {std::pair{-12.0, 40.0}, {0.0, 30.0}, {-5.0, 42.0}}) {
+            const double teF = fahrenheit(source(te)), tcF = fahrenheit(source(tc));
+            EXPECT_NEAR(catalogue("Td", te, tc), (evaluate(td, teF, tcF) - 32) / 1.8, 0.05);
+            const double qrW = evaluate(qr, teF, tcF) * 0.29307107;
+            EXPECT_NEAR(catalogue("Qr", te, tc), qrW, 2e-3 * qrW);
+        }
+    }
+    // Imported again without them, the model keeps its figures; half a set is refused.
+    ImportOptions options;
+    options.units = UnitSystem::IP;
+    options.powerFactor = 0.8;
+    const CatalogueTexts cat = import({{write("f.tsv", h + "\n" + row), options}});
+    const std::string plain =
+        "A\tR407C\tscroll\tmedium\t0\t40\t50\t110\t65\t0" + joined(kQ) + joined(kP) + "\n";
+    const CatalogueTexts again =
+        import({{write("p.tsv", header(false, "F") + plain), options}}, cat);
+    EXPECT_EQ(parseModels(again.models)[0].at("Td3"), parseModels(cat.models)[0].at("Td3"));
+    const std::string half = "A\tR407C\tscroll\tmedium\t0\t40\t50\t110\t65\t0" + joined(kQ) +
+                             joined(kP) + joined(td) + "\t52000\t1300\t-150\t18\t-5\t\t\t\t\t\n";
+    EXPECT_THROW(import({{write("h.tsv", h + "\n" + half), options}}), ImportError);
+}
+
 TEST_F(TempFiles, BadFilesAreRefusedNamingFileLineAndColumn) {
     const std::string good = "M1\tR404A\tscroll\tmedium\t-17.8\t4.5\t10\t48.9\t18.3\t0";
     const std::string coefficients = joined(kQ) + joined(kP) + "\n";

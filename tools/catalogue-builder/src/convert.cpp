@@ -232,14 +232,13 @@ private:
     std::map<std::tuple<std::string, double, double, double, double>, double> cache_;
 };
 
-const char* const SetNames[4] = {"Q", "P", "A", "M"};
 const char* const DifferenceColumns[] = {"ShMax", "ShTol", "ScMax", "TcTol", "ShF", "ShH"};
 
 // The columns of one file, found once.
 struct FileColumns {
     std::size_t name = 0, refrigerant = 0;
     std::optional<Columns::Found> teMin, teMax, tcMin, tcMax, sh, rgt, sc, liq;
-    std::array<std::array<std::optional<std::size_t>, 10>, 4> coefficients{};
+    std::array<std::array<std::optional<std::size_t>, 10>, kPolynomialSets> coefficients{};
     std::optional<std::size_t> voltage, powerFactor, technology, appClass, family, frequency, shH;
     std::optional<std::size_t> displacement, speed;
     std::optional<Columns::Found> dischargeMax;
@@ -267,9 +266,9 @@ struct FileColumns {
             failAt(file, 1, "sh_base", "missing (or rgt_base)");
         if (!sc && !liq)
             failAt(file, 1, "sc_base", "missing (or liq_temp)");
-        for (int s = 0; s < 4; ++s)
+        for (int s = 0; s < kPolynomialSets; ++s)
             for (int k = 0; k < 10; ++k) {
-                const std::string n = SetNames[s] + std::to_string(k);
+                const std::string n = kSetNames[s] + std::to_string(k);
                 coefficients[s][k] = s < 2 ? std::optional(cols.need(n)) : cols.find(n);
             }
         voltage = cols.find("voltage");
@@ -386,8 +385,11 @@ void Converter::readFigures(const FileColumns& c, const RowReader& r, const Impo
         unitFactor(o.capacityUnit.empty() ? (ip ? "Btu/h" : "W") : o.capacityUnit, r.table.file());
     const double mScale = unitFactor(
         o.massFlowUnit.empty() ? (ip ? "lb/h" : "kg/s") : o.massFlowUnit, r.table.file());
-    const double scales[4] = {qScale, 1.0, 1.0, mScale};
-    for (int k = 0; k < 4; ++k) {
+    // Capacity and heat rejection in the capacity unit, mass flow in its own; the
+    // discharge temperature in degF with imperial units.
+    const double scales[kPolynomialSets] = {qScale, 1.0, 1.0, mScale, 1.0, qScale};
+    constexpr int kDischarge = 4;
+    for (int k = 0; k < kPolynomialSets; ++k) {
         int present = 0;
         for (int i = 0; i < 10; ++i)
             if (const auto v = r.optionalNumber(c.coefficients[k][i])) {
@@ -396,7 +398,7 @@ void Converter::readFigures(const FileColumns& c, const RowReader& r, const Impo
             } else if (k < 2)
                 r.fail(r.table.header()[*c.coefficients[k][i]], "no value");
         if (present != 0 && present != 10)
-            r.fail(std::string(SetNames[k]) + "0", "give all ten coefficients or none");
+            r.fail(std::string(kSetNames[k]) + "0", "give all ten coefficients or none");
         x.given[k] = present == 10;
         if (o.order == CoefficientOrder::Bicubic)
             x.poly[k] = fromBicubicOrder(x.poly[k]);
@@ -405,9 +407,14 @@ void Converter::readFigures(const FileColumns& c, const RowReader& r, const Impo
         else
             for (double& v : x.poly[k])
                 v *= scales[k];
+        if (ip && k == kDischarge && x.given[k]) {
+            for (double& v : x.poly[k])
+                v *= units::kKelvinPerRankine;
+            x.poly[k][0] += units::kFahrenheitZero;
+        }
         for (int i = 0; i < 10; ++i)
             if (!std::isfinite(x.poly[k][i]))
-                r.fail(SetNames[k] + std::to_string(i),
+                r.fail(kSetNames[k] + std::to_string(i),
                        "too large: not a finite number after conversion to SI units");
     }
 }
@@ -432,10 +439,10 @@ void Converter::refit(const RowReader& r, const Fluid& f, RowFigures& x, const I
         const double glide =
             th.dewTemperature(th.dewPressure(0.0)) - th.bubbleTemperature(th.dewPressure(0.0));
         if (o.temperatures == TemperatureKind::Mean && std::fabs(glide) > 1e-6) {
-            const std::array<Coefficients, 4> source = x.poly;
+            const std::array<Coefficients, kPolynomialSets> source = x.poly;
             x.range = {dewFromMean(th, x.range.teMin), dewFromMean(th, x.range.teMax),
                        dewFromMean(th, x.range.tcMin), dewFromMean(th, x.range.tcMax)};
-            for (int k = 0; k < 4; ++k)
+            for (int k = 0; k < kPolynomialSets; ++k)
                 if (x.given[k])
                     refitTo(x.poly[k], [&](double te, double tc) {
                         return evaluate(source[k], meanFromDew(th, te), meanFromDew(th, tc));
@@ -603,7 +610,7 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
         if (const std::vector<BadPoint> bad = nonPositivePoints(env, x); !bad.empty()) {
             const BadPoint& b = bad.front();
             if (!o.narrowToPositive || !narrowToPositive(env, x))
-                r.fail(std::string(SetNames[b.set]) + "0",
+                r.fail(std::string(kSetNames[b.set]) + "0",
                        std::string(kPolynomialNames[b.set]) + " " + formatValue(snapped(b.value)) +
                            " at Te " + formatValue(snapped(b.te)) + " °C, Tc " +
                            formatValue(snapped(b.tc)) +
@@ -634,14 +641,26 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
         };
         put("Displacement", positive(c.displacement));
         put("Speed", positive(c.speed));
+        // The optional figures after the schema's columns, as kImportOptionalColumns
+        // orders them.
+        const auto putOptional = [&fields](std::string_view column, std::string text) {
+            const auto* at =
+                std::find(kImportOptionalColumns.begin(), kImportOptionalColumns.end(), column);
+            fields[kpx::kModelColumns.size() +
+                   static_cast<std::size_t>(at - kImportOptionalColumns.begin())] = std::move(text);
+        };
         if (const auto tdMax = r.quantity(c.dischargeMax, Quantity::Temperature))
-            fields.back() = formatValue(*tdMax);
+            putOptional(kpx::kMaxDischargeColumn, formatValue(*tdMax));
+        for (int k = 4; k < kPolynomialSets; ++k)
+            if (x.given[k])
+                for (int i = 0; i < 10; ++i)
+                    putOptional(kSetNames[k] + std::to_string(i), formatValue(x.poly[k][i]));
         put("ScBase", formatValue(x.scBase));
         put("ShBase", x.sh ? formatValue(*x.sh) : "-");
         put("RgtBase", x.sh ? "-" : formatValue(*x.rgt));
         for (int k = 0; k < 4; ++k)
             for (int i = 0; i < 10; ++i)
-                put(SetNames[k] + std::to_string(i), formatValue(x.poly[k][i]));
+                put(kSetNames[k] + std::to_string(i), formatValue(x.poly[k][i]));
         for (std::size_t i = kpx::columnIndex("TeLow"); i < kpx::kModelColumns.size(); ++i) {
             const auto it = env.find(std::string(kpx::kModelColumns[i]));
             fields[i] = it == env.end() ? "-" : formatValue(it->second);

@@ -90,23 +90,10 @@ CatalogueTexts mergeCatalogue(const CatalogueTexts& existing,
         lines.push_back(line);
     });
     const std::size_t existingColumns = columns.size();
-    // The imported fields' columns: the schema's, then the optional maximum discharge
-    // temperature, a column of the catalogue only once a model gives it.
+    // The imported fields' columns: the schema's, then the optional ones, each a column of
+    // the catalogue only once a model gives it.
     std::vector<std::string_view> imported(kpx::kModelColumns.begin(), kpx::kModelColumns.end());
-    imported.push_back(kpx::kMaxDischargeColumn);
-    const bool anyMaximum = std::any_of(models.begin(), models.end(), [](const ImportedModel& m) {
-        return m.row.size() >= 2 && m.row[m.row.size() - 2] != '\t'; // its last field given
-    });
-    for (std::size_t k = 0; k < imported.size(); ++k)
-        if (std::find(columns.begin(), columns.end(), imported[k]) == columns.end() &&
-            (k < kpx::kModelColumns.size() || anyMaximum))
-            columns.emplace_back(imported[k]);
-    // Where each catalogue column takes its text from: an imported field, or none.
-    std::vector<std::size_t> schemaColumn(columns.size(), kImportFieldCount);
-    for (std::size_t i = 0; i < columns.size(); ++i)
-        for (std::size_t k = 0; k < imported.size(); ++k)
-            if (columns[i] == imported[k])
-                schemaColumn[i] = k;
+    imported.insert(imported.end(), kImportOptionalColumns.begin(), kImportOptionalColumns.end());
     const auto fieldsOf = [](std::string_view line, std::size_t count) {
         std::vector<std::string_view> fields;
         std::size_t pos = 0;
@@ -116,6 +103,22 @@ CatalogueTexts mergeCatalogue(const CatalogueTexts& existing,
         fields.resize(count);
         return fields;
     };
+    std::vector<bool> given(imported.size(), false);
+    std::fill_n(given.begin(), kpx::kModelColumns.size(), true);
+    for (const ImportedModel& m : models) {
+        const std::vector<std::string_view> fields = fieldsOf(m.row, kImportFieldCount);
+        for (std::size_t k = kpx::kModelColumns.size(); k < imported.size(); ++k)
+            given[k] = given[k] || !fields[k].empty();
+    }
+    for (std::size_t k = 0; k < imported.size(); ++k)
+        if (given[k] && std::find(columns.begin(), columns.end(), imported[k]) == columns.end())
+            columns.emplace_back(imported[k]);
+    // Where each catalogue column takes its text from: an imported field, or none.
+    std::vector<std::size_t> schemaColumn(columns.size(), kImportFieldCount);
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        for (std::size_t k = 0; k < imported.size(); ++k)
+            if (columns[i] == imported[k])
+                schemaColumn[i] = k;
     const std::size_t nameAt = static_cast<std::size_t>(
         std::find(columns.begin(), columns.end(), "Name") - columns.begin());
     std::map<std::string_view, std::size_t> lineOf; // by Name

@@ -57,18 +57,31 @@ struct ImportFile {
     ImportOptions options;
 };
 
+// The optional columns an import writes after the schema's model columns, in this order:
+// the discharge-temperature and heat-rejection polynomials and the highest discharge
+// temperature. Each becomes a column of the catalogue only once a model gives it.
+inline constexpr std::array<std::string_view, 21> kImportOptionalColumns = [] {
+    std::array<std::string_view, 21> c{};
+    for (std::size_t i = 0; i < 10; ++i) {
+        c[i] = kpx::kDischargeColumns[i];
+        c[10 + i] = kpx::kHeatRejectionColumns[i];
+    }
+    c[20] = kpx::kMaxDischargeColumn;
+    return c;
+}();
+
 // One imported model as the catalogue writes it.
 struct ImportedModel {
     std::string name, refrigerant, familyText, supplyText;
     int familyCode = 0, supplyCode = 0; // wished numbers; 0: a new one
-    // The fields of the schema's model columns in their order, then the optional column
-    // of the highest discharge temperature (kpx::kMaxDischargeColumn, empty when the file
-    // gives none), each ending with a tab; the code-list columns ("DLLR", "DLLF", "DLLP")
-    // empty, the merge numbers them.
+    // The fields of the schema's model columns in their order, then those of
+    // kImportOptionalColumns (empty where the file gives none), each ending with a tab; the
+    // code-list columns ("DLLR", "DLLF", "DLLP") empty, the merge numbers them.
     std::string row;
 };
 // The fields of an imported model's row.
-inline constexpr std::size_t kImportFieldCount = kpx::kModelColumns.size() + 1;
+inline constexpr std::size_t kImportFieldCount =
+    kpx::kModelColumns.size() + kImportOptionalColumns.size();
 
 // The model as the engine reads it (its refrigerant text points into the model).
 kpx::RatingRecord ratingRecord(const ImportedModel& model);

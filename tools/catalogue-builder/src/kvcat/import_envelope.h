@@ -19,14 +19,19 @@ struct ValidityRange {
     double teMin = 0, teMax = 0, tcMin = 0, tcMax = 0;
 };
 
+// The polynomial sets of a row, in this order: capacity, power, current and mass flow
+// (the rating's), then the optional discharge temperature (degC) and heat rejection (W).
+inline constexpr int kPolynomialSets = 6;
+inline constexpr const char* kSetNames[kPolynomialSets] = {"Q", "P", "A", "M", "Td", "Qr"};
+
 // One row's figures on their way into the catalogue: temperatures in degC (dew points),
 // polynomials in SI units in EN 12900 order.
 struct RowFigures {
     ValidityRange range;
     std::optional<double> sh, rgt, sc, liq;
     double scBase = 0;
-    std::array<Coefficients, 4> poly{};
-    std::array<bool, 4> given{};
+    std::array<Coefficients, kPolynomialSets> poly{};
+    std::array<bool, kPolynomialSets> given{};
     double suction(double te) const { return sh ? te + *sh : *rgt; }
 };
 
