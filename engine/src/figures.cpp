@@ -93,8 +93,15 @@ KPX_Figures ratingFigures(const RatingRecord& record, const FigureColumns& colum
     f.heatingCop = rated.power == 0 ? kNaN : f.heatRejection / rated.power;
 
     // Discharge temperature: the catalogue's, or the gas heated by what stays of the power.
+    // The catalogue's holds at its base suction gas temperature; at another, the gas leaves
+    // at the same ratio of absolute temperatures, as a gas compressed over the same pressure
+    // ratio does (1 K more suction superheat gives about 1.3 K more at discharge).
     if (complete(columns.td)) {
-        f.dischargeTemperature = capacityPolynomial(columns.td, c.te, c.tc);
+        const double baseSuction = record.shBase != NoValue    ? teK + record.shBase
+                                   : record.rgtBase != NoValue ? record.rgtBase + kKelvin
+                                                               : t1;
+        f.dischargeTemperature =
+            (capacityPolynomial(columns.td, c.te, c.tc) + kKelvin) * t1 / baseSuction - kKelvin;
     } else {
         f.flags |= KPX_FIGURE_DISCHARGE_ESTIMATED;
         double t2 = 0, s2 = 0;

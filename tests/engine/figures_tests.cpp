@@ -123,8 +123,9 @@ protected:
     }
     static void TearDownTestSuite() { delete dir_; }
 
-    static std::int32_t figures(std::int32_t model, double te, double tc, KPX_Figures& f) {
-        return KPX_RatingFigures(model, nullptr, nullptr, 0, te, tc, 0, kSuperheat, kSuperheat, &f);
+    static std::int32_t figures(std::int32_t model, double te, double tc, KPX_Figures& f,
+                                double sh2 = kSuperheat) {
+        return KPX_RatingFigures(model, nullptr, nullptr, 0, te, tc, 0, kSuperheat, sh2, &f);
     }
     static kpx::TempDir* dir_;
 };
@@ -179,6 +180,13 @@ TEST_F(Figures, CatalogueColumnsAndTheDischargeLimit) {
         EXPECT_EQ(f.maxDischargeTemperature, 90);
         EXPECT_EQ(f.heatRejection, 1600);
         EXPECT_EQ(f.heatingCop, 1600 / powerFor(hands()[n]));
+        // 10 K more suction superheat: the gas leaves hotter in the ratio of the absolute
+        // suction temperatures.
+        const double t1 = hands()[n].te + 273.15 + kSuperheat;
+        ASSERT_EQ(figures(static_cast<std::int32_t>(3 * n + 2), hands()[n].te, hands()[n].tc, f,
+                          kSuperheat + 10),
+                  0);
+        EXPECT_NEAR(f.dischargeTemperature, (95 + 273.15) * (t1 + 10) / t1 - 273.15, 1e-9);
     }
 }
 
