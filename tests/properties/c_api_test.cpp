@@ -185,6 +185,51 @@ TEST(CInterface, StateAtTemperatureAndPressure) {
     EXPECT_TRUE(std::isnan(Tc));
 }
 
+// A transcritical R744 cycle through the exports: saturation bounded by the triple and
+// critical points, the gas-cooler outlet above the critical pressure, the discharge of an
+// isentropic compression to it and back from its enthalpy, against the reference table.
+TEST(CInterface, TranscriticalR744) {
+    ASSERT_EQ(ILK_SetDataDirectory(kDataDir.c_str()), ILK_OK);
+    double Tc = 0, pc = 0, v = 0;
+    ASSERT_EQ(ILK_CriticalPoint("R744", &Tc, &pc), ILK_OK);
+    EXPECT_EQ(Tc, 304.1282);
+    EXPECT_EQ(pc, 7377300.0);
+    const struct {
+        double T;
+        int32_t status;
+    } saturation[] = {
+        {216.0, ILK_OUT_OF_RANGE}, {216.6, ILK_OK}, {304.0, ILK_OK}, {304.2, ILK_OUT_OF_RANGE}};
+    for (const auto& r : saturation) {
+        EXPECT_EQ(ILK_SaturationPressure("R744", r.T, &v), r.status) << r.T;
+        EXPECT_EQ(ILK_LiquidEnthalpy("R744", r.T, &v), r.status) << r.T;
+    }
+    EXPECT_EQ(ILK_BubbleTemperature("R744", 8e6, &v), ILK_OUT_OF_RANGE);
+    EXPECT_EQ(ILK_VapourEnthalpy("R744", 293.15, 9e6, &v), ILK_NOT_VAPOUR); // liquid-like
+
+    const auto table = asere::readTable("R744_supercritical.tsv", 5);
+    int rows = 0;
+    for (const auto& r : table) {
+        if (r[1] != 9e6 || r[0] > 400)
+            continue;
+        double h = 0, s = 0, rho = 0;
+        ASSERT_EQ(ILK_StateTP("R744", r[0], r[1], &h, &s, &rho), ILK_OK) << r[0];
+        EXPECT_NEAR(rho / r[2], 1, 1e-5) << r[0];
+        EXPECT_NEAR(h, r[3], 2.0) << r[0];
+        EXPECT_NEAR(s, r[4], 0.01) << r[0];
+        ++rows;
+        if (r[0] <= Tc)
+            continue;
+        double T = 0, h2 = 0, s2 = 0;
+        ASSERT_EQ(ILK_VapourStatePS("R744", r[1], r[4], &T, &h2), ILK_OK) << r[0];
+        EXPECT_NEAR(T, r[0], 1e-3);
+        EXPECT_NEAR(h2, r[3], 2.0);
+        ASSERT_EQ(ILK_VapourStatePH("R744", r[1], r[3], &T, &s2), ILK_OK) << r[0];
+        EXPECT_NEAR(T, r[0], 1e-3);
+        EXPECT_NEAR(s2, r[4], 0.01);
+    }
+    EXPECT_EQ(rows, 26);
+}
+
 // The calls of one rating for every refrigerant, at -10 degC evaporating and +45 degC
 // condensing, against the reference tables.
 TEST(CInterface, RatingCallsMatchTheReference) {
