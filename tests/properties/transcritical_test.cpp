@@ -10,12 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <functional>
+#include <string>
 
 namespace {
 
 using asere::Fluid;
 using asere::Status;
+using asere::Worst;
 
 class R744 : public ::testing::Test {
 protected:
@@ -24,45 +25,31 @@ protected:
 };
 std::shared_ptr<const Fluid> R744::fluid_;
 
-// Largest deviation over the table, and where; within `near` kelvin of the
-// pseudo-critical temperature of the row's pressure (where cp peaks) a looser limit.
-struct Deviation {
-    double worst = 0, T = NAN, p = NAN;
-    void add(double dev, double atT, double atP) {
-        if (!(dev <= worst)) // NaN counts as the worst
-            worst = std::isnan(dev) ? INFINITY : dev, T = atT, p = atP;
-    }
-};
-
 // Every row of the table: the single-phase state at (T, p), and for the gas-like rows the
 // isentropic and isenthalpic searches along the isobar back to T.
 TEST_F(R744, SupercriticalTableEveryRow) {
     const auto rows = asere::readTable("R744_supercritical.tsv", 5);
     ASSERT_EQ(rows.size(), 462u);
-    Deviation rho, h, s, tFromS, tFromH;
+    Worst rho("rho", 1e-5, true), h("h [J/kg]", 2.0, false), s("s [J/(kg K)]", 0.01, false);
+    Worst tFromS("T(p, s) [K]", 1e-3, false), tFromH("T(p, h) [K]", 1e-3, false);
     for (const auto& r : rows) {
         const double T = r[0], p = r[1];
         const auto st = fluid_->singlePhaseState(T, p);
         ASSERT_TRUE(st.ok()) << T << " " << p;
-        rho.add(std::abs(st.value.rho / r[2] - 1), T, p);
-        h.add(std::abs(st.value.h - r[3]), T, p);
-        s.add(std::abs(st.value.s - r[4]), T, p);
+        rho.check(st.value.rho, r[2], T);
+        h.check(st.value.h, r[3], T);
+        s.check(st.value.s, r[4], T);
         if (T > fluid_->criticalTemperature()) {
             const auto byS = asere::isobarVapourAtEntropy(*fluid_, p, r[4]);
-            tFromS.add(byS.ok() ? std::abs(byS.value.T - T) : NAN, T, p);
+            tFromS.check(byS.ok() ? byS.value.T : NAN, T, T);
             const auto byH = asere::vapourAtPressureEnthalpy(*fluid_, p, r[3]);
-            tFromH.add(byH.ok() ? std::abs(byH.value.T - T) : NAN, T, p);
+            tFromH.check(byH.ok() ? byH.value.T : NAN, T, T);
         }
     }
-    EXPECT_LE(rho.worst, 1e-5) << rho.T << " " << rho.p;
-    EXPECT_LE(h.worst, 2.0) << h.T << " " << h.p;
-    EXPECT_LE(s.worst, 0.01) << s.T << " " << s.p;
-    EXPECT_LE(tFromS.worst, 1e-3) << tFromS.T << " " << tFromS.p;
-    EXPECT_LE(tFromH.worst, 1e-3) << tFromH.T << " " << tFromH.p;
-    std::printf("worst deviation, supercritical, R744: rho %.1e %% (%.2f K, %.0f Pa); h %.1e "
-                "J/kg (%.2f K, %.0f Pa); s %.1e J/(kg K); T(p, s) %.1e K; T(p, h) %.1e K\n",
-                100 * rho.worst, rho.T, rho.p, h.worst, h.T, h.p, s.worst, tFromS.worst,
-                tFromH.worst);
+    std::string line;
+    for (const Worst* w : {&rho, &h, &s, &tFromS, &tFromH})
+        line += w->report() + "; ";
+    std::printf("worst deviation, supercritical, R744: %s\n", line.c_str());
 }
 
 // Between the saturated densities below about 24 degC the equation's isotherms rise to a
