@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #ifdef _WIN32
 #include <fstream>
 #else
@@ -165,6 +166,18 @@ void readIdealGas(const Reader& r, const json& terms, FluidData& f) {
     }
 }
 
+// The parameter lists of one entry of a term list, by their keys: each as long as the
+// first.
+std::vector<std::vector<double>> termLists(const Reader& r, const json& term,
+                                           const std::string& where,
+                                           std::initializer_list<const char*> keys) {
+    std::vector<std::vector<double>> lists;
+    for (const char* key : keys)
+        lists.push_back(lists.empty() ? r.numbers(term, key, where)
+                                      : r.numbers(term, key, where, lists[0].size()));
+    return lists;
+}
+
 void readResidual(const Reader& r, const json& terms, FluidData& f) {
     if (!terms.is_array() || terms.empty())
         r.fail("EOS.alphar is not a list of terms");
@@ -191,16 +204,18 @@ void readResidual(const Reader& r, const json& terms, FluidData& f) {
                     f.powerExpTau.push_back({p, m[k]});
             }
         } else if (type == "ResidualHelmholtzGaussian") {
-            auto n = r.numbers(term, "n", where);
-            auto d = r.numbers(term, "d", where, n.size());
-            auto t = r.numbers(term, "t", where, n.size());
-            auto eta = r.numbers(term, "eta", where, n.size());
-            auto eps = r.numbers(term, "epsilon", where, n.size());
-            auto beta = r.numbers(term, "beta", where, n.size());
-            auto gamma = r.numbers(term, "gamma", where, n.size());
-            for (std::size_t k = 0; k < n.size(); ++k)
-                f.gaussian.push_back({n[k], d[k], t[k], eta[k], eps[k], beta[k], gamma[k],
-                                      tableIndex(d[k]), std::exp(-eta[k] * eps[k] * eps[k])});
+            const auto v =
+                termLists(r, term, where, {"n", "d", "t", "eta", "epsilon", "beta", "gamma"});
+            for (std::size_t k = 0; k < v[0].size(); ++k) {
+                const double d = v[1][k], eta = v[3][k], eps = v[4][k];
+                f.gaussian.push_back({v[0][k], d, v[2][k], eta, eps, v[5][k], v[6][k],
+                                      tableIndex(d), std::exp(-eta * eps * eps)});
+            }
+        } else if (type == "ResidualHelmholtzNonAnalytic") {
+            const auto v = termLists(r, term, where, {"n", "a", "b", "beta", "A", "B", "C", "D"});
+            for (std::size_t k = 0; k < v[0].size(); ++k)
+                f.nonAnalytic.push_back(
+                    {v[0][k], v[1][k], v[2][k], v[3][k], v[4][k], v[5][k], v[6][k], v[7][k]});
         } else {
             r.fail(where + " has the term type \"" + type + "\", which this library doesn't know");
         }
@@ -303,7 +318,7 @@ void checkPlausible(const Reader& r, const FluidData& f, double Rmolar) {
     within("STATES.reducing.rhomolar", f.rhor / f.molarMass, 1, 1e6, " mol/m3");
     within("STATES.reducing.p", f.pc, 1e3, 1e9, " Pa");
 
-    atMost(eos + "alphar", f.termCount(), kMaxResidualTerms);
+    atMost(eos + "alphar", f.termCount() + f.nonAnalytic.size(), kMaxResidualTerms);
     for (const auto& t : f.power) {
         within(eos + "alphar power term n", t.n, -1e6, 1e6, "");
         within(eos + "alphar power term d", t.d, 0, 20, "");
@@ -318,6 +333,21 @@ void checkPlausible(const Reader& r, const FluidData& f, double Rmolar) {
         within(eos + "alphar Gaussian term epsilon", t.epsilon, -10, 10, "");
         within(eos + "alphar Gaussian term beta", t.beta, 0, 1e5, "");
         within(eos + "alphar Gaussian term gamma", t.gamma, -10, 10, "");
+    }
+
+    // Non-analytic terms: exponents that keep every derivative up to the second finite
+    // away from the critical point (q^(a-1) and q^(1/(2 beta)-1) at q = 0), a positive B so
+    // that Delta vanishes only there, and decaying exponentials.
+    for (const auto& t : f.nonAnalytic) {
+        const std::string term = eos + "alphar non-analytic term ";
+        within(term + "n", t.n, -1e6, 1e6, "");
+        within(term + "a", t.a, 1, 20, "");
+        within(term + "b", t.b, 0.1, 10, "");
+        within(term + "beta", t.beta, 0.05, 0.5, "");
+        within(term + "A", t.A, 0, 100, "");
+        within(term + "B", t.B, 1e-6, 100, "");
+        within(term + "C", t.C, 0, 1e5, "");
+        within(term + "D", t.D, 0, 1e5, "");
     }
 
     const IdealGas& ideal = f.ideal;

@@ -25,7 +25,7 @@ struct PressureSlope {
 class Isotherm {
 public:
     Isotherm(const FluidData& f, double T)
-        : f_(f), g_(f.byDensity ? *f.byDensity : f), rt_(f.R * T) {
+        : f_(f), g_(f.byDensity ? *f.byDensity : f), rt_(f.R * T), tau_(f.Tr / T) {
         const std::size_t n = f.termCount(), groups = g_.termCount();
         if (n + groups > buffer_.size()) {
             heap_.resize(n + groups);
@@ -54,14 +54,21 @@ public:
     double secondVirial() const { return g_.secondVirial(groupFactors_); }
 
     PressureSlope at(double rho) const {
-        const DeltaDerivatives r = g_.residualDelta(groupFactors_, rho / f_.rhor);
+        const double delta = rho / f_.rhor;
+        DeltaDerivatives r = g_.residualDelta(groupFactors_, delta);
+        if (!f_.nonAnalytic.empty()) {
+            Helmholtz n;
+            f_.addNonAnalytic(tau_, delta, n);
+            r.d += n.d;
+            r.dd += n.dd;
+        }
         return {rho * rt_ * (1 + r.d), rt_ * (1 + 2 * r.d + r.dd)};
     }
 
 private:
     const FluidData& f_;
     const FluidData& g_; // f's terms grouped by density, or f
-    double rt_;
+    double rt_, tau_;
     std::array<double, 128> buffer_{};
     std::vector<double> heap_;
     double* factors_ = buffer_.data();
@@ -444,9 +451,9 @@ Result<State> saturatedState(const FluidData& f, double T, bool vapour) {
     return {s, Status::Ok};
 }
 
-Result<State> vapourAt(const FluidData& f, double T, double p, double rhoMax) {
-    const Isotherm iso(f, T);
-    const auto rho = vapourDensity(iso, f, T, p, 0, rhoMax);
+// The state at the density root rho of (T, p) on its isotherm, with p as given.
+Result<State> stateAtRoot(const FluidData& f, double T, double p, const Result<double>& rho,
+                          const Isotherm& iso) {
     if (!rho)
         return failure<State>(rho.status);
     State s = stateFrom(f, T, rho.value, iso);
@@ -454,6 +461,20 @@ Result<State> vapourAt(const FluidData& f, double T, double p, double rhoMax) {
         return failure<State>(Status::OutOfRange);
     s.p = p;
     return {s, Status::Ok};
+}
+
+Result<State> vapourAt(const FluidData& f, double T, double p, double rhoMax) {
+    const Isotherm iso(f, T);
+    return stateAtRoot(f, T, p, vapourDensity(iso, f, T, p, 0, rhoMax), iso);
+}
+
+Result<State> denseStateAt(const FluidData& f, double T, double p, double start, double rhoMin) {
+    const Isotherm iso(f, T);
+    const auto at = [&iso](double r) {
+        const PressureSlope ps = iso.at(r);
+        return std::pair{ps.p, ps.dpdrho};
+    };
+    return stateAtRoot(f, T, p, risingRoot(at, p, start, rhoMin), iso);
 }
 
 Result<State> vapourAtPressureEntropy(const Fluid& fluid, double p, double s) {

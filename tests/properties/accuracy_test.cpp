@@ -9,44 +9,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 
 namespace {
 
 using asere::RefFluid;
-
-// Largest deviation of one quantity over a table, with the row where it occurred.
-class Worst {
-public:
-    Worst(const char* what, double limit, bool relative)
-        : what_(what), limit_(limit), relative_(relative) {}
-
-    void check(double got, double want, double at) {
-        ++rows_;
-        const double dev = std::abs(relative_ ? (got - want) / want : got - want);
-        const double size = std::isnan(dev) ? INFINITY : dev;
-        if (size > worst_)
-            worst_ = size, at_ = at;
-        if (size > limit_ && failures_++ < 5)
-            ADD_FAILURE() << what_ << " at " << at << ": got " << got << ", reference " << want;
-    }
-    // Expects the worst deviation within the limit and describes it.
-    std::string report() const {
-        EXPECT_GT(rows_, 0) << what_;
-        EXPECT_LE(worst_, limit_) << what_ << " worst at " << at_;
-        char buf[96];
-        std::snprintf(buf, sizeof buf, relative_ ? "%s %.1e %%" : "%s %.1e", what_,
-                      relative_ ? 100 * worst_ : worst_);
-        return buf;
-    }
-
-private:
-    const char* what_;
-    double limit_;
-    bool relative_;
-    double worst_ = 0, at_ = NAN;
-    int rows_ = 0, failures_ = 0;
-};
+using asere::Worst;
 
 constexpr double kPressure = 1e-5;    // 0.001 %
 constexpr double kVolume = 1e-5;      // 0.001 %
@@ -147,6 +116,23 @@ TEST_P(Accuracy, EntropyAndIsobarStatesFromTheTables) {
             }
     }
     std::printf("worst deviation, entropy and isobar states, %s\n", line.c_str());
+}
+
+// The liquid 1 bar above the bubble pressure as a single-phase state at (T, p).
+TEST_P(Accuracy, LiquidTableEveryRow) {
+    if (!std::filesystem::exists(asere::referenceDir() /
+                                 (std::string(GetParam().prefix) + "_liquid.tsv")))
+        GTEST_SKIP() << "no liquid table";
+    const auto rows = asere::readTable(std::string(GetParam().prefix) + "_liquid.tsv", 3);
+    Worst h("h [J/kg]", kEnthalpy, false);
+    for (const auto& r : rows) {
+        const auto s = fluid_->singlePhaseState(r[0], r[1]);
+        h.check(s.ok() ? s.value.h : NAN, r[2], r[0]);
+        const auto liquid = fluid_->saturatedLiquid(r[0]);
+        ASSERT_TRUE(liquid.ok() && s.ok()) << r[0];
+        EXPECT_GT(s.value.rho, liquid.value.rho) << r[0];
+    }
+    std::printf("worst deviation, liquid, %s: %s\n", GetParam().name, h.report().c_str());
 }
 
 std::string fluidName(const ::testing::TestParamInfo<RefFluid>& info) {

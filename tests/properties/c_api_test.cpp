@@ -121,6 +121,85 @@ TEST(CInterface, BadArgumentsGiveAStatusAndNaN) {
     EXPECT_TRUE(std::isfinite(v));
 }
 
+// The single-phase state and the critical point: results or a status with NaN in every
+// result.
+TEST(CInterface, StateAtTemperatureAndPressure) {
+    ASSERT_EQ(ILK_SetDataDirectory(kDataDir.c_str()), ILK_OK);
+    struct Row {
+        const char* fluid;
+        double T, p;
+        int32_t status;
+    };
+    const Row rows[] = {
+        {"R134a", 263.15, 1e5, ILK_OK},          // vapour
+        {"R134a", 263.15, 2e6, ILK_OK},          // liquid
+        {"R134a", 400, 6e6, ILK_OK},             // above the critical point
+        {"R410A", 273.15, 8.0e5, ILK_TWO_PHASE}, // between dew (798 kPa) and bubble (801 kPa)
+        {"R454B", 273.15, 7.5e5, ILK_TWO_PHASE}, // 732 and 767 kPa
+        {"R454B", 273.15, 3e6, ILK_OK},
+        {"R134a", 150, 1e5, ILK_OUT_OF_RANGE}, // below the triple point
+        {"R134a", 263.15, 1e12, ILK_OUT_OF_RANGE},
+        {"R134a", NAN, 1e5, ILK_BAD_ARGUMENT},
+        {"R134a", 263.15, -1, ILK_BAD_ARGUMENT},
+        {"R134a", 263.15, INFINITY, ILK_BAD_ARGUMENT},
+        {"R999", 263.15, 1e5, ILK_UNKNOWN_FLUID},
+        {nullptr, 263.15, 1e5, ILK_NULL_POINTER},
+    };
+    for (const Row& r : rows) {
+        double h = 0, s = 0, rho = 0;
+        EXPECT_EQ(ILK_StateTP(r.fluid, r.T, r.p, &h, &s, &rho), r.status) << r.T << " " << r.p;
+        EXPECT_EQ(std::isfinite(h) && std::isfinite(s) && rho > 0, r.status == ILK_OK) << r.T;
+        EXPECT_EQ(std::isnan(h) && std::isnan(s) && std::isnan(rho), r.status != ILK_OK) << r.T;
+    }
+    // A null result: the others NaN.
+    double h = 0, rho = 0;
+    EXPECT_EQ(ILK_StateTP("R134a", 263.15, 1e5, &h, nullptr, &rho), ILK_NULL_POINTER);
+    EXPECT_TRUE(std::isnan(h) && std::isnan(rho));
+
+    double Tc = 0, pc = 0;
+    ASSERT_EQ(ILK_CriticalPoint("R134a", &Tc, &pc), ILK_OK);
+    EXPECT_NEAR(Tc, 374.18, 1e-9);
+    EXPECT_NEAR(pc, 4.05928e6, 1e-3);
+    // A blend of pure fluids: the top of its saturation curve, where saturation stops.
+    ASSERT_EQ(ILK_CriticalPoint("R454B", &Tc, &pc), ILK_OK);
+    double p = 0;
+    EXPECT_EQ(ILK_SaturationPressure("R454B", Tc - 1e-6, &p), ILK_OK);
+    EXPECT_EQ(ILK_SaturationPressure("R454B", Tc + 1e-3, &p), ILK_OUT_OF_RANGE);
+    EXPECT_EQ(ILK_CriticalPoint("R999", &Tc, &pc), ILK_UNKNOWN_FLUID);
+    EXPECT_TRUE(std::isnan(Tc) && std::isnan(pc));
+    EXPECT_EQ(ILK_CriticalPoint("R134a", &Tc, nullptr), ILK_NULL_POINTER);
+    EXPECT_TRUE(std::isnan(Tc));
+}
+
+// R744 through the exports: saturation bounded by the triple and critical points, and
+// gas-cooler states above the critical pressure against the reference table.
+TEST(CInterface, TranscriticalR744) {
+    ASSERT_EQ(ILK_SetDataDirectory(kDataDir.c_str()), ILK_OK);
+    double Tc = 0, pc = 0, v = 0;
+    ASSERT_EQ(ILK_CriticalPoint("R744", &Tc, &pc), ILK_OK);
+    EXPECT_EQ(Tc, 304.1282);
+    EXPECT_EQ(pc, 7377300.0);
+    for (const double T : {216.0, 216.6, 304.0, 304.2}) {
+        const int32_t status = T > 216.592 && T < Tc ? ILK_OK : ILK_OUT_OF_RANGE;
+        EXPECT_EQ(ILK_SaturationPressure("R744", T, &v), status) << T;
+        EXPECT_EQ(ILK_LiquidEnthalpy("R744", T, &v), status) << T;
+    }
+    EXPECT_EQ(ILK_BubbleTemperature("R744", 8e6, &v), ILK_OUT_OF_RANGE);
+    EXPECT_EQ(ILK_VapourEnthalpy("R744", 293.15, 9e6, &v), ILK_NOT_VAPOUR); // liquid-like
+    int rows = 0;
+    for (const auto& r : asere::readTable("R744_supercritical.tsv", 5)) {
+        if (r[1] != 9e6 || r[0] > 400)
+            continue;
+        double h = 0, s = 0, rho = 0;
+        ASSERT_EQ(ILK_StateTP("R744", r[0], r[1], &h, &s, &rho), ILK_OK) << r[0];
+        EXPECT_NEAR(rho / r[2], 1, 1e-5) << r[0];
+        EXPECT_NEAR(h, r[3], 2.0) << r[0];
+        EXPECT_NEAR(s, r[4], 0.01) << r[0];
+        ++rows;
+    }
+    EXPECT_EQ(rows, 26);
+}
+
 // The calls of one rating for every refrigerant, at -10 degC evaporating and +45 degC
 // condensing, against the reference tables.
 TEST(CInterface, RatingCallsMatchTheReference) {
