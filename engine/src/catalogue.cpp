@@ -114,6 +114,7 @@ void Catalogue::clearModels() {
     numbers_.clear();
     numberColumns_.clear();
     figureColumns_.clear();
+    gasCoolerColumns_.clear();
     family_ = nullptr;
     presentSlots_.clear();
     slotPlace_.clear();
@@ -220,6 +221,10 @@ void Catalogue::resolveColumns() {
     FigureColumns figures;
     figures.forEachColumn(
         [&](std::string_view name, double&) { figureColumns_.push_back(column(name)); });
+    gasCoolerColumns_.clear();
+    GasCoolerColumns gasCooler;
+    gasCooler.forEachColumn(
+        [&](std::string_view name, double&) { gasCoolerColumns_.push_back(column(name)); });
     numberColumns_.clear();
     RatingRecord names;
     forEachRatingColumn(
@@ -346,9 +351,24 @@ FigureColumns Catalogue::figureColumns(std::size_t position) const {
         const Field* found = field(position, *ref++);
         value = found != nullptr ? kpx::FieldNumber(text(found)) : NoValue;
     });
-    if (const FamilyEntry* family = entryFor(kFamilies, text(field(position, family_))))
-        f.technology = family->technology;
+    f.technology = technology(position);
     return f;
+}
+
+std::string_view Catalogue::technology(std::size_t position) const {
+    const FamilyEntry* family = entryFor(kFamilies, text(field(position, family_)));
+    return family != nullptr ? family->technology : std::string_view();
+}
+
+GasCoolerColumns Catalogue::gasCoolerColumns(std::size_t position) const {
+    GasCoolerColumns g;
+    auto ref = gasCoolerColumns_.begin();
+    g.forEachColumn([&](std::string_view, double& value) {
+        const Field* found = field(position, *ref++);
+        value = found != nullptr ? kpx::FieldNumber(text(found)) : NoValue;
+    });
+    g.technology = technology(position);
+    return g;
 }
 
 } // namespace kpx
