@@ -90,16 +90,26 @@ CatalogueTexts mergeCatalogue(const CatalogueTexts& existing,
         lines.push_back(line);
     });
     const std::size_t existingColumns = columns.size();
-    // The imported fields' columns: the schema's, then the optional maximum discharge
-    // temperature, a column of the catalogue only once a model gives it.
+    // The imported fields' columns: the schema's, then the optional ones, each a column of
+    // the catalogue only once a model gives it.
     std::vector<std::string_view> imported(kpx::kModelColumns.begin(), kpx::kModelColumns.end());
-    imported.push_back(kpx::kMaxDischargeColumn);
-    const bool anyMaximum = std::any_of(models.begin(), models.end(), [](const ImportedModel& m) {
-        return m.row.size() >= 2 && m.row[m.row.size() - 2] != '\t'; // its last field given
-    });
+    for (const std::string_view c : optionalImportColumns())
+        imported.push_back(c);
+    std::vector<bool> given(imported.size(), false);
+    std::fill(given.begin(), given.begin() + kpx::kModelColumns.size(), true);
+    for (const ImportedModel& m : models) {
+        // The optional fields are the row's last ones.
+        std::size_t end = m.row.size(), k = imported.size();
+        while (k > kpx::kModelColumns.size() && end > 0) {
+            const std::size_t start = m.row.rfind('\t', end - 2) + 1; // npos + 1 == 0
+            --k;
+            if (end - 1 > start)
+                given[k] = true;
+            end = start;
+        }
+    }
     for (std::size_t k = 0; k < imported.size(); ++k)
-        if (std::find(columns.begin(), columns.end(), imported[k]) == columns.end() &&
-            (k < kpx::kModelColumns.size() || anyMaximum))
+        if (given[k] && std::find(columns.begin(), columns.end(), imported[k]) == columns.end())
             columns.emplace_back(imported[k]);
     // Where each catalogue column takes its text from: an imported field, or none.
     std::vector<std::size_t> schemaColumn(columns.size(), kImportFieldCount);

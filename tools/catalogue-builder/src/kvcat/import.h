@@ -7,6 +7,7 @@
 #include "kvcat/poly.h"
 
 #include <asere/fluid.h>
+#include <array>
 #include <filesystem>
 #include <kpx/rating.h>
 #include <optional>
@@ -50,6 +51,10 @@ struct ImportOptions {
     // A curve not positive somewhere in the range: narrow the envelope to where all four
     // are, instead of refusing the row.
     bool narrowToPositive = false;
+    // The file holds transcritical curves of models of the same import (--format
+    // transcritical): capacity in Te and gas-cooler outlet enthalpy, power in Te and
+    // gas-cooler pressure.
+    bool gasCoolerCurves = false;
 };
 
 struct ImportFile {
@@ -57,18 +62,37 @@ struct ImportFile {
     ImportOptions options;
 };
 
+// The optional columns of an imported row after the schema's, in this order: the highest
+// discharge temperature and the transcritical columns. Each is a column of the catalogue
+// only once a model gives it.
+inline constexpr std::size_t kOptionalImportColumnCount =
+    1 + kpx::kGasCoolerCapacityColumns.size() + kpx::kGasCoolerPowerColumns.size() +
+    kpx::kGasCoolerLimitColumns.size();
+constexpr std::array<std::string_view, kOptionalImportColumnCount> optionalImportColumns() {
+    std::array<std::string_view, kOptionalImportColumnCount> a{};
+    std::size_t k = 0;
+    a[k++] = kpx::kMaxDischargeColumn;
+    for (const std::string_view c : kpx::kGasCoolerCapacityColumns)
+        a[k++] = c;
+    for (const std::string_view c : kpx::kGasCoolerPowerColumns)
+        a[k++] = c;
+    for (const std::string_view c : kpx::kGasCoolerLimitColumns)
+        a[k++] = c;
+    return a;
+}
+
 // One imported model as the catalogue writes it.
 struct ImportedModel {
     std::string name, refrigerant, familyText, supplyText;
     int familyCode = 0, supplyCode = 0; // wished numbers; 0: a new one
-    // The fields of the schema's model columns in their order, then the optional column
-    // of the highest discharge temperature (kpx::kMaxDischargeColumn, empty when the file
-    // gives none), each ending with a tab; the code-list columns ("DLLR", "DLLF", "DLLP")
-    // empty, the merge numbers them.
+    // The fields of the schema's model columns in their order, then those of
+    // optionalImportColumns() (empty where not given), each ending with a tab; the
+    // code-list columns ("DLLR", "DLLF", "DLLP") empty, the merge numbers them.
     std::string row;
 };
 // The fields of an imported model's row.
-inline constexpr std::size_t kImportFieldCount = kpx::kModelColumns.size() + 1;
+inline constexpr std::size_t kImportFieldCount =
+    kpx::kModelColumns.size() + kOptionalImportColumnCount;
 
 // The model as the engine reads it (its refrigerant text points into the model).
 kpx::RatingRecord ratingRecord(const ImportedModel& model);
