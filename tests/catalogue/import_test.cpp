@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
@@ -593,6 +594,158 @@ TEST_F(TempFiles, PublicSetRatesAsPublishedOverItsWholeRange) {
     EXPECT_LT(worstFlow, 1.4e-2);
     std::printf("refits over the ranges: liquid-temperature basis %.2f %%, mass flow %.2f %%\n",
                 100 * worstLiquid, 100 * worstFlow);
+}
+
+} // namespace
+
+namespace {
+
+const fs::path kTranscriticalSet =
+    fs::path(KV_SOURCE_DIR) / "tests/catalogue/reference/transcritical_curves.tsv";
+
+// The public transcritical curves as a file of the transcritical form, each row attached to
+// `model` of `refrigerant`; `change` may edit a row's fields (by column) before it is written.
+std::string transcriticalFile(const std::string& model, const std::string& refrigerant,
+                              const std::function<void(Row&)>& change = {}) {
+    Row row = publicRows(kTranscriticalSet).at("T0004");
+    row["subcritical_id"] = model;
+    row["refrigerant"] = refrigerant;
+    if (change)
+        change(row);
+    std::string head, line;
+    for (const auto& [column, text] : row)
+        if (!column.empty()) {
+            head += column + "\t";
+            line += text + "\t";
+        }
+    return head + "\n" + line + "\n";
+}
+
+ImportOptions withPowerFactor() {
+    ImportOptions o;
+    o.powerFactor = 0.8;
+    return o;
+}
+
+// Transcritical curves attach to their model of the same import as the catalogue's
+// gas-cooler columns, each number as the file gives it (in its units), and leave the
+// subcritical columns alone; the engine reads them back.
+TEST_F(TempFiles, TranscriticalCurvesImportAsGiven) {
+    const std::string plain = header(false) +
+                              "M1\tR404A\treciprocating\tmedium\t-30\t0\t20\t50\t20\t0" +
+                              joined(kQ) + joined(kP) + "\n";
+    ImportOptions gasCooler;
+    gasCooler.gasCoolerCurves = true;
+    const Row source = publicRows(kTranscriticalSet).at("T0004");
+    struct Case {
+        const char* what;
+        std::function<void(Row&)> change;
+    };
+    const Case cases[] = {
+        {"as published", {}},
+        {"kJ/kg and bar",
+         [](Row& r) {
+             r["h_gco_min_kJ_kg"] = formatValue(std::stod(r["h_gco_min_J_kg"]) / 1000);
+             r["p_gc_max_bar"] = formatValue(std::stod(r["p_gc_max_Pa"]) / 1e5);
+             r.erase("h_gco_min_J_kg");
+             r.erase("p_gc_max_Pa");
+         }},
+        {"limits of the envelope",
+         [](Row& r) {
+             r["p_dis_max_MPa"] = "11.5";
+             r["pr_max"] = "4.5";
+             r["td_max_C"] = "140";
+         }},
+    };
+    for (const Case& c : cases) {
+        const ImportResult result =
+            importFiles({{write("plain.tsv", plain), withPowerFactor()},
+                         {write("gc.tsv", transcriticalFile("M1", "r404a", c.change)), gasCooler}},
+                        fluids);
+        ASSERT_EQ(result.models.size(), 1u) << c.what;
+        const CatalogueTexts cat = mergeCatalogue({}, result.models);
+        const Engine engine(cat.codes, cat.models);
+        for (int i = 0; i < 10; ++i)
+            for (const char* set : {"Q", "P"}) {
+                const std::string k = set + std::to_string(i);
+                EXPECT_EQ(engine.number(1, "Gc" + k), std::stod(source.at(k))) << c.what << k;
+            }
+        EXPECT_EQ(engine.number(1, "Q3"), kQ[3]) << c.what;
+        EXPECT_EQ(engine.number(1, "GcShBase"), 10) << c.what;
+        EXPECT_EQ(engine.number(1, "GcTeHig"), std::stod(source.at("te_max_C"))) << c.what;
+        EXPECT_EQ(engine.number(1, "GcHLow"), std::stod(source.at("h_gco_min_J_kg"))) << c.what;
+        EXPECT_EQ(engine.number(1, "GcPHig"), std::stod(source.at("p_gc_max_Pa"))) << c.what;
+        const bool limits = std::string(c.what) == "limits of the envelope";
+        EXPECT_EQ(engine.field(1, "GcPdMax"), limits ? "11500000" : "-") << c.what;
+        EXPECT_EQ(engine.field(1, "GcPrMax"), limits ? "4.5" : "-") << c.what;
+        EXPECT_EQ(engine.field(1, "TdMax"), limits ? "140" : "") << c.what;
+    }
+    // Without transcritical curves the catalogue has no such column.
+    const CatalogueTexts without = import({{write("plain.tsv", plain), withPowerFactor()}});
+    EXPECT_EQ(without.models.find("Gc"), std::string::npos);
+}
+
+// A transcritical file's faults name file, line and column and write nothing; curves of a
+// model that is not in the import are left out with a message.
+TEST_F(TempFiles, BadTranscriticalCurvesAreRefused) {
+    const std::string plain = header(false) +
+                              "M1\tR404A\treciprocating\tmedium\t-30\t0\t20\t50\t20\t0" +
+                              joined(kQ) + joined(kP) + "\n";
+    ImportOptions gasCooler;
+    gasCooler.gasCoolerCurves = true;
+    struct Case {
+        const char* what;
+        std::string model, refrigerant;
+        std::function<void(Row&)> change;
+        std::string message; // empty: imports
+    };
+    const Case cases[] = {
+        {"te range falls", "M1", "R404A", [](Row& r) { r["te_max_C"] = "-25"; }, "column te_min"},
+        {"pressure range falls", "M1", "R404A", [](Row& r) { r["p_gc_max_Pa"] = "7e6"; },
+         "column p_gc_min"},
+        {"negative pressure", "M1", "R404A", [](Row& r) { r["p_gc_min_Pa"] = "-1"; },
+         "column p_gc_min"},
+        {"enthalpy range falls", "M1", "R404A", [](Row& r) { r["h_gco_max_J_kg"] = "1"; },
+         "column h_gco_min"},
+        {"negative superheat", "M1", "R404A", [](Row& r) { r["sh_base_K"] = "-1"; },
+         "column sh_base"},
+        {"capacity not positive", "M1", "R404A", [](Row& r) { r["Q0"] = "-1e7"; },
+         "column Q0: capacity"},
+        {"power overflows", "M1", "R404A", [](Row& r) { r["P9"] = "1e300"; }, "column P0: power"},
+        {"coefficient not a number", "M1", "R404A", [](Row& r) { r["P3"] = "1,4e-10"; },
+         "column P3"},
+        {"pressure twice", "M1", "R404A", [](Row& r) { r["p_gc_min_bar"] = "75"; }, "given twice"},
+        {"no pressure", "M1", "R404A", [](Row& r) { r.erase("p_gc_max_Pa"); }, "p_gc_max"},
+        {"ratio not above 1", "M1", "R404A", [](Row& r) { r["pr_max"] = "0.5"; }, "column pr_max"},
+        {"other refrigerant", "M1", "R134a", {}, "not the refrigerant of model M1"},
+    };
+    for (const Case& c : cases) {
+        const std::vector<ImportFile> files = {
+            {write("plain.tsv", plain), withPowerFactor()},
+            {write("gc.tsv", transcriticalFile(c.model, c.refrigerant, c.change)), gasCooler}};
+        try {
+            importFiles(files, fluids);
+            ADD_FAILURE() << c.what << ": imported";
+        } catch (const ImportError& e) {
+            EXPECT_NE(std::string(e.what()).find("gc.tsv:2"), std::string::npos)
+                << c.what << ": " << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos)
+                << c.what << ": " << e.what();
+        }
+    }
+    const ImportResult unmatched =
+        importFiles({{write("plain.tsv", plain), withPowerFactor()},
+                     {write("gc.tsv", transcriticalFile("M2", "R404A")), gasCooler}},
+                    fluids);
+    ASSERT_EQ(unmatched.skipped.size(), 1u);
+    EXPECT_NE(unmatched.skipped[0].find("M2 left out"), std::string::npos);
+    EXPECT_EQ(mergeCatalogue({}, unmatched.models).models.find("GcQ0"), std::string::npos);
+    ImportOptions ip = gasCooler;
+    ip.units = UnitSystem::IP;
+    EXPECT_THROW(importFiles({{write("plain.tsv", plain), withPowerFactor()},
+                              {write("gc.tsv", transcriticalFile("M1", "R404A")), ip}},
+                             fluids),
+                 ImportError);
 }
 
 } // namespace

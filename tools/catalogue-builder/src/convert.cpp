@@ -691,7 +691,8 @@ void Converter::convertGasCoolerFile(const ImportFile& file) {
     const Columns cols(t, o.units);
     if (o.units != UnitSystem::SI)
         failAt(t.file(), 1, "", "transcritical curves are read in SI units only (--units si)");
-    const auto model = cols.find("subcritical_id") ? cols.find("subcritical_id") : cols.find("model");
+    const auto model =
+        cols.find("subcritical_id") ? cols.find("subcritical_id") : cols.find("model");
     if (!model)
         failAt(t.file(), 1, "subcritical_id", "missing (or model)");
     const std::size_t refrigerant = cols.need("refrigerant");
@@ -752,8 +753,8 @@ void Converter::convertGasCoolerFile(const ImportFile& file) {
             for (int i = 0; i <= 24; ++i)
                 for (int j = 0; j <= 24; ++j) {
                     const double te = teLow + (teHig - teLow) * i / 24;
-                    const double y = set == 0 ? hLow + (hHig - hLow) * j / 24
-                                              : pLow + (pHig - pLow) * j / 24;
+                    const double y =
+                        set == 0 ? hLow + (hHig - hLow) * j / 24 : pLow + (pHig - pLow) * j / 24;
                     const double v = set == 0 ? kpx::capacityPolynomial(curve[0], te, y)
                                               : kpx::powerPolynomial(curve[1], te, y);
                     if (!(v > 0) || !std::isfinite(v))
@@ -764,15 +765,16 @@ void Converter::convertGasCoolerFile(const ImportFile& file) {
                                    (set == 0 ? " J/kg" : " Pa") + " of the range: not positive");
                 }
         std::size_t f = 0;
-        g.fields[f++] = tdMax ? formatValue(need(r.quantity(tdMax, Quantity::Temperature), "td_max"))
-                              : std::string();
+        g.fields[f++] = tdMax
+                            ? formatValue(need(r.quantity(tdMax, Quantity::Temperature), "td_max"))
+                            : std::string();
         for (int set = 0; set < 2; ++set)
             for (int i = 0; i < 10; ++i)
                 g.fields[f++] = formatValue(curve[set][i]);
         for (const std::optional<double> v :
              {std::optional(shBase), std::optional(teLow), std::optional(teHig),
-              std::optional(pLow), std::optional(pHig), std::optional(hLow),
-              std::optional(hHig), pdMax, ratio})
+              std::optional(pLow), std::optional(pHig), std::optional(hLow), std::optional(hHig),
+              pdMax, ratio})
             g.fields[f++] = v ? formatValue(*v) : "-";
         gasCoolers.push_back(std::move(g));
     }
@@ -785,7 +787,8 @@ void Converter::attachGasCoolers(ImportResult& result) {
     for (const GasCoolerRow& g : gasCoolers) {
         const auto it = byName.find(g.model);
         if (it == byName.end()) {
-            result.skipped.push_back(g.where + ": transcritical curves of " + g.model.substr(0, 40) +
+            result.skipped.push_back(g.where + ": transcritical curves of " +
+                                     g.model.substr(0, 40) +
                                      " left out: no such model in this import");
             continue;
         }

@@ -154,8 +154,7 @@ int importMain(int argc, char** argv) {
                 idf = format == "energyplus" ? std::optional(idf.value_or(kvcat::IdfOptions{}))
                                              : std::nullopt;
                 options.gasCoolerCurves = format == "transcritical";
-            }
-            else if ((arg == "--refrigerant" || arg == "--family") && idf)
+            } else if ((arg == "--refrigerant" || arg == "--family") && idf)
                 (arg == "--family" ? idf->family : idf->refrigerant) = value();
             else if (arg.rfind("--", 0) == 0)
                 return importUsage();

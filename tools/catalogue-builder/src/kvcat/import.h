@@ -6,8 +6,8 @@
 
 #include "kvcat/poly.h"
 
-#include <asere/fluid.h>
 #include <array>
+#include <asere/fluid.h>
 #include <filesystem>
 #include <kpx/rating.h>
 #include <optional>
