@@ -88,7 +88,9 @@ set(KV_ASEREP32_FUNCTIONS
     ILK_SetDataDirectory:4:49
     ILK_VapourEntropy:24:50
     ILK_VapourStatePS:28:51
-    ILK_VapourStatePH:28:52)
+    ILK_VapourStatePH:28:52
+    ILK_StateTP:32:53
+    ILK_CriticalPoint:12:54)
 
 # kv_windows_dll(TARGET DEF): the DLL TARGET exports what DEF names, under the DLL's own
 # name (no "lib" prefix). On 32-bit Windows the exports lose their @bytes decoration, and

@@ -42,7 +42,8 @@
     X(ILK_NO_CONVERGENCE, 6)    /* a solver did not converge within its steps */                   \
     X(ILK_NULL_POINTER, 7)      /* a null argument */                                              \
     X(ILK_BAD_ARGUMENT, 8)      /* a value not finite, or not positive where it must be */         \
-    X(ILK_INTERNAL, 9)          /* an unexpected failure (out of memory and the like) */
+    X(ILK_INTERNAL, 9)          /* an unexpected failure (out of memory and the like) */           \
+    X(ILK_TWO_PHASE, 10)        /* (T, p) lies between a blend's bubble and dew pressures */
 
 #define ILK_STATUS_ENUMERATOR_(name, value) name = value,
 #define ILK_STATUS_COUNTED_(name, value) +1
@@ -92,6 +93,33 @@ ILK_EXPORT int32_t ILK_CALL ILK_VapourStatePS(const char* refrigerant, double p,
                                               double* T, double* h);
 ILK_EXPORT int32_t ILK_CALL ILK_VapourStatePH(const char* refrigerant, double p, double h,
                                               double* T, double* s);
+
+#ifdef __cplusplus
+}
+#endif
+
+/* Single-phase states on either side of the critical pressure and above it. Windows
+ * ordinals 53 and 54.
+ *
+ * ILK_StateTP: enthalpy (J/kg), entropy (J/(kg K)) and density (kg/m3) at (T, p), IIR
+ *   reference state. Below the top of the saturation curve, at p up to the dew pressure
+ *   the vapour (as ILK_VapourEnthalpy gives it), at p from the bubble pressure up the
+ *   liquid (its density root above the saturated liquid's); a pure fluid exactly at its
+ *   saturation pressure gives the saturated vapour. Between a blend's bubble and dew
+ *   pressures: status 10 (ILK_TWO_PHASE). Above the top of the saturation curve the one
+ *   fluid state at (T, p), gas-like or liquid-like. Below the triple point, above the
+ *   equation's highest temperature or pressure: status 4.
+ * ILK_CriticalPoint: critical temperature (K) and pressure (Pa) of the fluid's equation;
+ *   above both, a fluid has no saturation. For a blend of pure fluids, the top of its
+ *   saturation curve as the library computes it.
+ * On failure every result is NaN. */
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+ILK_EXPORT int32_t ILK_CALL ILK_StateTP(const char* refrigerant, double T, double p, double* h,
+                                        double* s, double* rho);
+ILK_EXPORT int32_t ILK_CALL ILK_CriticalPoint(const char* refrigerant, double* Tc, double* pc);
 
 #ifdef __cplusplus
 }

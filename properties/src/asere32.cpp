@@ -7,6 +7,8 @@
 #include "asere/fluid.h"
 #include "asere/isobar.h"
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <tuple>
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -126,30 +129,34 @@ template <class Call> int32_t property(const char* refrigerant, double* out, Cal
     }
 }
 
-// A property call with two results from one state: both NaN unless it succeeds.
-template <class Call>
-int32_t stateProperty(const char* refrigerant, double* first, double asere::State::*firstMember,
-                      double* second, double asere::State::*secondMember, Call call) {
-    if (first == nullptr || second == nullptr) {
-        for (double* out : {first, second})
+// A property call with several results from one state, each the member of State at the
+// same place in `members`: all NaN unless it succeeds.
+template <std::size_t N, class Call>
+int32_t stateProperties(const char* refrigerant, const std::array<double*, N>& outs,
+                        const std::array<double asere::State::*, N>& members, Call call) {
+    if (std::find(outs.begin(), outs.end(), nullptr) != outs.end()) {
+        for (double* out : outs)
             if (out != nullptr)
                 *out = NAN;
         return static_cast<int32_t>(Status::NullPointer);
     }
-    *second = NAN;
+    for (std::size_t i = 1; i < N; ++i)
+        *outs[i] = NAN;
     asere::State state;
-    const int32_t status = property(refrigerant, first, [&](const Fluid& f) {
+    const int32_t status = property(refrigerant, outs[0], [&](const Fluid& f) {
         const asere::Result<asere::State> r = call(f);
         if (r.ok()) {
             state = r.value;
-            if (!std::isfinite(state.*secondMember))
-                return asere::failure<double>(Status::NoConvergence);
+            for (std::size_t i = 1; i < N; ++i)
+                if (!std::isfinite(state.*members[i]))
+                    return asere::failure<double>(Status::NoConvergence);
         }
-        return r.ok() ? asere::Result<double>{state.*firstMember, Status::Ok}
+        return r.ok() ? asere::Result<double>{state.*members[0], Status::Ok}
                       : asere::failure<double>(r.status);
     });
     if (status == 0)
-        *second = state.*secondMember;
+        for (std::size_t i = 1; i < N; ++i)
+            *outs[i] = state.*members[i];
     return status;
 }
 
@@ -228,15 +235,32 @@ int32_t ILK_CALL ILK_VapourEntropy(const char* refrigerant, double T, double p, 
 
 int32_t ILK_CALL ILK_VapourStatePS(const char* refrigerant, double p, double s, double* T,
                                    double* h) {
-    return stateProperty(refrigerant, T, &asere::State::T, h, &asere::State::h,
-                         [p, s](const Fluid& f) { return asere::isobarVapourAtEntropy(f, p, s); });
+    return stateProperties<2>(
+        refrigerant, {T, h}, {&asere::State::T, &asere::State::h},
+        [p, s](const Fluid& f) { return asere::isobarVapourAtEntropy(f, p, s); });
 }
 
 int32_t ILK_CALL ILK_VapourStatePH(const char* refrigerant, double p, double h, double* T,
                                    double* s) {
-    return stateProperty(
-        refrigerant, T, &asere::State::T, s, &asere::State::s,
+    return stateProperties<2>(
+        refrigerant, {T, s}, {&asere::State::T, &asere::State::s},
         [p, h](const Fluid& f) { return asere::vapourAtPressureEnthalpy(f, p, h); });
+}
+
+int32_t ILK_CALL ILK_StateTP(const char* refrigerant, double T, double p, double* h, double* s,
+                             double* rho) {
+    return stateProperties<3>(refrigerant, {h, s, rho},
+                              {&asere::State::h, &asere::State::s, &asere::State::rho},
+                              [T, p](const Fluid& f) { return f.singlePhaseState(T, p); });
+}
+
+int32_t ILK_CALL ILK_CriticalPoint(const char* refrigerant, double* Tc, double* pc) {
+    return stateProperties<2>(refrigerant, {Tc, pc}, {&asere::State::T, &asere::State::p},
+                              [](const Fluid& f) {
+                                  asere::State c;
+                                  std::tie(c.T, c.p) = f.criticalPoint();
+                                  return asere::Result<asere::State>{c, Status::Ok};
+                              });
 }
 
 } // extern "C"

@@ -36,6 +36,8 @@ const char* describe(Status status) noexcept {
         return "bad argument";
     case Status::Internal:
         return "internal error";
+    case Status::TwoPhase:
+        return "a two-phase state";
     }
     return "unknown status";
 }
@@ -112,6 +114,51 @@ Result<State> equationVapourState(const FluidData& f, double T, double p) {
             rhoMax = f.rhor;
     }
     return vapourAt(f, T, p, rhoMax);
+}
+
+// The liquid-like root at (T, p) from `start`, at or above the density rhoMin.
+Result<State> denseState(const FluidData& f, double T, double p, double start, double rhoMin) {
+    return usable(f.mixture ? mixtureDenseState(f, T, p, start, rhoMin)
+                            : denseStateAt(f, T, p, start, rhoMin));
+}
+
+// The single-phase state at (T, p), T and p checked: see Fluid::singlePhaseState.
+Result<State> singlePhase(const Fluid& fluid, double T, double p) {
+    const FluidData& f = fluid.data();
+    if (T > f.TsatMax) {
+        // One phase whatever p is: below the critical pressure the gas the vapour calls
+        // give, else (or where their solver gives up) the root found from the critical
+        // density.
+        if (p <= f.pc) {
+            auto gas = fluid.vapourState(T, p);
+            if (gas || gas.status != Status::NoConvergence)
+                return gas;
+        }
+        const auto dense = denseState(f, T, p, f.rhor, 0);
+        // A blend of pure fluids has a two-phase region above the top of the saturation
+        // curve computed for it, up to its critical point: no state of the library there.
+        if (f.mixture && dense.status == Status::NoConvergence)
+            return failure<State>(Status::OutOfRange);
+        return dense;
+    }
+    const auto dew = fluid.dewPressure(T);
+    if (!dew)
+        return failure<State>(dew.status);
+    if (p <= dew.value * (1 + kDewTolerance))
+        return fluid.vapourState(T, p);
+    const auto bubble = f.blend ? fluid.bubblePressure(T) : dew;
+    if (!bubble)
+        return failure<State>(bubble.status);
+    if (p < bubble.value * (1 - kDewTolerance))
+        return failure<State>(Status::TwoPhase);
+    // The liquid branch rises from the saturated liquid: its root lies above that density
+    // (the margin covers the saturated density's own rounding), never among the roots the
+    // equation may have inside the dome.
+    const auto liquid = fluid.saturatedLiquid(T);
+    if (!liquid)
+        return failure<State>(liquid.status);
+    constexpr double kBelowSaturatedLiquid = 1e-6;
+    return denseState(f, T, p, liquid.value.rho, liquid.value.rho * (1 - kBelowSaturatedLiquid));
 }
 
 } // namespace
@@ -246,6 +293,26 @@ Result<State> Fluid::vapourState(double T, double p) const noexcept {
     if (r)
         rememberState(f.id, CacheKind::Vapour, T, p, r.value);
     return r;
+}
+
+Result<State> Fluid::singlePhaseState(double T, double p) const noexcept {
+    const FluidData& f = *data_;
+    if (!finite(T) || !finite(p) || !(p > 0))
+        return failure<State>(Status::BadArgument);
+    if (T < f.Ttriple || T > f.Tmax || p > f.pmax)
+        return failure<State>(Status::OutOfRange);
+    if (const State* s = cachedState(f.id, CacheKind::SinglePhase, T, p))
+        return {*s, Status::Ok};
+    auto r = singlePhase(*this, T, p);
+    if (r)
+        rememberState(f.id, CacheKind::SinglePhase, T, p, r.value);
+    return r;
+}
+
+std::pair<double, double> Fluid::criticalPoint() const noexcept {
+    if (data_->mixture)
+        return {data_->TsatMax, data_->pc};
+    return {data_->Tr, data_->pc};
 }
 
 Result<State> Fluid::stateAtPressureEntropy(double p, double s) const noexcept {

@@ -2,6 +2,7 @@
 // isotherms, fugacities, the combined equation of the blend's own composition with its
 // temperature parts fitted as expansions, and the blend's single-phase states.
 #include "asere/mixture_isotherm.h"
+#include "asere/solvers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -242,6 +243,21 @@ Result<State> mixtureVapourState(const FluidData& f, double T, double p) noexcep
     if (!rho)
         return failure<State>(
             rho.status == Status::NoConvergence && T > f.TsatMax ? Status::OutOfRange : rho.status);
+    State s = blendState(m, f.dh, f.ds, iso, T, rho.value);
+    s.p = p;
+    if (!usableState(s))
+        return failure<State>(Status::OutOfRange);
+    return {s, Status::Ok};
+}
+
+Result<State> mixtureDenseState(const FluidData& f, double T, double p, double start,
+                                double rhoMin) noexcept {
+    const Mixture& m = *f.mixture;
+    const BlendIsotherm iso(m, T);
+    const auto rho =
+        risingRoot([&iso](double r) { return iso.pressure(r); }, p, start / m.M, rhoMin / m.M);
+    if (!rho)
+        return failure<State>(rho.status);
     State s = blendState(m, f.dh, f.ds, iso, T, rho.value);
     s.p = p;
     if (!usableState(s))

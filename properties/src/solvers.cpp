@@ -456,6 +456,23 @@ Result<State> vapourAt(const FluidData& f, double T, double p, double rhoMax) {
     return {s, Status::Ok};
 }
 
+Result<State> denseStateAt(const FluidData& f, double T, double p, double start, double rhoMin) {
+    const Isotherm iso(f, T);
+    const auto rho = risingRoot(
+        [&iso](double r) {
+            const PressureSlope ps = iso.at(r);
+            return std::pair{ps.p, ps.dpdrho};
+        },
+        p, start, rhoMin);
+    if (!rho)
+        return failure<State>(rho.status);
+    State s = stateFrom(f, T, rho.value, iso);
+    if (!finite(s.h) || !finite(s.s))
+        return failure<State>(Status::OutOfRange);
+    s.p = p;
+    return {s, Status::Ok};
+}
+
 Result<State> vapourAtPressureEntropy(const Fluid& fluid, double p, double s) {
     const FluidData& f = fluid.data();
     if (!finite(p) || !finite(s) || !(p > 0))

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 
 namespace {
@@ -147,6 +148,23 @@ TEST_P(Accuracy, EntropyAndIsobarStatesFromTheTables) {
             }
     }
     std::printf("worst deviation, entropy and isobar states, %s\n", line.c_str());
+}
+
+// The liquid 1 bar above the bubble pressure as a single-phase state at (T, p).
+TEST_P(Accuracy, LiquidTableEveryRow) {
+    if (!std::filesystem::exists(asere::referenceDir() /
+                                 (std::string(GetParam().prefix) + "_liquid.tsv")))
+        GTEST_SKIP() << "no liquid table";
+    const auto rows = asere::readTable(std::string(GetParam().prefix) + "_liquid.tsv", 3);
+    Worst h("h [J/kg]", kEnthalpy, false);
+    for (const auto& r : rows) {
+        const auto s = fluid_->singlePhaseState(r[0], r[1]);
+        h.check(s.ok() ? s.value.h : NAN, r[2], r[0]);
+        const auto liquid = fluid_->saturatedLiquid(r[0]);
+        ASSERT_TRUE(liquid.ok() && s.ok()) << r[0];
+        EXPECT_GT(s.value.rho, liquid.value.rho) << r[0];
+    }
+    std::printf("worst deviation, liquid, %s: %s\n", GetParam().name, h.report().c_str());
 }
 
 std::string fluidName(const ::testing::TestParamInfo<RefFluid>& info) {

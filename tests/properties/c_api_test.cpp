@@ -121,6 +121,70 @@ TEST(CInterface, BadArgumentsGiveAStatusAndNaN) {
     EXPECT_TRUE(std::isfinite(v));
 }
 
+// The single-phase state and the critical point: results or a status with NaN in every
+// result.
+TEST(CInterface, StateAtTemperatureAndPressure) {
+    ASSERT_EQ(ILK_SetDataDirectory(kDataDir.c_str()), ILK_OK);
+    struct Row {
+        const char* fluid;
+        double T, p;
+        int32_t status;
+    };
+    const Row rows[] = {
+        {"R134a", 263.15, 1e5, ILK_OK},          // vapour
+        {"R134a", 263.15, 2e6, ILK_OK},          // liquid
+        {"R134a", 400, 6e6, ILK_OK},             // above the critical point
+        {"R410A", 273.15, 8.0e5, ILK_TWO_PHASE}, // between dew (798 kPa) and bubble (801 kPa)
+        {"R454B", 273.15, 7.5e5, ILK_TWO_PHASE}, // 732 and 767 kPa
+        {"R454B", 273.15, 3e6, ILK_OK},
+        {"R134a", 150, 1e5, ILK_OUT_OF_RANGE}, // below the triple point
+        {"R134a", 263.15, 1e12, ILK_OUT_OF_RANGE},
+        {"R134a", NAN, 1e5, ILK_BAD_ARGUMENT},
+        {"R134a", 263.15, -1, ILK_BAD_ARGUMENT},
+        {"R134a", 263.15, INFINITY, ILK_BAD_ARGUMENT},
+        {"R999", 263.15, 1e5, ILK_UNKNOWN_FLUID},
+        {nullptr, 263.15, 1e5, ILK_NULL_POINTER},
+    };
+    for (const Row& r : rows) {
+        double h = 0, s = 0, rho = 0;
+        EXPECT_EQ(ILK_StateTP(r.fluid, r.T, r.p, &h, &s, &rho), r.status) << r.T << " " << r.p;
+        EXPECT_EQ(std::isfinite(h) && std::isfinite(s) && rho > 0, r.status == ILK_OK) << r.T;
+        EXPECT_EQ(std::isnan(h) && std::isnan(s) && std::isnan(rho), r.status != ILK_OK) << r.T;
+    }
+    // The vapour is the vapour calls' own, to the bit.
+    double h = 0, s = 0, rho = 0, hv = 0, sv = 0, v = 0;
+    ASSERT_EQ(ILK_StateTP("R32", 283.15, 5e5, &h, &s, &rho), ILK_OK);
+    ASSERT_EQ(ILK_VapourEnthalpy("R32", 283.15, 5e5, &hv), ILK_OK);
+    ASSERT_EQ(ILK_VapourEntropy("R32", 283.15, 5e5, &sv), ILK_OK);
+    ASSERT_EQ(ILK_VapourVolume("R32", 283.15, 5e5, &v), ILK_OK);
+    EXPECT_EQ(h, hv);
+    EXPECT_EQ(s, sv);
+    EXPECT_EQ(rho, 1 / v);
+    // Any null result: all the others NaN.
+    for (int k = 0; k < 3; ++k) {
+        double out[3] = {0, 0, 0};
+        double* ptr[3] = {&out[0], &out[1], &out[2]};
+        ptr[k] = nullptr;
+        EXPECT_EQ(ILK_StateTP("R134a", 263.15, 1e5, ptr[0], ptr[1], ptr[2]), ILK_NULL_POINTER);
+        for (int j = 0; j < 3; ++j)
+            EXPECT_EQ(j == k || std::isnan(out[j]), true) << k << " " << j;
+    }
+
+    double Tc = 0, pc = 0;
+    ASSERT_EQ(ILK_CriticalPoint("R134a", &Tc, &pc), ILK_OK);
+    EXPECT_NEAR(Tc, 374.18, 1e-9);
+    EXPECT_NEAR(pc, 4.05928e6, 1e-3);
+    // A blend of pure fluids: the top of its saturation curve, where saturation stops.
+    ASSERT_EQ(ILK_CriticalPoint("R454B", &Tc, &pc), ILK_OK);
+    double p = 0;
+    EXPECT_EQ(ILK_SaturationPressure("R454B", Tc - 1e-6, &p), ILK_OK);
+    EXPECT_EQ(ILK_SaturationPressure("R454B", Tc + 1e-3, &p), ILK_OUT_OF_RANGE);
+    EXPECT_EQ(ILK_CriticalPoint("R999", &Tc, &pc), ILK_UNKNOWN_FLUID);
+    EXPECT_TRUE(std::isnan(Tc) && std::isnan(pc));
+    EXPECT_EQ(ILK_CriticalPoint("R134a", &Tc, nullptr), ILK_NULL_POINTER);
+    EXPECT_TRUE(std::isnan(Tc));
+}
+
 // The calls of one rating for every refrigerant, at -10 degC evaporating and +45 degC
 // condensing, against the reference tables.
 TEST(CInterface, RatingCallsMatchTheReference) {

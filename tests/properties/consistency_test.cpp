@@ -4,6 +4,7 @@
 #include "reference.h"
 
 #include "asere/fluid.h"
+#include "asere/fluid_data.h"
 #include "asere/mixture.h"
 
 #include <gtest/gtest.h>
@@ -152,6 +153,58 @@ TEST_P(Between, VapourStatesAreConsistent) {
         EXPECT_NEAR(back.value.h, s.value.h, 1e-3) << p;
         EXPECT_NEAR(back.value.p / p, 1, 1e-12) << T;
     }
+}
+
+// Single-phase states at (T, p) against the curve they leave and against themselves: just
+// below the dew pressure the vapour state itself, just above the bubble pressure a liquid
+// at the saturated liquid's enthalpy and above its density, between a blend's bubble and
+// dew pressures none; off the curve and above the critical point the found density gives
+// back p, and h and s change along the isobar by cp dT and cp dT / T.
+TEST_P(Between, SinglePhaseStatesMeetTheSaturationCurve) {
+    const auto f = fluid_;
+    const auto expectConsistent = [&f](double T, double p, const char* where) {
+        const auto s = f->singlePhaseState(T, p);
+        // Just above the top of the saturation curve a blend of pure fluids still has two
+        // phases, up to its critical point: there the library has no state.
+        if (f->data().mixture && T < f->criticalPoint().first + 5 && p > f->criticalPressure()) {
+            EXPECT_TRUE(s.ok() || s.status == asere::Status::OutOfRange) << T << " " << p;
+            return;
+        }
+        ASSERT_TRUE(s.ok()) << where << " " << T << " " << p;
+        EXPECT_NEAR(f->stateAt(T, s.value.rho).value.p / p, 1, 1e-10) << where << " " << T;
+        const double dT = 1e-3;
+        const auto up = f->singlePhaseState(T + dT, p), down = f->singlePhaseState(T - dT, p);
+        ASSERT_TRUE(up.ok() && down.ok()) << where << " " << T;
+        const double cp = (up.value.h - down.value.h) / (2 * dT);
+        EXPECT_NEAR(s.value.cp / cp, 1, 1e-6) << where << " " << T << " " << p;
+        EXPECT_NEAR(T * (up.value.s - down.value.s) / (2 * dT) / cp, 1, 1e-6) << where << " " << T;
+    };
+    const double Tlo = std::max(f->tripleTemperature(), 213.15);
+    const double Thi = f->maxSaturationTemperature() - 2;
+    for (double T = Tlo + 0.5; T < Thi; T += 4.37) {
+        const double dew = f->dewPressure(T).value, bubble = f->bubblePressure(T).value;
+        const auto vapour = f->singlePhaseState(T, dew * (1 - 1e-6));
+        ASSERT_TRUE(vapour.ok()) << T;
+        EXPECT_EQ(vapour.value.h, f->vapourState(T, dew * (1 - 1e-6)).value.h) << T;
+        const auto liquid = f->singlePhaseState(T, bubble * (1 + 1e-6));
+        const auto saturated = f->saturatedLiquid(T);
+        ASSERT_TRUE(liquid.ok() && saturated.ok()) << T;
+        EXPECT_GE(liquid.value.rho, saturated.value.rho) << T;
+        // h moves with p about linearly: 1e-4 of its change to 1 % above the bubble pressure.
+        const double hAbove = f->singlePhaseState(T, 1.01 * bubble).value.h;
+        EXPECT_NEAR(liquid.value.h, saturated.value.h,
+                    2e-4 * std::abs(hAbove - saturated.value.h) + 1e-6)
+            << T;
+        EXPECT_EQ(f->singlePhaseState(T, std::sqrt(dew * bubble)).status,
+                  GetParam().blend ? asere::Status::TwoPhase : asere::Status::Ok)
+            << T;
+        expectConsistent(T, 1.3 * bubble + 1e5, "liquid");
+        expectConsistent(T, 0.7 * dew, "vapour");
+    }
+    const auto [Tc, pc] = f->criticalPoint();
+    for (const double T : {Tc + 2, Tc + 20, std::min(Tc + 80, f->maxTemperature() - 1)})
+        for (const double p : {0.5 * pc, 1.05 * pc, 2 * pc})
+            expectConsistent(T, p, "supercritical");
 }
 
 // Isobutane's vapour dome leans over: compressing saturated vapour isentropically ends

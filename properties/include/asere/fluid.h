@@ -43,8 +43,9 @@ enum class Status : std::int32_t {
     NullPointer = ILK_NULL_POINTER,
     BadArgument = ILK_BAD_ARGUMENT,
     Internal = ILK_INTERNAL,
+    TwoPhase = ILK_TWO_PHASE,
 };
-static_assert(static_cast<int>(Status::Internal) + 1 == ILK_STATUS_COUNT,
+static_assert(static_cast<int>(Status::TwoPhase) + 1 == ILK_STATUS_COUNT,
               "every status of asere32.h has its name here");
 
 // A short English description of a status, e.g. "unknown refrigerant".
@@ -150,6 +151,16 @@ public:
     // Vapour at (T, p): NotVapour when p is at or above the dew pressure at T (below the
     // critical temperature), or when no vapour-like density root exists.
     Result<State> vapourState(double T, double p) const noexcept;
+    // The single-phase state at (T, p). Below the top of the saturation curve: at p up to
+    // the dew pressure the vapour (vapourState), at p from the bubble pressure up the
+    // liquid, whose density root lies above the saturated liquid's (never a root inside
+    // the dome); between a blend's bubble and dew pressures TwoPhase. Above the top of the
+    // curve the one state of the isotherm at p, gas-like or liquid-like.
+    Result<State> singlePhaseState(double T, double p) const noexcept;
+    // Temperature (K) and pressure (Pa) above which the fluid has no saturation: the
+    // critical point of a pure fluid's or pseudo-pure blend's equation, the top of the
+    // computed saturation curve of a blend of pure fluids.
+    std::pair<double, double> criticalPoint() const noexcept;
     // State at density and temperature (any phase, no phase check).
     Result<State> stateAt(double T, double rho) const noexcept;
     // Vapour state at pressure p and entropy s (isentropic compression end point).

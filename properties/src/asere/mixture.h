@@ -130,5 +130,8 @@ Result<State> mixtureSaturatedState(const FluidData& f, double T, bool dew) noex
 Result<double> mixtureLiquidEnthalpy(const FluidData& f, double T) noexcept;
 Result<State> mixtureVapourState(const FluidData& f, double T, double p) noexcept;
 Result<State> mixtureStateAt(const FluidData& f, double T, double rho) noexcept;
+// The liquid-like root at (T, p) from the density `start` (kg/m3), at or above rhoMin.
+Result<State> mixtureDenseState(const FluidData& f, double T, double p, double start,
+                                double rhoMin) noexcept;
 
 } // namespace asere

@@ -8,6 +8,7 @@
 #include "asere/fluid.h"
 #include "asere/fluid_data.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <type_traits>
@@ -24,6 +25,44 @@ inline Status saturationTemperatureStatus(const FluidData& f, double T) {
     if (!finite(T))
         return Status::BadArgument;
     return T >= f.Ttriple && T <= f.TsatMax ? Status::Ok : Status::OutOfRange;
+}
+
+// Density of the root of p(rho) = p at or above rhoMin on an isotherm that rises from
+// rhoMin on: the liquid branch above the saturated liquid's density, or an isotherm above
+// the critical temperature. `at(rho)` gives the pressure and its slope dp/drho as a pair.
+// Newton's method inside a bracket, at most doubling the density in one step (the
+// isotherm can be nearly flat near the critical point). Where the pressure falls with
+// density or is not finite, the step went beyond the equation's range of densities: too
+// dense.
+template <class PressureAt>
+Result<double> risingRoot(PressureAt at, double p, double start, double rhoMin) {
+    constexpr int kMaxSteps = 200;
+    double lo = rhoMin, hi = std::numeric_limits<double>::infinity();
+    double rho = std::max(start, rhoMin);
+    for (int i = 0; i < kMaxSteps; ++i) {
+        const auto [pr, slope] = at(rho);
+        const bool rising = finite(pr) && finite(slope) && slope > 0;
+        const double diff = rising ? pr - p : 0;
+        if (rising && std::abs(diff) <= 1e-13 * rho * slope)
+            return {std::max(rho - diff / slope, rhoMin), Status::Ok};
+        if (!rising || diff > 0)
+            hi = rho;
+        else
+            lo = rho;
+        double next = rising ? rho - diff / slope : kNaN;
+        if (!(next > lo && next < hi))
+            next = std::isfinite(hi) ? 0.5 * (lo + hi) : 2 * rho;
+        next = std::min(next, 2 * rho);
+        if (std::abs(next - rho) <= 1e-15 * rho) {
+            // The bracket has closed, as it does on the flat isotherm at the critical
+            // point before Newton's criterion is met.
+            if (rising && std::abs(diff) <= 1e-9 * p)
+                return {rho, Status::Ok};
+            return failure<double>(Status::NoConvergence);
+        }
+        rho = next;
+    }
+    return failure<double>(Status::NoConvergence);
 }
 
 // The state at (T, rho) from the equation of state, enthalpy and entropy with the
@@ -47,6 +86,11 @@ Chebyshev fitBlendDensity(const FluidData& f, bool vapour);
 // The vapour at (T, p): the vapour-side density root below `rhoMax` (infinity when
 // unknown) and its state, with p as given.
 Result<State> vapourAt(const FluidData& f, double T, double p, double rhoMax);
+// The liquid-like (or supercritical) state at (T, p): the density root of p(T, rho) = p
+// found from `start` and kept at or above rhoMin, where dp/drho > 0. Below the critical
+// temperature rhoMin is the saturated liquid's density, so that the root can't be one of
+// the equation's roots inside the two-phase dome; above it, 0.
+Result<State> denseStateAt(const FluidData& f, double T, double p, double start, double rhoMin);
 // The vapour state of `fluid` at pressure p and entropy s, from its vapour states along
 // the isobar.
 Result<State> vapourAtPressureEntropy(const Fluid& fluid, double p, double s);

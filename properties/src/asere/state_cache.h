@@ -8,8 +8,9 @@
 
 namespace asere {
 
-// Which call a remembered state answers: a vapour at (T, p) or a saturated state at T.
-enum class CacheKind { Vapour = 1, SaturatedLiquid = 2, SaturatedVapour = 3 };
+// Which call a remembered state answers: a vapour at (T, p), a saturated state at T, or
+// a single-phase state at (T, p).
+enum class CacheKind { Vapour = 1, SaturatedLiquid = 2, SaturatedVapour = 3, SinglePhase = 4 };
 
 // The state remembered for the fluid `fluidId` (its unique id) and exactly these inputs
 // (b = 0 for the saturated states), or null. Fluids never change after loading, so a
