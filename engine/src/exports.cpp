@@ -10,6 +10,7 @@
 #include "kpx/figures.h"
 #include "kpx/rating.h"
 #include "kpx/text_out.h"
+#include "kpx/transcritical.h"
 
 namespace {
 
@@ -19,7 +20,9 @@ kpx::Catalogue& catalogue() {
 }
 
 // The property library linked with the engine.
-class LinkedProperties final : public kpx::PropertyProvider, public kpx::IsobarProperties {
+class LinkedProperties final : public kpx::PropertyProvider,
+                               public kpx::IsobarProperties,
+                               public kpx::StateProperties {
 public:
     void revision(char** text) override { ILK_Revision(text); }
     void setDataDirectory(const char* directory) override { ILK_SetDataDirectory(directory); }
@@ -46,6 +49,13 @@ public:
     }
     std::int32_t vapourStatePH(const char* r, double p, double h, double* t, double* s) override {
         return ILK_VapourStatePH(r, p, h, t, s);
+    }
+    std::int32_t stateTP(const char* r, double t, double p, double* h, double* s,
+                         double* rho) override {
+        return ILK_StateTP(r, t, p, h, s, rho);
+    }
+    std::int32_t criticalPoint(const char* r, double* t, double* p) override {
+        return ILK_CriticalPoint(r, t, p);
     }
 };
 
@@ -120,6 +130,28 @@ std::int32_t rateModel(std::int32_t model, const char* showName, const char* ref
             kpx::rate(record, conditions, properties, c.DataDirectory().c_str());
         use(Rated{c, *position, record, conditions, r, properties});
         return r.code;
+    });
+}
+
+// Rates a model transcritical with `rate(columns, refrigerant, properties, directory)`
+// and writes the result to *result; its code, KPX_NOT_FOUND where there is no such model
+// or an exception ends the call.
+template <class Rate>
+std::int32_t rateGasCooler(std::int32_t model, const char* showName, const char* refrigerant,
+                           std::int32_t frequency, KPX_TranscriticalResult* result, Rate rate) {
+    if (result == nullptr)
+        return KPX_NOT_FOUND;
+    *result = kpx::noTranscriticalResult();
+    return guarded(KPX_NOT_FOUND, [&]() -> std::int32_t {
+        const kpx::Catalogue& c = catalogue();
+        const auto position = modelPosition(c, model, showName, refrigerant, frequency);
+        if (!position)
+            return KPX_NOT_FOUND;
+        LinkedProperties properties;
+        const kpx::RatingRecord record = c.ratingRecord(*position);
+        *result = rate(c.gasCoolerColumns(*position), record.refrigerant, properties,
+                       c.DataDirectory().c_str());
+        return result->code;
     });
 }
 
@@ -215,6 +247,34 @@ KPX_EXPORT int32_t KPX_CALL KPX_RatingFigures(int32_t model, const char* showNam
                              rated.record, rated.catalogue.figureColumns(rated.position),
                              rated.conditions, rated.result, rated.properties, rated.properties);
                      });
+}
+
+KPX_EXPORT int32_t KPX_CALL KPX_RatingTranscritical(int32_t model, const char* showName,
+                                                    const char* refrigerant, int32_t frequency,
+                                                    double te, double pgc, double tgc, double sh1,
+                                                    double sh2, double liquidLineTemperature,
+                                                    KPX_TranscriticalResult* result) {
+    const kpx::GasCoolerPoint point{te, pgc, tgc, sh1, sh2, liquidLineTemperature};
+    return rateGasCooler(model, showName, refrigerant, frequency, result,
+                         [&](const kpx::GasCoolerColumns& columns, const char* fluid,
+                             LinkedProperties& properties, const char* directory) {
+                             return kpx::rateTranscritical(columns, fluid, point, properties,
+                                                           properties, directory);
+                         });
+}
+
+KPX_EXPORT int32_t KPX_CALL KPX_OptimumGasCoolerPressure(int32_t model, const char* showName,
+                                                         const char* refrigerant, int32_t frequency,
+                                                         double te, double tgc, double sh1,
+                                                         double sh2, double liquidLineTemperature,
+                                                         KPX_TranscriticalResult* result) {
+    const kpx::GasCoolerPoint point{te, 0, tgc, sh1, sh2, liquidLineTemperature};
+    return rateGasCooler(model, showName, refrigerant, frequency, result,
+                         [&](const kpx::GasCoolerColumns& columns, const char* fluid,
+                             LinkedProperties& properties, const char* directory) {
+                             return kpx::optimumGasCoolerPressure(columns, fluid, point, properties,
+                                                                  properties, directory);
+                         });
 }
 
 } // extern "C"
