@@ -235,6 +235,11 @@ std::unique_ptr<FluidData> loadMixture(std::string_view text, const std::string&
             c.eos = &c.fluid->data();
             if (c.eos->blend)
                 r.fail(where + " \"" + cname + "\" is a blend, not a pure fluid");
+            // The mixture model combines power and Gaussian terms only.
+            if (!c.eos->nonAnalytic.empty())
+                r.fail(where + " \"" + cname +
+                       "\": its equation has non-analytic terms, which the mixture model can't "
+                       "combine");
             if (c.eos->cas.empty() || !(c.eos->Tcrit > 0) || !(c.eos->rhocritMolar > 0))
                 r.fail(where + " \"" + cname +
                        "\": its file has no INFO.CAS or no STATES.critical");

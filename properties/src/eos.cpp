@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace asere {
 
@@ -141,7 +142,56 @@ Helmholtz FluidData::residual(const double* tf, double tau, double delta) const 
         r.tt += a * (g * g - g - e.m * mtm);
         r.dt += a * g * dd;
     }
+    if (!nonAnalytic.empty())
+        addNonAnalytic(tau, delta, r);
     return r;
+}
+
+void FluidData::addNonAnalytic(double tau, double delta, Helmholtz& r) const noexcept {
+    // At tau = delta = 1, Delta = 0 and Delta^(b - 1) is infinite: even the first
+    // derivatives are 0 times infinity there. Ten machine epsilons away they are finite.
+    constexpr double kNudge = 10 * std::numeric_limits<double>::epsilon();
+    if (std::abs(tau - 1) < kNudge)
+        tau = 1 + kNudge;
+    if (std::abs(delta - 1) < kNudge)
+        delta = 1 + kNudge;
+    const double dm = delta - 1, tm = tau - 1;
+    // Powers are taken of q = (delta - 1)^2, which is positive on both sides of the
+    // critical density; delta - 1 itself is negative on the vapour side.
+    const double q = dm * dm;
+    for (const NonAnalyticTerm& k : nonAnalytic) {
+        const double e = 1 / (2 * k.beta);
+        const double qe1 = std::pow(q, e - 1), qa1 = std::pow(q, k.a - 1);
+        const double theta = -tm + k.A * std::pow(q, e);
+        const double Delta = theta * theta + k.B * std::pow(q, k.a);
+        const double thD = k.A / k.beta * dm * qe1;
+        const double thDD = k.A / k.beta * (1 / k.beta - 1) * qe1;
+        const double DeltaD = 2 * theta * thD + 2 * k.a * k.B * dm * qa1;
+        const double DeltaDD = 2 * (theta * thDD + thD * thD) + 2 * k.a * k.B * (2 * k.a - 1) * qa1;
+        const double b1 = std::pow(Delta, k.b - 1), b2 = b1 / Delta; // Delta^(b-1), ^(b-2)
+        const double F = b1 * Delta;
+        const double FD = k.b * b1 * DeltaD;
+        const double FT = -2 * theta * k.b * b1;
+        const double FTT = 2 * k.b * b1 + 4 * theta * theta * k.b * (k.b - 1) * b2;
+        const double FDD = k.b * (b1 * DeltaDD + (k.b - 1) * b2 * DeltaD * DeltaD);
+        const double FDT = -2 * k.b * b1 * thD - 2 * theta * k.b * (k.b - 1) * b2 * DeltaD;
+        const double psi = std::exp(-k.C * q - k.D * tm * tm);
+        const double psiD = -2 * k.C * dm * psi, psiT = -2 * k.D * tm * psi;
+        const double psiDD = 2 * k.C * (2 * k.C * q - 1) * psi;
+        const double psiTT = 2 * k.D * (2 * k.D * tm * tm - 1) * psi;
+        const double psiDT = 4 * k.C * k.D * dm * tm * psi;
+        const double n = k.n;
+        r.a += n * delta * F * psi;
+        r.d += delta * n * (F * (psi + delta * psiD) + delta * FD * psi);
+        r.dd +=
+            delta * delta * n *
+            (F * (2 * psiD + delta * psiDD) + 2 * FD * (psi + delta * psiD) + delta * FDD * psi);
+        r.t += tau * n * delta * (FT * psi + F * psiT);
+        r.tt += tau * tau * n * delta * (FTT * psi + 2 * FT * psiT + F * psiTT);
+        r.dt += delta * tau * n *
+                (F * (psiT + delta * psiDT) + delta * FD * psiT + FT * (psi + delta * psiD) +
+                 delta * FDT * psi);
+    }
 }
 
 double FluidData::secondVirial(const double* tf) const noexcept {

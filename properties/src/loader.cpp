@@ -201,6 +201,17 @@ void readResidual(const Reader& r, const json& terms, FluidData& f) {
             for (std::size_t k = 0; k < n.size(); ++k)
                 f.gaussian.push_back({n[k], d[k], t[k], eta[k], eps[k], beta[k], gamma[k],
                                       tableIndex(d[k]), std::exp(-eta[k] * eps[k] * eps[k])});
+        } else if (type == "ResidualHelmholtzNonAnalytic") {
+            auto n = r.numbers(term, "n", where);
+            auto a = r.numbers(term, "a", where, n.size());
+            auto b = r.numbers(term, "b", where, n.size());
+            auto beta = r.numbers(term, "beta", where, n.size());
+            auto A = r.numbers(term, "A", where, n.size());
+            auto B = r.numbers(term, "B", where, n.size());
+            auto C = r.numbers(term, "C", where, n.size());
+            auto D = r.numbers(term, "D", where, n.size());
+            for (std::size_t k = 0; k < n.size(); ++k)
+                f.nonAnalytic.push_back({n[k], a[k], b[k], beta[k], A[k], B[k], C[k], D[k]});
         } else {
             r.fail(where + " has the term type \"" + type + "\", which this library doesn't know");
         }
@@ -303,7 +314,7 @@ void checkPlausible(const Reader& r, const FluidData& f, double Rmolar) {
     within("STATES.reducing.rhomolar", f.rhor / f.molarMass, 1, 1e6, " mol/m3");
     within("STATES.reducing.p", f.pc, 1e3, 1e9, " Pa");
 
-    atMost(eos + "alphar", f.termCount(), kMaxResidualTerms);
+    atMost(eos + "alphar", f.termCount() + f.nonAnalytic.size(), kMaxResidualTerms);
     for (const auto& t : f.power) {
         within(eos + "alphar power term n", t.n, -1e6, 1e6, "");
         within(eos + "alphar power term d", t.d, 0, 20, "");
@@ -318,6 +329,21 @@ void checkPlausible(const Reader& r, const FluidData& f, double Rmolar) {
         within(eos + "alphar Gaussian term epsilon", t.epsilon, -10, 10, "");
         within(eos + "alphar Gaussian term beta", t.beta, 0, 1e5, "");
         within(eos + "alphar Gaussian term gamma", t.gamma, -10, 10, "");
+    }
+
+    // Non-analytic terms: exponents that keep every derivative up to the second finite
+    // away from the critical point (q^(a-1) and q^(1/(2 beta)-1) at q = 0), a positive B so
+    // that Delta vanishes only there, and decaying exponentials.
+    for (const auto& t : f.nonAnalytic) {
+        const std::string term = eos + "alphar non-analytic term ";
+        within(term + "n", t.n, -1e6, 1e6, "");
+        within(term + "a", t.a, 1, 20, "");
+        within(term + "b", t.b, 0.1, 10, "");
+        within(term + "beta", t.beta, 0.05, 0.5, "");
+        within(term + "A", t.A, 0, 100, "");
+        within(term + "B", t.B, 1e-6, 100, "");
+        within(term + "C", t.C, 0, 1e5, "");
+        within(term + "D", t.D, 0, 1e5, "");
     }
 
     const IdealGas& ideal = f.ideal;

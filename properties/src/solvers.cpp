@@ -25,7 +25,7 @@ struct PressureSlope {
 class Isotherm {
 public:
     Isotherm(const FluidData& f, double T)
-        : f_(f), g_(f.byDensity ? *f.byDensity : f), rt_(f.R * T) {
+        : f_(f), g_(f.byDensity ? *f.byDensity : f), rt_(f.R * T), tau_(f.Tr / T) {
         const std::size_t n = f.termCount(), groups = g_.termCount();
         if (n + groups > buffer_.size()) {
             heap_.resize(n + groups);
@@ -54,14 +54,21 @@ public:
     double secondVirial() const { return g_.secondVirial(groupFactors_); }
 
     PressureSlope at(double rho) const {
-        const DeltaDerivatives r = g_.residualDelta(groupFactors_, rho / f_.rhor);
+        const double delta = rho / f_.rhor;
+        DeltaDerivatives r = g_.residualDelta(groupFactors_, delta);
+        if (!f_.nonAnalytic.empty()) {
+            Helmholtz n;
+            f_.addNonAnalytic(tau_, delta, n);
+            r.d += n.d;
+            r.dd += n.dd;
+        }
         return {rho * rt_ * (1 + r.d), rt_ * (1 + 2 * r.d + r.dd)};
     }
 
 private:
     const FluidData& f_;
     const FluidData& g_; // f's terms grouped by density, or f
-    double rt_;
+    double rt_, tau_;
     std::array<double, 128> buffer_{};
     std::vector<double> heap_;
     double* factors_ = buffer_.data();

@@ -191,8 +191,29 @@ TEST(BrokenFluidFiles, RefusedWithAClearMessage) {
          "IdealGasHelmholtzCP0AlyLee"},
         {"unknown residual term",
          with(good,
-              [](json& j) { j["EOS"][0]["alphar"][0]["type"] = "ResidualHelmholtzNonAnalytic"; }),
-         "ResidualHelmholtzNonAnalytic"},
+              [](json& j) { j["EOS"][0]["alphar"][0]["type"] = "ResidualHelmholtzXiangDeiters"; }),
+         "ResidualHelmholtzXiangDeiters"},
+        {"non-analytic term without its parameters",
+         with(good,
+              [](json& j) {
+                  j["EOS"][0]["alphar"].push_back(
+                      {{"type", "ResidualHelmholtzNonAnalytic"}, {"n", {0.05}}, {"a", {3.5}}});
+              }),
+         "EOS.alphar[1] has no \"b\""},
+        {"non-analytic term whose derivatives are infinite at the critical density",
+         with(good,
+              [](json& j) {
+                  j["EOS"][0]["alphar"].push_back({{"type", "ResidualHelmholtzNonAnalytic"},
+                                                   {"n", {0.05}},
+                                                   {"a", {0.5}},
+                                                   {"b", {0.875}},
+                                                   {"beta", {0.3}},
+                                                   {"A", {0.7}},
+                                                   {"B", {0.3}},
+                                                   {"C", {10}},
+                                                   {"D", {275}}});
+              }),
+         "non-analytic term a is 0.5"},
         {"lists of different lengths",
          with(good, [](json& j) { j["EOS"][0]["alphar"][0]["t"].erase(0); }), "alphar[0].t"},
         {"a number as text", with(good, [](json& j) { j["EOS"][0]["molar_mass"] = "0.102"; }),
@@ -337,7 +358,7 @@ TEST(BrokenFluidFiles, OneBadFileLeavesTheOthersUsable) {
 // field at fault; so is a blend whose pair data lacks one of its pairs.
 TEST(BrokenBlendFiles, RefusedNamingFileAndField) {
     TempFluids dir;
-    for (const char* f : {"R32.json", "R1234yf.json", "R407C.json"})
+    for (const char* f : {"R32.json", "R1234yf.json", "R407C.json", "CarbonDioxide.json"})
         fs::copy_file(asere::fluidsDir() / f, dir.dir / f);
     fs::create_directories(dir.dir / "mixtures");
     const fs::path pairs = dir.dir / "mixtures" / "mixture_binary_pairs.json";
@@ -363,6 +384,8 @@ TEST(BrokenBlendFiles, RefusedNamingFileAndField) {
          "MIXTURE.mass_fractions has 1 entries, not 2"},
         {"a component twice", blend(R"("R32", "R32")", "0.5, 0.5"), "is named twice"},
         {"a pseudo-pure component", blend(R"("R32", "R407C")", "0.5, 0.5"), "\"R407C\" is a blend"},
+        {"a component with non-analytic terms", blend(R"("R32", "R744")", "0.5, 0.5"),
+         "\"R744\": its equation has non-analytic terms"},
         {"a blend of blends", blend(R"("R32", "Test")", "0.5, 0.5"),
          "can't be a component of another blend"},
         {"fractions not numbers", blend(R"("R32", "R1234yf")", R"("a", 0.3)"),

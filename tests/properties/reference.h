@@ -34,7 +34,7 @@ inline const std::vector<RefFluid>& referenceFluids() {
         {"R1234zeE", "R1234ze(E)", false}, {"R1270", "R1270", false}, {"R404A", "R404A", true},
         {"R407C", "R407C", true},          {"R410A", "R410A", true},  {"R507A", "R507A", true},
         {"R454B", "R454B", true},          {"R513A", "R513A", true},  {"R448A", "R448A", true},
-        {"R449A", "R449A", true},
+        {"R449A", "R449A", true},          {"R744", "R744", false},
     };
     return fluids;
 }

@@ -38,6 +38,14 @@ struct PowerExpTauTerm {
     double m;
 };
 
+// Residual term n delta Delta^b psi, non-analytic at the critical point (tau = delta = 1):
+//   Delta = theta^2 + B q^a, theta = (1 - tau) + A q^(1/(2 beta)),
+//   psi = exp(-C q - D (tau - 1)^2), q = (delta - 1)^2.
+// Its heat capacity grows without bound towards the critical point.
+struct NonAnalyticTerm {
+    double n, a, b, beta, A, B, C, D;
+};
+
 // The density derivatives of the residual part: delta a_d and delta^2 a_dd.
 struct DeltaDerivatives {
     double d = 0, dd = 0;
@@ -104,6 +112,8 @@ struct FluidData {
     std::vector<PowerTerm> power;
     std::vector<GaussianTerm> gaussian;
     std::vector<PowerExpTauTerm> powerExpTau;
+    // Not among the terms with tau factors (termCount): they are evaluated whole.
+    std::vector<NonAnalyticTerm> nonAnalytic;
     IdealGas ideal;
     // For multi-component blends: the CAS number, the critical point of the file
     // (temperature, molar density; the ideal-gas part of a mixture is evaluated there),
@@ -142,6 +152,8 @@ struct FluidData {
     DeltaDerivatives residualDelta(const double* tauFactors, double delta) const noexcept;
     // The second virial coefficient B (m3/kg) from the tau factors: Z = 1 + B rho + ...
     double secondVirial(const double* tauFactors) const noexcept;
+    // Adds the non-analytic terms at (tau, delta), scaled as Helmholtz is, to r.
+    void addNonAnalytic(double tau, double delta, Helmholtz& r) const noexcept;
     // The whole residual part with the tau factors already at hand.
     Helmholtz residual(const double* tauFactors, double tau, double delta) const noexcept;
     Helmholtz idealGas(double tau, double delta) const noexcept;
