@@ -522,8 +522,9 @@ TEST_F(TempFiles, PublicSetRatesAsPublishedOverItsWholeRange) {
     options.narrowToPositive = true;
     const ImportResult result = importFiles({{kPublicSet, options}}, fluids);
     EXPECT_EQ(result.models.size() + result.skipped.size(), 884u);
-    EXPECT_EQ(result.skipped.size(), 271u); // R12, R502 and R744
-    EXPECT_EQ(result.narrowed.size(), 4u);  // C0220, C0427, C0779, C0837
+    EXPECT_EQ(result.skipped.size(), 250u); // R12 and R502
+    // C0220, C0427, C0779, C0837; the seven R744 rows whose Tc range ends at 31 °C
+    EXPECT_EQ(result.narrowed.size(), 11u);
     const CatalogueTexts cat = mergeCatalogue({}, result.models);
     for (const Row& row : parseModels(cat.models))
         for (const char* column : {"TeLow", "TcHig", "K1c", "K2c", "RgtMax", "F6e", "H3e", "F0c"}) {
@@ -536,7 +537,7 @@ TEST_F(TempFiles, PublicSetRatesAsPublishedOverItsWholeRange) {
     const std::map<std::string, Row> source = publicRows(kPublicSet);
     const asere::FluidLibrary& lib = fluids;
     std::size_t rated = 0, points = 0;
-    double worstFlow = 0, worstLiquid = 0;
+    double worstFlow = 0, worstFlowR744 = 0, worstLiquid = 0;
     const std::set<std::string> narrowed = {"C0220", "C0427", "C0779", "C0837"};
     for (int32_t m : engine.models(0, 0, 0)) {
         const Row& row = source.at(engine.field(m, "Name"));
@@ -576,10 +577,12 @@ TEST_F(TempFiles, PublicSetRatesAsPublishedOverItsWholeRange) {
                 }
                 // The derived mass flow: capacity over the refrigerating effect (not for the
                 // narrowed curves, whose capacity falls to nothing at their edges).
+                // R744's refrigerating effect changes steeply towards its critical point, so
+                // its fit is looser.
                 const double flow = r.capacity / thermo.effect(te, tc, tSuction, sc);
-                worstFlow =
-                    std::max(worstFlow,
-                             narrowed.count(row.at("id")) ? 0.0 : std::fabs(r.massFlow / flow - 1));
+                double& worst = row.at("refrigerant") == "R744" ? worstFlowR744 : worstFlow;
+                worst = std::max(
+                    worst, narrowed.count(row.at("id")) ? 0.0 : std::fabs(r.massFlow / flow - 1));
                 if (liquid)
                     worstLiquid = std::max(worstLiquid, std::fabs(r.capacity / expected - 1));
                 EXPECT_GT(r.current, 0);
@@ -592,8 +595,10 @@ TEST_F(TempFiles, PublicSetRatesAsPublishedOverItsWholeRange) {
     // The refits' accuracy as the README states it.
     EXPECT_LT(worstLiquid, 4e-3);
     EXPECT_LT(worstFlow, 1.4e-2);
-    std::printf("refits over the ranges: liquid-temperature basis %.2f %%, mass flow %.2f %%\n",
-                100 * worstLiquid, 100 * worstFlow);
+    EXPECT_LT(worstFlowR744, 3e-2);
+    std::printf("refits over the ranges: liquid-temperature basis %.2f %%, mass flow %.2f %% "
+                "(R744 %.2f %%)\n",
+                100 * worstLiquid, 100 * worstFlow, 100 * worstFlowR744);
 }
 
 } // namespace

@@ -341,6 +341,10 @@ struct Converter {
                                                   const RowFigures& x);
 };
 
+// How far above the top of a refrigerant's saturation curve a Tc range may end and be cut
+// back to it (K): the rounding of a published critical temperature.
+constexpr double kCriticalRounding = 0.1;
+
 // The fluid's range of saturation in degC, and the check that a temperature of the row
 // lies in it.
 void checkInFluid(const RowReader& r, const Columns::Found& column, double t,
@@ -364,6 +368,13 @@ void Converter::readFigures(const FileColumns& c, const RowReader& r, const Impo
     // Saturation temperatures up to the top of the saturation curve; suction gas and
     // liquid within the equation of state.
     const double saturationTop = f.fluid->maxSaturationTemperature() - kZeroCelsius;
+    // A Tc range that ends at the critical temperature as published to 0.1 K (31.0 degC for
+    // carbon dioxide, whose curve ends at 30.98 degC) ends at the last 0.1 K below the
+    // curve's top instead: above it there is no condensing.
+    if (x.range.tcMax > saturationTop && x.range.tcMax <= saturationTop + kCriticalRounding) {
+        x.tcMaxGiven = x.range.tcMax;
+        x.range.tcMax = std::floor(saturationTop * 10) / 10;
+    }
     checkInFluid(r, *c.teMin, x.range.teMin, *f.fluid, saturationTop);
     checkInFluid(r, *c.teMax, x.range.teMax, *f.fluid, saturationTop);
     checkInFluid(r, *c.tcMin, x.range.tcMin, *f.fluid, saturationTop);
@@ -607,6 +618,12 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
         m.supplyText = supply.voltage + "Hz";
         m.supplyCode = supply.code;
 
+        if (x.tcMaxGiven)
+            result.narrowed.push_back(
+                t.file().string() + ":" + std::to_string(row.line) + ": model " + m.name +
+                ": Tc range ends at " + formatValue(*x.tcMaxGiven) +
+                " °C, above the top of the saturation curve of " + m.refrigerant +
+                ": narrowed to " + formatValue(x.range.tcMax) + " °C");
         std::map<std::string, double> env = envelope(c, r, x);
         if (const std::vector<BadPoint> bad = nonPositivePoints(env, x); !bad.empty()) {
             const BadPoint& b = bad.front();

@@ -27,6 +27,9 @@ struct RowFigures {
     double scBase = 0;
     std::array<Coefficients, 4> poly{};
     std::array<bool, 4> given{};
+    // Set where the Tc range was cut at the top of the refrigerant's saturation curve: the
+    // range's end as given.
+    std::optional<double> tcMaxGiven;
     double suction(double te) const { return sh ? te + *sh : *rgt; }
 };
 
