@@ -73,10 +73,22 @@ struct Rated {
     KPX_TranscriticalResult at{}, best{};
 };
 
+// The rating at pgcPa; a refused point keeps the pressure and temperature asked for.
+KPX_TranscriticalResult rateAt(const kv::EngineApi& api, int32_t model, const Point& p,
+                               double pgcPa) {
+    KPX_TranscriticalResult r{};
+    api.KPX_RatingTranscritical(model, "", "", 0, p.te, pgcPa, p.tgc, p.sh1, p.sh2, kNoLiquidLine,
+                                &r);
+    if (r.code < 0) {
+        r.gasCoolerPressure = pgcPa;
+        r.gasCoolerOutletTemperature = p.tgc;
+    }
+    return r;
+}
+
 Rated rateModel(const kv::EngineApi& api, int32_t model, const Point& p, double pgcPa) {
     Rated r;
-    api.KPX_RatingTranscritical(model, "", "", 0, p.te, pgcPa, p.tgc, p.sh1, p.sh2, kNoLiquidLine,
-                                &r.at);
+    r.at = rateAt(api, model, p, pgcPa);
     api.KPX_OptimumGasCoolerPressure(model, "", "", 0, p.te, p.tgc, p.sh1, p.sh2, kNoLiquidLine,
                                      &r.best);
     return r;
@@ -274,11 +286,7 @@ int runTable(const CliOptions& o, const kv::EngineApi& api, const Point& p, cons
     api.KPX_OptimumGasCoolerPressure(model->number, "", "", 0, p.te, p.tgc, p.sh1, p.sh2,
                                      kNoLiquidLine, &best);
     for (const double x : pressures) {
-        KPX_TranscriticalResult r{};
-        api.KPX_RatingTranscritical(model->number, "", "", 0, p.te, x * unit, p.tgc, p.sh1, p.sh2,
-                                    kNoLiquidLine, &r);
-        if (!std::isfinite(r.gasCoolerPressure))
-            r.gasCoolerPressure = x * unit; // the row's pressure, also where refused
+        const KPX_TranscriticalResult r = rateAt(api, model->number, p, x * unit);
         codes.push_back(r.code);
         rows.push_back(figuresJson(r, o.units));
         lines.push_back(cells(r, o.units, csv ? plain : fmt));
