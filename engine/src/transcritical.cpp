@@ -191,7 +191,9 @@ private:
     // that isobar with enthalpy hKnown below h): a bracket widened upwards, then regula
     // falsi (Illinois). NaN where a property call fails or no bracket is found.
     double temperatureAt(double p, double h, double known, double hKnown) {
-        double s = 0, rho = 0;
+        double s = 0, rho = 0, direct = 0;
+        if (good(states_.vapourStatePH(refrigerant_, p, h, &direct, &s), direct) && direct > known)
+            return direct;
         const auto excess = [&](double t, double& out) {
             double ht = 0;
             if (!good(states_.stateTP(refrigerant_, t, p, &ht, &s, &rho), ht))
@@ -202,8 +204,9 @@ private:
         double a = known, fa = hKnown - h;
         if (!(fa < 0))
             return fa == 0 ? a : kNaN;
+        // The first step from a heat capacity of 1.5 kJ/(kg K), usual for the hot gas.
         double b = a, fb = fa;
-        for (double step = 40; fb < 0; step *= 2) {
+        for (double step = std::clamp((h - hKnown) / 1500, 5.0, 200.0); fb < 0; step *= 2) {
             a = b;
             fa = fb;
             b = a + step;
@@ -211,12 +214,13 @@ private:
                 return kNaN;
         }
         int side = 0;
-        for (int i = 0; i < 100 && b - a > 1e-7; ++i) {
+        // To a ten-thousandth of a kelvin, or a tenth of a J/kg.
+        for (int i = 0; i < 100 && b - a > 1e-4; ++i) {
             const double c = (a * fb - b * fa) / (fb - fa);
             double fc = 0;
             if (!excess(c, fc))
                 return kNaN;
-            if (fc == 0)
+            if (std::fabs(fc) < 0.1)
                 return c;
             if (fc < 0) {
                 a = c;

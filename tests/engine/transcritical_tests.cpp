@@ -58,6 +58,16 @@ public:
         *rho = 1 / volume(t, p);
         return put("state", h(t, p), out);
     }
+    // Fails where `direct` is off, so that the search along the isobar is tried too.
+    std::int32_t vapourStatePH(const char*, double p, double h, double* t, double* s) override {
+        *s = 1000;
+        double low = kK - 50, high = kK + 500; // bisection on the closed form
+        for (int i = 0; i < 200; ++i)
+            (ToyCarbonDioxide::h((low + high) / 2, p) < h ? low : high) = (low + high) / 2;
+        *t = direct ? low : kNaN;
+        return direct ? 0 : 4;
+    }
+    bool direct = false;
     std::int32_t criticalPoint(const char*, double* t, double* p) override {
         *t = kK + 31;
         return put("critical", pSat(kK + 31), p);
@@ -115,40 +125,43 @@ TEST(TranscriticalRating, FollowsItsCurvesAndCorrections) {
                         {0, 11e6, 40, 10, 10, kNaN},   {-5, 9e6, 35, 5, 20, kNaN},
                         {-10, 10e6, 38, 10, 10, 20},   {-5, 9e6, 35, 0, 0, 35},
                         {-5, 7.0e6, 26, 10, 10, kNaN}, {-20, 12e6, 39, 3, 15, 12}};
-    for (const Row& r : rows) {
-        ToyCarbonDioxide toy;
-        const auto m = model();
-        const auto got = rate(m, {r.te, r.pgc, r.tgc, r.sh1, r.sh2, r.liquid}, toy);
-        SCOPED_TRACE(std::to_string(r.te) + " " + std::to_string(r.pgc) + " " +
-                     std::to_string(r.tgc));
-        ASSERT_EQ(got.code, r.sh2 < r.sh1 ? KPX_SH2_BELOW_SH1 : KPX_CLEAN);
-        const double teK = r.te + kK, pe = ToyCarbonDioxide::pSat(teK);
-        const double hOut = ToyCarbonDioxide::h(r.tgc + kK, r.pgc);
-        const double hIn = std::isnan(r.liquid) ? hOut : ToyCarbonDioxide::h(r.liquid + kK, r.pgc);
-        const double hBase = ToyCarbonDioxide::vapourH(teK + 10, pe);
-        const double q = curve(m.q, r.te, hOut + kShift);
-        const double flow = q / (hBase - hOut) * ToyCarbonDioxide::volume(teK + 10, pe) /
-                            ToyCarbonDioxide::volume(teK + r.sh2, pe);
-        const double capacity = flow * (ToyCarbonDioxide::vapourH(teK + r.sh1, pe) - hIn);
-        EXPECT_NEAR(got.capacity, capacity, 1e-12 * capacity);
-        if (r.sh1 == 10 && r.sh2 == 10 && std::isnan(r.liquid)) {
-            EXPECT_NEAR(got.capacity, q, 1e-9 * q);
+    for (const Row& r : rows)
+        for (const bool direct : {false, true}) {
+            ToyCarbonDioxide toy;
+            toy.direct = direct;
+            const auto m = model();
+            const auto got = rate(m, {r.te, r.pgc, r.tgc, r.sh1, r.sh2, r.liquid}, toy);
+            SCOPED_TRACE(std::to_string(r.te) + " " + std::to_string(r.pgc) + " " +
+                         std::to_string(r.tgc));
+            ASSERT_EQ(got.code, r.sh2 < r.sh1 ? KPX_SH2_BELOW_SH1 : KPX_CLEAN);
+            const double teK = r.te + kK, pe = ToyCarbonDioxide::pSat(teK);
+            const double hOut = ToyCarbonDioxide::h(r.tgc + kK, r.pgc);
+            const double hIn =
+                std::isnan(r.liquid) ? hOut : ToyCarbonDioxide::h(r.liquid + kK, r.pgc);
+            const double hBase = ToyCarbonDioxide::vapourH(teK + 10, pe);
+            const double q = curve(m.q, r.te, hOut + kShift);
+            const double flow = q / (hBase - hOut) * ToyCarbonDioxide::volume(teK + 10, pe) /
+                                ToyCarbonDioxide::volume(teK + r.sh2, pe);
+            const double capacity = flow * (ToyCarbonDioxide::vapourH(teK + r.sh1, pe) - hIn);
+            EXPECT_NEAR(got.capacity, capacity, 1e-12 * capacity);
+            if (r.sh1 == 10 && r.sh2 == 10 && std::isnan(r.liquid)) {
+                EXPECT_NEAR(got.capacity, q, 1e-9 * q);
+            }
+            EXPECT_NEAR(got.power, curve(m.p, r.te, r.pgc), 1e-12 * got.power);
+            EXPECT_NEAR(got.massFlow, flow, 1e-12 * flow);
+            EXPECT_DOUBLE_EQ(got.cop, got.capacity / got.power);
+            EXPECT_DOUBLE_EQ(got.pressureRatio, r.pgc / pe);
+            EXPECT_DOUBLE_EQ(got.gasCoolerOutletEnthalpy, hOut + kShift);
+            EXPECT_DOUBLE_EQ(got.evaporatorInletEnthalpy, hIn + kShift);
+            EXPECT_EQ(got.gasCoolerPressure, r.pgc);
+            EXPECT_EQ(got.gasCoolerOutletTemperature, r.tgc);
+            // The discharge state: the suction gas heated by the power less the shell's 8 %,
+            // on the gas-cooler isobar; the gas cooler takes that heat and the capacity's.
+            const double h2 = ToyCarbonDioxide::vapourH(teK + r.sh2, pe) + 0.92 * got.power / flow;
+            EXPECT_NEAR(ToyCarbonDioxide::h(got.dischargeTemperature + kK, r.pgc), h2, 1e-3);
+            EXPECT_NEAR(got.heatRejection, flow * (h2 - hOut), 1e-9 * got.heatRejection);
+            EXPECT_GT(got.dischargeTemperature, r.tgc);
         }
-        EXPECT_NEAR(got.power, curve(m.p, r.te, r.pgc), 1e-12 * got.power);
-        EXPECT_NEAR(got.massFlow, flow, 1e-12 * flow);
-        EXPECT_DOUBLE_EQ(got.cop, got.capacity / got.power);
-        EXPECT_DOUBLE_EQ(got.pressureRatio, r.pgc / pe);
-        EXPECT_DOUBLE_EQ(got.gasCoolerOutletEnthalpy, hOut + kShift);
-        EXPECT_DOUBLE_EQ(got.evaporatorInletEnthalpy, hIn + kShift);
-        EXPECT_EQ(got.gasCoolerPressure, r.pgc);
-        EXPECT_EQ(got.gasCoolerOutletTemperature, r.tgc);
-        // The discharge state: the suction gas heated by the power less the shell's 8 %,
-        // on the gas-cooler isobar; the gas cooler takes that heat and the capacity's.
-        const double h2 = ToyCarbonDioxide::vapourH(teK + r.sh2, pe) + 0.92 * got.power / flow;
-        EXPECT_NEAR(ToyCarbonDioxide::h(got.dischargeTemperature + kK, r.pgc), h2, 1e-3);
-        EXPECT_NEAR(got.heatRejection, flow * (h2 - hOut), 1e-9 * got.heatRejection);
-        EXPECT_GT(got.dischargeTemperature, r.tgc);
-    }
 }
 
 // Beyond the capacity curve's enthalpy range the mass flow is the one at the range's end

@@ -43,6 +43,10 @@ public:
     virtual std::int32_t stateTP(const char* refrigerant, double t, double p, double* h, double* s,
                                  double* rho) = 0;
     virtual std::int32_t criticalPoint(const char* refrigerant, double* tc, double* pc) = 0;
+    // Temperature (K) and entropy of the gas at p and h; a failure leaves the discharge
+    // temperature to a search along the isobar with stateTP.
+    virtual std::int32_t vapourStatePH(const char* refrigerant, double p, double h, double* t,
+                                       double* s) = 0;
 };
 
 // A transcritical operating point: Te, tgc and the liquid line in degC (the liquid line NaN
