@@ -690,6 +690,32 @@ TEST_F(TempFiles, TranscriticalCurvesImportAsGiven) {
     EXPECT_EQ(without.models.find("Gc"), std::string::npos);
 }
 
+// A Tc range that ends at the critical temperature as published (31.0 degC for R744,
+// whose saturation curve ends at 30.98 degC) is cut to the last 0.1 K below the top, with
+// a message; one that ends further above is refused.
+TEST_F(TempFiles, TcRangeEndingAtTheCriticalPointIsCut) {
+    const Row source = publicRows(kPublicSet).at("C0015");
+    const auto file = [&](const std::string& tcMax) {
+        return header(false) + "M1\tR744\treciprocating\tmedium\t-20\t0\t5\t" + tcMax + "\t25\t0" +
+               joined(coefficients(source, "Q")) + joined(coefficients(source, "P")) + "\n";
+    };
+    const ImportResult cut =
+        importFiles({{write("a.tsv", file("31.07")), withPowerFactor()}}, fluids);
+    ASSERT_EQ(cut.narrowed.size(), 1u);
+    EXPECT_NE(cut.narrowed[0].find("Tc range ends at 31.07 °C, above the top of the saturation "
+                                   "curve of R744: narrowed to 30.9 °C"),
+              std::string::npos)
+        << cut.narrowed[0];
+    const CatalogueTexts cat = mergeCatalogue({}, cut.models);
+    const Engine engine(cat.codes, cat.models);
+    EXPECT_EQ(engine.number(1, "TcHig"), 30.9);
+    const Rating r = engine.rate(1, -5, 30.9, 0, 30, 30); // return gas at 25 degC
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NEAR(r.capacity, evaluate(coefficients(source, "Q"), -5, 30.9), 1e-9 * r.capacity);
+    EXPECT_THROW(importFiles({{write("a.tsv", file("31.2")), withPowerFactor()}}, fluids),
+                 ImportError);
+}
+
 // A transcritical file's faults name file, line and column and write nothing; curves of a
 // model that is not in the import are left out with a message.
 TEST_F(TempFiles, BadTranscriticalCurvesAreRefused) {
