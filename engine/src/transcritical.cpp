@@ -128,8 +128,8 @@ private:
         if (given(model_.prMax) && ratio > model_.prMax)
             return KPX_PRESSURE_RATIO_TOO_HIGH;
         const double tgcK = x.tgc + kKelvin;
+        double tSat = 0; // below the critical pressure: the saturation temperature of pgc
         if (pgc < pCrit_) {
-            double tSat = 0;
             if (!good(properties_.bubbleTemperature(refrigerant, pgc, &tSat), tSat))
                 return KPX_PROPERTIES_FAILED;
             if (tgcK >= tSat)
@@ -144,21 +144,37 @@ private:
             return KPX_PROPERTIES_FAILED;
 
         RatingCode working = x.sh2 < x.sh1 ? KPX_SH2_BELOW_SH1 : KPX_CLEAN;
-        // The curve holds the mass flow of its outlet states; beyond its enthalpy range the
-        // mass flow at the range's end stands for it.
-        double hCurve = hOut + shift_;
-        if (given(model_.hLow) && hCurve < model_.hLow) {
-            hCurve = model_.hLow;
-            working = KPX_GAS_COOLER_ENTHALPY_OUTSIDE;
-        } else if (given(model_.hHig) && hCurve > model_.hHig) {
-            hCurve = model_.hHig;
-            working = KPX_GAS_COOLER_ENTHALPY_OUTSIDE;
+        double capacity = 0, ratedOutlet = 0;
+        if (given(model_.qTgc)) {
+            // The curve in Te and pgc holds at its own outlet temperature, which must be no
+            // vapour at pgc: below the critical pressure, under its saturation temperature.
+            const double ratedK = model_.qTgc + kKelvin;
+            if (pgc < pCrit_ && !(ratedK < tSat))
+                return KPX_GAS_COOLER_PRESSURE_LOW;
+            ratedOutlet = hOut;
+            if (model_.qTgc != x.tgc &&
+                !good(states_.stateTP(refrigerant, ratedK, pgc, &ratedOutlet, &s, &rho),
+                      ratedOutlet))
+                return KPX_PROPERTIES_FAILED;
+            capacity = capacityPolynomial(model_.q, x.te, pgc);
+        } else {
+            // The curve holds the mass flow of its outlet states; beyond its enthalpy range
+            // the mass flow at the range's end stands for it.
+            double hCurve = hOut + shift_;
+            if (given(model_.hLow) && hCurve < model_.hLow) {
+                hCurve = model_.hLow;
+                working = KPX_GAS_COOLER_ENTHALPY_OUTSIDE;
+            } else if (given(model_.hHig) && hCurve > model_.hHig) {
+                hCurve = model_.hHig;
+                working = KPX_GAS_COOLER_ENTHALPY_OUTSIDE;
+            }
+            ratedOutlet = hCurve - shift_;
+            capacity = capacityPolynomial(model_.q, x.te, hCurve);
         }
-        const double ratedEffect = hBase_ - (hCurve - shift_);
+        const double ratedEffect = hBase_ - ratedOutlet;
         if (!(ratedEffect > 0))
             return KPX_PROPERTIES_FAILED;
-        const double massFlow =
-            capacityPolynomial(model_.q, x.te, hCurve) / ratedEffect * vBase_ / v_;
+        const double massFlow = capacity / ratedEffect * vBase_ / v_;
         r.massFlow = massFlow;
         r.capacity = massFlow * (h1_ - hIn);
         r.power = powerPolynomial(model_.p, x.te, pgc);

@@ -690,6 +690,43 @@ TEST_F(TempFiles, TranscriticalCurvesImportAsGiven) {
     EXPECT_EQ(without.models.find("Gc"), std::string::npos);
 }
 
+// The pressure-and-temperature form: a capacity curve in Te and the gas-cooler pressure at
+// a stated outlet temperature (here the public power curve stands for one) lands in the
+// same columns with that temperature, and no enthalpy range.
+TEST_F(TempFiles, TranscriticalPressureFormImports) {
+    const std::string plain = header(false) +
+                              "M1\tR404A\treciprocating\tmedium\t-30\t0\t20\t50\t20\t0" +
+                              joined(kQ) + joined(kP) + "\n";
+    ImportOptions gasCooler;
+    gasCooler.gasCoolerCurves = true;
+    const Row source = publicRows(kTranscriticalSet).at("T0004");
+    const auto pressureForm = [](const std::string& outlet) {
+        return [outlet](Row& r) {
+            for (int i = 0; i < 10; ++i)
+                r["Q" + std::to_string(i)] = r["P" + std::to_string(i)];
+            r.erase("h_gco_min_J_kg");
+            r.erase("h_gco_max_J_kg");
+            r["t_gco_base_C"] = outlet;
+        };
+    };
+    const ImportResult result = importFiles(
+        {{write("plain.tsv", plain), withPowerFactor()},
+         {write("gc.tsv", transcriticalFile("M1", "R404A", pressureForm("35"))), gasCooler}},
+        fluids);
+    const CatalogueTexts cat = mergeCatalogue({}, result.models);
+    const Engine engine(cat.codes, cat.models);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(engine.number(1, "GcQ" + std::to_string(i)),
+                  std::stod(source.at("P" + std::to_string(i))));
+    EXPECT_EQ(engine.number(1, "GcQTgc"), 35);
+    EXPECT_EQ(engine.field(1, "GcHLow"), "-");
+    EXPECT_THROW(importFiles({{write("plain.tsv", plain), withPowerFactor()},
+                              {write("gc.tsv", transcriticalFile("M1", "R404A", pressureForm(""))),
+                               gasCooler}},
+                             fluids),
+                 ImportError);
+}
+
 // A Tc range that ends at the critical temperature as published (31.0 degC for R744,
 // whose saturation curve ends at 30.98 degC) is cut to the last 0.1 K below the top, with
 // a message; one that ends further above is refused.

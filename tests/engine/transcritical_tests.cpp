@@ -164,6 +164,41 @@ TEST(TranscriticalRating, FollowsItsCurvesAndCorrections) {
         }
 }
 
+// A capacity curve in Te and the gas-cooler pressure holds at its own outlet temperature:
+// the mass flow it gives there, times the enthalpy difference of the outlet asked for. Below
+// the critical pressure its outlet must be liquid.
+TEST(TranscriticalRating, PressureFormHoldsAtItsOutletTemperature) {
+    auto m = model();
+    m.qTgc = 35;
+    m.q = {50000, 500, 0.001, 0, 0, 0, 0, 0, 0, 0};
+    m.hLow = m.hHig = kpx::NoValue;
+    struct Row {
+        double te, pgc, tgc;
+    };
+    for (const Row& r : {Row{-5, 9e6, 35}, Row{-5, 9e6, 30}, Row{-15, 11e6, 40}, Row{0, 8e6, 20}}) {
+        ToyCarbonDioxide toy;
+        const auto got = rate(m, {r.te, r.pgc, r.tgc, 10, 10, kNaN}, toy);
+        ASSERT_EQ(got.code, KPX_CLEAN) << r.tgc;
+        const double pe = ToyCarbonDioxide::pSat(r.te + kK);
+        const double hBase = ToyCarbonDioxide::vapourH(r.te + kK + 10, pe);
+        const double q = curve(m.q, r.te, r.pgc);
+        const double flow = q / (hBase - ToyCarbonDioxide::h(kK + 35, r.pgc));
+        EXPECT_NEAR(got.massFlow, flow, 1e-12 * flow);
+        EXPECT_NEAR(got.capacity, flow * (hBase - ToyCarbonDioxide::h(kK + r.tgc, r.pgc)),
+                    1e-9 * got.capacity);
+        if (r.tgc == 35) {
+            EXPECT_NEAR(got.capacity, q, 1e-9 * q);
+        }
+    }
+    // 6.5 MPa saturates at 25.8 degC: an outlet at 20 degC is liquid, the curve's at 35 is not.
+    ToyCarbonDioxide toy;
+    EXPECT_EQ(rate(m, {-5, 6.5e6, 20, 10, 10, kNaN}, toy).code, KPX_GAS_COOLER_PRESSURE_LOW);
+    const auto best =
+        kpx::optimumGasCoolerPressure(m, "R744", {-5, 0, 20, 10, 10, kNaN}, toy, toy, "");
+    ASSERT_GE(best.code, 0);
+    EXPECT_GE(best.gasCoolerPressure, ToyCarbonDioxide::pSat(kK + 31)); // the critical pressure
+}
+
 // Beyond the capacity curve's enthalpy range the mass flow is the one at the range's end
 // (a warning), never the curve's extrapolation; a discharge above the model's maximum warns.
 TEST(TranscriticalRating, WarnsOutsideTheCurveAndAboveTheDischargeLimit) {

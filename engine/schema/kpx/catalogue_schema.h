@@ -81,13 +81,17 @@ inline constexpr std::string_view kMaxDischargeColumn = "TdMax";
 // pressure (Pa), both W with the suffixes of "Q0".."Q9" (the enthalpy or pressure in place
 // of Tc); then the base superheat of the capacity curve (K), the Te range (degC), the
 // pressure range (Pa), the enthalpy range of the capacity curve (J/kg), the highest
-// discharge pressure (Pa) and the highest pressure ratio.
+// discharge pressure (Pa) and the highest pressure ratio. A model whose capacity curve
+// is published in Te and the gas-cooler pressure instead, at one gas-cooler outlet
+// temperature, gives that temperature (degC) as "GcQTgc"; its curve's enthalpy range is
+// then empty.
 inline constexpr std::array<std::string_view, 10> kGasCoolerCapacityColumns = {
     "GcQ0", "GcQ1", "GcQ2", "GcQ3", "GcQ4", "GcQ5", "GcQ6", "GcQ7", "GcQ8", "GcQ9"};
 inline constexpr std::array<std::string_view, 10> kGasCoolerPowerColumns = {
     "GcP0", "GcP1", "GcP2", "GcP3", "GcP4", "GcP5", "GcP6", "GcP7", "GcP8", "GcP9"};
-inline constexpr std::array<std::string_view, 9> kGasCoolerLimitColumns = {
-    "GcShBase", "GcTeLow", "GcTeHig", "GcPLow", "GcPHig", "GcHLow", "GcHHig", "GcPdMax", "GcPrMax"};
+inline constexpr std::array<std::string_view, 10> kGasCoolerLimitColumns = {
+    "GcShBase", "GcTeLow", "GcTeHig", "GcPLow",  "GcPHig",
+    "GcHLow",   "GcHHig",  "GcPdMax", "GcPrMax", "GcQTgc"};
 
 // True when `text` is exactly the decimal text of `code` (no sign, blank or leading zero).
 constexpr bool isCodeText(std::string_view text, int code) {

@@ -20,7 +20,8 @@ namespace kpx {
 struct GasCoolerColumns {
     std::array<double, 10> q{}, p{};
     double shBase = NoValue, teLow = NoValue, teHig = NoValue, pLow = NoValue, pHig = NoValue;
-    double hLow = NoValue, hHig = NoValue, pdMax = NoValue, prMax = NoValue, tdMax = NoValue;
+    double hLow = NoValue, hHig = NoValue, pdMax = NoValue, prMax = NoValue, qTgc = NoValue;
+    double tdMax = NoValue;
     std::string_view technology;
 
     GasCoolerColumns() {
@@ -76,7 +77,7 @@ template <typename Visitor> void GasCoolerColumns::forEachColumn(Visitor&& visit
         visit(kGasCoolerCapacityColumns[i], q[i]);
     for (std::size_t i = 0; i < 10; ++i)
         visit(kGasCoolerPowerColumns[i], p[i]);
-    double* limits[] = {&shBase, &teLow, &teHig, &pLow, &pHig, &hLow, &hHig, &pdMax, &prMax};
+    double* limits[] = {&shBase, &teLow, &teHig, &pLow, &pHig, &hLow, &hHig, &pdMax, &prMax, &qTgc};
     static_assert(std::size(limits) == kGasCoolerLimitColumns.size());
     for (std::size_t i = 0; i < kGasCoolerLimitColumns.size(); ++i)
         visit(kGasCoolerLimitColumns[i], *limits[i]);

@@ -723,6 +723,9 @@ void Converter::convertGasCoolerFile(const ImportFile& file) {
     if (!sh)
         failAt(t.file(), 1, "sh_base", "missing");
     const auto tdMax = cols.quantity("td_max", Quantity::Temperature);
+    // The pressure-and-temperature form: the capacity curve in Te and the gas-cooler
+    // pressure at this outlet temperature, instead of in Te and the outlet enthalpy.
+    const auto outletBase = cols.quantity("t_gco_base", Quantity::Temperature);
     const auto prMax = cols.find("pr_max");
     std::array<std::array<std::size_t, 10>, 2> k{};
     for (int set = 0; set < 2; ++set)
@@ -746,15 +749,21 @@ void Converter::convertGasCoolerFile(const ImportFile& file) {
         const double shBase = need(r.quantity(sh, Quantity::Difference), "sh_base");
         const double pLow = need(siQuantity(cols, r, "p_gc_min", kPressureUnits), "p_gc_min");
         const double pHig = need(siQuantity(cols, r, "p_gc_max", kPressureUnits), "p_gc_max");
-        const double hLow = need(siQuantity(cols, r, "h_gco_min", kEnthalpyUnits), "h_gco_min");
-        const double hHig = need(siQuantity(cols, r, "h_gco_max", kEnthalpyUnits), "h_gco_max");
+        const std::optional<double> outlet = r.quantity(outletBase, Quantity::Temperature);
+        if (outletBase && !outlet)
+            r.fail(outletBase->name, "no value");
+        std::optional<double> hLow, hHig;
+        if (!outlet) {
+            hLow = need(siQuantity(cols, r, "h_gco_min", kEnthalpyUnits), "h_gco_min");
+            hHig = need(siQuantity(cols, r, "h_gco_max", kEnthalpyUnits), "h_gco_max");
+        }
         const auto pdMax = siQuantity(cols, r, "p_dis_max", kPressureUnits);
         const auto ratio = r.optionalNumber(prMax);
         if (!(teLow < teHig))
             r.fail("te_min", "the Te range must rise");
         if (!(pLow > 0 && pLow < pHig))
             r.fail("p_gc_min", "the pressure range must be positive and rise");
-        if (!(hLow < hHig))
+        if (!outlet && !(*hLow < *hHig))
             r.fail("h_gco_min", "the enthalpy range must rise");
         if (!(shBase >= 0))
             r.fail("sh_base", "must not be negative");
@@ -770,16 +779,17 @@ void Converter::convertGasCoolerFile(const ImportFile& file) {
             for (int i = 0; i <= 24; ++i)
                 for (int j = 0; j <= 24; ++j) {
                     const double te = teLow + (teHig - teLow) * i / 24;
-                    const double y =
-                        set == 0 ? hLow + (hHig - hLow) * j / 24 : pLow + (pHig - pLow) * j / 24;
+                    const bool inEnthalpy = set == 0 && !outlet;
+                    const double y = inEnthalpy ? *hLow + (*hHig - *hLow) * j / 24
+                                                : pLow + (pHig - pLow) * j / 24;
                     const double v = set == 0 ? kpx::capacityPolynomial(curve[0], te, y)
                                               : kpx::powerPolynomial(curve[1], te, y);
                     if (!(v > 0) || !std::isfinite(v))
                         r.fail(std::string(SetNames[set]) + "0",
                                std::string(set == 0 ? "capacity " : "power ") + formatValue(v) +
                                    " at Te " + formatValue(snapped(te)) +
-                                   (set == 0 ? " °C, h " : " °C, p ") + formatValue(y) +
-                                   (set == 0 ? " J/kg" : " Pa") + " of the range: not positive");
+                                   (inEnthalpy ? " °C, h " : " °C, p ") + formatValue(y) +
+                                   (inEnthalpy ? " J/kg" : " Pa") + " of the range: not positive");
                 }
         std::size_t f = 0;
         g.fields[f++] = tdMax
@@ -790,8 +800,7 @@ void Converter::convertGasCoolerFile(const ImportFile& file) {
                 g.fields[f++] = formatValue(curve[set][i]);
         for (const std::optional<double> v :
              {std::optional(shBase), std::optional(teLow), std::optional(teHig),
-              std::optional(pLow), std::optional(pHig), std::optional(hLow), std::optional(hHig),
-              pdMax, ratio})
+              std::optional(pLow), std::optional(pHig), hLow, hHig, pdMax, ratio, outlet})
             g.fields[f++] = v ? formatValue(*v) : "-";
         gasCoolers.push_back(std::move(g));
     }
