@@ -344,31 +344,29 @@ RatingRecord Catalogue::ratingRecord(std::size_t position) const {
     return r;
 }
 
-FigureColumns Catalogue::figureColumns(std::size_t position) const {
-    FigureColumns f;
-    auto ref = figureColumns_.begin();
-    f.forEachColumn([&](std::string_view, double& value) {
+template <class Columns>
+Columns Catalogue::optionalColumns(std::size_t position, const std::vector<ColumnRef>& refs) const {
+    Columns columns;
+    auto ref = refs.begin();
+    columns.forEachColumn([&](std::string_view, double& value) {
         const Field* found = field(position, *ref++);
         value = found != nullptr ? kpx::FieldNumber(text(found)) : NoValue;
     });
-    f.technology = technology(position);
-    return f;
+    columns.technology = technology(position);
+    return columns;
+}
+
+FigureColumns Catalogue::figureColumns(std::size_t position) const {
+    return optionalColumns<FigureColumns>(position, figureColumns_);
+}
+
+GasCoolerColumns Catalogue::gasCoolerColumns(std::size_t position) const {
+    return optionalColumns<GasCoolerColumns>(position, gasCoolerColumns_);
 }
 
 std::string_view Catalogue::technology(std::size_t position) const {
     const FamilyEntry* family = entryFor(kFamilies, text(field(position, family_)));
     return family != nullptr ? family->technology : std::string_view();
-}
-
-GasCoolerColumns Catalogue::gasCoolerColumns(std::size_t position) const {
-    GasCoolerColumns g;
-    auto ref = gasCoolerColumns_.begin();
-    g.forEachColumn([&](std::string_view, double& value) {
-        const Field* found = field(position, *ref++);
-        value = found != nullptr ? kpx::FieldNumber(text(found)) : NoValue;
-    });
-    g.technology = technology(position);
-    return g;
 }
 
 } // namespace kpx

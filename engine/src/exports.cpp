@@ -114,45 +114,52 @@ struct Rated {
     LinkedProperties& properties;
 };
 
-// Rates the model and hands the rating to `use`; its code, or KPX_NOT_FOUND where there is no such
-// model (or no catalogue) or an exception ends the call.
-template <class Use>
-std::int32_t rateModel(std::int32_t model, const char* showName, const char* refrigerant,
-                       std::int32_t frequency, const kpx::Conditions& conditions, Use use) {
+// Runs `body(catalogue, position)` on the model the exports name; KPX_NOT_FOUND where there
+// is no such model (or no catalogue) or an exception ends the call.
+template <class Body>
+std::int32_t onModel(std::int32_t model, const char* showName, const char* refrigerant,
+                     std::int32_t frequency, Body body) {
     return guarded(KPX_NOT_FOUND, [&]() -> std::int32_t {
         const kpx::Catalogue& c = catalogue();
         const auto position = modelPosition(c, model, showName, refrigerant, frequency);
         if (!position)
             return KPX_NOT_FOUND;
-        LinkedProperties properties;
-        const kpx::RatingRecord record = c.ratingRecord(*position);
-        const kpx::RatingResult r =
-            kpx::rate(record, conditions, properties, c.DataDirectory().c_str());
-        use(Rated{c, *position, record, conditions, r, properties});
-        return r.code;
+        return body(c, *position);
     });
 }
 
+// Rates the model and hands the rating to `use`; its code, as onModel's.
+template <class Use>
+std::int32_t rateModel(std::int32_t model, const char* showName, const char* refrigerant,
+                       std::int32_t frequency, const kpx::Conditions& conditions, Use use) {
+    return onModel(model, showName, refrigerant, frequency,
+                   [&](const kpx::Catalogue& c, std::size_t position) {
+                       LinkedProperties properties;
+                       const kpx::RatingRecord record = c.ratingRecord(position);
+                       const kpx::RatingResult r =
+                           kpx::rate(record, conditions, properties, c.DataDirectory().c_str());
+                       use(Rated{c, position, record, conditions, r, properties});
+                       return r.code;
+                   });
+}
+
 // Rates a model transcritical with `rate(columns, refrigerant, properties, directory)`
-// and writes the result to *result; its code, KPX_NOT_FOUND where there is no such model
-// or an exception ends the call.
+// and writes the result to *result; its code, as onModel's.
 template <class Rate>
 std::int32_t rateGasCooler(std::int32_t model, const char* showName, const char* refrigerant,
                            std::int32_t frequency, KPX_TranscriticalResult* result, Rate rate) {
     if (result == nullptr)
         return KPX_NOT_FOUND;
     *result = kpx::noTranscriticalResult();
-    return guarded(KPX_NOT_FOUND, [&]() -> std::int32_t {
-        const kpx::Catalogue& c = catalogue();
-        const auto position = modelPosition(c, model, showName, refrigerant, frequency);
-        if (!position)
-            return KPX_NOT_FOUND;
-        LinkedProperties properties;
-        const kpx::RatingRecord record = c.ratingRecord(*position);
-        *result = rate(c.gasCoolerColumns(*position), record.refrigerant, properties,
-                       c.DataDirectory().c_str());
-        return result->code;
-    });
+    return onModel(model, showName, refrigerant, frequency,
+                   [&](const kpx::Catalogue& c, std::size_t position) {
+                       LinkedProperties properties;
+                       // The field's text is zero-terminated in the catalogue's memory.
+                       *result = rate(c.gasCoolerColumns(position),
+                                      c.FieldText(position, "Refrigerant").data(), properties,
+                                      c.DataDirectory().c_str());
+                       return result->code;
+                   });
 }
 
 } // namespace

@@ -632,15 +632,24 @@ ImportOptions withPowerFactor() {
     return o;
 }
 
+ImportOptions gasCoolerForm() {
+    ImportOptions o;
+    o.gasCoolerCurves = true;
+    return o;
+}
+
+// One R404A model of the table form, the host of transcritical curves in these tests.
+std::string plainR404A() {
+    return header(false) + "M1\tR404A\treciprocating\tmedium\t-30\t0\t20\t50\t20\t0" + joined(kQ) +
+           joined(kP) + "\n";
+}
+
 // Transcritical curves attach to their model of the same import as the catalogue's
 // gas-cooler columns, each number as the file gives it (in its units), and leave the
 // subcritical columns alone; the engine reads them back.
 TEST_F(TempFiles, TranscriticalCurvesImportAsGiven) {
-    const std::string plain = header(false) +
-                              "M1\tR404A\treciprocating\tmedium\t-30\t0\t20\t50\t20\t0" +
-                              joined(kQ) + joined(kP) + "\n";
-    ImportOptions gasCooler;
-    gasCooler.gasCoolerCurves = true;
+    const std::string plain = plainR404A();
+    const ImportOptions gasCooler = gasCoolerForm();
     const Row source = publicRows(kTranscriticalSet).at("T0004");
     struct Case {
         const char* what;
@@ -694,11 +703,8 @@ TEST_F(TempFiles, TranscriticalCurvesImportAsGiven) {
 // a stated outlet temperature (here the public power curve stands for one) lands in the
 // same columns with that temperature, and no enthalpy range.
 TEST_F(TempFiles, TranscriticalPressureFormImports) {
-    const std::string plain = header(false) +
-                              "M1\tR404A\treciprocating\tmedium\t-30\t0\t20\t50\t20\t0" +
-                              joined(kQ) + joined(kP) + "\n";
-    ImportOptions gasCooler;
-    gasCooler.gasCoolerCurves = true;
+    const std::string plain = plainR404A();
+    const ImportOptions gasCooler = gasCoolerForm();
     const Row source = publicRows(kTranscriticalSet).at("T0004");
     const auto pressureForm = [](const std::string& outlet) {
         return [outlet](Row& r) {
@@ -756,11 +762,8 @@ TEST_F(TempFiles, TcRangeEndingAtTheCriticalPointIsCut) {
 // A transcritical file's faults name file, line and column and write nothing; curves of a
 // model that is not in the import are left out with a message.
 TEST_F(TempFiles, BadTranscriticalCurvesAreRefused) {
-    const std::string plain = header(false) +
-                              "M1\tR404A\treciprocating\tmedium\t-30\t0\t20\t50\t20\t0" +
-                              joined(kQ) + joined(kP) + "\n";
-    ImportOptions gasCooler;
-    gasCooler.gasCoolerCurves = true;
+    const std::string plain = plainR404A();
+    const ImportOptions gasCooler = gasCoolerForm();
     struct Case {
         const char* what;
         std::string model, refrigerant;

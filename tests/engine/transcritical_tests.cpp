@@ -100,15 +100,6 @@ kpx::GasCoolerColumns model() {
     return m;
 }
 
-double curve(const std::array<double, 10>& k, double te, double y) {
-    const double t[10] = {1,     te,           y,           te * te,    te * y,
-                          y * y, te * te * te, te * te * y, te * y * y, y * y * y};
-    double sum = 0;
-    for (int i = 0; i < 10; ++i)
-        sum += k[i] * t[i];
-    return sum;
-}
-
 KPX_TranscriticalResult rate(const kpx::GasCoolerColumns& m, kpx::GasCoolerPoint x,
                              ToyCarbonDioxide& toy) {
     return kpx::rateTranscritical(m, "R744", x, toy, toy, "");
@@ -139,7 +130,7 @@ TEST(TranscriticalRating, FollowsItsCurvesAndCorrections) {
             const double hIn =
                 std::isnan(r.liquid) ? hOut : ToyCarbonDioxide::h(r.liquid + kK, r.pgc);
             const double hBase = ToyCarbonDioxide::vapourH(teK + 10, pe);
-            const double q = curve(m.q, r.te, hOut + kShift);
+            const double q = kpx::polynomial(m.q, r.te, hOut + kShift);
             const double flow = q / (hBase - hOut) * ToyCarbonDioxide::volume(teK + 10, pe) /
                                 ToyCarbonDioxide::volume(teK + r.sh2, pe);
             const double capacity = flow * (ToyCarbonDioxide::vapourH(teK + r.sh1, pe) - hIn);
@@ -147,7 +138,7 @@ TEST(TranscriticalRating, FollowsItsCurvesAndCorrections) {
             if (r.sh1 == 10 && r.sh2 == 10 && std::isnan(r.liquid)) {
                 EXPECT_NEAR(got.capacity, q, 1e-9 * q);
             }
-            EXPECT_NEAR(got.power, curve(m.p, r.te, r.pgc), 1e-12 * got.power);
+            EXPECT_NEAR(got.power, kpx::polynomial(m.p, r.te, r.pgc), 1e-12 * got.power);
             EXPECT_NEAR(got.massFlow, flow, 1e-12 * flow);
             EXPECT_DOUBLE_EQ(got.cop, got.capacity / got.power);
             EXPECT_DOUBLE_EQ(got.pressureRatio, r.pgc / pe);
@@ -181,7 +172,7 @@ TEST(TranscriticalRating, PressureFormHoldsAtItsOutletTemperature) {
         ASSERT_EQ(got.code, KPX_CLEAN) << r.tgc;
         const double pe = ToyCarbonDioxide::pSat(r.te + kK);
         const double hBase = ToyCarbonDioxide::vapourH(r.te + kK + 10, pe);
-        const double q = curve(m.q, r.te, r.pgc);
+        const double q = kpx::polynomial(m.q, r.te, r.pgc);
         const double flow = q / (hBase - ToyCarbonDioxide::h(kK + 35, r.pgc));
         EXPECT_NEAR(got.massFlow, flow, 1e-12 * flow);
         EXPECT_NEAR(got.capacity, flow * (hBase - ToyCarbonDioxide::h(kK + r.tgc, r.pgc)),
@@ -209,7 +200,7 @@ TEST(TranscriticalRating, WarnsOutsideTheCurveAndAboveTheDischargeLimit) {
     ASSERT_EQ(low.code, KPX_GAS_COOLER_ENTHALPY_OUTSIDE);
     const double pe = ToyCarbonDioxide::pSat(kK - 5);
     const double hBase = ToyCarbonDioxide::vapourH(kK + 5, pe);
-    const double flow = curve(m.q, -5, 300e3) / (hBase - (300e3 - kShift));
+    const double flow = kpx::polynomial(m.q, -5, 300e3) / (hBase - (300e3 - kShift));
     EXPECT_NEAR(low.massFlow, flow, 1e-12 * flow);
     EXPECT_NEAR(low.capacity, flow * (hBase - ToyCarbonDioxide::h(kK + 25, 9e6)), 1e-6);
 

@@ -6,6 +6,7 @@
 #include "kv/envelope.h"
 #include "kv/figures.h"
 #include "kv/perftable.h"
+#include "kvcli/verbs.h"
 
 #include <nlohmann/json.hpp>
 
@@ -238,12 +239,9 @@ int runRate(const CliOptions& o, const kv::EngineApi& api, const Point& p, doubl
 
 int runTable(const CliOptions& o, const kv::EngineApi& api, const Point& p, const Given& g,
              const kv::NumberFormat& fmt, std::ostream& out, std::ostream& err) {
-    const auto model = kv::findModelByName(api, o.model);
-    if (!model) {
-        err << "vantrix-cli: no model named \"" << kv::displayText(o.model)
-            << "\" in the catalogue (names as the Model column of rate shows them)\n";
+    const auto model = modelNamed(o, api, err);
+    if (!model)
         return kExitUsage;
-    }
     const kv::ModelInfo shown = kv::displayed(*model);
     const double unit = pascalsPerUnit(o.units);
     // By default the model's pressure range, in steps of 5 bar or 50 psi.

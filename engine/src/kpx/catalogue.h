@@ -98,6 +98,9 @@ private:
     void clearModels();
     // "Scroll", "Reciprocating" or empty, by the model's family.
     std::string_view technology(std::size_t position) const;
+    // Optional columns (FigureColumns, GasCoolerColumns) by their resolved references.
+    template <class Columns>
+    Columns optionalColumns(std::size_t position, const std::vector<ColumnRef>& refs) const;
     void parseModels();
     void resolveColumns();
     void storeNumbers(ModelRecord& record);
