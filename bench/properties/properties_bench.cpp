@@ -14,11 +14,11 @@
 
 namespace {
 
-// Every fluid of the data directory: the pure fluids, the pseudo-pure blends, then the
-// multi-component blends.
+// Every fluid of the data directory: the pure fluids, the pseudo-pure blends, the
+// multi-component blends, then R744 (last, so that the others keep their numbers).
 const char* const kFluids[] = {"R22",     "R32",        "R134a", "R290",  "R600a", "R1270",
                                "R1234yf", "R1234ze(E)", "R404A", "R407C", "R410A", "R507A",
-                               "R454B",   "R513A",      "R448A", "R449A"};
+                               "R454B",   "R513A",      "R448A", "R449A", "R744"};
 constexpr int kFluidCount = sizeof kFluids / sizeof kFluids[0];
 
 void setUp() {
@@ -31,6 +31,15 @@ void setUp() {
 
 const char* fluidOf(const benchmark::State& state) {
     return kFluids[state.range(0)];
+}
+
+// The top of a range of saturation temperatures: hi, or for R744 (critical temperature
+// 30.98 degC) 2 K below the critical temperature.
+double saturationTop(const char* fluid, double hi) {
+    double Tc = 0, pc = 0;
+    if (ILK_CriticalPoint(fluid, &Tc, &pc) != 0)
+        std::abort();
+    return std::min(hi, Tc - 2);
 }
 
 // n values spread over [lo, hi], visited in a scattered order.
@@ -49,7 +58,7 @@ void check(int32_t rc, benchmark::State& state) {
 void SaturationPressure(benchmark::State& state) {
     setUp();
     const char* fluid = fluidOf(state);
-    const auto temps = spread(233.15, 333.15);
+    const auto temps = spread(233.15, saturationTop(fluid, 333.15));
     std::size_t i = 0;
     double p;
     for (auto _ : state) {
@@ -63,7 +72,7 @@ void BubbleTemperature(benchmark::State& state) {
     setUp();
     const char* fluid = fluidOf(state);
     std::vector<double> pressures;
-    for (double T : spread(253.15, 333.15)) {
+    for (double T : spread(253.15, saturationTop(fluid, 333.15))) {
         double p;
         ILK_SaturationPressure(fluid, T, &p);
         pressures.push_back(p);
@@ -80,7 +89,7 @@ void BubbleTemperature(benchmark::State& state) {
 void LiquidEnthalpy(benchmark::State& state) {
     setUp();
     const char* fluid = fluidOf(state);
-    const auto temps = spread(253.15, 323.15);
+    const auto temps = spread(253.15, saturationTop(fluid, 323.15));
     std::size_t i = 0;
     double h;
     for (auto _ : state) {
@@ -159,7 +168,11 @@ double rate(const char* fluid, double te, double tc, double sc, double sh1, doub
 void RatingCalls(benchmark::State& state) {
     setUp();
     const char* fluid = fluidOf(state);
-    const auto te = spread(-35, 5, 101), tc = spread(30, 55, 89);
+    // R744 rates subcritical (condensing below its critical temperature, as the
+    // low-temperature stage of a cascade or booster plant).
+    const bool r744 = std::string_view(fluid) == "R744";
+    const auto te = r744 ? spread(-50, -10, 101) : spread(-35, 5, 101);
+    const auto tc = r744 ? spread(-5, 25, 89) : spread(30, 55, 89);
     std::size_t i = 0;
     for (auto _ : state) {
         const double f = rate(fluid, te[i % te.size()], tc[i % tc.size()], 3, 5, 12, 0, 10);
@@ -175,12 +188,56 @@ void RatingCalls(benchmark::State& state) {
 void RatingRepeated(benchmark::State& state) {
     setUp();
     const char* fluid = fluidOf(state);
+    // R744: the low-temperature stage of a cascade, condensing at -5 degC.
+    const bool r744 = std::string_view(fluid) == "R744";
+    const double te = r744 ? -35 : -10, tc = r744 ? -5 : 45;
     std::size_t i = 0;
     for (auto _ : state) {
-        const double f = rate(fluid, -10, 45, 3, 5, 12, 0, i % 2 ? 10 : 11.1);
+        const double f = rate(fluid, te, tc, 3, 5, 12, 0, i % 2 ? 10 : 11.1);
         if (f < 0)
             state.SkipWithError("rating calls failed");
         benchmark::DoNotOptimize(f);
+        ++i;
+    }
+}
+
+// R744 above its critical pressure: gas-cooler outlets (0 to 60 degC) and compressor
+// discharge (60 to 160 degC) at 75 to 140 bar, through ILK_StateTP.
+void R744StateTP(benchmark::State& state) {
+    setUp();
+    const bool discharge = state.range(0) == 1;
+    const auto temps = discharge ? spread(333.15, 433.15, 101) : spread(273.15, 333.15, 101);
+    const auto pressures = spread(75e5, 140e5, 89);
+    std::size_t i = 0;
+    double h, s, rho;
+    for (auto _ : state) {
+        check(ILK_StateTP("R744", temps[i % temps.size()], pressures[i % pressures.size()], &h, &s,
+                          &rho),
+              state);
+        benchmark::DoNotOptimize(h);
+        ++i;
+    }
+}
+
+// The property calls of a transcritical R744 rating: suction at the evaporating pressure,
+// the gas-cooler outlet at (T, p), and the end of the isentropic compression to the
+// gas-cooler pressure.
+void R744TranscriticalCalls(benchmark::State& state) {
+    setUp();
+    const auto te = spread(258.15, 278.15, 101), tgc = spread(298.15, 318.15, 89);
+    const auto pgc = spread(75e5, 120e5, 83);
+    std::size_t i = 0;
+    for (auto _ : state) {
+        double pe, hs, vs, ss, hgc, sgc, rhogc, T2, h2;
+        const double T1 = te[i % te.size()] + 10;
+        int32_t rc = ILK_SaturationPressure("R744", te[i % te.size()], &pe);
+        rc |= ILK_VapourEnthalpy("R744", T1, pe, &hs);
+        rc |= ILK_VapourVolume("R744", T1, pe, &vs);
+        rc |= ILK_VapourEntropy("R744", T1, pe, &ss);
+        rc |= ILK_StateTP("R744", tgc[i % tgc.size()], pgc[i % pgc.size()], &hgc, &sgc, &rhogc);
+        rc |= ILK_VapourStatePS("R744", pgc[i % pgc.size()], ss, &T2, &h2);
+        check(rc, state);
+        benchmark::DoNotOptimize(h2 - hgc + vs);
         ++i;
     }
 }
@@ -215,6 +272,8 @@ BENCHMARK(VapourEnthalpy)->Apply(fluidArgs);
 BENCHMARK(VapourVolume)->Apply(fluidArgs);
 BENCHMARK(RatingCalls)->Apply(fluidArgs);
 BENCHMARK(RatingRepeated)->Apply(fluidArgs);
+BENCHMARK(R744StateTP)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(R744TranscriticalCalls)->Unit(benchmark::kMicrosecond);
 BENCHMARK(FirstUse)->DenseRange(0, kFluidCount - 1)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -157,29 +157,40 @@ void FluidData::addNonAnalytic(double tau, double delta, Helmholtz& r) const noe
         delta = 1 + kNudge;
     const double dm = delta - 1, tm = tau - 1;
     // Powers are taken of q = (delta - 1)^2, which is positive on both sides of the
-    // critical density; delta - 1 itself is negative on the vapour side.
-    const double q = dm * dm;
+    // critical density (and at least (10 epsilon)^2); delta - 1 itself is negative on the
+    // vapour side.
+    const double q = dm * dm, lnq = std::log(q);
+    // Terms that differ only in n and b share everything but Delta^(b - 1).
+    const NonAnalyticTerm* last = nullptr;
+    double theta = 0, Delta = 0, lnDelta = 0, thD = 0, DeltaD = 0, DeltaDD = 0;
+    double psi = 0, psiD = 0, psiT = 0, psiDD = 0, psiTT = 0, psiDT = 0;
     for (const NonAnalyticTerm& k : nonAnalytic) {
-        const double e = 1 / (2 * k.beta);
-        const double qe1 = std::pow(q, e - 1), qa1 = std::pow(q, k.a - 1);
-        const double theta = -tm + k.A * std::pow(q, e);
-        const double Delta = theta * theta + k.B * std::pow(q, k.a);
-        const double thD = k.A / k.beta * dm * qe1;
-        const double thDD = k.A / k.beta * (1 / k.beta - 1) * qe1;
-        const double DeltaD = 2 * theta * thD + 2 * k.a * k.B * dm * qa1;
-        const double DeltaDD = 2 * (theta * thDD + thD * thD) + 2 * k.a * k.B * (2 * k.a - 1) * qa1;
-        const double b1 = std::pow(Delta, k.b - 1), b2 = b1 / Delta; // Delta^(b-1), ^(b-2)
+        if (!last || k.a != last->a || k.beta != last->beta || k.A != last->A || k.B != last->B ||
+            k.C != last->C || k.D != last->D) {
+            const double e = 1 / (2 * k.beta);
+            const double qe1 = std::exp((e - 1) * lnq), qa1 = std::exp((k.a - 1) * lnq);
+            theta = -tm + k.A * q * qe1;
+            Delta = theta * theta + k.B * q * qa1;
+            lnDelta = std::log(Delta);
+            thD = k.A / k.beta * dm * qe1;
+            const double thDD = k.A / k.beta * (1 / k.beta - 1) * qe1;
+            DeltaD = 2 * theta * thD + 2 * k.a * k.B * dm * qa1;
+            DeltaDD = 2 * (theta * thDD + thD * thD) + 2 * k.a * k.B * (2 * k.a - 1) * qa1;
+            psi = std::exp(-k.C * q - k.D * tm * tm);
+            psiD = -2 * k.C * dm * psi;
+            psiT = -2 * k.D * tm * psi;
+            psiDD = 2 * k.C * (2 * k.C * q - 1) * psi;
+            psiTT = 2 * k.D * (2 * k.D * tm * tm - 1) * psi;
+            psiDT = 4 * k.C * k.D * dm * tm * psi;
+            last = &k;
+        }
+        const double b1 = std::exp((k.b - 1) * lnDelta), b2 = b1 / Delta; // Delta^(b-1), ^(b-2)
         const double F = b1 * Delta;
         const double FD = k.b * b1 * DeltaD;
         const double FT = -2 * theta * k.b * b1;
         const double FTT = 2 * k.b * b1 + 4 * theta * theta * k.b * (k.b - 1) * b2;
         const double FDD = k.b * (b1 * DeltaDD + (k.b - 1) * b2 * DeltaD * DeltaD);
         const double FDT = -2 * k.b * b1 * thD - 2 * theta * k.b * (k.b - 1) * b2 * DeltaD;
-        const double psi = std::exp(-k.C * q - k.D * tm * tm);
-        const double psiD = -2 * k.C * dm * psi, psiT = -2 * k.D * tm * psi;
-        const double psiDD = 2 * k.C * (2 * k.C * q - 1) * psi;
-        const double psiTT = 2 * k.D * (2 * k.D * tm * tm - 1) * psi;
-        const double psiDT = 4 * k.C * k.D * dm * tm * psi;
         const double n = k.n;
         r.a += n * delta * F * psi;
         r.d += delta * n * (F * (psi + delta * psiD) + delta * FD * psi);

@@ -116,6 +116,22 @@ Result<State> equationVapourState(const FluidData& f, double T, double p) {
     return vapourAt(f, T, p, rhoMax);
 }
 
+// A state at (T, p) from `solve`, with T and p checked against the equation's range,
+// remembered as `kind`.
+template <class Solve>
+Result<State> stateAtTP(const FluidData& f, CacheKind kind, double T, double p, Solve solve) {
+    if (!finite(T) || !finite(p) || !(p > 0))
+        return failure<State>(Status::BadArgument);
+    if (T < f.Ttriple || T > f.Tmax || p > f.pmax)
+        return failure<State>(Status::OutOfRange);
+    if (const State* s = cachedState(f.id, kind, T, p))
+        return {*s, Status::Ok};
+    auto r = solve();
+    if (r)
+        rememberState(f.id, kind, T, p, r.value);
+    return r;
+}
+
 // The liquid-like root at (T, p) from `start`, at or above the density rhoMin.
 Result<State> denseState(const FluidData& f, double T, double p, double start, double rhoMin) {
     return usable(f.mixture ? mixtureDenseState(f, T, p, start, rhoMin)
@@ -282,31 +298,15 @@ Result<State> Fluid::stateAt(double T, double rho) const noexcept {
 }
 
 Result<State> Fluid::vapourState(double T, double p) const noexcept {
-    const FluidData& f = *data_;
-    if (!finite(T) || !finite(p) || !(p > 0))
-        return failure<State>(Status::BadArgument);
-    if (T < f.Ttriple || T > f.Tmax || p > f.pmax)
-        return failure<State>(Status::OutOfRange);
-    if (const State* s = cachedState(f.id, CacheKind::Vapour, T, p))
-        return {*s, Status::Ok};
-    auto r = f.mixture ? mixtureVapourState(f, T, p) : equationVapourState(f, T, p);
-    if (r)
-        rememberState(f.id, CacheKind::Vapour, T, p, r.value);
-    return r;
+    return stateAtTP(*data_, CacheKind::Vapour, T, p, [this, T, p] {
+        return data_->mixture ? mixtureVapourState(*data_, T, p)
+                              : equationVapourState(*data_, T, p);
+    });
 }
 
 Result<State> Fluid::singlePhaseState(double T, double p) const noexcept {
-    const FluidData& f = *data_;
-    if (!finite(T) || !finite(p) || !(p > 0))
-        return failure<State>(Status::BadArgument);
-    if (T < f.Ttriple || T > f.Tmax || p > f.pmax)
-        return failure<State>(Status::OutOfRange);
-    if (const State* s = cachedState(f.id, CacheKind::SinglePhase, T, p))
-        return {*s, Status::Ok};
-    auto r = singlePhase(*this, T, p);
-    if (r)
-        rememberState(f.id, CacheKind::SinglePhase, T, p, r.value);
-    return r;
+    return stateAtTP(*data_, CacheKind::SinglePhase, T, p,
+                     [this, T, p] { return singlePhase(*this, T, p); });
 }
 
 std::pair<double, double> Fluid::criticalPoint() const noexcept {

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #ifdef _WIN32
 #include <fstream>
 #else
@@ -165,6 +166,18 @@ void readIdealGas(const Reader& r, const json& terms, FluidData& f) {
     }
 }
 
+// The parameter lists of one entry of a term list, by their keys: each as long as the
+// first.
+std::vector<std::vector<double>> termLists(const Reader& r, const json& term,
+                                           const std::string& where,
+                                           std::initializer_list<const char*> keys) {
+    std::vector<std::vector<double>> lists;
+    for (const char* key : keys)
+        lists.push_back(lists.empty() ? r.numbers(term, key, where)
+                                      : r.numbers(term, key, where, lists[0].size()));
+    return lists;
+}
+
 void readResidual(const Reader& r, const json& terms, FluidData& f) {
     if (!terms.is_array() || terms.empty())
         r.fail("EOS.alphar is not a list of terms");
@@ -191,27 +204,18 @@ void readResidual(const Reader& r, const json& terms, FluidData& f) {
                     f.powerExpTau.push_back({p, m[k]});
             }
         } else if (type == "ResidualHelmholtzGaussian") {
-            auto n = r.numbers(term, "n", where);
-            auto d = r.numbers(term, "d", where, n.size());
-            auto t = r.numbers(term, "t", where, n.size());
-            auto eta = r.numbers(term, "eta", where, n.size());
-            auto eps = r.numbers(term, "epsilon", where, n.size());
-            auto beta = r.numbers(term, "beta", where, n.size());
-            auto gamma = r.numbers(term, "gamma", where, n.size());
-            for (std::size_t k = 0; k < n.size(); ++k)
-                f.gaussian.push_back({n[k], d[k], t[k], eta[k], eps[k], beta[k], gamma[k],
-                                      tableIndex(d[k]), std::exp(-eta[k] * eps[k] * eps[k])});
+            const auto v =
+                termLists(r, term, where, {"n", "d", "t", "eta", "epsilon", "beta", "gamma"});
+            for (std::size_t k = 0; k < v[0].size(); ++k) {
+                const double d = v[1][k], eta = v[3][k], eps = v[4][k];
+                f.gaussian.push_back({v[0][k], d, v[2][k], eta, eps, v[5][k], v[6][k],
+                                      tableIndex(d), std::exp(-eta * eps * eps)});
+            }
         } else if (type == "ResidualHelmholtzNonAnalytic") {
-            auto n = r.numbers(term, "n", where);
-            auto a = r.numbers(term, "a", where, n.size());
-            auto b = r.numbers(term, "b", where, n.size());
-            auto beta = r.numbers(term, "beta", where, n.size());
-            auto A = r.numbers(term, "A", where, n.size());
-            auto B = r.numbers(term, "B", where, n.size());
-            auto C = r.numbers(term, "C", where, n.size());
-            auto D = r.numbers(term, "D", where, n.size());
-            for (std::size_t k = 0; k < n.size(); ++k)
-                f.nonAnalytic.push_back({n[k], a[k], b[k], beta[k], A[k], B[k], C[k], D[k]});
+            const auto v = termLists(r, term, where, {"n", "a", "b", "beta", "A", "B", "C", "D"});
+            for (std::size_t k = 0; k < v[0].size(); ++k)
+                f.nonAnalytic.push_back(
+                    {v[0][k], v[1][k], v[2][k], v[3][k], v[4][k], v[5][k], v[6][k], v[7][k]});
         } else {
             r.fail(where + " has the term type \"" + type + "\", which this library doesn't know");
         }

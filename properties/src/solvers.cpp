@@ -451,9 +451,9 @@ Result<State> saturatedState(const FluidData& f, double T, bool vapour) {
     return {s, Status::Ok};
 }
 
-Result<State> vapourAt(const FluidData& f, double T, double p, double rhoMax) {
-    const Isotherm iso(f, T);
-    const auto rho = vapourDensity(iso, f, T, p, 0, rhoMax);
+// The state at the density root rho of (T, p) on its isotherm, with p as given.
+Result<State> stateAtRoot(const FluidData& f, double T, double p, const Result<double>& rho,
+                          const Isotherm& iso) {
     if (!rho)
         return failure<State>(rho.status);
     State s = stateFrom(f, T, rho.value, iso);
@@ -463,21 +463,18 @@ Result<State> vapourAt(const FluidData& f, double T, double p, double rhoMax) {
     return {s, Status::Ok};
 }
 
+Result<State> vapourAt(const FluidData& f, double T, double p, double rhoMax) {
+    const Isotherm iso(f, T);
+    return stateAtRoot(f, T, p, vapourDensity(iso, f, T, p, 0, rhoMax), iso);
+}
+
 Result<State> denseStateAt(const FluidData& f, double T, double p, double start, double rhoMin) {
     const Isotherm iso(f, T);
-    const auto rho = risingRoot(
-        [&iso](double r) {
-            const PressureSlope ps = iso.at(r);
-            return std::pair{ps.p, ps.dpdrho};
-        },
-        p, start, rhoMin);
-    if (!rho)
-        return failure<State>(rho.status);
-    State s = stateFrom(f, T, rho.value, iso);
-    if (!finite(s.h) || !finite(s.s))
-        return failure<State>(Status::OutOfRange);
-    s.p = p;
-    return {s, Status::Ok};
+    const auto at = [&iso](double r) {
+        const PressureSlope ps = iso.at(r);
+        return std::pair{ps.p, ps.dpdrho};
+    };
+    return stateAtRoot(f, T, p, risingRoot(at, p, start, rhoMin), iso);
 }
 
 Result<State> vapourAtPressureEntropy(const Fluid& fluid, double p, double s) {

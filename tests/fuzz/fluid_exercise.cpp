@@ -35,7 +35,8 @@ bool exerciseFluid(const std::uint8_t* data, std::size_t size) {
         require(e.status() == Status::BadFluidFile);
         return false;
     }
-    // The nine calls of a rating at a few points of the curve and beyond it.
+    // The nine calls of a rating at a few points of the curve and beyond it, and single-phase
+    // states.
     for (const double T : {230.0, 273.15, 320.0, fluid->maxSaturationTemperature() + 1}) {
         const auto pressure = fluid->dewPressure(T);
         check(pressure);
@@ -45,6 +46,9 @@ bool exerciseFluid(const std::uint8_t* data, std::size_t size) {
         check(fluid->liquidEnthalpy(T - 5));
         check(fluid->vapourState(T + 10, p));
         check(fluid->vapourState(T + 40, p / 2));
+        // The liquid, and above the critical point.
+        check(fluid->singlePhaseState(T - 5, 1.5 * p));
+        check(fluid->singlePhaseState(T + 40, 2 * fluid->criticalPressure()));
     }
     return true;
 }

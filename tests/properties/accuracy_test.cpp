@@ -15,39 +15,7 @@
 namespace {
 
 using asere::RefFluid;
-
-// Largest deviation of one quantity over a table, with the row where it occurred.
-class Worst {
-public:
-    Worst(const char* what, double limit, bool relative)
-        : what_(what), limit_(limit), relative_(relative) {}
-
-    void check(double got, double want, double at) {
-        ++rows_;
-        const double dev = std::abs(relative_ ? (got - want) / want : got - want);
-        const double size = std::isnan(dev) ? INFINITY : dev;
-        if (size > worst_)
-            worst_ = size, at_ = at;
-        if (size > limit_ && failures_++ < 5)
-            ADD_FAILURE() << what_ << " at " << at << ": got " << got << ", reference " << want;
-    }
-    // Expects the worst deviation within the limit and describes it.
-    std::string report() const {
-        EXPECT_GT(rows_, 0) << what_;
-        EXPECT_LE(worst_, limit_) << what_ << " worst at " << at_;
-        char buf[96];
-        std::snprintf(buf, sizeof buf, relative_ ? "%s %.1e %%" : "%s %.1e", what_,
-                      relative_ ? 100 * worst_ : worst_);
-        return buf;
-    }
-
-private:
-    const char* what_;
-    double limit_;
-    bool relative_;
-    double worst_ = 0, at_ = NAN;
-    int rows_ = 0, failures_ = 0;
-};
+using asere::Worst;
 
 constexpr double kPressure = 1e-5;    // 0.001 %
 constexpr double kVolume = 1e-5;      // 0.001 %

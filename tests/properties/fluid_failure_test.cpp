@@ -193,13 +193,6 @@ TEST(BrokenFluidFiles, RefusedWithAClearMessage) {
          with(good,
               [](json& j) { j["EOS"][0]["alphar"][0]["type"] = "ResidualHelmholtzXiangDeiters"; }),
          "ResidualHelmholtzXiangDeiters"},
-        {"non-analytic term without its parameters",
-         with(good,
-              [](json& j) {
-                  j["EOS"][0]["alphar"].push_back(
-                      {{"type", "ResidualHelmholtzNonAnalytic"}, {"n", {0.05}}, {"a", {3.5}}});
-              }),
-         "EOS.alphar[1] has no \"b\""},
         {"non-analytic term whose derivatives are infinite at the critical density",
          with(good,
               [](json& j) {

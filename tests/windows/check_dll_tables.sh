@@ -6,7 +6,8 @@
 #   nothing else; it imports ILK_* from ASEREP32.dll by ordinal only (1 8 9 12 13 15 49
 #   50 51 52).
 #   ASEREP32.dll exports ILK_Revision at ordinal 1 and the six property functions at
-#   8 9 12 13 15 49, and the isobar functions at 50 51 52, nothing else.
+#   8 9 12 13 15 49, the isobar functions at 50 51 52, and the single-phase state and
+#   critical point at 53 54, nothing else.
 #   On 32-bit Windows every export is a function of the standard calling convention: its
 #   symbol carries the bytes of its arguments (_name@bytes) and it removes them (ret bytes).
 # check_dll_tables.sh OBJDUMP PROGRAM_DIR POINTER_BYTES
@@ -40,10 +41,10 @@ want="DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer KP
 [ "$got" = "$want" ] || bad "KPX_Calc.dll exports: got '$got', want '$want'"
 
 names=$(exports "$asere" | tr '\n' ',')
-want_names="1 ILK_Revision,8 ILK_SaturationPressure,9 ILK_BubbleTemperature,12 ILK_VapourVolume,13 ILK_LiquidEnthalpy,15 ILK_VapourEnthalpy,49 ILK_SetDataDirectory,50 ILK_VapourEntropy,51 ILK_VapourStatePS,52 ILK_VapourStatePH,"
+want_names="1 ILK_Revision,8 ILK_SaturationPressure,9 ILK_BubbleTemperature,12 ILK_VapourVolume,13 ILK_LiquidEnthalpy,15 ILK_VapourEnthalpy,49 ILK_SetDataDirectory,50 ILK_VapourEntropy,51 ILK_VapourStatePS,52 ILK_VapourStatePH,53 ILK_StateTP,54 ILK_CriticalPoint,"
 [ "$names" = "$want_names" ] || bad "ASEREP32.dll exports (ordinal name): got '$names', want '$want_names'"
 count=$("$objdump" -p "$asere" | sed -n '/^Export Address Table --/,/^$/p' | grep -c 'Export RVA')
-[ "$count" = 10 ] || bad "ASEREP32.dll exports $count functions, want 10"
+[ "$count" = 12 ] || bad "ASEREP32.dll exports $count functions, want 12"
 
 # Imports of KPX_Calc.dll from ASEREP32.dll: ordinals only. objdump shows each import by
 # ordinal as the thunk 0x8000...NNNN (the top bit set, the ordinal in the low 16 bits)
@@ -71,7 +72,8 @@ if [ "$bits" = 4 ]; then
         _DllUnregisterServer@0 _DllCanUnloadNow@0 _DllGetClassObject@12 _ILK_Revision@4 \
         _ILK_SaturationPressure@16 _ILK_BubbleTemperature@16 _ILK_VapourVolume@24 \
         _ILK_LiquidEnthalpy@16 _ILK_VapourEnthalpy@24 _ILK_SetDataDirectory@4 \
-        _ILK_VapourEntropy@24 _ILK_VapourStatePS@28 _ILK_VapourStatePH@28; do
+        _ILK_VapourEntropy@24 _ILK_VapourStatePS@28 _ILK_VapourStatePH@28 _ILK_StateTP@32 \
+        _ILK_CriticalPoint@12; do
         printf '%s\n' "$symbols" | grep -q " $s\$" || bad "no symbol $s: not in the standard calling convention"
         # The function returns with "ret $bytes": the callee removes the arguments.
         bytes=${s##*@}

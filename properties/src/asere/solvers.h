@@ -32,23 +32,27 @@ inline Status saturationTemperatureStatus(const FluidData& f, double T) {
 // the critical temperature. `at(rho)` gives the pressure and its slope dp/drho as a pair.
 // Newton's method inside a bracket, at most doubling the density in one step (the
 // isotherm can be nearly flat near the critical point). Where the pressure falls with
-// density or is not finite, the step went beyond the equation's range of densities: too
-// dense.
+// density or is not finite after the isotherm was seen rising, the step went beyond the
+// equation's range of densities: too dense. Before that (a start on the flat top of the
+// critical isotherm, where the slope may round to zero or below), a pressure below p
+// means denser.
 template <class PressureAt>
 Result<double> risingRoot(PressureAt at, double p, double start, double rhoMin) {
     constexpr int kMaxSteps = 200;
     double lo = rhoMin, hi = std::numeric_limits<double>::infinity();
     double rho = std::max(start, rhoMin);
+    bool seenRising = false;
     for (int i = 0; i < kMaxSteps; ++i) {
         const auto [pr, slope] = at(rho);
         const bool rising = finite(pr) && finite(slope) && slope > 0;
         const double diff = rising ? pr - p : 0;
         if (rising && std::abs(diff) <= 1e-13 * rho * slope)
             return {std::max(rho - diff / slope, rhoMin), Status::Ok};
-        if (!rising || diff > 0)
+        if (rising ? diff > 0 : seenRising || !finite(pr) || pr > p)
             hi = rho;
         else
             lo = rho;
+        seenRising = seenRising || rising;
         double next = rising ? rho - diff / slope : kNaN;
         if (!(next > lo && next < hi))
             next = std::isfinite(hi) ? 0.5 * (lo + hi) : 2 * rho;
