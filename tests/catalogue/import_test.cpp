@@ -789,6 +789,7 @@ TEST_F(TempFiles, BadTranscriticalCurvesAreRefused) {
         {"no pressure", "M1", "R404A", [](Row& r) { r.erase("p_gc_max_Pa"); }, "p_gc_max"},
         {"ratio not above 1", "M1", "R404A", [](Row& r) { r["pr_max"] = "0.5"; }, "column pr_max"},
         {"other refrigerant", "M1", "R134a", {}, "not the refrigerant of model M1"},
+        {"8-bit model name", "M\xe9", "R404A", {}, "column subcritical_id: model name"},
     };
     for (const Case& c : cases) {
         const std::vector<ImportFile> files = {

@@ -737,6 +737,8 @@ void Converter::convertGasCoolerFile(const ImportFile& file) {
         const RowReader r{t, row};
         GasCoolerRow g;
         g.model = r.text(*model);
+        if (const std::string problem = nameProblem(g.model); !problem.empty())
+            r.fail(t.header()[*model], "model name: " + problem);
         g.refrigerant = r.text(refrigerant);
         g.where = t.file().string() + ":" + std::to_string(row.line);
         const auto need = [&](std::optional<double> v, const std::string& name) {
