@@ -151,6 +151,10 @@ TEST_F(Transcritical, BadInputGetsADefinedMessage) {
         {{"table", "--model", "CO2-NONE", "--tgc", "35"}, 3, "no transcritical curves"},
         {{"table", "--model", "CO2-X", "--tgc", "35"}, 2, "no model named"},
         {{"envelope", "--model", "CO2-A", "--tgc", "35"}, 2, "belongs to"},
+        // One row where a step is lost in the pressure's rounding, never an endless table.
+        {{"table", "--model", "CO2-A", "--tgc", "35", "--pgc-from", "1e300", "--pgc-to", "1e300"},
+         0,
+         ""},
         {{"rate", "--pgc", "90", "--tgc", "35", "--filter", "NONE"},
          0,
          "no model of the selection rates transcritical: 1 matched, 1 of them without"},

@@ -261,16 +261,15 @@ int runTable(const CliOptions& o, const kv::EngineApi& api, const Point& p, cons
     }
     if (*from > *to)
         return usage(err, UsageError{"--pgc-from must not lie above --pgc-to"});
-    if ((*to - *from) / step >= kMaxRows)
+    // Counted, not summed up to: at 1e300 bar a step of 5 adds nothing.
+    const double span = (*to - *from) / step;
+    if (!(span < kMaxRows))
         return usage(err, UsageError{"the pressure range takes more than " +
                                      std::to_string(kMaxRows) + " steps of --pgc-step"});
     std::vector<double> pressures;
-    for (int i = 0;; ++i) {
-        const double x = *from + step * i;
-        if (x > *to + step * 1e-9)
-            break;
-        pressures.push_back(x);
-    }
+    const int last = static_cast<int>(std::floor(span + 1e-9));
+    for (int i = 0; i <= last; ++i)
+        pressures.push_back(*from + step * i);
     if (pressures.back() < *to - step * 1e-9)
         pressures.push_back(*to);
 
