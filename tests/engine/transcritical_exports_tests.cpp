@@ -228,18 +228,14 @@ TEST_F(Transcritical, ExportsRefuseBadInputWithoutFigures) {
         double te, pgc, tgc, liquid;
         std::int32_t code;
     };
+    // The engine's own refusals are tested on closed-form properties; these need the
+    // catalogue or the real fluid.
     const Case cases[] = {
         {"no such model", 99, -5, 9e6, 35, kNaN, KPX_NOT_FOUND},
         {"no curves", 11, -5, 9e6, 35, kNaN, KPX_NO_GAS_COOLER_CURVES},
         // 7 MPa saturates at 28.7 degC.
         {"outlet vapour", 10, -5, 7e6, 30, kNaN, KPX_GAS_COOLER_OUTLET_VAPOUR},
-        {"outlet below suction", 1, -5, 9e6, -10, kNaN, KPX_GAS_COOLER_BELOW_SUCTION},
-        {"pressure low", 1, -5, 7e6, 25, kNaN, KPX_GAS_COOLER_PRESSURE_LOW},
-        {"pressure high", 1, -5, 10.5e6, 35, kNaN, KPX_GAS_COOLER_PRESSURE_HIGH},
         {"huge pressure", 1, -5, 1e300, 35, kNaN, KPX_GAS_COOLER_PRESSURE_HIGH},
-        {"te low", 1, -25, 9e6, 35, kNaN, KPX_TE_TOO_LOW},
-        {"liquid line above outlet", 1, -5, 9e6, 35, 36, KPX_LIQUID_LINE_INVALID},
-        {"pressure NaN", 1, -5, kNaN, 35, kNaN, KPX_PROPERTIES_FAILED},
         {"outlet far beyond the equation", 1, -5, 9e6, 5000, kNaN, KPX_PROPERTIES_FAILED},
     };
     for (const Case& c : cases) {
