@@ -154,10 +154,12 @@ std::int32_t rateGasCooler(std::int32_t model, const char* showName, const char*
     return onModel(model, showName, refrigerant, frequency,
                    [&](const kpx::Catalogue& c, std::size_t position) {
                        LinkedProperties properties;
-                       // The field's text is zero-terminated in the catalogue's memory.
-                       *result = rate(c.gasCoolerColumns(position),
-                                      c.FieldText(position, "Refrigerant").data(), properties,
-                                      c.DataDirectory().c_str());
+                       // A field's text is zero-terminated in the catalogue's memory; a
+                       // model without one names no fluid.
+                       const std::string_view fluid = c.FieldText(position, "Refrigerant");
+                       *result =
+                           rate(c.gasCoolerColumns(position), fluid.empty() ? "" : fluid.data(),
+                                properties, c.DataDirectory().c_str());
                        return result->code;
                    });
 }

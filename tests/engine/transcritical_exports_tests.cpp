@@ -59,7 +59,8 @@ std::array<double, 10> coefficients(const Row& r, char set) {
 }
 
 // Models 1..9: the public curves (reciprocating, maximum discharge temperature 140 degC);
-// 10: the first one's curves with a pressure range from 6 MPa; 11: no transcritical curves.
+// 10: the first one's curves with a pressure range from 6 MPa; 11: no transcritical curves;
+// 12: the first one's curves and no refrigerant.
 std::string catalogue() {
     std::string header = "Name\tShowName\tRefrigerant\tFrequency\tDLLR\tDLLF\tDLLP\tTdMax\t";
     for (const char* set : {"GcQ", "GcP"})
@@ -82,6 +83,9 @@ std::string catalogue() {
         text += line(r, r.at("id"), r.at("p_gc_min_Pa"));
     text += line(curves()[0], "LOWP", "6000000");
     text += "NONE\tNONE\tR744\t50\t1\t4\t4\t\n";
+    std::string noFluid = line(curves()[0], "NOFLUID", "7500000");
+    noFluid.replace(noFluid.find("\tR744\t"), 6, "\t\t");
+    text += noFluid;
     return text;
 }
 
@@ -237,6 +241,7 @@ TEST_F(Transcritical, ExportsRefuseBadInputWithoutFigures) {
         {"outlet vapour", 10, -5, 7e6, 30, kNaN, KPX_GAS_COOLER_OUTLET_VAPOUR},
         {"huge pressure", 1, -5, 1e300, 35, kNaN, KPX_GAS_COOLER_PRESSURE_HIGH},
         {"outlet far beyond the equation", 1, -5, 9e6, 5000, kNaN, KPX_PROPERTIES_FAILED},
+        {"no refrigerant", 12, -5, 9e6, 35, kNaN, KPX_PROPERTIES_FAILED},
     };
     for (const Case& c : cases) {
         const auto r = rate(c.model, c.te, c.pgc, c.tgc, 10, 10, c.liquid);
