@@ -81,6 +81,16 @@ TEST_F(Transcritical, RateAndTableGiveTheEnginesFigures) {
                     1e-4);
     }
 
+    // By capacity: at 7 MPa only the model whose range starts at 6 MPa rates; the refused
+    // one comes last.
+    const Outcome ordered = cli({"rate", "--format", "json", "--te", "-5", "--pgc", "70", "--tgc",
+                                 "25", "--order", "capacity"});
+    ASSERT_EQ(ordered.status, 0) << ordered.err;
+    const auto byCapacity = nlohmann::json::parse(ordered.out)["rows"];
+    ASSERT_EQ(byCapacity.size(), 2u);
+    EXPECT_EQ(byCapacity[0]["model"], "CO2-LOW");
+    EXPECT_EQ(byCapacity[1]["code"], KPX_GAS_COOLER_PRESSURE_LOW);
+
     // Imperial: psia, °F, Btu/h.
     const double psia = 9e6 / kv::kPascalsPerPsi;
     const Outcome ip =
@@ -151,6 +161,7 @@ TEST_F(Transcritical, BadInputGetsADefinedMessage) {
         {{"table", "--model", "CO2-NONE", "--tgc", "35"}, 3, "no transcritical curves"},
         {{"table", "--model", "CO2-X", "--tgc", "35"}, 2, "no model named"},
         {{"envelope", "--model", "CO2-A", "--tgc", "35"}, 2, "belongs to"},
+        {{"rate", "--pgc", "90", "--tgc", "35", "--target", "5000"}, 2, "--target is not offered"},
         // One row where a step is lost in the pressure's rounding, never an endless table.
         {{"table", "--model", "CO2-A", "--tgc", "35", "--pgc-from", "1e300", "--pgc-to", "1e300"},
          0,

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <ostream>
@@ -189,8 +190,14 @@ int runRate(const CliOptions& o, const kv::EngineApi& api, const Point& p, doubl
     for (const std::string& h : headings(o.units))
         lines[0].push_back(h);
     lines[0].push_back("Optimum pressure (" + std::string(pressureLabel(o.units)) + ")");
-    Json rows = Json::array();
-    std::vector<int32_t> codes;
+    struct Result {
+        std::string name;
+        double capacity;
+        Json row;
+        std::vector<std::string> line;
+        int32_t code;
+    };
+    std::vector<Result> results;
     int matched = 0, withoutCurves = 0;
     kv::forEachModel(api, refrigerant, family, supply, [&](int32_t number) {
         const kv::ModelInfo m = kv::displayed(kv::modelInfo(api, number));
@@ -203,7 +210,6 @@ int runRate(const CliOptions& o, const kv::EngineApi& api, const Point& p, doubl
             ++withoutCurves;
             return true;
         }
-        codes.push_back(r.at.code);
         Json row{{"model", m.name}, {"refrigerant", m.refrigerant}, {"voltage", m.voltage}};
         row.update(figuresJson(r.at, o.units));
         const double optimum = r.best.gasCoolerPressure / pascalsPerUnit(o.units);
@@ -212,16 +218,28 @@ int runRate(const CliOptions& o, const kv::EngineApi& api, const Point& p, doubl
             r.best.code >= 0
                 ? Json(o.units == kv::UnitSystem::Imperial ? kv::copToEer(r.best.cop) : r.best.cop)
                 : Json(nullptr);
-        rows.push_back(row);
         std::vector<std::string> line{m.name, m.refrigerant, m.voltage};
         for (std::string& c : cells(r.at, o.units, csv ? plain : fmt))
             line.push_back(std::move(c));
         line.push_back(r.best.code >= 0 ? cell(optimum, 2, csv ? plain : fmt) : "-");
         if (r.at.code != KPX_CLEAN)
             line[0] += r.at.code < 0 ? " -" : " *";
-        lines.push_back(std::move(line));
+        // A refused model after every rated one when ordered by capacity.
+        const double capacity = r.at.code >= 0 ? r.at.capacity : INFINITY;
+        results.push_back({m.name, capacity, std::move(row), std::move(line), r.at.code});
         return true;
     });
+    // By name, as rate orders, or by capacity, ascending.
+    std::stable_sort(results.begin(), results.end(), [&](const Result& a, const Result& b) {
+        return o.order == kv::OrderBy::Capacity ? a.capacity < b.capacity : a.name < b.name;
+    });
+    Json rows = Json::array();
+    std::vector<int32_t> codes;
+    for (Result& r : results) {
+        rows.push_back(std::move(r.row));
+        lines.push_back(std::move(r.line));
+        codes.push_back(r.code);
+    }
     if (o.format == OutputFormat::Json)
         writeJson(out, Json{{"units", unitsName(o.units)}, {"rows", rows}});
     else {
@@ -336,8 +354,9 @@ std::optional<UsageError> transcriticalUsage(const CliOptions& o, const kv::Numb
         return UsageError{"rate above the critical point needs --pgc and --tgc together"};
     if (o.tc || o.sc)
         return UsageError{"--tc and --sc have no meaning with a gas cooler: give --pgc and --tgc"};
-    if (!o.show.empty())
-        return UsageError{"--show is not offered with --tgc"};
+    if (!o.show.empty() || !o.target.empty())
+        return UsageError{std::string(o.show.empty() ? "--target" : "--show") +
+                          " is not offered with --tgc"};
     const auto given = readGiven(o, fmt);
     if (const auto* e = std::get_if<UsageError>(&given))
         return *e;
