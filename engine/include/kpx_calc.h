@@ -154,4 +154,93 @@ KPX_EXPORT int32_t KPX_CALL KPX_RatingFigures(int32_t model, const char* showNam
 }
 #endif
 
+/* Transcritical rating: a model's gas-cooler curves, for a compressor whose discharge lies
+ * above the refrigerant's critical pressure (R744). The point is the saturated suction
+ * temperature te (degC), the gas-cooler pressure pgc (Pa, absolute), the gas-cooler outlet
+ * temperature tgc (degC), the superheats sh1 (useful, in the evaporator) and sh2 (total, at
+ * the compressor's inlet) in K, and optionally the temperature of the liquid line after
+ * the gas cooler, at pgc (degC; NaN: expansion straight from the gas-cooler outlet).
+ *
+ * The model's curves: capacity in te and the gas-cooler outlet enthalpy (J/kg, on the
+ * reference of 200 kJ/kg for saturated liquid at 0 degC), power input in te and pgc,
+ * capacity at the model's base superheat. The mass flow is the capacity curve over the
+ * rated enthalpy difference, corrected by the suction density; the capacity is that mass
+ * flow times the enthalpy difference across the evaporator. An outlet enthalpy outside
+ * the capacity curve's range takes the mass flow at the nearer end of the range (a
+ * warning). Codes: KPX_TRANSCRITICAL_CODES, with KPX_CLEAN, KPX_NOT_FOUND,
+ * KPX_TE_TOO_LOW, KPX_TE_TOO_HIGH, KPX_SUPERHEAT_NEGATIVE, KPX_SH2_BELOW_SH1 and
+ * KPX_PROPERTIES_FAILED of the rating codes. A negative code leaves every number of the
+ * result NaN. */
+#define KPX_TRANSCRITICAL_CODES(X)                                                                 \
+    X(KPX_NO_GAS_COOLER_CURVES, -31)       /* the model has no transcritical curves */             \
+    X(KPX_GAS_COOLER_OUTLET_VAPOUR, -32)   /* pgc below the critical pressure and tgc at or        \
+                                              above its saturation temperature */                  \
+    X(KPX_GAS_COOLER_BELOW_SUCTION, -33)   /* tgc not above te */                                  \
+    X(KPX_GAS_COOLER_PRESSURE_LOW, -34)    /* pgc below the curves' pressure range */              \
+    X(KPX_GAS_COOLER_PRESSURE_HIGH, -35)   /* pgc above the pressure range or the model's          \
+                                              maximum discharge pressure */                        \
+    X(KPX_PRESSURE_RATIO_TOO_HIGH, -36)    /* pgc over suction pressure above the maximum */       \
+    X(KPX_LIQUID_LINE_INVALID, -37)        /* liquid line above tgc or not above te */             \
+    X(KPX_NO_PRESSURE_IN_ENVELOPE, -38)    /* optimum: no pressure of the envelope rates */        \
+    X(KPX_GAS_COOLER_ENTHALPY_OUTSIDE, 31) /* outlet enthalpy beyond the capacity curve's          \
+                                              range: mass flow at its end */                       \
+    X(KPX_ABOVE_MAX_DISCHARGE, 32)         /* discharge temperature above the model's maximum */
+
+#define KPX_TRANSCRITICAL_CODE_ENUMERATOR_(name, value) name = value,
+#define KPX_TRANSCRITICAL_CODE_COUNTED_(name, value) +1
+enum KpxTranscriticalCode {
+    KPX_TRANSCRITICAL_CODES(KPX_TRANSCRITICAL_CODE_ENUMERATOR_)
+    /* How many codes KPX_TRANSCRITICAL_CODES lists (itself no code). */
+    KPX_TRANSCRITICAL_CODE_COUNT = 0 KPX_TRANSCRITICAL_CODES(KPX_TRANSCRITICAL_CODE_COUNTED_)
+};
+#undef KPX_TRANSCRITICAL_CODE_COUNTED_
+#undef KPX_TRANSCRITICAL_CODE_ENUMERATOR_
+
+/* The figures of a transcritical rating. Units: pressures Pa (absolute), temperatures
+ * degC, enthalpies J/kg on the reference of the capacity curve, powers W, mass flow kg/s. */
+typedef struct KPX_TranscriticalResult {
+    double capacity;                   /* cooling capacity */
+    double power;                      /* power input */
+    double cop;                        /* capacity / power */
+    double massFlow;                   /* through the compressor */
+    double suctionPressure;            /* saturation pressure at te */
+    double gasCoolerPressure;          /* pgc (the optimum's pressure for the optimum) */
+    double gasCoolerOutletTemperature; /* tgc */
+    double gasCoolerOutletEnthalpy;    /* at (tgc, pgc) */
+    double evaporatorInletEnthalpy;    /* at the expansion valve's inlet */
+    double pressureRatio;              /* pgc / suction pressure */
+    double dischargeTemperature;       /* energy balance, heat loss of the shell deducted */
+    double maxDischargeTemperature;    /* the model's limit; NaN where it has none */
+    double heatRejection;              /* gas-cooler duty, mass flow x (discharge - outlet) */
+    double criticalPressure;           /* the refrigerant's */
+    int32_t code;                      /* as returned */
+} KPX_TranscriticalResult;
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Rates a model (named as KPX_Rating names it) at a transcritical point; fills *result
+ * whenever result is not null. */
+KPX_EXPORT int32_t KPX_CALL KPX_RatingTranscritical(int32_t model, const char* showName,
+                                                    const char* refrigerant, int32_t frequency,
+                                                    double te, double pgc, double tgc, double sh1,
+                                                    double sh2, double liquidLineTemperature,
+                                                    KPX_TranscriticalResult* result);
+
+/* The gas-cooler pressure with the highest COP for the model at te and tgc, within its
+ * envelope (the curves' pressure range, its maximum discharge pressure and pressure
+ * ratio, and above the saturation pressure of tgc); *result is the rating there, its
+ * gasCoolerPressure the optimum. KPX_NO_PRESSURE_IN_ENVELOPE where no pressure of that
+ * range rates. */
+KPX_EXPORT int32_t KPX_CALL KPX_OptimumGasCoolerPressure(int32_t model, const char* showName,
+                                                         const char* refrigerant, int32_t frequency,
+                                                         double te, double tgc, double sh1,
+                                                         double sh2, double liquidLineTemperature,
+                                                         KPX_TranscriticalResult* result);
+
+#ifdef __cplusplus
+}
+#endif
+
 #endif /* KPX_CALC_H */

@@ -114,6 +114,7 @@ void Catalogue::clearModels() {
     numbers_.clear();
     numberColumns_.clear();
     figureColumns_.clear();
+    gasCoolerColumns_.clear();
     family_ = nullptr;
     presentSlots_.clear();
     slotPlace_.clear();
@@ -220,6 +221,10 @@ void Catalogue::resolveColumns() {
     FigureColumns figures;
     figures.forEachColumn(
         [&](std::string_view name, double&) { figureColumns_.push_back(column(name)); });
+    gasCoolerColumns_.clear();
+    GasCoolerColumns gasCooler;
+    gasCooler.forEachColumn(
+        [&](std::string_view name, double&) { gasCoolerColumns_.push_back(column(name)); });
     numberColumns_.clear();
     RatingRecord names;
     forEachRatingColumn(
@@ -339,16 +344,29 @@ RatingRecord Catalogue::ratingRecord(std::size_t position) const {
     return r;
 }
 
-FigureColumns Catalogue::figureColumns(std::size_t position) const {
-    FigureColumns f;
-    auto ref = figureColumns_.begin();
-    f.forEachColumn([&](std::string_view, double& value) {
+template <class Columns>
+Columns Catalogue::optionalColumns(std::size_t position, const std::vector<ColumnRef>& refs) const {
+    Columns columns;
+    auto ref = refs.begin();
+    columns.forEachColumn([&](std::string_view, double& value) {
         const Field* found = field(position, *ref++);
         value = found != nullptr ? kpx::FieldNumber(text(found)) : NoValue;
     });
-    if (const FamilyEntry* family = entryFor(kFamilies, text(field(position, family_))))
-        f.technology = family->technology;
-    return f;
+    columns.technology = technology(position);
+    return columns;
+}
+
+FigureColumns Catalogue::figureColumns(std::size_t position) const {
+    return optionalColumns<FigureColumns>(position, figureColumns_);
+}
+
+GasCoolerColumns Catalogue::gasCoolerColumns(std::size_t position) const {
+    return optionalColumns<GasCoolerColumns>(position, gasCoolerColumns_);
+}
+
+std::string_view Catalogue::technology(std::size_t position) const {
+    const FamilyEntry* family = entryFor(kFamilies, text(field(position, family_)));
+    return family != nullptr ? family->technology : std::string_view();
 }
 
 } // namespace kpx

@@ -10,6 +10,7 @@
 #include "kpx/figures.h"
 #include "kpx/rating.h"
 #include "kpx/text_out.h"
+#include "kpx/transcritical.h"
 
 namespace {
 
@@ -19,7 +20,9 @@ kpx::Catalogue& catalogue() {
 }
 
 // The property library linked with the engine.
-class LinkedProperties final : public kpx::PropertyProvider, public kpx::IsobarProperties {
+class LinkedProperties final : public kpx::PropertyProvider,
+                               public kpx::IsobarProperties,
+                               public kpx::StateProperties {
 public:
     void revision(char** text) override { ILK_Revision(text); }
     void setDataDirectory(const char* directory) override { ILK_SetDataDirectory(directory); }
@@ -46,6 +49,13 @@ public:
     }
     std::int32_t vapourStatePH(const char* r, double p, double h, double* t, double* s) override {
         return ILK_VapourStatePH(r, p, h, t, s);
+    }
+    std::int32_t stateTP(const char* r, double t, double p, double* h, double* s,
+                         double* rho) override {
+        return ILK_StateTP(r, t, p, h, s, rho);
+    }
+    std::int32_t criticalPoint(const char* r, double* t, double* p) override {
+        return ILK_CriticalPoint(r, t, p);
     }
 };
 
@@ -104,23 +114,54 @@ struct Rated {
     LinkedProperties& properties;
 };
 
-// Rates the model and hands the rating to `use`; its code, or KPX_NOT_FOUND where there is no such
-// model (or no catalogue) or an exception ends the call.
-template <class Use>
-std::int32_t rateModel(std::int32_t model, const char* showName, const char* refrigerant,
-                       std::int32_t frequency, const kpx::Conditions& conditions, Use use) {
+// Runs `body(catalogue, position)` on the model the exports name; KPX_NOT_FOUND where there
+// is no such model (or no catalogue) or an exception ends the call.
+template <class Body>
+std::int32_t onModel(std::int32_t model, const char* showName, const char* refrigerant,
+                     std::int32_t frequency, Body body) {
     return guarded(KPX_NOT_FOUND, [&]() -> std::int32_t {
         const kpx::Catalogue& c = catalogue();
         const auto position = modelPosition(c, model, showName, refrigerant, frequency);
         if (!position)
             return KPX_NOT_FOUND;
-        LinkedProperties properties;
-        const kpx::RatingRecord record = c.ratingRecord(*position);
-        const kpx::RatingResult r =
-            kpx::rate(record, conditions, properties, c.DataDirectory().c_str());
-        use(Rated{c, *position, record, conditions, r, properties});
-        return r.code;
+        return body(c, *position);
     });
+}
+
+// Rates the model and hands the rating to `use`; its code, as onModel's.
+template <class Use>
+std::int32_t rateModel(std::int32_t model, const char* showName, const char* refrigerant,
+                       std::int32_t frequency, const kpx::Conditions& conditions, Use use) {
+    return onModel(model, showName, refrigerant, frequency,
+                   [&](const kpx::Catalogue& c, std::size_t position) {
+                       LinkedProperties properties;
+                       const kpx::RatingRecord record = c.ratingRecord(position);
+                       const kpx::RatingResult r =
+                           kpx::rate(record, conditions, properties, c.DataDirectory().c_str());
+                       use(Rated{c, position, record, conditions, r, properties});
+                       return r.code;
+                   });
+}
+
+// Rates a model transcritical with `rate(columns, refrigerant, properties, directory)`
+// and writes the result to *result; its code, as onModel's.
+template <class Rate>
+std::int32_t rateGasCooler(std::int32_t model, const char* showName, const char* refrigerant,
+                           std::int32_t frequency, KPX_TranscriticalResult* result, Rate rate) {
+    if (result == nullptr)
+        return KPX_NOT_FOUND;
+    *result = kpx::noTranscriticalResult();
+    return onModel(model, showName, refrigerant, frequency,
+                   [&](const kpx::Catalogue& c, std::size_t position) {
+                       LinkedProperties properties;
+                       // A field's text is zero-terminated in the catalogue's memory; a
+                       // model without one names no fluid.
+                       const std::string_view fluid = c.FieldText(position, "Refrigerant");
+                       *result =
+                           rate(c.gasCoolerColumns(position), fluid.empty() ? "" : fluid.data(),
+                                properties, c.DataDirectory().c_str());
+                       return result->code;
+                   });
 }
 
 } // namespace
@@ -215,6 +256,34 @@ KPX_EXPORT int32_t KPX_CALL KPX_RatingFigures(int32_t model, const char* showNam
                              rated.record, rated.catalogue.figureColumns(rated.position),
                              rated.conditions, rated.result, rated.properties, rated.properties);
                      });
+}
+
+KPX_EXPORT int32_t KPX_CALL KPX_RatingTranscritical(int32_t model, const char* showName,
+                                                    const char* refrigerant, int32_t frequency,
+                                                    double te, double pgc, double tgc, double sh1,
+                                                    double sh2, double liquidLineTemperature,
+                                                    KPX_TranscriticalResult* result) {
+    const kpx::GasCoolerPoint point{te, pgc, tgc, sh1, sh2, liquidLineTemperature};
+    return rateGasCooler(model, showName, refrigerant, frequency, result,
+                         [&](const kpx::GasCoolerColumns& columns, const char* fluid,
+                             LinkedProperties& properties, const char* directory) {
+                             return kpx::rateTranscritical(columns, fluid, point, properties,
+                                                           properties, directory);
+                         });
+}
+
+KPX_EXPORT int32_t KPX_CALL KPX_OptimumGasCoolerPressure(int32_t model, const char* showName,
+                                                         const char* refrigerant, int32_t frequency,
+                                                         double te, double tgc, double sh1,
+                                                         double sh2, double liquidLineTemperature,
+                                                         KPX_TranscriticalResult* result) {
+    const kpx::GasCoolerPoint point{te, 0, tgc, sh1, sh2, liquidLineTemperature};
+    return rateGasCooler(model, showName, refrigerant, frequency, result,
+                         [&](const kpx::GasCoolerColumns& columns, const char* fluid,
+                             LinkedProperties& properties, const char* directory) {
+                             return kpx::optimumGasCoolerPressure(columns, fluid, point, properties,
+                                                                  properties, directory);
+                         });
 }
 
 } // extern "C"

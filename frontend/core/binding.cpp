@@ -115,6 +115,10 @@ BindResult bindLibraries(const std::string& programDir) {
     // Beside the seven: an engine without it still binds.
     a.KPX_RatingFigures =
         reinterpret_cast<decltype(a.KPX_RatingFigures)>(findSymbol(engine, "KPX_RatingFigures"));
+    a.KPX_RatingTranscritical = reinterpret_cast<decltype(a.KPX_RatingTranscritical)>(
+        findSymbol(engine, "KPX_RatingTranscritical"));
+    a.KPX_OptimumGasCoolerPressure = reinterpret_cast<decltype(a.KPX_OptimumGasCoolerPressure)>(
+        findSymbol(engine, "KPX_OptimumGasCoolerPressure"));
     r.ok = true;
     return r;
 }

@@ -5,6 +5,7 @@
 #include <kpx_calc.h>
 
 int kvIsRatingCode(int32_t code);
+int kvIsTranscriticalCode(int32_t code);
 int kvIsPropertyStatus(int32_t status);
 
 #define KV_CASE(name, value) case name:
@@ -19,4 +20,5 @@ int kvIsPropertyStatus(int32_t status);
     }
 
 KV_IS_LISTED(kvIsRatingCode, KPX_RATING_CODES)
+KV_IS_LISTED(kvIsTranscriticalCode, KPX_TRANSCRITICAL_CODES)
 KV_IS_LISTED(kvIsPropertyStatus, ILK_STATUSES)

@@ -74,4 +74,20 @@ std::int32_t FakeProperties::answer(const char* function, const char* r, double 
     return status;
 }
 
+void provideFluids(const std::filesystem::path& fluids, const TempDir& dir) {
+    std::error_code linked;
+    std::filesystem::create_directory_symlink(fluids, dir.path() / "fluids", linked);
+    if (linked)
+        std::filesystem::copy(fluids, dir.path() / "fluids",
+                              std::filesystem::copy_options::recursive);
+}
+
+double polynomial(const std::array<double, 10>& k, double x, double y) {
+    const double t[10] = {1, x, y, x * x, x * y, y * y, x * x * x, x * x * y, x * y * y, y * y * y};
+    double sum = 0;
+    for (int i = 0; i < 10; ++i)
+        sum += k[i] * t[i];
+    return sum;
+}
+
 } // namespace kpx

@@ -2,6 +2,7 @@
 // recording test double of the property library.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -35,6 +36,14 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// The fluid files `fluids` in `dir`/fluids: a link where the system makes one (Wine
+// doesn't), else a copy.
+void provideFluids(const std::filesystem::path& fluids, const TempDir& dir);
+
+// A ten-coefficient polynomial at x and y, its terms in the suffix order of "Q0".."Q9"
+// (1, x, y, x², xy, y², x³, x²y, xy², y³), summed in that order.
+double polynomial(const std::array<double, 10>& k, double x, double y);
 
 using Columns = std::map<std::string, double>;
 // `base` with the entries of `changes` added or replaced.

@@ -109,13 +109,7 @@ class Figures : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir_ = new kpx::TempDir;
-        // A link to the fluid files where the system makes one (Wine doesn't), else a copy.
-        std::error_code linked;
-        std::filesystem::create_directory_symlink(asere::fluidsDir(), dir_->path() / "fluids",
-                                                  linked);
-        if (linked)
-            std::filesystem::copy(asere::fluidsDir(), dir_->path() / "fluids",
-                                  std::filesystem::copy_options::recursive);
+        kpx::provideFluids(asere::fluidsDir(), *dir_);
         dir_->write("kpxcodes.bin", "List\tNumber\tText\nDLLR\t1\tR134a\n");
         dir_->write("kpxcalc.bin", catalogue());
         ASSERT_EQ(KPX_Initialize(dir_->slash().c_str()), 0);

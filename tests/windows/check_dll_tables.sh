@@ -37,7 +37,7 @@ for f in "$calc" "$asere"; do
 done
 
 got=$(exports "$calc" | cut -d' ' -f2 | sort | tr '\n' ' ')
-want="DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer KPX_GetFamily KPX_GetModel KPX_GetModelData KPX_GetPower KPX_GetRefrigerant KPX_Initialize KPX_Rating KPX_RatingFigures "
+want="DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer KPX_GetFamily KPX_GetModel KPX_GetModelData KPX_GetPower KPX_GetRefrigerant KPX_Initialize KPX_OptimumGasCoolerPressure KPX_Rating KPX_RatingFigures KPX_RatingTranscritical "
 [ "$got" = "$want" ] || bad "KPX_Calc.dll exports: got '$got', want '$want'"
 
 names=$(exports "$asere" | tr '\n' ',')
@@ -68,6 +68,7 @@ if [ "$bits" = 4 ]; then
     symbols=$("$objdump" -t "$calc" "$asere")
     for s in _KPX_Initialize@4 _KPX_GetRefrigerant@12 _KPX_GetFamily@12 _KPX_GetPower@12 \
         _KPX_GetModel@24 _KPX_GetModelData@12 _KPX_Rating@76 _KPX_RatingFigures@60 _DllRegisterServer@0 \
+        _KPX_RatingTranscritical@68 _KPX_OptimumGasCoolerPressure@60 \
         _DllUnregisterServer@0 _DllCanUnloadNow@0 _DllGetClassObject@12 _ILK_Revision@4 \
         _ILK_SaturationPressure@16 _ILK_BubbleTemperature@16 _ILK_VapourVolume@24 \
         _ILK_LiquidEnthalpy@16 _ILK_VapourEnthalpy@24 _ILK_SetDataDirectory@4 \

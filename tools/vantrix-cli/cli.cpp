@@ -8,6 +8,7 @@
 #include "kv/figures.h"
 #include "kv/fluidcheck.h"
 #include "kv/perftable.h"
+#include "kvcli/transcritical.h"
 #include "kvcli/verbs.h"
 
 #include <CLI/CLI.hpp>
@@ -392,6 +393,8 @@ int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::
     if (const auto* e = std::get_if<UsageError>(&read))
         return usage(err, *e);
     const kv::ConditionTexts& texts = std::get<kv::ConditionTexts>(read);
+    if (const auto problem = transcriticalUsage(o, fmt))
+        return usage(err, *problem);
 
     // The libraries are loaded by absolute path, never through a search path.
     std::error_code ec;
@@ -416,6 +419,8 @@ int runCli(const CliOptions& o, const std::string& defaultProgramDir, const kv::
 int runBound(const CliOptions& o, const kv::EngineApi& api, const std::string& dir,
              const kv::ConditionTexts& texts, const kv::NumberFormat& fmt, std::ostream& out,
              std::ostream& err) {
+    if (o.command == Command::Table && wantsTranscritical(o))
+        return runTranscritical(o, api, texts, fmt, out, err);
     if (o.command == Command::Envelope || o.command == Command::Table ||
         o.command == Command::Export)
         return runVerb(o, api, texts, fmt, out, err);
@@ -447,6 +452,13 @@ int runBound(const CliOptions& o, const kv::EngineApi& api, const std::string& d
     if (const auto* e = std::get_if<UsageError>(&supply))
         return usage(err, *e);
     req.voltage = std::get<std::string>(std::move(supply));
+    if (wantsTranscritical(o)) {
+        CliOptions selected = o;
+        selected.refrigerant = req.refrigerant;
+        selected.family = req.family;
+        selected.voltage = req.voltage;
+        return runTranscritical(selected, api, texts, fmt, out, err);
+    }
 
     req.frequency = o.frequency;
     req.conditions = texts;

@@ -61,6 +61,10 @@ constexpr const char* kRatePart = R"(Options of rate (texts as the window's list
   --target NUMBER            target capacity in W or Btu/h: orders by capacity and
                              keeps at most 5 models either side of the nearest
   --order name|capacity      order of the results (default name)
+  --pgc NUMBER, --tgc NUMBER rate the models with transcritical curves at this
+                             gas-cooler pressure (bar, or psia with --units imperial)
+                             and outlet temperature, with each model's pressure of the
+                             highest COP (optimumGasCoolerPressure)
 )";
 
 constexpr const char* kModelPart = R"(Options of envelope and table:
@@ -76,6 +80,12 @@ constexpr const char* kTablePart = R"(Options of table:
                              dischargePressure, pressureRatio, suctionGasTemperature,
                              dischargeTemperature, heatRejection, isentropicEfficiency,
                              volumetricEfficiency or heatingCop
+  --tgc NUMBER               a transcritical table at this gas-cooler outlet
+                             temperature: the figures over gas-cooler pressure, and
+                             the pressure of the highest COP
+  --pgc-from, --pgc-to, --pgc-step NUMBER
+                             its pressures (bar or psia; default the model's range in
+                             steps of 5 bar or 50 psi)
 )";
 
 constexpr const char* kListPart = R"(Options of list:
@@ -182,13 +192,13 @@ const std::vector<CommandOptions>& commands() {
     static const std::vector<CommandOptions> all{
         {"rate", Command::Rate,
          with({"--refrigerant", "--family", "--voltage", "--frequency", "--filter", "--target",
-               "--order"})},
+               "--order", "--pgc", "--tgc"})},
         {"list", Command::List, {"--frequency"}},
         {"envelope", Command::Envelope, with({"--model"})},
         {"export", Command::Export, {"--model"}},
         {"table", Command::Table,
          with({"--model", "--te-from", "--te-to", "--te-step", "--tc-from", "--tc-to", "--tc-step",
-               "--show"})},
+               "--show", "--tgc", "--pgc-from", "--pgc-to", "--pgc-step"})},
     };
     return all;
 }
@@ -239,10 +249,14 @@ CliOptions parse(const std::vector<std::string>& args) {
         {"--model", &o.model},
         {"--show", &o.show}};
     const std::pair<const char* const, std::optional<std::string>* const> numbers[] = {
-        {"--te", &o.te},      {"--tc", &o.tc},          {"--sc", &o.sc},
-        {"--sh1", &o.sh1},    {"--sh2", &o.sh2},        {"--te-from", &o.teFrom},
-        {"--te-to", &o.teTo}, {"--te-step", &o.teStep}, {"--tc-from", &o.tcFrom},
-        {"--tc-to", &o.tcTo}, {"--tc-step", &o.tcStep}};
+        {"--te", &o.te},          {"--tc", &o.tc},
+        {"--sc", &o.sc},          {"--sh1", &o.sh1},
+        {"--sh2", &o.sh2},        {"--te-from", &o.teFrom},
+        {"--te-to", &o.teTo},     {"--te-step", &o.teStep},
+        {"--tc-from", &o.tcFrom}, {"--tc-to", &o.tcTo},
+        {"--tc-step", &o.tcStep}, {"--pgc", &o.pgc},
+        {"--tgc", &o.tgc},        {"--pgc-from", &o.pgcFrom},
+        {"--pgc-to", &o.pgcTo},   {"--pgc-step", &o.pgcStep}};
     for (const auto& [name, field] : texts)
         app.add_option(name, *field);
     for (const auto& [name, field] : numbers)

@@ -222,12 +222,9 @@ std::optional<UsageError> readRange(const CliOptions& o, const kv::NumberFormat&
 
 int runVerb(const CliOptions& o, const kv::EngineApi& api, const kv::ConditionTexts& texts,
             const kv::NumberFormat& fmt, std::ostream& out, std::ostream& err) {
-    const auto model = kv::findModelByName(api, o.model);
-    if (!model) {
-        err << "vantrix-cli: no model named \"" << kv::displayText(o.model)
-            << "\" in the catalogue (names as the Model column of rate shows them)\n";
+    const auto model = modelNamed(o, api, err);
+    if (!model)
         return kExitUsage;
-    }
     const kv::ModelInfo shown = kv::displayed(*model); // every output shows these texts
     if (o.command == Command::Export) {
         const auto idf = energyPlusCompressor(api, *model);
@@ -271,6 +268,15 @@ int runVerb(const CliOptions& o, const kv::EngineApi& api, const kv::ConditionTe
     else
         writeTableText(out, t, shown, fmt);
     return kExitOk;
+}
+
+std::optional<kv::ModelInfo> modelNamed(const CliOptions& o, const kv::EngineApi& api,
+                                        std::ostream& err) {
+    auto model = kv::findModelByName(api, o.model);
+    if (!model)
+        err << "vantrix-cli: no model named \"" << kv::displayText(o.model)
+            << "\" in the catalogue (names as the Model column of rate shows them)\n";
+    return model;
 }
 
 void writeLeftOutSummary(std::ostream& err, const kv::CalcResult& r, kv::Frequency frequency) {

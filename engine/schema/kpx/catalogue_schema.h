@@ -74,6 +74,25 @@ inline constexpr std::array<std::string_view, 10> kHeatRejectionColumns = {
     "Qr0", "Qr1", "Qr2", "Qr3", "Qr4", "Qr5", "Qr6", "Qr7", "Qr8", "Qr9"};
 inline constexpr std::string_view kMaxDischargeColumn = "TdMax";
 
+// Optional transcritical columns, after the model table's columns; catalogues without them
+// load and rate as before, and neither the rating nor the figures read them. The capacity
+// curve "GcQ0".."GcQ9" in Te (degC) and the gas-cooler outlet enthalpy (J/kg, 200 kJ/kg for
+// saturated liquid at 0 degC), the power curve "GcP0".."GcP9" in Te and the gas-cooler
+// pressure (Pa), both W with the suffixes of "Q0".."Q9" (the enthalpy or pressure in place
+// of Tc); then the base superheat of the capacity curve (K), the Te range (degC), the
+// pressure range (Pa), the enthalpy range of the capacity curve (J/kg), the highest
+// discharge pressure (Pa) and the highest pressure ratio. A model whose capacity curve
+// is published in Te and the gas-cooler pressure instead, at one gas-cooler outlet
+// temperature, gives that temperature (degC) as "GcQTgc"; its curve's enthalpy range is
+// then empty.
+inline constexpr std::array<std::string_view, 10> kGasCoolerCapacityColumns = {
+    "GcQ0", "GcQ1", "GcQ2", "GcQ3", "GcQ4", "GcQ5", "GcQ6", "GcQ7", "GcQ8", "GcQ9"};
+inline constexpr std::array<std::string_view, 10> kGasCoolerPowerColumns = {
+    "GcP0", "GcP1", "GcP2", "GcP3", "GcP4", "GcP5", "GcP6", "GcP7", "GcP8", "GcP9"};
+inline constexpr std::array<std::string_view, 10> kGasCoolerLimitColumns = {
+    "GcShBase", "GcTeLow", "GcTeHig", "GcPLow",  "GcPHig",
+    "GcHLow",   "GcHHig",  "GcPdMax", "GcPrMax", "GcQTgc"};
+
 // True when `text` is exactly the decimal text of `code` (no sign, blank or leading zero).
 constexpr bool isCodeText(std::string_view text, int code) {
     if (text.empty() || text.size() > 9 || text[0] == '0')

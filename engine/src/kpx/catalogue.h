@@ -14,6 +14,7 @@
 #include "kpx/code_table.h"
 #include "kpx/figures.h"
 #include "kpx/rating.h"
+#include "kpx/transcritical.h"
 
 namespace kpx {
 
@@ -72,6 +73,8 @@ public:
     RatingRecord ratingRecord(std::size_t position) const;
     // Its optional columns of the figures beyond the rating, and its technology.
     FigureColumns figureColumns(std::size_t position) const;
+    // Its optional transcritical columns and technology.
+    GasCoolerColumns gasCoolerColumns(std::size_t position) const;
     // Its "ShowName" text.
     std::string_view showName(std::size_t position) const;
 
@@ -93,6 +96,11 @@ private:
     const Field* field(std::size_t position, ColumnRef ref) const;
     std::string_view text(const Field* f) const;
     void clearModels();
+    // "Scroll", "Reciprocating" or empty, by the model's family.
+    std::string_view technology(std::size_t position) const;
+    // Optional columns (FigureColumns, GasCoolerColumns) by their resolved references.
+    template <class Columns>
+    Columns optionalColumns(std::size_t position, const std::vector<ColumnRef>& refs) const;
     void parseModels();
     void resolveColumns();
     void storeNumbers(ModelRecord& record);
@@ -130,6 +138,8 @@ private:
     ColumnRef showName_ = nullptr, refrigerant_ = nullptr, frequency_ = nullptr;
     // The columns of the figures beyond the rating, in FigureColumns' order, and "DLLF".
     std::vector<ColumnRef> figureColumns_;
+    // The transcritical columns, in GasCoolerColumns' order.
+    std::vector<ColumnRef> gasCoolerColumns_;
     ColumnRef family_ = nullptr;
     // Number slots: the rating columns in schema order, then "DLLR",
     // "DLLF" and "DLLP". Their numbers are parsed once at load into one row per model that

@@ -34,6 +34,10 @@ struct EngineApi {
     decltype(&::KPX_Rating) KPX_Rating = nullptr;
     // The figures beyond the rating: null when the engine has no such export.
     decltype(&::KPX_RatingFigures) KPX_RatingFigures = nullptr;
+    // The transcritical rating and its optimum gas-cooler pressure: null when the engine
+    // has no such exports.
+    decltype(&::KPX_RatingTranscritical) KPX_RatingTranscritical = nullptr;
+    decltype(&::KPX_OptimumGasCoolerPressure) KPX_OptimumGasCoolerPressure = nullptr;
 };
 
 #ifdef _WIN32

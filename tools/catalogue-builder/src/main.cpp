@@ -75,8 +75,10 @@ const char* const kImportUsage =
     "  --skip-unknown-refrigerants    leave out rows of unknown refrigerants\n"
     "  --narrow-to-positive           narrow an envelope to where all four curves are\n"
     "                                 positive instead of refusing the row\n"
-    "  --format table|energyplus      a coefficient table (default) or an EnergyPlus IDF,\n"
-    "                                 whose Refrigeration:Compressor objects are imported\n"
+    "  --format table|energyplus|transcritical  a coefficient table (default), an\n"
+    "                                 EnergyPlus IDF, whose Refrigeration:Compressor objects\n"
+    "                                 are imported, or transcritical curves of models of\n"
+    "                                 the same import (subcritical_id or model names them)\n"
     "  --refrigerant NAME, --family TEXT  of every compressor of an IDF (default: the\n"
     "                                 refrigerant its names give, family \"EnergyPlus import\")\n"
     "tools/catalogue-builder/README.md describes the columns.\n";
@@ -147,11 +149,12 @@ int importMain(int argc, char** argv) {
                 if (*end != '\0' || !(pf > 0 && pf <= 1))
                     throw std::runtime_error("--power-factor needs a number in (0, 1]");
                 options.powerFactor = pf;
-            } else if (arg == "--format")
-                idf = choice({"table", "energyplus"}) == "energyplus"
-                          ? std::optional(idf.value_or(kvcat::IdfOptions{}))
-                          : std::nullopt;
-            else if ((arg == "--refrigerant" || arg == "--family") && idf)
+            } else if (arg == "--format") {
+                const std::string format = choice({"table", "energyplus", "transcritical"});
+                idf = format == "energyplus" ? std::optional(idf.value_or(kvcat::IdfOptions{}))
+                                             : std::nullopt;
+                options.gasCoolerCurves = format == "transcritical";
+            } else if ((arg == "--refrigerant" || arg == "--family") && idf)
                 (arg == "--family" ? idf->family : idf->refrigerant) = value();
             else if (arg.rfind("--", 0) == 0)
                 return importUsage();

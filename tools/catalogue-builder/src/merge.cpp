@@ -93,7 +93,8 @@ CatalogueTexts mergeCatalogue(const CatalogueTexts& existing,
     // The imported fields' columns: the schema's, then the optional ones, each a column of
     // the catalogue only once a model gives it.
     std::vector<std::string_view> imported(kpx::kModelColumns.begin(), kpx::kModelColumns.end());
-    imported.insert(imported.end(), kImportOptionalColumns.begin(), kImportOptionalColumns.end());
+    for (const std::string_view c : optionalImportColumns())
+        imported.push_back(c);
     const auto fieldsOf = [](std::string_view line, std::size_t count) {
         std::vector<std::string_view> fields;
         std::size_t pos = 0;

@@ -50,6 +50,9 @@ struct CliOptions {
     std::optional<std::string> teFrom, teTo, teStep, tcFrom, tcTo, tcStep;
     // table: a figure beyond the rating to show too (a name of kv::kFigureNames), or empty.
     std::string show;
+    // rate and table above the critical point: the gas-cooler pressure (rate) or the
+    // table's range of it, and the gas-cooler outlet temperature, as given (units of --units).
+    std::optional<std::string> pgc, tgc, pgcFrom, pgcTo, pgcStep;
 };
 
 // A usage error: the message names what was wrong and what is accepted.

@@ -6,6 +6,7 @@
 
 #include "kvcat/poly.h"
 
+#include <array>
 #include <asere/fluid.h>
 #include <filesystem>
 #include <kpx/rating.h>
@@ -50,6 +51,10 @@ struct ImportOptions {
     // A curve not positive somewhere in the range: narrow the envelope to where all four
     // are, instead of refusing the row.
     bool narrowToPositive = false;
+    // The file holds transcritical curves of models of the same import (--format
+    // transcritical): capacity in Te and gas-cooler outlet enthalpy, power in Te and
+    // gas-cooler pressure.
+    bool gasCoolerCurves = false;
 };
 
 struct ImportFile {
@@ -57,31 +62,41 @@ struct ImportFile {
     ImportOptions options;
 };
 
-// The optional columns an import writes after the schema's model columns, in this order:
-// the discharge-temperature and heat-rejection polynomials and the highest discharge
-// temperature. Each becomes a column of the catalogue only once a model gives it.
-inline constexpr std::array<std::string_view, 21> kImportOptionalColumns = [] {
-    std::array<std::string_view, 21> c{};
-    for (std::size_t i = 0; i < 10; ++i) {
-        c[i] = kpx::kDischargeColumns[i];
-        c[10 + i] = kpx::kHeatRejectionColumns[i];
-    }
-    c[20] = kpx::kMaxDischargeColumn;
-    return c;
-}();
+// The optional columns of an imported row after the schema's, in this order: the highest
+// discharge temperature, the transcritical columns, and the discharge-temperature and
+// heat-rejection polynomials. Each is a column of the catalogue only once a model gives it.
+inline constexpr std::size_t kOptionalImportColumnCount =
+    1 + kpx::kGasCoolerCapacityColumns.size() + kpx::kGasCoolerPowerColumns.size() +
+    kpx::kGasCoolerLimitColumns.size() + kpx::kDischargeColumns.size() +
+    kpx::kHeatRejectionColumns.size();
+constexpr std::array<std::string_view, kOptionalImportColumnCount> optionalImportColumns() {
+    std::array<std::string_view, kOptionalImportColumnCount> a{};
+    std::size_t k = 0;
+    a[k++] = kpx::kMaxDischargeColumn;
+    for (const auto* list :
+         {kpx::kGasCoolerCapacityColumns.data(), kpx::kGasCoolerPowerColumns.data()})
+        for (std::size_t i = 0; i < 10; ++i)
+            a[k++] = list[i];
+    for (const std::string_view c : kpx::kGasCoolerLimitColumns)
+        a[k++] = c;
+    for (const auto* list : {kpx::kDischargeColumns.data(), kpx::kHeatRejectionColumns.data()})
+        for (std::size_t i = 0; i < 10; ++i)
+            a[k++] = list[i];
+    return a;
+}
 
 // One imported model as the catalogue writes it.
 struct ImportedModel {
     std::string name, refrigerant, familyText, supplyText;
     int familyCode = 0, supplyCode = 0; // wished numbers; 0: a new one
     // The fields of the schema's model columns in their order, then those of
-    // kImportOptionalColumns (empty where the file gives none), each ending with a tab; the
+    // optionalImportColumns() (empty where not given), each ending with a tab; the
     // code-list columns ("DLLR", "DLLF", "DLLP") empty, the merge numbers them.
     std::string row;
 };
 // The fields of an imported model's row.
 inline constexpr std::size_t kImportFieldCount =
-    kpx::kModelColumns.size() + kImportOptionalColumns.size();
+    kpx::kModelColumns.size() + kOptionalImportColumnCount;
 
 // The model as the engine reads it (its refrigerant text points into the model).
 kpx::RatingRecord ratingRecord(const ImportedModel& model);

@@ -32,6 +32,9 @@ struct RowFigures {
     double scBase = 0;
     std::array<Coefficients, kPolynomialSets> poly{};
     std::array<bool, kPolynomialSets> given{};
+    // Set where the Tc range was cut at the top of the refrigerant's saturation curve: the
+    // range's end as given.
+    std::optional<double> tcMaxGiven;
     double suction(double te) const { return sh ? te + *sh : *rgt; }
 };
 
