@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <type_traits>
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -115,6 +116,14 @@ BindResult bindLibraries(const std::string& programDir) {
     // Beside the seven: an engine without it still binds.
     a.KPX_RatingFigures =
         reinterpret_cast<decltype(a.KPX_RatingFigures)>(findSymbol(engine, "KPX_RatingFigures"));
+    const auto optional = [engine](auto& function, const char* name) {
+        function =
+            reinterpret_cast<std::remove_reference_t<decltype(function)>>(findSymbol(engine, name));
+    };
+    optional(a.KPX_SpeedData, "KPX_SpeedData");
+    optional(a.KPX_RatingAtSpeed, "KPX_RatingAtSpeed");
+    optional(a.KPX_SpeedRange, "KPX_SpeedRange");
+    optional(a.KPX_MatchCapacity, "KPX_MatchCapacity");
     r.ok = true;
     return r;
 }

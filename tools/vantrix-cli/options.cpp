@@ -61,6 +61,11 @@ constexpr const char* kRatePart = R"(Options of rate (texts as the window's list
   --target NUMBER            target capacity in W or Btu/h: orders by capacity and
                              keeps at most 5 models either side of the nearest
   --order name|capacity      order of the results (default name)
+  --speed NUMBER             rate variable-speed models at NUMBER rev/s (fixed-speed
+                             models as always); default: each at its nominal speed
+  --match-capacity NUMBER    rate each variable-speed model at the speed that meets
+                             this capacity in W or Btu/h; leaves out, and counts,
+                             those that can't and every fixed-speed model
 )";
 
 constexpr const char* kModelPart = R"(Options of envelope and table:
@@ -76,6 +81,8 @@ constexpr const char* kTablePart = R"(Options of table:
                              dischargePressure, pressureRatio, suctionGasTemperature,
                              dischargeTemperature, heatRejection, isentropicEfficiency,
                              volumetricEfficiency or heatingCop
+  --speeds                   a variable-speed model's figures against speed at the
+                             operating point, over the speeds allowed there
 )";
 
 constexpr const char* kListPart = R"(Options of list:
@@ -182,13 +189,13 @@ const std::vector<CommandOptions>& commands() {
     static const std::vector<CommandOptions> all{
         {"rate", Command::Rate,
          with({"--refrigerant", "--family", "--voltage", "--frequency", "--filter", "--target",
-               "--order"})},
+               "--order", "--speed", "--match-capacity"})},
         {"list", Command::List, {"--frequency"}},
         {"envelope", Command::Envelope, with({"--model"})},
         {"export", Command::Export, {"--model"}},
         {"table", Command::Table,
          with({"--model", "--te-from", "--te-to", "--te-step", "--tc-from", "--tc-to", "--tc-step",
-               "--show"})},
+               "--show", "--speeds"})},
     };
     return all;
 }
@@ -222,6 +229,7 @@ CliOptions parse(const std::vector<std::string>& args) {
     std::vector<std::string> words; // the command and what it lists
     std::string format = "table", frequency = "50", units = "si", order = "name";
     app.add_flag("-h,--help", help);
+    app.add_flag("--speeds", o.speeds);
     app.add_option("words", words);
     // Texts are kept as given; runCli reads the numbers in the user's number format.
     const std::pair<const char* const, std::string* const> texts[] = {
@@ -239,10 +247,19 @@ CliOptions parse(const std::vector<std::string>& args) {
         {"--model", &o.model},
         {"--show", &o.show}};
     const std::pair<const char* const, std::optional<std::string>* const> numbers[] = {
-        {"--te", &o.te},      {"--tc", &o.tc},          {"--sc", &o.sc},
-        {"--sh1", &o.sh1},    {"--sh2", &o.sh2},        {"--te-from", &o.teFrom},
-        {"--te-to", &o.teTo}, {"--te-step", &o.teStep}, {"--tc-from", &o.tcFrom},
-        {"--tc-to", &o.tcTo}, {"--tc-step", &o.tcStep}};
+        {"--te", &o.te},
+        {"--tc", &o.tc},
+        {"--sc", &o.sc},
+        {"--sh1", &o.sh1},
+        {"--sh2", &o.sh2},
+        {"--te-from", &o.teFrom},
+        {"--te-to", &o.teTo},
+        {"--te-step", &o.teStep},
+        {"--tc-from", &o.tcFrom},
+        {"--tc-to", &o.tcTo},
+        {"--tc-step", &o.tcStep},
+        {"--speed", &o.speed},
+        {"--match-capacity", &o.matchCapacity}};
     for (const auto& [name, field] : texts)
         app.add_option(name, *field);
     for (const auto& [name, field] : numbers)
@@ -260,8 +277,8 @@ CliOptions parse(const std::vector<std::string>& args) {
         app.parse(reversed);
     } catch (const CLI::ArgumentMismatch&) { // the last option has no value left to take
         throw UsageError{"option " + args.back() + " needs a value"};
-    } catch (const CLI::ConversionError&) { // a value given to the one flag
-        throw UsageError{"option --help takes no value"};
+    } catch (const CLI::ConversionError&) { // a value given to a flag
+        throw UsageError{"options --help and --speeds take no value"};
     } catch (const CLI::ParseError& e) {
         throw UsageError{e.what()};
     }
@@ -348,6 +365,12 @@ CliOptions parse(const std::vector<std::string>& args) {
         throw UsageError{"unknown figure \"" + o.show +
                          "\" for --show; accepted: " + joined(figures)};
     }
+    if (o.speed && o.matchCapacity)
+        throw UsageError{"--speed and --match-capacity exclude each other: give one"};
+    if (o.speeds &&
+        (!o.show.empty() || o.teFrom || o.teTo || o.teStep || o.tcFrom || o.tcTo || o.tcStep))
+        throw UsageError{"--speeds gives figures against speed at the operating point; "
+                         "--show and the table's range options don't apply to it"};
     if ((o.command == Command::Envelope || o.command == Command::Table ||
          o.command == Command::Export) &&
         o.model.empty())

@@ -34,6 +34,15 @@ struct EngineApi {
     decltype(&::KPX_Rating) KPX_Rating = nullptr;
     // The figures beyond the rating: null when the engine has no such export.
     decltype(&::KPX_RatingFigures) KPX_RatingFigures = nullptr;
+    // Variable-speed models: null when the engine has no such exports (all four or none).
+    decltype(&::KPX_SpeedData) KPX_SpeedData = nullptr;
+    decltype(&::KPX_RatingAtSpeed) KPX_RatingAtSpeed = nullptr;
+    decltype(&::KPX_SpeedRange) KPX_SpeedRange = nullptr;
+    decltype(&::KPX_MatchCapacity) KPX_MatchCapacity = nullptr;
+    bool hasSpeeds() const {
+        return KPX_SpeedData != nullptr && KPX_RatingAtSpeed != nullptr &&
+               KPX_SpeedRange != nullptr && KPX_MatchCapacity != nullptr;
+    }
 };
 
 #ifdef _WIN32

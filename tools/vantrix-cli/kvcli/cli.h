@@ -50,6 +50,10 @@ struct CliOptions {
     std::optional<std::string> teFrom, teTo, teStep, tcFrom, tcTo, tcStep;
     // table: a figure beyond the rating to show too (a name of kv::kFigureNames), or empty.
     std::string show;
+    // rate: variable-speed models at a speed (rev/s) or at the speed that meets a capacity
+    // (W or Btu/h, as --units), as given; table: figures against speed.
+    std::optional<std::string> speed, matchCapacity;
+    bool speeds = false;
 };
 
 // A usage error: the message names what was wrong and what is accepted.
