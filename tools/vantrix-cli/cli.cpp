@@ -515,8 +515,8 @@ int runBound(const CliOptions& o, const kv::EngineApi& api, const std::string& d
         err << r.warning << "\n";
     if (r.resultCount == 0)
         writeLeftOutSummary(err, r, o.frequency);
-    else if (req.speed.matchCapacity)
-        writeMatchSummary(err, r);
+    else if (req.speed.any())
+        writeSpeedSummary(err, r, req.speed);
     const auto models = rowModels(api, r);
     const auto extra = rowFigures(api, r, models, o.units, req.speed);
     // A point above a model's discharge limit (or with implausible data): a warning with

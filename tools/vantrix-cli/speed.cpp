@@ -39,11 +39,14 @@ std::variant<kv::SpeedRequest, UsageError> speedRequest(const CliOptions& o,
     return request;
 }
 
-void writeMatchSummary(std::ostream& err, const kv::CalcResult& r) {
-    for (const int32_t code : {KPX_CAPACITY_ABOVE_MAX, KPX_CAPACITY_BELOW_MIN,
-                               KPX_NO_SPEED_IN_ENVELOPE, KPX_SPEED_DATA_INVALID, KPX_FIXED_SPEED})
+void writeSpeedSummary(std::ostream& err, const kv::CalcResult& r,
+                       const kv::SpeedRequest& request) {
+    const char* option = request.matchCapacity ? "--match-capacity" : "--speed";
+    for (const int32_t code :
+         {KPX_SPEED_BELOW_MIN, KPX_SPEED_ABOVE_MAX, KPX_CAPACITY_ABOVE_MAX, KPX_CAPACITY_BELOW_MIN,
+          KPX_NO_SPEED_IN_ENVELOPE, KPX_SPEED_DATA_INVALID, KPX_FIXED_SPEED})
         if (const auto it = r.leftOutByCode.find(code); it != r.leftOutByCode.end())
-            err << "vantrix-cli: --match-capacity: " << it->second
+            err << "vantrix-cli: " << option << ": " << it->second
                 << (it->second == 1 ? " model" : " models") << " left out (code " << code
                 << "): " << kv::ratingReason(code) << "\n";
 }

@@ -16,8 +16,9 @@ namespace kvcli {
 std::variant<kv::SpeedRequest, UsageError> speedRequest(const CliOptions& o,
                                                         const kv::NumberFormat& fmt);
 
-// With --match-capacity: how many models of the selection were left out, per reason.
-void writeMatchSummary(std::ostream& err, const kv::CalcResult& r);
+// With --speed or --match-capacity, when models are shown: how many models of the
+// selection were left out for a reason of speed, per reason.
+void writeSpeedSummary(std::ostream& err, const kv::CalcResult& r, const kv::SpeedRequest& request);
 
 // table --speeds: the figures of the model against speed at the point.
 int writeSpeedTable(const CliOptions& o, const kv::EngineApi& api, const kv::ModelInfo& model,
