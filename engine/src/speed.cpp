@@ -48,11 +48,11 @@ template <typename Visit> void forEachPair(RatingRecord& a, RatingRecord& b, Vis
         visit(kRatingColumns[i], *slotsA[i], *slotsB[i]);
 }
 
-bool isEnvelopeColumn(std::size_t ratingColumn) {
+constexpr bool isEnvelopeColumn(std::size_t ratingColumn) {
     return ratingColumn >= columnIndex("TeLow") - kFirstRatingColumn;
 }
-bool isBaseColumn(std::size_t ratingColumn) {
-    return ratingColumn < columnIndex("Q0") - kFirstRatingColumn;
+constexpr bool isBaseColumn(std::size_t ratingColumn) {
+    return ratingColumn < kFirstCoefficientColumn - kFirstRatingColumn;
 }
 
 // Why a model's lines can't be used, or empty. The lines are in file order.
@@ -186,26 +186,72 @@ const SpeedModel* SpeedTable::find(std::size_t position) const {
     return it == models_.end() ? nullptr : &it->second;
 }
 
-RatingRecord recordAtSpeed(const SpeedModel& model, double speed, const char* refrigerant) {
+namespace {
+
+// The two sets around a speed within the published ones, and where it lies between them.
+struct Between {
+    const SpeedSet& a;
+    const SpeedSet& b;
+    double t; // 0 at a, 1 at b
+};
+Between between(const SpeedModel& model, double speed) {
     const std::vector<SpeedSet>& sets = model.sets;
     std::size_t upper = 1;
     while (upper + 1 < sets.size() && sets[upper].speed < speed)
         ++upper;
     const SpeedSet& a = sets[upper - 1];
     const SpeedSet& b = sets[upper];
+    return {a, b, (speed - a.speed) / (b.speed - a.speed)};
+}
+
+// The envelope alone at a speed, as recordAtSpeed gives it: what the classification reads.
+Envelope envelopeAtSpeed(const SpeedModel& model, double speed) {
+    const Between at = between(model, speed);
+    const Envelope& a = at.a.record.envelope;
+    const Envelope& b = at.b.record.envelope;
+    if (speed == at.a.speed)
+        return a;
+    if (speed == at.b.speed)
+        return b;
+    const double t = at.t;
+    Envelope e;
+    for (double Envelope::*limit :
+         {&Envelope::teLow, &Envelope::teHig, &Envelope::tcLow, &Envelope::tcHig, &Envelope::teMin,
+          &Envelope::teMax, &Envelope::tcMin, &Envelope::tcMax, &Envelope::rgtMax, &Envelope::rgtH,
+          &Envelope::shMax, &Envelope::shTol, &Envelope::scMax, &Envelope::tcTol, &Envelope::shF,
+          &Envelope::shH, &Envelope::k1e, &Envelope::k1c, &Envelope::k2e, &Envelope::k2c})
+        e.*limit = interpolate(a.*limit, b.*limit, t);
+    for (std::size_t n = 0; n < e.fe.size(); ++n) {
+        e.fe[n] = interpolate(a.fe[n], b.fe[n], t);
+        e.fc[n] = interpolate(a.fc[n], b.fc[n], t);
+    }
+    for (std::size_t n = 0; n < e.he.size(); ++n) {
+        e.he[n] = interpolate(a.he[n], b.he[n], t);
+        e.hc[n] = interpolate(a.hc[n], b.hc[n], t);
+    }
+    return e;
+}
+
+} // namespace
+
+RatingRecord recordAtSpeed(const SpeedModel& model, double speed, const char* refrigerant) {
+    const Between at = between(model, speed);
     RatingRecord r;
-    if (speed == a.speed)
-        r = a.record;
-    else if (speed == b.speed)
-        r = b.record;
+    if (speed == at.a.speed)
+        r = at.a.record;
+    else if (speed == at.b.speed)
+        r = at.b.record;
     else {
-        const double t = (speed - a.speed) / (b.speed - a.speed);
-        RatingRecord lowRecord = a.record, highRecord = b.record;
+        // The base conditions and the coefficients, which come first in the schema's
+        // order; then the envelope.
+        RatingRecord lowRecord = at.a.record, highRecord = at.b.record;
         const auto low = ratingSlots(lowRecord);
         const auto high = ratingSlots(highRecord);
         const auto out = ratingSlots(r);
-        for (std::size_t i = 0; i < out.size(); ++i)
-            *out[i] = interpolate(*low[i], *high[i], t);
+        constexpr std::size_t kCoefficientsEnd = columnIndex("TeLow") - kFirstRatingColumn;
+        for (std::size_t i = 0; i < kCoefficientsEnd; ++i)
+            *out[i] = interpolate(*low[i], *high[i], at.t);
+        r.envelope = envelopeAtSpeed(model, speed);
     }
     r.refrigerant = refrigerant;
     return r;
@@ -224,7 +270,7 @@ RatingCode speedCode(const SpeedModel& model, double speed) {
 }
 
 bool allowedAt(const SpeedModel& model, double speed, const Conditions& c) {
-    return classify(recordAtSpeed(model, speed, "").envelope, c) >= 0;
+    return classify(envelopeAtSpeed(model, speed), c) >= 0;
 }
 
 } // namespace
@@ -241,15 +287,17 @@ RatingResult rateAtSpeed(const SpeedModel& model, const char* refrigerant, doubl
 }
 
 std::optional<SpeedInterval> allowedSpeeds(const SpeedModel& model, const Conditions& c) {
-    // Samples: the range's ends, the published speeds within it and 32 steps between each
-    // two of those; then each end of the longest allowed run is refined by bisection
-    // against its refused neighbour.
+    // Samples: the range's ends, the published speeds within it and 8 steps between each
+    // two of those (the limits are linear in speed between published speeds, so an
+    // allowed set is one interval there but for the K line's and the curves' shapes);
+    // then each end of the longest allowed run is refined by bisection against its
+    // refused neighbour.
     std::vector<double> knots{model.minimum};
     for (const SpeedSet& s : model.sets)
         if (s.speed > model.minimum && s.speed < model.maximum)
             knots.push_back(s.speed);
     knots.push_back(model.maximum);
-    constexpr int kSteps = 32;
+    constexpr int kSteps = 8;
     std::vector<double> samples;
     for (std::size_t k = 0; k + 1 < knots.size(); ++k)
         for (int j = 0; j < kSteps; ++j)
