@@ -216,10 +216,10 @@ Envelope envelopeAtSpeed(const SpeedModel& model, double speed) {
     const double t = at.t;
     Envelope e;
     for (double Envelope::*limit :
-         {&Envelope::teLow, &Envelope::teHig, &Envelope::tcLow, &Envelope::tcHig, &Envelope::teMin,
+         {&Envelope::teLow, &Envelope::teHig, &Envelope::tcLow, &Envelope::tcHig,  &Envelope::teMin,
           &Envelope::teMax, &Envelope::tcMin, &Envelope::tcMax, &Envelope::rgtMax, &Envelope::rgtH,
-          &Envelope::shMax, &Envelope::shTol, &Envelope::scMax, &Envelope::tcTol, &Envelope::shF,
-          &Envelope::shH, &Envelope::k1e, &Envelope::k1c, &Envelope::k2e, &Envelope::k2c})
+          &Envelope::shMax, &Envelope::shTol, &Envelope::scMax, &Envelope::tcTol,  &Envelope::shF,
+          &Envelope::shH,   &Envelope::k1e,   &Envelope::k1c,   &Envelope::k2e,    &Envelope::k2c})
         e.*limit = interpolate(a.*limit, b.*limit, t);
     for (std::size_t n = 0; n < e.fe.size(); ++n) {
         e.fe[n] = interpolate(a.fe[n], b.fe[n], t);

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 #include <string>
 #include <vector>
 
@@ -162,6 +166,34 @@ TEST(SpeedFile, LinesOfUnknownModelsAndDamagedTextAreIgnored) {
         EXPECT_TRUE(m == nullptr || !m->problem.empty());
     }
 }
+
+#ifndef _WIN32
+// Loaded from a directory: a speed file that is a named pipe (no writer) or a folder is
+// skipped without waiting; a link to a good one is read like the model table.
+TEST(SpeedFile, OnlyARegularFileIsRead) {
+    for (const char* kind : {"fifo", "folder", "link"}) {
+        SCOPED_TRACE(kind);
+        kpx::TempDir dir;
+        std::string models = "Name\tShowName\tRefrigerant\tFrequency\t" + ratingHeader() + '\n';
+        models += "VS-1\tVS-1\tR32\t50\t" + ratingFields(setAt(60, 15)) + '\n';
+        dir.write("kpxcodes.bin", "List\tNumber\tText\n");
+        dir.write("kpxcalc.bin", models);
+        const auto file = dir.path() / kpx::kSpeedsFileName;
+        if (std::string(kind) == "fifo")
+            ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+        else if (std::string(kind) == "folder")
+            std::filesystem::create_directory(file);
+        else {
+            dir.write("elsewhere.bin", speedFile(threeSets()));
+            std::filesystem::create_symlink(dir.path() / "elsewhere.bin", file);
+        }
+        kpx::Catalogue c;
+        c.initialize(dir.slash().c_str());
+        ASSERT_EQ(c.modelCount(), 1u);
+        EXPECT_EQ(c.speedModel(0) != nullptr, std::string(kind) == "link");
+    }
+}
+#endif
 
 TEST(SpeedRating, PublishedSpeedsExactLinearBetweenNoExtrapolation) {
     const kpx::Catalogue c = catalogue(speedFile(threeSets()));
