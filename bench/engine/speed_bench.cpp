@@ -10,10 +10,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "kpx_calc.h"
-#include "kvcat/import.h"
+#include "speed_map.h"
 
 namespace {
 
@@ -26,25 +25,7 @@ bool loaded() {
         if (mkdtemp(pattern.data()) == nullptr)
             std::abort();
         const fs::path dir = pattern;
-        std::ifstream in(KV_SPEED_MAP, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        std::string fixed = text.str();
-        const std::size_t headerEnd = fixed.find('\n') + 1;
-        const std::size_t row60 = fixed.find('\n', headerEnd) + 1;
-        fixed = fixed.substr(0, headerEnd) +
-                fixed.substr(row60, fixed.find('\n', row60) + 1 - row60);
-        for (const std::string column : {"speed_rev_min", "speed_rev_s"})
-            fixed.replace(fixed.find(column + "\t"), column.size(), "x" + column);
-        fixed.replace(fixed.find("V0001"), 5, "FIX");
-        std::ofstream(dir / "fixed.tsv", std::ios::binary) << fixed;
-        kvcat::ImportOptions options;
-        options.powerFactor = 0.8;
-        options.family = "Scroll - air conditioning";
-        const asere::FluidLibrary fluids(KV_FLUIDS_DIR);
-        const kvcat::CatalogueTexts cat = kvcat::mergeCatalogue(
-            {}, kvcat::importFiles({{KV_SPEED_MAP, options}, {dir / "fixed.tsv", options}}, fluids)
-                    .models);
+        const kvcat::CatalogueTexts cat = kvcat::speedMapCatalogue(dir);
         std::ofstream(dir / "kpxcodes.bin", std::ios::binary) << cat.codes;
         std::ofstream(dir / "kpxcalc.bin", std::ios::binary) << cat.models;
         std::ofstream(dir / "kpxspeed.bin", std::ios::binary) << cat.speeds;
@@ -75,8 +56,8 @@ void BM_RatingAtSpeed(benchmark::State& state) {
     std::int64_t i = 0;
     for (auto _ : state) {
         double q, w, a, m, cop;
-        benchmark::DoNotOptimize(KPX_RatingAtSpeed(1, nullptr, nullptr, 0, 42.5, 0, tcOf(i++), 5,
-                                                   8, 8, &q, &w, &a, &m, &cop));
+        benchmark::DoNotOptimize(KPX_RatingAtSpeed(1, nullptr, nullptr, 0, 42.5, 0, tcOf(i++), 5, 8,
+                                                   8, &q, &w, &a, &m, &cop));
     }
 }
 BENCHMARK(BM_RatingAtSpeed);

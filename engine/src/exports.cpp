@@ -264,6 +264,19 @@ void writeRating(const kpx::RatingResult& r, double* capacity, double* power, do
     *cop = r.cop;
 }
 
+// Runs a speed export's body on the model's usable speed sets; the code that ends the call
+// otherwise (KPX_NOT_FOUND also for an exception).
+template <class Body>
+std::int32_t withSpeedModel(std::int32_t model, const char* showName, const char* refrigerant,
+                            std::int32_t frequency, Body body) {
+    return guarded(KPX_NOT_FOUND, [&]() -> std::int32_t {
+        const SpeedModelOf found = speedModelOf(model, showName, refrigerant, frequency);
+        if (found.code != KPX_CLEAN)
+            return found.code;
+        return body(*found.model, found.record.refrigerant);
+    });
+}
+
 } // namespace
 
 extern "C" {
@@ -299,17 +312,15 @@ KPX_EXPORT int32_t KPX_CALL KPX_RatingAtSpeed(int32_t model, const char* showNam
                                               double* cop) {
     if (!clearOutputs({capacity, power, current, massFlow, cop}))
         return KPX_NOT_FOUND;
-    return guarded(KPX_NOT_FOUND, [&]() -> int32_t {
-        const SpeedModelOf found = speedModelOf(model, showName, refrigerant, frequency);
-        if (found.code != KPX_CLEAN)
-            return found.code;
-        LinkedProperties properties;
-        const kpx::RatingResult r =
-            kpx::rateAtSpeed(*found.model, found.record.refrigerant, speed, {te, tc, sc, sh1, sh2},
-                             properties, catalogue().DataDirectory().c_str());
-        writeRating(r, capacity, power, current, massFlow, cop);
-        return r.code;
-    });
+    return withSpeedModel(model, showName, refrigerant, frequency,
+                          [&](const kpx::SpeedModel& m, const char* fluid) {
+                              LinkedProperties properties;
+                              const kpx::RatingResult r =
+                                  kpx::rateAtSpeed(m, fluid, speed, {te, tc, sc, sh1, sh2},
+                                                   properties, catalogue().DataDirectory().c_str());
+                              writeRating(r, capacity, power, current, massFlow, cop);
+                              return r.code;
+                          });
 }
 
 KPX_EXPORT int32_t KPX_CALL KPX_SpeedRange(int32_t model, const char* showName,
@@ -318,17 +329,15 @@ KPX_EXPORT int32_t KPX_CALL KPX_SpeedRange(int32_t model, const char* showName,
                                            double* minSpeed, double* maxSpeed) {
     if (!clearOutputs({minSpeed, maxSpeed}))
         return KPX_NOT_FOUND;
-    return guarded(KPX_NOT_FOUND, [&]() -> int32_t {
-        const SpeedModelOf found = speedModelOf(model, showName, refrigerant, frequency);
-        if (found.code != KPX_CLEAN)
-            return found.code;
-        const auto range = kpx::allowedSpeeds(*found.model, {te, tc, sc, sh1, sh2});
-        if (!range)
-            return KPX_NO_SPEED_IN_ENVELOPE;
-        *minSpeed = range->low;
-        *maxSpeed = range->high;
-        return KPX_CLEAN;
-    });
+    return withSpeedModel(model, showName, refrigerant, frequency,
+                          [&](const kpx::SpeedModel& m, const char*) -> int32_t {
+                              const auto range = kpx::allowedSpeeds(m, {te, tc, sc, sh1, sh2});
+                              if (!range)
+                                  return KPX_NO_SPEED_IN_ENVELOPE;
+                              *minSpeed = range->low;
+                              *maxSpeed = range->high;
+                              return KPX_CLEAN;
+                          });
 }
 
 KPX_EXPORT int32_t KPX_CALL KPX_MatchCapacity(int32_t model, const char* showName,
@@ -339,20 +348,18 @@ KPX_EXPORT int32_t KPX_CALL KPX_MatchCapacity(int32_t model, const char* showNam
                                               double* massFlow, double* cop) {
     if (!clearOutputs({speed, capacity, power, current, massFlow, cop}))
         return KPX_NOT_FOUND;
-    return guarded(KPX_NOT_FOUND, [&]() -> int32_t {
-        const SpeedModelOf found = speedModelOf(model, showName, refrigerant, frequency);
-        if (found.code != KPX_CLEAN)
-            return found.code;
-        LinkedProperties properties;
-        const kpx::SpeedMatch m = kpx::matchCapacity(
-            *found.model, found.record.refrigerant, requiredCapacity, {te, tc, sc, sh1, sh2},
-            properties, catalogue().DataDirectory().c_str());
-        if (m.result.code >= 0) {
-            *speed = m.speed;
-            writeRating(m.result, capacity, power, current, massFlow, cop);
-        }
-        return m.result.code;
-    });
+    return withSpeedModel(
+        model, showName, refrigerant, frequency, [&](const kpx::SpeedModel& m, const char* fluid) {
+            LinkedProperties properties;
+            const kpx::SpeedMatch match =
+                kpx::matchCapacity(m, fluid, requiredCapacity, {te, tc, sc, sh1, sh2}, properties,
+                                   catalogue().DataDirectory().c_str());
+            if (match.result.code >= 0) {
+                *speed = match.speed;
+                writeRating(match.result, capacity, power, current, massFlow, cop);
+            }
+            return match.result.code;
+        });
 }
 
 } // extern "C"

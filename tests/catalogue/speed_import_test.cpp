@@ -4,6 +4,8 @@
 #include "catalogue_text.h"
 #include "engine_handle.h"
 #include "kvcat/import.h"
+#include "speed_map.h"
+#include "temp_files.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,8 +18,7 @@ namespace {
 using namespace kvcat;
 namespace fs = std::filesystem;
 
-const fs::path kPublicMap =
-    fs::path(KV_SOURCE_DIR) / "tests/catalogue/reference/variable_speed.tsv";
+const fs::path& kPublicMap = speedMapFile();
 
 // The map's rows as named fields, by speed.
 std::map<double, Row> mapRows(const std::string& text) {
@@ -38,23 +39,10 @@ Coefficients coefficientsOf(const Row& row, const char* set) {
 }
 
 ImportOptions mapOptions() {
-    ImportOptions o;
-    o.powerFactor = 0.8;
-    o.family = "Scroll - air conditioning";
-    return o;
+    return speedMapOptions();
 }
 
-class SpeedImport : public ::testing::Test {
-protected:
-    fs::path dir = fs::temp_directory_path() / ("kv_speed_import_" + std::to_string(::getpid()));
-    asere::FluidLibrary fluids{sourceData("fluids")};
-    void SetUp() override { fs::create_directories(dir); }
-    void TearDown() override { fs::remove_all(dir); }
-    fs::path write(const std::string& name, const std::string& text) const {
-        std::ofstream(dir / name, std::ios::binary) << text;
-        return dir / name;
-    }
-};
+using SpeedImport = TempFiles;
 
 struct Figures {
     int32_t code;
@@ -278,13 +266,8 @@ TEST_F(SpeedImport, MergingKeepsAndReplacesSpeedSets) {
         importFiles({{kPublicMap, mapOptions()}, {write("v2.tsv", second), mapOptions()}}, fluids)
             .models);
     EXPECT_EQ(std::count(cat.speeds.begin(), cat.speeds.end(), '\n'), 7);
-    // V0002 again, fixed-speed: its 60 rev/s row, the speed columns renamed.
-    const std::size_t headerEnd = second.find('\n') + 1;
-    const std::size_t row60 = second.find('\n', headerEnd) + 1;
-    std::string fixed =
-        second.substr(0, headerEnd) + second.substr(row60, second.find('\n', row60) + 1 - row60);
-    for (const std::string column : {"speed_rev_min", "speed_rev_s"})
-        fixed.replace(fixed.find(column + "\t"), column.size(), "x" + column);
+    // V0002 again, fixed-speed: its 60 rev/s set.
+    const std::string fixed = fixedFromMap(second, "V0002");
     cat = mergeCatalogue(cat,
                          importFiles({{write("fixed.tsv", fixed), mapOptions()}}, fluids).models);
     EXPECT_EQ(std::count(cat.speeds.begin(), cat.speeds.end(), '\n'), 4);

@@ -1,9 +1,9 @@
 // vantrix-cli's variable-speed options, run in-process on a program directory holding the
 // public map of one inverter compressor (three speeds) and a fixed-speed model made of its
 // 60 rev/s set.
-#include "kvcat/import.h"
 #include "kvcli/cli.h"
 #include "programdir.h"
+#include "speed_map.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -25,29 +25,7 @@ struct Outcome {
 class SpeedCli : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        const fs::path map =
-            fs::path(KV_SOURCE_DIR) / "tests/catalogue/reference/variable_speed.tsv";
-        std::ifstream in(map, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        // The 60 rev/s row as a fixed-speed model "FIX": its speed columns renamed.
-        std::string fixed = text.str();
-        const std::size_t headerEnd = fixed.find('\n') + 1;
-        const std::size_t row60 = fixed.find('\n', headerEnd) + 1;
-        fixed =
-            fixed.substr(0, headerEnd) + fixed.substr(row60, fixed.find('\n', row60) + 1 - row60);
-        for (const std::string column : {"speed_rev_min", "speed_rev_s"})
-            fixed.replace(fixed.find(column + "\t"), column.size(), "x" + column);
-        fixed.replace(fixed.find("V0001"), 5, "FIX");
-        const fs::path fixedFile = fs::temp_directory_path() / "kv_speed_cli_fixed.tsv";
-        std::ofstream(fixedFile, std::ios::binary) << fixed;
-        kvcat::ImportOptions options;
-        options.powerFactor = 0.8;
-        options.family = "Scroll - air conditioning";
-        const asere::FluidLibrary fluids(std::string(KV_SOURCE_DIR) + "/data/fluids");
-        const kvcat::CatalogueTexts cat = kvcat::mergeCatalogue(
-            {}, kvcat::importFiles({{map, options}, {fixedFile, options}}, fluids).models);
-        fs::remove(fixedFile);
+        const kvcat::CatalogueTexts cat = kvcat::speedMapCatalogue(fs::temp_directory_path());
         dir_ = std::make_unique<kv::ProgramDir>(cat.codes, cat.models);
         dir_->write("data/kpxspeed.bin", cat.speeds);
     }
