@@ -31,9 +31,12 @@ protected:
     }
     static void TearDownTestSuite() { dir_.reset(); }
 
+    // The command at the map's rating basis, Te 0 degC and Tc 40 degC (export takes none).
     static Outcome cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--program-dir", dir_->path().string(), "--te", "0", "--tc",
-                                   "40", "--sc", "5", "--sh1", "8", "--sh2", "8"});
+        if (args.front() != "export")
+            args.insert(args.end(),
+                        {"--te", "0", "--tc", "40", "--sc", "5", "--sh1", "8", "--sh2", "8"});
+        args.insert(args.begin(), {"--program-dir", dir_->path().string()});
         std::ostringstream out, err;
         const int status = kvcli::runCommandLine(args, {}, {".", ","}, out, err);
         return {status, out.str(), err.str()};
@@ -121,6 +124,13 @@ TEST_F(SpeedCli, FiguresAgainstSpeed) {
     const Outcome csv = cli({"table", "--model", "V0001", "--speeds", "--format", "csv"});
     EXPECT_NE(csv.out.find("Speed (rev/s),Code,Cooling capacity (W)"), std::string::npos);
     EXPECT_NE(csv.out.find("\n60.000,0,"), std::string::npos) << csv.out;
+    // The EnergyPlus form holds one speed: the nominal set, and says so.
+    const Outcome idf = cli({"export", "--model", "V0001"});
+    ASSERT_EQ(idf.status, 0) << idf.err;
+    EXPECT_NE(idf.out.find("the curves are its set at the nominal speed, 60.000 rev/s; its 3 sets"),
+              std::string::npos)
+        << idf.out;
+    EXPECT_EQ(cli({"export", "--model", "FIX"}).out.find("variable-speed"), std::string::npos);
 }
 
 TEST_F(SpeedCli, BadSpeedOptionsAreUsageErrors) {
