@@ -5,11 +5,20 @@
 
 namespace kv {
 
-std::optional<KPX_SpeedInfo> speedInfo(const EngineApi& api, int32_t model) {
+namespace {
+
+// KPX_SpeedData's code for the model: KPX_FIXED_SPEED without the speed exports.
+int32_t speedData(const EngineApi& api, int32_t model, KPX_SpeedInfo& info) {
     if (!api.hasSpeeds())
-        return std::nullopt;
+        return KPX_FIXED_SPEED;
+    return api.KPX_SpeedData(model, "", "", 0, &info, nullptr);
+}
+
+} // namespace
+
+std::optional<KPX_SpeedInfo> speedInfo(const EngineApi& api, int32_t model) {
     KPX_SpeedInfo info{};
-    if (api.KPX_SpeedData(model, "", "", 0, &info, nullptr) != KPX_CLEAN)
+    if (speedData(api, model, info) != KPX_CLEAN)
         return std::nullopt;
     return info;
 }
@@ -18,11 +27,20 @@ SpeedRating rateAsRequested(const EngineApi& api, int32_t model, const Condition
                             const SpeedRequest& request) {
     SpeedRating out;
     PointRating& r = out.rating;
-    const std::optional<KPX_SpeedInfo> info = speedInfo(api, model);
+    KPX_SpeedInfo speeds{};
+    const int32_t data = speedData(api, model, speeds);
+    const std::optional<KPX_SpeedInfo> info =
+        data == KPX_CLEAN ? std::optional(speeds) : std::nullopt;
     if (!request.any()) {
         out.rating = ratePoint(api, model, at.te, at.tc, at);
         if (info)
             out.speed = info->nominalSpeed;
+        return out;
+    }
+    // Speed sets the engine refuses: asked for a speed, the model is left out with that
+    // code rather than shown at its nominal speed.
+    if (data == KPX_SPEED_DATA_INVALID) {
+        r.code = KPX_SPEED_DATA_INVALID;
         return out;
     }
     if (!info) {

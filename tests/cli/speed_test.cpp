@@ -133,6 +133,33 @@ TEST_F(SpeedCli, FiguresAgainstSpeed) {
     EXPECT_EQ(cli({"export", "--model", "FIX"}).out.find("variable-speed"), std::string::npos);
 }
 
+// A model whose speed sets are refused (here one set only) is left out, and counted, when
+// a speed is asked for; without one it rates at its nominal speed.
+TEST_F(SpeedCli, RefusedSpeedSetsAreLeftOutWhenASpeedIsAskedFor) {
+    const kvcat::CatalogueTexts cat = kvcat::speedMapCatalogue(fs::temp_directory_path());
+    std::string speeds = cat.speeds;
+    const std::size_t second = speeds.find("\nV0001\t") + 1;
+    const std::string oneSet = speeds.substr(second, speeds.find('\n', second) + 1 - second);
+    speeds += "FIX" + oneSet.substr(5);
+    const kv::ProgramDir dir(cat.codes, cat.models);
+    dir.write("data/kpxspeed.bin", speeds);
+    const auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(),
+                    {"--program-dir", dir.path().string(), "rate", "--te", "0", "--tc", "40"});
+        std::ostringstream out, err;
+        const int status = kvcli::runCommandLine(args, {}, {".", ","}, out, err);
+        return Outcome{status, out.str(), err.str()};
+    };
+    const Outcome at = run({"--speed", "50"});
+    EXPECT_EQ(at.status, 0);
+    EXPECT_EQ(at.out.find("FIX"), std::string::npos) << at.out;
+    EXPECT_NE(at.err.find("--speed: 1 model left out (code -23): the model's speed sets are "
+                          "refused"),
+              std::string::npos)
+        << at.err;
+    EXPECT_NE(run({}).out.find("FIX"), std::string::npos);
+}
+
 TEST_F(SpeedCli, BadSpeedOptionsAreUsageErrors) {
     struct Case {
         std::vector<std::string> args;

@@ -29,7 +29,8 @@ struct SpeedRating {
 };
 
 // Rates the model at the point as `request` asks (engine units); without a request
-// through KPX_Rating, a variable-speed model at its nominal speed.
+// through KPX_Rating, a variable-speed model at its nominal speed. Asked for a speed, a
+// model whose speed sets the engine refuses gives KPX_SPEED_DATA_INVALID.
 SpeedRating rateAsRequested(const EngineApi& api, int32_t model, const ConditionValues& at,
                             const SpeedRequest& request);
 
