@@ -215,6 +215,42 @@ typedef struct KPX_TranscriticalResult {
     double criticalPressure;           /* the refrigerant's */
     int32_t code;                      /* as returned */
 } KPX_TranscriticalResult;
+/* Variable-speed (inverter) models. Such a model publishes its polynomial sets at two or
+ * more shaft speeds, each set with its own envelope; KPX_Rating and KPX_RatingFigures rate
+ * it at its nominal speed. Speeds are in rev/s. Between two published speeds every
+ * polynomial coefficient and every envelope limit is interpolated linearly in speed (a
+ * limit equal at both speeds, or absent at both, stays as it is); the envelope at a
+ * speed is the classification of those interpolated limits. There is no extrapolation:
+ * a speed outside the model's speed range, which lies within its published speeds, is
+ * refused.
+ *
+ * The codes below are returned besides the rating codes of KPX_RATING_CODES; every output
+ * then reads KPX_NOT_RATED. KPX_SPEED_CODES(X) expands X(name, value) once per code. */
+#define KPX_SPEED_CODES(X)                                                                         \
+    X(KPX_SPEED_BELOW_MIN, -20)      /* speed below the model's minimum speed */                   \
+    X(KPX_SPEED_ABOVE_MAX, -21)      /* speed above the model's maximum speed */                   \
+    X(KPX_FIXED_SPEED, -22)          /* the model has no speed sets */                             \
+    X(KPX_SPEED_DATA_INVALID, -23)   /* the model's speed sets are refused (see its text) */       \
+    X(KPX_NO_SPEED_IN_ENVELOPE, -24) /* the point is outside the envelope at every speed */        \
+    X(KPX_CAPACITY_ABOVE_MAX, -25)   /* more capacity than at the highest allowed speed */         \
+    X(KPX_CAPACITY_BELOW_MIN, -26)   /* less capacity than at the lowest allowed speed */
+
+#define KPX_SPEED_CODE_ENUMERATOR_(name, value) name = value,
+enum KpxSpeedCode { KPX_SPEED_CODES(KPX_SPEED_CODE_ENUMERATOR_) KPX_SPEED_CODE_END_ = 0 };
+#undef KPX_SPEED_CODE_ENUMERATOR_
+
+/* The most polynomial sets a model may publish. */
+#define KPX_MAX_SPEED_SETS 16
+
+/* A variable-speed model's speeds: nominal (that of KPX_Rating), the range it may run at
+ * (within the published speeds) and the published speeds, rising. */
+typedef struct KPX_SpeedInfo {
+    double nominalSpeed;
+    double minSpeed;
+    double maxSpeed;
+    int32_t setCount;
+    double speeds[KPX_MAX_SPEED_SETS]; /* the first setCount are used */
+} KPX_SpeedInfo;
 
 #ifdef __cplusplus
 extern "C" {
@@ -238,6 +274,43 @@ KPX_EXPORT int32_t KPX_CALL KPX_OptimumGasCoolerPressure(int32_t model, const ch
                                                          double te, double tgc, double sh1,
                                                          double sh2, double liquidLineTemperature,
                                                          KPX_TranscriticalResult* result);
+/* The model is named as for KPX_Rating. Returns 0 and fills *info for a variable-speed
+ * model; KPX_FIXED_SPEED for a model without speed sets; KPX_SPEED_DATA_INVALID when its
+ * sets are refused, with the reason, naming the model, in *text (when text is usable);
+ * KPX_NOT_FOUND. */
+KPX_EXPORT int32_t KPX_CALL KPX_SpeedData(int32_t model, const char* showName,
+                                          const char* refrigerant, int32_t frequency,
+                                          KPX_SpeedInfo* info, char** text);
+
+/* KPX_Rating at `speed`: its rating code, or KPX_SPEED_BELOW_MIN, KPX_SPEED_ABOVE_MAX,
+ * KPX_FIXED_SPEED, KPX_SPEED_DATA_INVALID (KPX_PROPERTIES_FAILED for a speed that is no
+ * finite number). */
+KPX_EXPORT int32_t KPX_CALL KPX_RatingAtSpeed(int32_t model, const char* showName,
+                                              const char* refrigerant, int32_t frequency,
+                                              double speed, double te, double tc, double sc,
+                                              double sh1, double sh2, double* capacity,
+                                              double* power, double* current, double* massFlow,
+                                              double* cop);
+
+/* The speeds at which the point lies within the envelope, *minSpeed to *maxSpeed (the
+ * longest such interval, should there be several): returns KPX_CLEAN, or
+ * KPX_NO_SPEED_IN_ENVELOPE, KPX_FIXED_SPEED, KPX_SPEED_DATA_INVALID, KPX_NOT_FOUND. The
+ * interval's ends are found to 1e-9 of the speed. */
+KPX_EXPORT int32_t KPX_CALL KPX_SpeedRange(int32_t model, const char* showName,
+                                           const char* refrigerant, int32_t frequency, double te,
+                                           double tc, double sc, double sh1, double sh2,
+                                           double* minSpeed, double* maxSpeed);
+
+/* The lowest speed within KPX_SpeedRange at which the model gives `requiredCapacity` (W)
+ * at the point, in *speed, with the rating there (its code and outputs as KPX_Rating's);
+ * or KPX_CAPACITY_ABOVE_MAX, KPX_CAPACITY_BELOW_MIN, KPX_NO_SPEED_IN_ENVELOPE,
+ * KPX_FIXED_SPEED, KPX_SPEED_DATA_INVALID, KPX_NOT_FOUND, KPX_PROPERTIES_FAILED. */
+KPX_EXPORT int32_t KPX_CALL KPX_MatchCapacity(int32_t model, const char* showName,
+                                              const char* refrigerant, int32_t frequency,
+                                              double requiredCapacity, double te, double tc,
+                                              double sc, double sh1, double sh2, double* speed,
+                                              double* capacity, double* power, double* current,
+                                              double* massFlow, double* cop);
 
 #ifdef __cplusplus
 }

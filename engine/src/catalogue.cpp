@@ -56,8 +56,11 @@ void Catalogue::initialize(const char* directory) {
         return;
     if (auto codes = readWholeFile(dataDirectory_ + kCodesFileName))
         readCodes(*codes);
-    if (auto models = readWholeFile(dataDirectory_ + kModelsFileName))
+    if (auto models = readWholeFile(dataDirectory_ + kModelsFileName)) {
         readModels(std::move(*models));
+        if (auto speeds = readWholeFile(dataDirectory_ + kSpeedsFileName))
+            readSpeeds(*speeds);
+    }
 }
 
 void Catalogue::readCodes(std::string_view content) {
@@ -120,6 +123,7 @@ void Catalogue::clearModels() {
     slotPlace_.clear();
     rowWidth_ = 1;
     text_.clear();
+    speeds_.clear();
 }
 
 void Catalogue::readModels(std::string content) {

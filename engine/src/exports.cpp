@@ -287,3 +287,148 @@ KPX_EXPORT int32_t KPX_CALL KPX_OptimumGasCoolerPressure(int32_t model, const ch
 }
 
 } // extern "C"
+
+// Variable-speed models.
+namespace {
+
+// The model's speed sets for a speed export, or the code that ends the call:
+// KPX_NOT_FOUND, KPX_FIXED_SPEED or KPX_SPEED_DATA_INVALID.
+struct SpeedModelOf {
+    std::int32_t code = KPX_NOT_FOUND;
+    const kpx::SpeedModel* model = nullptr;
+    kpx::RatingRecord record;
+};
+SpeedModelOf speedModelOf(std::int32_t model, const char* showName, const char* refrigerant,
+                          std::int32_t frequency) {
+    SpeedModelOf found;
+    const kpx::Catalogue& c = catalogue();
+    const auto position = modelPosition(c, model, showName, refrigerant, frequency);
+    if (!position)
+        return found;
+    found.model = c.speedModel(*position);
+    found.record = c.ratingRecord(*position);
+    found.code = found.model == nullptr          ? std::int32_t{KPX_FIXED_SPEED}
+                 : !found.model->problem.empty() ? std::int32_t{KPX_SPEED_DATA_INVALID}
+                                                 : std::int32_t{KPX_CLEAN};
+    return found;
+}
+
+// Every output at KPX_NOT_RATED; false when one is null.
+bool clearOutputs(std::initializer_list<double*> outputs) {
+    bool all = true;
+    for (double* out : outputs)
+        if (out != nullptr)
+            *out = kpx::NotRated;
+        else
+            all = false;
+    return all;
+}
+
+void writeRating(const kpx::RatingResult& r, double* capacity, double* power, double* current,
+                 double* massFlow, double* cop) {
+    *capacity = r.capacity;
+    *power = r.power;
+    *current = r.current;
+    *massFlow = r.massFlow;
+    *cop = r.cop;
+}
+
+// Runs a speed export's body on the model's usable speed sets; the code that ends the call
+// otherwise (KPX_NOT_FOUND also for an exception).
+template <class Body>
+std::int32_t withSpeedModel(std::int32_t model, const char* showName, const char* refrigerant,
+                            std::int32_t frequency, Body body) {
+    return guarded(KPX_NOT_FOUND, [&]() -> std::int32_t {
+        const SpeedModelOf found = speedModelOf(model, showName, refrigerant, frequency);
+        if (found.code != KPX_CLEAN)
+            return found.code;
+        return body(*found.model, found.record.refrigerant);
+    });
+}
+
+} // namespace
+
+extern "C" {
+
+KPX_EXPORT int32_t KPX_CALL KPX_SpeedData(int32_t model, const char* showName,
+                                          const char* refrigerant, int32_t frequency,
+                                          KPX_SpeedInfo* info, char** text) {
+    return guarded(KPX_NOT_FOUND, [&]() -> int32_t {
+        if (info == nullptr)
+            return KPX_NOT_FOUND;
+        *info = KPX_SpeedInfo{kpx::NotRated, kpx::NotRated, kpx::NotRated, 0, {}};
+        const SpeedModelOf found = speedModelOf(model, showName, refrigerant, frequency);
+        if (found.code == KPX_SPEED_DATA_INVALID && usable(text))
+            kpx::writeText(*text, found.model->problem);
+        if (found.code != KPX_CLEAN)
+            return found.code;
+        const kpx::SpeedModel& m = *found.model;
+        info->nominalSpeed = m.nominal;
+        info->minSpeed = m.minimum;
+        info->maxSpeed = m.maximum;
+        info->setCount = static_cast<int32_t>(m.sets.size());
+        for (std::size_t i = 0; i < m.sets.size(); ++i)
+            info->speeds[i] = m.sets[i].speed;
+        return KPX_CLEAN;
+    });
+}
+
+KPX_EXPORT int32_t KPX_CALL KPX_RatingAtSpeed(int32_t model, const char* showName,
+                                              const char* refrigerant, int32_t frequency,
+                                              double speed, double te, double tc, double sc,
+                                              double sh1, double sh2, double* capacity,
+                                              double* power, double* current, double* massFlow,
+                                              double* cop) {
+    if (!clearOutputs({capacity, power, current, massFlow, cop}))
+        return KPX_NOT_FOUND;
+    return withSpeedModel(model, showName, refrigerant, frequency,
+                          [&](const kpx::SpeedModel& m, const char* fluid) {
+                              LinkedProperties properties;
+                              const kpx::RatingResult r =
+                                  kpx::rateAtSpeed(m, fluid, speed, {te, tc, sc, sh1, sh2},
+                                                   properties, catalogue().DataDirectory().c_str());
+                              writeRating(r, capacity, power, current, massFlow, cop);
+                              return r.code;
+                          });
+}
+
+KPX_EXPORT int32_t KPX_CALL KPX_SpeedRange(int32_t model, const char* showName,
+                                           const char* refrigerant, int32_t frequency, double te,
+                                           double tc, double sc, double sh1, double sh2,
+                                           double* minSpeed, double* maxSpeed) {
+    if (!clearOutputs({minSpeed, maxSpeed}))
+        return KPX_NOT_FOUND;
+    return withSpeedModel(model, showName, refrigerant, frequency,
+                          [&](const kpx::SpeedModel& m, const char*) -> int32_t {
+                              const auto range = kpx::allowedSpeeds(m, {te, tc, sc, sh1, sh2});
+                              if (!range)
+                                  return KPX_NO_SPEED_IN_ENVELOPE;
+                              *minSpeed = range->low;
+                              *maxSpeed = range->high;
+                              return KPX_CLEAN;
+                          });
+}
+
+KPX_EXPORT int32_t KPX_CALL KPX_MatchCapacity(int32_t model, const char* showName,
+                                              const char* refrigerant, int32_t frequency,
+                                              double requiredCapacity, double te, double tc,
+                                              double sc, double sh1, double sh2, double* speed,
+                                              double* capacity, double* power, double* current,
+                                              double* massFlow, double* cop) {
+    if (!clearOutputs({speed, capacity, power, current, massFlow, cop}))
+        return KPX_NOT_FOUND;
+    return withSpeedModel(
+        model, showName, refrigerant, frequency, [&](const kpx::SpeedModel& m, const char* fluid) {
+            LinkedProperties properties;
+            const kpx::SpeedMatch match =
+                kpx::matchCapacity(m, fluid, requiredCapacity, {te, tc, sc, sh1, sh2}, properties,
+                                   catalogue().DataDirectory().c_str());
+            if (match.result.code >= 0) {
+                *speed = match.speed;
+                writeRating(match.result, capacity, power, current, massFlow, cop);
+            }
+            return match.result.code;
+        });
+}
+
+} // extern "C"

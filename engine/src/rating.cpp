@@ -3,6 +3,7 @@
 #include <kpx_text_buffer.h>
 
 #include <cmath>
+#include <optional>
 
 namespace kpx {
 namespace {
@@ -137,25 +138,8 @@ double massFlowPolynomial(const std::array<double, 10>& k, double te, double tc)
     return sumInOrder(k, Terms(te, tc), kMassFlowOrder);
 }
 
-RatingResult rate(const RatingRecord& record, const Conditions& c, PropertyProvider& properties,
-                  const char* dataDirectory) {
-    RatingResult result;
-    const RatingCode working = classify(record.envelope, c);
-    if (working < 0) {
-        result.code = working;
-        return result;
-    }
-    for (const double x : {c.te, c.tc, c.sc, c.sh1, c.sh2})
-        if (!std::isfinite(x)) {
-            result.code = KPX_PROPERTIES_FAILED;
-            return result;
-        }
-
-    const double capacity = capacityPolynomial(record.q, c.te, c.tc);
-    const double power = powerPolynomial(record.p, c.te, c.tc);
-    const double current = powerPolynomial(record.a, c.te, c.tc);
-    const double massFlow = massFlowPolynomial(record.m, c.te, c.tc);
-
+std::optional<Correction> correction(const RatingRecord& record, const Conditions& c,
+                                     PropertyProvider& properties, const char* dataDirectory) {
     kpx::PropertyTextBuffer revisionText;
     properties.revision(revisionText.address());
     properties.setDataDirectory(dataDirectory);
@@ -184,20 +168,24 @@ RatingResult rate(const RatingRecord& record, const Conditions& c, PropertyProvi
         check(properties.vapourVolume(refrigerant, teK + c.sh2, pe, &v), v) &&
         check(properties.vapourEnthalpy(refrigerant, teK + shBase, pe, &hOutBase), hOutBase) &&
         check(properties.vapourVolume(refrigerant, teK + shBase, pe, &vBase), vBase);
-    if (!ok) {
-        result.code = KPX_PROPERTIES_FAILED;
-        return result;
-    }
+    if (!ok)
+        return std::nullopt;
 
-    const double fm = v == 0 ? 1.0 : vBase / v;
+    Correction f;
+    f.massFlow = v == 0 ? 1.0 : vBase / v;
     const double baseEffect = hOutBase - hLiqBase;
-    const double fq = baseEffect == 0 ? 1.0 : fm * (hOut - hLiq) / baseEffect;
+    f.capacity = baseEffect == 0 ? 1.0 : f.massFlow * (hOut - hLiq) / baseEffect;
+    return f;
+}
 
+RatingResult ratePolynomials(const RatingRecord& record, const Conditions& c, const Correction& f,
+                             RatingCode working) {
+    RatingResult result;
     RatingResult rated;
-    rated.capacity = capacity * fq;
-    rated.power = power;
-    rated.current = current;
-    rated.massFlow = massFlow * fm;
+    rated.capacity = capacityPolynomial(record.q, c.te, c.tc) * f.capacity;
+    rated.power = powerPolynomial(record.p, c.te, c.tc);
+    rated.current = powerPolynomial(record.a, c.te, c.tc);
+    rated.massFlow = massFlowPolynomial(record.m, c.te, c.tc) * f.massFlow;
     rated.cop = rated.power == 0 ? rated.capacity : rated.capacity / rated.power;
     // A coefficient that overflows (1e309 reads as infinity), or a polynomial or factor
     // that does, gives no figure an engineer could use: the rating failed.
@@ -208,6 +196,27 @@ RatingResult rate(const RatingRecord& record, const Conditions& c, PropertyProvi
         }
     rated.code = working == kWorking ? KPX_CLEAN : working;
     return rated;
+}
+
+RatingResult rate(const RatingRecord& record, const Conditions& c, PropertyProvider& properties,
+                  const char* dataDirectory) {
+    RatingResult result;
+    const RatingCode working = classify(record.envelope, c);
+    if (working < 0) {
+        result.code = working;
+        return result;
+    }
+    for (const double x : {c.te, c.tc, c.sc, c.sh1, c.sh2})
+        if (!std::isfinite(x)) {
+            result.code = KPX_PROPERTIES_FAILED;
+            return result;
+        }
+    const std::optional<Correction> f = correction(record, c, properties, dataDirectory);
+    if (!f) {
+        result.code = KPX_PROPERTIES_FAILED;
+        return result;
+    }
+    return ratePolynomials(record, c, *f, working);
 }
 
 } // namespace kpx

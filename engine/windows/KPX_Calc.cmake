@@ -7,6 +7,7 @@ kv_windows_def(${KV_KPX_CALC_DEF} KPX_Calc.dll FUNCTIONS
                KPX_Initialize:4 KPX_GetRefrigerant:12 KPX_GetFamily:12 KPX_GetPower:12
                KPX_GetModel:24 KPX_GetModelData:12 KPX_Rating:76 KPX_RatingFigures:60
                KPX_RatingTranscritical:68 KPX_OptimumGasCoolerPressure:60
+               KPX_SpeedData:24 KPX_RatingAtSpeed:84 KPX_SpeedRange:64 KPX_MatchCapacity:88
                DllRegisterServer:0 DllUnregisterServer:0 DllCanUnloadNow:0
                DllGetClassObject:12)
 

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <type_traits>
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -115,10 +116,16 @@ BindResult bindLibraries(const std::string& programDir) {
     // Beside the seven: an engine without it still binds.
     a.KPX_RatingFigures =
         reinterpret_cast<decltype(a.KPX_RatingFigures)>(findSymbol(engine, "KPX_RatingFigures"));
-    a.KPX_RatingTranscritical = reinterpret_cast<decltype(a.KPX_RatingTranscritical)>(
-        findSymbol(engine, "KPX_RatingTranscritical"));
-    a.KPX_OptimumGasCoolerPressure = reinterpret_cast<decltype(a.KPX_OptimumGasCoolerPressure)>(
-        findSymbol(engine, "KPX_OptimumGasCoolerPressure"));
+    const auto optional = [engine](auto& function, const char* name) {
+        function =
+            reinterpret_cast<std::remove_reference_t<decltype(function)>>(findSymbol(engine, name));
+    };
+    optional(a.KPX_SpeedData, "KPX_SpeedData");
+    optional(a.KPX_RatingAtSpeed, "KPX_RatingAtSpeed");
+    optional(a.KPX_SpeedRange, "KPX_SpeedRange");
+    optional(a.KPX_MatchCapacity, "KPX_MatchCapacity");
+    optional(a.KPX_RatingTranscritical, "KPX_RatingTranscritical");
+    optional(a.KPX_OptimumGasCoolerPressure, "KPX_OptimumGasCoolerPressure");
     r.ok = true;
     return r;
 }

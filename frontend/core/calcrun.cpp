@@ -135,8 +135,18 @@ CalcResult runCalculation(const EngineApi& api, const CalcRequest& req) {
             else
                 ++r.leftOutByFrequency;
             double capacity = 0, power = 0, current = 0, massFlow = 0, cop = 0;
-            const int32_t code = api.KPX_Rating(next, "", "", 0, c.te, c.tc, c.sc, c.sh1, c.sh2,
-                                                &capacity, &power, &current, &massFlow, &cop);
+            int32_t code = 0;
+            if (req.speed.any()) {
+                const PointRating at = rateAsRequested(api, next, c, req.speed).rating;
+                code = at.code;
+                capacity = at.capacity;
+                power = at.power;
+                current = at.current;
+                massFlow = at.massFlow;
+                cop = at.cop;
+            } else
+                code = api.KPX_Rating(next, "", "", 0, c.te, c.tc, c.sc, c.sh1, c.sh2, &capacity,
+                                      &power, &current, &massFlow, &cop);
             if (code == KPX_PROPERTIES_FAILED) {
                 std::string refrigerant = modelData(api, next, "Refrigerant");
                 auto& failed = r.propertyFailures;

@@ -142,11 +142,19 @@ void stopPointForTests(int renames) {
 #endif
 }
 
-std::array<fs::path, 3> targetsOf(const CatalogueFiles& files) {
-    return {files.codes, files.models, files.dataBin};
+// The files of an update: the three, and the speed file when it is written.
+std::vector<fs::path> targetsOf(const CatalogueFiles& files, bool speeds) {
+    std::vector<fs::path> targets{files.codes, files.models, files.dataBin};
+    if (speeds)
+        targets.push_back(files.speeds());
+    return targets;
 }
 
 } // namespace
+
+fs::path CatalogueFiles::speeds() const {
+    return models.parent_path() / "kpxspeed.bin";
+}
 
 CatalogueFiles CatalogueFiles::ofProgram(const fs::path& programDir) {
     return {programDir / "data.bin", programDir / "data" / "kpxcalc.bin",
@@ -189,9 +197,11 @@ std::string completeInterruptedUpdate(const CatalogueFiles& files) {
     std::vector<std::string> lines;
     for (std::string line; lines.size() < 8 && std::getline(in, line);)
         lines.push_back(line);
-    const std::array<fs::path, 3> targets = targetsOf(files);
-    bool ours = lines.size() == 5 && lines[0] == kJournalHeader && lines[4] == "end";
-    for (std::size_t i = 0; ours && i < 3; ++i)
+    // Three files, or four with the speed file.
+    const std::vector<fs::path> targets = targetsOf(files, lines.size() == 6);
+    bool ours = (lines.size() == 5 || lines.size() == 6) && lines[0] == kJournalHeader &&
+                lines.back() == "end";
+    for (std::size_t i = 0; ours && i < targets.size(); ++i)
         ours = lines[i + 1] == journalName(targets[i]);
     if (!ours)
         fail(journal.string() + ": an interrupted catalogue update of other files; complete it "
@@ -214,12 +224,12 @@ std::string completeInterruptedUpdate(const CatalogueFiles& files) {
     if (!removed(journal))
         fail("can't remove " + journal.string());
     syncFolder(files.folder());
-    return "an interrupted catalogue update was completed (" + std::to_string(done) +
-           " of 3 files renamed)";
+    return "an interrupted catalogue update was completed (" + std::to_string(done) + " of " +
+           std::to_string(targets.size()) + " files renamed)";
 }
 
 void checkTargets(const CatalogueFiles& files) {
-    const std::array<fs::path, 3> targets = targetsOf(files);
+    const std::vector<fs::path> targets = targetsOf(files, true);
     for (std::size_t i = 0; i < targets.size(); ++i) {
         const fs::path& target = targets[i];
         if (target.filename().empty() || target.filename() == "." || target.filename() == "..")
@@ -246,9 +256,10 @@ void checkTargets(const CatalogueFiles& files) {
 }
 
 void replaceCatalogue(const CatalogueFiles& files, const std::string& dataBin,
-                      const std::string& models, const std::string& codes) {
-    const std::array<fs::path, 3> targets = targetsOf(files);
-    const std::array<const std::string*, 3> texts = {&codes, &models, &dataBin};
+                      const std::string& models, const std::string& codes,
+                      const std::string* speeds) {
+    const std::vector<fs::path> targets = targetsOf(files, speeds != nullptr);
+    const std::array<const std::string*, 4> texts = {&codes, &models, &dataBin, speeds};
     const fs::path journal = files.folder() / kJournalName;
     const fs::path journalTemporary = temporaryOf(journal);
     std::vector<fs::path> written;

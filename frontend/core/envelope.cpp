@@ -47,6 +47,14 @@ std::string ratingReason(int32_t code) {
         {KPX_BELOW_K_LINE, "pressure ratio below the minimum (under the K line)"},
         {KPX_TC_ABOVE_LIMIT,
          "condensing temperature above the limit for this superheat, within the tolerance"},
+        // Variable-speed models.
+        {KPX_SPEED_BELOW_MIN, "speed below the model's minimum speed"},
+        {KPX_SPEED_ABOVE_MAX, "speed above the model's maximum speed"},
+        {KPX_FIXED_SPEED, "fixed-speed model: no speed to choose"},
+        {KPX_SPEED_DATA_INVALID, "the model's speed sets are refused"},
+        {KPX_NO_SPEED_IN_ENVELOPE, "outside the envelope at every speed"},
+        {KPX_CAPACITY_ABOVE_MAX, "capacity above that at the highest speed allowed"},
+        {KPX_CAPACITY_BELOW_MIN, "capacity below that at the lowest speed allowed"},
     };
     const auto it = kReasons.find(code);
     if (it == kReasons.end())

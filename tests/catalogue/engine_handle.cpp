@@ -10,7 +10,10 @@
 
 namespace kvcat {
 
-Engine::Engine(const std::string& codes, const std::string& models) : dir_(codes, models) {
+Engine::Engine(const std::string& codes, const std::string& models, const std::string& speeds)
+    : dir_(codes, models) {
+    if (!speeds.empty())
+        dir_.write("data/kpxspeed.bin", speeds);
     const kv::BindResult bound = kv::bindLibraries(dir_.path().string());
     if (!bound.ok)
         throw std::runtime_error("can't load the engine: " + bound.message);

@@ -20,8 +20,10 @@ struct Rating {
 
 class Engine {
 public:
-    // Lays out a program directory with the given catalogue texts and loads it.
-    Engine(const std::string& codes, const std::string& models);
+    // Lays out a program directory with the given catalogue texts (the speed file when
+    // `speeds` isn't empty) and loads it.
+    Engine(const std::string& codes, const std::string& models, const std::string& speeds = {});
+    const kv::EngineApi& api() const { return api_; }
 
     // Numbers and display texts of a code list ("DLLR", "DLLF", "DLLP") in enumeration order.
     std::vector<kv::CodeEntry> codeList(const std::string& list) const;

@@ -4,6 +4,7 @@
 #include "catalogue_text.h"
 #include "engine_handle.h"
 #include "kv/datacheck.h"
+#include "kvcat/import.h"
 
 #include <fcntl.h>
 #include <filesystem>
@@ -240,7 +241,8 @@ TEST_F(ImportFiles, KilledBetweenItsRenamesTheNextStartCompletesTheCatalogue) {
     const std::string b = write("b.tsv", table({"B"}));
     const std::string goodModels = models(), goodCodes = codes();
     const std::string goodDataBin = readFile((dir / "data.bin").string());
-    for (int stopAt = 0; stopAt <= 3; ++stopAt) {
+    // Four renames: the code lists, the model table, data.bin and the speed file.
+    for (int stopAt = 0; stopAt <= 4; ++stopAt) {
         SCOPED_TRACE("stopped after rename " + std::to_string(stopAt));
         const pid_t pid = start({b}, stopAt);
         int ws = 0;
@@ -253,6 +255,7 @@ TEST_F(ImportFiles, KilledBetweenItsRenamesTheNextStartCompletesTheCatalogue) {
         EXPECT_TRUE(check.ok) << check.message;
         EXPECT_EQ(leftovers(), std::vector<std::string>{});
         EXPECT_EQ(names(), (std::vector<std::string>{"A", "B"}));
+        EXPECT_EQ(readFile((data / "kpxspeed.bin").string()), speedsHeader());
         const Engine engine(codes(), models());
         EXPECT_EQ(engine.models(0, 0, 0).size(), 2u);
         std::ofstream(data / "kpxcalc.bin", std::ios::binary) << goodModels;

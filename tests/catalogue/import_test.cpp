@@ -5,6 +5,7 @@
 #include "engine_handle.h"
 #include "kvcat/catalogue.h"
 #include "kvcat/import.h"
+#include "temp_files.h"
 
 #include <algorithm>
 #include <cmath>
@@ -46,21 +47,6 @@ std::string header(bool withMassFlow, const std::string& unit = "C") {
             h += "\t" + std::string(1, set) + std::to_string(i);
     return h + "\n";
 }
-
-class TempFiles : public ::testing::Test {
-protected:
-    fs::path dir = fs::temp_directory_path() / ("kv_import_" + std::to_string(::getpid()));
-    asere::FluidLibrary fluids{sourceData("fluids")};
-    void SetUp() override { fs::create_directories(dir); }
-    void TearDown() override { fs::remove_all(dir); }
-    fs::path write(const std::string& name, const std::string& text) const {
-        std::ofstream(dir / name, std::ios::binary) << text;
-        return dir / name;
-    }
-    CatalogueTexts import(const std::vector<ImportFile>& files, const CatalogueTexts& old = {}) {
-        return mergeCatalogue(old, importFiles(files, fluids).models);
-    }
-};
 
 // Bicubic order of the EN 12900 coefficients: 1, x, x², y, y², x·y, x³, y³, x²·y, x·y².
 Coefficients toBicubic(const Coefficients& c) {

@@ -62,6 +62,7 @@ void exerciseCatalogue(const std::uint8_t* data, std::size_t size) {
     kpx::Catalogue catalogue;
     catalogue.readCodes(bytes.substr(0, codesLength));
     catalogue.readModels(std::string(bytes.substr(codesLength)));
+    catalogue.readSpeeds(bytes.substr(codesLength));
 
     for (const char* prefix : {"DLLR", "DLLF", "DLLP"}) {
         std::int32_t index = 0;
@@ -96,6 +97,21 @@ void exerciseCatalogue(const std::uint8_t* data, std::size_t size) {
                     kpx::rate(record, c, properties, catalogue.DataDirectory().c_str());
                 if (r.code < 0 && r.capacity != kpx::NotRated)
                     std::abort();
+            }
+            // The same bytes read as a speed file: a model they give usable sets.
+            if (const kpx::SpeedModel* m = catalogue.speedModel(*position);
+                m != nullptr && m->problem.empty()) {
+                const kpx::Conditions c{-10, 45, 0, 10, 20};
+                for (const double speed : {m->minimum, m->nominal, m->maximum,
+                                           (m->minimum + m->maximum) / 2, m->maximum + 1}) {
+                    const kpx::RatingResult r =
+                        kpx::rateAtSpeed(*m, record.refrigerant, speed, c, properties, "");
+                    if (r.code < 0 && r.capacity != kpx::NotRated)
+                        std::abort();
+                }
+                if (const auto span = kpx::allowedSpeeds(*m, c); span && !(span->low <= span->high))
+                    std::abort();
+                kpx::matchCapacity(*m, record.refrigerant, 1000, c, properties, "");
             }
         }
         catalogue.findModel(*position, 1, 2, 3);

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Reads the export and import tables of the built DLLs (objdump -p) and checks what a
 # Windows caller relies on:
-#   KPX_Calc.dll exports KPX_Initialize ... KPX_Rating, KPX_RatingFigures and the four self-registration
+#   KPX_Calc.dll exports KPX_Initialize ... KPX_Rating, KPX_RatingFigures, the four speed exports and the four self-registration
 #   entry points by their plain names (no @n decoration of the calling convention) and
 #   nothing else; it imports ILK_* from ASEREP32.dll by ordinal only (1 8 9 12 13 15 49
 #   50 51 52).
@@ -37,7 +37,7 @@ for f in "$calc" "$asere"; do
 done
 
 got=$(exports "$calc" | cut -d' ' -f2 | sort | tr '\n' ' ')
-want="DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer KPX_GetFamily KPX_GetModel KPX_GetModelData KPX_GetPower KPX_GetRefrigerant KPX_Initialize KPX_OptimumGasCoolerPressure KPX_Rating KPX_RatingFigures KPX_RatingTranscritical "
+want="DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer KPX_GetFamily KPX_GetModel KPX_GetModelData KPX_GetPower KPX_GetRefrigerant KPX_Initialize KPX_MatchCapacity KPX_OptimumGasCoolerPressure KPX_Rating KPX_RatingAtSpeed KPX_RatingFigures KPX_RatingTranscritical KPX_SpeedData KPX_SpeedRange "
 [ "$got" = "$want" ] || bad "KPX_Calc.dll exports: got '$got', want '$want'"
 
 names=$(exports "$asere" | tr '\n' ',')
@@ -69,6 +69,7 @@ if [ "$bits" = 4 ]; then
     for s in _KPX_Initialize@4 _KPX_GetRefrigerant@12 _KPX_GetFamily@12 _KPX_GetPower@12 \
         _KPX_GetModel@24 _KPX_GetModelData@12 _KPX_Rating@76 _KPX_RatingFigures@60 _DllRegisterServer@0 \
         _KPX_RatingTranscritical@68 _KPX_OptimumGasCoolerPressure@60 \
+        _KPX_SpeedData@24 _KPX_RatingAtSpeed@84 _KPX_SpeedRange@64 _KPX_MatchCapacity@88 \
         _DllUnregisterServer@0 _DllCanUnloadNow@0 _DllGetClassObject@12 _ILK_Revision@4 \
         _ILK_SaturationPressure@16 _ILK_BubbleTemperature@16 _ILK_VapourVolume@24 \
         _ILK_LiquidEnthalpy@16 _ILK_VapourEnthalpy@24 _ILK_SetDataDirectory@4 \

@@ -9,6 +9,7 @@
 #include "kv/fluidcheck.h"
 #include "kv/perftable.h"
 #include "kvcli/transcritical.h"
+#include "kvcli/speed.h"
 #include "kvcli/verbs.h"
 
 #include <CLI/CLI.hpp>
@@ -181,34 +182,63 @@ std::vector<std::optional<int32_t>> rowModels(const kv::EngineApi& api, const kv
 // The figures of each result row before the grid rounded them, in the units shown.
 std::vector<std::optional<std::array<double, kv::kQuantities>>>
 unroundedFigures(const kv::EngineApi& api, const kv::CalcResult& r,
-                 const std::vector<std::optional<int32_t>>& models, kv::UnitSystem units) {
+                 const std::vector<std::optional<int32_t>>& models, kv::UnitSystem units,
+                 const kv::SpeedRequest& speed) {
     std::vector<std::optional<std::array<double, kv::kQuantities>>> figures;
     const auto& e = r.engineConditions;
     for (const std::optional<int32_t>& model : models)
         if (model)
             figures.emplace_back(
-                kv::displayValues(kv::ratePoint(api, *model, e.te, e.tc, e), units));
+                kv::displayValues(speed.any() ? kv::rateAsRequested(api, *model, e, speed).rating
+                                              : kv::ratePoint(api, *model, e.te, e.tc, e),
+                                  units));
         else
             figures.emplace_back();
     return figures;
 }
 
 // The figures beyond the rating of each result row, in the units shown.
+// A variable-speed model rated at another speed than its nominal one has none: they are
+// figures of the nominal speed.
 std::vector<kv::RatingFigures> rowFigures(const kv::EngineApi& api, const kv::CalcResult& r,
                                           const std::vector<std::optional<int32_t>>& models,
-                                          kv::UnitSystem units) {
+                                          kv::UnitSystem units, const kv::SpeedRequest& speed) {
     std::vector<kv::RatingFigures> figures;
     const auto& e = r.engineConditions;
     for (const std::optional<int32_t>& model : models)
-        figures.push_back(model ? kv::rateFigures(api, *model, e.te, e.tc, e, units)
-                                : kv::RatingFigures{});
+        figures.push_back(model && !(speed.any() && kv::speedInfo(api, *model))
+                              ? kv::rateFigures(api, *model, e.te, e.tc, e, units)
+                              : kv::RatingFigures{});
     return figures;
+}
+
+// The speed of each result row's rating and the speeds allowed at the point, rev/s; nothing
+// for a fixed-speed model.
+struct RowSpeed {
+    std::optional<double> speed;
+    std::optional<kv::SpeedSpan> span;
+};
+std::vector<RowSpeed> rowSpeeds(const kv::EngineApi& api, const kv::CalcResult& r,
+                                const std::vector<std::optional<int32_t>>& models,
+                                const kv::SpeedRequest& request) {
+    std::vector<RowSpeed> speeds;
+    const auto& e = r.engineConditions;
+    for (const std::optional<int32_t>& model : models) {
+        RowSpeed s;
+        if (model && kv::speedInfo(api, *model)) {
+            s.speed = kv::rateAsRequested(api, *model, e, request).speed;
+            s.span = kv::speedSpan(api, *model, e);
+        }
+        speeds.push_back(s);
+    }
+    return speeds;
 }
 
 void writeResults(std::ostream& out, OutputFormat format, const kv::CalcResult& r,
                   const CliOptions& o, const kv::EngineApi& api, const kv::NumberFormat& fmt,
                   const std::vector<std::optional<int32_t>>& models,
-                  const std::vector<kv::RatingFigures>& extra) {
+                  const std::vector<kv::RatingFigures>& extra, const kv::SpeedRequest& request) {
+    const std::vector<RowSpeed> speeds = rowSpeeds(api, r, models, request);
     std::vector<std::vector<std::string>> cells; // the result rows' texts, as shown
     for (const auto& row : r.rows)
         cells.push_back(shown({row.begin(), row.end()}));
@@ -218,7 +248,7 @@ void writeResults(std::ostream& out, OutputFormat format, const kv::CalcResult& 
 
     if (format == OutputFormat::Json) {
         static const char* keys[] = {"capacity", "powerInput", "efficiency", "current", "massFlow"};
-        const auto figures = unroundedFigures(api, r, models, o.units);
+        const auto figures = unroundedFigures(api, r, models, o.units, request);
         Json rows = Json::array();
         for (std::size_t i = 0; i < cells.size(); ++i) {
             const auto& row = cells[i];
@@ -237,6 +267,12 @@ void writeResults(std::ostream& out, OutputFormat format, const kv::CalcResult& 
                 x[kv::Figure::DischargeTemperature] ? Json(x.dischargeEstimated()) : Json(nullptr);
             j["figureWarnings"] = kv::figureWarnings(x);
             j["texts"] = std::vector<std::string>(row.begin() + 1, row.end());
+            // A variable-speed model's speed (rev/s) and the speeds allowed at the point.
+            if (speeds[i].speed) {
+                j["speed"] = *speeds[i].speed;
+                j["minSpeed"] = speeds[i].span ? Json(speeds[i].span->low) : Json(nullptr);
+                j["maxSpeed"] = speeds[i].span ? Json(speeds[i].span->high) : Json(nullptr);
+            }
             rows.push_back(j);
         }
         Json doc{{"units", unitsName(o.units)},
@@ -254,12 +290,20 @@ void writeResults(std::ostream& out, OutputFormat format, const kv::CalcResult& 
     std::vector<std::vector<std::string>> lines{header};
     for (const auto& row : cells)
         lines.emplace_back(row.begin() + 1, row.end());
+    // Asked for a speed: the speed of each row's rating, after the grid's columns.
+    const std::size_t speedColumn = lines[0].size();
+    if (request.any()) {
+        lines[0].emplace_back("Speed (rev/s)");
+        for (std::size_t i = 1; i < lines.size(); ++i)
+            lines[i].push_back(speeds[i - 1].speed ? kv::plainNumber(*speeds[i - 1].speed, 3)
+                                                   : std::string());
+    }
     if (format == OutputFormat::Csv) {
         // Capacity, power, COP or EER, current and mass flow as plain numbers; then the
         // figures beyond the rating, rounded as a table shows them (their last digits
         // would be only the noise of the property calculation), and their warnings.
         for (std::size_t i = 1; i < lines.size(); ++i)
-            for (std::size_t c = kv::kCapacityColumn - 1; c < lines[i].size(); ++c)
+            for (std::size_t c = kv::kCapacityColumn - 1; c < speedColumn; ++c)
                 lines[i][c] = plainNumber(lines[i][c], fmt);
         for (std::size_t k = 0; k < kv::kFigureCount; ++k)
             lines[0].push_back(kv::figureHeading(static_cast<kv::Figure>(k), o.units));
@@ -289,6 +333,13 @@ void writeResults(std::ostream& out, OutputFormat format, const kv::CalcResult& 
         for (std::size_t i = 0; i < lines.size(); ++i)
             lines[i].insert(lines[i].begin(), static_cast<int>(i) == r.selectedRow ? ">" : "");
     std::vector<bool> right{false, false, false, false, true, true, true, true, true};
+    if (request.any()) {
+        right.push_back(true);
+        if (fmt.decimal != ".")
+            for (std::size_t i = 1; i < lines.size(); ++i)
+                if (const auto dot = lines[i].back().find('.'); dot != std::string::npos)
+                    lines[i].back().replace(dot, 1, fmt.decimal);
+    }
     if (mark)
         right.insert(right.begin(), false);
     writeTable(out, lines, right);
@@ -467,13 +518,19 @@ int runBound(const CliOptions& o, const kv::EngineApi& api, const std::string& d
     req.targetCapacity = o.target;
     req.order = o.order;
     req.format = fmt;
+    const auto speed = speedRequest(o, fmt);
+    if (const auto* e = std::get_if<UsageError>(&speed))
+        return usage(err, *e);
+    req.speed = std::get<kv::SpeedRequest>(speed);
     const kv::CalcResult r = kv::runCalculation(api, req);
     if (!r.warning.empty())
         err << r.warning << "\n";
     if (r.resultCount == 0)
         writeLeftOutSummary(err, r, o.frequency);
+    else if (req.speed.any())
+        writeSpeedSummary(err, r, req.speed);
     const auto models = rowModels(api, r);
-    const auto extra = rowFigures(api, r, models, o.units);
+    const auto extra = rowFigures(api, r, models, o.units, req.speed);
     // A point above a model's discharge limit (or with implausible data): a warning with
     // its own reason, as the low superheat's.
     for (std::size_t i = 0; i < extra.size(); ++i)
@@ -481,7 +538,7 @@ int runBound(const CliOptions& o, const kv::EngineApi& api, const std::string& d
             err << "vantrix-cli: " << kv::displayText(r.rows[i][2]) << " ("
                 << kv::displayText(r.rows[i][3]) << ", " << kv::displayText(r.rows[i][4])
                 << "): " << w << "\n";
-    writeResults(out, o.format, r, o, api, fmt, models, extra);
+    writeResults(out, o.format, r, o, api, fmt, models, extra, req.speed);
     // Models that vanished because a fluid file can't be used: a data problem.
     const auto problems = kv::fluidProblems(api, dir, r.propertyFailures);
     for (const kv::FluidProblem& p : problems)

@@ -2,6 +2,7 @@
 
 #include "kv/calcrun.h"
 #include "kv/displaytext.h"
+#include "kv/speedrating.h"
 
 #include <charconv>
 #include <cmath>
@@ -107,6 +108,13 @@ std::variant<std::string, ExportProblem> energyPlusCompressor(const kv::EngineAp
            "rectangle,\n! the current and mass-flow polynomials, the power supply and the "
            "refrigerant (" +
            shown.refrigerant + ": the refrigeration system gives it).\n";
+    // A variable-speed model: the form has one speed; its nominal set is the one written.
+    if (const auto speeds = kv::speedInfo(api, model.number))
+        out += "! A variable-speed model: the curves are its set at the nominal speed, " +
+               kv::plainNumber(speeds->nominalSpeed, 3) + " rev/s; its " +
+               std::to_string(speeds->setCount) + " sets from " +
+               kv::plainNumber(speeds->minSpeed, 3) + " to " +
+               kv::plainNumber(speeds->maxSpeed, 3) + " rev/s are left out.\n";
     static const char* terms[] = {"Constant", "x",    "x**2", "y",      "y**2",
                                   "x*y",      "x**3", "y**3", "x**2*y", "x*y**2"};
     for (const Curve& curve : curves) {

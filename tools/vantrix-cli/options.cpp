@@ -65,6 +65,11 @@ constexpr const char* kRatePart = R"(Options of rate (texts as the window's list
                              gas-cooler pressure (bar, or psia with --units imperial)
                              and outlet temperature, with each model's pressure of the
                              highest COP (optimumGasCoolerPressure)
+  --speed NUMBER             rate variable-speed models at NUMBER rev/s (fixed-speed
+                             models as always); default: each at its nominal speed
+  --match-capacity NUMBER    rate each variable-speed model at the speed that meets
+                             this capacity in W or Btu/h; leaves out, and counts,
+                             those that can't and every fixed-speed model
 )";
 
 constexpr const char* kModelPart = R"(Options of envelope and table:
@@ -86,6 +91,8 @@ constexpr const char* kTablePart = R"(Options of table:
   --pgc-from, --pgc-to, --pgc-step NUMBER
                              its pressures (bar or psia; default the model's range in
                              steps of 5 bar or 50 psi)
+  --speeds                   a variable-speed model's figures against speed at the
+                             operating point, over the speeds allowed there
 )";
 
 constexpr const char* kListPart = R"(Options of list:
@@ -192,13 +199,13 @@ const std::vector<CommandOptions>& commands() {
     static const std::vector<CommandOptions> all{
         {"rate", Command::Rate,
          with({"--refrigerant", "--family", "--voltage", "--frequency", "--filter", "--target",
-               "--order", "--pgc", "--tgc"})},
+               "--order", "--pgc", "--tgc", "--speed", "--match-capacity"})},
         {"list", Command::List, {"--frequency"}},
         {"envelope", Command::Envelope, with({"--model"})},
         {"export", Command::Export, {"--model"}},
         {"table", Command::Table,
          with({"--model", "--te-from", "--te-to", "--te-step", "--tc-from", "--tc-to", "--tc-step",
-               "--show", "--tgc", "--pgc-from", "--pgc-to", "--pgc-step"})},
+               "--show", "--tgc", "--pgc-from", "--pgc-to", "--pgc-step", "--speeds"})},
     };
     return all;
 }
@@ -232,6 +239,7 @@ CliOptions parse(const std::vector<std::string>& args) {
     std::vector<std::string> words; // the command and what it lists
     std::string format = "table", frequency = "50", units = "si", order = "name";
     app.add_flag("-h,--help", help);
+    app.add_flag("--speeds", o.speeds);
     app.add_option("words", words);
     // Texts are kept as given; runCli reads the numbers in the user's number format.
     const std::pair<const char* const, std::string* const> texts[] = {
@@ -256,7 +264,8 @@ CliOptions parse(const std::vector<std::string>& args) {
         {"--tc-from", &o.tcFrom}, {"--tc-to", &o.tcTo},
         {"--tc-step", &o.tcStep}, {"--pgc", &o.pgc},
         {"--tgc", &o.tgc},        {"--pgc-from", &o.pgcFrom},
-        {"--pgc-to", &o.pgcTo},   {"--pgc-step", &o.pgcStep}};
+        {"--pgc-to", &o.pgcTo},   {"--pgc-step", &o.pgcStep},
+        {"--speed", &o.speed},    {"--match-capacity", &o.matchCapacity}};
     for (const auto& [name, field] : texts)
         app.add_option(name, *field);
     for (const auto& [name, field] : numbers)
@@ -274,8 +283,8 @@ CliOptions parse(const std::vector<std::string>& args) {
         app.parse(reversed);
     } catch (const CLI::ArgumentMismatch&) { // the last option has no value left to take
         throw UsageError{"option " + args.back() + " needs a value"};
-    } catch (const CLI::ConversionError&) { // a value given to the one flag
-        throw UsageError{"option --help takes no value"};
+    } catch (const CLI::ConversionError&) { // a value given to a flag
+        throw UsageError{"options --help and --speeds take no value"};
     } catch (const CLI::ParseError& e) {
         throw UsageError{e.what()};
     }
@@ -362,6 +371,12 @@ CliOptions parse(const std::vector<std::string>& args) {
         throw UsageError{"unknown figure \"" + o.show +
                          "\" for --show; accepted: " + joined(figures)};
     }
+    if (o.speed && o.matchCapacity)
+        throw UsageError{"--speed and --match-capacity exclude each other: give one"};
+    if (o.speeds &&
+        (!o.show.empty() || o.teFrom || o.teTo || o.teStep || o.tcFrom || o.tcTo || o.tcStep))
+        throw UsageError{"--speeds gives figures against speed at the operating point; "
+                         "--show and the table's range options don't apply to it"};
     if ((o.command == Command::Envelope || o.command == Command::Table ||
          o.command == Command::Export) &&
         o.model.empty())

@@ -6,6 +6,7 @@
 #include "kv/figures.h"
 #include "kv/perftable.h"
 #include "kvcli/energyplus.h"
+#include "kvcli/speed.h"
 
 #include <nlohmann/json.hpp>
 
@@ -255,6 +256,8 @@ int runVerb(const CliOptions& o, const kv::EngineApi& api, const kv::ConditionTe
         return kExitOk;
     }
 
+    if (o.speeds)
+        return writeSpeedTable(o, api, shown, at, fmt, out, err);
     kv::TableRange range = kv::defaultTableRange(kv::fromEngineUnits(at, o.units), o.units);
     if (auto e = readRange(o, fmt, range))
         return usage(err, *e);

@@ -15,6 +15,7 @@
 #include "kpx/figures.h"
 #include "kpx/rating.h"
 #include "kpx/transcritical.h"
+#include "kpx/speed.h"
 
 namespace kpx {
 
@@ -37,6 +38,12 @@ public:
     // Replaces the model table by the one a "kpxcalc.bin" content holds and marks the
     // catalogue loaded.
     void readModels(std::string content);
+
+    // Replaces the speed sets of variable-speed models by those a "kpxspeed.bin" content
+    // holds, checked against the model table read before.
+    void readSpeeds(std::string_view content) { speeds_.read(content, *this); }
+    // The model's speed sets, or null for a fixed-speed model.
+    const SpeedModel* speedModel(std::size_t position) const { return speeds_.find(position); }
 
     bool CatalogueLoaded() const { return loaded_; }
     const std::string& DataDirectory() const { return dataDirectory_; }
@@ -153,6 +160,7 @@ private:
     std::vector<std::uint32_t> slotPlace_;
     std::size_t rowWidth_ = 1;
     std::vector<double> numbers_;
+    SpeedTable speeds_;
 };
 
 } // namespace kpx

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "kpx/catalogue_schema.h"
@@ -145,5 +146,18 @@ double massFlowPolynomial(const std::array<double, 10>& k, double te, double tc)
 // finite give PropertiesFailed with every output at NotRated.
 RatingResult rate(const RatingRecord& record, const Conditions& c, PropertyProvider& properties,
                   const char* dataDirectory);
+
+// The two steps of rate() after the classification, for callers that rate several
+// polynomial sets of one rating basis at one point: the factors that carry capacity and
+// mass flow from the record's base conditions to the point (nothing when a property call
+// fails), and the rating of the record's polynomials with them (`working` the
+// classification's code).
+struct Correction {
+    double capacity = 1, massFlow = 1;
+};
+std::optional<Correction> correction(const RatingRecord& record, const Conditions& c,
+                                     PropertyProvider& properties, const char* dataDirectory);
+RatingResult ratePolynomials(const RatingRecord& record, const Conditions& c, const Correction& f,
+                             RatingCode working);
 
 } // namespace kpx

@@ -38,6 +38,15 @@ struct EngineApi {
     // has no such exports.
     decltype(&::KPX_RatingTranscritical) KPX_RatingTranscritical = nullptr;
     decltype(&::KPX_OptimumGasCoolerPressure) KPX_OptimumGasCoolerPressure = nullptr;
+    // Variable-speed models: null when the engine has no such exports (all four or none).
+    decltype(&::KPX_SpeedData) KPX_SpeedData = nullptr;
+    decltype(&::KPX_RatingAtSpeed) KPX_RatingAtSpeed = nullptr;
+    decltype(&::KPX_SpeedRange) KPX_SpeedRange = nullptr;
+    decltype(&::KPX_MatchCapacity) KPX_MatchCapacity = nullptr;
+    bool hasSpeeds() const {
+        return KPX_SpeedData != nullptr && KPX_RatingAtSpeed != nullptr &&
+               KPX_SpeedRange != nullptr && KPX_MatchCapacity != nullptr;
+    }
 };
 
 #ifdef _WIN32

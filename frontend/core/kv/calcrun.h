@@ -9,6 +9,7 @@
 
 #include "kv/binding.h"
 #include "kv/codelists.h"
+#include "kv/speedrating.h"
 #include "kv/units.h"
 
 #include <array>
@@ -87,6 +88,9 @@ struct CalcRequest {
     std::string targetCapacity; // txtCapacity, in the unit system shown
     OrderBy order = OrderBy::ModelName;
     NumberFormat format; // the user's regional format
+    // Variable-speed models at a speed, or at the speed that meets a capacity (W); none:
+    // every model through KPX_Rating.
+    SpeedRequest speed;
 };
 
 struct CalcResult {

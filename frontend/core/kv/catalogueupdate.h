@@ -27,6 +27,9 @@ public:
 
 struct CatalogueFiles {
     std::filesystem::path dataBin, models, codes;
+    // The speed sets of variable-speed models beside the model table ("kpxspeed.bin"):
+    // a fourth file of the unit when an update writes it.
+    std::filesystem::path speeds() const;
     // data.bin, data/kpxcalc.bin and data/kpxcodes.bin of a program directory.
     static CatalogueFiles ofProgram(const std::filesystem::path& programDir);
     // The folder of the catalogue files: its lock and the journal.
@@ -54,14 +57,17 @@ private:
 std::string completeInterruptedUpdate(const CatalogueFiles& files);
 
 // Checks that each of the files can be replaced: a regular file or nothing (no folder, no
-// link, no device) in a folder that exists and can be written, and three different files.
+// link, no device) in a folder that exists and can be written, and three different files;
+// the speed file too.
 // Throws CatalogueUpdateError naming the file.
 void checkTargets(const CatalogueFiles& files);
 
 // With the folder's lock held and checkTargets passed: replaces the three files by these
-// texts as one unit (see above). Throws CatalogueUpdateError; before the journal is
-// written the old files are untouched and the temporaries removed.
+// texts as one unit (see above), and the speed file too when `speeds` is given. Throws
+// CatalogueUpdateError; before the journal is written the old files are untouched and the
+// temporaries removed.
 void replaceCatalogue(const CatalogueFiles& files, const std::string& dataBin,
-                      const std::string& models, const std::string& codes);
+                      const std::string& models, const std::string& codes,
+                      const std::string* speeds = nullptr);
 
 } // namespace kv

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <kpx/catalogue_schema.h>
 #include <kpx/rating.h>
+#include <kpx/speed.h>
 #include <map>
 #include <utility>
 
@@ -86,6 +87,15 @@ private:
     std::map<std::string, std::size_t, std::less<>> index_;
 };
 
+// A speed's columns: NAME_rev_s and NAME_rev_min (the same speed, when both are given).
+struct SpeedColumn {
+    std::optional<std::size_t> revS, revMin;
+    bool given() const { return revS || revMin; }
+};
+SpeedColumn speedColumn(const Columns& cols, const std::string& base) {
+    return {cols.find(base + "_rev_s"), cols.find(base + "_rev_min")};
+}
+
 struct RowReader {
     const TableReader& table;
     const TableRow& row;
@@ -111,6 +121,17 @@ struct RowReader {
         if (!v)
             fail(table.header()[i], "no value");
         return *v;
+    }
+    // A speed in rev/s: positive; rev/min and rev/s, both given, agree.
+    std::optional<double> speed(const SpeedColumn& c) const {
+        const std::optional<double> revS = optionalNumber(c.revS);
+        const std::optional<double> revMin = optionalNumber(c.revMin);
+        if (revS && revMin && std::fabs(*revMin / 60 - *revS) > 1e-9 * std::fabs(*revS))
+            fail(table.header()[*c.revMin], "disagrees with " + table.header()[*c.revS]);
+        const std::optional<double> v = revS ? revS : revMin ? std::optional(*revMin / 60) : revS;
+        if (v && !(*v > 0))
+            fail(table.header()[c.revS ? *c.revS : *c.revMin], "must be positive");
+        return v;
     }
     // A quantity in degC or K.
     std::optional<double> quantity(const std::optional<Columns::Found>& c, Quantity q) const {
@@ -241,10 +262,16 @@ struct FileColumns {
     std::array<std::array<std::optional<std::size_t>, 10>, kPolynomialSets> coefficients{};
     std::optional<std::size_t> voltage, powerFactor, technology, appClass, family, frequency, shH;
     std::optional<std::size_t> displacement, speed;
+    // A variable-speed model's set speed, and its nominal, lowest and highest speed, each
+    // in rev/s or rev/min by the column's suffix.
+    SpeedColumn setSpeed, nominalSpeed, minSpeed, maxSpeed;
     std::optional<Columns::Found> dischargeMax;
     std::vector<std::pair<std::string, std::optional<Columns::Found>>> envelope;
 
-    FileColumns(const Columns& cols, const fs::path& file) {
+    bool familyOption = false;
+
+    FileColumns(const Columns& cols, const fs::path& file, bool familyOption)
+        : familyOption(familyOption) {
         const auto id = cols.find("model") ? cols.find("model") : cols.find("id");
         if (!id)
             failAt(file, 1, "model", "missing (or id)");
@@ -279,10 +306,19 @@ struct FileColumns {
         shH = cols.find("ShH");
         displacement = cols.find("displacement");
         speed = cols.find("speed");
+        setSpeed = speedColumn(cols, "speed");
+        nominalSpeed = speedColumn(cols, "speed_nominal");
+        minSpeed = speedColumn(cols, "speed_min");
+        maxSpeed = speedColumn(cols, "speed_max");
+        if (!setSpeed.given() && (nominalSpeed.given() || minSpeed.given() || maxSpeed.given()))
+            failAt(file, 1, "speed_rev_s",
+                   "missing: nominal, lowest or highest speeds need "
+                   "the speed of each set");
         dischargeMax = cols.quantity("td_max", Quantity::Temperature);
         frequency = cols.find("frequency") ? cols.find("frequency") : cols.find("frequency_Hz");
-        if (!family && !(technology && appClass))
-            failAt(file, 1, "technology", "missing (give technology and app_class, or family)");
+        if (!family && !(technology && appClass) && !familyOption)
+            failAt(file, 1, "technology",
+                   "missing (give technology and app_class, or family, or --family)");
         for (std::size_t i = kpx::columnIndex("TeLow"); i < kpx::kModelColumns.size(); ++i) {
             const std::string n(kpx::kModelColumns[i]);
             const bool difference =
@@ -546,8 +582,11 @@ SupplyChoice rowSupply(const FileColumns& c, const RowReader& r, const ImportOpt
 }
 
 // The family: named, or by technology and application class.
-void rowFamily(const FileColumns& c, const RowReader& r, ImportedModel& m) {
-    const std::string familyName = r.text(c.family);
+void rowFamily(const FileColumns& c, const RowReader& r, ImportedModel& m,
+               const std::string& familyOption) {
+    std::string familyName = r.text(c.family);
+    if (familyName.empty() && r.text(c.technology).empty() && r.text(c.appClass).empty())
+        familyName = familyOption;
     if (!familyName.empty()) {
         if (const std::string problem = nameProblem(familyName); !problem.empty())
             r.fail("family", problem);
@@ -576,19 +615,141 @@ void rowFamily(const FileColumns& c, const RowReader& r, ImportedModel& m) {
         m.familyText = shown + " - " + cls + " temperature";
 }
 
+// A row of a variable-speed model's set, converted.
+struct SpeedRow {
+    ImportedModel model;
+    std::size_t line;
+    double speed;
+    std::optional<double> nominal, minimum, maximum;
+};
+
+// The fields of a row in the catalogue's columns.
+std::vector<std::string_view> rowFields(std::string_view row) {
+    std::vector<std::string_view> fields;
+    for (std::size_t pos = 0, tab; (tab = row.find('\t', pos)) != row.npos; pos = tab + 1)
+        fields.push_back(row.substr(pos, tab - pos));
+    return fields;
+}
+
+// Joins the sets of each name into one variable-speed model: speeds rising, one
+// refrigerant and rating basis, the envelope's limits given at all speeds or none, the
+// nominal, lowest and highest speeds the same in every row (by default the middle set's
+// speed and the extreme speeds), the nominal speed a published one. The model's row is
+// its nominal set.
+void joinSpeedSets(const TableReader& t, const FileColumns& c, std::vector<SpeedRow>& rows,
+                   ImportResult& result) {
+    if (rows.empty())
+        return;
+    std::vector<std::string> order;
+    std::map<std::string, std::vector<SpeedRow*>, std::less<>> byName;
+    for (SpeedRow& row : rows) {
+        auto& sets = byName[row.model.name];
+        if (sets.empty())
+            order.push_back(row.model.name);
+        sets.push_back(&row);
+    }
+    const std::string speedName =
+        c.setSpeed.revS ? t.header()[*c.setSpeed.revS] : t.header()[*c.setSpeed.revMin];
+    const auto fieldName = [&](const SpeedColumn& column, const char* base) {
+        return column.revS     ? t.header()[*column.revS]
+               : column.revMin ? t.header()[*column.revMin]
+                               : std::string(base);
+    };
+    for (const std::string& name : order) {
+        const std::vector<SpeedRow*>& sets = byName[name];
+        const auto fail = [&](const SpeedRow& at, const std::string& column,
+                              const std::string& what) {
+            failAt(t.file(), at.line, column, "model " + name + ": " + what);
+        };
+        if (sets.size() < 2)
+            fail(*sets[0], speedName,
+                 "a polynomial set at one speed only; a variable-speed model needs two or more "
+                 "(leave the speed empty for a fixed-speed model)");
+        if (sets.size() > kpx::kMaxSpeedSets)
+            fail(*sets[kpx::kMaxSpeedSets], speedName,
+                 "more than " + std::to_string(kpx::kMaxSpeedSets) + " speeds");
+        const SpeedRow& first = *sets.front();
+        const std::vector<std::string_view> firstFields = rowFields(first.model.row);
+        for (std::size_t i = 1; i < sets.size(); ++i) {
+            const SpeedRow& s = *sets[i];
+            const SpeedRow& before = *sets[i - 1];
+            if (s.speed == before.speed)
+                fail(s, speedName,
+                     "the speed " + formatValue(s.speed) + " rev/s repeats line " +
+                         std::to_string(before.line));
+            if (s.speed < before.speed)
+                fail(s, speedName,
+                     "the speeds must rise: " + formatValue(s.speed) + " rev/s after " +
+                         formatValue(before.speed) + " rev/s on line " +
+                         std::to_string(before.line));
+            if (s.model.refrigerant != first.model.refrigerant)
+                fail(s, "refrigerant",
+                     s.model.refrigerant + " here, " + first.model.refrigerant + " on line " +
+                         std::to_string(first.line) + ": one model has one refrigerant");
+            if (s.nominal != first.nominal || s.minimum != first.minimum ||
+                s.maximum != first.maximum)
+                fail(s, fieldName(c.nominalSpeed, "speed_nominal_rev_s"),
+                     "the nominal, lowest and highest speeds differ from line " +
+                         std::to_string(first.line));
+            const std::vector<std::string_view> fields = rowFields(s.model.row);
+            for (const char* base : {"ScBase", "ShBase", "RgtBase"})
+                if (fields[kpx::columnIndex(base)] != firstFields[kpx::columnIndex(base)])
+                    fail(s, base == std::string("ScBase") ? "sc_base" : "sh_base",
+                         "the rating basis differs from line " + std::to_string(first.line));
+            for (std::size_t k = kpx::columnIndex("TeLow"); k < kpx::kModelColumns.size(); ++k)
+                if ((fields[k] == "-") != (firstFields[k] == "-"))
+                    fail(s, std::string(kpx::kModelColumns[k]),
+                         "the limit is given at some speeds only");
+        }
+        const double nominal = first.nominal.value_or(sets[(sets.size() - 1) / 2]->speed);
+        const double minimum = first.minimum.value_or(first.speed);
+        const double maximum = first.maximum.value_or(sets.back()->speed);
+        if (!(minimum >= first.speed && maximum <= sets.back()->speed && minimum < maximum &&
+              nominal >= minimum && nominal <= maximum))
+            fail(first, fieldName(c.minSpeed, "speed_min_rev_s"),
+                 "the speed range must lie within the published speeds (" +
+                     formatValue(first.speed) + " to " + formatValue(sets.back()->speed) +
+                     " rev/s) and hold the nominal speed");
+        const auto atNominal = std::find_if(sets.begin(), sets.end(),
+                                            [&](const SpeedRow* s) { return s->speed == nominal; });
+        if (atNominal == sets.end())
+            fail(first, fieldName(c.nominalSpeed, "speed_nominal_rev_s"),
+                 "the nominal speed " + formatValue(nominal) +
+                     " rev/s is none of the published "
+                     "speeds");
+        ImportedModel joined = (*atNominal)->model;
+        const std::string speeds =
+            formatValue(nominal) + '\t' + formatValue(minimum) + '\t' + formatValue(maximum) + '\t';
+        for (const SpeedRow* s : sets) {
+            const std::vector<std::string_view> fields = rowFields(s->model.row);
+            joined.speedLines +=
+                name + '\t' + joined.refrigerant + '\t' + formatValue(s->speed) + '\t' + speeds;
+            for (std::size_t k = kpx::kFirstRatingColumn; k < kpx::kModelColumns.size(); ++k) {
+                joined.speedLines += fields[k];
+                joined.speedLines += '\t';
+            }
+            joined.speedLines += '\n';
+        }
+        result.models.push_back(std::move(joined));
+    }
+}
+
 void Converter::convertFile(const ImportFile& file, ImportResult& result) {
     const ImportOptions& o = file.options;
     TableReader t(file.path);
     const Columns cols(t, o.units);
-    const FileColumns c(cols, t.file());
+    const FileColumns c(cols, t.file(), !o.family.empty());
     std::map<std::string, std::size_t, std::less<>> namesInFile; // name -> line
+    std::vector<SpeedRow> speedRows;                             // sets of variable speed
     for (TableRow row; t.next(row);) {
         const RowReader r{t, row};
         ImportedModel m;
         m.name = r.text(c.name);
         if (const std::string problem = nameProblem(m.name); !problem.empty())
             r.fail(t.header()[c.name], "model name: " + problem);
-        if (const auto [it, fresh] = namesInFile.emplace(m.name, row.line); !fresh)
+        // Sets at several speeds share a name; other rows don't.
+        const std::optional<double> setSpeed = r.speed(c.setSpeed);
+        if (const auto [it, fresh] = namesInFile.emplace(m.name, row.line); !fresh && !setSpeed)
             r.fail(t.header()[c.name],
                    "model " + m.name + " repeats line " + std::to_string(it->second));
         const std::string written = r.text(c.refrigerant);
@@ -621,7 +782,7 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
             for (int i = 0; i < 10; ++i)
                 x.poly[2][i] = x.poly[1][i] / (k * supply.volts * *pf);
         }
-        rowFamily(c, r, m);
+        rowFamily(c, r, m, o.family);
         m.supplyText = supply.voltage + "Hz";
         m.supplyCode = supply.code;
 
@@ -695,8 +856,13 @@ void Converter::convertFile(const ImportFile& file, ImportResult& result) {
             m.row += '\t';
         }
         m.row.shrink_to_fit();
-        result.models.push_back(std::move(m));
+        if (setSpeed)
+            speedRows.push_back({std::move(m), row.line, *setSpeed, r.speed(c.nominalSpeed),
+                                 r.speed(c.minSpeed), r.speed(c.maxSpeed)});
+        else
+            result.models.push_back(std::move(m));
     }
+    joinSpeedSets(t, c, speedRows, result);
 }
 
 // A pressure or an enthalpy, by the unit suffix of its column (none: Pa and J/kg).

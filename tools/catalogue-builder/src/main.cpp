@@ -48,7 +48,7 @@ template <typename Make> void writeCatalogue(const kv::CatalogueFiles& files, Ma
         std::cerr << "catalogue-builder: " << done << '\n';
     const kvcat::CatalogueTexts texts = make();
     kv::replaceCatalogue(files, kvcat::dataBinText(texts.models.size(), texts.codes.size()),
-                         texts.models, texts.codes);
+                         texts.models, texts.codes, texts.speeds.empty() ? nullptr : &texts.speeds);
 }
 
 std::string existingFile(const fs::path& file) {
@@ -81,6 +81,8 @@ const char* const kImportUsage =
     "                                 the same import (subcritical_id or model names them)\n"
     "  --refrigerant NAME, --family TEXT  of every compressor of an IDF (default: the\n"
     "                                 refrigerant its names give, family \"EnergyPlus import\")\n"
+    "  --family TEXT                  of a table's rows that give no family, technology or\n"
+    "                                 app_class\n"
     "tools/catalogue-builder/README.md describes the columns.\n";
 
 int importUsage() {
@@ -156,6 +158,8 @@ int importMain(int argc, char** argv) {
                 options.gasCoolerCurves = format == "transcritical";
             } else if ((arg == "--refrigerant" || arg == "--family") && idf)
                 (arg == "--family" ? idf->family : idf->refrigerant) = value();
+            else if (arg == "--family")
+                options.family = value();
             else if (arg.rfind("--", 0) == 0)
                 return importUsage();
             else {
@@ -216,7 +220,12 @@ int importMain(int argc, char** argv) {
                     throw std::runtime_error(check.message +
                                              ": the program refuses this catalogue, so nothing "
                                              "is merged into it (--new starts a new one)");
-                existing = {existingFile(targets.codes), existingFile(targets.models)};
+                existing = {existingFile(targets.codes), existingFile(targets.models), {}};
+                // The speed file is optional: a catalogue without one has no
+                // variable-speed models.
+                std::error_code absent;
+                if (fs::exists(fs::symlink_status(targets.speeds(), absent)))
+                    existing.speeds = existingFile(targets.speeds());
             }
             return kvcat::mergeCatalogue(existing, imported.models);
         });
@@ -341,7 +350,7 @@ int main(int argc, char** argv) {
         const std::string codes = kvcat::codesText(range);
         const std::string models = kvcat::modelsText(cat.models);
         writeCatalogue({dataBin, outDir / kpx::kModelsFileName, outDir / kpx::kCodesFileName}, [&] {
-            return kvcat::CatalogueTexts{codes, models};
+            return kvcat::CatalogueTexts{codes, models, {}};
         });
         if (report)
             printReport(cat);

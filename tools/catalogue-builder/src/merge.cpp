@@ -5,6 +5,7 @@
 #include <kpx/catalogue_file.h>
 #include <kpx/catalogue_schema.h>
 #include <kpx/field_number.h>
+#include <kpx/speed.h>
 #include <limits>
 #include <map>
 #include <set>
@@ -23,7 +24,42 @@ std::vector<std::string> headerColumns(std::string_view line) {
     return names;
 }
 
+// The speed file: the existing lines of models not imported, then the sets of the imported
+// variable-speed models.
+std::string mergeSpeeds(const std::string& existing, const std::vector<ImportedModel>& models) {
+    std::string out = speedsHeader();
+    std::set<std::string_view> imported;
+    for (const ImportedModel& m : models)
+        imported.insert(m.name);
+    std::size_t lineNumber = 0;
+    kpx::forEachLine(existing, [&](std::string_view line) {
+        if (++lineNumber == 1) {
+            if (std::string(line) + '\n' != out)
+                throw ImportError(std::string(kpx::kSpeedsFileName) +
+                                  ":1: not the header of a speed file of this program; nothing "
+                                  "is merged into it");
+            return;
+        }
+        if (imported.count(line.substr(0, line.find('\t'))) == 0) {
+            out += line;
+            out += '\n';
+        }
+    });
+    for (const ImportedModel& m : models)
+        out += m.speedLines;
+    return out;
+}
+
 } // namespace
+
+std::string speedsHeader() {
+    std::string header;
+    for (const std::string_view c : kpx::kSpeedColumns)
+        header += std::string(c) + '\t';
+    for (const std::string_view c : kpx::kRatingColumns)
+        header += std::string(c) + '\t';
+    return header + '\n';
+}
 
 CatalogueTexts mergeCatalogue(const CatalogueTexts& existing,
                               const std::vector<ImportedModel>& models) {
@@ -185,7 +221,7 @@ CatalogueTexts mergeCatalogue(const CatalogueTexts& existing,
     }
     for (const std::size_t k : added)
         appendModel(out, k, {});
-    return {codes, out};
+    return {codes, out, mergeSpeeds(existing.speeds, models)};
 }
 
 } // namespace kvcat

@@ -53,6 +53,10 @@ struct CliOptions {
     // rate and table above the critical point: the gas-cooler pressure (rate) or the
     // table's range of it, and the gas-cooler outlet temperature, as given (units of --units).
     std::optional<std::string> pgc, tgc, pgcFrom, pgcTo, pgcStep;
+    // rate: variable-speed models at a speed (rev/s) or at the speed that meets a capacity
+    // (W or Btu/h, as --units), as given; table: figures against speed.
+    std::optional<std::string> speed, matchCapacity;
+    bool speeds = false;
 };
 
 // A usage error: the message names what was wrong and what is accepted.

@@ -55,6 +55,8 @@ struct ImportOptions {
     // transcritical): capacity in Te and gas-cooler outlet enthalpy, power in Te and
     // gas-cooler pressure.
     bool gasCoolerCurves = false;
+    // The family of rows that give none (no family, technology or app_class).
+    std::string family;
 };
 
 struct ImportFile {
@@ -93,6 +95,10 @@ struct ImportedModel {
     // optionalImportColumns() (empty where not given), each ending with a tab; the
     // code-list columns ("DLLR", "DLLF", "DLLP") empty, the merge numbers them.
     std::string row;
+    // A variable-speed model: its lines of the speed file (kpx::kSpeedsFileName), one per
+    // set, each ending with a line feed; empty for a fixed-speed model, whose row is all.
+    // The row then holds the set at the nominal speed.
+    std::string speedLines;
 };
 // The fields of an imported model's row.
 inline constexpr std::size_t kImportFieldCount =
@@ -112,10 +118,14 @@ ImportResult importFiles(const std::vector<ImportFile>& files, const asere::Flui
 
 // The catalogue texts after merging the models into the existing ones (empty texts for
 // a new catalogue): a model whose Name is there already is replaced in its place, code
-// list entries are added as needed.
+// list entries are added as needed. The speed file keeps the sets of the models not
+// imported and gets those of the imported variable-speed models.
 struct CatalogueTexts {
     std::string codes, models;
+    std::string speeds = {}; // the speed file; empty: none (a new one has its header)
 };
+// The speed file's header line.
+std::string speedsHeader();
 CatalogueTexts mergeCatalogue(const CatalogueTexts& existing,
                               const std::vector<ImportedModel>& models);
 
