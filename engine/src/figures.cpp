@@ -92,6 +92,21 @@ KPX_Figures ratingFigures(const RatingRecord& record, const FigureColumns& colum
     f.heatingCapacity = f.heatRejection;
     f.heatingCop = rated.power == 0 ? kNaN : f.heatRejection / rated.power;
 
+    // Isentropic efficiency: the isentropic enthalpy rise to the discharge pressure over the
+    // power input per unit of mass flow. Found before the discharge state from the energy
+    // balance, whose search on the same isobar then starts from it.
+    double t2s = 0, h2s = 0;
+    const std::int32_t isentropic = isobar.vapourStatePS(refrigerant, pc, s1, &t2s, &h2s);
+    if (isentropic == 5) {
+        f.flags |= KPX_FIGURE_ISENTROPIC_WET;
+    } else if (good(isentropic, h2s) && rated.power > 0) {
+        const double eta = rated.massFlow * (h2s - h1) / rated.power;
+        if (eta > 1 || !(eta > 0))
+            f.flags |= KPX_FIGURE_ISENTROPIC_IMPLAUSIBLE;
+        else
+            f.isentropicEfficiency = eta;
+    }
+
     // Discharge temperature: the catalogue's, or the gas heated by what stays of the power.
     if (complete(columns.td)) {
         f.dischargeTemperature = capacityPolynomial(columns.td, c.te, c.tc);
@@ -104,20 +119,6 @@ KPX_Figures ratingFigures(const RatingRecord& record, const FigureColumns& colum
     }
     if (columns.tdMax != NoValue && f.dischargeTemperature > columns.tdMax)
         f.flags |= KPX_FIGURE_ABOVE_MAX_DISCHARGE;
-
-    // Isentropic efficiency: the isentropic enthalpy rise to the discharge pressure over the
-    // power input per unit of mass flow.
-    double t2s = 0, h2s = 0;
-    const std::int32_t isentropic = isobar.vapourStatePS(refrigerant, pc, s1, &t2s, &h2s);
-    if (isentropic == 5) {
-        f.flags |= KPX_FIGURE_ISENTROPIC_WET;
-    } else if (good(isentropic, h2s) && rated.power > 0) {
-        const double eta = rated.massFlow * (h2s - h1) / rated.power;
-        if (eta > 1 || !(eta > 0))
-            f.flags |= KPX_FIGURE_ISENTROPIC_IMPLAUSIBLE;
-        else
-            f.isentropicEfficiency = eta;
-    }
 
     // Volumetric efficiency: the mass flow over the swept volume filled at suction density.
     if (columns.displacement != NoValue && columns.speed != NoValue && columns.displacement > 0 &&

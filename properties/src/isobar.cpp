@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 
 namespace asere {
@@ -20,36 +21,79 @@ struct Along {
 };
 
 // Where the vapour of the isobar starts: its dew point, or above the critical pressure
-// just above the top of the saturation curve. NotVapour (OutOfRange above the critical
-// pressure) when `target` lies below it.
-Result<State> isobarStart(const Fluid& fluid, double p, double target, Along along) {
+// just above the top of the saturation curve.
+struct IsobarStart {
+    State low;
+    bool supercritical;
+};
+
+Result<IsobarStart> isobarStart(const Fluid& fluid, double p) {
     const FluidData& f = fluid.data();
     const auto dew = fluid.dewTemperature(p);
     if (dew) {
-        auto low = f.blend ? fluid.vapourState(dew.value, p) : fluid.saturatedVapour(dew.value);
-        if (low && target < low.value.*along.member - 1e-9 * std::abs(low.value.*along.member))
-            return failure<State>(Status::NotVapour);
-        return low;
+        // The dew point's vapour: from the saturation curve's density (pure fluids and
+        // pseudo-pure blends), or solved at (T, p) on the mixture model.
+        const auto low =
+            f.mixture ? fluid.vapourState(dew.value, p) : fluid.saturatedVapour(dew.value);
+        if (!low)
+            return failure<IsobarStart>(low.status);
+        return {{low.value, false}, Status::Ok};
     }
     if (dew.status != Status::OutOfRange || !(p > fluid.criticalPressure()))
-        return failure<State>(dew.status);
-    auto low = fluid.vapourState(
+        return failure<IsobarStart>(dew.status);
+    const auto low = fluid.vapourState(
         std::max(fluid.maxSaturationTemperature(), fluid.criticalTemperature()) * 1.0001, p);
-    if (low && target < low.value.*along.member)
-        return failure<State>(Status::OutOfRange);
-    return low;
+    if (!low)
+        return failure<IsobarStart>(low.status);
+    return {{low.value, true}, Status::Ok};
+}
+
+// The isobar this thread searched last: its start, and the last state found on it. The
+// figures of a rating ask for two states on the discharge isobar, the isentropic one and
+// the one from the energy balance, a few kelvin apart: the second search starts from the
+// first one's state.
+struct IsobarMemory {
+    std::uint64_t fluidId = 0;
+    double p = 0;
+    IsobarStart start{};
+    std::optional<State> found;
+};
+thread_local IsobarMemory lastIsobar;
+
+// The start of the isobar p of `fluid`, from this thread's memory or found and
+// remembered. NotVapour (OutOfRange above the critical pressure) when `target` lies below
+// the start.
+Result<IsobarMemory*> isobar(const Fluid& fluid, double p, double target, Along along) {
+    IsobarMemory& m = lastIsobar;
+    if (m.fluidId != fluid.data().id || m.p != p) {
+        const auto start = isobarStart(fluid, p);
+        if (!start)
+            return failure<IsobarMemory*>(start.status);
+        m = {fluid.data().id, p, start.value, std::nullopt};
+    }
+    const double low = m.start.low.*along.member;
+    if (m.start.supercritical ? target < low : target < low - 1e-9 * std::abs(low))
+        return failure<IsobarMemory*>(m.start.supercritical ? Status::OutOfRange
+                                                            : Status::NotVapour);
+    return {&m, Status::Ok};
 }
 
 // Newton's method in temperature and density together from `start`, one evaluation of
-// the equation of state per step: p(T, rho) = p and x(T, rho) = target, with the slopes
-// from the state's cp, cv and speed of sound. Gives the state where it converged.
+// the equation of state per step: ln p(T, rho) = ln p and x(T, rho) = target, with the
+// slopes from the state's cp, cv and speed of sound. The steps are taken in ln rho, and
+// for entropy in ln T, in which the vapour's pressure and entropy are nearly linear (an
+// ideal gas's exactly). Once a step is below 1e-6 of T and rho, the next one would be
+// below about 1e-12: the stepped state is given from this one's slopes instead of
+// evaluated (p and x as asked, the other property by dh = T ds + v dp). Gives the state
+// where it converged.
 std::optional<State> densityNewton(const Fluid& fluid, State cur, double p, double target,
                                    Along along) {
     const double tMax = fluid.maxTemperature();
     for (int i = 0; i < kMaxDensitySteps; ++i) {
-        const double fp = cur.p - p, fx = cur.*along.member - target;
-        if (std::abs(fp) <= 1e-12 * p && std::abs(fx) <= 1e-12 * std::max(1.0, std::abs(target)))
-            return cur;
+        if (!(cur.p > 0))
+            return std::nullopt;
+        const double fx = cur.*along.member - target;
+        const double fp = cur.p * std::log(cur.p / p);
         const double T = cur.T, rho = cur.rho;
         const double dpdRho = cur.w * cur.w * cur.cv / cur.cp;
         const double dpdT = rho * std::sqrt((cur.cp - cur.cv) * dpdRho / T);
@@ -60,11 +104,29 @@ std::optional<State> densityNewton(const Fluid& fluid, State cur, double p, doub
             return std::nullopt;
         const double dT = (fx * dpdRho - fp * dxdRho) / det;
         const double dRho = (fp * dxdT - fx * dpdT) / det;
+        if (std::abs(dT) <= 1e-6 * T && std::abs(dRho) <= 1e-6 * rho) {
+            const double dp = p - cur.p;
+            State done = cur;
+            done.T = T + dT;
+            done.rho = rho + dRho;
+            done.p = p;
+            if (along.entropy)
+                done.h += T * (target - cur.s) + dp / rho;
+            else
+                done.s += ((target - cur.h) - dp / rho) / T;
+            done.*along.member = target;
+            return done;
+        }
         // Damped: at most a fifth of the temperature and half the density per step.
         const double scale = std::min({1.0, 0.2 * T / std::max(std::abs(dT), 1e-300),
                                        0.5 * rho / std::max(std::abs(dRho), 1e-300)});
-        const double nextT = std::min(T + scale * dT, tMax);
-        const auto next = fluid.stateAt(nextT, rho + scale * dRho);
+        const double nextT =
+            std::min(along.entropy ? T * std::exp(scale * dT / T) : T + scale * dT, tMax);
+        // Held at the highest temperature twice: the target lies beyond the equation's range,
+        // which the search on T tells.
+        if (nextT == tMax && T == tMax)
+            return std::nullopt;
+        const auto next = fluid.stateAt(nextT, rho * std::exp(scale * dRho / rho));
         if (!next)
             return std::nullopt;
         cur = next.value;
@@ -80,20 +142,23 @@ Result<State> vapourOnIsobar(const Fluid& fluid, double p, double target, Along 
         return failure<State>(Status::BadArgument);
     if (p > fluid.maxPressure())
         return failure<State>(Status::OutOfRange);
-    const auto low = isobarStart(fluid, p, target, along);
-    if (!low)
-        return low;
-    double tLow = low.value.T, tHigh = fluid.maxTemperature();
-    State cur = low.value;
+    const auto memory = isobar(fluid, p, target, along);
+    if (!memory)
+        return failure<State>(memory.status);
+    IsobarMemory& m = *memory.value;
+    const State low = m.start.low;
+    double tLow = low.T, tHigh = fluid.maxTemperature();
+    State cur = low;
     double T = tLow;
     // Converged on the vapour side (T above the start, less dense than the start's
     // vapour): that state; otherwise its temperature as the first guess of the search.
-    if (const auto guess = densityNewton(fluid, cur, p, target, along);
+    if (const auto guess = densityNewton(fluid, m.found ? *m.found : low, p, target, along);
         guess && guess->T > tLow && guess->T <= tHigh) {
-        if (guess->T < tHigh && guess->rho <= cur.rho) {
+        if (guess->T < tHigh && guess->rho <= low.rho) {
             State found = *guess;
             found.p = p;
             found.v = 1 / found.rho;
+            m.found = found;
             return {found, Status::Ok};
         }
         const auto st = fluid.vapourState(guess->T, p);

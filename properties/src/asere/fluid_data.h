@@ -116,8 +116,9 @@ struct FluidData {
     Chebyshev satP, satRhoL, satRhoV;
     std::vector<double> satPEdges; // pressure at each piece's lower edge, then the top
     // Pure fluids: the inverse of satP, T as a function of ln p, fitted when the fluid is
-    // loaded (a start that one Newton step on satP makes exact).
-    SharedExpansion satInverse;
+    // loaded (a start that one Newton step on satP makes exact). Pseudo-pure blends: the
+    // same of the dew-pressure equation pV, and bubbleInverse of the bubble-pressure one.
+    SharedExpansion satInverse, bubbleInverse;
     // Pure fluids and pseudo-pure blends: the saturated liquid's enthalpy (before the
     // reference-state offset) in T, fitted when the fluid is loaded (1e-10), up to where
     // the curve steepens towards the critical point.
