@@ -1,6 +1,7 @@
 #include "asere/isobar.h"
 
 #include "asere/fluid_data.h"
+#include "asere/state_cache.h"
 
 #include <algorithm>
 #include <cmath>
@@ -48,44 +49,85 @@ Result<IsobarStart> isobarStart(const Fluid& fluid, double p) {
     return {{low.value, true}, Status::Ok};
 }
 
-// The isobar this thread searched last: its start, and the last state found on it. The
-// figures of a rating ask for two states on the discharge isobar, the isentropic one and
-// the one from the energy balance, a few kelvin apart: the second search starts from the
-// first one's state.
+// The isobar this thread searched last: its start, once needed, and the last state found
+// on it. The figures of a rating ask for two states on the discharge isobar, the
+// isentropic one and the one from the energy balance, a few kelvin apart: the second
+// search starts from the first one's state.
 struct IsobarMemory {
     std::uint64_t fluidId = 0;
     double p = 0;
-    IsobarStart start{};
+    std::optional<IsobarStart> start;
     std::optional<State> found;
 };
 thread_local IsobarMemory lastIsobar;
 
-// The start of the isobar p of `fluid`, from this thread's memory or found and
-// remembered. NotVapour (OutOfRange above the critical pressure) when `target` lies below
-// the start.
-Result<IsobarMemory*> isobar(const Fluid& fluid, double p, double target, Along along) {
+IsobarMemory& isobarMemory(const Fluid& fluid, double p) {
     IsobarMemory& m = lastIsobar;
-    if (m.fluidId != fluid.data().id || m.p != p) {
-        const auto start = isobarStart(fluid, p);
+    if (m.fluidId != fluid.data().id || m.p != p)
+        m = {fluid.data().id, p, std::nullopt, std::nullopt};
+    return m;
+}
+
+// The start of the isobar in `m`, found once. NotVapour (OutOfRange above the critical
+// pressure) when `target` lies below it.
+Result<IsobarStart> isobarStart(const Fluid& fluid, IsobarMemory& m, double target, Along along) {
+    if (!m.start) {
+        const auto start = isobarStart(fluid, m.p);
         if (!start)
-            return failure<IsobarMemory*>(start.status);
-        m = {fluid.data().id, p, start.value, std::nullopt};
+            return start;
+        m.start = start.value;
     }
-    const double low = m.start.low.*along.member;
-    if (m.start.supercritical ? target < low : target < low - 1e-9 * std::abs(low))
-        return failure<IsobarMemory*>(m.start.supercritical ? Status::OutOfRange
-                                                            : Status::NotVapour);
-    return {&m, Status::Ok};
+    const IsobarStart& start = *m.start;
+    const double low = start.low.*along.member;
+    if (start.supercritical ? target < low : target < low - 1e-9 * std::abs(low))
+        return failure<IsobarStart>(start.supercritical ? Status::OutOfRange : Status::NotVapour);
+    return {start, Status::Ok};
+}
+
+// The vapour's density at the dew point T from the saturation curve's expansions, where the
+// fluid has them (pure fluids, pseudo-pure blends).
+std::optional<double> dewDensity(const FluidData& f, double T) {
+    if (f.mixture)
+        return std::nullopt;
+    const Chebyshev& c = f.blend ? f.blendRhoV : f.satRhoV;
+    if (!c.covers(T))
+        return std::nullopt;
+    return c.eval(T);
+}
+
+// Whether `s`, a state at pressure p, is this isobar's vapour: hotter than its dew point
+// and less dense than the dew point's vapour. False where that can't be told cheaply.
+bool onVapourSide(const Fluid& fluid, const State& s, double p) {
+    if (!(s.T < fluid.maxTemperature()))
+        return false;
+    const auto dew = fluid.dewTemperature(p);
+    if (!dew || !(s.T > dew.value))
+        return false;
+    const auto rho = dewDensity(fluid.data(), dew.value);
+    return rho && s.rho <= *rho;
+}
+
+// The end of an isentropic compression from `from` to the pressure p, estimated with the
+// exponents (d ln T / d ln p and d ln rho / d ln p at constant entropy) of `from`: exact
+// for an ideal gas of constant heat capacity, within about 1 % for the vapours here.
+Result<State> isentropicEstimate(const Fluid& fluid, const State& from, double p) {
+    const double dpdRho = from.w * from.w * from.cv / from.cp;
+    const double dpdT = from.rho * std::sqrt((from.cp - from.cv) * dpdRho / from.T);
+    const double lnRatio = std::log(p / from.p);
+    const double mT = from.p * dpdT / (dpdRho * from.rho * from.rho * from.cp);
+    const double mRho = from.p / (from.rho * from.w * from.w);
+    return fluid.stateAt(std::min(from.T * std::exp(mT * lnRatio), fluid.maxTemperature()),
+                         from.rho * std::exp(mRho * lnRatio));
 }
 
 // Newton's method in temperature and density together from `start`, one evaluation of
 // the equation of state per step: ln p(T, rho) = ln p and x(T, rho) = target, with the
 // slopes from the state's cp, cv and speed of sound. The steps are taken in ln rho, and
 // for entropy in ln T, in which the vapour's pressure and entropy are nearly linear (an
-// ideal gas's exactly). Once a step is below 1e-6 of T and rho, the next one would be
-// below about 1e-12: the stepped state is given from this one's slopes instead of
-// evaluated (p and x as asked, the other property by dh = T ds + v dp). Gives the state
-// where it converged.
+// ideal gas's exactly). Once a step is below 1e-5 of T and rho, the next one would be
+// below about 1e-10, far inside the accuracy of the equation itself: the stepped state is
+// given from this one's slopes instead of evaluated (p and x as asked, the other property
+// by dh = T ds + v dp). Gives the state where it converged.
 std::optional<State> densityNewton(const Fluid& fluid, State cur, double p, double target,
                                    Along along) {
     const double tMax = fluid.maxTemperature();
@@ -104,7 +146,7 @@ std::optional<State> densityNewton(const Fluid& fluid, State cur, double p, doub
             return std::nullopt;
         const double dT = (fx * dpdRho - fp * dxdRho) / det;
         const double dRho = (fp * dxdT - fx * dpdT) / det;
-        if (std::abs(dT) <= 1e-6 * T && std::abs(dRho) <= 1e-6 * rho) {
+        if (std::abs(dT) <= 1e-5 * T && std::abs(dRho) <= 1e-5 * rho) {
             const double dp = p - cur.p;
             State done = cur;
             done.T = T + dT;
@@ -134,33 +176,46 @@ std::optional<State> densityNewton(const Fluid& fluid, State cur, double p, doub
     return std::nullopt;
 }
 
-// The vapour of the isobar p whose `along` property is `target`: a guess from the
-// density Newton, then Newton's method on T with vapour states (dx/dT from cp), bracketed
-// by the start of the isobar and the equation's highest temperature.
-Result<State> vapourOnIsobar(const Fluid& fluid, double p, double target, Along along) noexcept {
+// The vapour of the isobar p whose `along` property is `target`. From a start near it (the
+// last state found on this isobar, or the isentropic estimate from `from`), the density
+// Newton, kept when it ends on the vapour side. Otherwise from the start of the isobar:
+// a guess from the density Newton, then Newton's method on T with vapour states (dx/dT
+// from cp), bracketed by the start of the isobar and the equation's highest temperature.
+Result<State> vapourOnIsobar(const Fluid& fluid, double p, double target, Along along,
+                             const State* from) noexcept {
     if (!std::isfinite(p) || !std::isfinite(target) || !(p > 0))
         return failure<State>(Status::BadArgument);
     if (p > fluid.maxPressure())
         return failure<State>(Status::OutOfRange);
-    const auto memory = isobar(fluid, p, target, along);
-    if (!memory)
-        return failure<State>(memory.status);
-    IsobarMemory& m = *memory.value;
-    const State low = m.start.low;
+    IsobarMemory& m = isobarMemory(fluid, p);
+    const auto keep = [&m, p](State found) -> Result<State> {
+        found.p = p;
+        found.v = 1 / found.rho;
+        m.found = found;
+        return {found, Status::Ok};
+    };
+    std::optional<State> near = m.found;
+    if (!near && from != nullptr)
+        if (const auto estimate = isentropicEstimate(fluid, *from, p))
+            near = estimate.value;
+    if (near)
+        if (const auto guess = densityNewton(fluid, *near, p, target, along);
+            guess && onVapourSide(fluid, *guess, p))
+            return keep(*guess);
+
+    const auto start = isobarStart(fluid, m, target, along);
+    if (!start)
+        return failure<State>(start.status);
+    const State low = start.value.low;
     double tLow = low.T, tHigh = fluid.maxTemperature();
     State cur = low;
     double T = tLow;
     // Converged on the vapour side (T above the start, less dense than the start's
     // vapour): that state; otherwise its temperature as the first guess of the search.
-    if (const auto guess = densityNewton(fluid, m.found ? *m.found : low, p, target, along);
+    if (const auto guess = densityNewton(fluid, low, p, target, along);
         guess && guess->T > tLow && guess->T <= tHigh) {
-        if (guess->T < tHigh && guess->rho <= low.rho) {
-            State found = *guess;
-            found.p = p;
-            found.v = 1 / found.rho;
-            m.found = found;
-            return {found, Status::Ok};
-        }
+        if (guess->T < tHigh && guess->rho <= low.rho)
+            return keep(*guess);
         const auto st = fluid.vapourState(guess->T, p);
         if (st) {
             T = guess->T;
@@ -210,11 +265,14 @@ Result<State> vapourOnIsobar(const Fluid& fluid, double p, double target, Along 
 } // namespace
 
 Result<State> vapourAtPressureEnthalpy(const Fluid& fluid, double p, double h) noexcept {
-    return vapourOnIsobar(fluid, p, h, Along{&State::h, false});
+    return vapourOnIsobar(fluid, p, h, Along{&State::h, false}, nullptr);
 }
 
 Result<State> isobarVapourAtEntropy(const Fluid& fluid, double p, double s) noexcept {
-    return vapourOnIsobar(fluid, p, s, Along{&State::s, true});
+    // A vapour state of this entropy that this thread had lately, as a rating's suction
+    // state, starts the search from its isentropic compression.
+    return vapourOnIsobar(fluid, p, s, Along{&State::s, true},
+                          cachedVapour(fluid.data().id, &State::s, s));
 }
 
 } // namespace asere
