@@ -120,6 +120,16 @@ Result<State> isentropicEstimate(const Fluid& fluid, const State& from, double p
                          from.rho * std::exp(mRho * lnRatio));
 }
 
+// ln(a / b) and exp(x) closely enough for the steps of the density Newton (to third order,
+// and exp within 1.2 % for the steps' largest |x| of 1/2), without the library's functions:
+// the steps only lead the way, the converged state is exact.
+double lnRatio(double a, double b) {
+    return 2 * (a - b) / (a + b);
+}
+double expStep(double x) {
+    return (2 + x) / (2 - x);
+}
+
 // Newton's method in temperature and density together from `start`, one evaluation of
 // the equation of state per step: ln p(T, rho) = ln p and x(T, rho) = target, with the
 // slopes from the state's cp, cv and speed of sound. The steps are taken in ln rho, and
@@ -135,7 +145,7 @@ std::optional<State> densityNewton(const Fluid& fluid, State cur, double p, doub
         if (!(cur.p > 0))
             return std::nullopt;
         const double fx = cur.*along.member - target;
-        const double fp = cur.p * std::log(cur.p / p);
+        const double fp = cur.p * lnRatio(cur.p, p);
         const double T = cur.T, rho = cur.rho;
         const double dpdRho = cur.w * cur.w * cur.cv / cur.cp;
         const double dpdT = rho * std::sqrt((cur.cp - cur.cv) * dpdRho / T);
@@ -163,12 +173,12 @@ std::optional<State> densityNewton(const Fluid& fluid, State cur, double p, doub
         const double scale = std::min({1.0, 0.2 * T / std::max(std::abs(dT), 1e-300),
                                        0.5 * rho / std::max(std::abs(dRho), 1e-300)});
         const double nextT =
-            std::min(along.entropy ? T * std::exp(scale * dT / T) : T + scale * dT, tMax);
+            std::min(along.entropy ? T * expStep(scale * dT / T) : T + scale * dT, tMax);
         // Held at the highest temperature twice: the target lies beyond the equation's range,
         // which the search on T tells.
         if (nextT == tMax && T == tMax)
             return std::nullopt;
-        const auto next = fluid.stateAt(nextT, rho * std::exp(scale * dRho / rho));
+        const auto next = fluid.stateAt(nextT, rho * expStep(scale * dRho / rho));
         if (!next)
             return std::nullopt;
         cur = next.value;

@@ -24,7 +24,9 @@ struct PressureSlope {
 // by density exponents (FluidData::byDensity), of each group.
 class Isotherm {
 public:
-    Isotherm(const FluidData& f, double T)
+    // `grouped`: whether the density solvers' group factors are wanted; without them only
+    // factors() may be used (the state at one density).
+    Isotherm(const FluidData& f, double T, bool grouped = true)
         : f_(f), g_(f.byDensity ? *f.byDensity : f), rt_(f.R * T) {
         const std::size_t n = f.termCount(), groups = g_.termCount();
         if (n + groups > buffer_.size()) {
@@ -33,7 +35,7 @@ public:
         }
         groupFactors_ = factors_ + n;
         f.tauFactorsAt(T, factors_);
-        if (!f.byDensity) {
+        if (!f.byDensity || !grouped) {
             groupFactors_ = factors_;
             return;
         }
@@ -272,7 +274,7 @@ Result<double> ancillaryTemperature(const Ancillary& a, double p) {
 } // namespace
 
 State stateFrom(const FluidData& f, double T, double rho) {
-    const Isotherm iso(f, T);
+    const Isotherm iso(f, T, false);
     return stateFrom(f, T, rho, iso);
 }
 
