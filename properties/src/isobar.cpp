@@ -187,7 +187,7 @@ std::optional<State> densityNewton(const Fluid& fluid, State cur, double p, doub
 }
 
 // The vapour of the isobar p whose `along` property is `target`. From a start near it (the
-// last state found on this isobar, or the isentropic estimate from `from`), the density
+// isentropic estimate from `from`, or the last state found on this isobar), the density
 // Newton, kept when it ends on the vapour side. Otherwise from the start of the isobar:
 // a guess from the density Newton, then Newton's method on T with vapour states (dx/dT
 // from cp), bracketed by the start of the isobar and the equation's highest temperature.
@@ -204,8 +204,10 @@ Result<State> vapourOnIsobar(const Fluid& fluid, double p, double target, Along 
         m.found = found;
         return {found, Status::Ok};
     };
+    // The estimate from `from` first, so that a rating's figures follow the same steps
+    // whatever was asked before them.
     std::optional<State> near = m.found;
-    if (!near && from != nullptr)
+    if (from != nullptr)
         if (const auto estimate = isentropicEstimate(fluid, *from, p))
             near = estimate.value;
     if (near)
