@@ -67,12 +67,13 @@ KPX_Figures ratingFigures(const RatingRecord& record, const FigureColumns& colum
     if (columns.tdMax != NoValue)
         f.maxDischargeTemperature = columns.tdMax;
 
-    double pe = 0, pc = 0, h1 = 0, s1 = 0, v1 = 0;
+    // The pressures and the suction gas's volume are the rating's; its enthalpy and entropy
+    // come from the state the rating left in the property library's memory.
+    const double pe = rated.suctionPressure, pc = rated.dischargePressure;
+    const double v1 = rated.suctionVolume;
+    double h1 = 0, s1 = 0;
     const double t1 = teK + c.sh2;
-    if (!good(properties.saturationPressure(refrigerant, teK, &pe), pe) ||
-        !good(properties.saturationPressure(refrigerant, tcK, &pc), pc) ||
-        !good(properties.vapourEnthalpy(refrigerant, t1, pe, &h1), h1) ||
-        !good(properties.vapourVolume(refrigerant, t1, pe, &v1), v1) ||
+    if (!good(properties.vapourEnthalpy(refrigerant, t1, pe, &h1), h1) ||
         !good(isobar.vapourEntropy(refrigerant, t1, pe, &s1), s1))
         return f;
     f.suctionPressure = pe;

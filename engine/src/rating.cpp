@@ -199,6 +199,9 @@ RatingResult rate(const RatingRecord& record, const Conditions& c, PropertyProvi
     rated.current = current;
     rated.massFlow = massFlow * fm;
     rated.cop = rated.power == 0 ? rated.capacity : rated.capacity / rated.power;
+    rated.suctionPressure = pe;
+    rated.dischargePressure = pc;
+    rated.suctionVolume = v;
     // A coefficient that overflows (1e309 reads as infinity), or a polynomial or factor
     // that does, gives no figure an engineer could use: the rating failed.
     for (const double x : {rated.capacity, rated.power, rated.current, rated.massFlow, rated.cop})

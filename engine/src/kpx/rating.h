@@ -101,6 +101,10 @@ struct RatingResult {
     RatingCode code = KPX_NOT_FOUND;
     double capacity = NotRated, power = NotRated, current = NotRated, massFlow = NotRated,
            cop = NotRated;
+    // The properties it was rated with, which the figures beyond the rating use again:
+    // the saturation pressures at Te and Tc (Pa) and the suction gas's specific volume at
+    // Te + Sh2 (m3/kg).
+    double suctionPressure = NotRated, dischargePressure = NotRated, suctionVolume = NotRated;
 };
 
 // The refrigerant-property library as the rating sees it. Each property function returns
