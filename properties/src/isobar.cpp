@@ -95,16 +95,23 @@ std::optional<double> dewDensity(const FluidData& f, double T) {
     return c.eval(T);
 }
 
-// Whether `s`, a state at pressure p, is this isobar's vapour: hotter than its dew point
-// and less dense than the dew point's vapour. False where that can't be told cheaply.
-bool onVapourSide(const Fluid& fluid, const State& s, double p) {
+// Whether `s`, a state on the isobar in `m`, is its vapour: below the equation's highest
+// temperature, hotter than the dew point and less dense than the dew point's vapour. The
+// dew point's density from the saturation curve where the fluid has it, else from the
+// isobar's start. False where the state lies below the start or the start can't be had.
+bool onVapourSide(const Fluid& fluid, IsobarMemory& m, const State& s, double target, Along along) {
     if (!(s.T < fluid.maxTemperature()))
         return false;
-    const auto dew = fluid.dewTemperature(p);
-    if (!dew || !(s.T > dew.value))
-        return false;
-    const auto rho = dewDensity(fluid.data(), dew.value);
-    return rho && s.rho <= *rho;
+    if (!fluid.data().mixture) {
+        const auto dew = fluid.dewTemperature(m.p);
+        if (dew) {
+            const auto rho = dewDensity(fluid.data(), dew.value);
+            if (rho)
+                return s.T > dew.value && s.rho <= *rho;
+        }
+    }
+    const auto start = isobarStart(fluid, m, target, along);
+    return start && s.T > start.value.low.T && s.rho <= start.value.low.rho;
 }
 
 // The end of an isentropic compression from `from` to the pressure p, estimated with the
@@ -212,7 +219,7 @@ Result<State> vapourOnIsobar(const Fluid& fluid, double p, double target, Along 
             near = estimate.value;
     if (near)
         if (const auto guess = densityNewton(fluid, *near, p, target, along);
-            guess && onVapourSide(fluid, *guess, p))
+            guess && onVapourSide(fluid, m, *guess, target, along))
             return keep(*guess);
 
     const auto start = isobarStart(fluid, m, target, along);
