@@ -67,12 +67,13 @@ KPX_Figures ratingFigures(const RatingRecord& record, const FigureColumns& colum
     if (columns.tdMax != NoValue)
         f.maxDischargeTemperature = columns.tdMax;
 
-    double pe = 0, pc = 0, h1 = 0, s1 = 0, v1 = 0;
+    // The pressures and the suction gas's volume are the rating's; its enthalpy and entropy
+    // come from the state the rating left in the property library's memory.
+    const double pe = rated.suctionPressure, pc = rated.dischargePressure;
+    const double v1 = rated.suctionVolume;
+    double h1 = 0, s1 = 0;
     const double t1 = teK + c.sh2;
-    if (!good(properties.saturationPressure(refrigerant, teK, &pe), pe) ||
-        !good(properties.saturationPressure(refrigerant, tcK, &pc), pc) ||
-        !good(properties.vapourEnthalpy(refrigerant, t1, pe, &h1), h1) ||
-        !good(properties.vapourVolume(refrigerant, t1, pe, &v1), v1) ||
+    if (!good(properties.vapourEnthalpy(refrigerant, t1, pe, &h1), h1) ||
         !good(isobar.vapourEntropy(refrigerant, t1, pe, &s1), s1))
         return f;
     f.suctionPressure = pe;
@@ -91,6 +92,21 @@ KPX_Figures ratingFigures(const RatingRecord& record, const FigureColumns& colum
     }
     f.heatingCapacity = f.heatRejection;
     f.heatingCop = rated.power == 0 ? kNaN : f.heatRejection / rated.power;
+
+    // Isentropic efficiency: the isentropic enthalpy rise to the discharge pressure over the
+    // power input per unit of mass flow. Found before the discharge state from the energy
+    // balance, whose search on the same isobar then starts from it.
+    double t2s = 0, h2s = 0;
+    const std::int32_t isentropic = isobar.vapourStatePS(refrigerant, pc, s1, &t2s, &h2s);
+    if (isentropic == 5) {
+        f.flags |= KPX_FIGURE_ISENTROPIC_WET;
+    } else if (good(isentropic, h2s) && rated.power > 0) {
+        const double eta = rated.massFlow * (h2s - h1) / rated.power;
+        if (eta > 1 || !(eta > 0))
+            f.flags |= KPX_FIGURE_ISENTROPIC_IMPLAUSIBLE;
+        else
+            f.isentropicEfficiency = eta;
+    }
 
     // Discharge temperature: the catalogue's, or the gas heated by what stays of the power.
     // The catalogue's holds at its base suction gas temperature; at another, the gas leaves
@@ -111,20 +127,6 @@ KPX_Figures ratingFigures(const RatingRecord& record, const FigureColumns& colum
     }
     if (columns.tdMax != NoValue && f.dischargeTemperature > columns.tdMax)
         f.flags |= KPX_FIGURE_ABOVE_MAX_DISCHARGE;
-
-    // Isentropic efficiency: the isentropic enthalpy rise to the discharge pressure over the
-    // power input per unit of mass flow.
-    double t2s = 0, h2s = 0;
-    const std::int32_t isentropic = isobar.vapourStatePS(refrigerant, pc, s1, &t2s, &h2s);
-    if (isentropic == 5) {
-        f.flags |= KPX_FIGURE_ISENTROPIC_WET;
-    } else if (good(isentropic, h2s) && rated.power > 0) {
-        const double eta = rated.massFlow * (h2s - h1) / rated.power;
-        if (eta > 1 || !(eta > 0))
-            f.flags |= KPX_FIGURE_ISENTROPIC_IMPLAUSIBLE;
-        else
-            f.isentropicEfficiency = eta;
-    }
 
     // Volumetric efficiency: the mass flow over the swept volume filled at suction density.
     if (columns.displacement != NoValue && columns.speed != NoValue && columns.displacement > 0 &&

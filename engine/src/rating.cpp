@@ -173,6 +173,9 @@ std::optional<Correction> correction(const RatingRecord& record, const Condition
 
     Correction f;
     f.massFlow = v == 0 ? 1.0 : vBase / v;
+    f.suctionPressure = pe;
+    f.dischargePressure = pc;
+    f.suctionVolume = v;
     const double baseEffect = hOutBase - hLiqBase;
     f.capacity = baseEffect == 0 ? 1.0 : f.massFlow * (hOut - hLiq) / baseEffect;
     return f;
@@ -187,6 +190,9 @@ RatingResult ratePolynomials(const RatingRecord& record, const Conditions& c, co
     rated.current = powerPolynomial(record.a, c.te, c.tc);
     rated.massFlow = massFlowPolynomial(record.m, c.te, c.tc) * f.massFlow;
     rated.cop = rated.power == 0 ? rated.capacity : rated.capacity / rated.power;
+    rated.suctionPressure = f.suctionPressure;
+    rated.dischargePressure = f.dischargePressure;
+    rated.suctionVolume = f.suctionVolume;
     // A coefficient that overflows (1e309 reads as infinity), or a polynomial or factor
     // that does, gives no figure an engineer could use: the rating failed.
     for (const double x : {rated.capacity, rated.power, rated.current, rated.massFlow, rated.cop})

@@ -24,7 +24,9 @@ struct PressureSlope {
 // by density exponents (FluidData::byDensity), of each group.
 class Isotherm {
 public:
-    Isotherm(const FluidData& f, double T)
+    // `grouped`: whether the density solvers' group factors are wanted; without them only
+    // factors() may be used (the state at one density).
+    Isotherm(const FluidData& f, double T, bool grouped = true)
         : f_(f), g_(f.byDensity ? *f.byDensity : f), rt_(f.R * T), tau_(f.Tr / T) {
         const std::size_t n = f.termCount(), groups = g_.termCount();
         if (n + groups > buffer_.size()) {
@@ -33,7 +35,7 @@ public:
         }
         groupFactors_ = factors_ + n;
         f.tauFactorsAt(T, factors_);
-        if (!f.byDensity) {
+        if (!f.byDensity || !grouped) {
             groupFactors_ = factors_;
             return;
         }
@@ -262,10 +264,24 @@ Result<double> superancillaryTemperature(const FluidData& f, double p,
         p, piece.xmin, piece.xmax, plo, phi);
 }
 
+// The temperature at which a blend's pressure equation `a` reaches p, p within its nodes:
+// inside the bracket of the two nodes around p.
+Result<double> ancillaryTemperature(const Ancillary& a, double p) {
+    const auto& nodes = a.nodeValue;
+    const auto it = std::upper_bound(nodes.begin(), nodes.end() - 1, p);
+    const std::size_t k = std::max<std::ptrdiff_t>(1, it - nodes.begin()) - 1;
+    if (p == nodes[k])
+        return {a.nodeT[k], Status::Ok};
+    if (p == nodes[k + 1])
+        return {a.nodeT[k + 1], Status::Ok};
+    return invertPressure([&a](double T, double* d) { return std::log(a.evalLog(T, d)); }, p,
+                          a.nodeT[k], a.nodeT[k + 1], nodes[k], nodes[k + 1]);
+}
+
 } // namespace
 
 State stateFrom(const FluidData& f, double T, double rho) {
-    const Isotherm iso(f, T);
+    const Isotherm iso(f, T, false);
     return stateFrom(f, T, rho, iso);
 }
 
@@ -287,14 +303,16 @@ Result<double> saturationTemperature(const FluidData& f, double p, bool vapour) 
         const auto& nodes = a.nodeValue;
         if (p < nodes.front() || p > nodes.back())
             return failure<double>(Status::OutOfRange);
-        const auto it = std::upper_bound(nodes.begin(), nodes.end() - 1, p);
-        const std::size_t k = std::max<std::ptrdiff_t>(1, it - nodes.begin()) - 1;
-        if (p == nodes[k])
-            return {a.nodeT[k], Status::Ok};
-        if (p == nodes[k + 1])
-            return {a.nodeT[k + 1], Status::Ok};
-        return invertPressure([&a](double T, double* d) { return std::log(a.evalLog(T, d)); }, p,
-                              a.nodeT[k], a.nodeT[k + 1], nodes[k], nodes[k + 1]);
+        const SharedExpansion& inverse = vapour ? f.satInverse : f.bubbleInverse;
+        if (const double lnp = std::log(p); inverse.covers(lnp)) {
+            // The inverse's estimate, then one Newton step on ln p(T): exact to rounding.
+            double T, dlnpdT;
+            inverse.eval(lnp, &T);
+            T -= (std::log(a.evalLog(T, &dlnpdT)) - lnp) / dlnpdT;
+            if (finite(T))
+                return {std::clamp(T, a.nodeT.front(), a.nodeT.back()), Status::Ok};
+        }
+        return ancillaryTemperature(a, p);
     }
     if (f.hasSuperancillary()) {
         const auto& edges = f.satPEdges;
@@ -363,6 +381,24 @@ void fitSaturationCurves(FluidData& f) {
                   *h = s ? s.value.h - f.dh : kNaN;
               },
               {kLiquidHTolerance, true});
+    if (f.blend) {
+        // The inverses of the dew and bubble pressure equations, from their nodes' solver.
+        for (const bool vapour : {true, false}) {
+            const Ancillary& a = vapour ? f.pV : f.pL;
+            if (a.nodeValue.size() < 2)
+                continue;
+            fitShared(vapour ? f.satInverse : f.bubbleInverse, 1, std::log(a.nodeValue.front()),
+                      std::log(a.nodeValue.back()),
+                      [&a](double lnp, double* T) {
+                          const double p =
+                              std::clamp(std::exp(lnp), a.nodeValue.front(), a.nodeValue.back());
+                          const auto r = ancillaryTemperature(a, p);
+                          *T = r ? r.value : kNaN;
+                      },
+                      {kInverseTolerance, true});
+        }
+        return;
+    }
     if (!f.hasSuperancillary())
         return;
     const std::vector<double>& edges = f.satPEdges;

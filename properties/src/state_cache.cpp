@@ -27,6 +27,13 @@ const State* cachedState(std::uint64_t fluidId, CacheKind kind, double a, double
     return nullptr;
 }
 
+const State* cachedVapour(std::uint64_t fluidId, double State::*member, double value) {
+    for (const CacheEntry& e : cache)
+        if (e.id == fluidId && e.kind == CacheKind::Vapour && e.state.*member == value)
+            return &e.state;
+    return nullptr;
+}
+
 void rememberState(std::uint64_t fluidId, CacheKind kind, double a, double b, const State& state) {
     cache[cacheNext] = {fluidId, kind, a, b, state};
     cacheNext = (cacheNext + 1) % kCacheSize;

@@ -5,6 +5,7 @@
 
 #include "asere/fluid.h"
 #include "asere/fluid_data.h"
+#include "asere/isobar.h"
 #include "asere/mixture.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -379,6 +381,70 @@ TEST(StateMemory, AnswersDoNotDependOnEarlierCalls) {
     // A failed call leaves nothing behind.
     EXPECT_FALSE(a->vapourState(T, 5e6).ok());
     EXPECT_EQ(a->vapourState(T, p).value.h, ha);
+}
+
+// The isobar searches start from what the thread had just before: a rating's suction
+// state, or the last state found on the same isobar. Whatever came before, they agree with
+// a thread that asks them first (to 1e-9, far inside the equation's accuracy), and a
+// remembered isobar never lets a state inside the dome pass as vapour.
+template <class Call> auto onFreshThread(Call call) {
+    decltype(call()) result;
+    std::thread([&] { result = call(); }).join();
+    return result;
+}
+
+TEST(IsobarSearch, AnswersAgreeWhateverCameBefore) {
+    struct Point {
+        const char* fluid;
+        double te, tc, superheat;
+    };
+    // A pure fluid, a dry one, pseudo-pure blends and blends on the mixture model; two
+    // fluids on one pressure one after the other.
+    const Point points[] = {{"R290", -10, 40, 10},    {"R290", -30, 55, 0},
+                            {"R1234yf", 5, 30, 20},   {"R32", -25, 50, 5},
+                            {"R410A", -10, 40, 10},   {"R407C", 0, 45, 30},
+                            {"R448A", -20, 45, 10},   {"R454B", -5, 35, 0},
+                            {"R134a", -10, 39.37, 5}, {"R1234ze(E)", -10, 46.5, 5}};
+    for (const Point& pt : points) {
+        const auto f = asere::Fluid::load(asere::fluidsDir(), pt.fluid);
+        const double pe = f->dewPressure(pt.te + 273.15).value;
+        const double pc = f->dewPressure(pt.tc + 273.15).value;
+        const auto suction = f->vapourState(pt.te + 273.15 + pt.superheat, pe);
+        ASSERT_TRUE(suction.ok()) << pt.fluid;
+        const auto isentropic = asere::isobarVapourAtEntropy(*f, pc, suction.value.s);
+        ASSERT_TRUE(isentropic.ok()) << pt.fluid << " " << pt.te;
+        const double h2 = suction.value.h + (isentropic.value.h - suction.value.h) / 0.6;
+        // Beyond R32's range at -25/50 degC: both searches tell OutOfRange.
+        const auto discharge = asere::vapourAtPressureEnthalpy(*f, pc, h2);
+        const auto first = onFreshThread([&] {
+            return std::pair(asere::isobarVapourAtEntropy(*f, pc, suction.value.s),
+                             asere::vapourAtPressureEnthalpy(*f, pc, h2));
+        });
+        for (const auto& [after, alone] :
+             {std::pair(isentropic, first.first), std::pair(discharge, first.second)}) {
+            ASSERT_EQ(after.status, alone.status) << pt.fluid << " " << pt.te;
+            if (!alone.ok())
+                continue;
+            EXPECT_NEAR(after.value.T, alone.value.T, 1e-9 * alone.value.T) << pt.fluid;
+            EXPECT_NEAR(after.value.h, alone.value.h, 1e-9 * alone.value.h) << pt.fluid;
+            EXPECT_NEAR(after.value.s, alone.value.s, 1e-9 * alone.value.s) << pt.fluid;
+            EXPECT_NEAR(after.value.rho, alone.value.rho, 1e-9 * alone.value.rho) << pt.fluid;
+        }
+    }
+}
+
+TEST(IsobarSearch, RememberedIsobarStillRefusesTheDome) {
+    // Isobutane's dome leans over: near-saturated suction compressed isentropically ends wet.
+    const auto f = asere::Fluid::load(asere::fluidsDir(), "R600a");
+    const double pe = f->dewPressure(263.15).value, pc = f->dewPressure(318.15).value;
+    const auto hot = f->vapourState(263.15 + 40, pe);
+    ASSERT_TRUE(asere::isobarVapourAtEntropy(*f, pc, hot.value.s).ok());
+    const auto wet = f->vapourState(263.15 + 0.5, pe);
+    EXPECT_EQ(asere::isobarVapourAtEntropy(*f, pc, wet.value.s).status, asere::Status::NotVapour);
+    const double hDew = f->saturatedVapour(318.15).value.h;
+    ASSERT_TRUE(asere::vapourAtPressureEnthalpy(*f, pc, hDew + 5000).ok());
+    EXPECT_EQ(asere::vapourAtPressureEnthalpy(*f, pc, hDew - 5000).status,
+              asere::Status::NotVapour);
 }
 
 } // namespace

@@ -102,6 +102,10 @@ struct RatingResult {
     RatingCode code = KPX_NOT_FOUND;
     double capacity = NotRated, power = NotRated, current = NotRated, massFlow = NotRated,
            cop = NotRated;
+    // The properties it was rated with, which the figures beyond the rating use again:
+    // the saturation pressures at Te and Tc (Pa) and the suction gas's specific volume at
+    // Te + Sh2 (m3/kg).
+    double suctionPressure = NotRated, dischargePressure = NotRated, suctionVolume = NotRated;
 };
 
 // The refrigerant-property library as the rating sees it. Each property function returns
@@ -154,6 +158,8 @@ RatingResult rate(const RatingRecord& record, const Conditions& c, PropertyProvi
 // classification's code).
 struct Correction {
     double capacity = 1, massFlow = 1;
+    // The states the correction found, which the figures beyond the rating reuse.
+    double suctionPressure = NotRated, dischargePressure = NotRated, suctionVolume = NotRated;
 };
 std::optional<Correction> correction(const RatingRecord& record, const Conditions& c,
                                      PropertyProvider& properties, const char* dataDirectory);

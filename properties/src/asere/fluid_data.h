@@ -126,7 +126,8 @@ struct FluidData {
     Chebyshev satP, satRhoL, satRhoV;
     std::vector<double> satPEdges; // pressure at each piece's lower edge, then the top
     // Pure fluids: the inverse of satP, T as a function of ln p, fitted when the fluid is
-    // loaded (a start that one Newton step on satP makes exact).
+    // loaded (a start that one Newton step on satP makes exact). Pseudo-pure blends: the
+    // same of the dew-pressure equation pV (and bubbleInverse of the bubble-pressure one).
     SharedExpansion satInverse;
     // Pure fluids and pseudo-pure blends: the saturated liquid's enthalpy (before the
     // reference-state offset) in T, fitted when the fluid is loaded (1e-10), up to where
@@ -177,6 +178,9 @@ struct FluidData {
     // the sum of each group's tau factors.
     std::shared_ptr<const FluidData> byDensity;
     std::vector<std::size_t> groupOf;
+
+    // Pseudo-pure blends: the inverse of the bubble-pressure equation pL, as satInverse.
+    SharedExpansion bubbleInverse;
 };
 
 // The power terms of f (with or without exp(-tau^m)) in groups of equal density exponents

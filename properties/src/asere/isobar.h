@@ -1,9 +1,12 @@
 // Vapour states found along an isobar from a second property: the state at a pressure
 // and enthalpy (the compressor's discharge from an energy balance) and at a pressure and
 // entropy (the end of an isentropic compression). Each is searched by Newton's method in
-// temperature and density together from the start of the isobar's vapour, one
-// evaluation of the equation of state per step; where that does not end on the vapour
-// side, by Newton's method on T with vapour states at (T, p).
+// temperature and density together, one evaluation of the equation of state per step:
+// from a state near the answer that the thread had just before (the isentropic estimate
+// from a vapour of the same entropy, as a rating's suction state, or the last state found
+// on the same isobar), else from the start of the isobar's vapour; where that does not end
+// on the vapour side, by Newton's method on T with vapour states at (T, p). What came
+// before moves an answer by no more than about 1e-10 of it.
 #pragma once
 
 #include "asere/fluid.h"

@@ -16,6 +16,9 @@ enum class CacheKind { Vapour = 1, SaturatedLiquid = 2, SaturatedVapour = 3, Sin
 // (b = 0 for the saturated states), or null. Fluids never change after loading, so a
 // remembered state can never be stale.
 const State* cachedState(std::uint64_t fluidId, CacheKind kind, double a, double b);
+// A remembered vapour state of the fluid `fluidId` whose `member` is exactly `value`, or
+// null.
+const State* cachedVapour(std::uint64_t fluidId, double State::*member, double value);
 // Remembers a state in place of the oldest one of this thread.
 void rememberState(std::uint64_t fluidId, CacheKind kind, double a, double b, const State& state);
 
