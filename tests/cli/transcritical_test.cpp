@@ -162,6 +162,8 @@ TEST_F(Transcritical, BadInputGetsADefinedMessage) {
         {{"table", "--model", "CO2-X", "--tgc", "35"}, 2, "no model named"},
         {{"envelope", "--model", "CO2-A", "--tgc", "35"}, 2, "belongs to"},
         {{"rate", "--pgc", "90", "--tgc", "35", "--target", "5000"}, 2, "--target is not offered"},
+        {{"rate", "--pgc", "90", "--tgc", "35", "--speed", "50"}, 2, "of one speed"},
+        {{"table", "--model", "CO2-A", "--tgc", "35", "--speeds"}, 2, "of one speed"},
         // One row where a step is lost in the pressure's rounding, never an endless table.
         {{"table", "--model", "CO2-A", "--tgc", "35", "--pgc-from", "1e300", "--pgc-to", "1e300"},
          0,

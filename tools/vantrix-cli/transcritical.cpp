@@ -357,6 +357,9 @@ std::optional<UsageError> transcriticalUsage(const CliOptions& o, const kv::Numb
     if (!o.show.empty() || !o.target.empty())
         return UsageError{std::string(o.show.empty() ? "--target" : "--show") +
                           " is not offered with --tgc"};
+    if (o.speed || o.matchCapacity || o.speeds)
+        return UsageError{"the transcritical curves are of one speed: --speed, --match-capacity "
+                          "and --speeds are not offered with --tgc"};
     const auto given = readGiven(o, fmt);
     if (const auto* e = std::get_if<UsageError>(&given))
         return *e;
