@@ -13,6 +13,7 @@
 // threads may call the module at once; the property library guards its own state, and its
 // functions are called without that mutex.
 #include "kpx/catalogue_schema.h"
+#include "kpx_text_buffer.h"
 #include "kv/binding.h"
 #include "kv/codelists.h"
 #include "kv/conditions.h"
@@ -31,6 +32,7 @@
 #include <cmath>
 #include <dlfcn.h>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -389,7 +391,8 @@ public:
 
     // KPX_Rating of each model at every point; the models' axis first when a list is given.
     py::dict rate(const py::object& models, const py::object& te, const py::object& tc,
-                  const py::object& sc, const py::object& sh1, const py::object& sh2) const {
+                  const py::object& sc, const py::object& sh1, const py::object& sh2,
+                  const py::object& speed) const {
         std::vector<int32_t> numbers;
         const bool many = !py::isinstance<py::str>(models) && py::isinstance<py::sequence>(models);
         if (many)
@@ -397,7 +400,14 @@ public:
                 numbers.push_back(modelNumber(*engine_, m));
         else
             numbers.push_back(modelNumber(*engine_, models));
-        const Inputs in({{"te", te}, {"tc", tc}, {"sc", sc}, {"sh1", sh1}, {"sh2", sh2}});
+        std::vector<std::pair<const char*, py::handle>> named = {
+            {"te", te}, {"tc", tc}, {"sc", sc}, {"sh1", sh1}, {"sh2", sh2}};
+        const bool atSpeed = !speed.is_none();
+        if (atSpeed) {
+            requireSpeeds();
+            named.emplace_back("speed", speed);
+        }
+        const Inputs in(named);
         std::vector<py::ssize_t> shape = in.shape;
         if (many)
             shape.insert(shape.begin(), static_cast<py::ssize_t>(numbers.size()));
@@ -414,16 +424,20 @@ public:
             scalar.push_back(a.ndim() == 0);
         }
         const auto rating = engine_->api.KPX_Rating;
+        const auto ratingAtSpeed = engine_->api.KPX_RatingAtSpeed;
         locked([&] {
             py::ssize_t k = 0;
             for (const int32_t model : numbers)
                 for (py::ssize_t i = 0; i < in.size; ++i, ++k) {
-                    double v[5];
-                    for (std::size_t c = 0; c < 5; ++c)
+                    double v[6];
+                    for (std::size_t c = 0; c < columns.size(); ++c)
                         v[c] = columns[c][scalar[c] ? 0 : i];
-                    codes[k] =
-                        rating(model, nullptr, nullptr, 0, v[0], v[1], v[2], v[3], v[4],
-                               outs[0] + k, outs[1] + k, outs[2] + k, outs[3] + k, outs[4] + k);
+                    codes[k] = atSpeed ? ratingAtSpeed(model, nullptr, nullptr, 0, v[5], v[0], v[1],
+                                                       v[2], v[3], v[4], outs[0] + k, outs[1] + k,
+                                                       outs[2] + k, outs[3] + k, outs[4] + k)
+                                       : rating(model, nullptr, nullptr, 0, v[0], v[1], v[2], v[3],
+                                                v[4], outs[0] + k, outs[1] + k, outs[2] + k,
+                                                outs[3] + k, outs[4] + k);
                 }
         });
         py::dict d;
@@ -481,13 +495,104 @@ public:
         return d;
     }
 
+    // KPX_SpeedData: the speeds of a variable-speed model, None for a fixed-speed one; a
+    // model whose speed sets are refused is a data problem, with the engine's reason.
+    py::object speedData(const py::object& model) const {
+        requireSpeeds();
+        const int32_t number = modelNumber(*engine_, model);
+        KPX_SpeedInfo info{};
+        kpx::TextBuffer text;
+        const int32_t code = locked([&] {
+            return engine_->api.KPX_SpeedData(number, nullptr, nullptr, 0, &info, text.address());
+        });
+        if (code == KPX_FIXED_SPEED)
+            return py::none();
+        if (code != KPX_CLEAN)
+            raiseDataError(text.text().empty() ? "the model's speed sets are refused (code " +
+                                                     std::to_string(code) + ")"
+                                               : kv::displayText(text.text()));
+        py::dict d;
+        d["nominal_speed"] = info.nominalSpeed;
+        d["min_speed"] = info.minSpeed;
+        d["max_speed"] = info.maxSpeed;
+        d["speeds"] = std::vector<double>(info.speeds, info.speeds + info.setCount);
+        return d;
+    }
+
+    // KPX_SpeedRange at every point: arrays min_speed, max_speed (rev/s; NaN where none)
+    // and code.
+    py::dict speedRange(const py::object& model, const py::object& te, const py::object& tc,
+                        const py::object& sc, const py::object& sh1, const py::object& sh2) const {
+        requireSpeeds();
+        const int32_t number = modelNumber(*engine_, model);
+        const Inputs in({{"te", te}, {"tc", tc}, {"sc", sc}, {"sh1", sh1}, {"sh2", sh2}});
+        py::array_t<double> low(in.shape), high(in.shape);
+        py::array_t<int32_t> code(in.shape);
+        double *lo = low.mutable_data(), *hi = high.mutable_data();
+        int32_t* codes = code.mutable_data();
+        locked([&] {
+            for (py::ssize_t i = 0; i < in.size; ++i) {
+                codes[i] = engine_->api.KPX_SpeedRange(number, nullptr, nullptr, 0, in.at(0, i),
+                                                       in.at(1, i), in.at(2, i), in.at(3, i),
+                                                       in.at(4, i), lo + i, hi + i);
+                if (codes[i] != KPX_CLEAN)
+                    lo[i] = hi[i] = std::numeric_limits<double>::quiet_NaN();
+            }
+        });
+        py::dict d;
+        d["min_speed"] = low;
+        d["max_speed"] = high;
+        d["code"] = code;
+        return d;
+    }
+
+    // KPX_MatchCapacity at every point: the speed that meets the capacity (W) and the rating
+    // there, as arrays; NaN and the engine's code where no allowed speed does.
+    py::dict matchCapacity(const py::object& model, const py::object& capacity,
+                           const py::object& te, const py::object& tc, const py::object& sc,
+                           const py::object& sh1, const py::object& sh2) const {
+        requireSpeeds();
+        const int32_t number = modelNumber(*engine_, model);
+        const Inputs in({{"capacity", capacity},
+                         {"te", te},
+                         {"tc", tc},
+                         {"sc", sc},
+                         {"sh1", sh1},
+                         {"sh2", sh2}});
+        const char* keys[] = {"speed", "capacity", "power", "current", "mass_flow", "cop"};
+        std::vector<py::array_t<double>> outs;
+        std::vector<double*> at;
+        for (std::size_t k = 0; k < 6; ++k) {
+            outs.emplace_back(in.shape);
+            at.push_back(outs.back().mutable_data());
+        }
+        py::array_t<int32_t> code(in.shape);
+        int32_t* codes = code.mutable_data();
+        locked([&] {
+            for (py::ssize_t i = 0; i < in.size; ++i) {
+                codes[i] = engine_->api.KPX_MatchCapacity(
+                    number, nullptr, nullptr, 0, in.at(0, i), in.at(1, i), in.at(2, i), in.at(3, i),
+                    in.at(4, i), in.at(5, i), at[0] + i, at[1] + i, at[2] + i, at[3] + i, at[4] + i,
+                    at[5] + i);
+                if (codes[i] < 0)
+                    at[0][i] = std::numeric_limits<double>::quiet_NaN();
+            }
+        });
+        py::dict d;
+        for (std::size_t k = 0; k < 6; ++k)
+            d[keys[k]] = outs[k];
+        d["code"] = code;
+        return d;
+    }
+
     py::object select(const std::string& refrigerant, const std::string& family,
                       const std::string& voltage, int frequency, const std::string& conditions,
                       const std::optional<double>& te, const std::optional<double>& tc,
                       const std::optional<double>& sc, const std::optional<double>& sh1,
                       const std::optional<double>& sh2, const std::string& units,
                       const std::string& filter, const std::optional<double>& target,
-                      const std::string& order) const {
+                      const std::string& order, const std::optional<double>& speed,
+                      const std::optional<double>& matchCapacity) const {
         Arguments a{{"rate"}};
         a.text("--refrigerant", refrigerant);
         a.text("--family", family);
@@ -495,7 +600,8 @@ public:
         a.text("--frequency", std::to_string(frequency));
         conditionArguments(a, conditions, units, te, tc, sc, sh1, sh2);
         a.text("--filter", filter);
-        a.numbers({{"--target", &target}});
+        a.numbers(
+            {{"--target", &target}, {"--speed", &speed}, {"--match-capacity", &matchCapacity}});
         a.text("--order", order);
         return runCommand(*engine_, a.args);
     }
@@ -516,8 +622,11 @@ public:
                      const std::optional<double>& sh2, const std::string& units,
                      const std::optional<double>& teFrom, const std::optional<double>& teTo,
                      const std::optional<double>& teStep, const std::optional<double>& tcFrom,
-                     const std::optional<double>& tcTo, const std::optional<double>& tcStep) const {
+                     const std::optional<double>& tcTo, const std::optional<double>& tcStep,
+                     bool speeds) const {
         Arguments a{{"table"}};
+        if (speeds)
+            a.args.emplace_back("--speeds");
         a.text("--model", model);
         conditionArguments(a, conditions, units, te, tc, sc, sh1, sh2);
         a.numbers({{"--te-from", &teFrom},
@@ -562,6 +671,11 @@ public:
     const Engine& engine() const { return *engine_; }
 
 private:
+    void requireSpeeds() const {
+        if (!engine_->api.hasSpeeds())
+            raiseDataError("the engine library rates no variable-speed models");
+    }
+
     std::shared_ptr<const Engine> engine_;
 };
 
@@ -637,10 +751,23 @@ PYBIND11_MODULE(korvane_vantrix, m) {
         .def("models", &Program::models, arg("refrigerant") = none, arg("family") = none,
              arg("supply") = none, "The models matching the list texts, with their fields.")
         .def("rate", &Program::rate, arg("model"), arg("te"), arg("tc"), arg("sc") = 0.0,
-             arg("sh1") = 10.0, arg("sh2") = 10.0,
+             arg("sh1") = 10.0, arg("sh2") = 10.0, arg("speed") = none,
              "KPX_Rating of a model (name or number) or a list of models at arrays of "
              "conditions (°C, K): arrays capacity (W), power (W), current (A), mass_flow "
-             "(kg/s), cop and code.")
+             "(kg/s), cop and code. With speed (rev/s, a number or an array), "
+             "KPX_RatingAtSpeed: variable-speed models at that speed.")
+        .def("speed_data", &Program::speedData, arg("model"),
+             "A variable-speed model's nominal_speed, min_speed, max_speed and published "
+             "speeds (rev/s); None for a fixed-speed model.")
+        .def("speed_range", &Program::speedRange, arg("model"), arg("te"), arg("tc"),
+             arg("sc") = 0.0, arg("sh1") = 10.0, arg("sh2") = 10.0,
+             "KPX_SpeedRange: the speeds (rev/s) at which each point lies within the "
+             "envelope, arrays min_speed, max_speed and code.")
+        .def("match_capacity", &Program::matchCapacity, arg("model"), arg("capacity"), arg("te"),
+             arg("tc"), arg("sc") = 0.0, arg("sh1") = 10.0, arg("sh2") = 10.0,
+             "KPX_MatchCapacity: the lowest allowed speed (rev/s) at which the model gives "
+             "the capacity (W), with the rating there; arrays speed, capacity, power, current, "
+             "mass_flow, cop and code.")
         .def("figures", &Program::figures, arg("model"), arg("te"), arg("tc"), arg("sc") = 0.0,
              arg("sh1") = 10.0, arg("sh2") = 10.0,
              "KPX_RatingFigures of a model at arrays of conditions: suction and discharge "
@@ -652,7 +779,9 @@ PYBIND11_MODULE(korvane_vantrix, m) {
              arg("conditions") = std::string(kv::kDefaultCondition), arg("te") = none,
              arg("tc") = none, arg("sc") = none, arg("sh1") = none, arg("sh2") = none,
              arg("units") = "si", arg("filter") = "", arg("target") = none, arg("order") = "name",
-             "The selection of the window, as vantrix-cli rate --format json gives it.")
+             arg("speed") = none, arg("match_capacity") = none,
+             "The selection of the window, as vantrix-cli rate --format json gives it "
+             "(with --speed or --match-capacity where given).")
         .def("envelope", &Program::envelope, arg("model"),
              arg("conditions") = std::string(kv::kDefaultCondition), arg("te") = none,
              arg("tc") = none, arg("sc") = none, arg("sh1") = none, arg("sh2") = none,
@@ -662,7 +791,9 @@ PYBIND11_MODULE(korvane_vantrix, m) {
              arg("tc") = none, arg("sc") = none, arg("sh1") = none, arg("sh2") = none,
              arg("units") = "si", arg("te_from") = none, arg("te_to") = none, arg("te_step") = none,
              arg("tc_from") = none, arg("tc_to") = none, arg("tc_step") = none,
-             "The performance table, as vantrix-cli table --format json.");
+             arg("speeds") = false,
+             "The performance table, as vantrix-cli table --format json (with speeds=True, "
+             "a variable-speed model's figures against speed, as table --speeds).");
     defProperty(program, "saturation_pressure", &PropertyApi::saturationPressure, "T",
                 "Dew pressure (Pa) at T (K).");
     defProperty(program, "bubble_temperature", &PropertyApi::bubbleTemperature, "p",
