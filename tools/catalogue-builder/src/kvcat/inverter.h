@@ -55,9 +55,12 @@ Performance inverterPerformance(const Family& family, const SpeedPhysics& speed,
                                 double displacement, const Supply& supply, const CyclePoint& rated,
                                 const CyclePoint& point, double rev);
 
-// Every model of the series, in order (series, refrigerant, size).
+// Every model of the series, in order (series, refrigerant, size). The models point into
+// the series, which must outlive them (hence no temporaries).
 std::vector<InverterModel> buildInverters(const std::vector<InverterSeries>& series,
                                           const asere::FluidLibrary& fluids);
+std::vector<InverterModel> buildInverters(std::vector<InverterSeries>&& series,
+                                          const asere::FluidLibrary& fluids) = delete;
 
 // The model table's lines of the models (without header), and the speed file's text
 // (with its header; empty when there are no models).
