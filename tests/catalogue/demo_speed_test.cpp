@@ -175,4 +175,52 @@ TEST_F(DemoInverters, EnvelopeNarrowsAtLowAndHighSpeed) {
         }
 }
 
+// A faulty inverter description stops the builder with a message naming the series and
+// what is wrong, never a model with extrapolated or unordered sets.
+TEST(InverterDescription, RefusesFaultySeries) {
+    const std::string good = readFile(KV_CATALOGUE_RANGE_FILE);
+    const std::string speeds =
+        R"("speeds": [20, 30, 60, 90, 110], "nominal": 60, "teDropHigh": 4,)";
+    ASSERT_NE(good.find(speeds), std::string::npos);
+    ASSERT_EQ(parseInverters(good).size(), 2u);
+    struct Case {
+        const char* what;
+        std::string from, to, message;
+    } cases[] = {
+        {"speeds falling", speeds, R"("speeds": [20, 60, 30, 90, 110], "nominal": 60,)", "rising"},
+        {"one speed", speeds, R"("speeds": [60], "nominal": 60,)", "two or more speeds"},
+        {"speed twice", speeds, R"("speeds": [20, 60, 60, 110], "nominal": 60,)", "rising"},
+        {"speed as text", speeds, R"("speeds": [20, "60", 110], "nominal": 60,)", "numbers of 5"},
+        {"speed absurd", speeds, R"("speeds": [20, 60, 1e300], "nominal": 60,)", "numbers of 5"},
+        {"nominal at an end", speeds, R"("speeds": [20, 30, 60, 90, 110], "nominal": 20,)",
+         "nominal speed"},
+        {"nominal not published", speeds, R"("speeds": [20, 30, 60, 90, 110], "nominal": 50,)",
+         "nominal speed"},
+        {"loss out of range", R"("suctionLoss": 0.07, "etaHigh": 0.2})",
+         R"("suctionLoss": 0.9, "etaHigh": 0.2})", "plausible range"},
+        {"parameter as text", R"("suctionLoss": 0.07, "etaHigh": 0.2})",
+         R"("suctionLoss": 0.07, "etaHigh": "x"})", "must be a number"},
+        {"unknown supply", R"("prefix": "KIA", "supply": 4)", R"("prefix": "KIA", "supply": 99)",
+         "no supply 99"},
+        {"prefix twice", R"("prefix": "KIH")", R"("prefix": "KIA")", "prefix used twice"},
+        {"sizes falling", R"("displacements": [10, 20, 40])", R"("displacements": [40, 20, 10])",
+         "rising order"},
+        {"not a list", R"("inverters": [)", R"("inverters": {"x": 1}, "unused": [)",
+         "must be a list"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string text = good;
+        const std::size_t at = text.find(c.from);
+        ASSERT_NE(at, std::string::npos);
+        text.replace(at, c.from.size(), c.to);
+        try {
+            parseInverters(text);
+            ADD_FAILURE() << "accepted";
+        } catch (const RangeError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+        }
+    }
+}
+
 } // namespace
