@@ -8,9 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 namespace kvcat {
 
@@ -143,12 +141,7 @@ std::vector<InverterSeries> parseInverters(const std::string& jsonText) {
 }
 
 std::vector<InverterSeries> loadInverters(const std::filesystem::path& rangeFile) {
-    std::ifstream in(rangeFile, std::ios::binary);
-    if (!in)
-        throw RangeError(rangeFile.string() + ": can't read");
-    std::ostringstream text;
-    text << in.rdbuf();
-    return parseInverters(text.str());
+    return parseInverters(readRangeText(rangeFile));
 }
 
 Performance inverterPerformance(const Family& family, const SpeedPhysics& speed,

@@ -343,7 +343,9 @@ int main(int argc, char** argv) {
     if (rangeFile.empty() || fluidsDir.empty() || outDir.empty() || dataBin.empty())
         return usage();
     try {
-        kvcat::Range range = kvcat::loadRange(rangeFile);
+        // Read once: the description may come through a pipe.
+        const std::string rangeText = kvcat::readRangeText(rangeFile);
+        kvcat::Range range = kvcat::parseRange(rangeText);
         if (large > 0)
             range = kvcat::enlargeRange(range, large, &kvcat::countModels);
         const asere::FluidLibrary fluids(fluidsDir);
@@ -352,7 +354,7 @@ int main(int argc, char** argv) {
         std::string models = kvcat::modelsText(cat.models);
         // The inverter series follow the fixed-speed models (not in the large catalogue).
         const std::vector<kvcat::InverterSeries> series =
-            large > 0 ? std::vector<kvcat::InverterSeries>{} : kvcat::loadInverters(rangeFile);
+            large > 0 ? std::vector<kvcat::InverterSeries>{} : kvcat::parseInverters(rangeText);
         const std::vector<kvcat::InverterModel> inverters = kvcat::buildInverters(series, fluids);
         models += kvcat::inverterModelLines(inverters);
         const std::string speeds = kvcat::inverterSpeedsText(inverters);
