@@ -265,8 +265,9 @@ std::vector<InverterModel> buildInverters(const std::vector<InverterSeries>& ser
                     m.a = fitRelative(c);
                     m.m = fitRelative(f);
                     m.td = fitRelative(td);
-                    m.errors = {maxRelativeError(m.q, q), maxRelativeError(m.p, p),
-                                maxRelativeError(m.a, c), maxRelativeError(m.m, f)};
+                    m.errors = {
+                        maxRelativeError(asWritten(m.q), q), maxRelativeError(asWritten(m.p), p),
+                        maxRelativeError(asWritten(m.a), c), maxRelativeError(asWritten(m.m), f)};
                     if (n == s.speed.nominal)
                         im.nominal = m;
                     im.sets.push_back(std::move(m));
