@@ -87,6 +87,11 @@ as_user /usr/bin/vantrix-cli rate >"$work/rate.txt" || fail "vantrix-cli rate ex
 head -n 3 "$work/rate.txt"
 results=$(sed -n 's/^Results : \([0-9]*\)$/\1/p' "$work/rate.txt")
 [ "${results:-0}" -gt 0 ] || fail "vantrix-cli rate rated no model"
+# The demo's inverter models read their speed sets from kpxspeed.bin beside the model table.
+as_user /usr/bin/vantrix-cli table --model KIA040Z-D5 --speeds >"$work/speeds.txt" ||
+    fail "vantrix-cli table --speeds exited with $?"
+grep -q "^Speeds allowed here: 20.000 to 110.000 rev/s" "$work/speeds.txt" ||
+    fail "the inverter model's speed sets were not installed or not read"
 
 echo "== the Python module from Debian's python3"
 as_user /usr/bin/python3 -c 'import korvane_vantrix as kv; p = kv.Program(); assert p.directory == "/opt/korvane-vantrix" and p.select()["rows"]' ||

@@ -4,6 +4,7 @@
 #include "engine_handle.h"
 #include "kvcat/catalogue.h"
 #include "kvcat/compare.h"
+#include "kvcat/inverter.h"
 #include "programdir.h"
 
 #include <algorithm>
@@ -25,7 +26,16 @@ protected:
     asere::FluidLibrary fluids{sourceData("fluids")};
     std::string codes = readFile(sourceData("kpxcodes.bin"));
     std::string models = readFile(sourceData("kpxcalc.bin"));
-    std::vector<Row> rows = parseModels(models);
+    std::string speeds = readFile(sourceData("kpxspeed.bin"));
+    // The fixed-speed models (the inverter models, those of the speed file, have tests of
+    // their own).
+    std::vector<Row> rows = [this] {
+        std::vector<Row> all = parseModels(models);
+        std::erase_if(all, [this](const Row& row) {
+            return speeds.find("\n" + row.at("Name") + "\t") != std::string::npos;
+        });
+        return all;
+    }();
 
     const Family& family(const Row& row) const {
         const int code = static_cast<int>(num(row, "DLLF"));
@@ -45,14 +55,19 @@ protected:
 TEST_F(DemoCatalogue, BuilderReproducesTheCommittedFilesByteForByte) {
     const Catalogue cat = buildCatalogue(range, fluids);
     const std::string builtCodes = codesText(range);
-    const std::string builtModels = modelsText(cat.models);
+    const std::vector<InverterSeries> series = loadInverters(KV_CATALOGUE_RANGE_FILE);
+    const std::vector<InverterModel> inverters = buildInverters(series, fluids);
+    const std::string builtModels = modelsText(cat.models) + inverterModelLines(inverters);
     EXPECT_TRUE(builtCodes == codes) << "kpxcodes.bin differs: run the kv_catalogue_update target";
     EXPECT_TRUE(builtModels == models) << "kpxcalc.bin differs: run the kv_catalogue_update target";
+    EXPECT_TRUE(inverterSpeedsText(inverters) == speeds)
+        << "kpxspeed.bin differs: run the kv_catalogue_update target";
     EXPECT_EQ(readFile(sourceData("data.bin")), dataBinText(builtModels.size(), builtCodes.size()));
     // And the build laid out the same bytes in the program directory.
     const fs::path bin = kv::ProgramDir::builtProgramDir();
     EXPECT_TRUE(readFile((bin / "data" / "kpxcodes.bin").string()) == codes);
     EXPECT_TRUE(readFile((bin / "data" / "kpxcalc.bin").string()) == models);
+    EXPECT_TRUE(readFile((bin / "data" / "kpxspeed.bin").string()) == speeds);
     EXPECT_EQ(readFile((bin / "data.bin").string()), readFile(sourceData("data.bin")));
 }
 

@@ -42,13 +42,6 @@ double parseBack(const std::string& text) {
     return v;
 }
 
-Coefficients asWritten(const Coefficients& c) {
-    Coefficients w{};
-    for (int i = 0; i < 10; ++i)
-        w[i] = parseBack(formatCoefficient(c[i]));
-    return w;
-}
-
 // The cycle points of one family, refrigerant and base condition: the fit grid and the
 // family's typical point, shared by every size and supply.
 struct CycleSet {
@@ -57,6 +50,13 @@ struct CycleSet {
 };
 
 } // namespace
+
+Coefficients asWritten(const Coefficients& c) {
+    Coefficients w{};
+    for (int i = 0; i < 10; ++i)
+        w[i] = parseBack(formatCoefficient(c[i]));
+    return w;
+}
 
 std::vector<ModelEntry> modelEntries(const Range& range, bool sequentialNames) {
     std::vector<ModelEntry> entries;

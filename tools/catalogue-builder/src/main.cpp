@@ -16,6 +16,7 @@
 #include "kvcat/compare.h"
 #include "kvcat/idf.h"
 #include "kvcat/import.h"
+#include "kvcat/inverter.h"
 
 #include <kpx/catalogue_file.h>
 #include <kv/catalogueupdate.h>
@@ -342,23 +343,31 @@ int main(int argc, char** argv) {
     if (rangeFile.empty() || fluidsDir.empty() || outDir.empty() || dataBin.empty())
         return usage();
     try {
-        kvcat::Range range = kvcat::loadRange(rangeFile);
+        // Read once: the description may come through a pipe.
+        const std::string rangeText = kvcat::readRangeText(rangeFile);
+        kvcat::Range range = kvcat::parseRange(rangeText);
         if (large > 0)
             range = kvcat::enlargeRange(range, large, &kvcat::countModels);
         const asere::FluidLibrary fluids(fluidsDir);
         const kvcat::Catalogue cat = kvcat::buildCatalogue(range, fluids, large, large > 0);
         const std::string codes = kvcat::codesText(range);
-        const std::string models = kvcat::modelsText(cat.models);
+        std::string models = kvcat::modelsText(cat.models);
+        // The inverter series follow the fixed-speed models (not in the large catalogue).
+        const std::vector<kvcat::InverterSeries> series =
+            large > 0 ? std::vector<kvcat::InverterSeries>{} : kvcat::parseInverters(rangeText);
+        const std::vector<kvcat::InverterModel> inverters = kvcat::buildInverters(series, fluids);
+        models += kvcat::inverterModelLines(inverters);
+        const std::string speeds = kvcat::inverterSpeedsText(inverters);
         writeCatalogue({dataBin, outDir / kpx::kModelsFileName, outDir / kpx::kCodesFileName}, [&] {
-            return kvcat::CatalogueTexts{codes, models, {}};
+            return kvcat::CatalogueTexts{codes, models, speeds};
         });
         if (report)
             printReport(cat);
         if (!quiet)
             std::printf("%zu models; largest fit error: capacity %.3f %%, power %.3f %%, "
                         "current %.3f %%, mass flow %.3f %%\n",
-                        cat.models.size(), 100 * cat.worst.capacity, 100 * cat.worst.power,
-                        100 * cat.worst.current, 100 * cat.worst.massFlow);
+                        cat.models.size() + inverters.size(), 100 * cat.worst.capacity,
+                        100 * cat.worst.power, 100 * cat.worst.current, 100 * cat.worst.massFlow);
     } catch (const std::exception& e) {
         std::cerr << "catalogue-builder: " << e.what() << '\n';
         return 1;

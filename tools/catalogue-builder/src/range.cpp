@@ -260,13 +260,17 @@ Range parseRange(const std::string& jsonText) {
     return range;
 }
 
-Range loadRange(const std::filesystem::path& file) {
+std::string readRangeText(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in)
         throw RangeError("can't read the range description " + file.string());
     std::ostringstream text;
     text << in.rdbuf();
-    return parseRange(text.str());
+    return text.str();
+}
+
+Range loadRange(const std::filesystem::path& file) {
+    return parseRange(readRangeText(file));
 }
 
 Range enlargeRange(const Range& range, int models, int (*count)(const Range&)) {

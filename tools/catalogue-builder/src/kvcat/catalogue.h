@@ -70,6 +70,8 @@ std::string dataBinText(std::size_t modelsBytes, std::size_t codesBytes);
 // A number as the catalogue writes it: coefficients with seven significant digits, other
 // values (already rounded) in their shortest form. Locale-independent, "." as point.
 std::string formatCoefficient(double value);
+// The coefficients as the catalogue file gives them back (seven significant digits).
+Coefficients asWritten(const Coefficients& c);
 std::string formatValue(double value);
 
 } // namespace kvcat

@@ -112,6 +112,8 @@ struct Range {
 
 // Parses the description; throws RangeError naming what is wrong.
 Range parseRange(const std::string& jsonText);
+// The text of a range file, read once (it may be a pipe); throws RangeError.
+std::string readRangeText(const std::filesystem::path& file);
 Range loadRange(const std::filesystem::path& file);
 
 // The same range with each family's sizes spread evenly (geometrically) over its
