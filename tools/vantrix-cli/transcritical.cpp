@@ -363,35 +363,6 @@ std::optional<UsageError> transcriticalUsage(const CliOptions& o, const kv::Numb
     return std::nullopt;
 }
 
-std::string transcriticalReason(int32_t code) {
-    switch (code) {
-    case KPX_NO_GAS_COOLER_CURVES:
-        return "the model has no transcritical curves";
-    case KPX_GAS_COOLER_OUTLET_VAPOUR:
-        return "gas-cooler pressure below the critical pressure with the outlet at or above "
-               "its saturation temperature (not condensed)";
-    case KPX_GAS_COOLER_BELOW_SUCTION:
-        return "gas-cooler outlet temperature not above the evaporating temperature";
-    case KPX_GAS_COOLER_PRESSURE_LOW:
-        return "gas-cooler pressure below the model's range";
-    case KPX_GAS_COOLER_PRESSURE_HIGH:
-        return "gas-cooler pressure above the model's range or maximum discharge pressure";
-    case KPX_PRESSURE_RATIO_TOO_HIGH:
-        return "pressure ratio above the model's maximum";
-    case KPX_LIQUID_LINE_INVALID:
-        return "liquid line temperature above the gas-cooler outlet or not above Te";
-    case KPX_NO_PRESSURE_IN_ENVELOPE:
-        return "no gas-cooler pressure of the model's envelope serves this outlet temperature";
-    case KPX_GAS_COOLER_ENTHALPY_OUTSIDE:
-        return "outlet enthalpy beyond the capacity curve's range: its mass flow at the "
-               "range's end";
-    case KPX_ABOVE_MAX_DISCHARGE:
-        return "discharge temperature above the model's maximum";
-    default:
-        return kv::ratingReason(code);
-    }
-}
-
 int runTranscritical(const CliOptions& o, const kv::EngineApi& api, const kv::ConditionTexts& texts,
                      const kv::NumberFormat& fmt, std::ostream& out, std::ostream& err) {
     if (api.KPX_RatingTranscritical == nullptr || api.KPX_OptimumGasCoolerPressure == nullptr) {
