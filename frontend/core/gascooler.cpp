@@ -37,6 +37,30 @@ GasCoolerTable gasCoolerTable(const EngineApi& api, int32_t model, double te, do
     return t;
 }
 
+std::vector<GasCoolerEdge> gasCoolerRegion(const EngineApi& api, int32_t model,
+                                           const GasCoolerRange& range, double tgc, double sh1,
+                                           double sh2, int steps) {
+    constexpr double kNoLiquidLine = std::numeric_limits<double>::quiet_NaN();
+    std::vector<GasCoolerEdge> edges;
+    for (int i = 0; i <= steps; ++i) {
+        const double te = range.teLow + (range.teHig - range.teLow) * i / steps;
+        GasCoolerEdge e{te, NAN, NAN};
+        for (int j = 0; j <= steps; ++j) {
+            const double p = range.pLow + (range.pHig - range.pLow) * j / steps;
+            KPX_TranscriticalResult r{};
+            if (api.KPX_RatingTranscritical(model, "", "", 0, te, p, tgc, sh1, sh2, kNoLiquidLine,
+                                            &r) < 0)
+                continue;
+            if (std::isnan(e.pLow))
+                e.pLow = p;
+            e.pHig = p;
+        }
+        if (!std::isnan(e.pLow))
+            edges.push_back(e);
+    }
+    return edges;
+}
+
 std::vector<double> pressureSteps(double from, double to, double step, int maxRows) {
     std::vector<double> out;
     if (!(from <= to) || !(step > 0) || !std::isfinite(from) || !std::isfinite(to))

@@ -352,7 +352,8 @@ std::optional<UsageError> transcriticalUsage(const CliOptions& o, const kv::Numb
         return UsageError{"a transcritical point needs --tgc, the gas-cooler outlet temperature"};
     if (o.command == Command::Rate && !o.pgc)
         return UsageError{"rate above the critical point needs --pgc and --tgc together"};
-    if (o.tc || o.sc)
+    // The envelope shows the subcritical region at Tc and Sc beside the transcritical one.
+    if ((o.tc || o.sc) && o.command != Command::Envelope)
         return UsageError{"--tc and --sc have no meaning with a gas cooler: give --pgc and --tgc"};
     if (!o.show.empty() || !o.target.empty())
         return UsageError{std::string(o.show.empty() ? "--target" : "--show") +

@@ -29,6 +29,16 @@ struct GasCoolerTable {
 GasCoolerTable gasCoolerTable(const EngineApi& api, int32_t model, double te, double tgc,
                               double sh1, double sh2, const std::vector<double>& pressures);
 
+// The region in Te and gas-cooler pressure where the model rates (a code of 0 or a
+// warning) at outlet tgc: per Te of `steps` + 1 across the curves' range, the lowest and
+// highest rating pressure of `steps` + 1 across theirs; a Te where none rates is left out.
+struct GasCoolerEdge {
+    double te = 0, pLow = 0, pHig = 0; // degC, Pa
+};
+std::vector<GasCoolerEdge> gasCoolerRegion(const EngineApi& api, int32_t model,
+                                           const GasCoolerRange& range, double tgc, double sh1,
+                                           double sh2, int steps = 24);
+
 // The pressures from `from` to `to` (Pa) in steps of `step`, the end included; empty when
 // the range doesn't rise or would take more than `maxRows` rows.
 std::vector<double> pressureSteps(double from, double to, double step, int maxRows = 200);
