@@ -150,14 +150,13 @@ BaseConditions parseBase(const json& j, const std::string& where) {
 
 GasCoolerRules parseGasCooler(const json& j, const std::string& where) {
     GasCoolerRules g;
-    g.teLow = number(j, "teLow", where);
-    g.teHig = number(j, "teHig", where);
-    g.pLow = number(j, "pLow", where);
-    g.pHig = number(j, "pHig", where);
-    g.pdMax = number(j, "pdMax", where);
-    g.ratedTe = number(j, "ratedTe", where);
-    g.ratedTgc = number(j, "ratedTgc", where);
-    g.ratedP = number(j, "ratedP", where);
+    const std::pair<const char*, double GasCoolerRules::*> fields[] = {
+        {"teLow", &GasCoolerRules::teLow},       {"teHig", &GasCoolerRules::teHig},
+        {"pLow", &GasCoolerRules::pLow},         {"pHig", &GasCoolerRules::pHig},
+        {"pdMax", &GasCoolerRules::pdMax},       {"ratedTe", &GasCoolerRules::ratedTe},
+        {"ratedTgc", &GasCoolerRules::ratedTgc}, {"ratedP", &GasCoolerRules::ratedP}};
+    for (const auto& [key, member] : fields)
+        g.*member = number(j, key, where);
     for (const json& point : member(j, "control", where)) {
         if (!point.is_array() || point.size() != 2 || !point[0].is_number() ||
             !point[1].is_number())
