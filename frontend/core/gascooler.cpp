@@ -11,6 +11,9 @@
 namespace kv {
 
 std::optional<GasCoolerRange> gasCoolerRange(const EngineApi& api, int32_t model) {
+    // An engine without the transcritical exports shows no model as transcritical.
+    if (api.KPX_RatingTranscritical == nullptr || api.KPX_OptimumGasCoolerPressure == nullptr)
+        return std::nullopt;
     const auto value = [&](const char* column) {
         return parseNumber(modelData(api, model, column), NumberFormat::english());
     };

@@ -611,12 +611,43 @@ private slots:
         QCOMPARE(table->item(3, 2)->text(), kept);
         delete w;
 
+        // Imperial units in a comma-decimal format: °F and psia, 50 psi steps.
+        auto* us = new ModelWindow(
+            api, {*model, {-5, 20, 0, 10, 10}, kv::UnitSystem::Imperial, {",", "."}}, &h.window());
+        auto* usOutlet = us->findChild<QLineEdit*>("txtGasCoolerOutlet");
+        auto* usTable = us->findChild<QTableWidget*>("tblGasCooler");
+        QCOMPARE(usOutlet->text(), QStringLiteral("95"));
+        QCOMPARE(usTable->rowCount(), 9); // 1087.8 psia in steps of 50 and 1450.4 psia
+        QCOMPARE(usTable->verticalHeaderItem(8)->text(), QStringLiteral("1.450,4 psia"));
+        usOutlet->setFocus();
+        usOutlet->selectAll();
+        QTest::keyClicks(usOutlet, QStringLiteral("104,5"));
+        QTest::keyClick(usOutlet, Qt::Key_Return);
+        QVERIFY(!us->findChild<QLabel*>("lblGasCoolerProblem")->isVisibleTo(us));
+        KPX_TranscriticalResult at104{};
+        api.KPX_OptimumGasCoolerPressure(model->number, "", "", 0, -5, (104.5 - 32) / 1.8, 10, 10,
+                                         nan, &at104);
+        QVERIFY2(us->findChild<QLabel*>("lblOptimumPressure")
+                     ->text()
+                     .contains(kv::groupedNumber(at104.gasCoolerPressure / 6894.757293168, 1,
+                                                 {",", "."})),
+                 qPrintable(us->findChild<QLabel*>("lblOptimumPressure")->text()));
+        delete us;
+
         const auto none = kv::findModelByName(api, "CO2-NONE");
         QVERIFY(none.has_value());
         auto* plain = new ModelWindow(
             api, {*none, {-5, 20, 0, 10, 10}, kv::UnitSystem::SI, {".", ","}}, &h.window());
         QVERIFY(plain->findChild<kv::GasCoolerPanel*>() == nullptr);
         delete plain;
+        // An engine without the transcritical exports: the curves are not offered, never
+        // called through a null entry point.
+        kv::EngineApi older = api;
+        older.KPX_RatingTranscritical = nullptr;
+        auto* old = new ModelWindow(
+            older, {*model, {-5, 20, 0, 10, 10}, kv::UnitSystem::SI, {".", ","}}, &h.window());
+        QVERIFY(old->findChild<kv::GasCoolerPanel*>() == nullptr);
+        delete old;
     }
 
     // A model without envelope data: the window says so instead of drawing an empty frame.

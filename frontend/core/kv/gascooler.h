@@ -17,7 +17,7 @@ struct GasCoolerRange {
 };
 
 // The ranges of the model's curves; none for a model without them (or with a range that
-// is not a finite rising pair).
+// is not a finite rising pair), and on an engine without the transcritical exports.
 std::optional<GasCoolerRange> gasCoolerRange(const EngineApi& api, int32_t model);
 
 // The model rated at each pressure (Pa) at Te, outlet tgc (degC) and the superheats, no
