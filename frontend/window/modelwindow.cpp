@@ -1,6 +1,7 @@
 #include "kv/modelwindow.h"
 
 #include "kv/diagramview.h"
+#include "kv/gascoolerview.h"
 #include "kv/modelpdf.h"
 #include "kv/resultsgrid.h"
 
@@ -174,6 +175,10 @@ ModelWindow::ModelWindow(const EngineApi& api, ModelContext context, QWidget* pa
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(heading);
     layout->addLayout(body, 1);
+    // A model with transcritical curves: its Te-gas-cooler pressure region and figures.
+    const std::optional<GasCoolerRange> gasCooler = gasCoolerRange(api_, m.number);
+    if (gasCooler)
+        layout->addWidget(new GasCoolerPanel(api_, context_, *gasCooler, this), 1);
     layout->addLayout(buttons);
 
     connect(cbQuantity, &QComboBox::currentIndexChanged, this, [this] { showChoice(); });
@@ -184,7 +189,7 @@ ModelWindow::ModelWindow(const EngineApi& api, ModelContext context, QWidget* pa
 
     table_ = computeTable(api_, m.number, context_.conditions, context_.units, range);
     fillTable();
-    resize(1180, 640);
+    resize(1180, gasCooler ? 980 : 640);
 }
 
 QString ModelWindow::conditionsText() const {

@@ -89,12 +89,28 @@ std::string replaced(std::string s, const std::string& from, const std::string& 
     return at == std::string::npos ? s : s.replace(at, from.size(), to);
 }
 
+// The minimal family with gas-cooler curves of this control line and rated pressure.
+const char* const kControl = "[[25, 75], [40, 100], [50, 120]]";
+std::string withGasCooler(const std::string& control,
+                          const std::string& rated = R"("ratedP": 90)") {
+    return replaced(kMinimalFamily, R"("typicalTc": 45})",
+                    R"("typicalTc": 45, "gasCooler": {"teLow": -20, "teHig": 5, "pLow": 75,
+                    "pHig": 120, "pdMax": 120, "ratedTe": -5, "ratedTgc": 35, "control": )" +
+                        control + ", " + rated + "}}");
+}
+
 TEST(RangeDescription, AcceptsAMinimalRange) {
     const Range r = parseRange(rangeWith(kMinimalFamily));
     ASSERT_EQ(r.families.size(), 1u);
     EXPECT_EQ(r.families[0].refrigerants[0].first, "R134a");
     EXPECT_EQ(countModels(r), 1); // the 20 cm3 size on the one three-phase supply
     EXPECT_EQ(modelEntries(r)[0].name, "X020A-D5");
+    // Gas-cooler rules: the control line's pressure between its points.
+    const Range g = parseRange(rangeWith(withGasCooler(kControl)));
+    ASSERT_TRUE(g.families[0].gasCooler.has_value());
+    EXPECT_DOUBLE_EQ(g.families[0].gasCooler->pressureAt(35), 91.666666666666671);
+    EXPECT_EQ(g.families[0].gasCooler->pressureAt(10), 75);
+    EXPECT_EQ(g.families[0].gasCooler->pressureAt(60), 120);
 }
 
 TEST(RangeDescription, RefusesWhatWouldMakeABadCatalogue) {
@@ -128,6 +144,19 @@ TEST(RangeDescription, RefusesWhatWouldMakeABadCatalogue) {
         {"implausible efficiency",
          rangeWith(replaced(kMinimalFamily, R"("etaMax": 0.7)", R"("etaMax": 1.7)"))},
         {"unknown technology", rangeWith(replaced(kMinimalFamily, "\"scroll\"", "\"screw\""))},
+        {"a family number shared by another text",
+         rangeWith(kMinimalFamily + "," +
+                   replaced(replaced(kMinimalFamily, R"("text": "F")", R"("text": "G")"),
+                            R"("prefix": "X")", R"("prefix": "Y")"))},
+        {"gas-cooler control line falling", rangeWith(withGasCooler(R"([[25, 90], [40, 75]])"))},
+        {"gas-cooler control line short of the pressure range",
+         rangeWith(withGasCooler(R"([[25, 75], [40, 100]])"))},
+        {"gas-cooler rated point beyond the range",
+         rangeWith(withGasCooler(kControl, R"("ratedP": 130)"))},
+        {"gas-cooler pressure of 1000 bar",
+         rangeWith(replaced(withGasCooler(kControl), R"("pHig": 120)", R"("pHig": 1000)"))},
+        {"gas-cooler field not a number",
+         rangeWith(withGasCooler(kControl, R"("ratedP": "ninety")"))},
     };
     for (const Case& c : cases)
         EXPECT_THROW(parseRange(c.json), RangeError) << c.why;
@@ -198,9 +227,9 @@ TEST_F(RealRange, EnlargedRangeReachesTheCountWithUniqueNames) {
     for (const ModelEntry& s : entries)
         names.insert(s.name);
     EXPECT_EQ(names.size(), entries.size());
-    for (const Family& f : big.families) { // same span as the demo range
-        const Family& small = *std::find_if(range.families.begin(), range.families.end(),
-                                            [&](const Family& x) { return x.code == f.code; });
+    ASSERT_EQ(big.families.size(), range.families.size());
+    for (std::size_t k = 0; k < big.families.size(); ++k) { // same span as the demo range
+        const Family &f = big.families[k], &small = range.families[k];
         EXPECT_DOUBLE_EQ(f.displacements.front(), small.displacements.front());
         EXPECT_NEAR(f.displacements.back(), small.displacements.back(), 1e-9);
     }

@@ -37,10 +37,11 @@ protected:
         return all;
     }();
 
+    // The block of the range a model comes from: its family number and name prefix.
     const Family& family(const Row& row) const {
         const int code = static_cast<int>(num(row, "DLLF"));
         for (const Family& f : range.families)
-            if (f.code == code)
+            if (f.code == code && row.at("Name").rfind(f.prefix, 0) == 0)
                 return f;
         throw std::runtime_error("no family " + std::to_string(code));
     }
@@ -116,8 +117,9 @@ TEST_F(DemoCatalogue, RangeIsThatOfARealMaker) {
         {2, {"R404A", "R448A", "R449A", "R507A", "R134a", "R513A", "R290"}},
         {3, {"R404A", "R448A", "R449A", "R507A", "R290"}},
         {4,
-         {"R134a", "R513A", "R404A", "R448A", "R449A", "R507A", "R290", "R1234yf", "R1234ze(E)"}},
-        {5, {"R404A", "R507A", "R290", "R1270"}},
+         {"R134a", "R513A", "R404A", "R448A", "R449A", "R507A", "R290", "R1234yf", "R1234ze(E)",
+          "R744"}},
+        {5, {"R404A", "R507A", "R290", "R1270", "R744"}},
     };
     EXPECT_EQ(refrigerantsByFamily, expected);
     // Every refrigerant of the catalogue has a fluid file.
@@ -168,8 +170,7 @@ TEST_F(DemoCatalogue, PolynomialsFollowThePhysicsWithinOnePercent) {
             c.grid = fitGrid(envelopeOf(row), fam);
             for (const auto& [te, tc] : c.grid)
                 c.points.push_back(thermo.cycle(te, tc, base.suctionTemperature(te), base.sc));
-            c.rated = thermo.cycle(fam.typicalTe, fam.typicalTc,
-                                   base.suctionTemperature(fam.typicalTe), base.sc);
+            c.rated = ratedCycle(fam, base, thermo);
             it = cache.emplace(key, std::move(c)).first;
         }
         const Cycles& cycles = it->second;

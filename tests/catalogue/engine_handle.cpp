@@ -3,6 +3,7 @@
 #include <kpx_calc.h>
 #include <kpx_text_buffer.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -57,6 +58,20 @@ Rating Engine::rate(int32_t model, double te, double tc, double sc, double sh1, 
     Rating r;
     r.code = api_.KPX_Rating(model, "", "", 0, te, tc, sc, sh1, sh2, &r.capacity, &r.power,
                              &r.current, &r.massFlow, &r.cop);
+    return r;
+}
+
+KPX_TranscriticalResult Engine::rateTranscritical(int32_t model, double te, double pgc, double tgc,
+                                                  double sh1, double sh2) const {
+    KPX_TranscriticalResult r{};
+    r.code = api_.KPX_RatingTranscritical(model, "", "", 0, te, pgc, tgc, sh1, sh2, NAN, &r);
+    return r;
+}
+
+KPX_TranscriticalResult Engine::optimum(int32_t model, double te, double tgc, double sh1,
+                                        double sh2) const {
+    KPX_TranscriticalResult r{};
+    r.code = api_.KPX_OptimumGasCoolerPressure(model, "", "", 0, te, tgc, sh1, sh2, NAN, &r);
     return r;
 }
 

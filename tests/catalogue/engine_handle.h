@@ -32,6 +32,12 @@ public:
     std::string field(int32_t model, const std::string& column) const;
     double number(int32_t model, const std::string& column) const;
     Rating rate(int32_t model, double te, double tc, double sc, double sh1, double sh2) const;
+    // Transcritical rating at a gas-cooler pressure (Pa) and outlet temperature, no liquid
+    // line; and at the pressure of the highest COP.
+    KPX_TranscriticalResult rateTranscritical(int32_t model, double te, double pgc, double tgc,
+                                              double sh1, double sh2) const;
+    KPX_TranscriticalResult optimum(int32_t model, double te, double tgc, double sh1,
+                                    double sh2) const;
 
 private:
     kv::ProgramDir dir_;

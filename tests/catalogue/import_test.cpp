@@ -485,6 +485,28 @@ TEST_F(TempFiles, SpellingsNamesAndFrequencies) {
     const CatalogueTexts merged = mergeCatalogue(demo, result.models);
     EXPECT_EQ(std::count(merged.codes.begin(), merged.codes.end(), '\n'),
               std::count(demo.codes.begin(), demo.codes.end(), '\n'));
+    // The demo's lines end before the transcritical columns their models lack: merged, every
+    // line has the header's fields, and the R744 lines keep theirs.
+    const std::vector<Row> before = parseModels(demo.models), after = parseModels(merged.models);
+    const std::size_t width = static_cast<std::size_t>(
+        std::count(merged.models.begin(), merged.models.begin() + merged.models.find('\n'), '\t'));
+    std::size_t line = 0, transcritical = 0;
+    for (std::size_t pos = merged.models.find('\n') + 1; pos < merged.models.size(); ++line) {
+        const std::size_t end = merged.models.find('\n', pos);
+        EXPECT_EQ(std::count(merged.models.begin() + pos, merged.models.begin() + end, '\t'), width)
+            << line;
+        pos = end + 1;
+    }
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        EXPECT_EQ(after[i].at("GcQ9"), before[i].count("GcQ9") ? before[i].at("GcQ9") : "");
+        transcritical += before[i].count("GcQ9");
+    }
+    EXPECT_GT(transcritical, 10u);
+    // A line that ends before a column every model has is damage, not an absent figure.
+    std::string cut = demo.models;
+    cut.resize(cut.find("\tR744\t") + 6);
+    cut += "\n";
+    EXPECT_THROW(mergeCatalogue({demo.codes, cut}, result.models), ImportError);
 
     struct Case {
         const char* what;

@@ -19,33 +19,7 @@ namespace {
 using kv::TestModel;
 using kvtest::Outcome;
 
-// The first row of the public transcritical curves (J/kg and Pa).
-const char* const kQ[] = {"6.126e-05",   "-0.0033564", "6.1461",     "0.0095107",   "0.031467",
-                          "-3.6337e-05", "0.23406",    "0.00010693", "-7.9936e-08", "5.5138e-11"};
-const char* const kP[] = {"9.6322e-14", "4.4874e-08",  "2.7964e-07", "1.409e-10",  "-6.2129e-05",
-                          "6.6629e-10", "-1.4278e-09", "-8.482e-07", "7.2268e-12", "-3.7658e-17"};
-
-std::vector<TestModel> carbonDioxideModels() {
-    TestModel a = kv::namedModel("CO2-A"), low = kv::namedModel("CO2-LOW"),
-              none = kv::namedModel("CO2-NONE");
-    for (TestModel* m : {&a, &low, &none})
-        m->refrigerant = "R744";
-    for (TestModel* m : {&a, &low}) {
-        for (int i = 0; i < 10; ++i) {
-            m->overrides["GcQ" + std::to_string(i)] = kQ[i];
-            m->overrides["GcP" + std::to_string(i)] = kP[i];
-        }
-        m->overrides.insert({{"GcShBase", "10"},
-                             {"GcTeLow", "-20"},
-                             {"GcTeHig", "0"},
-                             {"GcPLow", "7500000"},
-                             {"GcPHig", "10000000"},
-                             {"GcHLow", "291650"},
-                             {"GcHHig", "313040"}});
-    }
-    low.overrides["GcPLow"] = "6000000";
-    return {a, low, none};
-}
+using kv::carbonDioxideModels;
 
 using Transcritical = kvtest::InProcessCli<carbonDioxideModels>;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -160,7 +134,7 @@ TEST_F(Transcritical, BadInputGetsADefinedMessage) {
         {{"table", "--model", "CO2-A", "--tgc", "35", "--show", "pressureRatio"}, 2, "--show"},
         {{"table", "--model", "CO2-NONE", "--tgc", "35"}, 3, "no transcritical curves"},
         {{"table", "--model", "CO2-X", "--tgc", "35"}, 2, "no model named"},
-        {{"envelope", "--model", "CO2-A", "--tgc", "35"}, 2, "belongs to"},
+        {{"envelope", "--model", "CO2-A", "--pgc", "90"}, 2, "belongs to"},
         {{"rate", "--pgc", "90", "--tgc", "35", "--target", "5000"}, 2, "--target is not offered"},
         {{"rate", "--pgc", "90", "--tgc", "35", "--speed", "50"}, 2, "of one speed"},
         {{"table", "--model", "CO2-A", "--tgc", "35", "--speeds"}, 2, "of one speed"},
@@ -178,6 +152,54 @@ TEST_F(Transcritical, BadInputGetsADefinedMessage) {
         EXPECT_NE(o.err.find(c.message), std::string::npos) << c.message << ": " << o.err;
         EXPECT_EQ(o.out.find("nan"), std::string::npos) << o.out;
     }
+}
+
+// envelope gives the Te-Tc polygons and, for a model with transcritical curves, the
+// region in Te and gas-cooler pressure at --tgc: in JSON, CSV and the table; pressures
+// below the saturation pressure of the outlet temperature are not in it.
+TEST_F(Transcritical, EnvelopeGivesBothRegions) {
+    Outcome o = cli({"envelope", "--model", "CO2-A", "--format", "json", "--te", "-5", "--sh1",
+                     "10", "--sh2", "10"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    nlohmann::json doc = nlohmann::json::parse(o.out);
+    EXPECT_FALSE(doc["regions"].empty());
+    EXPECT_EQ(doc["gasCoolerRegion"]["gasCoolerOutletTemperature"], 35.0);
+    const auto& edges = doc["gasCoolerRegion"]["edges"];
+    ASSERT_EQ(edges.size(), 25u) << o.out;
+    EXPECT_EQ(edges.front()["te"], -20.0);
+    EXPECT_EQ(edges.back()["te"], 0.0);
+    for (const auto& e : edges) {
+        EXPECT_GE(e["gasCoolerPressureLow"].get<double>(), 75.0);
+        EXPECT_LE(e["gasCoolerPressureHigh"].get<double>(), 100.0);
+        EXPECT_LE(e["gasCoolerPressureLow"], e["gasCoolerPressureHigh"]);
+    }
+
+    // From 60 bar at an outlet of 25 degC: only above its saturation pressure (64.3 bar).
+    o = cli({"envelope", "--model", "CO2-LOW", "--format", "json", "--tgc", "25"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    doc = nlohmann::json::parse(o.out);
+    ASSERT_FALSE(doc["gasCoolerRegion"]["edges"].empty());
+    for (const auto& e : doc["gasCoolerRegion"]["edges"])
+        EXPECT_GT(e["gasCoolerPressureLow"].get<double>(), 64.3);
+
+    o = cli({"envelope", "--model", "CO2-A", "--format", "csv", "--units", "imperial"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("region,code,te,tc\r\n"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("\r\nte,gasCoolerPressureLow,gasCoolerPressureHigh,"
+                         "gasCoolerOutletTemperature\r\n-4.000,"),
+              std::string::npos)
+        << o.out;
+    o = cli({"envelope", "--model", "CO2-A", "--tgc", "40"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("Transcritical region at a gas-cooler outlet of 40"), std::string::npos)
+        << o.out;
+
+    // Without transcritical curves: the polygons alone. A --tgc that is no number: usage.
+    o = cli({"envelope", "--model", "CO2-NONE", "--format", "json"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_FALSE(nlohmann::json::parse(o.out).contains("gasCoolerRegion"));
+    o = cli({"envelope", "--model", "CO2-A", "--tgc", "warm"});
+    EXPECT_EQ(o.status, 2);
 }
 
 } // namespace

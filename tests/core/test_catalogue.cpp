@@ -139,4 +139,33 @@ std::vector<TestModel> figureModels() {
     return {estimated, own};
 }
 
+// The first row of the public transcritical curves (J/kg and Pa).
+static const char* const kQ[] = {"6.126e-05",   "-0.0033564",  "6.1461",  "0.0095107",
+                                 "0.031467",    "-3.6337e-05", "0.23406", "0.00010693",
+                                 "-7.9936e-08", "5.5138e-11"};
+static const char* const kP[] = {"9.6322e-14",  "4.4874e-08", "2.7964e-07",  "1.409e-10",
+                                 "-6.2129e-05", "6.6629e-10", "-1.4278e-09", "-8.482e-07",
+                                 "7.2268e-12",  "-3.7658e-17"};
+
+std::vector<TestModel> carbonDioxideModels() {
+    TestModel a = namedModel("CO2-A"), low = namedModel("CO2-LOW"), none = namedModel("CO2-NONE");
+    for (TestModel* m : {&a, &low, &none})
+        m->refrigerant = "R744";
+    for (TestModel* m : {&a, &low}) {
+        for (int i = 0; i < 10; ++i) {
+            m->overrides["GcQ" + std::to_string(i)] = kQ[i];
+            m->overrides["GcP" + std::to_string(i)] = kP[i];
+        }
+        m->overrides.insert({{"GcShBase", "10"},
+                             {"GcTeLow", "-20"},
+                             {"GcTeHig", "0"},
+                             {"GcPLow", "7500000"},
+                             {"GcPHig", "10000000"},
+                             {"GcHLow", "291650"},
+                             {"GcHHig", "313040"}});
+    }
+    low.overrides["GcPLow"] = "6000000";
+    return {a, low, none};
+}
+
 } // namespace kv

@@ -50,4 +50,8 @@ std::vector<TestModel> figureModels();
 std::string codesFile(const std::vector<CodeLine>& lines);
 std::string modelsFile(const std::vector<TestModel>& models);
 
+// Three R744 models: CO2-A with the first public transcritical curves (7.5 to 10 MPa),
+// CO2-LOW with the same curves from 6 MPa, CO2-NONE without transcritical curves.
+std::vector<TestModel> carbonDioxideModels();
+
 } // namespace kv

@@ -4,14 +4,22 @@
 #include "harness.h"
 #include "kv/diagramview.h"
 #include "kv/figures.h"
+#include "kv/gascoolerview.h"
 #include "kv/modelwindow.h"
 #include "kv/resultsgrid.h"
 
 #include <QApplication>
+
+#include <algorithm>
+#include <limits>
+
 #include <QComboBox>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -538,6 +546,108 @@ private slots:
         QVERIFY2(QToolTip::text().contains(QStringLiteral("Warning: ") +
                                            QLatin1String(kv::kAboveMaxDischargeReason.data())),
                  qPrintable(QToolTip::text()));
+    }
+
+    // An R744 model with transcritical curves gets the Te-gas-cooler pressure region with the
+    // operating point at the optimum pressure, the table over pressure at the outlet
+    // temperature of its field, and the optimum; typed into the field, another outlet
+    // temperature moves them, a text that is no number is refused. A model without the
+    // curves has none of it.
+    void transcriticalView() {
+        WindowHarness h(kv::carbonDioxideModels());
+        QCOMPARE(h.start(), StartupStatus::Ready);
+        const kv::EngineApi& api = h.window().engine();
+        const auto model = kv::findModelByName(api, "CO2-A");
+        QVERIFY(model.has_value());
+        auto* w = new ModelWindow(
+            api, {*model, {-5, 20, 0, 10, 10}, kv::UnitSystem::SI, {".", ","}}, &h.window());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        auto* panel = w->findChild<kv::GasCoolerPanel*>("gasCoolerPanel");
+        QVERIFY(panel != nullptr);
+        auto* diagram = w->findChild<kv::GasCoolerDiagram*>("gasCoolerDiagram");
+        auto* table = w->findChild<QTableWidget*>("tblGasCooler");
+        auto* optimum = w->findChild<QLabel*>("lblOptimumPressure");
+        auto* outlet = w->findChild<QLineEdit*>("txtGasCoolerOutlet");
+        QVERIFY(diagram && table && optimum && outlet);
+        QCOMPARE(outlet->text(), QStringLiteral("35"));
+        // 75 to 100 bar in steps of 5, each row the engine's rating there.
+        QCOMPARE(table->rowCount(), 6);
+        QCOMPARE(table->verticalHeaderItem(3)->text(), QStringLiteral("90.0 bar"));
+        KPX_TranscriticalResult at90{}, best{};
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        api.KPX_RatingTranscritical(model->number, "", "", 0, -5, 9e6, 35, 10, 10, nan, &at90);
+        api.KPX_OptimumGasCoolerPressure(model->number, "", "", 0, -5, 35, 10, 10, nan, &best);
+        QCOMPARE(at90.code, 0);
+        QCOMPARE(table->item(3, 2)->text(), kv::groupedNumber(at90.cop, 2, {".", ","}));
+        QVERIFY2(optimum->text().contains(
+                     kv::groupedNumber(best.gasCoolerPressure / 1e5, 1, {".", ","}) +
+                     QStringLiteral(" bar")),
+                 qPrintable(optimum->text()));
+        // The operating point is drawn at Te of the run and the optimum pressure; the region
+        // holds rated cells.
+        QVERIFY(!diagram->pointPosition().isNull());
+        QVERIFY(std::count(diagram->codes().begin(), diagram->codes().end(), 0) > 0);
+        const QPointF before = diagram->pointPosition();
+        w->grab().save(QDir::temp().filePath(QStringLiteral("kv-transcritical-window.png")));
+
+        // A warmer outlet asks for a higher pressure: typed and entered.
+        outlet->setFocus();
+        outlet->selectAll();
+        QTest::keyClicks(outlet, QStringLiteral("40"));
+        QTest::keyClick(outlet, Qt::Key_Return);
+        KPX_TranscriticalResult warmer{};
+        api.KPX_OptimumGasCoolerPressure(model->number, "", "", 0, -5, 40, 10, 10, nan, &warmer);
+        QVERIFY(warmer.gasCoolerPressure > best.gasCoolerPressure);
+        QVERIFY2(optimum->text().contains(
+                     kv::groupedNumber(warmer.gasCoolerPressure / 1e5, 1, {".", ","})),
+                 qPrintable(optimum->text()));
+        QVERIFY(diagram->pointPosition().y() < before.y());
+        const QString kept = table->item(3, 2)->text();
+        outlet->selectAll();
+        QTest::keyClicks(outlet, QStringLiteral("warm"));
+        QTest::mouseClick(w->findChild<QPushButton*>("btnGasCoolerApply"), Qt::LeftButton);
+        QVERIFY(w->findChild<QLabel*>("lblGasCoolerProblem")->isVisible());
+        QCOMPARE(table->item(3, 2)->text(), kept);
+        delete w;
+
+        // Imperial units in a comma-decimal format: °F and psia, 50 psi steps.
+        auto* us = new ModelWindow(
+            api, {*model, {-5, 20, 0, 10, 10}, kv::UnitSystem::Imperial, {",", "."}}, &h.window());
+        auto* usOutlet = us->findChild<QLineEdit*>("txtGasCoolerOutlet");
+        auto* usTable = us->findChild<QTableWidget*>("tblGasCooler");
+        QCOMPARE(usOutlet->text(), QStringLiteral("95"));
+        QCOMPARE(usTable->rowCount(), 9); // 1087.8 psia in steps of 50 and 1450.4 psia
+        QCOMPARE(usTable->verticalHeaderItem(8)->text(), QStringLiteral("1.450,4 psia"));
+        usOutlet->setFocus();
+        usOutlet->selectAll();
+        QTest::keyClicks(usOutlet, QStringLiteral("104,5"));
+        QTest::keyClick(usOutlet, Qt::Key_Return);
+        QVERIFY(!us->findChild<QLabel*>("lblGasCoolerProblem")->isVisibleTo(us));
+        KPX_TranscriticalResult at104{};
+        api.KPX_OptimumGasCoolerPressure(model->number, "", "", 0, -5, (104.5 - 32) / 1.8, 10, 10,
+                                         nan, &at104);
+        QVERIFY2(us->findChild<QLabel*>("lblOptimumPressure")
+                     ->text()
+                     .contains(kv::groupedNumber(at104.gasCoolerPressure / 6894.757293168, 1,
+                                                 {",", "."})),
+                 qPrintable(us->findChild<QLabel*>("lblOptimumPressure")->text()));
+        delete us;
+
+        const auto none = kv::findModelByName(api, "CO2-NONE");
+        QVERIFY(none.has_value());
+        auto* plain = new ModelWindow(
+            api, {*none, {-5, 20, 0, 10, 10}, kv::UnitSystem::SI, {".", ","}}, &h.window());
+        QVERIFY(plain->findChild<kv::GasCoolerPanel*>() == nullptr);
+        delete plain;
+        // An engine without the transcritical exports: the curves are not offered, never
+        // called through a null entry point.
+        kv::EngineApi older = api;
+        older.KPX_RatingTranscritical = nullptr;
+        auto* old = new ModelWindow(
+            older, {*model, {-5, 20, 0, 10, 10}, kv::UnitSystem::SI, {".", ","}}, &h.window());
+        QVERIFY(old->findChild<kv::GasCoolerPanel*>() == nullptr);
+        delete old;
     }
 
     // A model without envelope data: the window says so instead of drawing an empty frame.

@@ -43,7 +43,9 @@ constexpr const char* kCommandsPart = R"(Commands:
   list refrigerants|families|voltages|conditions
                              show the texts that rate's options accept
   envelope --model NAME      the model's operating envelope at the conditions: its
-                             polygons (region, code, te, tc) or, as svg, the diagram
+                             polygons (region, code, te, tc) or, as svg, the diagram;
+                             with transcritical curves also the Te-gas-cooler pressure
+                             region at --tgc (default 35 °C or 95 °F)
   table --model NAME         the model's performance table at the conditions
   export --model NAME --format energyplus
                              the model's Refrigeration:Compressor object with its
@@ -201,7 +203,7 @@ const std::vector<CommandOptions>& commands() {
          with({"--refrigerant", "--family", "--voltage", "--frequency", "--filter", "--target",
                "--order", "--pgc", "--tgc", "--speed", "--match-capacity"})},
         {"list", Command::List, {"--frequency"}},
-        {"envelope", Command::Envelope, with({"--model"})},
+        {"envelope", Command::Envelope, with({"--model", "--tgc"})},
         {"export", Command::Export, {"--model"}},
         {"table", Command::Table,
          with({"--model", "--te-from", "--te-to", "--te-step", "--tc-from", "--tc-to", "--tc-step",

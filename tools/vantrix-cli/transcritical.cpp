@@ -352,7 +352,8 @@ std::optional<UsageError> transcriticalUsage(const CliOptions& o, const kv::Numb
         return UsageError{"a transcritical point needs --tgc, the gas-cooler outlet temperature"};
     if (o.command == Command::Rate && !o.pgc)
         return UsageError{"rate above the critical point needs --pgc and --tgc together"};
-    if (o.tc || o.sc)
+    // The envelope shows the subcritical region at Tc and Sc beside the transcritical one.
+    if ((o.tc || o.sc) && o.command != Command::Envelope)
         return UsageError{"--tc and --sc have no meaning with a gas cooler: give --pgc and --tgc"};
     if (!o.show.empty() || !o.target.empty())
         return UsageError{std::string(o.show.empty() ? "--target" : "--show") +
@@ -364,35 +365,6 @@ std::optional<UsageError> transcriticalUsage(const CliOptions& o, const kv::Numb
     if (const auto* e = std::get_if<UsageError>(&given))
         return *e;
     return std::nullopt;
-}
-
-std::string transcriticalReason(int32_t code) {
-    switch (code) {
-    case KPX_NO_GAS_COOLER_CURVES:
-        return "the model has no transcritical curves";
-    case KPX_GAS_COOLER_OUTLET_VAPOUR:
-        return "gas-cooler pressure below the critical pressure with the outlet at or above "
-               "its saturation temperature (not condensed)";
-    case KPX_GAS_COOLER_BELOW_SUCTION:
-        return "gas-cooler outlet temperature not above the evaporating temperature";
-    case KPX_GAS_COOLER_PRESSURE_LOW:
-        return "gas-cooler pressure below the model's range";
-    case KPX_GAS_COOLER_PRESSURE_HIGH:
-        return "gas-cooler pressure above the model's range or maximum discharge pressure";
-    case KPX_PRESSURE_RATIO_TOO_HIGH:
-        return "pressure ratio above the model's maximum";
-    case KPX_LIQUID_LINE_INVALID:
-        return "liquid line temperature above the gas-cooler outlet or not above Te";
-    case KPX_NO_PRESSURE_IN_ENVELOPE:
-        return "no gas-cooler pressure of the model's envelope serves this outlet temperature";
-    case KPX_GAS_COOLER_ENTHALPY_OUTSIDE:
-        return "outlet enthalpy beyond the capacity curve's range: its mass flow at the "
-               "range's end";
-    case KPX_ABOVE_MAX_DISCHARGE:
-        return "discharge temperature above the model's maximum";
-    default:
-        return kv::ratingReason(code);
-    }
 }
 
 int runTranscritical(const CliOptions& o, const kv::EngineApi& api, const kv::ConditionTexts& texts,

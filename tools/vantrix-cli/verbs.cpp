@@ -4,6 +4,7 @@
 #include "kv/displaytext.h"
 #include "kv/envelope.h"
 #include "kv/figures.h"
+#include "kv/gascooler.h"
 #include "kv/perftable.h"
 #include "kvcli/energyplus.h"
 #include "kvcli/speed.h"
@@ -147,9 +148,55 @@ Json tableJson(const kv::PerfTable& t, const kv::ModelInfo& m) {
     return doc;
 }
 
+// The Te-gas-cooler pressure region of a model with transcritical curves, at outlet tgc
+// (degC), in the units shown: after the polygons as JSON member, CSV records or a table.
+struct GasCoolerRegion {
+    double tgc = 0;
+    std::vector<kv::GasCoolerEdge> edges;
+};
+
+void writeGasCoolerRegion(std::ostream& out, OutputFormat format, const GasCoolerRegion& region,
+                          kv::UnitSystem units, Json* doc) {
+    const bool imperial = units == kv::UnitSystem::Imperial;
+    const double perUnit = imperial ? 6894.757293168 : 1e5;
+    const auto t = [&](double c) { return imperial ? c * 1.8 + 32 : c; };
+    if (format == OutputFormat::Json) {
+        Json edges = Json::array();
+        for (const kv::GasCoolerEdge& e : region.edges)
+            edges.push_back({{"te", t(e.te)},
+                             {"gasCoolerPressureLow", e.pLow / perUnit},
+                             {"gasCoolerPressureHigh", e.pHig / perUnit}});
+        (*doc)["gasCoolerRegion"] = {{"gasCoolerOutletTemperature", t(region.tgc)},
+                                     {"edges", edges}};
+        return;
+    }
+    const std::string p = imperial ? "psia" : "bar";
+    if (format == OutputFormat::Csv) {
+        out << "\r\nte,gasCoolerPressureLow,gasCoolerPressureHigh,gasCoolerOutletTemperature\r\n";
+        for (const kv::GasCoolerEdge& e : region.edges)
+            out << kv::csvRecord({kv::plainNumber(t(e.te), 3), kv::plainNumber(e.pLow / perUnit, 3),
+                                  kv::plainNumber(e.pHig / perUnit, 3),
+                                  kv::plainNumber(t(region.tgc), 3)});
+        return;
+    }
+    const std::string unit = imperial ? "°F" : "°C";
+    std::vector<std::vector<std::string>> lines{
+        {"Te (" + unit + ")", "Lowest pgc (" + p + ")", "Highest pgc (" + p + ")"}};
+    for (const kv::GasCoolerEdge& e : region.edges)
+        lines.push_back({kv::plainNumber(t(e.te), 3), kv::plainNumber(e.pLow / perUnit, 3),
+                         kv::plainNumber(e.pHig / perUnit, 3)});
+    out << "\nTranscritical region at a gas-cooler outlet of " << kv::plainNumber(t(region.tgc), 3)
+        << " " << unit << " (gas-cooler pressures at which the model rates):\n";
+    if (region.edges.empty())
+        out << "none: the model rates at no pressure of its curves there\n";
+    else
+        writeTable(out, lines, {true, true, true});
+}
+
 // The envelope's polygons in the units shown: CSV records, a table or JSON.
 void writeEnvelope(std::ostream& out, OutputFormat format, const kv::Envelope& env,
-                   const kv::ModelInfo& m, const kv::ConditionValues& at, kv::UnitSystem units) {
+                   const kv::ModelInfo& m, const kv::ConditionValues& at, kv::UnitSystem units,
+                   const std::optional<GasCoolerRegion>& region) {
     const auto shown = [units](const kv::EnvelopePoint& e) {
         return kv::fromEngineUnits({e.te, e.tc, 0, 0, 0}, units);
     };
@@ -168,6 +215,8 @@ void writeEnvelope(std::ostream& out, OutputFormat format, const kv::Envelope& e
         }
         Json doc = modelJson(m, at, units);
         doc["regions"] = regions;
+        if (region)
+            writeGasCoolerRegion(out, format, *region, units, &doc);
         writeJson(out, doc);
         return;
     }
@@ -179,6 +228,8 @@ void writeEnvelope(std::ostream& out, OutputFormat format, const kv::Envelope& e
                 out << kv::csvRecord({std::to_string(p.region), std::to_string(p.code),
                                       kv::plainNumber(s.te, 3), kv::plainNumber(s.tc, 3)});
             }
+        if (region)
+            writeGasCoolerRegion(out, format, *region, units, nullptr);
         return;
     }
     const std::string unit(kv::unitLabels(units).te);
@@ -196,6 +247,8 @@ void writeEnvelope(std::ostream& out, OutputFormat format, const kv::Envelope& e
     out << heading(m, at, units) << "\n";
     writeTable(out, lines, {true, true, true, true});
     writeCodeKey(out, codes, "Each region is a polygon of the points listed; its code:");
+    if (region)
+        writeGasCoolerRegion(out, format, *region, units, nullptr);
 }
 
 std::optional<UsageError> readRange(const CliOptions& o, const kv::NumberFormat& fmt,
@@ -249,10 +302,23 @@ int runVerb(const CliOptions& o, const kv::EngineApi& api, const kv::ConditionTe
                     << " (code " << code << ")";
             err << "\n";
         }
+        // With transcritical curves, the region in Te and gas-cooler pressure too.
+        std::optional<GasCoolerRegion> region;
+        if (const auto range = kv::gasCoolerRange(api, model->number)) {
+            double tgc = 35;
+            if (o.tgc) {
+                const auto v = kv::readDoubleField(*o.tgc, fmt);
+                if (!v)
+                    return usage(err, UsageError{"invalid number \"" + *o.tgc + "\" for --tgc"});
+                tgc = o.units == kv::UnitSystem::Imperial ? kv::fahrenheitToCelsius(*v) : *v;
+            }
+            region = GasCoolerRegion{
+                tgc, kv::gasCoolerRegion(api, model->number, *range, tgc, at.sh1, at.sh2)};
+        }
         if (o.format == OutputFormat::Svg)
             out << kv::drawingSvg(kv::envelopeDrawing(env, at, o.units, 760, 480));
         else
-            writeEnvelope(out, o.format, env, shown, at, o.units);
+            writeEnvelope(out, o.format, env, shown, at, o.units, region);
         return kExitOk;
     }
 

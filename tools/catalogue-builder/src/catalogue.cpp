@@ -119,6 +119,16 @@ std::string dataBinText(std::size_t modelsBytes, std::size_t codesBytes) {
     return std::to_string(diff) + "\n";
 }
 
+CyclePoint ratedCycle(const Family& family, const BaseConditions& base, const Thermo& thermo) {
+    if (const std::optional<GasCoolerRules>& gc = family.gasCooler) {
+        const double pgc = gc->ratedP * 1e5;
+        return thermo.gasCoolerCycle(gc->ratedTe, pgc, thermo.enthalpy(gc->ratedTgc, pgc),
+                                     base.suctionTemperature(gc->ratedTe));
+    }
+    return thermo.cycle(family.typicalTe, family.typicalTc,
+                        base.suctionTemperature(family.typicalTe), base.sc);
+}
+
 Catalogue buildCatalogue(const Range& range, const asere::FluidLibrary& fluids, int limit,
                          bool sequentialNames) {
     std::vector<ModelEntry> entries = modelEntries(range, sequentialNames);
@@ -149,8 +159,7 @@ Catalogue buildCatalogue(const Range& range, const asere::FluidLibrary& fluids, 
                     throw RangeError(s.family->text + ": return gas below Te " + formatValue(te));
                 set.grid.push_back(thermo.cycle(te, tc, base.suctionTemperature(te), base.sc));
             }
-            set.rated = thermo.cycle(s.family->typicalTe, s.family->typicalTc,
-                                     base.suctionTemperature(s.family->typicalTe), base.sc);
+            set.rated = ratedCycle(*s.family, base, thermo);
             std::vector<Sample> td;
             for (std::size_t i = 0; i < sh.grid.size(); ++i) {
                 const CyclePoint& point = set.grid[i];
@@ -194,6 +203,10 @@ Catalogue buildCatalogue(const Range& range, const asere::FluidLibrary& fluids, 
         model.p = fitRelative(p);
         model.a = fitRelative(a);
         model.m = fitRelative(m);
+        if (family.gasCooler)
+            model.gasCooler =
+                gasCoolerCurves(*family.gasCooler, model.base,
+                                Thermo(fluids.get(entry.refrigerant->name)), compressor);
         model.errors = {
             maxRelativeError(asWritten(model.q), q), maxRelativeError(asWritten(model.p), p),
             maxRelativeError(asWritten(model.a), a), maxRelativeError(asWritten(model.m), m)};
@@ -211,8 +224,10 @@ std::string codesText(const Range& range) {
     out << "List\tNumber\tText\n";
     for (const Refrigerant& r : range.refrigerants)
         out << kpx::CodeListPrefix::kRefrigerants << '\t' << r.code << '\t' << r.name << '\n';
+    std::set<int> families;
     for (const Family& f : range.families)
-        out << kpx::CodeListPrefix::kFamilies << '\t' << f.code << '\t' << f.text << '\n';
+        if (families.insert(f.code).second)
+            out << kpx::CodeListPrefix::kFamilies << '\t' << f.code << '\t' << f.text << '\n';
     for (const Supply& s : range.supplies)
         out << kpx::CodeListPrefix::kPowerSupplies << '\t' << s.code << '\t' << s.text << '\n';
     return out.str();
@@ -245,6 +260,13 @@ std::string modelsText(const std::vector<Model>& models) {
         out += column;
         out += '\t';
     }
+    // The transcritical columns, once a model has them; the lines of the others end
+    // before them, which reads as absent.
+    if (std::any_of(models.begin(), models.end(), [](const Model& m) { return m.gasCooler; }))
+        for (const std::string_view column : gasCoolerColumnNames()) {
+            out += column;
+            out += '\t';
+        }
     out += '\n';
     std::array<std::string, kpx::kModelColumns.size()> fields;
     const auto set = [&fields](std::string_view column, std::string text) {
@@ -281,6 +303,11 @@ std::string modelsText(const std::vector<Model>& models) {
             out += formatCoefficient(k);
             out += '\t';
         }
+        if (model.gasCooler)
+            for (const std::string& field : gasCoolerFields(*model.gasCooler)) {
+                out += field;
+                out += '\t';
+            }
         out += '\n';
     }
     return out;

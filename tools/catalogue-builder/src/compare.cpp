@@ -159,8 +159,10 @@ std::vector<ClassComparison> compareWithReference(const Range& range,
 
     std::vector<ClassComparison> rows;
     for (const auto& [key, r] : real) {
+        // A class whose point neither side rates (R744 at a condensing temperature above
+        // its critical point) has nothing to compare.
         const auto d = demo.find(key);
-        if (d == demo.end())
+        if (d == demo.end() || r.cop.empty() || d->second.cop.empty())
             continue;
         const Point& p = kClassPoints.at(key.second);
         rows.push_back({key.first, key.second, p.te, p.tc, summary(r), summary(d->second)});

@@ -86,6 +86,32 @@ CyclePoint Thermo::cycle(double te, double tc, double tSuction, double sc) const
     return c;
 }
 
+CyclePoint Thermo::gasCoolerCycle(double te, double pgc, double hOut, double tSuction) const {
+    CyclePoint c;
+    c.te = te;
+    c.tc = NAN;
+    c.tSuction = tSuction;
+    c.pe = dewPressure(te);
+    c.pc = pgc;
+    const asere::State suction = need(fluid_->vapourState(tSuction + kZeroCelsius, c.pe), name(),
+                                      "suction gas", tSuction, c.pe);
+    c.v1 = suction.v;
+    c.h1 = suction.h;
+    c.s1 = suction.s;
+    const asere::State out =
+        need(fluid_->stateAtPressureEntropy(pgc, c.s1), name(), "isentropic discharge", pgc, c.s1);
+    c.dhIs = out.h - c.h1;
+    c.effect = c.h1 - hOut;
+    if (!(c.dhIs > 0) || !(c.effect > 0) || !(c.v1 > 0))
+        throw ThermoError(name() + ": no transcritical cycle at " + std::to_string(te) + " degC, " +
+                          std::to_string(pgc) + " Pa");
+    return c;
+}
+
+double Thermo::enthalpy(double t, double p) const {
+    return need(fluid_->singlePhaseState(t + kZeroCelsius, p), name(), "state", t, p).h;
+}
+
 double Thermo::dischargeTemperature(const CyclePoint& point, double etaIs) const {
     const double h2 = point.h1 + point.dhIs / etaIs;
     // Newton on the vapour isobar, with cp as the slope; bracketed between the

@@ -117,8 +117,10 @@ CatalogueTexts mergeCatalogue(const CatalogueTexts& existing,
             columns = headerColumns(line);
             return;
         }
+        // A line may end before optional columns that its model lacks (they read as
+        // absent), never before a column of the schema.
         const auto fields = static_cast<std::size_t>(std::count(line.begin(), line.end(), '\t'));
-        if (fields < columns.size())
+        if (fields < std::min(columns.size(), kpx::kModelColumns.size()))
             throw ImportError(std::string(kpx::kModelsFileName) + ":" + std::to_string(lineNumber) +
                               ": " + std::to_string(fields) + " fields of the header's " +
                               std::to_string(columns.size()) +
@@ -209,13 +211,14 @@ CatalogueTexts mergeCatalogue(const CatalogueTexts& existing,
     for (const std::string& c : columns)
         out += c + '\t';
     out += '\n';
-    const std::string padding(columns.size() - existingColumns, '\t');
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (modelAt[i] != kNone)
             appendModel(out, modelAt[i], lines[i]);
         else {
+            const auto fields =
+                static_cast<std::size_t>(std::count(lines[i].begin(), lines[i].end(), '\t'));
             out += lines[i];
-            out += padding;
+            out.append(columns.size() - std::min(fields, columns.size()), '\t');
             out += '\n';
         }
     }

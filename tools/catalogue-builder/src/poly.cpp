@@ -134,10 +134,10 @@ Coefficients fromBicubicOrder(const Coefficients& n) {
     return {n[0], n[1], n[3], n[2], n[5], n[4], n[6], n[8], n[9], n[7]};
 }
 
-Coefficients fromFahrenheit(const Coefficients& c, double scale) {
-    // p(x, y) with x = a·te + b, y = a·tc + b: expand each term x^i·y^j by the binomial
-    // rule into powers of te and tc.
-    constexpr double a = 1.8, b = 32.0;
+Coefficients fromAffine(const Coefficients& c, double ax, double bx, double ay, double by,
+                        double scale) {
+    // p(x, y) with x = ax·te + bx, y = ay·tc + by: expand each term x^i·y^j by the
+    // binomial rule into powers of te and tc.
     constexpr int px[10] = {0, 1, 0, 2, 1, 0, 3, 2, 1, 0};
     constexpr int py[10] = {0, 0, 1, 0, 1, 2, 0, 1, 2, 3};
     const auto slot = [&](int i, int j) {
@@ -151,13 +151,17 @@ Coefficients fromFahrenheit(const Coefficients& c, double scale) {
     for (int k = 0; k < 10; ++k)
         for (int i = 0; i <= px[k]; ++i)
             for (int j = 0; j <= py[k]; ++j) {
-                const double f = binom[px[k]][i] * std::pow(a, i) * std::pow(b, px[k] - i) *
-                                 binom[py[k]][j] * std::pow(a, j) * std::pow(b, py[k] - j);
+                const double f = binom[px[k]][i] * std::pow(ax, i) * std::pow(bx, px[k] - i) *
+                                 binom[py[k]][j] * std::pow(ay, j) * std::pow(by, py[k] - j);
                 out[slot(i, j)] += c[k] * f;
             }
     for (double& v : out)
         v *= scale;
     return out;
+}
+
+Coefficients fromFahrenheit(const Coefficients& c, double scale) {
+    return fromAffine(c, 1.8, 32.0, 1.8, 32.0, scale);
 }
 
 } // namespace kvcat

@@ -148,7 +148,50 @@ BaseConditions parseBase(const json& j, const std::string& where) {
     return b;
 }
 
+GasCoolerRules parseGasCooler(const json& j, const std::string& where) {
+    GasCoolerRules g;
+    const std::pair<const char*, double GasCoolerRules::*> fields[] = {
+        {"teLow", &GasCoolerRules::teLow},       {"teHig", &GasCoolerRules::teHig},
+        {"pLow", &GasCoolerRules::pLow},         {"pHig", &GasCoolerRules::pHig},
+        {"pdMax", &GasCoolerRules::pdMax},       {"ratedTe", &GasCoolerRules::ratedTe},
+        {"ratedTgc", &GasCoolerRules::ratedTgc}, {"ratedP", &GasCoolerRules::ratedP}};
+    for (const auto& [key, member] : fields)
+        g.*member = number(j, key, where);
+    for (const json& point : member(j, "control", where)) {
+        if (!point.is_array() || point.size() != 2 || !point[0].is_number() ||
+            !point[1].is_number())
+            fail(where, "\"control\" points are [outlet temperature, pressure]");
+        g.control.emplace_back(point[0].get<double>(), point[1].get<double>());
+    }
+    const auto rising = [](const auto& a, const auto& b) {
+        return !(a.first < b.first) || a.second > b.second;
+    };
+    if (g.control.size() < 2 ||
+        std::adjacent_find(g.control.begin(), g.control.end(), rising) != g.control.end())
+        fail(where, "\"control\" needs two or more points, temperatures rising, pressures "
+                    "not falling");
+    if (!(g.teLow + 6 < g.teHig) || !(g.pLow >= 10 && g.pLow < g.pHig && g.pHig <= 200) ||
+        !(g.pdMax >= g.pHig && g.pdMax <= 200) || g.control.front().second > g.pLow ||
+        g.control.back().second < g.pHig || !(g.ratedP >= g.pLow && g.ratedP <= g.pHig) ||
+        !(g.ratedTe >= g.teLow && g.ratedTe <= g.teHig))
+        fail(where, "ranges must rise within 10 to 200 bar, the control line span the "
+                    "pressure range and the rated point lie inside");
+    return g;
+}
+
 } // namespace
+
+double GasCoolerRules::pressureAt(double tgc) const {
+    if (tgc <= control.front().first)
+        return control.front().second;
+    for (std::size_t i = 1; i < control.size(); ++i)
+        if (tgc <= control[i].first) {
+            const auto [t0, p0] = control[i - 1];
+            const auto [t1, p1] = control[i];
+            return p0 + (p1 - p0) * (tgc - t0) / (t1 - t0);
+        }
+    return control.back().second;
+}
 
 const Refrigerant& Range::refrigerant(const std::string& name) const {
     for (const Refrigerant& r : refrigerants)
@@ -251,8 +294,14 @@ Range parseRange(const std::string& jsonText) {
         f.threePhaseFrom = number(j, "threePhaseFrom", where);
         f.typicalTe = number(j, "typicalTe", where);
         f.typicalTc = number(j, "typicalTc", where);
+        if (j.contains("gasCooler"))
+            f.gasCooler = parseGasCooler(j.at("gasCooler"), where + " gasCooler");
+        // A number names one family: a second block of it (another refrigerant's physics)
+        // carries the same text.
         if (!codes.insert(f.code).second)
-            fail(where, "code used twice");
+            for (const Family& other : range.families)
+                if (other.code == f.code && other.text != f.text)
+                    fail(where, "code used twice with another text");
         range.families.push_back(std::move(f));
     }
     if (range.refrigerants.empty() || range.supplies.empty() || range.families.empty())

@@ -4,6 +4,7 @@
 // COP. Pressures in bar (--units si) or psia (imperial), absolute.
 #pragma once
 
+#include "kv/gascooler.h"
 #include "kvcli/cli.h"
 
 #include <iosfwd>
@@ -22,8 +23,6 @@ std::optional<UsageError> transcriticalUsage(const CliOptions& o, const kv::Numb
 int runTranscritical(const CliOptions& o, const kv::EngineApi& api, const kv::ConditionTexts& texts,
                      const kv::NumberFormat& fmt, std::ostream& out, std::ostream& err);
 
-// Why the engine refused or warned of a transcritical point: the transcritical codes' own
-// reasons, the rating's for the others.
-std::string transcriticalReason(int32_t code);
+using kv::transcriticalReason;
 
 } // namespace kvcli

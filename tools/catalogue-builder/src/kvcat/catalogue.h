@@ -4,10 +4,12 @@
 
 #include "kvcat/compressor.h"
 #include "kvcat/envelope.h"
+#include "kvcat/gas_cooler.h"
 #include "kvcat/poly.h"
 #include "kvcat/range.h"
 
 #include <asere/fluid.h>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,15 +43,21 @@ struct Model {
     BaseConditions base;
     Envelope envelope;
     Coefficients q{}, p{}, a{}, m{};
-    Coefficients td{};       // discharge temperature, degC
-    double dischargeMax = 0; // highest discharge temperature, degC
-    FitErrors errors;        // of the coefficients as written, over the fit grid
+    Coefficients td{};                        // discharge temperature, degC
+    double dischargeMax = 0;                  // highest discharge temperature, degC
+    FitErrors errors;                         // of the coefficients as written, over the fit grid
+    std::optional<GasCoolerCurves> gasCooler; // transcritical curves, for such families
 };
 
 struct Catalogue {
     std::vector<Model> models;
     FitErrors worst;
 };
+
+// The point a family's motors are rated at, at base conditions `base`: its typical point,
+// or the transcritical rated point of a family with gas-cooler curves, whose load is the
+// higher.
+CyclePoint ratedCycle(const Family& family, const BaseConditions& base, const Thermo& thermo);
 
 // Builds every model: the physics over the fit grid at the model's base conditions, the
 // four fits and the envelope. `limit` > 0 keeps only the first `limit` models.

@@ -42,6 +42,13 @@ public:
     // condensing pressure. The refrigerating effect counts the whole suction superheat,
     // as the rating's base conditions do.
     CyclePoint cycle(double te, double tc, double tSuction, double sc) const;
+    // The cycle of a transcritical point: suction gas at tSuction (degC) and the dew
+    // pressure of te, gas-cooler pressure pgc (Pa), expansion from the outlet enthalpy hOut
+    // (J/kg); `tc` is left NaN.
+    CyclePoint gasCoolerCycle(double te, double pgc, double hOut, double tSuction) const;
+    // Enthalpy (J/kg) of the single-phase state at t (degC) and p (Pa), also above the
+    // critical pressure.
+    double enthalpy(double t, double p) const;
     // Discharge temperature (degC) for compression with isentropic efficiency etaIs.
     double dischargeTemperature(const CyclePoint& point, double etaIs) const;
     double dewPressure(double t) const;       // degC -> Pa

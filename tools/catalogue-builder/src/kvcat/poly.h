@@ -32,5 +32,9 @@ Coefficients fromBicubicOrder(const Coefficients& c);
 // The polynomial p(x, y) in degF of both temperatures as a polynomial in degC, times
 // `scale`.
 Coefficients fromFahrenheit(const Coefficients& c, double scale);
+// The polynomial p(x, y) with x = ax·te + bx and y = ay·tc + by as a polynomial in te and
+// tc, times `scale`.
+Coefficients fromAffine(const Coefficients& c, double ax, double bx, double ay, double by,
+                        double scale = 1);
 
 } // namespace kvcat

@@ -86,8 +86,21 @@ struct EnvelopeRules {
     double maxPressureRatio = 12; // the F and H curves stay at or below it
 };
 
+// The transcritical curves of a carbon dioxide family: the gas-cooler pressure range its
+// power curve covers, and the high-pressure control line (outlet temperature, pressure)
+// along which its capacity curve in the outlet enthalpy holds, as a plant's controller
+// keeps it. Temperatures in degC, pressures in bar.
+struct GasCoolerRules {
+    double teLow = 0, teHig = 0;                    // Te range of both curves
+    double pLow = 0, pHig = 0;                      // gas-cooler pressure range
+    double pdMax = 0;                               // highest discharge pressure
+    std::vector<std::pair<double, double>> control; // (outlet temperature, pressure), rising
+    double ratedTe = 0, ratedTgc = 0, ratedP = 0;   // the motor's rated point
+    double pressureAt(double tgc) const;            // pressure of the control line at tgc
+};
+
 struct Family {
-    int code = 0; // "DLLF" number
+    int code = 0; // "DLLF" number (families of one number share its text)
     std::string text;
     std::string prefix; // model name prefix
     Physics physics;
@@ -95,9 +108,10 @@ struct Family {
     std::map<int, BaseConditions> base; // by supply frequency, 50 and 60
     std::vector<std::pair<std::string, EnvelopeLimits>> refrigerants; // name, limits
     std::vector<double> displacements;                                // cm3 per revolution
-    double singlePhaseUpTo = 0;          // largest displacement offered on single phase, cm3
-    double threePhaseFrom = 0;           // smallest displacement offered on three phase, cm3
-    double typicalTe = 0, typicalTc = 0; // the family's typical rating point, degC
+    double singlePhaseUpTo = 0;              // largest displacement offered on single phase, cm3
+    double threePhaseFrom = 0;               // smallest displacement offered on three phase, cm3
+    double typicalTe = 0, typicalTc = 0;     // the family's typical rating point, degC
+    std::optional<GasCoolerRules> gasCooler; // transcritical curves beside the subcritical
 };
 
 struct Range {
