@@ -3,6 +3,7 @@
 #include "kv/diagramview.h"
 #include "kv/modelpdf.h"
 #include "kv/resultsgrid.h"
+#include "kv/speedpanel.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -185,6 +186,39 @@ ModelWindow::ModelWindow(const EngineApi& api, ModelContext context, QWidget* pa
     table_ = computeTable(api_, m.number, context_.conditions, context_.units, range);
     fillTable();
     resize(1180, 640);
+    addSpeedPanel(body);
+}
+
+// ---- a variable-speed model's speed ---------------------------------------------------
+
+void ModelWindow::addSpeedPanel(QHBoxLayout* body) {
+    const auto info = speedInfo(api_, context_.model.number);
+    if (!info)
+        return;
+    auto* panel = new SpeedPanel(api_, context_, *info, this);
+    body->addWidget(panel, 2);
+    connect(panel, &SpeedPanel::speedChosen, this, [this](double speed) { rateAtSpeed(speed); });
+    resize(1560, 680);
+}
+
+void ModelWindow::rateAtSpeed(double speed) {
+    context_.conditions.speed = speed;
+    const ConditionValues& at = context_.conditions;
+    rated_ = ratePoint(api_, context_.model.number, at.te, at.tc, at);
+    if (auto* lblRated = findChild<QLabel*>(QStringLiteral("lblRated")))
+        lblRated->setText(ratedText());
+    // The diagram keeps the window of the nominal speed, so its envelope is seen to narrow.
+    envelope_ = computeEnvelope(api_, context_.model.number, at, envelope_.window);
+    if (auto* view = findChild<DiagramView*>()) {
+        auto* fresh = new DiagramView(api_, context_, envelope_, view->parentWidget());
+        delete view->parentWidget()->layout()->replaceWidget(view, fresh);
+        delete view;
+    }
+    // A range that no longer reads leaves no table of another speed behind.
+    if (!applyRange()) {
+        table_ = PerfTable{};
+        fillTable();
+    }
 }
 
 QString ModelWindow::conditionsText() const {
