@@ -198,7 +198,7 @@ void ModelWindow::addSpeedPanel(QHBoxLayout* body) {
     auto* panel = new SpeedPanel(api_, context_, *info, this);
     body->addWidget(panel, 2);
     connect(panel, &SpeedPanel::speedChosen, this, [this](double speed) { rateAtSpeed(speed); });
-    resize(1560, 680);
+    resize(1640, 680);
 }
 
 void ModelWindow::rateAtSpeed(double speed) {
@@ -210,10 +210,19 @@ void ModelWindow::rateAtSpeed(double speed) {
     // The diagram keeps the window of the nominal speed, so its envelope is seen to narrow.
     envelope_ = computeEnvelope(api_, context_.model.number, at, envelope_.window);
     if (auto* view = findChild<DiagramView*>()) {
-        auto* fresh = new DiagramView(api_, context_, envelope_, view->parentWidget());
-        delete view->parentWidget()->layout()->replaceWidget(view, fresh);
+        QWidget* box = view->parentWidget();
+        auto* fresh = new DiagramView(api_, context_, envelope_, box);
+        delete box->layout()->replaceWidget(view, fresh);
         delete view;
+        fresh->show();
+        if (auto* group = qobject_cast<QGroupBox*>(box))
+            group->setTitle(
+                QStringLiteral("Operating envelope at Sc, Sh1 and Sh2 of the run, %1 rev/s")
+                    .arg(groupedNumber(speed, 1, context_.format)));
     }
+    // The pressures and discharge temperature come from the figures of the nominal speed.
+    if (auto* lblPressures = findChild<QLabel*>(QStringLiteral("lblPressures")))
+        lblPressures->setText(pressuresText() + QStringLiteral("   (at the nominal speed)"));
     // A range that no longer reads leaves no table of another speed behind.
     if (!applyRange()) {
         table_ = PerfTable{};

@@ -66,7 +66,8 @@ SpeedPanel::SpeedPanel(const EngineApi& api, const ModelContext& context, const 
     tblSpeeds = new QTableWidget(this);
     tblSpeeds->setObjectName(QStringLiteral("tblSpeeds"));
     tblSpeeds->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tblSpeeds->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    tblSpeeds->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tblSpeeds->horizontalHeader()->setStretchLastSection(true);
     tblSpeeds->verticalHeader()->hide();
     tblSpeeds->verticalHeader()->setDefaultSectionSize(20);
 
@@ -89,7 +90,7 @@ SpeedPanel::SpeedPanel(const EngineApi& api, const ModelContext& context, const 
                                this),
                     3, 0);
     grid->addWidget(txtRequiredCapacity, 3, 1);
-    grid->addWidget(lblMatchSpeed, 3, 2);
+    grid->addWidget(lblMatchSpeed, 4, 0, 1, 3);
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(2, 1);
 

@@ -125,8 +125,13 @@ private slots:
                 .values[0],
             r.capacity);
         QVERIFY(w->ratedText().contains(kv::groupedNumber(r.capacity, 0, {".", ","})));
-        QVERIFY(w->findChild<kv::DiagramView*>());
+        // The diagram drawn again at the speed, and shown.
+        auto* view = w->findChild<kv::DiagramView*>();
+        QVERIFY(view && view->isVisible());
         QVERIFY(w->envelope().anyRated);
+        QVERIFY(!view->grab().isNull());
+        QVERIFY(!view->drawing().polygons.empty());
+        QVERIFY(w->findChild<QLabel*>("lblPressures")->text().contains("nominal speed"));
         w->close();
     }
 
