@@ -67,7 +67,6 @@ SpeedPanel::SpeedPanel(const EngineApi& api, const ModelContext& context, const 
     tblSpeeds->setObjectName(QStringLiteral("tblSpeeds"));
     tblSpeeds->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblSpeeds->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    tblSpeeds->horizontalHeader()->setStretchLastSection(true);
     tblSpeeds->verticalHeader()->hide();
     tblSpeeds->verticalHeader()->setDefaultSectionSize(20);
 

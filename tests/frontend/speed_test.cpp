@@ -95,6 +95,8 @@ private slots:
         QTest::newRow("slider End") << "" << int(Qt::Key_End) << 100.0;
         QTest::newRow("slider one step up from nominal") << "" << int(Qt::Key_Up) << 61.0;
         QTest::newRow("slider a page down from nominal") << "" << int(Qt::Key_PageDown) << 50.0;
+        // A mouse click on the groove right of the handle moves it a page up.
+        QTest::newRow("slider clicked near its end") << "" << 0 << 70.0;
     }
     void fieldAndSliderStayInStep() {
         QFETCH(QString, typed);
@@ -108,9 +110,12 @@ private slots:
         QCOMPARE(field->value(), 60.0); // nominal
         if (!typed.isEmpty()) {
             typeSpeed(w, typed);
-        } else {
+        } else if (sliderKey != 0) {
             slider->setFocus();
             QTest::keyClick(slider, static_cast<Qt::Key>(sliderKey));
+        } else {
+            QTest::mouseClick(slider, Qt::LeftButton, {},
+                              QPoint(slider->width() - 3, slider->height() / 2));
         }
         QCOMPARE(field->value(), expected);
         QCOMPARE(slider->value(), static_cast<int>(std::lround(expected * 10)));
