@@ -47,11 +47,12 @@ class SpeedWindowTest : public QObject {
 
     const kv::EngineApi& api() { return h_->window().engine(); }
 
-    ModelWindow* openModel(const char* name, kv::UnitSystem units = kv::UnitSystem::SI) {
+    ModelWindow* openModel(const char* name, kv::UnitSystem units = kv::UnitSystem::SI,
+                           const kv::NumberFormat& format = {".", ","}) {
         const auto model = kv::findModelByName(api(), name);
         if (!model)
             return nullptr;
-        auto* w = new ModelWindow(api(), {*model, kBasis, units, {".", ","}}, &h_->window());
+        auto* w = new ModelWindow(api(), {*model, kBasis, units, format}, &h_->window());
         w->show();
         return w;
     }
@@ -203,6 +204,9 @@ private slots:
                                         << "";
         QTest::newRow("Btu/h") << int(kv::UnitSystem::Imperial) << "100000"
                                << "";
+        // Decimal comma and "." grouping, as the run's number format gives them.
+        QTest::newRow("decimal comma") << int(kv::UnitSystem::SI) << "20000,5"
+                                       << "";
         QTest::newRow("above the highest speed") << int(kv::UnitSystem::SI) << "900000"
                                                  << "capacity above";
         QTest::newRow("below the lowest speed") << int(kv::UnitSystem::SI) << "10"
@@ -221,7 +225,9 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, expected);
         const auto system = static_cast<kv::UnitSystem>(units);
-        ModelWindow* w = openModel("V0001", system);
+        const bool comma = typed.contains(QLatin1Char(','));
+        ModelWindow* w = openModel("V0001", system,
+                                   comma ? kv::NumberFormat{",", "."} : kv::NumberFormat{".", ","});
         QVERIFY(w);
         auto* field = w->findChild<QLineEdit*>("txtRequiredCapacity");
         auto* label = w->findChild<QLabel*>("lblMatchSpeed");
@@ -237,9 +243,16 @@ private slots:
         }
         const auto m = QRegularExpression(QStringLiteral("^Met at ([0-9.,]+) rev/s")).match(text);
         QVERIFY2(m.hasMatch(), qPrintable(text));
-        const double speed = number(m.captured(1));
-        const double required =
-            system == kv::UnitSystem::SI ? typed.toDouble() : kv::btuhToWatts(typed.toDouble());
+        QString speedText = m.captured(1);
+        QString requiredText = typed;
+        if (comma) {
+            speedText.remove(QLatin1Char('.')).replace(QLatin1Char(','), QLatin1Char('.'));
+            requiredText.replace(QLatin1Char(','), QLatin1Char('.'));
+        }
+        const double speed = number(speedText);
+        const double required = system == kv::UnitSystem::SI
+                                    ? requiredText.toDouble()
+                                    : kv::btuhToWatts(requiredText.toDouble());
         // The label gives the speed to 0.01 rev/s: the rating there is within half of that
         // step's capacity change, well inside 0.1 %.
         const double capacity = atSpeed(speed).capacity;
