@@ -11,12 +11,14 @@
 #include "kv/speedrating.h"
 
 #include <QDoubleSpinBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QSlider>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
@@ -138,6 +140,16 @@ private slots:
         QVERIFY(!view->grab().isNull());
         QVERIFY(!view->drawing().polygons.empty());
         QVERIFY(w->findChild<QLabel*>("lblPressures")->text().contains("nominal speed"));
+        // The exported table names the speed it was rated at.
+        QTemporaryDir dir;
+        const QString csv = dir.filePath("speed.csv");
+        QCOMPARE(w->exportCsv(csv), QString());
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QVERIFY(lines.size() > 2 && lines[0].contains("Speed (rev/s)"));
+        QVERIFY(lines[1].trimmed().endsWith("," + QByteArray::number(expected)));
+        QVERIFY(w->conditionsText().endsWith(" rev/s"));
         w->close();
     }
 
