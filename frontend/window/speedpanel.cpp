@@ -5,10 +5,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTableWidget>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kv {
@@ -186,6 +188,12 @@ void SpeedPanel::fillSpeedTable() {
             tblSpeeds->setItem(row, static_cast<int>(c) + 1, item);
         }
     }
+    // Wide enough for every column, so no figure hides behind a scroll bar.
+    int width = 2 * tblSpeeds->frameWidth() + tblSpeeds->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < tblSpeeds->columnCount(); ++c)
+        width += std::max(static_cast<QAbstractItemView*>(tblSpeeds)->sizeHintForColumn(c),
+                          tblSpeeds->horizontalHeader()->sectionSizeHint(c));
+    tblSpeeds->setMinimumWidth(width);
 }
 
 } // namespace kv
