@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -36,6 +37,10 @@ SpeedPanel::SpeedPanel(const EngineApi& api, const ModelContext& context, const 
 
     spnSpeed = new QDoubleSpinBox(this);
     spnSpeed->setObjectName(QStringLiteral("spnSpeed"));
+    // The field reads and shows the run's decimal mark, as the window's other numbers do.
+    QLocale numbers = context_.format.decimal == "," ? QLocale(QLocale::German) : QLocale::c();
+    numbers.setNumberOptions(QLocale::OmitGroupSeparator);
+    spnSpeed->setLocale(numbers);
     spnSpeed->setDecimals(1);
     spnSpeed->setSingleStep(1.0);
     spnSpeed->setRange(info_.minSpeed, info_.maxSpeed);

@@ -92,6 +92,7 @@ private slots:
         QTest::addColumn<int>("sliderKey");
         QTest::addColumn<double>("expected");
         QTest::newRow("typed between sets") << "42.5" << 0 << 42.5;
+        QTest::newRow("typed with the run's decimal comma") << "42,5" << 0 << 42.5;
         // The field refuses the key that takes it past its top: "250" reads 25.
         QTest::newRow("typed past the range's top") << "250" << 0 << 25.0;
         QTest::newRow("slider Home") << "" << int(Qt::Key_Home) << 25.0;
@@ -105,7 +106,9 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(int, sliderKey);
         QFETCH(double, expected);
-        ModelWindow* w = openModel("V0001");
+        ModelWindow* w = openModel("V0001", kv::UnitSystem::SI,
+                                   typed.contains(',') ? kv::NumberFormat{",", "."}
+                                                       : kv::NumberFormat{".", ","});
         QVERIFY(w);
         auto* field = w->findChild<QDoubleSpinBox*>("spnSpeed");
         auto* slider = w->findChild<QSlider*>("sldSpeed");
@@ -132,7 +135,7 @@ private slots:
             t.cell(static_cast<std::size_t>(t.pointRow), static_cast<std::size_t>(t.pointColumn))
                 .values[0],
             r.capacity);
-        QVERIFY(w->ratedText().contains(kv::groupedNumber(r.capacity, 0, {".", ","})));
+        QVERIFY(w->ratedText().contains(kv::groupedNumber(r.capacity, 0, w->context().format)));
         // The diagram drawn again at the speed, and shown.
         auto* view = w->findChild<kv::DiagramView*>();
         QVERIFY(view && view->isVisible());
