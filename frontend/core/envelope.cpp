@@ -11,6 +11,13 @@ namespace kv {
 PointRating ratePoint(const EngineApi& api, int32_t model, double te, double tc,
                       const ConditionValues& at) {
     PointRating r;
+    if (at.speed) {
+        if (api.KPX_RatingAtSpeed != nullptr)
+            r.code =
+                api.KPX_RatingAtSpeed(model, "", "", 0, *at.speed, te, tc, at.sc, at.sh1, at.sh2,
+                                      &r.capacity, &r.power, &r.current, &r.massFlow, &r.cop);
+        return r;
+    }
     if (api.KPX_Rating == nullptr)
         return r;
     r.code = api.KPX_Rating(model, "", "", 0, te, tc, at.sc, at.sh1, at.sh2, &r.capacity, &r.power,

@@ -234,10 +234,20 @@ std::string modelConditionsCsv(const ModelInfo& model, const ConditionValues& at
     const auto unit = [](const char* name, std::string_view label) {
         return std::string(name) + " (" + std::string(label) + ")";
     };
-    return csvRecord({"Model", "Refrigerant", "Voltage", unit("Te", labels.te),
-                      unit("Tc", labels.tc), unit("Sc", labels.sc), unit("Sh1", labels.sh1),
-                      unit("Sh2", labels.sh2)}) +
-           csvRecord(values) + "\r\n";
+    std::vector<std::string> header{"Model",
+                                    "Refrigerant",
+                                    "Voltage",
+                                    unit("Te", labels.te),
+                                    unit("Tc", labels.tc),
+                                    unit("Sc", labels.sc),
+                                    unit("Sh1", labels.sh1),
+                                    unit("Sh2", labels.sh2)};
+    // A variable-speed model rated at a chosen speed says which.
+    if (at.speed) {
+        header.emplace_back("Speed (rev/s)");
+        values.push_back(numberText(*at.speed, NumberFormat::english()));
+    }
+    return csvRecord(header) + csvRecord(values) + "\r\n";
 }
 
 std::string tableCsv(const PerfTable& t) {

@@ -289,17 +289,17 @@ ConditionValues readConditions(const ConditionTexts& t, const NumberFormat& f) {
 ConditionValues toEngineUnits(const ConditionValues& v, UnitSystem shown) {
     if (shown == UnitSystem::SI)
         return v;
-    return {fahrenheitToCelsius(v.te), fahrenheitToCelsius(v.tc),
-            fahrenheitToKelvinDifference(v.sc), fahrenheitToKelvinDifference(v.sh1),
-            fahrenheitToKelvinDifference(v.sh2)};
+    return {fahrenheitToCelsius(v.te),           fahrenheitToCelsius(v.tc),
+            fahrenheitToKelvinDifference(v.sc),  fahrenheitToKelvinDifference(v.sh1),
+            fahrenheitToKelvinDifference(v.sh2), v.speed};
 }
 
 ConditionValues fromEngineUnits(const ConditionValues& v, UnitSystem target) {
     if (target == UnitSystem::SI)
         return v;
-    return {celsiusToFahrenheit(v.te), celsiusToFahrenheit(v.tc),
-            kelvinToFahrenheitDifference(v.sc), kelvinToFahrenheitDifference(v.sh1),
-            kelvinToFahrenheitDifference(v.sh2)};
+    return {celsiusToFahrenheit(v.te),           celsiusToFahrenheit(v.tc),
+            kelvinToFahrenheitDifference(v.sc),  kelvinToFahrenheitDifference(v.sh1),
+            kelvinToFahrenheitDifference(v.sh2), v.speed};
 }
 
 UnitSwitchFields switchUnits(const UnitSwitchFields& fields, UnitSystem newSystem,

@@ -162,9 +162,12 @@ QString conditionsText(const ModelContext& context) {
         return QLatin1String(name) + QLatin1Char(' ') +
                temperatureText(roundHalfEven(v, 2), context.format) + QLatin1Char(' ') + utf8(unit);
     };
-    return QStringList{item("Te", s.te, u.te), item("Tc", s.tc, u.tc), item("Sc", s.sc, u.sc),
-                       item("Sh1", s.sh1, u.sh1), item("Sh2", s.sh2, u.sh2)}
-        .join(QStringLiteral(", "));
+    QStringList items{item("Te", s.te, u.te), item("Tc", s.tc, u.tc), item("Sc", s.sc, u.sc),
+                      item("Sh1", s.sh1, u.sh1), item("Sh2", s.sh2, u.sh2)};
+    if (s.speed)
+        items << QStringLiteral("speed ") + groupedNumber(*s.speed, 1, context.format) +
+                     QStringLiteral(" rev/s");
+    return items.join(QStringLiteral(", "));
 }
 
 } // namespace kv

@@ -4,6 +4,7 @@
 #include "kv/gascoolerview.h"
 #include "kv/modelpdf.h"
 #include "kv/resultsgrid.h"
+#include "kv/speedpanel.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -190,6 +191,48 @@ ModelWindow::ModelWindow(const EngineApi& api, ModelContext context, QWidget* pa
     table_ = computeTable(api_, m.number, context_.conditions, context_.units, range);
     fillTable();
     resize(1180, gasCooler ? 980 : 640);
+    addSpeedPanel(body);
+}
+
+// ---- a variable-speed model's speed ---------------------------------------------------
+
+void ModelWindow::addSpeedPanel(QHBoxLayout* body) {
+    const auto info = speedInfo(api_, context_.model.number);
+    if (!info)
+        return;
+    auto* panel = new SpeedPanel(api_, context_, *info, this);
+    body->addWidget(panel, 2);
+    connect(panel, &SpeedPanel::speedChosen, this, [this](double speed) { rateAtSpeed(speed); });
+    resize(1640, 680);
+}
+
+void ModelWindow::rateAtSpeed(double speed) {
+    context_.conditions.speed = speed;
+    const ConditionValues& at = context_.conditions;
+    rated_ = ratePoint(api_, context_.model.number, at.te, at.tc, at);
+    if (auto* lblRated = findChild<QLabel*>(QStringLiteral("lblRated")))
+        lblRated->setText(ratedText());
+    // The diagram keeps the window of the nominal speed, so its envelope is seen to narrow.
+    envelope_ = computeEnvelope(api_, context_.model.number, at, envelope_.window);
+    if (auto* view = findChild<DiagramView*>()) {
+        QWidget* box = view->parentWidget();
+        auto* fresh = new DiagramView(api_, context_, envelope_, box);
+        delete box->layout()->replaceWidget(view, fresh);
+        delete view;
+        fresh->show();
+        if (auto* group = qobject_cast<QGroupBox*>(box))
+            group->setTitle(
+                QStringLiteral("Operating envelope at Sc, Sh1 and Sh2 of the run, %1 rev/s")
+                    .arg(groupedNumber(speed, 1, context_.format)));
+    }
+    // The pressures and discharge temperature come from the figures of the nominal speed.
+    if (auto* lblPressures = findChild<QLabel*>(QStringLiteral("lblPressures")))
+        lblPressures->setText(pressuresText() + QStringLiteral("   (at the nominal speed)"));
+    // A range that no longer reads leaves no table of another speed behind.
+    if (!applyRange()) {
+        table_ = PerfTable{};
+        fillTable();
+    }
 }
 
 QString ModelWindow::conditionsText() const {

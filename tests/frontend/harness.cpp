@@ -17,6 +17,11 @@ WindowHarness::WindowHarness(const std::vector<TestModel>& models,
     QFile::remove(QString::fromStdString(settingsStorePath()));
 }
 
+WindowHarness::WindowHarness(const std::string& codes, const std::string& models)
+    : dir_(std::make_unique<kv::ProgramDir>(codes, models)) {
+    QFile::remove(QString::fromStdString(settingsStorePath()));
+}
+
 WindowHarness::~WindowHarness() = default;
 
 MainWindow& WindowHarness::create(const QString& argumentText, const QList<Volume>& volumes) {

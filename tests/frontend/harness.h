@@ -25,6 +25,8 @@ class WindowHarness {
 public:
     explicit WindowHarness(const std::vector<TestModel>& models = {},
                            const std::vector<CodeLine>& codes = defaultCodes());
+    // A catalogue given as its code-list and model-table texts.
+    WindowHarness(const std::string& codes, const std::string& models);
     ~WindowHarness();
 
     ProgramDir& dir() { return *dir_; }

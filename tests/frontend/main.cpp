@@ -14,6 +14,7 @@ int runControlsTests(int argc, char** argv);
 int runModelWindowTests(int argc, char** argv);
 int runPrintingTests(int argc, char** argv);
 int runDatasheetTests(int argc, char** argv);
+int runSpeedTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -32,5 +33,6 @@ int main(int argc, char** argv) {
     status |= runModelWindowTests(argc, argv);
     status |= runPrintingTests(argc, argv);
     status |= runDatasheetTests(argc, argv);
+    status |= runSpeedTests(argc, argv);
     return status;
 }

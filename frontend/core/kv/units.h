@@ -121,6 +121,8 @@ struct ConditionTexts {
 // The five conditions as numbers (°C and K in SI, °F in imperial).
 struct ConditionValues {
     double te = 0, tc = 0, sc = 0, sh1 = 0, sh2 = 0;
+    // A variable-speed model's shaft speed (rev/s) to rate at; none: KPX_Rating's nominal.
+    std::optional<double> speed = std::nullopt;
     bool operator==(const ConditionValues&) const = default;
 };
 

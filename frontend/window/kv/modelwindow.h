@@ -17,6 +17,7 @@
 #include <functional>
 
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -57,6 +58,10 @@ private:
     void fillTable();
     // Asks for a file and writes the data sheet (pdf) or the table's CSV to it.
     void chooseExport(bool pdf);
+    // A variable-speed model: its speed panel beside the table, and everything rated again
+    // at the speed chosen there.
+    void addSpeedPanel(QHBoxLayout* body);
+    void rateAtSpeed(double speed);
 
     const EngineApi& api_;
     ModelContext context_;
