@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace kv {
 
@@ -35,6 +36,21 @@ QString pressureUnit(UnitSystem u) {
 }
 QString temperatureUnit(UnitSystem u) {
     return imperial(u) ? QStringLiteral("°F") : QStringLiteral("°C");
+}
+
+// The round values from lo to hi at a step of 1, 2 or 5 times a power of ten that gives
+// four to ten of them.
+std::vector<double> roundTicks(double lo, double hi) {
+    std::vector<double> ticks;
+    if (!(hi > lo) || !std::isfinite(hi - lo))
+        return ticks;
+    double step = std::pow(10.0, std::floor(std::log10((hi - lo) / 4)));
+    for (const double f : {2.0, 2.5, 2.0}) // 1, 2, 5, 10 times the power
+        if ((hi - lo) / step > 10)
+            step *= f;
+    for (double v = std::ceil(lo / step - 1e-9) * step; v <= hi + 1e-9 * step; v += step)
+        ticks.push_back(std::fabs(v) < 1e-9 * step ? 0.0 : v);
+    return ticks;
 }
 
 } // namespace
@@ -96,19 +112,23 @@ void GasCoolerDiagram::paintEvent(QPaintEvent*) {
         }
     p.setPen(Qt::black);
     p.drawRect(a);
-    // Axes: five ticks each, in the window's units.
+    // Axes: ticks at round values of the window's units (both conversions are affine, so
+    // a shown value's place along the axis is its fraction of the shown span).
     const QFontMetrics fm(font());
-    for (int i = 0; i <= 4; ++i) {
-        const double te = range_.teLow + (range_.teHig - range_.teLow) * i / 4;
-        const double x = a.left() + a.width() * i / 4;
+    const double teLo = shownTemperature(range_.teLow, units_),
+                 teHi = shownTemperature(range_.teHig, units_);
+    for (const double v : roundTicks(teLo, teHi)) {
+        const double x = a.left() + a.width() * (v - teLo) / (teHi - teLo);
         p.drawLine(QPointF(x, a.bottom()), QPointF(x, a.bottom() + 4));
-        const QString t = QString::number(shownTemperature(te, units_), 'f', 0);
+        const QString t = QString::number(v, 'f', 0);
         p.drawText(QPointF(x - fm.horizontalAdvance(t) / 2.0, a.bottom() + 6 + fm.ascent()), t);
-        const double pa = range_.pLow + (range_.pHig - range_.pLow) * i / 4;
-        const double y = a.bottom() - a.height() * i / 4;
+    }
+    const double pLo = shownPressure(range_.pLow, units_), pHi = shownPressure(range_.pHig, units_);
+    for (const double v : roundTicks(pLo, pHi)) {
+        const double y = a.bottom() - a.height() * (v - pLo) / (pHi - pLo);
         p.drawLine(QPointF(a.left() - 4, y), QPointF(a.left(), y));
-        const QString v = QString::number(shownPressure(pa, units_), 'f', 0);
-        p.drawText(QPointF(a.left() - 8 - fm.horizontalAdvance(v), y + fm.ascent() / 2.0), v);
+        const QString t = QString::number(v, 'f', 0);
+        p.drawText(QPointF(a.left() - 8 - fm.horizontalAdvance(t), y + fm.ascent() / 2.0), t);
     }
     const QString xLabel = QStringLiteral("Te (%1)").arg(temperatureUnit(units_));
     p.drawText(QPointF(a.center().x() - fm.horizontalAdvance(xLabel) / 2.0,
@@ -213,7 +233,7 @@ bool GasCoolerPanel::apply() {
     const NumberFormat& f = context_.format;
     if (best.code >= 0)
         lblOptimum_->setText(
-            QStringLiteral("Optimum gas-cooler pressure %1 %2: COP %3, capacity %4")
+            QStringLiteral("Optimum gas-cooler pressure %1 %2: COP %3, capacity %4 W")
                 .arg(groupedNumber(shownPressure(best.gasCoolerPressure, u), 1, f), pressureUnit(u),
                      groupedNumber(best.cop, 2, f),
                      figureText(best.capacity, Quantity::Capacity, f)));

@@ -589,7 +589,6 @@ private slots:
         QVERIFY(!diagram->pointPosition().isNull());
         QVERIFY(std::count(diagram->codes().begin(), diagram->codes().end(), 0) > 0);
         const QPointF before = diagram->pointPosition();
-        w->grab().save(QDir::temp().filePath(QStringLiteral("kv-transcritical-window.png")));
 
         // A warmer outlet asks for a higher pressure: typed and entered.
         outlet->setFocus();
