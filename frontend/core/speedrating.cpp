@@ -90,4 +90,19 @@ std::vector<double> tableSpeeds(const KPX_SpeedInfo& info, const SpeedSpan& span
     return speeds;
 }
 
+std::vector<SpeedRow> ratingsAgainstSpeed(const EngineApi& api, int32_t model,
+                                          const ConditionValues& at) {
+    std::vector<SpeedRow> rows;
+    const auto info = speedInfo(api, model);
+    const auto span = info ? speedSpan(api, model, at) : std::nullopt;
+    if (!span)
+        return rows;
+    for (const double speed : tableSpeeds(*info, *span, kSpeedTableStep)) {
+        SpeedRequest request;
+        request.speed = speed;
+        rows.push_back({speed, rateAsRequested(api, model, at, request).rating});
+    }
+    return rows;
+}
+
 } // namespace kv

@@ -293,6 +293,42 @@ void TablePages::write(double top) {
     endPage();
 }
 
+// A variable-speed model's figures against speed at the operating point, on a page of
+// their own: speed, capacity, power, COP and current, a refused speed's figures empty.
+void drawSpeedPage(QPdfWriter& pdf, QPainter& p, const ModelContext& context,
+                   const std::vector<SpeedRow>& rows) {
+    pdf.newPage();
+    setFont(p, 10, true);
+    p.drawText(QPointF(kMargin, kMargin + 10),
+               QStringLiteral("Figures against speed at the operating point"));
+    const Quantity shown[] = {Quantity::Capacity, Quantity::Power, Quantity::Efficiency,
+                              Quantity::Current};
+    const double columnW = kWidth / (1 + std::size(shown)), rowH = 13;
+    double y = kMargin + 24;
+    const auto cell = [&](int column, const QString& text) {
+        p.drawText(QRectF(kMargin + column * columnW, y, columnW - 6, rowH),
+                   Qt::AlignRight | Qt::AlignVCenter, text);
+    };
+    setFont(p, 8, true);
+    cell(0, QStringLiteral("Speed (rev/s)"));
+    for (std::size_t c = 0; c < std::size(shown); ++c)
+        cell(static_cast<int>(c) + 1, utf8(quantityHeading(shown[c], context.units)));
+    y += rowH + 2;
+    p.drawLine(QPointF(kMargin, y - 1), QPointF(kMargin + kWidth, y - 1));
+    setFont(p, 8, false);
+    for (const SpeedRow& row : rows) {
+        cell(0, groupedNumber(row.speed, 1, context.format));
+        const auto values = displayValues(row.rating, context.units);
+        for (std::size_t c = 0; c < std::size(shown); ++c)
+            cell(static_cast<int>(c) + 1,
+                 row.rating.code >= 0 ? figureText(values[static_cast<std::size_t>(shown[c])],
+                                                   shown[c], context.format)
+                                      : QString());
+        y += rowH;
+    }
+    drawFooter(p);
+}
+
 } // namespace
 
 QString writeModelPdf(const QString& path, const ModelSheet& sheet) {
@@ -421,6 +457,8 @@ QString writeModelPdf(const QString& path, const ModelSheet& sheet) {
                    QStringLiteral("Performance table (rows Te, columns Tc, ") +
                        utf8(unitLabels(context.units).te) + QLatin1Char(')'));
         TablePages(pdf, p, context, table).write(y + 16);
+        if (!sheet.speeds.empty())
+            drawSpeedPage(pdf, p, context, sheet.speeds);
         if (!p.end())
             return QStringLiteral("the PDF could not be written");
     }

@@ -352,7 +352,9 @@ QString ModelWindow::exportCsv(const QString& path) const {
 }
 
 QString ModelWindow::exportPdf(const QString& path) const {
-    return writeModelPdf(path, {context_, rated_, figures_, envelope_, table_});
+    return writeModelPdf(path,
+                         {context_, rated_, figures_, envelope_, table_,
+                          ratingsAgainstSpeed(api_, context_.model.number, context_.conditions)});
 }
 
 void ModelWindow::chooseExport(bool pdf) {

@@ -21,7 +21,6 @@ namespace {
 // The slider moves in tenths of a rev/s, the field's last decimal.
 constexpr double kSliderSteps = 10.0;
 // The step of the figures against speed between the published speeds, rev/s.
-constexpr double kTableStep = 10.0;
 
 QString speedText(double speed, const NumberFormat& format) {
     return groupedNumber(speed, 1, format);
@@ -52,7 +51,7 @@ SpeedPanel::SpeedPanel(const EngineApi& api, const ModelContext& context, const 
     sldSpeed->setRange(static_cast<int>(std::ceil(info_.minSpeed * kSliderSteps)),
                        static_cast<int>(std::floor(info_.maxSpeed * kSliderSteps)));
     sldSpeed->setSingleStep(static_cast<int>(kSliderSteps));
-    sldSpeed->setPageStep(static_cast<int>(kTableStep * kSliderSteps));
+    sldSpeed->setPageStep(static_cast<int>(kSpeedTableStep * kSliderSteps));
     sldSpeed->setValue(static_cast<int>(std::lround(info_.nominalSpeed * kSliderSteps)));
     // Dragging only shows the speed; it is rated when the slider is let go.
     sldSpeed->setTracking(false);
@@ -160,8 +159,9 @@ void SpeedPanel::fillSpeedTable() {
         tblSpeeds->setHorizontalHeaderItem(
             static_cast<int>(c) + 1,
             new QTableWidgetItem(utf8(quantityHeading(shown[c], context_.units))));
-    const auto span = speedSpan(api_, context_.model.number, context_.conditions);
-    if (!span) {
+    const std::vector<SpeedRow> rows =
+        ratingsAgainstSpeed(api_, context_.model.number, context_.conditions);
+    if (rows.empty()) {
         tblSpeeds->setRowCount(1);
         auto* none =
             new QTableWidgetItem(QStringLiteral("No speed is allowed at the operating point."));
@@ -169,27 +169,23 @@ void SpeedPanel::fillSpeedTable() {
         tblSpeeds->setSpan(0, 0, 1, tblSpeeds->columnCount());
         return;
     }
-    const std::vector<double> speeds = tableSpeeds(info_, *span, kTableStep);
-    tblSpeeds->setRowCount(static_cast<int>(speeds.size()));
-    for (std::size_t i = 0; i < speeds.size(); ++i) {
+    tblSpeeds->setRowCount(static_cast<int>(rows.size()));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
         const int row = static_cast<int>(i);
-        auto* speedItem = new QTableWidgetItem(speedText(speeds[i], context_.format));
+        auto* speedItem = new QTableWidgetItem(speedText(rows[i].speed, context_.format));
         speedItem->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         tblSpeeds->setItem(row, 0, speedItem);
-        SpeedRequest request;
-        request.speed = speeds[i];
-        const SpeedRating r =
-            rateAsRequested(api_, context_.model.number, context_.conditions, request);
-        const auto values = displayValues(r.rating, context_.units);
+        const PointRating& rating = rows[i].rating;
+        const auto values = displayValues(rating, context_.units);
         for (std::size_t c = 0; c < std::size(shown); ++c) {
-            const bool rated = r.rating.code >= 0;
+            const bool rated = rating.code >= 0;
             auto* item =
                 new QTableWidgetItem(rated ? figureText(values[static_cast<std::size_t>(shown[c])],
                                                         shown[c], context_.format)
                                            : QString());
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             if (!rated)
-                item->setToolTip(utf8(ratingReason(r.rating.code)));
+                item->setToolTip(utf8(ratingReason(rating.code)));
             tblSpeeds->setItem(row, static_cast<int>(c) + 1, item);
         }
     }

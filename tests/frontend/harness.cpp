@@ -5,6 +5,8 @@
 
 #include <QFile>
 #include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <QTest>
 
@@ -97,6 +99,17 @@ QStringList WindowHarness::column(int column) const {
     for (int r = 1; r <= window_->resultCount(); ++r)
         texts << model->text(r, column);
     return texts;
+}
+
+QString pdfText(const QString& pdf, const QString& mode) {
+    QProcess p;
+    QStringList args{pdf, QStringLiteral("-")};
+    if (!mode.isEmpty())
+        args.prepend(mode);
+    p.start(QStandardPaths::findExecutable(QStringLiteral("pdftotext")), args);
+    if (!p.waitForFinished(20000) || p.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 } // namespace kv

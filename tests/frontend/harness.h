@@ -71,4 +71,7 @@ private:
     QStringList messages_;
 };
 
+// The text pdftotext reads from a PDF (with `mode`, e.g. "-bbox"); empty when it can't.
+QString pdfText(const QString& pdf, const QString& mode = {});
+
 } // namespace kv

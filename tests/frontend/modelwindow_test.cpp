@@ -32,6 +32,7 @@
 
 using kv::figureModels;
 using kv::ModelWindow;
+using kv::pdfText;
 using kv::StartupStatus;
 using kv::TestModel;
 using kv::WindowHarness;
@@ -75,18 +76,6 @@ void chooseShown(ModelWindow* w, int index) {
 
 QList<ModelWindow*> modelWindows(WindowHarness& h) {
     return h.window().findChildren<ModelWindow*>();
-}
-
-// The text pdftotext reads from a PDF (with `mode`, e.g. "-bbox"); empty when it can't.
-QString pdfText(const QString& pdf, const QString& mode = {}) {
-    QProcess p;
-    QStringList args{pdf, QStringLiteral("-")};
-    if (!mode.isEmpty())
-        args.prepend(mode);
-    p.start(QStandardPaths::findExecutable(QStringLiteral("pdftotext")), args);
-    if (!p.waitForFinished(20000) || p.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 void closeModelWindows(WindowHarness& h) {

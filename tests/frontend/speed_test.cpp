@@ -26,6 +26,7 @@
 #include <memory>
 
 using kv::ModelWindow;
+using kv::pdfText;
 using kv::StartupStatus;
 using kv::WindowHarness;
 
@@ -286,6 +287,35 @@ private slots:
         QCOMPARE(w->size(), QSize(1180, 640));
         QVERIFY(!w->context().conditions.speed);
         w->close();
+    }
+
+    // The data sheet of a variable-speed model carries its figures against speed, each
+    // row the rating at its speed; a fixed-speed model's data sheet has no such page.
+    void dataSheetCarriesFiguresAgainstSpeed() {
+        QTemporaryDir dir;
+        for (const char* name : {"V0001", "FIX"}) {
+            ModelWindow* w = openModel(name);
+            QVERIFY(w);
+            const QString path = dir.filePath(QString::fromLatin1(name) + ".pdf");
+            QCOMPARE(w->exportPdf(path), QString());
+            w->close();
+            const QString text = pdfText(path, QStringLiteral("-raw"));
+            QVERIFY2(!text.isEmpty(), "pdftotext (poppler-utils) read nothing");
+            const bool variable = QByteArray(name) == "V0001";
+            QCOMPARE(text.contains(QStringLiteral("Figures against speed at the operating point")),
+                     variable);
+            if (!variable)
+                continue;
+            for (const double speed : {25.0, 60.0, 100.0}) {
+                const QRegularExpression row(
+                    QStringLiteral("\\n%1 (\\S+) (\\S+) ").arg(QString::number(speed, 'f', 1)));
+                const QRegularExpressionMatch m = row.match(text);
+                QVERIFY2(m.hasMatch(), qPrintable(QString::number(speed)));
+                const kv::PointRating r = atSpeed(speed);
+                QCOMPARE(number(m.captured(1)), std::round(r.capacity));
+                QCOMPARE(number(m.captured(2)), std::round(r.power));
+            }
+        }
     }
 };
 

@@ -45,4 +45,15 @@ std::optional<SpeedSpan> speedSpan(const EngineApi& api, int32_t model, const Co
 // the multiples of `step` rev/s between them, rising.
 std::vector<double> tableSpeeds(const KPX_SpeedInfo& info, const SpeedSpan& span, double step);
 
+// A variable-speed model's figures against speed at the point: one rating per speed of
+// tableSpeeds over the speeds allowed there, in steps of 10 rev/s; nothing for a
+// fixed-speed model or where no speed is allowed.
+struct SpeedRow {
+    double speed; // rev/s
+    PointRating rating;
+};
+inline constexpr double kSpeedTableStep = 10.0;
+std::vector<SpeedRow> ratingsAgainstSpeed(const EngineApi& api, int32_t model,
+                                          const ConditionValues& at);
+
 } // namespace kv

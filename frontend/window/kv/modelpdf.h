@@ -5,6 +5,7 @@
 #include "kv/envelope.h"
 #include "kv/modeltext.h"
 #include "kv/perftable.h"
+#include "kv/speedrating.h"
 
 #include <QString>
 
@@ -17,6 +18,8 @@ struct ModelSheet {
     const RatingFigures& figures; // the figures beyond the rating there
     const Envelope& envelope;
     const PerfTable& table; // with the figure chosen to show, if any, as its extra figure
+    // A variable-speed model's figures against speed at the point (empty otherwise).
+    std::vector<SpeedRow> speeds = {};
 };
 
 // Writes the data sheet to `path` (A4); an empty text on success, else why not.
