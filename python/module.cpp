@@ -1,5 +1,6 @@
 // korvane_vantrix: the rating engine, the window's selection and the property library in
-// Python.
+// Python (the program directory it serves in engine.h, its arrays of conditions in
+// inputs.h).
 //
 // The module binds the program directory's libraries by absolute path as the window and
 // vantrix-cli do (kv::bindLibraries), and runs the selection, the envelope and the
@@ -12,6 +13,8 @@
 // Every engine call runs under one mutex, with the interpreter lock released, so Python
 // threads may call the module at once; the property library guards its own state, and its
 // functions are called without that mutex.
+#include "engine.h"
+#include "inputs.h"
 #include "kpx/catalogue_schema.h"
 #include "kpx_text_buffer.h"
 #include "kv/binding.h"
@@ -46,169 +49,6 @@ namespace py = pybind11;
 
 namespace kvpy {
 namespace {
-
-// A data problem: a damaged program directory, a library that can't be bound, a fluid
-// file that can't be used. Usage errors are ValueError; a rating code is data.
-py::handle dataError;
-
-[[noreturn]] void raiseDataError(const std::string& message) {
-    PyErr_SetString(dataError.ptr(), message.c_str());
-    throw py::error_already_set();
-}
-
-// The property functions the engine's binding table doesn't hold.
-struct PropertyApi {
-    decltype(&::ILK_SaturationPressure) saturationPressure = nullptr;
-    decltype(&::ILK_BubbleTemperature) bubbleTemperature = nullptr;
-    decltype(&::ILK_LiquidEnthalpy) liquidEnthalpy = nullptr;
-    decltype(&::ILK_VapourEnthalpy) vapourEnthalpy = nullptr;
-    decltype(&::ILK_VapourVolume) vapourVolume = nullptr;
-};
-
-// The libraries of the one program directory this process serves.
-struct Engine {
-    std::string directory;
-    kv::EngineApi api;
-    PropertyApi properties;
-    int32_t modelCount = 0; // the models are numbered 1 to modelCount
-};
-
-std::mutex engineMutex; // every call into the engine; guards `opened` too
-std::shared_ptr<const Engine> opened;
-
-// Runs `body` with the engine's mutex held and the interpreter lock released.
-template <class Body> auto locked(Body body) {
-    py::gil_scoped_release release;
-    std::lock_guard lock(engineMutex);
-    return body();
-}
-
-// The program directory next to the module's folder (build/bin/python in the build tree,
-// PREFIX/python after cmake --install) when it holds the engine, else the package's.
-std::string defaultDirectory() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&defaultDirectory), &info) != 0 && info.dli_fname) {
-        std::error_code ec;
-        const auto dir = std::filesystem::absolute(info.dli_fname, ec).parent_path().parent_path();
-        if (!ec && std::filesystem::is_regular_file(dir / kv::kEngineLibraryFile, ec))
-            return dir.string();
-    }
-    return KV_INSTALLED_PROGRAM_DIR;
-}
-
-// The property functions that the engine's binding table doesn't hold, from the library
-// bindLibraries loaded, found again by its path; an empty text, or why not.
-std::string resolveProperties(const std::string& dir, PropertyApi& p) {
-    const std::string file = kv::joinPath(dir, kv::kPropertyLibraryFile);
-    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (handle == nullptr)
-        return "The library " + file + " is not loaded";
-    std::string missing;
-    const auto resolve = [&](const char* name, auto& out) {
-        out = reinterpret_cast<std::remove_reference_t<decltype(out)>>(dlsym(handle, name));
-        if (out == nullptr && missing.empty())
-            missing = "The function " + std::string(name) + " can't be found in " + file;
-    };
-    resolve("ILK_SaturationPressure", p.saturationPressure);
-    resolve("ILK_BubbleTemperature", p.bubbleTemperature);
-    resolve("ILK_LiquidEnthalpy", p.liquidEnthalpy);
-    resolve("ILK_VapourEnthalpy", p.vapourEnthalpy);
-    resolve("ILK_VapourVolume", p.vapourVolume);
-    dlclose(handle); // bindLibraries' reference keeps it loaded
-    return missing;
-}
-
-std::shared_ptr<const Engine> openEngine(const std::optional<std::string>& given) {
-    std::error_code ec;
-    const std::filesystem::path path = std::filesystem::path(given ? *given : defaultDirectory());
-    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-    std::string dir = (ec ? path : absolute.lexically_normal()).string();
-    while (dir.size() > 1 && dir.back() == '/')
-        dir.pop_back();
-    const kv::DataCheck check = kv::checkDataFiles(dir);
-    if (!check.ok)
-        raiseDataError(std::string(kv::kDataProblemMessage) + ": " + check.message);
-
-    std::string refused;
-    auto engine = locked([&]() -> std::shared_ptr<const Engine> {
-        if (opened) {
-            if (opened->directory == dir || std::filesystem::equivalent(opened->directory, dir, ec))
-                return opened;
-            refused = "this process serves the program directory " + opened->directory + "; open " +
-                      dir + " in another process";
-            return nullptr;
-        }
-        const kv::BindResult bound = kv::bindLibraries(dir);
-        if (!bound.ok) {
-            refused = bound.message;
-            return nullptr;
-        }
-        kv::initializeEngine(bound.api, dir);
-        // The property functions read the fluid files of the catalogue's data directory.
-        bound.api.ILK_SetDataDirectory((kv::joinPath(dir, "data") + kv::kPathSeparator).c_str());
-        auto e = std::make_shared<Engine>();
-        e->directory = dir;
-        e->api = bound.api;
-        refused = resolveProperties(dir, e->properties);
-        if (!refused.empty())
-            return nullptr;
-        kv::forEachModel(e->api, 0, 0, 0, [&](int32_t n) {
-            e->modelCount = std::max(e->modelCount, n);
-            return true;
-        });
-        opened = e;
-        return e;
-    });
-    if (!engine)
-        raiseDataError(refused);
-    return engine;
-}
-
-// ---- arrays of conditions ------------------------------------------------------------
-
-using Array = py::array_t<double, py::array::c_style | py::array::forcecast>;
-
-// Named arrays of one shape, a scalar standing for every element; any value that is no
-// finite number is a usage error.
-struct Inputs {
-    std::vector<Array> arrays;
-    std::vector<py::ssize_t> shape;
-    py::ssize_t size = 1;
-
-    Inputs(const std::vector<std::pair<const char*, py::handle>>& named) {
-        const char* shapeOf = nullptr;
-        for (const auto& [name, value] : named) {
-            Array a = Array::ensure(value);
-            if (!a) {
-                PyErr_Clear();
-                throw py::value_error(std::string(name) + " is no number or array of numbers");
-            }
-            const std::vector<py::ssize_t> s(a.shape(), a.shape() + a.ndim());
-            if (a.ndim() > 0) {
-                if (shapeOf != nullptr && s != shape)
-                    throw py::value_error(std::string(name) + " has another shape than " + shapeOf +
-                                          ": the arrays must have one shape");
-                shapeOf = name;
-                shape = s;
-            }
-            const double* d = a.data();
-            for (py::ssize_t i = 0; i < a.size(); ++i)
-                if (!std::isfinite(d[i]))
-                    throw py::value_error(std::string(name) +
-                                          " holds a value that is no finite "
-                                          "number (index " +
-                                          std::to_string(i) + ")");
-            arrays.push_back(std::move(a));
-        }
-        for (py::ssize_t n : shape)
-            size *= n;
-    }
-    // Element i of argument k.
-    double at(std::size_t k, py::ssize_t i) const {
-        const Array& a = arrays[k];
-        return a.data()[a.ndim() == 0 ? 0 : i];
-    }
-};
 
 // ---- models --------------------------------------------------------------------------
 
