@@ -8,8 +8,8 @@
 #include "kv/figures.h"
 #include "kv/fluidcheck.h"
 #include "kv/perftable.h"
-#include "kvcli/transcritical.h"
 #include "kvcli/speed.h"
+#include "kvcli/transcritical.h"
 #include "kvcli/verbs.h"
 
 #include <CLI/CLI.hpp>

@@ -14,8 +14,8 @@
 #include "kpx/code_table.h"
 #include "kpx/figures.h"
 #include "kpx/rating.h"
-#include "kpx/transcritical.h"
 #include "kpx/speed.h"
+#include "kpx/transcritical.h"
 
 namespace kpx {
 
