@@ -56,8 +56,8 @@ imports=$("$objdump" -p "$calc" | awk '
 ordinals=$(printf '%s\n' "$imports" | while read -r thunk _ name _; do
     [ "$name" = "<none>" ] && echo $((0x$(printf '%s' "$thunk" | tail -c 4))); done |
     sort -n | tr '\n' ' ')
-[ "$ordinals" = "1 8 9 12 13 15 49 50 51 52 " ] ||
-    bad "KPX_Calc.dll imports from ASEREP32.dll by ordinal: '$ordinals', want '1 8 9 12 13 15 49 50 51 52 ' ($imports)"
+[ "$ordinals" = "1 8 9 12 13 15 49 50 51 52 53 54 " ] ||
+    bad "KPX_Calc.dll imports from ASEREP32.dll by ordinal: '$ordinals', want '1 8 9 12 13 15 49 50 51 52 53 54 ' ($imports)"
 if printf '%s\n' "$imports" | grep -q 'ILK_'; then
     bad "KPX_Calc.dll imports ASEREP32.dll functions by name: $imports"
 fi
