@@ -7,9 +7,6 @@
 namespace kpx {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kKelvin = 273.15;
-
 bool complete(const std::array<double, 10>& k) {
     return std::none_of(k.begin(), k.end(), [](double x) { return x == NoValue; });
 }
@@ -29,14 +26,6 @@ KPX_Figures noFigures() {
     return f;
 }
 
-namespace {
-
-bool good(std::int32_t status, double value) {
-    return status == 0 && std::isfinite(value);
-}
-
-} // namespace
-
 double heatLossFraction(std::string_view technology) {
     return technology == "Reciprocating" ? 0.08 : 0.05;
 }
@@ -52,7 +41,7 @@ KPX_Figures ratingFigures(const RatingRecord& record, const FigureColumns& colum
         // Tc only, while Te has its pressure.
         double pe = 0, pc = 0;
         if (rated.code == KPX_PROPERTIES_FAILED && c.tc > c.te &&
-            good(properties.saturationPressure(refrigerant, teK, &pe), pe) &&
+            propertyOk(properties.saturationPressure(refrigerant, teK, &pe), pe) &&
             properties.saturationPressure(refrigerant, tcK, &pc) == 4)
             f.status = KPX_FIGURES_SUPERCRITICAL;
         return f;
@@ -73,8 +62,8 @@ KPX_Figures ratingFigures(const RatingRecord& record, const FigureColumns& colum
     const double v1 = rated.suctionVolume;
     double h1 = 0, s1 = 0;
     const double t1 = teK + c.sh2;
-    if (!good(properties.vapourEnthalpy(refrigerant, t1, pe, &h1), h1) ||
-        !good(isobar.vapourEntropy(refrigerant, t1, pe, &s1), s1))
+    if (!propertyOk(properties.vapourEnthalpy(refrigerant, t1, pe, &h1), h1) ||
+        !propertyOk(isobar.vapourEntropy(refrigerant, t1, pe, &s1), s1))
         return f;
     f.suctionPressure = pe;
     f.dischargePressure = pc;
@@ -100,7 +89,7 @@ KPX_Figures ratingFigures(const RatingRecord& record, const FigureColumns& colum
     const std::int32_t isentropic = isobar.vapourStatePS(refrigerant, pc, s1, &t2s, &h2s);
     if (isentropic == 5) {
         f.flags |= KPX_FIGURE_ISENTROPIC_WET;
-    } else if (good(isentropic, h2s) && rated.power > 0) {
+    } else if (propertyOk(isentropic, h2s) && rated.power > 0) {
         const double eta = rated.massFlow * (h2s - h1) / rated.power;
         if (eta > 1 || !(eta > 0))
             f.flags |= KPX_FIGURE_ISENTROPIC_IMPLAUSIBLE;
@@ -122,7 +111,8 @@ KPX_Figures ratingFigures(const RatingRecord& record, const FigureColumns& colum
         f.flags |= KPX_FIGURE_DISCHARGE_ESTIMATED;
         double t2 = 0, s2 = 0;
         if (rated.massFlow > 0 &&
-            good(isobar.vapourStatePH(refrigerant, pc, h1 + kept / rated.massFlow, &t2, &s2), t2))
+            propertyOk(isobar.vapourStatePH(refrigerant, pc, h1 + kept / rated.massFlow, &t2, &s2),
+                       t2))
             f.dischargeTemperature = t2 - kKelvin;
     }
     if (columns.tdMax != NoValue && f.dischargeTemperature > columns.tdMax)

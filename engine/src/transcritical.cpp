@@ -11,17 +11,11 @@
 namespace kpx {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kKelvin = 273.15;
 // The capacity curve's enthalpies count from 200 kJ/kg for saturated liquid at 0 degC.
 constexpr double kCurveLiquidEnthalpy = 200e3;
 
 bool given(double x) {
     return x != NoValue;
-}
-
-bool good(std::int32_t status, double value) {
-    return status == 0 && std::isfinite(value);
 }
 
 // One model at one suction state: the states that don't depend on the gas-cooler
@@ -68,16 +62,17 @@ public:
         const double teK = x.te + kKelvin;
         double liquidAtZero = 0;
         const bool ok =
-            good(states_.criticalPoint(r, &tCrit_, &pCrit_), pCrit_) && std::isfinite(tCrit_) &&
-            good(properties_.saturationPressure(r, teK, &pe_), pe_) && pe_ > 0 &&
-            good(properties_.vapourEnthalpy(r, teK + x.sh1, pe_, &h1_), h1_) &&
-            good(properties_.vapourVolume(r, teK + x.sh2, pe_, &v_), v_) && v_ > 0 &&
-            good(properties_.vapourEnthalpy(r, teK + model_.shBase, pe_, &hBase_), hBase_) &&
-            good(properties_.vapourVolume(r, teK + model_.shBase, pe_, &vBase_), vBase_) &&
-            (x.sh2 == x.sh1
-                 ? (hInlet_ = h1_, true)
-                 : good(properties_.vapourEnthalpy(r, teK + x.sh2, pe_, &hInlet_), hInlet_)) &&
-            good(properties_.liquidEnthalpy(r, kKelvin, &liquidAtZero), liquidAtZero);
+            propertyOk(states_.criticalPoint(r, &tCrit_, &pCrit_), pCrit_) &&
+            std::isfinite(tCrit_) &&
+            propertyOk(properties_.saturationPressure(r, teK, &pe_), pe_) && pe_ > 0 &&
+            propertyOk(properties_.vapourEnthalpy(r, teK + x.sh1, pe_, &h1_), h1_) &&
+            propertyOk(properties_.vapourVolume(r, teK + x.sh2, pe_, &v_), v_) && v_ > 0 &&
+            propertyOk(properties_.vapourEnthalpy(r, teK + model_.shBase, pe_, &hBase_), hBase_) &&
+            propertyOk(properties_.vapourVolume(r, teK + model_.shBase, pe_, &vBase_), vBase_) &&
+            (x.sh2 == x.sh1 ? (hInlet_ = h1_, true)
+                            : propertyOk(properties_.vapourEnthalpy(r, teK + x.sh2, pe_, &hInlet_),
+                                         hInlet_)) &&
+            propertyOk(properties_.liquidEnthalpy(r, kKelvin, &liquidAtZero), liquidAtZero);
         if (!ok)
             return KPX_PROPERTIES_FAILED;
         shift_ = kCurveLiquidEnthalpy - liquidAtZero;
@@ -95,7 +90,8 @@ public:
         // pressure of tgc.
         double pSat = 0;
         if (point_.tgc + kKelvin < tCrit_ &&
-            good(properties_.saturationPressure(refrigerant_, point_.tgc + kKelvin, &pSat), pSat))
+            propertyOk(properties_.saturationPressure(refrigerant_, point_.tgc + kKelvin, &pSat),
+                       pSat))
             low = std::max(low, pSat * (1 + 1e-9));
         return {low, high};
     }
@@ -130,17 +126,18 @@ private:
         const double tgcK = x.tgc + kKelvin;
         double tSat = 0; // below the critical pressure: the saturation temperature of pgc
         if (pgc < pCrit_) {
-            if (!good(properties_.bubbleTemperature(refrigerant, pgc, &tSat), tSat))
+            if (!propertyOk(properties_.bubbleTemperature(refrigerant, pgc, &tSat), tSat))
                 return KPX_PROPERTIES_FAILED;
             if (tgcK >= tSat)
                 return KPX_GAS_COOLER_OUTLET_VAPOUR;
         }
         double hOut = 0, hIn = 0, s = 0, rho = 0;
-        if (!good(states_.stateTP(refrigerant, tgcK, pgc, &hOut, &s, &rho), hOut))
+        if (!propertyOk(states_.stateTP(refrigerant, tgcK, pgc, &hOut, &s, &rho), hOut))
             return KPX_PROPERTIES_FAILED;
         hIn = hOut;
         if (hasLiquidLine() && x.liquidLine != x.tgc &&
-            !good(states_.stateTP(refrigerant, x.liquidLine + kKelvin, pgc, &hIn, &s, &rho), hIn))
+            !propertyOk(states_.stateTP(refrigerant, x.liquidLine + kKelvin, pgc, &hIn, &s, &rho),
+                        hIn))
             return KPX_PROPERTIES_FAILED;
 
         RatingCode working = x.sh2 < x.sh1 ? KPX_SH2_BELOW_SH1 : KPX_CLEAN;
@@ -153,8 +150,8 @@ private:
                 return KPX_GAS_COOLER_PRESSURE_LOW;
             ratedOutlet = hOut;
             if (model_.qTgc != x.tgc &&
-                !good(states_.stateTP(refrigerant, ratedK, pgc, &ratedOutlet, &s, &rho),
-                      ratedOutlet))
+                !propertyOk(states_.stateTP(refrigerant, ratedK, pgc, &ratedOutlet, &s, &rho),
+                            ratedOutlet))
                 return KPX_PROPERTIES_FAILED;
             capacity = capacityPolynomial(model_.q, x.te, pgc);
         } else {
@@ -208,11 +205,12 @@ private:
     // falsi (Illinois). NaN where a property call fails or no bracket is found.
     double temperatureAt(double p, double h, double known, double hKnown) {
         double s = 0, rho = 0, direct = 0;
-        if (good(states_.vapourStatePH(refrigerant_, p, h, &direct, &s), direct) && direct > known)
+        if (propertyOk(states_.vapourStatePH(refrigerant_, p, h, &direct, &s), direct) &&
+            direct > known)
             return direct;
         const auto excess = [&](double t, double& out) {
             double ht = 0;
-            if (!good(states_.stateTP(refrigerant_, t, p, &ht, &s, &rho), ht))
+            if (!propertyOk(states_.stateTP(refrigerant_, t, p, &ht, &s, &rho), ht))
                 return false;
             out = ht - h;
             return true;

@@ -135,7 +135,7 @@ Envelope envelopeOf(const Row& row) {
     return r.envelope;
 }
 
-Coefficients coefficients(const Row& row, char set) {
+Coefficients catalogueCoefficients(const Row& row, char set) {
     Coefficients c{};
     for (int i = 0; i < 10; ++i)
         c[i] = num(row, std::string(1, set) + std::to_string(i));
@@ -180,8 +180,8 @@ TEST_F(DemoCatalogue, PolynomialsFollowThePhysicsWithinOnePercent) {
                                                  fam.displacements.front(),
                                                  fam.displacements.back()),
                                     cycles.rated);
-        const Coefficients q = coefficients(row, 'Q'), p = coefficients(row, 'P'),
-                           a = coefficients(row, 'A'), m = coefficients(row, 'M');
+        const Coefficients q = catalogueCoefficients(row, 'Q'), p = catalogueCoefficients(row, 'P'),
+                           a = catalogueCoefficients(row, 'A'), m = catalogueCoefficients(row, 'M');
         for (std::size_t i = 0; i < cycles.grid.size(); ++i) {
             const auto [te, tc] = cycles.grid[i];
             const Performance perf = compressor.at(cycles.points[i]);

@@ -17,7 +17,7 @@ namespace {
 using kv::GridRow;
 using kv::NumberFormat;
 
-const NumberFormat kEnglish = NumberFormat::english();
+const NumberFormat kEnglishNumbers = NumberFormat::english();
 
 GridRow row(std::string name, std::string capacity, std::string tag = {}) {
     GridRow r;
@@ -43,7 +43,7 @@ void referenceQSort(std::vector<GridRow>& g, int col, int min, int max, bool num
     const GridRow buffer = g[static_cast<std::size_t>(min)];
     auto cmp = [&](int i) {
         return kv::CompareValues(g[static_cast<std::size_t>(i)][static_cast<std::size_t>(col)],
-                                 pivot, numComp, true, kEnglish);
+                                 pivot, numComp, true, kEnglishNumbers);
     };
     int lo = min, hi = max;
     for (;;) {
@@ -75,13 +75,13 @@ void referenceQSort(std::vector<GridRow>& g, int col, int min, int max, bool num
 }
 
 TEST(CompareValues, TextByCharacterCodesNumbersByValue) {
-    EXPECT_EQ(kv::CompareValues("AB-2", "ab-1", false, true, kEnglish), -1);
-    EXPECT_EQ(kv::CompareValues("ab-1", "AB-2", false, true, kEnglish), 1);
-    EXPECT_EQ(kv::CompareValues("x", "x", false, true, kEnglish), 0);
-    EXPECT_EQ(kv::CompareValues("900", "1,500", true, true, kEnglish), -1);
-    EXPECT_EQ(kv::CompareValues("900", "1,500", false, true, kEnglish), 1);
-    EXPECT_EQ(kv::CompareValues("900", "1,500", true, false, kEnglish), 1);
-    EXPECT_EQ(kv::CompareValues("045", "45", true, true, kEnglish), 0);
+    EXPECT_EQ(kv::CompareValues("AB-2", "ab-1", false, true, kEnglishNumbers), -1);
+    EXPECT_EQ(kv::CompareValues("ab-1", "AB-2", false, true, kEnglishNumbers), 1);
+    EXPECT_EQ(kv::CompareValues("x", "x", false, true, kEnglishNumbers), 0);
+    EXPECT_EQ(kv::CompareValues("900", "1,500", true, true, kEnglishNumbers), -1);
+    EXPECT_EQ(kv::CompareValues("900", "1,500", false, true, kEnglishNumbers), 1);
+    EXPECT_EQ(kv::CompareValues("900", "1,500", true, false, kEnglishNumbers), 1);
+    EXPECT_EQ(kv::CompareValues("045", "45", true, true, kEnglishNumbers), 0);
 }
 
 TEST(QSort, MatchesTheGridQuicksortIncludingEqualKeys) {
@@ -106,7 +106,7 @@ TEST(QSort, MatchesTheGridQuicksortIncludingEqualKeys) {
             auto expected = rows;
             referenceQSort(expected, col, 0, n - 1, numComp);
             auto actual = rows;
-            kv::QSort(actual, col, 0, n - 1, true, numComp, kEnglish);
+            kv::QSort(actual, col, 0, n - 1, true, numComp, kEnglishNumbers);
             ASSERT_EQ(column(actual, 1), column(expected, 1)) << "trial " << trial;
         }
     }
@@ -114,15 +114,15 @@ TEST(QSort, MatchesTheGridQuicksortIncludingEqualKeys) {
 
 TEST(QSort, SortsPartOfTheRowsAndDescending) {
     std::vector<GridRow> rows{row("d", "4"), row("c", "3"), row("b", "2"), row("a", "1")};
-    kv::QSort(rows, kv::kNameColumn, 1, 2, true, false, kEnglish);
+    kv::QSort(rows, kv::kNameColumn, 1, 2, true, false, kEnglishNumbers);
     EXPECT_EQ(column(rows, 2), (std::vector<std::string>{"d", "b", "c", "a"}));
-    kv::QSort(rows, kv::kCapacityColumn, 0, 3, false, true, kEnglish);
+    kv::QSort(rows, kv::kCapacityColumn, 0, 3, false, true, kEnglishNumbers);
     EXPECT_EQ(column(rows, 5), (std::vector<std::string>{"4", "3", "2", "1"}));
     // A single row and out-of-range bounds leave the rows as they are.
     auto before = rows;
-    kv::QSort(rows, kv::kNameColumn, 2, 2, true, false, kEnglish);
-    kv::QSort(rows, kv::kNameColumn, 3, 99, true, false, kEnglish);
-    kv::QSort(rows, 42, 0, 3, true, false, kEnglish);
+    kv::QSort(rows, kv::kNameColumn, 2, 2, true, false, kEnglishNumbers);
+    kv::QSort(rows, kv::kNameColumn, 3, 99, true, false, kEnglishNumbers);
+    kv::QSort(rows, 42, 0, 3, true, false, kEnglishNumbers);
     EXPECT_EQ(rows, before);
 }
 
@@ -148,16 +148,16 @@ TEST(QSort, LongListAlreadyInOrderNeedsNoDeepStack) {
         for (int i = 0; i < 20000; ++i) {
             char name[16];
             std::snprintf(name, sizeof name, "M%06d", i);
-            rows.push_back(row(name, kv::formatGrouped000(i, kEnglish)));
+            rows.push_back(row(name, kv::formatGrouped000(i, kEnglishNumbers)));
         }
         const auto expected = rows;
         const auto order = numComp ? kv::OrderBy::Capacity : kv::OrderBy::ModelName;
-        onSmallStack([&] { kv::sortRows(rows, order, kEnglish); });
+        onSmallStack([&] { kv::sortRows(rows, order, kEnglishNumbers); });
         EXPECT_EQ(rows, expected);
         // In order but for the smallest row at the end: every partition splits off one or
         // two rows, 10,000 levels deep for a sort that recursed into both parts.
         std::rotate(rows.begin(), rows.begin() + 1, rows.end());
-        onSmallStack([&] { kv::sortRows(rows, order, kEnglish); });
+        onSmallStack([&] { kv::sortRows(rows, order, kEnglishNumbers); });
         EXPECT_EQ(rows, expected);
     }
 }
@@ -165,7 +165,8 @@ TEST(QSort, LongListAlreadyInOrderNeedsNoDeepStack) {
 std::vector<GridRow> twentyRows() {
     std::vector<GridRow> rows;
     for (int i = 1; i <= 20; ++i)
-        rows.push_back(row("M" + std::to_string(i), kv::formatGrouped000(i * 100, kEnglish)));
+        rows.push_back(
+            row("M" + std::to_string(i), kv::formatGrouped000(i * 100, kEnglishNumbers)));
     return rows;
 }
 
@@ -183,7 +184,7 @@ TEST(CapacityWindow, KeepsFiveRowsEachSideOfTheNearest) {
                                            {99999, 6, 15, 20},
                                            {1550, 6, 10, 20}}) {
         auto rows = twentyRows();
-        const int selected = kv::applyCapacityWindow(rows, c.target, kEnglish);
+        const int selected = kv::applyCapacityWindow(rows, c.target, kEnglishNumbers);
         EXPECT_EQ(selected, c.selected) << c.target;
         ASSERT_FALSE(rows.empty());
         EXPECT_EQ(rows.front()[2], "M" + std::to_string(c.firstKept)) << c.target;
@@ -194,13 +195,13 @@ TEST(CapacityWindow, KeepsFiveRowsEachSideOfTheNearest) {
 
 TEST(CapacityWindow, TiesKeepTheEarlierRowAndEmptyListsStayEmpty) {
     auto rows = twentyRows();
-    EXPECT_EQ(kv::nearestRow(rows, 1250, kEnglish), 12); // 1,200 and 1,300 both 50 away
-    EXPECT_EQ(kv::nearestRow(rows, 150, kEnglish), 1);
+    EXPECT_EQ(kv::nearestRow(rows, 1250, kEnglishNumbers), 12); // 1,200 and 1,300 both 50 away
+    EXPECT_EQ(kv::nearestRow(rows, 150, kEnglishNumbers), 1);
     std::vector<GridRow> none;
-    EXPECT_EQ(kv::applyCapacityWindow(none, 1000, kEnglish), 1);
+    EXPECT_EQ(kv::applyCapacityWindow(none, 1000, kEnglishNumbers), 1);
     EXPECT_TRUE(none.empty());
-    EXPECT_EQ(kv::targetValue("1,250", kEnglish), 1250);
-    EXPECT_EQ(kv::targetValue("lots", kEnglish), 0);
+    EXPECT_EQ(kv::targetValue("1,250", kEnglishNumbers), 1250);
+    EXPECT_EQ(kv::targetValue("lots", kEnglishNumbers), 0);
 }
 
 TEST(GridHeader, TextsAndWidthsPerUnitSystem) {

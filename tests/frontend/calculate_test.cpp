@@ -18,8 +18,8 @@ using kv::WindowHarness;
 
 namespace {
 
-const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
-const QLocale kGerman(QLocale::German, QLocale::Germany);
+using kv::kEnglish;
+using kv::kGerman;
 
 using kv::namedModel;
 

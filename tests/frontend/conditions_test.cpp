@@ -11,8 +11,8 @@ using kv::WindowHarness;
 
 namespace {
 
-const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
-const QLocale kGerman(QLocale::German, QLocale::Germany);
+using kv::kEnglish;
+using kv::kGerman;
 
 // Replaces "{d}" with the default locale's decimal sign.
 QString decimal(QString text) {

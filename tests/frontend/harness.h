@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringList>
@@ -20,6 +21,10 @@
 #include <vector>
 
 namespace kv {
+
+// The locales the window tests switch between: "." and "," as the decimal sign.
+inline const QLocale kEnglish{QLocale::English, QLocale::UnitedStates};
+inline const QLocale kGerman{QLocale::German, QLocale::Germany};
 
 class WindowHarness {
 public:

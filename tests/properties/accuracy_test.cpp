@@ -135,11 +135,7 @@ TEST_P(Accuracy, LiquidTableEveryRow) {
     std::printf("worst deviation, liquid, %s: %s\n", GetParam().name, h.report().c_str());
 }
 
-std::string fluidName(const ::testing::TestParamInfo<RefFluid>& info) {
-    return info.param.prefix;
-}
-
 INSTANTIATE_TEST_SUITE_P(AllFluids, Accuracy, ::testing::ValuesIn(asere::referenceFluids()),
-                         fluidName);
+                         asere::fluidName);
 
 } // namespace

@@ -330,12 +330,8 @@ TEST_P(Mixtures, GlideFollowsGibbsDuhem) {
 INSTANTIATE_TEST_SUITE_P(Blends, Mixtures, ::testing::Values("R454B", "R513A", "R448A", "R449A"),
                          [](const auto& info) { return std::string(info.param); });
 
-std::string fluidName(const ::testing::TestParamInfo<RefFluid>& info) {
-    return info.param.prefix;
-}
-
 INSTANTIATE_TEST_SUITE_P(AllFluids, Between, ::testing::ValuesIn(asere::referenceFluids()),
-                         fluidName);
+                         asere::fluidName);
 
 // A pure fluid whose file has no superancillary is saturated by solving the phase
 // equilibrium of the equation of state; it agrees with the expansions.

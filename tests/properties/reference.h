@@ -42,6 +42,11 @@ inline const std::vector<RefFluid>& referenceFluids() {
     return fluids;
 }
 
+// Names the rows of a test over every reference fluid.
+inline std::string fluidName(const ::testing::TestParamInfo<RefFluid>& info) {
+    return info.param.prefix;
+}
+
 // Rows of numbers, columns in the file's order.
 inline std::vector<std::vector<double>> readTable(const std::string& file, std::size_t columns) {
     std::ifstream in(referenceDir() / file);

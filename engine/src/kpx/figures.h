@@ -6,13 +6,25 @@
 #include <kpx_calc.h>
 
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string_view>
 
 #include "kpx/catalogue_schema.h"
 #include "kpx/rating.h"
 
 namespace kpx {
+
+// A figure that could not be given.
+inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+// Kelvin at 0 degC.
+inline constexpr double kKelvin = 273.15;
+
+// A property call that answered with a finite value.
+inline bool propertyOk(std::int32_t status, double value) {
+    return status == 0 && std::isfinite(value);
+}
 
 // The optional columns of a model that the figures read; NoValue where absent.
 // Td0..Td9: discharge temperature (degC) and Qr0..Qr9: heat rejection (W), polynomials in

@@ -1,8 +1,9 @@
 #include "kvcat/catalogue.h"
 
+#include "kvcat/names.h"
+
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -14,12 +15,6 @@
 namespace kvcat {
 
 namespace {
-
-std::string upper(std::string s) {
-    for (char& ch : s)
-        ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    return s;
-}
 
 std::string sizeCode(double displacement, int index, bool sequential) {
     char buf[32];

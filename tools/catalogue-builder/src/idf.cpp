@@ -1,9 +1,9 @@
 #include "kvcat/idf.h"
 
 #include "kvcat/import.h"
+#include "kvcat/names.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -31,12 +31,6 @@ struct IdfObject {
     std::vector<IdfField> fields; // after the type
     std::string comment;          // the comment lines right before the object
 };
-
-std::string upper(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::string trim(std::string_view s) {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
