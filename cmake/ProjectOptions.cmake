@@ -4,10 +4,12 @@ add_library(kv_warnings INTERFACE)
 target_compile_options(kv_warnings INTERFACE -Wall -Wextra -Wpedantic -Werror)
 
 add_library(kv_sanitize INTERFACE)
+# At -O1, as the sanitizers' authors advise: the tests run two to three times faster than
+# unoptimised, and the line tables (-g1) are what a report's stack needs.
 if(KV_SANITIZE)
     target_compile_options(kv_sanitize INTERFACE -fsanitize=address,undefined
                                                  -fno-sanitize-recover=undefined
-                                                 -fno-omit-frame-pointer)
+                                                 -fno-omit-frame-pointer -O1 -g1)
     target_link_options(kv_sanitize INTERFACE -fsanitize=address,undefined)
 endif()
 
