@@ -25,6 +25,9 @@ set(KV_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest source tree"
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(${KV_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+# Unoptimised, as the tests' own code (tests/CMakeLists.txt).
+target_compile_options(gtest PRIVATE -O0)
+target_compile_options(gtest_main PRIVATE -O0)
 
 # find_package() of these answers with the targets above.
 file(WRITE ${CMAKE_FIND_PACKAGE_REDIRECTS_DIR}/nlohmann_json-config.cmake "")
