@@ -115,15 +115,29 @@ Result<double> vapourDensity(const Isotherm& iso, const FluidData& f, double T, 
     }
     if (!(rho < hi))
         rho = 0.5 * hi;
+    double lastRho = kNaN, lastSlope = kNaN;
     for (int i = 0; i < kMaxIterations; ++i) {
         const PressureSlope ps = iso.at(rho);
         if (!finite(ps.p) || !finite(ps.dpdrho))
             return failure<double>(Status::NoConvergence);
         const double diff = ps.p - p;
-        // Newton's method converges quadratically here: after a step below 1e-8 of the
-        // density, the stepped value is exact to rounding.
-        if (ps.dpdrho > 0 && std::abs(diff) <= 1e-8 * rho * ps.dpdrho)
-            return {rho - diff / ps.dpdrho, Status::Ok};
+        if (ps.dpdrho > 0) {
+            // Newton's method converges quadratically here: after a step below 1e-8 of
+            // the density, the stepped value is exact to rounding.
+            const double step = -diff / ps.dpdrho;
+            if (std::abs(step) <= 1e-8 * rho)
+                return {rho + step, Status::Ok};
+            // A step up to 1e-6 of the density is as exact with the second-order term,
+            // the isotherm's curvature taken from the slopes of this and the last
+            // density, a Newton step (at most 1e-2 of the density) away.
+            if (std::abs(step) <= 1e-6 * rho && lastSlope > 0 &&
+                std::abs(rho - lastRho) <= 1e-2 * rho) {
+                const double curvature = (ps.dpdrho - lastSlope) / (rho - lastRho);
+                return {rho + step - 0.5 * curvature * step * step / ps.dpdrho, Status::Ok};
+            }
+        }
+        lastRho = rho;
+        lastSlope = ps.dpdrho;
         if (diff > 0 || ps.dpdrho <= 0)
             hi = rho; // too dense, or beyond the vapour spinodal
         else
@@ -499,9 +513,21 @@ Result<State> stateAtRoot(const FluidData& f, double T, double p, const Result<d
     return {s, Status::Ok};
 }
 
-Result<State> vapourAt(const FluidData& f, double T, double p, double rhoMax) {
+Result<State> vapourAt(const FluidData& f, double T, double p, double rhoMax, SaturatedPoint dew) {
     const Isotherm iso(f, T);
-    return stateAtRoot(f, T, p, vapourDensity(iso, f, T, p, 0, rhoMax), iso);
+    double start = 0;
+    if (dew.rho > 0 && dew.p > p) {
+        // Z = 1 + B' p + C' p^2 in the pressure, with B' = B / (R T) from the second virial
+        // coefficient and C' such that it passes through the saturated vapour: between
+        // the two, close to the root.
+        const double rt = f.R * T;
+        const double b = iso.secondVirial() / rt;
+        const double c = (dew.p / (dew.rho * rt) - 1 - b * dew.p) / (dew.p * dew.p);
+        const double z = 1 + p * (b + c * p);
+        if (z > 0)
+            start = p / (rt * z);
+    }
+    return stateAtRoot(f, T, p, vapourDensity(iso, f, T, p, start, rhoMax), iso);
 }
 
 Result<State> denseStateAt(const FluidData& f, double T, double p, double start, double rhoMin) {
