@@ -56,8 +56,14 @@ public:
     double secondVirial() const { return g_.secondVirial(groupFactors_); }
 
     PressureSlope at(double rho) const {
+        DensityParts parts(rho / f_.rhor);
+        return at(rho, parts);
+    }
+    // The same, leaving in `parts` those of the density rho.
+    PressureSlope at(double rho, DensityParts& parts) const {
         const double delta = rho / f_.rhor;
-        DeltaDerivatives r = g_.residualDelta(groupFactors_, delta);
+        parts.reset(delta);
+        DeltaDerivatives r = g_.residualDelta(groupFactors_, parts);
         if (!f_.nonAnalytic.empty()) {
             Helmholtz n;
             f_.addNonAnalytic(tau_, delta, n);
@@ -77,9 +83,13 @@ private:
     double* groupFactors_ = nullptr;
 };
 
-State stateFrom(const FluidData& f, double T, double rho, const Isotherm& iso) {
+// The state at (T, rho) on the isotherm `iso`, with `parts` those of a density close to rho
+// (DensityParts::moveTo).
+State stateFrom(const FluidData& f, double T, double rho, const Isotherm& iso,
+                DensityParts& parts) {
     const double tau = f.Tr / T, delta = rho / f.rhor;
-    const Helmholtz r = f.residual(iso.factors(), tau, delta);
+    parts.moveTo(delta, f.gaussian);
+    const Helmholtz r = f.residual(iso.factors(), tau, parts);
     const Helmholtz o = f.idealGasAt(T, delta);
     State s;
     s.T = T;
@@ -102,9 +112,9 @@ State stateFrom(const FluidData& f, double T, double rho, const Isotherm& iso) {
 // the virial estimate, which lies close to the root. On the concave vapour branch the
 // method climbs onto the root from below; a bracket catches an overshoot or a step past
 // the spinodal with bisection. `rhoMax` bounds the search from above (infinity when
-// unknown).
+// unknown). `parts` are left at the last density evaluated.
 Result<double> vapourDensity(const Isotherm& iso, const FluidData& f, double T, double p,
-                             double start, double rhoMax) {
+                             double start, double rhoMax, DensityParts& parts) {
     double lo = 0, hi = rhoMax;
     double rho = start;
     if (!(rho > 0)) {
@@ -117,7 +127,7 @@ Result<double> vapourDensity(const Isotherm& iso, const FluidData& f, double T, 
         rho = 0.5 * hi;
     double lastRho = kNaN, lastSlope = kNaN;
     for (int i = 0; i < kMaxIterations; ++i) {
-        const PressureSlope ps = iso.at(rho);
+        const PressureSlope ps = iso.at(rho, parts);
         if (!finite(ps.p) || !finite(ps.dpdrho))
             return failure<double>(Status::NoConvergence);
         const double diff = ps.p - p;
@@ -146,7 +156,7 @@ Result<double> vapourDensity(const Isotherm& iso, const FluidData& f, double T, 
         if (!(next > lo && next < hi))
             next = std::isfinite(hi) ? 0.5 * (lo + hi) : 2 * rho;
         if (std::abs(next - rho) <= 1e-14 * rho) {
-            const PressureSlope last = iso.at(next);
+            const PressureSlope last = iso.at(next, parts);
             if (last.dpdrho > 0 && std::abs(last.p - p) <= 1e-9 * p)
                 return {next, Status::Ok};
             return failure<double>(Status::NoConvergence);
@@ -158,7 +168,8 @@ Result<double> vapourDensity(const Isotherm& iso, const FluidData& f, double T, 
 
 Result<double> vapourDensity(const FluidData& f, double T, double p, double start, double rhoMax) {
     const Isotherm iso(f, T);
-    return vapourDensity(iso, f, T, p, start, rhoMax);
+    DensityParts parts(0);
+    return vapourDensity(iso, f, T, p, start, rhoMax, parts);
 }
 
 // Density of the liquid-side root of p(T, rho) = p, from an estimate near it. The liquid
@@ -296,7 +307,8 @@ Result<double> ancillaryTemperature(const Ancillary& a, double p) {
 
 State stateFrom(const FluidData& f, double T, double rho) {
     const Isotherm iso(f, T, false);
-    return stateFrom(f, T, rho, iso);
+    DensityParts parts(rho / f.rhor);
+    return stateFrom(f, T, rho, iso, parts);
 }
 
 // Dew (vapour = true) or bubble pressure at T, T inside the saturation range.
@@ -501,12 +513,13 @@ Result<State> saturatedState(const FluidData& f, double T, bool vapour) {
     return {s, Status::Ok};
 }
 
-// The state at the density root rho of (T, p) on its isotherm, with p as given.
+// The state at the density root rho of (T, p) on its isotherm, with p as given; `parts`
+// those of the solver's last density.
 Result<State> stateAtRoot(const FluidData& f, double T, double p, const Result<double>& rho,
-                          const Isotherm& iso) {
+                          const Isotherm& iso, DensityParts& parts) {
     if (!rho)
         return failure<State>(rho.status);
-    State s = stateFrom(f, T, rho.value, iso);
+    State s = stateFrom(f, T, rho.value, iso, parts);
     if (!finite(s.h) || !finite(s.s))
         return failure<State>(Status::OutOfRange);
     s.p = p;
@@ -527,16 +540,20 @@ Result<State> vapourAt(const FluidData& f, double T, double p, double rhoMax, Sa
         if (z > 0)
             start = p / (rt * z);
     }
-    return stateAtRoot(f, T, p, vapourDensity(iso, f, T, p, start, rhoMax), iso);
+    DensityParts parts(0);
+    const auto rho = vapourDensity(iso, f, T, p, start, rhoMax, parts);
+    return stateAtRoot(f, T, p, rho, iso, parts);
 }
 
 Result<State> denseStateAt(const FluidData& f, double T, double p, double start, double rhoMin) {
     const Isotherm iso(f, T);
-    const auto at = [&iso](double r) {
-        const PressureSlope ps = iso.at(r);
+    DensityParts parts(0);
+    const auto at = [&iso, &parts](double r) {
+        const PressureSlope ps = iso.at(r, parts);
         return std::pair{ps.p, ps.dpdrho};
     };
-    return stateAtRoot(f, T, p, risingRoot(at, p, start, rhoMin), iso);
+    const auto rho = risingRoot(at, p, start, rhoMin);
+    return stateAtRoot(f, T, p, rho, iso, parts);
 }
 
 Result<State> vapourAtPressureEntropy(const Fluid& fluid, double p, double s) {
