@@ -462,8 +462,10 @@ Chebyshev fitBlendDensity(const FluidData& f, bool vapour) {
         for (int j = 0; j <= kOrder; ++j) {
             const double T = 0.5 * (a + b) + 0.5 * (b - a) * std::cos(kPi * j / kOrder);
             const auto rho = blendDensity(f, std::clamp(T, a, b), vapour, 0);
-            if (!rho)
+            if (!rho) {
+                c.index();
                 return c;
+            }
             values[j] = rho.value;
         }
         Chebyshev::Piece piece = lobattoPiece(a, b, values);
@@ -479,6 +481,7 @@ Chebyshev fitBlendDensity(const FluidData& f, bool vapour) {
         piece.exact = exact;
         c.pieces.push_back(std::move(piece));
     }
+    c.index();
     return c;
 }
 
