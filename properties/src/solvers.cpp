@@ -59,10 +59,10 @@ public:
         DensityParts parts(rho / f_.rhor);
         return at(rho, parts);
     }
-    // The same, leaving in `parts` those of the density rho.
+    // The same, with `parts` those of another density (DensityParts::moveTo), left at rho.
     PressureSlope at(double rho, DensityParts& parts) const {
         const double delta = rho / f_.rhor;
-        parts.reset(delta);
+        parts.moveTo(delta, g_.gaussian);
         DeltaDerivatives r = g_.residualDelta(groupFactors_, parts);
         if (!f_.nonAnalytic.empty()) {
             Helmholtz n;

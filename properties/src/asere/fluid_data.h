@@ -56,7 +56,7 @@ struct DeltaDerivatives {
 // The parts of the residual terms that depend on delta alone, at one density: delta^i
 // for whole i, and exp(-delta^l) for whole l and each Gaussian term's
 // exp(-eta (delta - epsilon)^2), each computed when first asked for. A density solver
-// keeps those of its last step for the state at the root it then steps to (moveTo).
+// carries them from each step to the next and to the state at its root (moveTo).
 class DensityParts {
 public:
     static constexpr std::size_t kMaxGaussians = 32; // Gaussian terms whose exponential is kept
@@ -68,10 +68,10 @@ public:
         haveEl_ = haveGauss_ = 0;
         haveLn_ = false;
     }
-    // The parts at delta, a small step from the present one (`gaussian` the terms whose
-    // exponentials are kept): each exponential at hand is carried over by the series of
-    // exp(x) in the small change x of its argument, exact to rounding, in place of a new
-    // exponential; after a larger step it is computed anew when asked for.
+    // The parts at delta, a step from the present ones (`gaussian` the terms whose
+    // exponentials are kept): each exponential at hand whose argument changes by at most
+    // 1e-2 is carried over by the series of exp(x) in that change, exact to rounding, in
+    // place of a new exponential; the others are computed anew when asked for.
     void moveTo(double delta, const std::vector<GaussianTerm>& gaussian) noexcept;
 
     double delta() const noexcept { return pw_[1]; }
