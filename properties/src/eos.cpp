@@ -3,6 +3,7 @@
 #include "asere/mixture.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -16,51 +17,61 @@ int tableIndex(double exponent) noexcept {
 
 namespace {
 
-// delta^i for whole i, exp(-delta^l) for whole l by multiplication and a few exps, and
-// ln(delta) only for the rare exponent that is not whole.
-struct DeltaPowers {
-    double pw[kMaxTableExponent + 1];
-    double el[kMaxTableExponent + 1];
-    double lnDelta = 0;
-    bool haveLn = false;
+// v exp(x) for the small change x of an exponential's argument; false where x is too
+// large for the series to degree 6: up to 1e-2 its first omitted term, x^7 / 5040, stays
+// below the rounding of v.
+bool carry(double& v, double x) noexcept {
+    constexpr double kMaxChange = 1e-2;
+    if (!(std::abs(x) <= kMaxChange))
+        return false;
+    const double series =
+        1 + x * (0.5 + x * (1.0 / 6 + x * (1.0 / 24 + x * (1.0 / 120 + x * (1.0 / 720)))));
+    v += v * (x * series);
+    return true;
+}
 
-    explicit DeltaPowers(double delta) noexcept {
-        pw[0] = 1;
-        for (int i = 1; i <= kMaxTableExponent; ++i)
-            pw[i] = pw[i - 1] * delta;
-        el[0] = 1;
-        for (int i = 1; i <= kMaxTableExponent; ++i)
-            el[i] = 0; // filled on demand
+} // namespace
+
+void DensityParts::moveTo(double delta, const std::vector<GaussianTerm>& gaussian) noexcept {
+    const double old = pw_[1];
+    if (delta == old)
+        return;
+    // exp(-delta^l) of the new delta: exp(-old^l) exp(old^l - delta^l).
+    double oldPw[kMaxTableExponent + 1];
+    for (std::uint32_t rest = haveEl_; rest != 0; rest &= rest - 1)
+        oldPw[std::countr_zero(rest)] = pw_[std::countr_zero(rest)];
+    powersOf(delta);
+    for (std::uint32_t rest = haveEl_; rest != 0; rest &= rest - 1) {
+        const int l = std::countr_zero(rest);
+        if (!carry(el_[l], oldPw[l] - pw_[l]))
+            haveEl_ &= ~(1u << l);
     }
-    double expMinus(int l) noexcept {
-        if (el[l] == 0)
-            el[l] = std::exp(-pw[l]);
-        return el[l];
+    haveLn_ = false;
+    // (delta - epsilon)^2 - (old - epsilon)^2 = (delta - old) (delta + old - 2 epsilon)
+    const double h = delta - old;
+    for (std::uint32_t rest = haveGauss_; rest != 0; rest &= rest - 1) {
+        const int k = std::countr_zero(rest);
+        const GaussianTerm& g = gaussian[static_cast<std::size_t>(k)];
+        if (!carry(gauss_[k], -g.eta * h * (delta + old - 2 * g.epsilon)))
+            haveGauss_ &= ~(std::uint32_t{1} << k);
     }
-    double ln() noexcept {
-        if (!haveLn) {
-            lnDelta = std::log(pw[1]);
-            haveLn = true;
-        }
-        return lnDelta;
-    }
-    // delta^x, i its table index or -1.
-    double power(int i, double x) noexcept { return i >= 0 ? pw[i] : std::exp(x * ln()); }
-};
+}
+
+namespace {
 
 // delta^d and, for l > 0, l delta^l and exp(-delta^l) of a power term.
 struct PowerParts {
     double dpow, ldl, ex;
 };
 
-inline PowerParts powerParts(const PowerTerm& k, DeltaPowers& dp) noexcept {
+inline PowerParts powerParts(const PowerTerm& k, DensityParts& dp) noexcept {
     PowerParts r;
     r.dpow = dp.power(k.di, k.d);
     if (k.li == 0) {
         r.ldl = 0;
         r.ex = 1;
     } else if (k.li > 0) {
-        r.ldl = k.l * dp.pw[k.li];
+        r.ldl = k.l * dp.pw(k.li);
         r.ex = dp.expMinus(k.li);
     } else {
         const double pl = dp.power(-1, k.l);
@@ -72,12 +83,13 @@ inline PowerParts powerParts(const PowerTerm& k, DeltaPowers& dp) noexcept {
 
 // Adds the Gaussian terms, with their tau factors tf, to r.
 void addGaussian(const std::vector<GaussianTerm>& terms, const double* tf, double tau, double delta,
-                 DeltaPowers& dp, Helmholtz& r) noexcept {
-    for (const GaussianTerm& k : terms) {
+                 DensityParts& dp, Helmholtz& r) noexcept {
+    for (std::size_t i = 0; i < terms.size(); ++i) {
+        const GaussianTerm& k = terms[i];
         const double dm = delta - k.epsilon;
         const double tm = tau - k.gamma;
         const double dpow = dp.power(k.di, k.d);
-        const double a = *tf++ * dpow * std::exp(-k.eta * dm * dm);
+        const double a = *tf++ * dpow * dp.gaussianExp(i, k);
         const double gd = k.d - 2 * k.eta * delta * dm;
         const double gt = k.t - 2 * k.beta * tau * tm;
         r.a += a;
@@ -94,7 +106,7 @@ void addGaussian(const std::vector<GaussianTerm>& terms, const double* tf, doubl
 Helmholtz groupedResidual(const FluidData& g, const double* f0, const double* f1, const double* f2,
                           double tau, double delta) noexcept {
     Helmholtz r;
-    DeltaPowers dp(delta);
+    DensityParts dp(delta);
     for (std::size_t i = 0; i < g.power.size(); ++i) {
         const PowerTerm& k = g.power[i];
         const PowerParts pp = powerParts(k, dp);
@@ -113,8 +125,13 @@ Helmholtz groupedResidual(const FluidData& g, const double* f0, const double* f1
 }
 
 Helmholtz FluidData::residual(const double* tf, double tau, double delta) const noexcept {
+    DensityParts dp(delta);
+    return residual(tf, tau, dp);
+}
+
+Helmholtz FluidData::residual(const double* tf, double tau, DensityParts& dp) const noexcept {
     Helmholtz r;
-    DeltaPowers dp(delta);
+    const double delta = dp.delta();
     for (const PowerTerm& k : power) {
         const PowerParts pp = powerParts(k, dp);
         const double a = *tf++ * pp.dpow * pp.ex;
@@ -277,8 +294,13 @@ void FluidData::tauFactors(double tau, double* out) const noexcept {
 }
 
 DeltaDerivatives FluidData::residualDelta(const double* tf, double delta) const noexcept {
+    DensityParts dp(delta);
+    return residualDelta(tf, dp);
+}
+
+DeltaDerivatives FluidData::residualDelta(const double* tf, DensityParts& dp) const noexcept {
     DeltaDerivatives r;
-    DeltaPowers dp(delta);
+    const double delta = dp.delta();
     for (const PowerTerm& k : power) {
         const PowerParts pp = powerParts(k, dp);
         const double a = *tf++ * pp.dpow * pp.ex;
@@ -286,10 +308,11 @@ DeltaDerivatives FluidData::residualDelta(const double* tf, double delta) const 
         r.d += a * dd;
         r.dd += a * (dd * dd - k.d - (k.l - 1) * pp.ldl);
     }
-    for (const GaussianTerm& k : gaussian) {
+    for (std::size_t i = 0; i < gaussian.size(); ++i) {
+        const GaussianTerm& k = gaussian[i];
         const double dm = delta - k.epsilon;
         const double dpow = dp.power(k.di, k.d);
-        const double a = *tf++ * dpow * std::exp(-k.eta * dm * dm);
+        const double a = *tf++ * dpow * dp.gaussianExp(i, k);
         const double gd = k.d - 2 * k.eta * delta * dm;
         r.d += a * gd;
         r.dd += a * (gd * gd - k.d - 2 * k.eta * delta * delta);

@@ -13,8 +13,46 @@ constexpr int kMaxIterations = 100;
 
 } // namespace
 
+void PieceGrid::build(double lo, std::span<const double> upper) {
+    // Eight cells a piece on average; the pieces narrow towards the critical point, where
+    // a cell may hold several.
+    constexpr std::size_t kCellsPerPiece = 8;
+    *this = PieceGrid{};
+    const double hi = upper.empty() ? lo : upper.back();
+    if (!(hi > lo) || upper.size() > UINT32_MAX)
+        return;
+    const std::size_t cells = kCellsPerPiece * upper.size();
+    lo_ = lo;
+    scale_ = static_cast<double>(cells) / (hi - lo);
+    // A value can fall into a cell from just below its computed lower edge by rounding:
+    // the margin keeps the pieces that end there.
+    const double margin = 1e-6 / scale_;
+    first_.resize(cells);
+    std::size_t i = 0;
+    for (std::size_t j = 0; j < cells; ++j) {
+        const double edge = lo + static_cast<double>(j) / scale_ - margin;
+        while (i + 1 < upper.size() && upper[i] < edge)
+            ++i;
+        first_[j] = static_cast<std::uint32_t>(i);
+    }
+    pieces_ = upper.size();
+}
+
+void Chebyshev::index() {
+    std::vector<double> upper;
+    for (const Piece& p : pieces)
+        upper.push_back(p.xmax);
+    grid.build(empty() ? 0 : xmin(), upper);
+}
+
 std::size_t Chebyshev::pieceOf(double x) const noexcept {
-    // First piece whose upper edge is not below x.
+    // First piece whose upper edge is not below x (the last one above all).
+    if (grid.fits(pieces.size())) {
+        std::size_t i = grid.start(x);
+        while (i + 1 < pieces.size() && pieces[i].xmax < x)
+            ++i;
+        return i;
+    }
     auto it = std::lower_bound(pieces.begin(), pieces.end(), x,
                                [](const Piece& p, double v) { return p.xmax < v; });
     if (it == pieces.end())
@@ -118,8 +156,15 @@ Result<double> solveRising(const Chebyshev& c, const std::vector<double>& edges,
 
 void SharedExpansion::eval(double T, double* out) const noexcept {
     // The piece whose range holds T; a T on an inner edge takes the upper piece.
-    const auto it = std::upper_bound(edges.begin() + 1, edges.end() - 1, T);
-    const auto p = static_cast<std::size_t>(it - (edges.begin() + 1));
+    std::size_t p;
+    if (grid.fits(c.size())) {
+        p = grid.start(T);
+        while (p + 1 < c.size() && edges[p + 1] <= T)
+            ++p;
+    } else {
+        const auto it = std::upper_bound(edges.begin() + 1, edges.end() - 1, T);
+        p = static_cast<std::size_t>(it - (edges.begin() + 1));
+    }
     const double lo = edges[p], hi = edges[p + 1];
     const double u = (2 * T - (lo + hi)) / (hi - lo);
     double tk[kMaxExpansionTerms];
@@ -152,14 +197,16 @@ void SharedExpansion::eval(double T, double* out) const noexcept {
     }
 }
 
-void fitShared(SharedExpansion& e, std::size_t count, double Tlo, double Thi,
+namespace {
+
+void fitPieces(SharedExpansion& e, std::size_t count, double Tlo, double Thi,
                const std::function<void(double, double*)>& values, FitLimits limits) {
     constexpr double kNarrowest = 0.25; // K
     // Real fluids need a few hundred pieces at most; a damaged file whose functions would
     // need more is not fitted (or only below), which bounds the time and memory of loading.
     constexpr std::size_t kMaxPieces = 1024;
     const int n = std::clamp<int>(limits.terms, 2, kMaxExpansionTerms);
-    e = SharedExpansion{count, static_cast<std::size_t>(n), {Tlo}, {}};
+    e = SharedExpansion{count, static_cast<std::size_t>(n), {Tlo}, {}, {}};
     std::vector<double> v(count), w(count);
     double a = Tlo, width = 20;
     while (a < Thi) {
@@ -203,6 +250,15 @@ void fitShared(SharedExpansion& e, std::size_t count, double Tlo, double Thi,
         a = b;
         width = std::min(2 * width, 20.0);
     }
+}
+
+} // namespace
+
+void fitShared(SharedExpansion& e, std::size_t count, double lo, double hi,
+               const std::function<void(double, double*)>& values, FitLimits limits) {
+    fitPieces(e, count, lo, hi, values, limits);
+    if (e.edges.size() > 1)
+        e.grid.build(e.edges.front(), std::span(e.edges).subspan(1));
 }
 
 } // namespace asere

@@ -108,10 +108,12 @@ Result<State> equationVapourState(const FluidData& f, double T, double p) {
                 sat.value.p = p;
             return sat;
         }
-        if (!f.blend && f.hasSuperancillary())
-            rhoMax = f.satRhoV.eval(T) * (1 + 1e-9);
-        else
-            rhoMax = f.rhor;
+        if (!f.blend && f.hasSuperancillary()) {
+            const double rhoV = f.satRhoV.eval(T);
+            rhoMax = rhoV * (1 + 1e-9);
+            return vapourAt(f, T, p, rhoMax, {rhoV, dew.value});
+        }
+        rhoMax = f.rhor;
     }
     return vapourAt(f, T, p, rhoMax);
 }

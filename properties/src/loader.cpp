@@ -244,6 +244,7 @@ Chebyshev readExpansion(const Reader& r, const json& sa, const char* key, double
             v *= scale;
         c.pieces.push_back(std::move(p));
     }
+    c.index();
     return c;
 }
 

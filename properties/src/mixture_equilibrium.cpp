@@ -264,6 +264,8 @@ void completeBlend(FluidData& f, const std::shared_ptr<Mixture>& m, const FileCo
     const double topBub = fitCurve(*m, false, m->lnPbub, m->rhoBub, m->hBub);
     if (m->lnPdew.empty() || m->lnPbub.empty())
         r.fail("the blend's saturation curve can't be computed");
+    for (Chebyshev* c : {&m->lnPdew, &m->rhoDew, &m->hDew, &m->lnPbub, &m->rhoBub, &m->hBub})
+        c->index();
     m->dewEdges = risingEdges(m->lnPdew);
     m->bubEdges = risingEdges(m->lnPbub);
     if (m->dewEdges.empty() || m->bubEdges.empty())

@@ -56,8 +56,14 @@ public:
     double secondVirial() const { return g_.secondVirial(groupFactors_); }
 
     PressureSlope at(double rho) const {
+        DensityParts parts(rho / f_.rhor);
+        return at(rho, parts);
+    }
+    // The same, with `parts` those of another density (DensityParts::moveTo), left at rho.
+    PressureSlope at(double rho, DensityParts& parts) const {
         const double delta = rho / f_.rhor;
-        DeltaDerivatives r = g_.residualDelta(groupFactors_, delta);
+        parts.moveTo(delta, g_.gaussian);
+        DeltaDerivatives r = g_.residualDelta(groupFactors_, parts);
         if (!f_.nonAnalytic.empty()) {
             Helmholtz n;
             f_.addNonAnalytic(tau_, delta, n);
@@ -77,9 +83,13 @@ private:
     double* groupFactors_ = nullptr;
 };
 
-State stateFrom(const FluidData& f, double T, double rho, const Isotherm& iso) {
+// The state at (T, rho) on the isotherm `iso`, with `parts` those of a density close to rho
+// (DensityParts::moveTo).
+State stateFrom(const FluidData& f, double T, double rho, const Isotherm& iso,
+                DensityParts& parts) {
     const double tau = f.Tr / T, delta = rho / f.rhor;
-    const Helmholtz r = f.residual(iso.factors(), tau, delta);
+    parts.moveTo(delta, f.gaussian);
+    const Helmholtz r = f.residual(iso.factors(), tau, parts);
     const Helmholtz o = f.idealGasAt(T, delta);
     State s;
     s.T = T;
@@ -102,9 +112,9 @@ State stateFrom(const FluidData& f, double T, double rho, const Isotherm& iso) {
 // the virial estimate, which lies close to the root. On the concave vapour branch the
 // method climbs onto the root from below; a bracket catches an overshoot or a step past
 // the spinodal with bisection. `rhoMax` bounds the search from above (infinity when
-// unknown).
+// unknown). `parts` are left at the last density evaluated.
 Result<double> vapourDensity(const Isotherm& iso, const FluidData& f, double T, double p,
-                             double start, double rhoMax) {
+                             double start, double rhoMax, DensityParts& parts) {
     double lo = 0, hi = rhoMax;
     double rho = start;
     if (!(rho > 0)) {
@@ -115,15 +125,29 @@ Result<double> vapourDensity(const Isotherm& iso, const FluidData& f, double T, 
     }
     if (!(rho < hi))
         rho = 0.5 * hi;
+    double lastRho = kNaN, lastSlope = kNaN;
     for (int i = 0; i < kMaxIterations; ++i) {
-        const PressureSlope ps = iso.at(rho);
+        const PressureSlope ps = iso.at(rho, parts);
         if (!finite(ps.p) || !finite(ps.dpdrho))
             return failure<double>(Status::NoConvergence);
         const double diff = ps.p - p;
-        // Newton's method converges quadratically here: after a step below 1e-8 of the
-        // density, the stepped value is exact to rounding.
-        if (ps.dpdrho > 0 && std::abs(diff) <= 1e-8 * rho * ps.dpdrho)
-            return {rho - diff / ps.dpdrho, Status::Ok};
+        if (ps.dpdrho > 0) {
+            // Newton's method converges quadratically here: after a step below 1e-8 of
+            // the density, the stepped value is exact to rounding.
+            const double step = -diff / ps.dpdrho;
+            if (std::abs(step) <= 1e-8 * rho)
+                return {rho + step, Status::Ok};
+            // A step up to 1e-6 of the density is as exact with the second-order term,
+            // the isotherm's curvature taken from the slopes of this and the last
+            // density, a Newton step (at most 1e-2 of the density) away.
+            if (std::abs(step) <= 1e-6 * rho && lastSlope > 0 &&
+                std::abs(rho - lastRho) <= 1e-2 * rho) {
+                const double curvature = (ps.dpdrho - lastSlope) / (rho - lastRho);
+                return {rho + step - 0.5 * curvature * step * step / ps.dpdrho, Status::Ok};
+            }
+        }
+        lastRho = rho;
+        lastSlope = ps.dpdrho;
         if (diff > 0 || ps.dpdrho <= 0)
             hi = rho; // too dense, or beyond the vapour spinodal
         else
@@ -132,7 +156,7 @@ Result<double> vapourDensity(const Isotherm& iso, const FluidData& f, double T, 
         if (!(next > lo && next < hi))
             next = std::isfinite(hi) ? 0.5 * (lo + hi) : 2 * rho;
         if (std::abs(next - rho) <= 1e-14 * rho) {
-            const PressureSlope last = iso.at(next);
+            const PressureSlope last = iso.at(next, parts);
             if (last.dpdrho > 0 && std::abs(last.p - p) <= 1e-9 * p)
                 return {next, Status::Ok};
             return failure<double>(Status::NoConvergence);
@@ -144,7 +168,8 @@ Result<double> vapourDensity(const Isotherm& iso, const FluidData& f, double T, 
 
 Result<double> vapourDensity(const FluidData& f, double T, double p, double start, double rhoMax) {
     const Isotherm iso(f, T);
-    return vapourDensity(iso, f, T, p, start, rhoMax);
+    DensityParts parts(0);
+    return vapourDensity(iso, f, T, p, start, rhoMax, parts);
 }
 
 // Density of the liquid-side root of p(T, rho) = p, from an estimate near it. The liquid
@@ -282,7 +307,8 @@ Result<double> ancillaryTemperature(const Ancillary& a, double p) {
 
 State stateFrom(const FluidData& f, double T, double rho) {
     const Isotherm iso(f, T, false);
-    return stateFrom(f, T, rho, iso);
+    DensityParts parts(rho / f.rhor);
+    return stateFrom(f, T, rho, iso, parts);
 }
 
 // Dew (vapour = true) or bubble pressure at T, T inside the saturation range.
@@ -436,8 +462,10 @@ Chebyshev fitBlendDensity(const FluidData& f, bool vapour) {
         for (int j = 0; j <= kOrder; ++j) {
             const double T = 0.5 * (a + b) + 0.5 * (b - a) * std::cos(kPi * j / kOrder);
             const auto rho = blendDensity(f, std::clamp(T, a, b), vapour, 0);
-            if (!rho)
+            if (!rho) {
+                c.index();
                 return c;
+            }
             values[j] = rho.value;
         }
         Chebyshev::Piece piece = lobattoPiece(a, b, values);
@@ -453,6 +481,7 @@ Chebyshev fitBlendDensity(const FluidData& f, bool vapour) {
         piece.exact = exact;
         c.pieces.push_back(std::move(piece));
     }
+    c.index();
     return c;
 }
 
@@ -487,30 +516,47 @@ Result<State> saturatedState(const FluidData& f, double T, bool vapour) {
     return {s, Status::Ok};
 }
 
-// The state at the density root rho of (T, p) on its isotherm, with p as given.
+// The state at the density root rho of (T, p) on its isotherm, with p as given; `parts`
+// those of the solver's last density.
 Result<State> stateAtRoot(const FluidData& f, double T, double p, const Result<double>& rho,
-                          const Isotherm& iso) {
+                          const Isotherm& iso, DensityParts& parts) {
     if (!rho)
         return failure<State>(rho.status);
-    State s = stateFrom(f, T, rho.value, iso);
+    State s = stateFrom(f, T, rho.value, iso, parts);
     if (!finite(s.h) || !finite(s.s))
         return failure<State>(Status::OutOfRange);
     s.p = p;
     return {s, Status::Ok};
 }
 
-Result<State> vapourAt(const FluidData& f, double T, double p, double rhoMax) {
+Result<State> vapourAt(const FluidData& f, double T, double p, double rhoMax, SaturatedPoint dew) {
     const Isotherm iso(f, T);
-    return stateAtRoot(f, T, p, vapourDensity(iso, f, T, p, 0, rhoMax), iso);
+    double start = 0;
+    if (dew.rho > 0 && dew.p > p) {
+        // Z = 1 + B' p + C' p^2 in the pressure, with B' = B / (R T) from the second virial
+        // coefficient and C' such that it passes through the saturated vapour: between
+        // the two, close to the root.
+        const double rt = f.R * T;
+        const double b = iso.secondVirial() / rt;
+        const double c = (dew.p / (dew.rho * rt) - 1 - b * dew.p) / (dew.p * dew.p);
+        const double z = 1 + p * (b + c * p);
+        if (z > 0)
+            start = p / (rt * z);
+    }
+    DensityParts parts(0);
+    const auto rho = vapourDensity(iso, f, T, p, start, rhoMax, parts);
+    return stateAtRoot(f, T, p, rho, iso, parts);
 }
 
 Result<State> denseStateAt(const FluidData& f, double T, double p, double start, double rhoMin) {
     const Isotherm iso(f, T);
-    const auto at = [&iso](double r) {
-        const PressureSlope ps = iso.at(r);
+    DensityParts parts(0);
+    const auto at = [&iso, &parts](double r) {
+        const PressureSlope ps = iso.at(r, parts);
         return std::pair{ps.p, ps.dpdrho};
     };
-    return stateAtRoot(f, T, p, risingRoot(at, p, start, rhoMin), iso);
+    const auto rho = risingRoot(at, p, start, rhoMin);
+    return stateAtRoot(f, T, p, rho, iso, parts);
 }
 
 Result<State> vapourAtPressureEntropy(const Fluid& fluid, double p, double s) {

@@ -6,11 +6,37 @@
 #include "asere/fluid.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <vector>
 
 namespace asere {
+
+// Equal cells over the range of a piecewise expansion, each with the first piece that
+// reaches into it: the piece of a value is then a step or two from its cell's, where a
+// search over all pieces takes several unpredictable branches.
+class PieceGrid {
+public:
+    // The grid of pieces whose upper edges `upper` rise, over [lo, upper.back()].
+    void build(double lo, std::span<const double> upper);
+    // Whether it was built for `pieces` pieces (and not for fewer, before some were added).
+    bool fits(std::size_t pieces) const noexcept { return pieces != 0 && pieces == pieces_; }
+    // A piece no later than the first whose upper edge is not below x: every piece before
+    // it ends below x.
+    std::size_t start(double x) const noexcept {
+        const double t = (x - lo_) * scale_;
+        if (!(t > 0))
+            return 0;
+        const std::size_t last = first_.size() - 1;
+        return first_[t < static_cast<double>(last) ? static_cast<std::size_t>(t) : last];
+    }
+
+private:
+    double lo_ = 0, scale_ = 0;
+    std::size_t pieces_ = 0;
+    std::vector<std::uint32_t> first_;
+};
 
 // A piecewise Chebyshev expansion of a function of temperature.
 struct Chebyshev {
@@ -20,6 +46,7 @@ struct Chebyshev {
         bool exact = true; // checked to stand for the function itself, not just a start
     };
     std::vector<Piece> pieces; // ordered, contiguous
+    PieceGrid grid;            // for pieceOf, once the pieces are complete (index)
 
     bool empty() const noexcept { return pieces.empty(); }
     double xmin() const noexcept { return pieces.front().xmin; }
@@ -29,6 +56,8 @@ struct Chebyshev {
     double eval(double x, double* dfdx = nullptr) const noexcept;
     std::size_t pieceOf(double x) const noexcept;
     bool exactAt(double x) const noexcept { return pieces[pieceOf(x)].exact; }
+    // Builds the grid of the pieces for pieceOf; pieces added later go without it.
+    void index();
 };
 
 // The piece of `values.size()` coefficients on [a, b] through the values at the
@@ -54,6 +83,7 @@ struct SharedExpansion {
     std::size_t terms = 0;              // coefficients of each in a piece
     std::vector<double> edges;          // lower edge of each piece, then the top
     std::vector<std::vector<double>> c; // per piece: coefficient k of function s at k count + s
+    PieceGrid grid;                     // built by fitShared
 
     bool covers(double T) const noexcept {
         return edges.size() > 1 && T >= edges.front() && T <= edges.back();

@@ -4,6 +4,8 @@
 
 #include "asere/expansion.h"
 
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -49,6 +51,75 @@ struct NonAnalyticTerm {
 // The density derivatives of the residual part: delta a_d and delta^2 a_dd.
 struct DeltaDerivatives {
     double d = 0, dd = 0;
+};
+
+// The parts of the residual terms that depend on delta alone, at one density: delta^i
+// for whole i, and exp(-delta^l) for whole l and each Gaussian term's
+// exp(-eta (delta - epsilon)^2), each computed when first asked for. A density solver
+// carries them from each step to the next and to the state at its root (moveTo).
+class DensityParts {
+public:
+    static constexpr std::size_t kMaxGaussians = 32; // Gaussian terms whose exponential is kept
+
+    explicit DensityParts(double delta) noexcept { reset(delta); }
+    // The parts at delta, none computed yet.
+    void reset(double delta) noexcept {
+        powersOf(delta);
+        haveEl_ = haveGauss_ = 0;
+        haveLn_ = false;
+    }
+    // The parts at delta, a step from the present ones (`gaussian` the terms whose
+    // exponentials are kept): each exponential at hand whose argument changes by at most
+    // 1e-2 is carried over by the series of exp(x) in that change, exact to rounding, in
+    // place of a new exponential; the others are computed anew when asked for.
+    void moveTo(double delta, const std::vector<GaussianTerm>& gaussian) noexcept;
+
+    double delta() const noexcept { return pw_[1]; }
+    // delta^i, 0 <= i <= kMaxTableExponent.
+    double pw(int i) const noexcept { return pw_[i]; }
+    // delta^x, i its table index or -1.
+    double power(int i, double x) noexcept { return i >= 0 ? pw(i) : std::exp(x * ln()); }
+    // exp(-delta^l), 0 < l <= kMaxTableExponent.
+    double expMinus(int l) noexcept {
+        if (!(haveEl_ >> l & 1)) {
+            el_[l] = std::exp(-pw(l));
+            haveEl_ |= 1u << l;
+        }
+        return el_[l];
+    }
+    // exp(-eta (delta - epsilon)^2) of Gaussian term k, `term`.
+    double gaussianExp(std::size_t k, const GaussianTerm& term) noexcept {
+        if (k < kMaxGaussians && (haveGauss_ >> k & 1))
+            return gauss_[k];
+        const double dm = pw_[1] - term.epsilon;
+        const double e = std::exp(-term.eta * dm * dm);
+        if (k < kMaxGaussians) {
+            gauss_[k] = e;
+            haveGauss_ |= std::uint32_t{1} << k;
+        }
+        return e;
+    }
+    double ln() noexcept {
+        if (!haveLn_) {
+            lnDelta_ = std::log(pw_[1]);
+            haveLn_ = true;
+        }
+        return lnDelta_;
+    }
+
+private:
+    void powersOf(double delta) noexcept {
+        pw_[0] = 1;
+        for (int i = 1; i <= kMaxTableExponent; ++i)
+            pw_[i] = pw_[i - 1] * delta;
+    }
+
+    double pw_[kMaxTableExponent + 1]; // delta^i
+    double el_[kMaxTableExponent + 1]; // where haveEl_ has bit l
+    double gauss_[kMaxGaussians];      // where haveGauss_ has bit k
+    double lnDelta_ = 0;
+    std::uint32_t haveEl_ = 0, haveGauss_ = 0;
+    bool haveLn_ = false;
 };
 
 // Reduced Helmholtz energy and its derivatives, each scaled by the matching powers of
@@ -151,12 +222,14 @@ struct FluidData {
     }
     void tauFactors(double tau, double* out) const noexcept;
     DeltaDerivatives residualDelta(const double* tauFactors, double delta) const noexcept;
+    DeltaDerivatives residualDelta(const double* tauFactors, DensityParts& parts) const noexcept;
     // The second virial coefficient B (m3/kg) from the tau factors: Z = 1 + B rho + ...
     double secondVirial(const double* tauFactors) const noexcept;
     // Adds the non-analytic terms at (tau, delta), scaled as Helmholtz is, to r.
     void addNonAnalytic(double tau, double delta, Helmholtz& r) const noexcept;
     // The whole residual part with the tau factors already at hand.
     Helmholtz residual(const double* tauFactors, double tau, double delta) const noexcept;
+    Helmholtz residual(const double* tauFactors, double tau, DensityParts& parts) const noexcept;
     Helmholtz idealGas(double tau, double delta) const noexcept;
 
     // Pure fluids and pseudo-pure blends: the functions of temperature alone as

@@ -87,9 +87,16 @@ void fitSaturationCurves(FluidData& f);
 // expansions in temperature, fitted to the solver's roots.
 Chebyshev fitBlendDensity(const FluidData& f, bool vapour);
 
+// A point of the saturation curve: the saturated vapour's density and pressure.
+struct SaturatedPoint {
+    double rho = 0, p = 0; // 0 when unknown
+};
+
 // The vapour at (T, p): the vapour-side density root below `rhoMax` (infinity when
-// unknown) and its state, with p as given.
-Result<State> vapourAt(const FluidData& f, double T, double p, double rhoMax);
+// unknown) and its state, with p as given. `dew`, the saturated vapour at T where known,
+// gives the solver a close start.
+Result<State> vapourAt(const FluidData& f, double T, double p, double rhoMax,
+                       SaturatedPoint dew = {});
 // The liquid-like (or supercritical) state at (T, p): the density root of p(T, rho) = p
 // found from `start` and kept at or above rhoMin, where dp/drho > 0. Below the critical
 // temperature rhoMin is the saturated liquid's density, so that the root can't be one of
