@@ -13,22 +13,6 @@
 namespace kpx {
 namespace {
 
-// The tab-terminated fields of a line (a last field without a tab counts too).
-std::vector<std::string_view> fieldsOf(std::string_view line) {
-    std::vector<std::string_view> fields;
-    std::size_t pos = 0;
-    while (pos < line.size()) {
-        const std::size_t tab = line.find('\t', pos);
-        if (tab == std::string_view::npos) {
-            fields.push_back(line.substr(pos));
-            break;
-        }
-        fields.push_back(line.substr(pos, tab - pos));
-        pos = tab + 1;
-    }
-    return fields;
-}
-
 // A line of the speed file, its numbers read.
 struct SpeedLine {
     std::string_view refrigerant;

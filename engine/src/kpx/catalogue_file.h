@@ -2,9 +2,11 @@
 // splits them.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kpx {
 
@@ -25,6 +27,22 @@ template <typename Visitor> void forEachLine(std::string_view content, Visitor&&
         visit(content.substr(start, end - start));
         start = lf + 1;
     }
+}
+
+// The tab-terminated fields of a line (a last field without a tab counts too).
+inline std::vector<std::string_view> fieldsOf(std::string_view line) {
+    std::vector<std::string_view> fields;
+    std::size_t pos = 0;
+    while (pos < line.size()) {
+        const std::size_t tab = line.find('\t', pos);
+        if (tab == std::string_view::npos) {
+            fields.push_back(line.substr(pos));
+            break;
+        }
+        fields.push_back(line.substr(pos, tab - pos));
+        pos = tab + 1;
+    }
+    return fields;
 }
 
 // Reads a whole file. Returns nothing when it can't be opened as a regular file or

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <kpx/catalogue_file.h>
 #include <kpx/catalogue_schema.h>
 #include <kpx/rating.h>
 #include <kpx/speed.h>
@@ -480,10 +481,7 @@ ImportResult importFiles(const std::vector<ImportFile>& files, const asere::Flui
 }
 
 kpx::RatingRecord ratingRecord(const ImportedModel& model) {
-    std::vector<std::string_view> fields;
-    const std::string_view row(model.row);
-    for (std::size_t pos = 0, tab; (tab = row.find('\t', pos)) != row.npos; pos = tab + 1)
-        fields.push_back(row.substr(pos, tab - pos));
+    const std::vector<std::string_view> fields = kpx::fieldsOf(model.row);
     kpx::RatingRecord r;
     kpx::forEachRatingColumn(r, [&](std::string_view name, double& v) {
         const std::size_t i = kpx::columnIndex(name);

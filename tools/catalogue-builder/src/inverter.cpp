@@ -2,6 +2,7 @@
 
 #include "kvcat/import.h"
 
+#include <kpx/catalogue_file.h>
 #include <kpx/catalogue_schema.h>
 #include <kpx/speed.h>
 
@@ -78,19 +79,13 @@ double speedFactor(const SpeedPhysics& s, double rev) {
     return 1.0 - (rev < s.optimum ? s.etaLow : s.etaHigh) * l * l;
 }
 
-std::vector<std::string> splitTabs(const std::string& line) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
-        out.push_back(line.substr(start, tab - start));
-    return out;
-}
-
 // The fields of a model's line of the model table, as modelsText writes them.
 std::vector<std::string> lineFields(const Model& model, double nominal) {
     const std::string text = modelsText({model});
     const std::size_t first = text.find('\n') + 1;
-    std::vector<std::string> fields = splitTabs(text.substr(first, text.size() - first - 1));
+    const std::vector<std::string_view> parts =
+        kpx::fieldsOf(std::string_view(text).substr(first, text.size() - first - 1));
+    std::vector<std::string> fields(parts.begin(), parts.end());
     fields[kpx::columnIndex("Speed")] = formatValue(nominal * 60);
     return fields;
 }
